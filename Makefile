@@ -1,0 +1,41 @@
+# Entry points. Each target installs what the build needs (scripts/install-deps) first.
+#   make run    release build, then the example data-driven run
+#   make test   build with AddressSanitizer + UndefinedBehaviorSanitizer, run every test
+#   make bench  release build of the benchmarks (run them from build/release/bench)
+JOBS ?= $(shell nproc)
+CMAKE_GEN = -G Ninja
+
+.PHONY: all deps run test bench release asan fuzz clean
+
+all: release
+
+deps:
+	@scripts/install-deps
+
+release: deps
+	cmake -S . -B build/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DDDT_BUILD_TESTS=OFF
+	cmake --build build/release -j $(JOBS)
+
+asan: deps
+	cmake -S . -B build/asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DDDT_SANITIZE=ON -DCMAKE_CXX_FLAGS="-O1"
+	cmake --build build/asan -j $(JOBS)
+
+test: asan
+	cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+run: release
+	@scripts/run-example build/release
+
+bench: deps
+	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DDDT_BUILD_TESTS=OFF -DDDT_BUILD_BENCH=ON
+	cmake --build build/bench -j $(JOBS)
+	@echo "Benchmarks built in build/bench/bench; run e.g. build/bench/bench/bench_grid"
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DDDT_BUILD_TESTS=OFF -DDDT_BUILD_FUZZ=ON -DDDT_BUILD_EXAMPLES=OFF
+	cmake --build build/fuzz -j $(JOBS)
+
+clean:
+	rm -rf build

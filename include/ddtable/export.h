@@ -1,0 +1,5 @@
+// Export macro: the library is built with hidden visibility; only what carries DDT_API is
+// part of the shared library's interface (exported classes and the extern "C" functions).
+#pragma once
+
+#define DDT_API __attribute__((visibility("default")))

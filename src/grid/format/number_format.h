@@ -1,0 +1,24 @@
+// Excel number-format codes: rendering numbers and text through a format code.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ddt::grid::format {
+
+// The number as displayed by the format code (sections, conditions, dates on the 1900
+// system, or 1904 when `date1904`). "General" or an empty code renders as FormatGeneral.
+std::string FormatNumber(double value, std::string_view code, bool date1904 = false);
+// A text value through the code's text section (@); text passes unchanged without one.
+std::string FormatText(std::string_view text, std::string_view code);
+// General in a column wide enough for any value: 15 significant digits, plain decimals for
+// 1E-9 <= |x| < 1E+15, Excel's scientific form otherwise.
+std::string FormatGeneral(double value);
+// Built-in format ids of the file format (0 to 49): the code, or null for an unknown id.
+const char* BuiltinFormatCode(int id);
+// The built-in id of a code, or -1.
+int BuiltinFormatId(std::string_view code);
+// Whether the code shows dates or times.
+bool IsDateFormat(std::string_view code);
+
+}  // namespace ddt::grid::format

@@ -1,0 +1,89 @@
+// The grid's view of formulas: parse, print, adjust and evaluate. The parsed form is
+// immutable and shared; edits make new objects.
+//
+// References keep absolute row and column numbers with their $ flags, and point at sheets by
+// identity (Workbook::SheetId), so a renamed sheet prints under its new name and a deleted one
+// prints and evaluates as #REF!. A reference without a sheet means the formula's own sheet.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "grid/limits.h"
+#include "grid/value.h"
+
+namespace ddt::grid {
+class Workbook;
+}
+
+namespace ddt::grid::formula {
+
+class Formula;  // defined in formula/ast.h
+using FormulaPtr = std::shared_ptr<const Formula>;
+
+// Parse formula text, with or without its leading "=". Sheet names resolve against `book`.
+// Throws GridError(kInvalidFormulaSyntax) when the text does not parse or names a sheet the
+// book does not have. Unknown function names parse (and evaluate to #NAME?).
+FormulaPtr ParseFormula(std::string_view text, const Workbook& book);
+
+// Canonical text, without "=".
+std::string PrintFormula(const Formula& f, const Workbook& book);
+
+bool IsVolatile(const Formula& f);
+
+// A structural change of one sheet. Rows (or columns) first..first+count-1 were inserted or
+// deleted; only cells inside the band (columns for row changes, rows for column changes)
+// moved: the whole sheet width or height for whole rows or columns.
+struct StructuralChange {
+  enum class Kind { InsertRows, DeleteRows, InsertCols, DeleteCols };
+  uint32_t sheetId = 0;
+  Kind kind = Kind::InsertRows;
+  int first = 1;
+  int count = 1;
+  int bandFirst = 1;
+  int bandLast = kMaxCols;  // kMaxRows for column changes
+};
+
+// The formula after the change, for a formula living on sheet `hostSheetId`; null when the
+// change does not touch it. References into a deleted area become #REF!.
+FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t hostSheetId);
+
+// The formula moved by (rows, cols) as by copy and paste: relative parts shift, $ parts stay;
+// a reference pushed off the sheet becomes #REF!.
+FormulaPtr Shifted(const Formula& f, int rows, int cols);
+
+// The formula copied from one workbook to another: sheet references map by name; a sheet
+// the target lacks becomes #REF!.
+FormulaPtr Rebased(const Formula& f, const Workbook& from, const Workbook& to);
+
+// Recalculation of a workbook's formula cells. The workbook owns one and tells it about
+// every change; reading a formula cell's value goes through Evaluate.
+class Calculator {
+ public:
+  explicit Calculator(Workbook& book);
+  ~Calculator();
+  Calculator(const Calculator&) = delete;
+  Calculator& operator=(const Calculator&) = delete;
+
+  // A cell's content changed (constant or formula set, cleared or moved): what depends on it
+  // becomes stale.
+  void CellChanged(uint32_t sheetId, int row, int col);
+  // Rows, columns, cells or sheets were inserted, deleted or moved, or a file was read.
+  void StructureChanged();
+  // The value of the cell at (sheet index, row, col), computing stale formulas first
+  // (iteratively: long chains do not recurse). Constants are returned as they are.
+  Value Evaluate(int sheet, int row, int col);
+  // Stale formulas, what depends on them, and volatile functions.
+  void RecalcIfNeeded();
+  // Every formula.
+  void RecalcAll();
+
+ private:
+  struct State;
+  Workbook& book_;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace ddt::grid::formula

@@ -1,0 +1,33 @@
+// A cell's value: what a constant cell holds and what a formula evaluates to.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace ddt::grid {
+
+// Spreadsheet error values, in the order of their ERROR.TYPE numbers (1 to 7).
+enum class ErrorCode : uint8_t { Null = 1, Div0, Value, Ref, Name, Num, NA };
+
+// "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A".
+const char* ErrorText(ErrorCode code);
+// The error literal as typed (case-insensitive), or nothing.
+std::optional<ErrorCode> ParseErrorText(std::string_view text);
+
+struct Empty {
+  bool operator==(const Empty&) const = default;
+};
+
+// Alternatives in this order: empty, number, text, boolean, error.
+using Value = std::variant<Empty, double, std::string, bool, ErrorCode>;
+
+inline bool IsEmpty(const Value& v) { return std::holds_alternative<Empty>(v); }
+inline bool IsNumber(const Value& v) { return std::holds_alternative<double>(v); }
+inline bool IsText(const Value& v) { return std::holds_alternative<std::string>(v); }
+inline bool IsBoolean(const Value& v) { return std::holds_alternative<bool>(v); }
+inline bool IsError(const Value& v) { return std::holds_alternative<ErrorCode>(v); }
+
+}  // namespace ddt::grid

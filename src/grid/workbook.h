@@ -1,0 +1,241 @@
+// The spreadsheet grid: a workbook of sheets of cells, with headings, styles, selection,
+// clipboard and change events. It has no screen; the engine bindings drive it.
+//
+// Counting: sheets, rows and columns from 1. In a Range, -1 (kAll) as both rows means every
+// row (whole columns), -1 as both columns every column (whole rows). Sheet 0 in the cell
+// members means the current sheet. A bad index (other than these forms) throws GridError;
+// it never writes anywhere else.
+//
+// Storage scales with the cells in use: whole-row, whole-column and whole-sheet operations
+// cost a pass over the used cells, and styling a whole column stores a column style.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grid/grid_error.h"
+#include "grid/limits.h"
+#include "grid/style.h"
+#include "grid/value.h"
+
+namespace ddt::grid {
+
+namespace formula {
+class Formula;
+class Calculator;
+}  // namespace formula
+
+class Sheet;
+
+struct Range {
+  int firstRow = 1, firstCol = 1, lastRow = 1, lastCol = 1;
+  bool operator==(const Range&) const = default;
+  bool WholeColumns() const { return firstRow == kAll && lastRow == kAll; }
+  bool WholeRows() const { return firstCol == kAll && lastCol == kAll; }
+};
+
+// How the remaining cells move when a range is inserted or deleted.
+enum class Shift { CellsHorizontal = 0, CellsVertical = 1, Rows = 2, Columns = 3 };
+// What a clear removes.
+enum class Clear { All = 0, Values = 1, Formats = 2 };
+
+// One cell. A formula cell keeps its parsed form and its cached result in `value`.
+struct Cell {
+  Value value;
+  std::shared_ptr<const formula::Formula> formula;  // null for a constant
+  StyleId style = kDefaultStyle;  // kDefaultStyle: the row, column or sheet style applies
+  bool forcedText = false;        // entered with a leading apostrophe
+  bool dirty = false;             // formula result is stale or missing
+};
+
+// Dialogs and print requests the host may want to see; by default nothing happens.
+struct UiHooks {
+  std::function<void(std::string_view dialog)> dialog;  // "designer", "format-cells", "goto",
+                                                        // "find", "delete", "insert",
+                                                        // "replace", "print-setup"
+  std::function<void(int flag)> print;
+};
+
+class Workbook {
+ public:
+  Workbook();  // one empty sheet named "Sheet1", current
+  ~Workbook();
+  Workbook(const Workbook&) = delete;
+  Workbook& operator=(const Workbook&) = delete;
+
+  // Process-wide handle of this workbook (for CopyRangeFrom); 0 is never a handle.
+  uint32_t Handle() const { return handle_; }
+  static Workbook* FromHandle(uint32_t handle);
+
+  // --- Sheets -------------------------------------------------------------------------
+  int SheetCount() const;
+  void SetSheetCount(int count);  // adds blank sheets at the end or removes from the end
+  int CurrentSheet() const;
+  void SetCurrentSheet(int sheet);
+  std::string SheetName(int sheet) const;
+  void SetSheetName(int sheet, std::string_view name);  // no duplicate check
+  int FindSheet(std::string_view name) const;           // exact match; 0 when absent
+  void InsertSheets(int before, int count);  // before == SheetCount()+1 appends
+  void DeleteSheets(int first, int count);
+  // Sheets have identities that survive renames and moves; formulas refer to them by id.
+  uint32_t SheetId(int sheet) const;
+  int SheetIndexOfId(uint32_t id) const;  // 0 when the sheet no longer exists
+  bool Date1904() const { return date1904_; }
+  void SetDate1904(bool on) { date1904_ = on; }
+
+  // --- Cells (sheet 0: current sheet) ---------------------------------------------------
+  // Enter text as a user would type it (see format/entry.h): "=..." is a formula, a leading
+  // apostrophe forces text, numbers, booleans, error literals and percentages are parsed.
+  void SetEntry(int sheet, int row, int col, std::string_view text);
+  // The entry as typed: formulas with their "=", constants without number formatting.
+  std::string GetEntry(int sheet, int row, int col);
+  // The value as displayed, with the cell's number format applied.
+  std::string GetFormattedText(int sheet, int row, int col);
+  // Set a formula (with or without "="); an empty text clears the cell's content.
+  void SetFormula(int sheet, int row, int col, std::string_view formula);
+  // A formula cell's formula without "="; for a constant cell its entry.
+  std::string GetFormula(int sheet, int row, int col);
+  // Text at (row, col) of the current sheet: the same as the entry.
+  std::string GetText(int row, int col) { return GetEntry(0, row, col); }
+  void SetText(int row, int col, std::string_view text) { SetEntry(0, row, col, text); }
+
+  // Typed access, used by the file readers and writers and by the formula evaluator.
+  void SetCellValue(int sheet, int row, int col, Value value);  // a constant
+  void SetCellFormula(int sheet, int row, int col, std::shared_ptr<const formula::Formula> f,
+                      std::optional<Value> cachedResult);  // no result: evaluated on read
+  void SetCellStyle(int sheet, int row, int col, StyleId style);
+  Value GetCellValue(int sheet, int row, int col);  // evaluated when stale
+  const Cell* FindCell(int sheet, int row, int col) const;  // null for an unused cell
+  // Effective style of a cell: its own, else its row's, else its column's, else the sheet's.
+  const Style& CellStyle(int sheet, int row, int col) const;
+  // Every used cell of a sheet in row-major order.
+  void ForEachCell(int sheet, const std::function<void(int row, int col, const Cell&)>& fn) const;
+  // Used cells inside a range of a sheet, row-major. Cost: the used cells of those rows.
+  void ForEachCellIn(int sheet, const Range& range,
+                     const std::function<void(int row, int col, const Cell&)>& fn) const;
+  StyleTable& Styles() { return styles_; }
+  const StyleTable& Styles() const { return styles_; }
+
+  // --- Headings and columns (current sheet unless a sheet is given) ---------------------
+  std::string ColHeading(int col) const;
+  void SetColHeading(int col, std::string_view text);
+  std::string RowHeading(int row) const;
+  void SetRowHeading(int row, std::string_view text);
+  double ColWidth(int sheet, int col) const;  // in characters; default 8.43
+  void SetColWidth(int sheet, int col, double width);
+  // Fit the widths of the range's columns to their contents.
+  void FitColumns(const Range& range);
+  void SetRowsHidden(int sheet, int firstRow, int lastRow, bool hidden);
+  void SetColsHidden(int sheet, int firstCol, int lastCol, bool hidden);
+  bool RowHidden(int sheet, int row) const;
+  bool ColHidden(int sheet, int col) const;
+  StyleId RowStyle(int sheet, int row) const;
+  StyleId ColStyle(int sheet, int col) const;
+  StyleId SheetStyle(int sheet) const;
+  void SetColStyle(int sheet, int firstCol, int lastCol, StyleId style);
+  void SetRowStyle(int sheet, int firstRow, int lastRow, StyleId style);
+
+  // --- Extents of the current sheet -----------------------------------------------------
+  int LastUsedRow() const;  // last row with a cell holding content; 0 when none
+  int LastUsedCol() const;  // last column with content (headings do not count); 0 when none
+  int MaxRow() const { return kMaxRows; }
+  int MaxCol() const { return kMaxCols; }
+
+  // --- Ranges of the current sheet ------------------------------------------------------
+  void InsertRange(const Range& range, Shift shift);
+  void DeleteRange(const Range& range, Shift shift);
+  void ClearRange(const Range& range, Clear what);
+
+  // --- Selection and active cell of the current sheet -----------------------------------
+  int SelectionCount() const;
+  // Range i (from 0); whole rows report columns 1..MaxCol(), whole columns rows 1..MaxRow().
+  Range GetSelection(int index) const;
+  void SetSelection(const Range& range);
+  void AddSelection(const Range& range);
+  void SetActiveCell(int row, int col);
+  void GetActiveCell(int* row, int* col) const;
+  void ShowActiveCell() {}
+  void EditClear(Clear what);     // clear the selection
+  void EditInsert(Shift shift);   // insert at the selection
+  void EditDelete(Shift shift);   // delete the selection
+
+  // --- Formats of the selection (set) or active cell (get) ------------------------------
+  std::string GetNumberFormat() const;
+  void SetNumberFormat(std::string_view code);
+  void GetPattern(uint16_t* pattern, uint32_t* fg, uint32_t* bg) const;
+  void SetPattern(uint16_t pattern, uint32_t fg, uint32_t bg);
+  uint32_t GetFontColor() const;
+  void SetFontColor(uint32_t color);
+  // Borders of the selection: outline/left/right/top/bottom styles and their colours.
+  void SetBorders(uint16_t outline, uint16_t left, uint16_t right, uint16_t top,
+                  uint16_t bottom, uint32_t outlineColor, uint32_t leftColor,
+                  uint32_t rightColor, uint32_t topColor, uint32_t bottomColor);
+
+  // --- Clipboard (process-wide) ---------------------------------------------------------
+  void EditCut();
+  void EditCopy();
+  void EditPaste();
+  // Copy a block of another workbook into this one (values, formulas, styles).
+  void CopyRangeFrom(int sheet, const Range& to, uint32_t sourceHandle, int sourceSheet,
+                     const Range& from);
+
+  // --- Calculation ----------------------------------------------------------------------
+  void Recalc();          // every formula
+  void RecalcIfNeeded();  // what changed, what depends on it, and volatile functions
+  formula::Calculator& Calc() { return *calc_; }
+
+  // --- Files (grid/io) ------------------------------------------------------------------
+  // Replace the whole workbook by the file; returns the file-type code read (io/file_type.h).
+  // On failure throws GridError and leaves the workbook as it was.
+  int ReadFile(const std::string& path, int fileType);
+  // Write the workbook (Office Open XML) atomically: temporary file, then rename.
+  void WriteFile(const std::string& path, int fileType) const;
+  // Take over the contents (sheets, cells, styles, date system) of another workbook,
+  // keeping this workbook's handle, listener and hooks. Counts as one change.
+  void ReplaceContents(Workbook&& other);
+
+  // --- State ----------------------------------------------------------------------------
+  bool Modified() const { return modified_; }
+  void SetModified(bool on) { modified_ = on; }
+  // Called once after every operation that changes content or structure.
+  void SetChangeListener(std::function<void()> listener) { listener_ = std::move(listener); }
+  void SetUiHooks(UiHooks hooks) { ui_ = std::move(hooks); }
+  const UiHooks& Ui() const { return ui_; }
+  // Set-up flags and integers of the control and the default font: stored, no effect.
+  void SetFlag(int id, bool on);
+  bool Flag(int id) const;
+  void SetSetting(int id, int value);
+  int Setting(int id) const;
+  void SetDefaultFont(std::string_view face, int charset, int size);
+  std::string DefaultFontFace() const { return fontFace_; }
+  int DefaultFontSize() const { return fontSize_; }
+
+  // For the grid's own modules (formula evaluation, file io).
+  Sheet& SheetAt(int sheet);  // sheet 0: current
+  const Sheet& SheetAt(int sheet) const;
+
+ private:
+  void Changed();  // sets the modified flag and raises the change event
+
+  uint32_t handle_;
+  std::vector<std::unique_ptr<Sheet>> sheets_;
+  int current_ = 1;
+  uint32_t nextSheetId_ = 1;
+  bool date1904_ = false;
+  bool modified_ = false;
+  StyleTable styles_;
+  std::unique_ptr<formula::Calculator> calc_;
+  std::function<void()> listener_;
+  UiHooks ui_;
+  std::vector<std::pair<int, int>> settings_;
+  std::string fontFace_ = "Arial";
+  int fontCharset_ = 0;
+  int fontSize_ = 10;
+};
+
+}  // namespace ddt::grid
