@@ -1,0 +1,77 @@
+#include "platform/message_box.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "ddtable/platform.h"
+
+namespace ddt::platform {
+namespace {
+
+std::mutex& HandlerMutex() {
+  static std::mutex m;
+  return m;
+}
+MessageHandler& Handler() {
+  static MessageHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+int DefaultMessageHandler(std::string_view text, std::string_view caption, unsigned) {
+  std::string line;
+  if (!caption.empty()) {
+    line.append(caption);
+    line.append(": ");
+  }
+  line.append(text);
+  line.push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+  return IDOK;
+}
+
+int MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
+  MessageHandler handler;
+  {
+    std::lock_guard lock(HandlerMutex());
+    handler = Handler();
+  }
+  if (!handler) return DefaultMessageHandler(text, caption, flags);
+  return handler(text, caption, flags);
+}
+
+MessageHandler SetMessageHandler(MessageHandler handler) {
+  std::lock_guard lock(HandlerMutex());
+  return std::exchange(Handler(), std::move(handler));
+}
+
+MessageCapture::MessageCapture(int answer) : answer_(answer) {
+  previous_ = SetMessageHandler([this](std::string_view text, std::string_view caption,
+                                       unsigned flags) {
+    messages_.push_back({std::string(text), std::string(caption), flags});
+    return answer_;
+  });
+}
+
+MessageCapture::~MessageCapture() { SetMessageHandler(std::move(previous_)); }
+
+}  // namespace ddt::platform
+
+extern "C" DDT_API void ddt_set_message_handler(ddt_message_handler handler, void* user) {
+  using namespace ddt::platform;
+  if (handler == nullptr) {
+    SetMessageHandler(nullptr);
+    return;
+  }
+  SetMessageHandler([handler, user](std::string_view text, std::string_view caption,
+                                    unsigned flags) {
+    // The C side wants zero-terminated strings.
+    const std::string t(text);
+    const std::string c(caption);
+    return handler(t.c_str(), c.c_str(), flags, user);
+  });
+}
