@@ -1,0 +1,236 @@
+// Coercions and comparisons shared by the operators and the function library.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "grid/format/number_format.h"
+#include "grid/formula/functions.h"
+
+namespace ddt::grid::formula {
+
+namespace {
+
+constexpr double kEqualTolerance = 1e-15;
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Decodes one UTF-8 sequence at s[i], advancing i; invalid bytes come back as themselves.
+char32_t NextCodePoint(std::string_view s, size_t& i) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+  if (extra <= 0 || i + extra >= s.size()) {
+    ++i;
+    return c;
+  }
+  char32_t cp = c & (0x3F >> extra);
+  for (int k = 1; k <= extra; ++k) {
+    unsigned char cc = static_cast<unsigned char>(s[i + k]);
+    if ((cc & 0xC0) != 0x80) {
+      ++i;
+      return c;
+    }
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  i += extra + 1;
+  return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+char32_t FoldLower(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  if (c >= 0x100 && c <= 0x137 && c != 0x130) return c | 1;
+  if (c >= 0x139 && c <= 0x148) return (c & 1) ? c + 1 : c;
+  if (c >= 0x14A && c <= 0x177) return c | 1;
+  if (c == 0x178) return 0xFF;
+  if (c >= 0x179 && c <= 0x17E) return (c & 1) ? c + 1 : c;
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
+  if (c >= 0x410 && c <= 0x42F) return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  return c;
+}
+
+char32_t FoldUpper(char32_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x100 && c <= 0x137 && c != 0x131) return c & ~char32_t{1};
+  if (c >= 0x139 && c <= 0x148) return (c & 1) ? c : c - 1;
+  if (c >= 0x14A && c <= 0x177) return c & ~char32_t{1};
+  if (c >= 0x179 && c <= 0x17E) return (c & 1) ? c : c - 1;
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;
+  if (c >= 0x430 && c <= 0x44F) return c - 32;
+  if (c >= 0x450 && c <= 0x45F) return c - 80;
+  return c;
+}
+
+std::string MapText(std::string_view text, char32_t (*fn)(char32_t)) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) AppendUtf8(out, fn(NextCodePoint(text, i)));
+  return out;
+}
+
+}  // namespace
+
+int CompareTextNoCase(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    char32_t x = FoldLower(NextCodePoint(a, i));
+    char32_t y = FoldLower(NextCodePoint(b, j));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
+std::string UpperText(std::string_view text) { return MapText(text, FoldUpper); }
+std::string LowerText(std::string_view text) { return MapText(text, FoldLower); }
+
+std::optional<double> TextToNumber(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && IsSpace(text[b])) ++b;
+  while (e > b && IsSpace(text[e - 1])) --e;
+  std::string_view s = text.substr(b, e - b);
+  if (s.empty()) return std::nullopt;
+  bool negate = false;
+  if (s.size() >= 2 && s.front() == '(' && s.back() == ')') {
+    negate = true;
+    s = s.substr(1, s.size() - 2);
+  }
+  double scale = 1;
+  if (!s.empty() && s.back() == '%') {
+    scale = 0.01;
+    s.remove_suffix(1);
+    while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
+  }
+  // Sign, then digits with optional thousands separators in groups of three, decimals,
+  // exponent.
+  std::string clean;
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) clean += s[i++];
+  if (negate && !clean.empty()) return std::nullopt;
+  size_t intStart = i;
+  int groupDigits = -1;  // digits since the last separator; -1 before any separator
+  int digits = 0;
+  for (; i < s.size(); ++i) {
+    char c = s[i];
+    if (c >= '0' && c <= '9') {
+      clean += c;
+      ++digits;
+      if (groupDigits >= 0) ++groupDigits;
+    } else if (c == ',' && digits > 0 && i > intStart) {
+      if (groupDigits >= 0 && groupDigits != 3) return std::nullopt;
+      groupDigits = 0;
+    } else {
+      break;
+    }
+  }
+  if (groupDigits >= 0 && groupDigits != 3) return std::nullopt;
+  int fraction = 0;
+  if (i < s.size() && s[i] == '.') {
+    clean += s[i++];
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++fraction) clean += s[i];
+  }
+  if (digits == 0 && fraction == 0) return std::nullopt;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    clean += s[i++];
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) clean += s[i++];
+    size_t expStart = i;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) clean += s[i];
+    if (i == expStart) return std::nullopt;
+  }
+  if (i != s.size()) return std::nullopt;
+  double v = std::strtod(clean.c_str(), nullptr);
+  if (!std::isfinite(v)) return std::nullopt;
+  v *= scale;
+  return negate ? -v : v;
+}
+
+std::string NumberToText(double value) { return format::FormatGeneral(value); }
+
+double AsNumber(const Value& v) {
+  switch (v.index()) {
+    case 0: return 0;
+    case 1: return std::get<double>(v);
+    case 2: {
+      if (auto d = TextToNumber(std::get<std::string>(v))) return *d;
+      throw FormulaError{ErrorCode::Value};
+    }
+    case 3: return std::get<bool>(v) ? 1 : 0;
+    default: throw FormulaError{std::get<ErrorCode>(v)};
+  }
+}
+
+std::string AsText(const Value& v) {
+  switch (v.index()) {
+    case 0: return {};
+    case 1: return NumberToText(std::get<double>(v));
+    case 2: return std::get<std::string>(v);
+    case 3: return std::get<bool>(v) ? "TRUE" : "FALSE";
+    default: throw FormulaError{std::get<ErrorCode>(v)};
+  }
+}
+
+bool AsBool(const Value& v) {
+  switch (v.index()) {
+    case 0: return false;
+    case 1: return std::get<double>(v) != 0;
+    case 2: {
+      const std::string& t = std::get<std::string>(v);
+      if (CompareTextNoCase(t, "TRUE") == 0) return true;
+      if (CompareTextNoCase(t, "FALSE") == 0) return false;
+      throw FormulaError{ErrorCode::Value};
+    }
+    case 3: return std::get<bool>(v);
+    default: throw FormulaError{std::get<ErrorCode>(v)};
+  }
+}
+
+int CompareValues(const Value& a, const Value& b) {
+  // Rank of a type in mixed comparisons; empty takes the rank of the other side.
+  auto rank = [](const Value& v) { return v.index() == 1 ? 0 : v.index() == 2 ? 1 : 2; };
+  if (IsEmpty(a) && IsEmpty(b)) return 0;
+  if (IsEmpty(a)) {
+    if (IsNumber(b)) return CompareValues(Value{0.0}, b);
+    if (IsText(b)) return CompareValues(Value{std::string()}, b);
+    return CompareValues(Value{false}, b);
+  }
+  if (IsEmpty(b)) return -CompareValues(b, a);
+  int ra = rank(a), rb = rank(b);
+  if (ra != rb) return ra < rb ? -1 : 1;
+  if (ra == 0) {
+    // Numbers equal to 15 significant digits compare equal, so 0.1+0.2 = 0.3.
+    double x = std::get<double>(a), y = std::get<double>(b);
+    if (x == y || std::fabs(x - y) <= kEqualTolerance * std::fmax(std::fabs(x), std::fabs(y)))
+      return 0;
+    return x < y ? -1 : 1;
+  }
+  if (ra == 1) {
+    int c = CompareTextNoCase(std::get<std::string>(a), std::get<std::string>(b));
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+  }
+  bool x = std::get<bool>(a), y = std::get<bool>(b);
+  return x == y ? 0 : (x ? 1 : -1);
+}
+
+}  // namespace ddt::grid::formula
