@@ -28,8 +28,10 @@ using CStringList = std::vector<std::string>;
 
 class DDT_API CDT_IF {
  public:
-  enum DT_CLEAR_TYPE { DT_CLEAR_ALL = 0, DT_CLEAR_VALUES = 1, DT_CLEAR_FORMATS = 2 };
-  enum DT_SHIFT_TYPE {
+  // Both enumerations are int-sized with every int a valid value, so a caller's out-of-range
+  // kind reaches the engine intact and is ignored there ("other values do nothing").
+  enum DT_CLEAR_TYPE : int { DT_CLEAR_ALL = 0, DT_CLEAR_VALUES = 1, DT_CLEAR_FORMATS = 2 };
+  enum DT_SHIFT_TYPE : int {
     DT_SHIFT_HORIZONTAL = 0,  // remaining cells move horizontally
     DT_SHIFT_VERTICAL = 1,    // remaining cells move vertically
     DT_SHIFT_ROWS = 2,        // whole rows are inserted or removed

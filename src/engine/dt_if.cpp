@@ -1,0 +1,18 @@
+#include "engine/dt_if.h"
+
+// The parent window belongs to the derived engine; the interface keeps only its three fields.
+CDT_IF::CDT_IF(ddt::platform::Window* /*parent*/) {}
+
+CDT_IF::CDT_IF(const CDT_IF& other)
+    : m_bInternalChange(other.m_bInternalChange),
+      m_bChanged(other.m_bChanged),
+      m_nFileFormat(other.m_nFileFormat) {}
+
+CDT_IF& CDT_IF::operator=(const CDT_IF& other) {
+  m_bInternalChange = other.m_bInternalChange;
+  m_bChanged = other.m_bChanged;
+  m_nFileFormat = other.m_nFileFormat;
+  return *this;
+}
+
+CDT_IF::~CDT_IF() = default;
