@@ -172,7 +172,7 @@ class DDT_API Window {
  protected:
   // Hooks for derived classes.
   virtual void OnDestroy() {}
-  virtual void OnSize(int width, int height) {}
+  virtual void OnSize(int /*width*/, int /*height*/) {}
   virtual void OnPaint() {}
 
  private:
