@@ -211,8 +211,10 @@ bool Window::SetWindowPos(const Window* insertAfter, int x, int y, int width, in
                           unsigned flags) {
   if (!created_) return false;
   if ((flags & SWP_NOZORDER) == 0) {
-    if (insertAfter == nullptr || insertAfter == this) {
-      flags |= SWP_NOZORDER;  // nothing to place after: keep the order
+    if (insertAfter == nullptr) {
+      return SetWindowPos(ZPlace::Top, x, y, width, height, flags);  // null: top, as HWND_TOP
+    } else if (insertAfter == this) {
+      flags |= SWP_NOZORDER;  // after itself: the order stays
     } else if (parent_ == nullptr || insertAfter->parent_ != parent_) {
       return false;  // not a sibling
     } else {

@@ -152,7 +152,7 @@ class DDT_API Window {
   bool Move(int x, int y, int width, int height, bool repaint = true);
   bool Move(const Rect& rect, bool repaint = true);
   // Placement with Z order: the window goes to the top or bottom of its siblings, or right
-  // after (below) insertAfter, which must be a sibling. Flags as SWP_*: SWP_NOZORDER keeps the
+  // after (below) insertAfter, which must be a sibling (null means the top, like HWND_TOP). Flags as SWP_*: SWP_NOZORDER keeps the
   // Z order, SWP_NOMOVE/SWP_NOSIZE keep position/size, SWP_SHOWWINDOW/SWP_HIDEWINDOW show
   // or hide, SWP_NOACTIVATE is implied (no activation happens here).
   bool SetWindowPos(ZPlace place, int x, int y, int width, int height, unsigned flags);

@@ -208,6 +208,10 @@ TEST(WindowTest, PlacementAndZOrder) {
   EXPECT_TRUE(c.SetWindowPos(&a, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_HIDEWINDOW));
   EXPECT_EQ(parent.Children(), (std::vector<Window*>{&b, &c, &a}));
   EXPECT_FALSE(c.IsVisible());
+  EXPECT_TRUE(a.SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+  EXPECT_EQ(parent.Children(), (std::vector<Window*>{&a, &b, &c}));
+  EXPECT_TRUE(a.SetWindowPos(&c, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+  EXPECT_EQ(parent.Children(), (std::vector<Window*>{&b, &c, &a}));
   // Only siblings can be placed after.
   Window stranger;
   ASSERT_TRUE(stranger.CreateFrame());
