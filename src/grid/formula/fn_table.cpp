@@ -1,0 +1,98 @@
+#include "grid/formula/fn_table.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "grid/format/date_serial.h"
+#include "grid/formula/fn_textnum.h"
+
+namespace ddt::grid::formula {
+
+Table::Table(Context& ctx, const Operand& op) : ctx_(&ctx), op_(op) {
+  if (const auto* a = std::get_if<Area>(&op_)) {
+    rows_ = a->Rows();
+    cols_ = a->Cols();
+  } else if (const auto* m = std::get_if<MatrixPtr>(&op_)) {
+    rows_ = *m ? (*m)->rows : 0;
+    cols_ = *m ? (*m)->cols : 0;
+  }
+}
+
+Table::Table(Context& ctx, Operand op, int r0, int c0, int rows, int cols)
+    : ctx_(&ctx), op_(std::move(op)), r0_(r0), c0_(c0), rows_(rows), cols_(cols) {}
+
+Value Table::At(int r, int c) const {
+  if (r < 0 || c < 0 || r >= rows_ || c >= cols_) return Empty{};
+  if (const auto* a = std::get_if<Area>(&op_)) {
+    return ctx_->CellValue(a->sheetId, a->firstRow + r, a->firstCol + c);
+  }
+  if (const auto* m = std::get_if<MatrixPtr>(&op_)) {
+    const Matrix& mat = **m;
+    if (r0_ + r >= mat.rows || c0_ + c >= mat.cols) return Empty{};
+    return mat.At(r0_ + r, c0_ + c);
+  }
+  return (r0_ == 0 && c0_ == 0) ? std::get<Value>(op_) : Value{Empty{}};
+}
+
+void Table::ForEachUsed(const std::function<bool(int, int, const Value&)>& fn) const {
+  if (const auto* a = std::get_if<Area>(&op_)) {
+    ctx_->ForEachUsed(*a, [&](int row, int col, const Value& v) {
+      return fn(row - a->firstRow, col - a->firstCol, v);
+    });
+    return;
+  }
+  for (int r = 0; r < rows_; ++r) {
+    for (int c = 0; c < cols_; ++c) {
+      if (!fn(r, c, At(r, c))) return;
+    }
+  }
+}
+
+Table Table::Sub(int r, int c, int rows, int cols) const {
+  if (const auto* a = std::get_if<Area>(&op_)) {
+    Area sub = *a;
+    sub.firstRow = a->firstRow + r;
+    sub.firstCol = a->firstCol + c;
+    sub.lastRow = std::min(sub.firstRow + rows - 1, kMaxRows);
+    sub.lastCol = std::min(sub.firstCol + cols - 1, kMaxCols);
+    return Table(*ctx_, Operand{sub});
+  }
+  return Table(*ctx_, op_, r0_ + r, c0_ + c, rows, cols);
+}
+
+int Table::UsedRows() const {
+  if (const auto* a = std::get_if<Area>(&op_)) {
+    auto used = ctx_->ClipToUsed(*a);
+    return used ? used->lastRow - a->firstRow + 1 : 0;
+  }
+  return rows_;
+}
+
+int Table::UsedCols() const {
+  if (const auto* a = std::get_if<Area>(&op_)) {
+    auto used = ctx_->ClipToUsed(*a);
+    return used ? used->lastCol - a->firstCol + 1 : 0;
+  }
+  return cols_;
+}
+
+double SerialArg(Call& call, int i) {
+  const Value v = call.Scalar(i);
+  ThrowIfError(v);
+  const bool date1904 = call.Ctx().Date1904();
+  double serial;
+  if (const auto* t = std::get_if<std::string>(&v)) {
+    auto n = ReadNumberText(*t, date1904);
+    if (!n) throw FormulaError{ErrorCode::Value};
+    serial = *n;
+  } else {
+    serial = AsNumber(v);
+  }
+  if (!std::isfinite(serial) || serial < 0 ||
+      serial >= static_cast<double>(format::MaxSerial(date1904) + 1)) {
+    throw FormulaError{ErrorCode::Num};
+  }
+  return serial;
+}
+
+}  // namespace ddt::grid::formula

@@ -1,0 +1,50 @@
+// An argument of a function seen as a rectangle of values (an area of cells, an array or a
+// single value), and the argument readings that the text, lookup, date and statistics
+// functions share.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "grid/formula/functions.h"
+
+namespace ddt::grid::formula {
+
+class Table {
+ public:
+  Table(Context& ctx, const Operand& op);
+  int Rows() const { return rows_; }
+  int Cols() const { return cols_; }
+  int64_t Size() const { return static_cast<int64_t>(rows_) * cols_; }
+  bool IsArea() const { return std::holds_alternative<Area>(op_); }
+  // The value at 0-based (r, c); Empty outside the table.
+  Value At(int r, int c) const;
+  // The used cells of an area, every element of an array or value; row-major. `fn` returns
+  // false to stop.
+  void ForEachUsed(const std::function<bool(int r, int c, const Value& v)>& fn) const;
+  // The rectangle of `rows` x `cols` starting at (r, c); for an area it may reach past the
+  // original area (as SUMIF's sum range does), never past the sheet.
+  Table Sub(int r, int c, int rows, int cols) const;
+  // One past the last row (column) holding a used cell, for searches over whole columns.
+  int UsedRows() const;
+  int UsedCols() const;
+
+ private:
+  Table(Context& ctx, Operand op, int r0, int c0, int rows, int cols);
+
+  Context* ctx_;
+  Operand op_;       // an Area already cut to this table; else the whole array or value
+  int r0_ = 0, c0_ = 0;  // offset into an array
+  int rows_ = 1, cols_ = 1;
+};
+
+// Argument i as a date serial: numbers, booleans, blanks, and text read as a date or number;
+// #VALUE! for other text, #NUM! below 0 or past the last date. Errors are thrown.
+double SerialArg(Call& call, int i);
+
+// Throws a value's error, if it holds one.
+inline void ThrowIfError(const Value& v) {
+  if (const auto* e = std::get_if<ErrorCode>(&v)) throw FormulaError{*e};
+}
+
+}  // namespace ddt::grid::formula
