@@ -8,6 +8,10 @@ namespace ddt::grid::format {
 
 // The number as displayed by the format code (sections, conditions, dates on the 1900
 // system, or 1904 when `date1904`). "General" or an empty code renders as FormatGeneral.
+// Codes are compiled once and cached process-wide; safe to call from several threads.
+// Text that a column's width would matter for (fill with *, space of _) renders as a single
+// space for _ and nothing for *; colours show nothing. A code that cannot be read renders
+// what it can; nothing ever throws. Non-finite values give "#NUM!".
 std::string FormatNumber(double value, std::string_view code, bool date1904 = false);
 // A text value through the code's text section (@); text passes unchanged without one.
 std::string FormatText(std::string_view text, std::string_view code);
@@ -20,5 +24,10 @@ const char* BuiltinFormatCode(int id);
 int BuiltinFormatId(std::string_view code);
 // Whether the code shows dates or times.
 bool IsDateFormat(std::string_view code);
+// Whether the code shows numbers as percentages (its first section has %).
+bool IsPercentFormat(std::string_view code);
+
+// What a date code shows for a serial without a date (negative, or after 9999-12-31).
+inline constexpr std::string_view kInvalidDateText = "########";
 
 }  // namespace ddt::grid::format

@@ -1,0 +1,307 @@
+// Numbers through digit placeholders: fixed, scientific and fraction sections.
+#include <cmath>
+#include <cstdint>
+
+#include "grid/format/decimal_digits.h"
+#include "grid/format/render.h"
+
+namespace ddt::grid::format {
+
+namespace {
+
+constexpr int kGroupSize = 3;
+// Fractions approximate with denominators of at most this many digits.
+constexpr int kMaxDenominatorDigits = 7;
+// Beyond this a value is its own fraction's numerator over 1.
+constexpr double kMaxFractionValue = 1e15;
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// Writes integer digits into the integer placeholders, right-aligned.
+class IntegerWriter {
+ public:
+  IntegerWriter(std::string_view digits, int placeholders, bool grouping)
+      : digits_(digits), placeholders_(placeholders), grouping_(grouping) {}
+
+  // The next integer placeholder, left to right.
+  void Placeholder(std::string& out, char ph) {
+    const int len = static_cast<int>(digits_.size());
+    if (index_ == 0 && len > placeholders_) {
+      for (int i = 0; i < len - placeholders_; ++i) Emit(out, digits_[i], len - 1 - i);
+    }
+    const int pos = placeholders_ - 1 - index_;  // from the right
+    ++index_;
+    if (pos < len) {
+      Emit(out, digits_[len - 1 - pos], pos);
+    } else if (ph == '0') {
+      Emit(out, '0', pos);
+    } else if (ph == '?') {
+      out += ' ';
+      if (grouping_ && pos > 0 && pos % kGroupSize == 0) out += ' ';
+    }
+  }
+  // All digits at once, where a section has no integer placeholder.
+  void All(std::string& out) {
+    const int len = static_cast<int>(digits_.size());
+    for (int i = 0; i < len; ++i) Emit(out, digits_[i], len - 1 - i);
+  }
+
+ private:
+  void Emit(std::string& out, char c, int pos) {
+    out += c;
+    if (grouping_ && pos > 0 && pos % kGroupSize == 0) out += ',';
+  }
+  std::string_view digits_;
+  int placeholders_;
+  bool grouping_;
+  int index_ = 0;
+};
+
+// Writes decimals into the decimal placeholders: # drops and ? blanks trailing zeros.
+void FractionPlaceholder(std::string& out, const std::string& digits, int lastNonZero, int j,
+                         char ph) {
+  if (j <= lastNonZero) out += digits[j];
+  else if (ph == '0') out += '0';
+  else if (ph == '?') out += ' ';
+}
+
+int LastNonZero(const std::string& s) {
+  for (int i = static_cast<int>(s.size()) - 1; i >= 0; --i)
+    if (s[i] != '0') return i;
+  return -1;
+}
+
+double Scale(const Section& s, double x) {
+  for (int i = 0; i < s.percent; ++i) x *= 100;
+  for (int i = 0; i < s.scaleThousands; ++i) x /= 1000;
+  return x;
+}
+
+void RenderFixed(std::string& out, const Section& s, double x) {
+  const FixedDigits fixed = ToFixed(ToDecimalDigits(Scale(s, x)), s.fractionDigits);
+  IntegerWriter ints(fixed.integer, s.integerDigits, s.grouping);
+  const int lastNonZero = LastNonZero(fixed.fraction);
+  int j = 0;
+  for (const Token& t : s.tokens) {
+    switch (t.kind) {
+      case TokenKind::Literal: out += t.text; break;
+      case TokenKind::Point:
+        if (s.integerDigits == 0) ints.All(out);
+        out += '.';
+        break;
+      case TokenKind::Digit:
+        if (t.part == DigitPart::Integer) ints.Placeholder(out, t.ch);
+        else FractionPlaceholder(out, fixed.fraction, lastNonZero, j++, t.ch);
+        break;
+      default: break;
+    }
+  }
+}
+
+void RenderScientific(std::string& out, const Section& s, double x) {
+  x = Scale(s, x);
+  const int group = std::max(1, s.integerDigits);
+  DecimalDigits d = ToDecimalDigits(x);
+  int64_t exponent = 0;
+  FixedDigits mantissa;
+  if (d.digits.empty()) {
+    mantissa = ToFixed(d, s.fractionDigits);
+  } else {
+    // The exponent is a multiple of the integer placeholders ("##0.0E+0" is engineering).
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const int64_t e = d.point - 1;
+      exponent = FloorDiv(e, group) * group;
+      DecimalDigits m = d;
+      m.point = static_cast<int>(e - exponent + 1);
+      mantissa = ToFixed(m, s.fractionDigits);
+      if (static_cast<int>(mantissa.integer.size()) <= m.point) break;
+      d = DecimalDigits{"1", d.point + 1};  // rounding carried into a new digit
+    }
+  }
+  IntegerWriter ints(mantissa.integer, s.integerDigits, s.grouping);
+  const int lastNonZero = LastNonZero(mantissa.fraction);
+  int j = 0;
+  bool exponentWritten = false;
+  const Token* expToken = nullptr;
+  for (const Token& t : s.tokens) {
+    switch (t.kind) {
+      case TokenKind::Literal: out += t.text; break;
+      case TokenKind::Point:
+        if (s.integerDigits == 0) ints.All(out);
+        out += '.';
+        break;
+      case TokenKind::Exponent:
+        expToken = &t;
+        out += t.ch;
+        if (exponent < 0) out += '-';
+        else if (t.plus) out += '+';
+        if (s.exponentDigits == 0) {
+          out += std::to_string(exponent < 0 ? -exponent : exponent);
+          exponentWritten = true;
+        }
+        break;
+      case TokenKind::Digit:
+        if (t.part == DigitPart::Integer) {
+          ints.Placeholder(out, t.ch);
+        } else if (t.part == DigitPart::Fraction) {
+          FractionPlaceholder(out, mantissa.fraction, lastNonZero, j++, t.ch);
+        } else if (!exponentWritten && expToken) {
+          std::string e = std::to_string(exponent < 0 ? -exponent : exponent);
+          int zeros = 0;
+          for (const Token& u : s.tokens)
+            if (u.kind == TokenKind::Digit && u.part == DigitPart::Exponent && u.ch == '0') ++zeros;
+          if (static_cast<int>(e.size()) < zeros) e.insert(0, zeros - e.size(), '0');
+          out += e;
+          exponentWritten = true;
+        }
+        break;
+      default: break;
+    }
+  }
+}
+
+// The closest fraction to x with a denominator up to maxDen (continued fractions).
+void BestFraction(double x, int64_t maxDen, int64_t& num, int64_t& den) {
+  int64_t p0 = 0, q0 = 1, p1 = 1, q1 = 0;
+  double r = x;
+  for (int iter = 0; iter < 64; ++iter) {
+    const double af = std::floor(r);
+    if (af > 1e15) break;
+    const int64_t a = static_cast<int64_t>(af);
+    const int64_t q2 = q0 + a * q1;
+    if (q2 > maxDen) break;
+    const int64_t p2 = p0 + a * p1;
+    p0 = p1, q0 = q1, p1 = p2, q1 = q2;
+    const double frac = r - af;
+    if (frac < 1e-12) break;
+    r = 1 / frac;
+  }
+  if (q1 == 0) {  // x beyond any denominator's reach
+    num = static_cast<int64_t>(std::llround(x));
+    den = 1;
+    return;
+  }
+  // The best semiconvergent below the limit may beat the last convergent.
+  const int64_t k = (maxDen - q0) / q1;
+  const int64_t pb = p0 + k * p1, qb = q0 + k * q1;
+  if (qb > 0 && std::fabs(x - static_cast<double>(pb) / qb) <
+                    std::fabs(x - static_cast<double>(p1) / q1)) {
+    num = pb, den = qb;
+  } else {
+    num = p1, den = q1;
+  }
+}
+
+size_t DisplayWidth(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s)
+    if ((c & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+void RenderFraction(std::string& out, const Section& s, double x) {
+  x = Scale(s, x);
+  double whole = 0, part = x;
+  if (s.hasFractionInteger) {
+    whole = std::floor(x);
+    part = x - whole;
+  }
+  int64_t num = 0, den = 1;
+  if (x >= kMaxFractionValue) {
+    // Too large for a fraction: the whole number alone (num stays 0).
+  } else if (s.fixedDenominator > 0) {
+    den = s.fixedDenominator;
+    num = static_cast<int64_t>(std::floor(part * den + 0.5));
+  } else {
+    int64_t maxDen = 1;
+    for (int i = 0; i < std::min(s.denominatorDigits, kMaxDenominatorDigits); ++i) maxDen *= 10;
+    BestFraction(part, maxDen - 1, num, den);
+  }
+  if (s.hasFractionInteger && num == den && num > 0) {
+    whole += 1;
+    num = 0;
+  }
+  std::string wholeDigits;
+  std::string numDigits;
+  if (s.hasFractionInteger) {
+    if (whole >= 1) wholeDigits = ToFixed(ToDecimalDigits(whole), 0).integer;
+    if (wholeDigits.empty() && num == 0) wholeDigits = "0";
+    numDigits = std::to_string(num);
+  } else {
+    numDigits = x >= kMaxFractionValue ? ToFixed(ToDecimalDigits(x), 0).integer : std::to_string(num);
+  }
+  const std::string denDigits = std::to_string(den);
+  // A whole number leaves the fraction's place blank.
+  const bool blankFraction = s.hasFractionInteger && num == 0;
+  size_t lastInteger = 0, lastDenominator = 0;
+  for (size_t i = 0; i < s.tokens.size(); ++i) {
+    const Token& t = s.tokens[i];
+    if (t.kind == TokenKind::Digit && t.part == DigitPart::Integer) lastInteger = i;
+    if ((t.kind == TokenKind::Digit && t.part == DigitPart::Denominator) ||
+        t.kind == TokenKind::FixedDenominator)
+      lastDenominator = i;
+  }
+  IntegerWriter ints(wholeDigits, s.integerDigits, s.grouping);
+  IntegerWriter nums(numDigits, s.numeratorDigits, false);
+  int denIndex = 0;
+  for (size_t i = 0; i < s.tokens.size(); ++i) {
+    const Token& t = s.tokens[i];
+    if (blankFraction && i > lastInteger && i <= lastDenominator) {
+      size_t width = t.kind == TokenKind::Literal            ? DisplayWidth(t.text)
+                     : t.kind == TokenKind::FixedDenominator ? std::to_string(t.number).size()
+                     : t.kind == TokenKind::Digit || t.kind == TokenKind::Slash ? 1
+                                                                                : 0;
+      out.append(width, ' ');
+      continue;
+    }
+    switch (t.kind) {
+      case TokenKind::Literal: out += t.text; break;
+      case TokenKind::Slash: out += '/'; break;
+      case TokenKind::FixedDenominator: out += denDigits; break;
+      case TokenKind::Digit:
+        if (t.part == DigitPart::Integer) {
+          ints.Placeholder(out, t.ch);
+        } else if (t.part == DigitPart::Numerator) {
+          nums.Placeholder(out, t.ch);
+        } else {
+          // Denominators align left: digits first, then the placeholders' padding.
+          if (denIndex == 0) out += denDigits;
+          if (denIndex >= static_cast<int>(denDigits.size())) {
+            if (t.ch == '0') out += '0';
+            else if (t.ch == '?') out += ' ';
+          }
+          ++denIndex;
+        }
+        break;
+      default: break;
+    }
+  }
+}
+
+void RenderGeneralSection(std::string& out, const Section& s, double x) {
+  for (const Token& t : s.tokens) {
+    if (t.kind == TokenKind::Literal) out += t.text;
+    else if (t.kind == TokenKind::General) AppendGeneral(out, Scale(s, x));
+  }
+}
+
+}  // namespace
+
+void RenderNumber(std::string& out, const Section& s, double x, bool minus) {
+  if (minus) out += '-';
+  switch (s.kind) {
+    case SectionKind::Scientific: return RenderScientific(out, s, x);
+    case SectionKind::Fraction: return RenderFraction(out, s, x);
+    case SectionKind::General: return RenderGeneralSection(out, s, x);
+    default: return RenderFixed(out, s, x);
+  }
+}
+
+void RenderText(std::string& out, const Section& s, std::string_view text) {
+  for (const Token& t : s.tokens) {
+    if (t.kind == TokenKind::Literal) out += t.text;
+    else if (t.kind == TokenKind::Text) out += text;
+  }
+}
+
+}  // namespace ddt::grid::format
