@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace ddt::grid {
@@ -40,7 +41,11 @@ class StyleTable {
   size_t size() const { return styles_.size(); }
 
  private:
+  struct Hash {
+    size_t operator()(const Style& s) const;
+  };
   std::vector<Style> styles_;
+  std::unordered_map<Style, StyleId, Hash> index_;
 };
 
 }  // namespace ddt::grid

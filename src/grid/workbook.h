@@ -31,12 +31,24 @@ class Calculator;
 }  // namespace formula
 
 class Sheet;
+struct ClipBlock;
 
 struct Range {
   int firstRow = 1, firstCol = 1, lastRow = 1, lastCol = 1;
   bool operator==(const Range&) const = default;
   bool WholeColumns() const { return firstRow == kAll && lastRow == kAll; }
   bool WholeRows() const { return firstCol == kAll && lastCol == kAll; }
+};
+
+// The range with the -1 forms spelled out (rows 1..kMaxRows, columns 1..kMaxCols) and each
+// pair in order; throws GridError for anything else out of bounds.
+Range NormalizeRange(const Range& range);
+inline bool CoversAllRows(const Range& r) { return r.firstRow == 1 && r.lastRow == kMaxRows; }
+inline bool CoversAllCols(const Range& r) { return r.firstCol == 1 && r.lastCol == kMaxCols; }
+
+// Where a cell lies on the outline of the range being formatted.
+struct StyleEdges {
+  bool top = false, bottom = false, left = false, right = false;
 };
 
 // How the remaining cells move when a range is inserted or deleted.
@@ -206,6 +218,9 @@ class Workbook {
   void SetChangeListener(std::function<void()> listener) { listener_ = std::move(listener); }
   void SetUiHooks(UiHooks hooks) { ui_ = std::move(hooks); }
   const UiHooks& Ui() const { return ui_; }
+  // Pass a dialog or print request on to the hooks (nothing happens without one).
+  void ShowDialog(std::string_view dialog) const;
+  void Print(int flag) const;
   // Set-up flags and integers of the control and the default font: stored, no effect.
   void SetFlag(int id, bool on);
   bool Flag(int id) const;
@@ -218,9 +233,32 @@ class Workbook {
   // For the grid's own modules (formula evaluation, file io).
   Sheet& SheetAt(int sheet);  // sheet 0: current
   const Sheet& SheetAt(int sheet) const;
+  // The sheet index (1-based) for a sheet argument (0: current); throws GridError when bad.
+  int ResolveSheet(int sheet) const;
 
  private:
   void Changed();  // sets the modified flag and raises the change event
+  void CheckCell(int row, int col) const;
+  Sheet& Current() { return *sheets_[current_ - 1]; }
+  const Sheet& Current() const { return *sheets_[current_ - 1]; }
+  std::string NewSheetName(int taken) const;
+  void ClearContent(Sheet& s, int row, int col);
+  void PutFormula(Sheet& s, int row, int col, std::shared_ptr<const formula::Formula> f);
+  void ClearIn(Sheet& s, const Range& range, Clear what);
+  void ShiftRange(const Range& range, Shift shift, bool insert);
+  void AdjustFormulas(int kind, int first, int count, int bandFirst, int bandLast);
+  // Rewrites the styles of a range of a sheet: whole rows, columns or the sheet change their
+  // line styles and only the cells that carry a style of their own.
+  void EditStyles(Sheet& s, const Range& range,
+                  const std::function<void(Style&, const StyleEdges&)>& edit);
+  StyleId CellStyleId(const Sheet& s, int row, int col) const;
+  void EditSelectionStyles(const std::function<void(Style&, const StyleEdges&)>& edit);
+  ClipBlock TakeBlock(const Sheet& s, const Range& range) const;
+  // Puts a block with its top-left cell at (row, col); `moved` keeps formulas as they are
+  // (cut and paste), otherwise they move as copies do.
+  void PasteBlock(Sheet& s, int row, int col, const ClipBlock& block, bool moved);
+  // After changing the contents of many cells: per-cell notices, or one structural notice.
+  void ContentsChanged(const Sheet& s, const std::vector<std::pair<int, int>>& cells);
 
   uint32_t handle_;
   std::vector<std::unique_ptr<Sheet>> sheets_;
@@ -233,6 +271,7 @@ class Workbook {
   std::function<void()> listener_;
   UiHooks ui_;
   std::vector<std::pair<int, int>> settings_;
+  std::vector<std::pair<int, bool>> flags_;
   std::string fontFace_ = "Arial";
   int fontCharset_ = 0;
   int fontSize_ = 10;

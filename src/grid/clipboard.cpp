@@ -1,0 +1,202 @@
+// The clipboard and the workbook members that fill it and paste from it.
+#include "grid/clipboard.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "grid/formula/formula.h"
+#include "grid/sheet.h"
+#include "grid/workbook.h"
+
+namespace ddt::grid {
+
+Clipboard& Clipboard::Instance() {
+  static Clipboard clipboard;
+  return clipboard;
+}
+
+void Clipboard::SourceGoing(const Workbook& book) {
+  if (!block_ || block_->sourceHandle != book.Handle()) return;
+  for (ClipBlock::Item& item : block_->items) {
+    if (!item.formula) continue;
+    item.formulaText = formula::PrintFormula(*item.formula, book);
+    item.formula.reset();
+  }
+  block_->sourceHandle = 0;
+}
+
+namespace {
+
+template <class T, class Fn>
+void TakeRuns(const LineMap<T>& map, int first, int last, Fn add) {
+  map.ForEach([&](int f, int l, const T& v) {
+    if (l < first || f > last) return;
+    add(std::max(f, first) - first, std::min(l, last) - first, v);
+  });
+}
+
+template <class T, class Fn>
+void PasteRuns(LineMap<T>& map, int at, int span, int limit, const std::vector<ClipRun<T>>& runs,
+               Fn value) {
+  map.Set(at, std::min(at + span - 1, limit), map.Default());
+  for (const ClipRun<T>& run : runs) {
+    int f = at + run.first;
+    if (f > limit) break;
+    map.Set(f, std::min(at + run.last, limit), value(run.value));
+  }
+}
+
+}  // namespace
+
+ClipBlock Workbook::TakeBlock(const Sheet& s, const Range& r) const {
+  ClipBlock b;
+  b.rows = r.lastRow - r.firstRow + 1;
+  b.cols = r.lastCol - r.firstCol + 1;
+  b.originRow = r.firstRow;
+  b.originCol = r.firstCol;
+  b.sourceHandle = handle_;
+  b.wholeCols = CoversAllRows(r);
+  b.wholeRows = CoversAllCols(r);
+  std::unordered_map<StyleId, int> index;
+  auto styleIndex = [&](StyleId id) {
+    if (id == kDefaultStyle) return -1;
+    auto [it, added] = index.emplace(id, static_cast<int>(b.styles.size()));
+    if (added) b.styles.push_back(styles_.Get(id));
+    return it->second;
+  };
+  const bool lines = b.wholeCols || b.wholeRows;
+  s.ForEachIn(r.firstRow, r.firstCol, r.lastRow, r.lastCol, [&](int row, int col, const Cell& c) {
+    ClipBlock::Item item;
+    item.dr = row - r.firstRow;
+    item.dc = col - r.firstCol;
+    item.value = c.value;
+    item.formula = c.formula;
+    item.forcedText = c.forcedText;
+    // A block of whole lines brings the line styles along; a rectangle keeps what shows.
+    item.style = styleIndex(lines ? c.style : CellStyleId(s, row, col));
+    b.items.push_back(std::move(item));
+  });
+  if (b.wholeCols) {
+    TakeRuns(s.colHeadings, r.firstCol, r.lastCol, [&](int f, int l, const std::string& v) { b.headings.push_back({f, l, v}); });
+    TakeRuns(s.colWidths, r.firstCol, r.lastCol, [&](int f, int l, double v) { b.widths.push_back({f, l, v}); });
+    TakeRuns(s.colHidden, r.firstCol, r.lastCol, [&](int f, int l, bool v) { b.hidden.push_back({f, l, v}); });
+    TakeRuns(s.colStyles, r.firstCol, r.lastCol, [&](int f, int l, StyleId v) { b.lineStyles.push_back({f, l, styleIndex(v)}); });
+  } else if (b.wholeRows) {
+    TakeRuns(s.rowHeadings, r.firstRow, r.lastRow, [&](int f, int l, const std::string& v) { b.headings.push_back({f, l, v}); });
+    TakeRuns(s.rowHidden, r.firstRow, r.lastRow, [&](int f, int l, bool v) { b.hidden.push_back({f, l, v}); });
+    TakeRuns(s.rowStyles, r.firstRow, r.lastRow, [&](int f, int l, StyleId v) { b.lineStyles.push_back({f, l, styleIndex(v)}); });
+  }
+  if (b.wholeCols && b.wholeRows) b.sheetStyle = styleIndex(s.sheetStyle);
+  return b;
+}
+
+void Workbook::PasteBlock(Sheet& s, int row, int col, const ClipBlock& b, bool moved) {
+  Range dest{row, col, std::min(row + b.rows - 1, kMaxRows), std::min(col + b.cols - 1, kMaxCols)};
+  ClearIn(s, dest, Clear::All);
+
+  std::vector<StyleId> ids;
+  for (const Style& st : b.styles) ids.push_back(styles_.Intern(st));
+  auto idOf = [&](int index) { return index < 0 ? kDefaultStyle : ids[static_cast<size_t>(index)]; };
+  const Workbook* source = b.sourceHandle == handle_ ? this : FromHandle(b.sourceHandle);
+
+  std::vector<std::pair<int, int>> changed;
+  for (const ClipBlock::Item& item : b.items) {
+    int tr = row + item.dr, tc = col + item.dc;
+    if (tr > kMaxRows || tc > kMaxCols) continue;
+    formula::FormulaPtr f = item.formula;
+    if (f && source != this) {
+      if (source) {
+        if (auto rebased = formula::Rebased(*f, *source, *this)) f = rebased;
+      } else {
+        f.reset();  // source gone without leaving the text: keep the value
+      }
+    } else if (!f && !item.formulaText.empty()) {
+      try {
+        f = formula::ParseFormula(item.formulaText, *this);
+      } catch (const GridError&) {
+        f.reset();  // names a sheet this workbook lacks: keep the value
+      }
+    }
+    if (f && !moved) {
+      if (auto shifted = formula::Shifted(*f, tr - (b.originRow + item.dr), tc - (b.originCol + item.dc)))
+        f = shifted;
+    }
+    Cell& c = s.At(tr, tc);
+    c.value = item.value;
+    c.forcedText = item.forcedText;
+    c.style = idOf(item.style);
+    if (c.style != kDefaultStyle) s.mayHaveCellStyles = true;
+    if (f) {
+      c.formula = std::move(f);
+      c.dirty = true;
+      s.mayHaveFormulas = true;
+    }
+    if (HasContent(c)) changed.emplace_back(tr, tc);
+    else s.EraseIfUnused(tr, tc);
+  }
+
+  auto same = [](const auto& v) { return v; };
+  auto styleOf = [&](int index) { return idOf(index); };
+  if (b.wholeCols) {
+    PasteRuns(s.colHeadings, col, b.cols, kMaxCols, b.headings, same);
+    PasteRuns(s.colWidths, col, b.cols, kMaxCols, b.widths, same);
+    PasteRuns(s.colHidden, col, b.cols, kMaxCols, b.hidden, same);
+    PasteRuns(s.colStyles, col, b.cols, kMaxCols, {}, same);
+    for (const auto& run : b.lineStyles) {
+      int f = col + run.first;
+      if (f <= kMaxCols) s.colStyles.Set(f, std::min(col + run.last, kMaxCols), styleOf(run.value));
+    }
+  } else if (b.wholeRows) {
+    PasteRuns(s.rowHeadings, row, b.rows, kMaxRows, b.headings, same);
+    PasteRuns(s.rowHidden, row, b.rows, kMaxRows, b.hidden, same);
+    PasteRuns(s.rowStyles, row, b.rows, kMaxRows, {}, same);
+    for (const auto& run : b.lineStyles) {
+      int f = row + run.first;
+      if (f <= kMaxRows) s.rowStyles.Set(f, std::min(row + run.last, kMaxRows), styleOf(run.value));
+    }
+  }
+  if (b.wholeCols && b.wholeRows) s.sheetStyle = idOf(b.sheetStyle);
+  ContentsChanged(s, changed);
+}
+
+void Workbook::EditCopy() {
+  Sheet& s = Current();
+  Clipboard::Instance().Put(TakeBlock(s, s.selection.front()), false);
+}
+
+void Workbook::EditCut() {
+  Sheet& s = Current();
+  Range r = s.selection.front();
+  Clipboard::Instance().Put(TakeBlock(s, r), true);
+  ClearIn(s, r, Clear::All);
+  Changed();
+}
+
+void Workbook::EditPaste() {
+  Clipboard& clip = Clipboard::Instance();
+  const ClipBlock* b = clip.Block();
+  if (!b) return;
+  Sheet& s = Current();
+  Range at = s.selection.front();
+  bool cut = clip.IsCut();
+  PasteBlock(s, at.firstRow, at.firstCol, *b, cut && b->sourceHandle == handle_);
+  Range pasted{at.firstRow, at.firstCol, std::min(at.firstRow + b->rows - 1, kMaxRows),
+               std::min(at.firstCol + b->cols - 1, kMaxCols)};
+  s.selection.assign(1, pasted);
+  if (cut) clip.Clear();  // what was cut is pasted once
+  Changed();
+}
+
+void Workbook::CopyRangeFrom(int sheet, const Range& to, uint32_t sourceHandle, int sourceSheet,
+                             const Range& from) {
+  Sheet& s = SheetAt(sheet);
+  Range target = NormalizeRange(to);
+  Range source = NormalizeRange(from);
+  const Workbook* book = FromHandle(sourceHandle);
+  if (!book) throw GridError("Unknown workbook handle.");
+  ClipBlock b = book->TakeBlock(book->SheetAt(sourceSheet), source);
+  PasteBlock(s, target.firstRow, target.firstCol, b, false);
+  Changed();
+}
+
+}  // namespace ddt::grid

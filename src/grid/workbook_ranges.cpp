@@ -1,0 +1,195 @@
+// Workbook: inserting, deleting and clearing ranges, and the selection.
+#include <algorithm>
+
+#include "grid/formula/formula.h"
+#include "grid/sheet.h"
+#include "grid/workbook.h"
+
+namespace ddt::grid {
+
+namespace {
+// Above this many changed cells the calculator hears of one structural change instead.
+constexpr size_t kCellNoticeLimit = 1000;
+
+void NormalizeLines(int& first, int& last, int limit) {
+  if (first == kAll && last == kAll) {
+    first = 1;
+    last = limit;
+    return;
+  }
+  if (first < 1 || last < 1 || first > limit || last > limit) throw GridError("Invalid range.");
+  if (first > last) std::swap(first, last);
+}
+}  // namespace
+
+Range NormalizeRange(const Range& range) {
+  Range r = range;
+  NormalizeLines(r.firstRow, r.lastRow, kMaxRows);
+  NormalizeLines(r.firstCol, r.lastCol, kMaxCols);
+  return r;
+}
+
+void Workbook::ContentsChanged(const Sheet& s, const std::vector<std::pair<int, int>>& cells) {
+  if (cells.size() > kCellNoticeLimit) {
+    Calc().StructureChanged();
+    return;
+  }
+  for (auto [row, col] : cells) Calc().CellChanged(s.Id(), row, col);
+}
+
+void Workbook::AdjustFormulas(int kind, int first, int count, int bandFirst, int bandLast) {
+  formula::StructuralChange change;
+  change.sheetId = Current().Id();
+  change.kind = static_cast<formula::StructuralChange::Kind>(kind);
+  change.first = first;
+  change.count = count;
+  change.bandFirst = bandFirst;
+  change.bandLast = bandLast;
+  for (auto& sheet : sheets_) {
+    if (!sheet->mayHaveFormulas) continue;
+    bool any = false;
+    uint32_t host = sheet->Id();
+    sheet->ForEachMutableIn(1, 1, kMaxRows, kMaxCols, [&](int, int, Cell& c) {
+      if (!c.formula) return;
+      any = true;
+      if (auto adjusted = formula::Adjusted(*c.formula, change, host)) {
+        c.formula = std::move(adjusted);
+        c.dirty = true;
+      }
+    });
+    sheet->mayHaveFormulas = any;
+  }
+}
+
+void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
+  using Kind = formula::StructuralChange::Kind;
+  Range r = NormalizeRange(range);
+  Sheet& s = Current();
+  bool rowsMove = false;
+  int bandFirst = 1, bandLast = 1;
+  switch (shift) {
+    case Shift::Rows:
+      rowsMove = true;
+      bandLast = kMaxCols;
+      break;
+    case Shift::Columns:
+      bandLast = kMaxRows;
+      break;
+    case Shift::CellsVertical:
+      rowsMove = true;
+      bandFirst = r.firstCol;
+      bandLast = r.lastCol;
+      break;
+    case Shift::CellsHorizontal:
+      bandFirst = r.firstRow;
+      bandLast = r.lastRow;
+      break;
+    default:
+      throw GridError("Invalid shift kind.");
+  }
+  if (rowsMove) {
+    int first = r.firstRow, count = r.lastRow - r.firstRow + 1;
+    if (insert) s.InsertRows(first, count, bandFirst, bandLast);
+    else s.DeleteRows(first, count, bandFirst, bandLast);
+    AdjustFormulas(static_cast<int>(insert ? Kind::InsertRows : Kind::DeleteRows), first, count,
+                   bandFirst, bandLast);
+  } else {
+    int first = r.firstCol, count = r.lastCol - r.firstCol + 1;
+    if (insert) s.InsertCols(first, count, bandFirst, bandLast);
+    else s.DeleteCols(first, count, bandFirst, bandLast);
+    AdjustFormulas(static_cast<int>(insert ? Kind::InsertCols : Kind::DeleteCols), first, count,
+                   bandFirst, bandLast);
+  }
+  Calc().StructureChanged();
+  Changed();
+}
+
+void Workbook::InsertRange(const Range& range, Shift shift) { ShiftRange(range, shift, true); }
+void Workbook::DeleteRange(const Range& range, Shift shift) { ShiftRange(range, shift, false); }
+
+void Workbook::ClearIn(Sheet& s, const Range& r, Clear what) {
+  if (what != Clear::All && what != Clear::Values && what != Clear::Formats)
+    throw GridError("Invalid clear kind.");
+  bool values = what != Clear::Formats, formats = what != Clear::Values;
+  std::vector<std::pair<int, int>> changed;
+  if (values || s.mayHaveCellStyles) {
+    s.ForEachMutableIn(r.firstRow, r.firstCol, r.lastRow, r.lastCol, [&](int row, int col, Cell& c) {
+      if (values && HasContent(c)) {
+        changed.emplace_back(row, col);
+        c.value = Empty{};
+        c.formula.reset();
+        c.forcedText = false;
+        c.dirty = false;
+      }
+      if (formats) c.style = kDefaultStyle;
+    });
+    s.Compact(r.firstRow, r.lastRow);
+  }
+  if (formats) {
+    if (CoversAllRows(r)) s.colStyles.Set(r.firstCol, r.lastCol, kDefaultStyle);
+    if (CoversAllCols(r)) s.rowStyles.Set(r.firstRow, r.lastRow, kDefaultStyle);
+    if (CoversAllRows(r) && CoversAllCols(r)) s.sheetStyle = kDefaultStyle;
+  }
+  ContentsChanged(s, changed);
+}
+
+void Workbook::ClearRange(const Range& range, Clear what) {
+  ClearIn(Current(), NormalizeRange(range), what);
+  Changed();
+}
+
+// --- Selection ------------------------------------------------------------------------------
+
+int Workbook::SelectionCount() const { return static_cast<int>(Current().selection.size()); }
+
+Range Workbook::GetSelection(int index) const {
+  const auto& sel = Current().selection;
+  if (index < 0 || index >= static_cast<int>(sel.size())) throw GridError("Invalid selection index.");
+  return sel[static_cast<size_t>(index)];
+}
+
+void Workbook::SetSelection(const Range& range) {
+  Range r = NormalizeRange(range);
+  Sheet& s = Current();
+  s.selection.assign(1, r);
+  s.activeRow = r.firstRow;
+  s.activeCol = r.firstCol;
+}
+
+void Workbook::AddSelection(const Range& range) {
+  Range r = NormalizeRange(range);
+  Sheet& s = Current();
+  s.selection.push_back(r);
+  s.activeRow = r.firstRow;
+  s.activeCol = r.firstCol;
+}
+
+void Workbook::SetActiveCell(int row, int col) {
+  CheckCell(row, col);
+  Sheet& s = Current();
+  bool inside = std::any_of(s.selection.begin(), s.selection.end(), [&](const Range& r) {
+    return row >= r.firstRow && row <= r.lastRow && col >= r.firstCol && col <= r.lastCol;
+  });
+  // Moving the active cell out of the selection selects that cell alone.
+  if (!inside) s.selection.assign(1, Range{row, col, row, col});
+  s.activeRow = row;
+  s.activeCol = col;
+}
+
+void Workbook::GetActiveCell(int* row, int* col) const {
+  if (row) *row = Current().activeRow;
+  if (col) *col = Current().activeCol;
+}
+
+void Workbook::EditClear(Clear what) {
+  Sheet& s = Current();
+  std::vector<Range> sel = s.selection;
+  for (const Range& r : sel) ClearIn(s, r, what);
+  Changed();
+}
+
+// Insertion and deletion work on the first selected range (several at once would overlap).
+void Workbook::EditInsert(Shift shift) { ShiftRange(Current().selection.front(), shift, true); }
+void Workbook::EditDelete(Shift shift) { ShiftRange(Current().selection.front(), shift, false); }
+
+}  // namespace ddt::grid
