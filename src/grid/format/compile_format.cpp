@@ -382,7 +382,7 @@ class SectionParser {
             sec_.hasPoint = true;
           } else {
             tok.kind = TokenKind::Literal;
-            tok.text = ".";
+            tok.text = std::string(1, '.');
           }
           break;
         case TokenKind::Exponent:
@@ -400,7 +400,7 @@ class SectionParser {
           break;
         case TokenKind::Slash:
           tok.kind = TokenKind::Literal;
-          tok.text = "/";
+          tok.text = std::string(1, '/');
           break;
         case TokenKind::FixedDenominator:
           tok.kind = TokenKind::Literal;

@@ -27,7 +27,8 @@ bool IsDateFormat(std::string_view code);
 // Whether the code shows numbers as percentages (its first section has %).
 bool IsPercentFormat(std::string_view code);
 
-// What a date code shows for a serial without a date (negative, or after 9999-12-31).
-inline constexpr std::string_view kInvalidDateText = "########";
+// What a code shows for a value it cannot display: a serial without a date (negative, or
+// after 9999-12-31), or a number scaled (%) past the range of a double.
+inline constexpr std::string_view kNoDisplayText = "########";
 
 }  // namespace ddt::grid::format

@@ -29,7 +29,7 @@ void RenderDate(std::string& out, const Section& s, double v, bool date1904) {
   // Far outside the calendar is as invalid as a negative serial; the bound keeps the
   // millisecond arithmetic in range.
   if (!(v >= 0) || v >= static_cast<double>(MaxSerial(date1904) + 1)) {
-    out += kInvalidDateText;
+    out += kNoDisplayText;
     return;
   }
   const SerialParts p = SplitSerial(v, s.subSecondDigits);
@@ -41,7 +41,7 @@ void RenderDate(std::string& out, const Section& s, double v, bool date1904) {
   if (needDate) {
     date = SerialToDate(p.day, date1904);
     if (!date) {  // rounding carried past 9999-12-31
-      out += kInvalidDateText;
+      out += kNoDisplayText;
       return;
     }
   }

@@ -225,7 +225,7 @@ void RenderFraction(std::string& out, const Section& s, double x) {
   std::string numDigits;
   if (s.hasFractionInteger) {
     if (whole >= 1) wholeDigits = ToFixed(ToDecimalDigits(whole), 0).integer;
-    if (wholeDigits.empty() && num == 0) wholeDigits = "0";
+    if (wholeDigits.empty() && num == 0) wholeDigits.assign(1, '0');
     numDigits = std::to_string(num);
   } else {
     numDigits = x >= kMaxFractionValue ? ToFixed(ToDecimalDigits(x), 0).integer : std::to_string(num);
@@ -288,6 +288,10 @@ void RenderGeneralSection(std::string& out, const Section& s, double x) {
 }  // namespace
 
 void RenderNumber(std::string& out, const Section& s, double x, bool minus) {
+  if (!std::isfinite(Scale(s, x))) {
+    out += kNoDisplayText;
+    return;
+  }
   if (minus) out += '-';
   switch (s.kind) {
     case SectionKind::Scientific: return RenderScientific(out, s, x);
