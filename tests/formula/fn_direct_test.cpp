@@ -172,6 +172,8 @@ TEST_F(FnDirect, TextResultsStayWithinTheCellLimit) {
   EXPECT_EQ(Run("CONCAT", {Col(1)}), Value(ErrorCode::Value));
   EXPECT_EQ(Run("TEXTJOIN", {S(","), Value{false}, Col(2)}), Value(ErrorCode::Value));
   EXPECT_EQ(Run("TEXTJOIN", {S(""), Value{false}, Col(3)}), Value(std::string()));
+  EXPECT_EQ(Run("MID", {S("abc"), N(1e300), N(1e300)}), Value(std::string()));
+  EXPECT_EQ(Run("FIXED", {N(1.5), N(127), Value{true}}).index(), Value(std::string()).index());
 }
 
 TEST_F(FnDirect, DatesFollowTheWorkbookDateSystem) {
@@ -187,6 +189,13 @@ TEST_F(FnDirect, DatesFollowTheWorkbookDateSystem) {
   EXPECT_EQ(Run("DAY", {S("not a date")}), Value(ErrorCode::Value));
   EXPECT_EQ(Number("EOMONTH", {N(45306), N(-1)}), 45291);
   EXPECT_EQ(Number("NETWORKDAYS", {N(45292), N(45292 + 6999)}), 5000);
+  // Absurd counts give #NUM!, never an out-of-range conversion.
+  EXPECT_EQ(Run("DATE", {N(2024), N(1e300), N(1)}), Value(ErrorCode::Num));
+  EXPECT_EQ(Run("DATE", {N(2024), N(1), N(-1e300)}), Value(ErrorCode::Num));
+  EXPECT_EQ(Run("EDATE", {N(45306), N(1e300)}), Value(ErrorCode::Num));
+  EXPECT_EQ(Run("EOMONTH", {N(45306), N(-1e300)}), Value(ErrorCode::Num));
+  EXPECT_EQ(Run("WORKDAY", {N(45306), N(1e300)}), Value(ErrorCode::Num));
+  EXPECT_EQ(Run("TIME", {N(1e300), N(0), N(0)}), Value(ErrorCode::Num));
 }
 
 }  // namespace

@@ -67,8 +67,17 @@ bool Wildcard::Matches(std::string_view text) const {
 
 size_t Wildcard::Search(std::string_view text, size_t start) const {
   const std::u32string t = utf8::Decode(text);
-  for (size_t i = start; i <= t.size(); ++i) {
-    if (MatchTokens(tokens_, t, i, true)) return i;
+  // Split at the first star: the part before it is matched at each start position; the rest
+  // (star first) matches from a position only if it matches from every earlier one, so it
+  // is tried once, at the first place where the head fits. Linear in the text for the head.
+  size_t head = 0;
+  while (head < tokens_.size() && tokens_[head].kind != Kind::Any) ++head;
+  const std::vector<Token> headTokens(tokens_.begin(), tokens_.begin() + head);
+  const std::vector<Token> tail(tokens_.begin() + head, tokens_.end());
+  for (size_t i = start; i + head <= t.size(); ++i) {
+    if (!MatchTokens(headTokens, t, i, true)) continue;
+    if (tail.empty()) return i;
+    return MatchTokens(tail, t, i + head, true) ? i : npos;
   }
   return npos;
 }

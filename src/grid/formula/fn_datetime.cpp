@@ -21,6 +21,17 @@ constexpr double kMaxTimePart = 32767;  // TIME's largest hour, minute or second
 
 Operand Num(double d) { return Value{d}; }
 
+// Month and day counts beyond these cannot give a date before 10000.
+constexpr double kMaxMonths = 1e6;
+constexpr double kMaxDays = 1e8;
+
+// Argument i truncated to a whole number; #NUM! beyond +-limit.
+int64_t WholeArg(Call& call, int i, double limit) {
+  const double d = std::trunc(call.Number(i));
+  if (!(std::fabs(d) <= limit)) throw FormulaError{ErrorCode::Num};
+  return static_cast<int64_t>(d);
+}
+
 bool Is1904(Call& call) { return call.Ctx().Date1904(); }
 
 int64_t DayArg(Call& call, int i) { return static_cast<int64_t>(std::floor(SerialArg(call, i))); }
@@ -32,7 +43,8 @@ format::CivilDate CivilOf(int64_t day, bool date1904) {
 }
 
 double SerialOf(int year, int64_t month, int64_t day, bool date1904) {
-  if (month < -1000000 || month > 1000000 || day < -100000000 || day > 100000000) {
+  if (std::fabs(static_cast<double>(month)) > kMaxMonths ||
+      std::fabs(static_cast<double>(day)) > kMaxDays) {
     throw FormulaError{ErrorCode::Num};
   }
   auto s = format::DateToSerial(year, static_cast<int>(month), static_cast<int>(day), date1904);
@@ -49,13 +61,12 @@ int DaysInMonth(int year, int64_t month, bool date1904) {
 // --- Dates -------------------------------------------------------------------------------
 
 Operand Date(Call& call) {
-  double year = std::trunc(call.Number(0));
-  const double month = std::trunc(call.Number(1));
-  const double day = std::trunc(call.Number(2));
-  if (year < 0 || year > kMaxYear) throw FormulaError{ErrorCode::Num};
+  int64_t year = WholeArg(call, 0, kMaxYear);
+  const int64_t month = WholeArg(call, 1, kMaxMonths);
+  const int64_t day = WholeArg(call, 2, kMaxDays);
+  if (year < 0) throw FormulaError{ErrorCode::Num};
   if (year < kTwoCenturyYears) year += kTwoCenturyYears;
-  return Num(SerialOf(static_cast<int>(year), static_cast<int64_t>(month),
-                      static_cast<int64_t>(day), Is1904(call)));
+  return Num(SerialOf(static_cast<int>(year), month, day, Is1904(call)));
 }
 
 Operand Year(Call& call) { return Num(CivilOf(DayArg(call, 0), Is1904(call)).year); }
@@ -85,7 +96,7 @@ Operand TimeValue(Call& call) {
 Operand EDate(Call& call) {
   const bool d1904 = Is1904(call);
   const format::CivilDate start = CivilOf(DayArg(call, 0), d1904);
-  const int64_t month = start.month + static_cast<int64_t>(std::trunc(call.Number(1)));
+  const int64_t month = start.month + WholeArg(call, 1, kMaxMonths);
   const int day = std::min(start.day, DaysInMonth(start.year, month, d1904));
   return Num(SerialOf(start.year, month, std::max(day, 1), d1904));
 }
@@ -94,7 +105,7 @@ Operand EDate(Call& call) {
 Operand EoMonth(Call& call) {
   const bool d1904 = Is1904(call);
   const format::CivilDate start = CivilOf(DayArg(call, 0), d1904);
-  const int64_t month = start.month + static_cast<int64_t>(std::trunc(call.Number(1)));
+  const int64_t month = start.month + WholeArg(call, 1, kMaxMonths);
   return Num(SerialOf(start.year, month + 1, 0, d1904));
 }
 

@@ -77,7 +77,10 @@ Operand Concatenate(Call& call) {
 // Rounds to `decimals` places (negative: to the left of the point), halves away from zero.
 double RoundTo(double x, int decimals) {
   const double scale = std::pow(10.0, std::abs(decimals));
-  if (decimals >= 0) return std::round(x * scale) / scale;
+  if (decimals >= 0) {
+    const double scaled = x * scale;
+    return std::isfinite(scaled) ? std::round(scaled) / scale : x;  // beyond double precision
+  }
   return std::round(x / scale) * scale;
 }
 
