@@ -85,14 +85,25 @@ Choice ChooseSection(const CompiledFormat& f, double v) {
 
 }  // namespace
 
-std::shared_ptr<const CompiledFormat> GetCompiledFormat(std::string_view code) {
-  // Cells of a column usually share one code: remember the last one per thread.
+namespace {
+
+// Cells of a column usually share one code: each thread remembers the last one, so most
+// calls take neither the lock nor a reference count. The reference stays valid until the
+// thread's next call.
+const CompiledFormat& LastCompiled(std::string_view code) {
   thread_local std::string lastCode;
   thread_local std::shared_ptr<const CompiledFormat> last;
-  if (last && code == lastCode) return last;
-  last = Cache().Get(code);
-  lastCode.assign(code);
-  return last;
+  if (!last || code != lastCode) {
+    last = Cache().Get(code);
+    lastCode.assign(code);
+  }
+  return *last;
+}
+
+}  // namespace
+
+std::shared_ptr<const CompiledFormat> GetCompiledFormat(std::string_view code) {
+  return Cache().Get(code);
 }
 
 std::string FormatNumber(double value, std::string_view code, bool date1904) {
@@ -102,12 +113,12 @@ std::string FormatNumber(double value, std::string_view code, bool date1904) {
     AppendGeneral(out, value);
     return out;
   }
-  const auto f = GetCompiledFormat(code);
-  if (f->isGeneral) {
+  const CompiledFormat& f = LastCompiled(code);
+  if (f.isGeneral) {
     AppendGeneral(out, value);
     return out;
   }
-  const Choice c = ChooseSection(*f, value);
+  const Choice c = ChooseSection(f, value);
   if (!c.section) {
     AppendGeneral(out, c.value);
   } else if (c.section->kind == SectionKind::Date) {
@@ -121,23 +132,23 @@ std::string FormatNumber(double value, std::string_view code, bool date1904) {
 
 std::string FormatText(std::string_view text, std::string_view code) {
   if (IsGeneralCode(code)) return std::string(text);
-  const auto f = GetCompiledFormat(code);
-  if (!f->textSection) return std::string(text);
+  const CompiledFormat& f = LastCompiled(code);
+  if (!f.textSection) return std::string(text);
   std::string out;
-  RenderText(out, *f->textSection, text);
+  RenderText(out, *f.textSection, text);
   return out;
 }
 
 bool IsPercentFormat(std::string_view code) {
   if (IsGeneralCode(code)) return false;
-  const auto f = GetCompiledFormat(code);
-  return !f->sections.empty() && f->sections[0].kind != SectionKind::Date &&
-         f->sections[0].percent > 0;
+  const CompiledFormat& f = LastCompiled(code);
+  return !f.sections.empty() && f.sections[0].kind != SectionKind::Date &&
+         f.sections[0].percent > 0;
 }
 
 bool IsDateFormat(std::string_view code) {
   if (IsGeneralCode(code)) return false;
-  return GetCompiledFormat(code)->isDate;
+  return LastCompiled(code).isDate;
 }
 
 }  // namespace ddt::grid::format
