@@ -4,6 +4,11 @@
 
 namespace ddt::grid {
 
+namespace {
+// The most cells a new row reserves up front.
+constexpr size_t kRowReserveLimit = 256;
+}  // namespace
+
 Sheet::Sheet(uint32_t id, std::string name) : id_(id), name_(std::move(name)) {}
 
 std::vector<Sheet::RowEntry>::const_iterator Sheet::LowerRow(int row) const {
@@ -41,7 +46,11 @@ Cell& Sheet::At(int row, int col) {
   std::vector<RowEntry>::iterator r;
   // Filling in order appends: check the end before searching.
   if (rows_.empty() || rows_.back().row < row) {
+    // Rows filled in order tend to be as wide as the row before: size the new one alike,
+    // which saves the slack of growing by doubling.
+    size_t width = rows_.empty() ? 0 : rows_.back().cells.size();
     rows_.push_back(RowEntry{row, {}});
+    rows_.back().cells.reserve(std::min(width, kRowReserveLimit));
     r = rows_.end() - 1;
   } else {
     r = LowerRow(row);

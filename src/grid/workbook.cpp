@@ -406,13 +406,16 @@ constexpr double kFitPadding = 1.0;
 void Workbook::FitColumns(const Range& range) {
   Range r = NormalizeRange(range);
   Sheet& s = Current();
-  std::unordered_map<int, size_t> widest;
+  // Positions first: evaluating formulas for their text must not run inside the walk.
+  std::vector<std::pair<int, int>> used;
   s.ForEachIn(r.firstRow, r.firstCol, r.lastRow, r.lastCol, [&](int row, int col, const Cell& c) {
-    if (!HasContent(c)) return;
-    size_t n = CharCount(GetFormattedText(0, row, col));
-    size_t& w = widest[col];
-    w = std::max(w, n);
+    if (HasContent(c)) used.emplace_back(row, col);
   });
+  std::unordered_map<int, size_t> widest;
+  for (auto [row, col] : used) {
+    size_t& w = widest[col];
+    w = std::max(w, CharCount(GetFormattedText(0, row, col)));
+  }
   s.colHeadings.ForEach([&](int first, int last, const std::string& text) {
     for (int col = std::max(first, r.firstCol); col <= std::min(last, r.lastCol); ++col) {
       size_t& w = widest[col];
