@@ -80,6 +80,16 @@ CASES = [
     (45292, "yyyy-mm-dd dddd"), (2958465, "yyyy-mm-dd"), (45000.5, "h"), (45000.0, "m/d"),
     (45000.6789, "yyyy\"年\"m\"月\"d\"日\""), (45000.75, "h:mm:ss A/P"), (45000.25, "h:mm am/pm"),
     (45000.5, "mm/dd/yyyy hh:mm"), (45000, "dd.mm.yyyy"), (61, "yyyy-mm-dd"), (45000.5, "[h]"),
+    # more rounding, alignment, escapes and times
+    (0.125, "0.00"), (0.05, "0.0"), (0.045, "0.0"), (1234.5678, "#,##0.000"), (1e15, "#,##0"),
+    (123456789.125, "0.00"), (-3.5, "0.00_);[Red](0.00)"), (3.5, "0.00_);[Red](0.00)"),
+    (1e-5, "0.0%"), (5, "0\\%"), (5, "0\"%\""), (3.25, "??0.0??"), (-1.5, "# ?/?;(# ?/?)"),
+    (0.9999, "?/?"), (0.9999, "# ?/?"), (45000.5, "[h]:mm:ss"), (0.000694444444444444, "mm:ss.00"),
+    (0.5000115740740741, "[ss].00"), (0.5000115740740741, "[mm]:ss.0"), (45000.75, "[$-409]h:mm:ss AM/PM"),
+    (45000, "mmm d, yyyy"), (45000, "dd/mm/yyyy"), (45000.0000057870, "h:mm:ss.0 AM/PM"),
+    (-1234567, "#,##0;-#,##0;\"-\""), (0, "#,##0;-#,##0;\"-\""), (0.001, "#,##0.00;-#,##0.00;\"-\""),
+    (1234.5, "\"$\"#,##0.00"), (42, "\"Total: \"0"), (0.5, "0.0 \"%\""), (100, "0.0E+00"),
+    (-0.000123, "0.00E+00"),
 ]
 
 # The built-in formats' codes (as src/grid/format/builtin_formats.cpp has them).
@@ -129,6 +139,7 @@ EXCEL = [
     (2958466, "yyyy-mm-dd", "########", "no date after 9999-12-31"),
     (45000.2, "[$-F800]", "Wednesday, March 15, 2023", "system long date (Calc does not know it)"),
     (45000.75, "[$-F400]", "6:00:00 PM", "system long time (Calc does not know it)"),
+    (0.5000115740740741, "[ss].00", "43201.00", "elapsed seconds with decimals (Calc refuses the code)"),
     (5, "#.#", "5.", "Excel keeps the decimal point (Calc drops it)"),
     (0, "#.##", ".", "Excel keeps the decimal point (Calc drops it)"),
     (12, "#,##0.", "12.", "Excel keeps the decimal point"),
