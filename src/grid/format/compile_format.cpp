@@ -410,10 +410,6 @@ class SectionParser {
           break;
       }
     }
-    if (sec_.kind == SectionKind::Scientific && sec_.exponentDigits == 0) {
-      // "0E+" without exponent digits: show the exponent with one digit at least.
-      sec_.exponentDigits = 0;
-    }
   }
 
   void FinishFraction(size_t slash) {
