@@ -131,8 +131,12 @@ void Workbook::PasteBlock(Sheet& s, int row, int col, const ClipBlock& b, bool m
       c.dirty = true;
       s.mayHaveFormulas = true;
     }
-    if (HasContent(c)) changed.emplace_back(tr, tc);
-    else s.EraseIfUnused(tr, tc);
+    if (HasContent(c)) {
+      changed.emplace_back(tr, tc);
+      s.NoteContent(tc);
+    } else {
+      s.EraseIfUnused(tr, tc);
+    }
   }
 
   auto same = [](const auto& v) { return v; };

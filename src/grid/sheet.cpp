@@ -37,12 +37,10 @@ const Cell* Sheet::Find(int row, int col) const {
 }
 
 Cell* Sheet::FindMutable(int row, int col) {
-  lastColCache_ = -1;
   return const_cast<Cell*>(static_cast<const Sheet*>(this)->Find(row, col));
 }
 
 Cell& Sheet::At(int row, int col) {
-  lastColCache_ = -1;
   std::vector<RowEntry>::iterator r;
   // Filling in order appends: check the end before searching.
   if (rows_.empty() || rows_.back().row < row) {
@@ -71,7 +69,7 @@ void Sheet::Erase(int row, int col) {
   if (r == rows_.end() || r->row != row) return;
   auto c = LowerCol(*r, col);
   if (c == r->cells.end() || c->col != col) return;
-  lastColCache_ = -1;
+  NoteContentRemoved(col);
   r->cells.erase(c);
   if (r->cells.empty()) rows_.erase(r);
 }

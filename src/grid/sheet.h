@@ -39,9 +39,17 @@ class Sheet {
   void SetName(std::string name) { name_ = std::move(name); }
 
   // --- Cells ---
+  // Cell access. Whoever gives a cell content (a value or a formula) through FindMutable or At
+  // calls NoteContent, and NoteContentRemoved when taking it away, so the extents stay right.
   const Cell* Find(int row, int col) const;
   Cell* FindMutable(int row, int col);
   Cell& At(int row, int col);  // creates the cell when unused
+  void NoteContent(int col) {
+    if (lastColCache_ >= 0 && col > lastColCache_) lastColCache_ = col;
+  }
+  void NoteContentRemoved(int col) {
+    if (col >= lastColCache_) lastColCache_ = -1;
+  }
   void Erase(int row, int col);
   // Removes the cell when it has neither content nor a style of its own.
   void EraseIfUnused(int row, int col);

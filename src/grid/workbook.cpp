@@ -40,6 +40,8 @@ uint32_t Register(Workbook* book) {
 }  // namespace
 
 Workbook::Workbook() : handle_(Register(this)) {
+  // The clipboard must outlive every workbook, static ones included: make it exist first.
+  Clipboard::Instance();
   sheets_.push_back(std::make_unique<Sheet>(nextSheetId_++, "Sheet1"));
   calc_ = std::make_unique<formula::Calculator>(*this);
 }
@@ -177,6 +179,7 @@ void Workbook::ClearContent(Sheet& s, int row, int col) {
   c->formula.reset();
   c->forcedText = false;
   c->dirty = false;
+  s.NoteContentRemoved(col);
   s.EraseIfUnused(row, col);
 }
 
@@ -187,6 +190,7 @@ void Workbook::PutFormula(Sheet& s, int row, int col, std::shared_ptr<const form
   c.forcedText = false;
   c.dirty = true;
   s.mayHaveFormulas = true;
+  s.NoteContent(col);
 }
 
 void Workbook::SetEntry(int sheet, int row, int col, std::string_view text) {
@@ -210,6 +214,7 @@ void Workbook::SetEntry(int sheet, int row, int col, std::string_view text) {
       c.formula.reset();
       c.forcedText = e.forcedText;
       c.dirty = false;
+      s.NoteContent(col);
       // A percentage typed into a General cell gives the cell its percent format.
       if (!code.empty()) {
         Style st = CellStyle(sheet, row, col);
@@ -279,6 +284,7 @@ void Workbook::SetCellValue(int sheet, int row, int col, Value value) {
     c.formula.reset();
     c.forcedText = false;
     c.dirty = false;
+    s.NoteContent(col);
   }
   Calc().CellChanged(s.Id(), row, col);
   Changed();

@@ -122,7 +122,8 @@ class Workbook {
                       std::optional<Value> cachedResult);  // no result: evaluated on read
   void SetCellStyle(int sheet, int row, int col, StyleId style);
   Value GetCellValue(int sheet, int row, int col);  // evaluated when stale
-  const Cell* FindCell(int sheet, int row, int col) const;  // null for an unused cell
+  // Null for an unused cell. The pointer is valid until the sheet's cells next change.
+  const Cell* FindCell(int sheet, int row, int col) const;
   // Effective style of a cell: its own, else its row's, else its column's, else the sheet's.
   const Style& CellStyle(int sheet, int row, int col) const;
   // Every used cell of a sheet in row-major order.

@@ -1,6 +1,7 @@
 // Workbook: formats of the selection. Whole rows, columns and the whole sheet keep their
 // format as a line or sheet style; only cells that carry a style of their own are rewritten,
 // so formatting a whole column costs what its styled cells cost.
+#include <algorithm>
 #include <unordered_map>
 
 #include "grid/sheet.h"
@@ -46,6 +47,20 @@ void Workbook::EditStyles(Sheet& s, const Range& r,
     s.mayHaveCellStyles = true;
     return;
   }
+
+  // Crossings of the range with styled lines of the other direction get cells of their own
+  // (below); refuse before changing anything when there would be too many.
+  long long crossings = 0;
+  auto countRuns = [&](const LineMap<StyleId>& lines, int first, int last, long long span) {
+    lines.ForEach([&](int f, int l, StyleId) {
+      f = std::max(f, first);
+      l = std::min(l, last);
+      if (f <= l) crossings += (l - f + 1) * span;
+    });
+  };
+  if (allRows && !allCols) countRuns(s.rowStyles, 1, kMaxRows, r.lastCol - r.firstCol + 1);
+  if (allCols && !allRows) countRuns(s.colStyles, 1, kMaxCols, r.lastRow - r.firstRow + 1);
+  if (crossings > kMaxFormattedCells) throw GridError("The range is too large to format.");
 
   // Cells with a style of their own inside the range.
   if (s.mayHaveCellStyles) {

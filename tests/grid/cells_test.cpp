@@ -134,6 +134,23 @@ TEST(Extents, HeadingsAndStylesDoNotCount) {
   b.SetEntry(0, 4, 3, "");
   EXPECT_EQ(b.LastUsedRow(), 1);
   EXPECT_EQ(b.LastUsedCol(), 2);
+  // The remembered extent follows every kind of change.
+  b.SetEntry(0, 2, 7, "far");
+  EXPECT_EQ(b.LastUsedCol(), 7);
+  b.SetCellStyle(0, 2, 7, b.Styles().Intern(Style{.fontColor = 5}));
+  b.SetFormula(0, 2, 7, "");
+  EXPECT_EQ(b.LastUsedCol(), 2);
+  b.SetCellValue(0, 3, 5, 1.0);
+  EXPECT_EQ(b.LastUsedCol(), 5);
+  b.ClearRange(Range{3, 5, 3, 5}, Clear::Values);
+  EXPECT_EQ(b.LastUsedCol(), 2);
+  b.SetSelection(Range{1, 2, 1, 2});
+  b.EditCopy();
+  b.SetSelection(Range{6, 9, 6, 9});
+  b.EditPaste();
+  EXPECT_EQ(b.LastUsedCol(), 9);
+  b.DeleteRange(Range{kAll, 3, kAll, 3}, Shift::Columns);
+  EXPECT_EQ(b.LastUsedCol(), 8);
   EXPECT_EQ(b.MaxRow(), kMaxRows);
   EXPECT_EQ(b.MaxCol(), kMaxCols);
 }

@@ -132,6 +132,13 @@ TEST(Styles, HugeRectangleIsRefusedNotFilled) {
   b.SetSelection(Range{1, 1, kMaxRows - 1, 100});
   EXPECT_THROW(b.SetFontColor(0x1), GridError);
   EXPECT_EQ(b.SheetAt(0).CellCount(), 0u);
+  // Styled rows crossing whole columns would need a cell each: refused before any change.
+  StyleId grey = b.Styles().Intern(Style{.pattern = 1});
+  b.SetRowStyle(0, 1, kMaxRows - 1, grey);
+  b.SetSelection(Range{kAll, 1, kAll, 10});
+  EXPECT_THROW(b.SetFontColor(0x1), GridError);
+  EXPECT_EQ(b.SheetAt(0).CellCount(), 0u);
+  EXPECT_EQ(b.ColStyle(0, 1), kDefaultStyle);
 }
 
 TEST(Styles, HiddenFlagsAndWidths) {
