@@ -108,6 +108,23 @@ TEST(Cells, BadIndexesThrowAndWriteNothing) {
   EXPECT_EQ(b.LastUsedCol(), 0);
 }
 
+TEST(Cells, RefusedFormulaLeavesTheCellAsItWas) {
+  Workbook b;
+  b.SetEntry(0, 1, 1, "keep");
+  int events = 0;
+  b.SetChangeListener([&] { ++events; });
+  try {
+    b.SetEntry(0, 1, 1, "=1+(");
+    FAIL() << "accepted";
+  } catch (const GridError& e) {
+    EXPECT_STREQ(e.what(), kInvalidFormulaSyntax);
+  }
+  EXPECT_THROW(b.SetFormula(0, 1, 1, "=SUM(1"), GridError);
+  EXPECT_THROW(b.SetFormula(0, 1, 1, "="), GridError);
+  EXPECT_EQ(b.GetEntry(0, 1, 1), "keep");
+  EXPECT_EQ(events, 0);
+}
+
 TEST(Cells, OverlongTextIsRefused) {
   Workbook b;
   b.SetEntry(0, 1, 1, "keep");
