@@ -1,0 +1,149 @@
+#!/usr/bin/python3
+"""Makes the workbook files in tests/io/data that come from other programs.
+
+Not run by CI: the files are committed. Needs python3-openpyxl, python3-xlsxwriter and, for
+the LibreOffice files, soffice (Debian: libreoffice-calc-nogui).
+
+    /usr/bin/python3 scripts/make-io-fixtures.py
+"""
+import datetime
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+import openpyxl
+import xlsxwriter
+from openpyxl.styles import Border, Font, PatternFill, Side
+
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "io", "data")
+
+
+def openpyxl_file(path):
+    """Inline strings, absolute relationship targets, styles, widths, hidden rows/columns."""
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Data"
+    ws["A1"] = "name"
+    ws["B1"] = "amount"
+    ws["C1"] = "hidden column"
+    ws["A2"] = "alpha"
+    ws["B2"] = 12.5
+    ws["A3"] = "beta"
+    ws["B3"] = -3
+    ws["A4"] = True
+    ws["B4"] = "=B2+B3"
+    ws["A5"] = "  spaced  "
+    ws["B5"] = 0.25
+    ws["B5"].number_format = "0.00%"
+    ws["A6"] = datetime.date(2024, 3, 1)
+    ws["A2"].fill = PatternFill(fill_type="solid", fgColor="FFFF0000", bgColor="FF00FF00")
+    ws["A3"].font = Font(color="FF0000FF")
+    thin = Side(style="thin", color="FF00FF00")
+    ws["B2"].border = Border(left=thin, bottom=Side(style="medium", color="FF112233"))
+    ws.column_dimensions["A"].width = 20
+    ws.column_dimensions["C"].hidden = True
+    ws.row_dimensions[3].hidden = True
+    second = wb.create_sheet("Second Sheet")
+    second["A1"] = "x"
+    second["A2"] = 42
+    wb.save(path)
+
+
+def xlsxwriter_file(path):
+    """Cached formula results of every type, rich text, shared strings."""
+    wb = xlsxwriter.Workbook(path)
+    ws = wb.add_worksheet("Cached")
+    ws.write_formula("A1", '=CONCATENATE("ab","cd")', None, "abcd")
+    ws.write_formula("A2", "=1=1", None, True)
+    ws.write_formula("A3", "=1/0", None, "#DIV/0!")
+    ws.write_formula("A4", "=2*21", None, 42)
+    ws.write_formula("A5", '=""', None, "")
+    bold = wb.add_format({"bold": True})
+    red = wb.add_format({"font_color": "red"})
+    ws.write_rich_string("B1", "plain ", bold, "bold", red, " red")
+    ws.write_string("B2", "")
+    ws.write("B3", "shared")
+    ws.write("B4", "shared")
+    wb.close()
+
+
+def xlsxwriter_1904(path):
+    wb = xlsxwriter.Workbook(path, {"date_1904": True})
+    ws = wb.add_worksheet("Dates")
+    fmt = wb.add_format({"num_format": "yyyy-mm-dd"})
+    ws.write_datetime("A1", datetime.datetime(2024, 3, 1), fmt)
+    ws.write_datetime("A2", datetime.datetime(1904, 1, 2), fmt)
+    wb.close()
+
+
+def libreoffice_source(path):
+    """The workbook LibreOffice converts: numbers, text, dates, a formula, two sheets."""
+    wb = xlsxwriter.Workbook(path)
+    ws = wb.add_worksheet("First")
+    date_fmt = wb.add_format({"num_format": "yyyy-mm-dd"})
+    ws.write("A1", "label")
+    ws.write("B1", "value")
+    ws.write("A2", "pi")
+    ws.write_number("B2", 3.25)
+    ws.write("A3", "when")
+    ws.write_datetime("B3", datetime.datetime(2024, 3, 1), date_fmt)
+    ws.write("A4", "sum")
+    ws.write_formula("B4", "=B2*2", None, 6.5)
+    ws.write("A5", "text formula")
+    ws.write_formula("B5", '="x"&"y"', None, "xy")
+    for r in range(6, 11):  # a filled-down formula, which LibreOffice may share
+        ws.write_number(r - 1, 2, r)
+        ws.write_formula(r - 1, 3, "=C%d*10" % r, None, r * 10)
+    second = wb.add_worksheet("Zweite Tabelle")
+    second.write("A1", "üñí")
+    wb.close()
+
+
+def soffice_convert(source, fmt, out_dir):
+    soffice = shutil.which("soffice") or shutil.which("libreoffice")
+    if not soffice:
+        sys.exit("soffice not found: apt-get install libreoffice-calc-nogui")
+    with tempfile.TemporaryDirectory() as profile:
+        subprocess.run([soffice, "-env:UserInstallation=file://" + profile, "--headless",
+                        "--convert-to", fmt, "--outdir", out_dir, source], check=True,
+                       stdout=subprocess.DEVNULL)
+
+
+def lying_sizes_zip(path):
+    """A part that declares 1000 bytes but inflates to 40 MB of spaces."""
+    body = b'<?xml version="1.0"?><worksheet>' + b" " * (40 << 20) + b"</worksheet>"
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("xl/worksheets/sheet1.xml", body)
+    data = bytearray(open(path, "rb").read())
+    declared = 1000
+    # Local file header: uncompressed size at offset 22.
+    assert data[0:4] == b"PK\x03\x04"
+    struct.pack_into("<I", data, 22, declared)
+    # Central directory header: uncompressed size at offset 24.
+    cd = data.rfind(b"PK\x01\x02")
+    struct.pack_into("<I", data, cd + 24, declared)
+    open(path, "wb").write(bytes(data))
+
+
+def main():
+    os.makedirs(DATA, exist_ok=True)
+    openpyxl_file(os.path.join(DATA, "openpyxl_inline.xlsx"))
+    xlsxwriter_file(os.path.join(DATA, "xlsxwriter_cached.xlsx"))
+    xlsxwriter_1904(os.path.join(DATA, "xlsxwriter_1904.xlsx"))
+    lying_sizes_zip(os.path.join(DATA, "lying_sizes.zip"))
+    with tempfile.TemporaryDirectory() as tmp:
+        source = os.path.join(tmp, "libreoffice.xlsx")
+        libreoffice_source(source)
+        soffice_convert(source, "xls", DATA)
+        out = os.path.join(tmp, "out")
+        os.makedirs(out)
+        soffice_convert(source, "xlsx", out)  # LibreOffice's own .xlsx
+        shutil.copy(os.path.join(out, "libreoffice.xlsx"), os.path.join(DATA, "libreoffice.xlsx"))
+
+
+if __name__ == "__main__":
+    main()

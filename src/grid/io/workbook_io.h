@@ -1,0 +1,44 @@
+// Reading and writing workbook files. Workbook::ReadFile and Workbook::WriteFile are the
+// grid's entry points; the functions here are the parts they are made of, usable on their own.
+#pragma once
+
+#include <string>
+
+namespace ddt::grid {
+class Workbook;
+}
+
+namespace ddt::grid::io {
+
+// What a read noticed without failing.
+struct ReadReport {
+  int fileType = 0;          // the format read (file_type.h)
+  int refusedFormulas = 0;   // formulas the parser refused; their cached values were kept
+  std::string firstRefused;  // "Sheet!A1: text" of the first one
+};
+
+// The format of a file from its first bytes: a zip archive is Office Open XML, an OLE2
+// compound file legacy .xls, text is CSV. Throws GridError when it is none of these or
+// cannot be read.
+int DetectFileType(const std::string& path);
+
+// Each reader fills `book`, a fresh workbook, from the file and throws GridError on failure
+// (the caller then discards `book`). Messages say what was wrong; the caller adds the file.
+void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report);
+void ReadXls(const std::string& path, Workbook& book, ReadReport& report);
+void ReadCsv(const std::string& path, Workbook& book, ReadReport& report);
+
+// Reads any supported file into a new workbook and swaps it into `book` only when the read
+// completed. `fileType` 4 recognises the format; a specific code is accepted too, the content
+// decides. Returns the code of the format read. Throws GridError naming the file.
+int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
+                     ReadReport* report = nullptr);
+
+// The workbook as an Office Open XML package (the bytes of an .xlsx file).
+std::string XlsxBytes(const Workbook& book);
+// Writes the workbook as .xlsx to `path` atomically: a temporary file beside it, flushed to
+// disk, then renamed over the target. On failure the previous file is untouched and
+// GridError names the file.
+void WriteXlsxFile(const Workbook& book, const std::string& path);
+
+}  // namespace ddt::grid::io

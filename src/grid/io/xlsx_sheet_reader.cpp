@@ -1,0 +1,357 @@
+// A worksheet part: column records, rows, and cells with their values, formulas (plain,
+// shared and array) and cached results, styles and hidden flags. Parsed as a stream; each
+// cell goes into the workbook as soon as its element ends.
+#include <charconv>
+#include <unordered_map>
+
+#include "grid/formula/formula.h"
+#include "grid/grid_error.h"
+#include "grid/io/io_limits.h"
+#include "grid/io/workbook_io.h"
+#include "grid/io/xlsx_names.h"
+#include "grid/io/xlsx_parts.h"
+#include "grid/io/xml_reader.h"
+#include "grid/io/zip_reader.h"
+#include "grid/limits.h"
+#include "grid/workbook.h"
+
+namespace ddt::grid::io {
+
+namespace {
+
+enum class CellType { Number, SharedString, FormulaString, InlineString, Boolean, Error, Date };
+
+CellType ParseCellType(const char* t) {
+  if (!t) return CellType::Number;
+  std::string_view s(t);
+  if (s == "s") return CellType::SharedString;
+  if (s == "str") return CellType::FormulaString;
+  if (s == "inlineStr") return CellType::InlineString;
+  if (s == "b") return CellType::Boolean;
+  if (s == "e") return CellType::Error;
+  if (s == "d") return CellType::Date;
+  return CellType::Number;
+}
+
+bool ParseInt64(const char* text, int64_t* out) {
+  std::string_view s(text);
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), *out);
+  return ec == std::errc() && p == s.data() + s.size();
+}
+
+bool IsTrue(const char* v) {
+  return v && (std::string_view(v) == "1" || std::string_view(v) == "true");
+}
+
+struct SharedMaster {
+  formula::FormulaPtr formula;
+  int row = 0, col = 0;
+};
+
+class SheetHandler : public XmlHandler {
+ public:
+  explicit SheetHandler(SheetContext& ctx) : ctx_(ctx) {}
+
+  void StartElement(std::string_view name, const char** attrs) override {
+    switch (name.size()) {
+      case 1:
+        if (name[0] == 'c') return StartCell(attrs);
+        if (name[0] == 'v' && inCell_) return StartText(&value_, &hasValue_);
+        if (name[0] == 'f' && inCell_) return StartFormula(attrs);
+        if (name[0] == 't' && inInline_ && phonetic_ == 0) {
+          SetWantText(true);
+          target_ = &inline_;
+        }
+        return;
+      case 2:
+        if (name == "is" && inCell_) {
+          inInline_ = true;
+          hasInline_ = true;
+        }
+        return;
+      case 3:
+        if (name == "row") return StartRow(attrs);
+        if (name == "col") return StartCol(attrs);
+        if (name == "rPh") ++phonetic_;
+        return;
+      default:
+        return;
+    }
+  }
+
+  void EndElement(std::string_view name) override {
+    switch (name.size()) {
+      case 1:
+        if (name[0] == 'c' && inCell_) return EndCell();
+        if (name[0] == 'v' || name[0] == 'f' || name[0] == 't') {
+          SetWantText(false);
+          target_ = nullptr;
+        }
+        return;
+      case 2:
+        if (name == "is") inInline_ = false;
+        return;
+      case 3:
+        if (name == "rPh") --phonetic_;
+        return;
+      default:
+        return;
+    }
+  }
+
+  void Text(const char* data, size_t size) override {
+    if (!target_) return;
+    const size_t limit = target_ == &formula_ ? kMaxFormulaBytes : kMaxTextBytes;
+    if (target_->size() + size > limit) {
+      if (target_ == &formula_) {
+        formulaTooLong_ = true;
+        return;
+      }
+      Fail("text longer than 32767 characters");
+    }
+    target_->append(data, size);
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) const {
+    std::string where;
+    AppendCellRef(static_cast<int>(std::min<int64_t>(row_, kMaxRows)),
+                  static_cast<int>(std::min<int64_t>(col_, kMaxCols)), where);
+    throw GridError("sheet '" + ctx_.sheetName + "' cell " + where + ": " + what);
+  }
+
+  void StartText(std::string* target, bool* flag) {
+    target->clear();
+    *flag = true;
+    target_ = target;
+    SetWantText(true);
+  }
+
+  void StartRow(const char** attrs) {
+    int64_t r = row_ + 1;
+    if (const char* ra = Attr(attrs, "r")) {
+      if (!ParseInt64(ra, &r) || r < 1)
+        throw GridError("sheet '" + ctx_.sheetName + "': bad row number '" + ra + "'");
+    }
+    if (r > kMaxRows)
+      throw GridError("sheet '" + ctx_.sheetName + "': row " + std::to_string(r) +
+                      " is beyond the last row (" + std::to_string(kMaxRows) + ")");
+    row_ = r;
+    col_ = 0;
+    const int row = static_cast<int>(r);
+    if (IsTrue(Attr(attrs, "hidden"))) ctx_.book.SetRowsHidden(ctx_.sheet, row, row, true);
+    if (IsTrue(Attr(attrs, "customFormat"))) {
+      if (const char* s = Attr(attrs, "s")) {
+        StyleId style = StyleOf(s);
+        if (style != kDefaultStyle) ctx_.book.SetRowStyle(ctx_.sheet, row, row, style);
+      }
+    }
+  }
+
+  void StartCol(const char** attrs) {
+    int64_t first = 0, last = 0;
+    const char* mn = Attr(attrs, "min");
+    const char* mx = Attr(attrs, "max");
+    if (!mn || !ParseInt64(mn, &first) || first < 1 || first > kMaxCols) return;
+    if (!mx || !ParseInt64(mx, &last) || last < first) last = first;
+    last = std::min<int64_t>(last, kMaxCols);
+    const int a = static_cast<int>(first), b = static_cast<int>(last);
+    if (const char* w = Attr(attrs, "width")) {
+      double width = 0;
+      std::string_view s(w);
+      if (std::from_chars(s.data(), s.data() + s.size(), width).ec == std::errc() &&
+          width >= 0 && width <= 255)
+        for (int c = a; c <= b; ++c) ctx_.book.SetColWidth(ctx_.sheet, c, GridColumnWidth(width));
+    }
+    if (IsTrue(Attr(attrs, "hidden"))) ctx_.book.SetColsHidden(ctx_.sheet, a, b, true);
+    if (const char* s = Attr(attrs, "style")) {
+      StyleId style = StyleOf(s);
+      if (style != kDefaultStyle) ctx_.book.SetColStyle(ctx_.sheet, a, b, style);
+    }
+  }
+
+  StyleId StyleOf(const char* s) {
+    int64_t index = 0;
+    if (!ParseInt64(s, &index) || index < 0 ||
+        static_cast<uint64_t>(index) >= ctx_.styleIds.size()) {
+      if (index == 0 && ctx_.styleIds.empty()) return kDefaultStyle;  // no styles part
+      Fail("style index " + std::string(s) + " is out of range");
+    }
+    return ctx_.styleIds[static_cast<size_t>(index)];
+  }
+
+  void StartCell(const char** attrs) {
+    if (row_ == 0) row_ = 1;  // a cell outside any row element
+    if (const char* r = Attr(attrs, "r")) {
+      int64_t row = 0, col = 0;
+      if (!ParseCellRef(r, &row, &col))
+        throw GridError("sheet '" + ctx_.sheetName + "': bad cell reference '" + r + "'");
+      if (row > kMaxRows || col > kMaxCols)
+        throw GridError("sheet '" + ctx_.sheetName + "': cell reference " + r +
+                        " is beyond the sheet's limits (" + std::to_string(kMaxRows) +
+                        " rows, " + std::to_string(kMaxCols) + " columns)");
+      row_ = row;
+      col_ = col;
+    } else {
+      // Without a reference a cell follows the previous one in its row.
+      if (++col_ > kMaxCols) Fail("cell beyond the last column");
+    }
+    inCell_ = true;
+    type_ = ParseCellType(Attr(attrs, "t"));
+    const char* s = Attr(attrs, "s");
+    style_ = s ? StyleOf(s) : kDefaultStyle;
+    styleXf_ = -1;
+    if (s) ParseInt64(s, &styleXf_);
+    hasValue_ = hasFormula_ = hasInline_ = formulaTooLong_ = false;
+    value_.clear();
+    inline_.clear();
+    formulaKind_.clear();
+    sharedIndex_ = -1;
+  }
+
+  void StartFormula(const char** attrs) {
+    hasFormula_ = true;
+    formula_.clear();
+    formulaTooLong_ = false;
+    const char* t = Attr(attrs, "t");
+    formulaKind_ = t ? t : "";
+    sharedIndex_ = -1;
+    if (const char* si = Attr(attrs, "si")) ParseInt64(si, &sharedIndex_);
+    target_ = &formula_;
+    SetWantText(true);
+  }
+
+  // The cell's value from its type and texts; Empty when it has none.
+  Value CellValue() {
+    switch (type_) {
+      case CellType::InlineString: {
+        if (!hasInline_) return hasValue_ ? Value(Text(value_)) : Value();
+        return Value(Text(inline_));
+      }
+      case CellType::SharedString: {
+        if (!hasValue_) return Value();
+        int64_t index = -1;
+        if (!ParseInt64(value_.c_str(), &index) || index < 0 ||
+            static_cast<uint64_t>(index) >= ctx_.sharedStrings.size())
+          Fail("shared string index '" + value_ + "' is out of range");
+        return Value(ctx_.sharedStrings[static_cast<size_t>(index)]);
+      }
+      case CellType::FormulaString:
+        return hasValue_ ? Value(Text(value_)) : Value();
+      case CellType::Boolean:
+        if (!hasValue_) return Value();
+        return Value(value_ == "1" || value_ == "true" || value_ == "TRUE");
+      case CellType::Error:
+        if (!hasValue_) return Value();
+        return Value(ParseErrorText(value_).value_or(ErrorCode::Value));
+      case CellType::Date: {
+        if (!hasValue_ || value_.empty()) return Value();
+        auto serial = IsoDateToSerial(value_, ctx_.book.Date1904());
+        if (!serial) Fail("bad date '" + value_ + "'");
+        return Value(*serial);
+      }
+      case CellType::Number: {
+        if (!hasValue_) return Value();
+        const char* b = value_.data();
+        const char* e = b + value_.size();
+        while (b < e && *b == ' ') ++b;
+        while (e > b && e[-1] == ' ') --e;
+        if (b == e) return Value();
+        double d = 0;
+        auto [p, ec] = std::from_chars(b, e, d);
+        if (ec != std::errc() || p != e) Fail("bad number '" + value_ + "'");
+        return Value(d);
+      }
+    }
+    return Value();
+  }
+
+  std::string Text(std::string& raw) {
+    UnescapeXstring(raw);
+    if (Utf8Length(raw) > static_cast<size_t>(kMaxCellTextLength))
+      Fail("text longer than 32767 characters");
+    return std::move(raw);
+  }
+
+  void Refused(const std::string& text) {
+    ReadReport& report = ctx_.report;
+    if (report.refusedFormulas++ == 0) {
+      report.firstRefused = ctx_.sheetName + "!";
+      AppendCellRef(static_cast<int>(row_), static_cast<int>(col_), report.firstRefused);
+      report.firstRefused += ": " + text;
+    }
+  }
+
+  // The formula of this cell, or null when it has none or it was refused.
+  formula::FormulaPtr CellFormula() {
+    if (!hasFormula_ || formulaKind_ == "dataTable") return nullptr;
+    const int row = static_cast<int>(row_), col = static_cast<int>(col_);
+    if (formulaTooLong_) {
+      Refused("(formula too long)");
+      return nullptr;
+    }
+    if (formulaKind_ == "shared" && sharedIndex_ >= 0 && formula_.empty()) {
+      auto it = shared_.find(sharedIndex_);
+      if (it == shared_.end() || !it->second.formula) {
+        Refused("(shared formula " + std::to_string(sharedIndex_) + " has no readable master)");
+        return nullptr;
+      }
+      auto f = formula::Shifted(*it->second.formula, row - it->second.row,
+                                col - it->second.col);
+      if (!f) Refused("(shared formula " + std::to_string(sharedIndex_) + " cannot be shifted)");
+      return f;
+    }
+    if (formula_.empty()) return nullptr;
+    formula::FormulaPtr f;
+    try {
+      f = formula::ParseFormula(formula_, ctx_.book);
+    } catch (const GridError&) {
+      Refused(formula_);
+    }
+    if (formulaKind_ == "shared" && sharedIndex_ >= 0)
+      shared_[sharedIndex_] = SharedMaster{f, row, col};
+    return f;
+  }
+
+  void EndCell() {
+    inCell_ = false;
+    inInline_ = false;
+    const int row = static_cast<int>(row_), col = static_cast<int>(col_);
+    Value value = CellValue();
+    if (auto f = CellFormula()) {
+      std::optional<Value> cached;
+      if (hasValue_ || hasInline_) cached = std::move(value);
+      ctx_.book.SetCellFormula(ctx_.sheet, row, col, std::move(f), std::move(cached));
+    } else if (!IsEmpty(value)) {
+      if (styleXf_ >= 0 && static_cast<size_t>(styleXf_) < ctx_.quotePrefix.size() &&
+          ctx_.quotePrefix[styleXf_] && IsText(value)) {
+        ctx_.book.SetEntry(ctx_.sheet, row, col, "'" + std::get<std::string>(value));
+      } else {
+        ctx_.book.SetCellValue(ctx_.sheet, row, col, std::move(value));
+      }
+    }
+    if (style_ != kDefaultStyle) ctx_.book.SetCellStyle(ctx_.sheet, row, col, style_);
+  }
+
+  SheetContext& ctx_;
+  int64_t row_ = 0, col_ = 0;
+  bool inCell_ = false, inInline_ = false;
+  int phonetic_ = 0;
+  CellType type_ = CellType::Number;
+  StyleId style_ = kDefaultStyle;
+  int64_t styleXf_ = -1;
+  bool hasValue_ = false, hasFormula_ = false, hasInline_ = false, formulaTooLong_ = false;
+  std::string value_, formula_, inline_, formulaKind_;
+  int64_t sharedIndex_ = -1;
+  std::string* target_ = nullptr;
+  std::unordered_map<int64_t, SharedMaster> shared_;
+};
+
+}  // namespace
+
+void ReadWorksheetPart(ZipReader& zip, std::string_view part, SheetContext& ctx) {
+  SheetHandler handler(ctx);
+  ParseXmlPart(zip, part, kMaxEntryBytes, handler);
+}
+
+}  // namespace ddt::grid::io

@@ -1,0 +1,115 @@
+#include "grid/io/xml_reader.h"
+
+#include <expat.h>
+
+#include <cstring>
+#include <limits>
+
+#include "grid/grid_error.h"
+#include "grid/io/zip_reader.h"
+
+namespace ddt::grid::io {
+
+namespace {
+
+std::string_view LocalName(const char* name) {
+  const char* colon = std::strrchr(name, ':');
+  return colon ? std::string_view(colon + 1) : std::string_view(name);
+}
+
+}  // namespace
+
+const char* Attr(const char** attrs, std::string_view name) {
+  for (; *attrs; attrs += 2)
+    if (LocalName(attrs[0]) == name) return attrs[1];
+  return nullptr;
+}
+
+XmlReader::XmlReader(XmlHandler& handler, std::string what)
+    : parser_(XML_ParserCreate("UTF-8")), handler_(handler), what_(std::move(what)) {
+  if (!parser_) throw GridError("out of memory");
+  XML_SetUserData(parser_, this);
+  XML_SetElementHandler(parser_, &XmlReader::OnStart, &XmlReader::OnEnd);
+  XML_SetCharacterDataHandler(parser_, &XmlReader::OnText);
+  XML_SetStartDoctypeDeclHandler(parser_, &XmlReader::OnDoctype);
+  XML_SetEntityDeclHandler(parser_, &XmlReader::OnEntity);
+}
+
+XmlReader::~XmlReader() { XML_ParserFree(parser_); }
+
+void XmlReader::Fail(std::exception_ptr error) {
+  if (!error_) error_ = error;
+  XML_StopParser(parser_, XML_FALSE);
+}
+
+void XmlReader::OnStart(void* p, const char* name, const char** attrs) {
+  auto* self = static_cast<XmlReader*>(p);
+  try {
+    self->handler_.StartElement(LocalName(name), attrs);
+  } catch (...) {
+    self->Fail(std::current_exception());
+  }
+}
+
+void XmlReader::OnEnd(void* p, const char* name) {
+  auto* self = static_cast<XmlReader*>(p);
+  try {
+    self->handler_.EndElement(LocalName(name));
+  } catch (...) {
+    self->Fail(std::current_exception());
+  }
+}
+
+void XmlReader::OnText(void* p, const char* data, int size) {
+  auto* self = static_cast<XmlReader*>(p);
+  if (!self->handler_.WantText()) return;
+  try {
+    self->handler_.Text(data, static_cast<size_t>(size));
+  } catch (...) {
+    self->Fail(std::current_exception());
+  }
+}
+
+void XmlReader::OnDoctype(void* p, const char*, const char*, const char*, int) {
+  auto* self = static_cast<XmlReader*>(p);
+  self->Fail(std::make_exception_ptr(
+      GridError(self->what_ + ": a document type declaration is not allowed")));
+}
+
+void XmlReader::OnEntity(void* p, const char*, int, const char*, int, const char*,
+                         const char*, const char*, const char*) {
+  auto* self = static_cast<XmlReader*>(p);
+  self->Fail(std::make_exception_ptr(
+      GridError(self->what_ + ": entity declarations are not allowed")));
+}
+
+void XmlReader::Parse(const char* data, size_t size, bool final) {
+  constexpr size_t kMaxPiece = static_cast<size_t>(std::numeric_limits<int>::max() / 2);
+  do {
+    size_t piece = size < kMaxPiece ? size : kMaxPiece;
+    bool last = final && piece == size;
+    XML_Status status = XML_Parse(parser_, data, static_cast<int>(piece), last);
+    if (error_) std::rethrow_exception(error_);
+    if (status != XML_STATUS_OK)
+      throw GridError(what_ + ": XML error at line " +
+                      std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " +
+                      XML_ErrorString(XML_GetErrorCode(parser_)));
+    data += piece;
+    size -= piece;
+  } while (size > 0);
+}
+
+void XmlReader::Feed(const char* data, size_t size) {
+  if (size > 0) Parse(data, size, false);
+}
+
+void XmlReader::Finish() { Parse("", 0, true); }
+
+void ParseXmlPart(ZipReader& zip, std::string_view part, uint64_t maxBytes,
+                  XmlHandler& handler) {
+  XmlReader reader(handler, "part " + std::string(part));
+  zip.Stream(part, maxBytes, [&](const char* data, size_t size) { reader.Feed(data, size); });
+  reader.Finish();
+}
+
+}  // namespace ddt::grid::io
