@@ -61,8 +61,9 @@ TEST(OtherPrograms, OpenpyxlInlineStringsStylesAndProperties) {
     EXPECT_EQ(book.GetFormula(1, 4, 2), "B2+B3");
     EXPECT_EQ(book.GetCellValue(1, 4, 2), Value(9.5));
   }
-  if (format::BuiltinFormatCode(14) != nullptr)
+  if (format::BuiltinFormatCode(14) != nullptr) {
     EXPECT_TRUE(format::IsDateFormat(book.CellStyle(1, 6, 1).numberFormat));
+  }
 }
 
 TEST(OtherPrograms, XlsxwriterCachedResultsAndRichText) {

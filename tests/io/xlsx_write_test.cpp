@@ -107,7 +107,9 @@ TEST(XlsxWrite, RoundTripKeepsEverything) {
       EXPECT_EQ(other->value, cell.value) << s << ":" << r << "," << c;
       EXPECT_EQ(other->forcedText, cell.forcedText);
       EXPECT_EQ(back.CellStyle(s, r, c), book.CellStyle(s, r, c)) << s << ":" << r << "," << c;
-      if (cell.formula) EXPECT_EQ(back.GetFormula(s, r, c), book.GetFormula(s, r, c));
+      if (cell.formula) {
+        EXPECT_EQ(back.GetFormula(s, r, c), book.GetFormula(s, r, c));
+      }
     });
   }
   EXPECT_EQ(back.GetEntry(1, 3, 2), "'42");

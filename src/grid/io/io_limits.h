@@ -20,8 +20,6 @@ inline constexpr uint64_t kMaxSmallPartBytes = uint64_t{64} << 20;    // 64 MiB
 inline constexpr int64_t kMaxArchiveEntries = 100000;
 // Style records of each kind (number formats, fonts, fills, borders, cell formats).
 inline constexpr size_t kMaxStyleRecords = 1 << 20;
-// Sheets in one workbook.
-inline constexpr int kMaxSheets = 4096;
 // Length of a formula's text, in bytes.
 inline constexpr size_t kMaxFormulaBytes = 64 * 1024;
 // Bytes a text may take while it is collected: kMaxCellTextLength characters of up to

@@ -70,7 +70,8 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
   ZipReader zip(path);
 
   std::string workbookPart;
-  if (const Relationship* rel = FindByType(ReadRelationships(zip, ""), "officeDocument"))
+  const std::vector<Relationship> packageRels = ReadRelationships(zip, "");
+  if (const Relationship* rel = FindByType(packageRels, "officeDocument"))
     workbookPart = rel->target;
   else if (zip.Has("xl/workbook.xml"))
     workbookPart = "xl/workbook.xml";

@@ -114,6 +114,13 @@ class StylesHandler : public XmlHandler {
       }
       return;
     }
+    if (section_ == "colors" && name == "rgbColor" && depth_ == 4) {
+      if (palette_.size() < kIndexedColorCount) {
+        auto v = ParseArgb(Attr(attrs, "rgb") ? Attr(attrs, "rgb") : "");
+        palette_.push_back(v.value_or(0));
+      }
+      return;
+    }
     if (!record_) return;
     if (section_ == "fonts" && depth_ == 4 && name == "color") {
       fonts_.back() = ParseColor(attrs);
@@ -129,11 +136,6 @@ class StylesHandler : public XmlHandler {
       if (side_) side_->style = BorderStyleCode(Attr(attrs, "style") ? Attr(attrs, "style") : "");
     } else if (section_ == "borders" && depth_ == 5 && name == "color" && side_) {
       side_->color = ParseColor(attrs);
-    } else if (section_ == "colors" && name == "rgbColor") {
-      if (palette_.size() < kIndexedColorCount) {
-        auto v = ParseArgb(Attr(attrs, "rgb") ? Attr(attrs, "rgb") : "");
-        palette_.push_back(v.value_or(0));
-      }
     }
   }
 
