@@ -62,6 +62,20 @@ TEST_F(BadInput, NotAWorkbookAtAll) {
   ExpectRefused(dir_.File("other.zip"), "no workbook part");
 }
 
+TEST_F(BadInput, DamagedXls) {
+  const std::string bytes = test::ReadBytes(test::DataFile("libreoffice.xls"));
+  for (size_t keep : {size_t{600}, size_t{2000}, bytes.size() / 2}) {
+    test::WriteBytes(dir_.File("cut.xls"), bytes.substr(0, keep));
+    ExpectRefused(dir_.File("cut.xls"), "xls");
+  }
+  std::string scrambled = bytes;
+  for (size_t i = 512; i < scrambled.size(); i += 7) scrambled[i] = static_cast<char>(i * 31);
+  test::WriteBytes(dir_.File("scrambled.xls"), scrambled);
+  ExpectRefused(dir_.File("scrambled.xls"), "xls");
+  test::WriteBytes(dir_.File("header.xls"), bytes.substr(0, 8));
+  ExpectRefused(dir_.File("header.xls"), "xls");
+}
+
 TEST_F(BadInput, TruncatedArchive) {
   Package p;
   p.sheets = {{"S", Cells("<c r=\"A1\"><v>1</v></c>")}};

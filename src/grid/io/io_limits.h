@@ -25,7 +25,8 @@ inline constexpr size_t kMaxFormulaBytes = 64 * 1024;
 // Bytes a text may take while it is collected: kMaxCellTextLength characters of up to
 // four bytes each. Longer text is refused before it is stored.
 inline constexpr size_t kMaxTextBytes = 4 * 32767;
-// Largest CSV or other input file read whole.
+// Largest CSV file, and largest .xls file (read whole into memory).
 inline constexpr uint64_t kMaxCsvBytes = uint64_t{1} << 30;
+inline constexpr uint64_t kMaxXlsBytes = uint64_t{1} << 30;
 
 }  // namespace ddt::grid::io

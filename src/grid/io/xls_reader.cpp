@@ -1,12 +1,16 @@
 // Legacy .xls (BIFF in an OLE2 compound file) through libfreexl: sheet names and order,
-// numbers, text, dates and times (as serial numbers with a date format) and the cached
-// results of formulas, which libfreexl reports as plain values.
+// numbers, text, dates and times (as serial numbers with a date format). libfreexl does not
+// report formula cells, booleans or errors: those come from a walk over the workbook
+// stream's records (biff_formulas.h), the formulas as their cached results.
 #include <freexl.h>
 
 #include <charconv>
 #include <cstdio>
+#include <memory>
 
 #include "grid/grid_error.h"
+#include "grid/io/biff_formulas.h"
+#include "grid/io/ole2_reader.h"
 #include "grid/io/file_type.h"
 #include "grid/io/io_limits.h"
 #include "grid/io/workbook_io.h"
@@ -59,9 +63,53 @@ std::optional<double> DateTextToSerial(const char* text) {
   return IsoDateToSerial(s, false);
 }
 
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+std::string ReadWholeFile(const std::string& path) {
+  std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) throw GridError("the file cannot be opened");
+  std::string bytes;
+  char buf[64 * 1024];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, file.get())) > 0) {
+    if (bytes.size() + n > kMaxXlsBytes) throw GridError("the .xls file is too large");
+    bytes.append(buf, n);
+  }
+  if (std::ferror(file.get())) throw GridError("the file cannot be read");
+  return bytes;
+}
+
+// Cached formula results, booleans and errors, into cells libfreexl left empty.
+void AddBiffCells(const std::string& stream, Workbook& book) {
+  std::vector<BiffSheetCells> sheets = ReadBiffFormulaResults(stream);
+  if (static_cast<int>(sheets.size()) != book.SheetCount()) return;
+  for (size_t i = 0; i < sheets.size(); ++i) {
+    const int sheet = static_cast<int>(i + 1);
+    if (sheets[i].name != book.SheetName(sheet)) continue;
+    for (BiffCell& c : sheets[i].cells) {
+      const Cell* existing = book.FindCell(sheet, c.row, c.col);
+      if (existing && !IsEmpty(existing->value)) continue;
+      if (const std::string* t = std::get_if<std::string>(&c.value)) {
+        if (t->empty()) continue;
+        if (Utf8Length(*t) > static_cast<size_t>(kMaxCellTextLength))
+          throw GridError("sheet '" + sheets[i].name + "': a text is longer than 32767 characters");
+      }
+      book.SetCellValue(sheet, c.row, c.col, std::move(c.value));
+    }
+  }
+}
+
 }  // namespace
 
 void ReadXls(const std::string& path, Workbook& book, ReadReport& report) {
+  // The container and the records are checked first: libfreexl trusts their lengths.
+  const std::string file = ReadWholeFile(path);
+  std::optional<std::string> stream = ReadCompoundStream(file, "Workbook");
+  if (!stream) stream = ReadCompoundStream(file, "Book");  // BIFF5
+  if (!stream) throw GridError("the file holds no workbook stream");
+  CheckBiffStructure(*stream);
   Handle handle;
   int rc = freexl_open(path.c_str(), &handle.h);
   if (rc != FREEXL_OK) throw GridError(FreexlError(rc));
@@ -136,6 +184,7 @@ void ReadXls(const std::string& path, Workbook& book, ReadReport& report) {
       }
     }
   }
+  AddBiffCells(*stream, book);
   report.fileType = kFileTypeXls;
 }
 

@@ -13,6 +13,7 @@
 #include "grid/io/xml_reader.h"
 #include "grid/io/zip_reader.h"
 #include "grid/limits.h"
+#include "grid/sheet.h"
 #include "grid/workbook.h"
 
 namespace ddt::grid::io {
@@ -93,6 +94,7 @@ class SheetHandler : public XmlHandler {
         return;
       case 3:
         if (name == "rPh") --phonetic_;
+        if (name == "row") EndRow();
         return;
       default:
         return;
@@ -146,6 +148,15 @@ class SheetHandler : public XmlHandler {
         if (style != kDefaultStyle) ctx_.book.SetRowStyle(ctx_.sheet, row, row, style);
       }
     }
+  }
+
+  // A row's cells grow by doubling while it is read; give back the slack once it is
+  // complete, so that memory follows the cells.
+  void EndRow() {
+    auto& rows = ctx_.book.SheetAt(ctx_.sheet).MutableRows();
+    if (rows.empty() || rows.back().row != row_) return;
+    auto& cells = rows.back().cells;
+    if (cells.capacity() - cells.size() > cells.size() / 4) cells.shrink_to_fit();
   }
 
   void StartCol(const char** attrs) {
