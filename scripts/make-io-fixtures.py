@@ -98,6 +98,9 @@ def libreoffice_source(path):
     for r in range(6, 11):  # a filled-down formula, which LibreOffice may share
         ws.write_number(r - 1, 2, r)
         ws.write_formula(r - 1, 3, "=C%d*10" % r, None, r * 10)
+    ws.write_boolean("A12", True)
+    ws.write_formula("B12", "=1/0", None, "#DIV/0!")
+    ws.write_formula("C12", "=1=1", None, True)
     second = wb.add_worksheet("Zweite Tabelle")
     second.write("A1", "üñí")
     wb.close()

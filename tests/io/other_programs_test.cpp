@@ -105,6 +105,8 @@ TEST(OtherPrograms, LibreOfficeXlsx) {
   EXPECT_EQ(At(book, 1, 4, 2), Value(6.5));
   EXPECT_EQ(At(book, 1, 5, 2), Value(std::string("xy")));
   EXPECT_EQ(At(book, 1, 10, 4), Value(100.0));
+  EXPECT_EQ(At(book, 1, 12, 1), Value(true));
+  EXPECT_EQ(At(book, 1, 12, 2), Value(ErrorCode::Div0));
   EXPECT_EQ(At(book, 2, 1, 1), Value(std::string("\xC3\xBC\xC3\xB1\xC3\xAD")));
   if (!FormulaEngineAvailable()) return;
   EXPECT_EQ(report.refusedFormulas, 0) << report.firstRefused;
@@ -123,6 +125,9 @@ TEST(OtherPrograms, LibreOfficeXls) {
   EXPECT_EQ(book.CellStyle(1, 3, 2).numberFormat, "yyyy-mm-dd");
   EXPECT_EQ(At(book, 1, 4, 2), Value(6.5));  // cached formula results
   EXPECT_EQ(At(book, 1, 10, 4), Value(100.0));   // (LibreOffice stores no text results)
+  EXPECT_EQ(At(book, 1, 12, 1), Value(true));              // a boolean constant
+  EXPECT_EQ(At(book, 1, 12, 2), Value(ErrorCode::Div0));  // cached error result
+  EXPECT_EQ(At(book, 1, 12, 3), Value(true));              // cached boolean result
   EXPECT_EQ(At(book, 2, 1, 1), Value(std::string("\xC3\xBC\xC3\xB1\xC3\xAD")));
 }
 
