@@ -193,7 +193,17 @@ class SheetHandler : public XmlHandler {
 
   void StartCell(const char** attrs) {
     if (row_ == 0) row_ = 1;  // a cell outside any row element
-    if (const char* r = Attr(attrs, "r")) {
+    // One pass over the attributes: this runs for every cell. Attributes of cells carry no
+    // prefix (unprefixed attributes are in no namespace).
+    const char *r = nullptr, *t = nullptr, *s = nullptr;
+    for (const char** a = attrs; *a; a += 2) {
+      const char* n = a[0];
+      if (n[0] == 0 || n[1] != 0) continue;
+      if (n[0] == 'r') r = a[1];
+      else if (n[0] == 't') t = a[1];
+      else if (n[0] == 's') s = a[1];
+    }
+    if (r) {
       int64_t row = 0, col = 0;
       if (!ParseCellRef(r, &row, &col))
         throw GridError("sheet '" + ctx_.sheetName + "': bad cell reference '" + r + "'");
@@ -208,8 +218,7 @@ class SheetHandler : public XmlHandler {
       if (++col_ > kMaxCols) Fail("cell beyond the last column");
     }
     inCell_ = true;
-    type_ = ParseCellType(Attr(attrs, "t"));
-    const char* s = Attr(attrs, "s");
+    type_ = ParseCellType(t);
     style_ = s ? StyleOf(s) : kDefaultStyle;
     styleXf_ = -1;
     if (s) ParseInt64(s, &styleXf_);
