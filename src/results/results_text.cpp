@@ -1,0 +1,92 @@
+#include "results/results_text.h"
+
+#include <algorithm>
+
+#include "input/sheet_text.h"
+#include "platform/profile.h"
+#include "results/results_limits.h"
+
+namespace ddt::results {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+}  // namespace
+
+bool NextReference(std::string_view source, std::string& reference) {
+  std::size_t start = 0;
+  if (!reference.empty()) {
+    // Resume after the last occurrence of the previous reference.
+    for (std::size_t p = source.find(reference); p != std::string_view::npos;
+         p = source.find(reference, start))
+      start = p + reference.size();
+  }
+  const std::size_t open = source.find('<', start);
+  const std::size_t close = open == std::string_view::npos ? open : source.find('>', open);
+  if (close == std::string_view::npos) {
+    reference.clear();
+    return false;
+  }
+  reference.assign(source.substr(open, close - open + 1));
+  return true;
+}
+
+std::size_t ReplaceFirst(std::string& text, std::string_view what, std::string_view with) {
+  const std::size_t at = text.find(what);
+  if (at != std::string::npos) text.replace(at, what.size(), with);
+  return at;
+}
+
+std::string Trim(std::string_view text) {
+  std::size_t first = 0, last = text.size();
+  while (first < last && IsBlank(text[first])) ++first;
+  while (last > first && IsBlank(text[last - 1])) --last;
+  return std::string(text.substr(first, last - first));
+}
+
+void CleanResultsName(std::string& name) {
+  name = Trim(name);
+  if (name.empty()) return;
+  if (name[0] == '+' || name[0] == '-' || name[0] == '=') name[0] = '_';
+  std::replace(name.begin(), name.end(), ',', '_');
+}
+
+std::string SuggestResultsName(std::string& name, const std::vector<std::string>* header) {
+  CleanResultsName(name);
+  if (name.empty()) return {};
+  const auto taken = [header](const std::string& n) {
+    return header && std::find(header->begin(), header->end(), n) != header->end();
+  };
+  if (!taken(name)) return name;
+  const std::string base = name;
+  for (int i = 1; i <= kMaxResultsNameSuffix; ++i) {
+    name = base + std::to_string(i);
+    if (!taken(name)) return name;
+  }
+  return {};
+}
+
+bool ClosesBlock(std::string_view cell, std::string_view mark, long block) {
+  if (!input::BeginsWithIgnoreCase(cell, mark)) return false;
+  const std::size_t numberAt = mark.size() + 1;  // after the separator
+  if (cell.size() <= numberAt) return false;
+  return cell.substr(numberAt) == std::to_string(block);
+}
+
+std::optional<bool> FormulaTruth(std::string_view raw, std::string_view displayed) {
+  if (raw.empty() || raw[0] != '=') return std::nullopt;
+  if (input::EqualsIgnoreCase(displayed, kTrueText)) return true;
+  if (input::EqualsIgnoreCase(displayed, kFalseText) ||
+      input::EqualsIgnoreCase(displayed, kNotAvailableText))
+    return false;
+  return std::nullopt;
+}
+
+bool SaveResultsAfterEveryRow() {
+  return platform::GetPrivateProfileInt(kRunSettingsSection, kSaveAfterEveryRowKey, 0,
+                                        kRunSettingsFile) != 0;
+}
+
+}  // namespace ddt::results
