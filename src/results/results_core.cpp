@@ -1,0 +1,185 @@
+// CDDTResults: construction, structure taken from the input workbook, scope, name rule.
+#include <cstdint>
+#include <string>
+
+#include "grid/grid_error.h"
+#include "grid/workbook.h"
+#include "platform/message_box.h"
+#include "platform/resources.h"
+#include "manager/module.h"
+#include "results/cddt_results.h"
+#include "results/results_text.h"
+#include "table/engine_call.h"
+
+using ddt::table::TryEngine;
+
+namespace {
+
+// Switches a window's redrawing off for the guard's lifetime and repaints it whole after.
+class RedrawPause {
+ public:
+  explicit RedrawPause(ddt::platform::Window& window) : window_(window) {
+    window_.SetRedraw(false);
+  }
+  ~RedrawPause() {
+    window_.SetRedraw(true);
+    window_.Invalidate();
+  }
+  RedrawPause(const RedrawPause&) = delete;
+  RedrawPause& operator=(const RedrawPause&) = delete;
+
+ private:
+  ddt::platform::Window& window_;
+};
+
+// Fill and font colour of a column of a workbook's grid, read as a user would see them:
+// the whole column selected, its first cell active. False when the grid refuses the
+// indexes. The grid's current sheet is left at `sheet`, as the caller made it.
+struct ColumnLook {
+  short pattern = 0;
+  uint32_t foreground = 0;
+  uint32_t background = 0;
+  uint32_t fontColor = 0;
+};
+bool ReadColumnLook(ddt::grid::Workbook& book, int col, ColumnLook& look) {
+  try {
+    book.SetSelection(ddt::grid::Range{ddt::grid::kAll, col, ddt::grid::kAll, col});
+    book.SetActiveCell(1, col);
+    uint16_t pattern = 0;
+    book.GetPattern(&pattern, &look.foreground, &look.background);
+    look.pattern = static_cast<short>(pattern);
+    look.fontColor = book.GetFontColor();
+    return true;
+  } catch (const ddt::grid::GridError&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+CDDTResults::CDDTResults(ddt::platform::Window* parent, DT_TYPE type, std::string virtualUserId,
+                         std::string groupName, std::string hostName)
+    : CDDTInput(parent, type),
+      m_strVID(std::move(virtualUserId)),
+      m_strHost(std::move(hostName)),
+      m_strGroup(std::move(groupName)) {
+  m_pEngine->m_bInternalChange = 1;
+}
+
+CDDTResults::~CDDTResults() = default;
+
+void CDDTResults::Reset(CDDTInput* input) {
+  const std::string name = GetFileName();
+  Open("");
+  PrepareResults(input);
+  if (!name.empty()) Save(name, 1);
+  m_CurrRows.ClearLastSelectedRow();
+  m_RunPositions.clear();
+}
+
+int CDDTResults::PrepareResults(CDDTInput* input) { return PrepareFrom(input, false); }
+
+// Builds this workbook's sheets and columns from the input. missingOnly: a parameter the
+// results sheet already has (under its name or its cleaned name) is left alone, so that a
+// refresh brings in what is new without repeating what is there.
+int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
+  if (input == nullptr || input == this) return -1;
+  RedrawPause redraw(*this);
+  ddt::grid::Workbook* inputBook = input->m_pEngine->GetBook();
+  const std::string& globalName = ddt::Shared().global;
+  const long sheets = input->GetNumSheets();
+  for (long s = 1; s <= sheets; ++s) {
+    const std::string name = input->GetSheetName(s);
+    if (m_nType == DT_TYPE_F1) {
+      int ranges = 0;
+      if (input->m_RunRows.GetRowsRangeCount(name, ranges) != 0 || name == globalName) continue;
+      SetOrAddCurrentRow(name, 0);
+      // (the input's sheet s has this name: GetSheetName(s) gave it)
+    }
+    TryEngine([&] { input->m_pEngine->SetSheet(static_cast<int>(s)); });
+    NewSheet(name);
+    const long j = GetSheetIndex(name);
+    if (j < 1) return -1;
+    const CStringList* inputHeader = input->GetHeaderList(name);
+    if (inputHeader == nullptr || inputHeader->empty()) continue;
+    const CStringList params = *inputHeader;  // AddParam below must not touch the input
+    for (const std::string& p : params) {
+      if (missingOnly) {
+        std::string cleaned = p;
+        ddt::results::CleanResultsName(cleaned);
+        if (ParamExists(p, j) != 0 || ParamExists(cleaned, j) != 0) continue;
+      }
+      std::string q = p;
+      if (AddParam(name, q, "", DT_STYLE_NONE, "", 0) != 0) continue;
+      const long inputCol = input->GetColIndex(p, s);
+      if (m_nType == DT_TYPE_F1) {
+        if (input->GetColIndex(q, s) < 0) {
+          ddt::platform::MessageBox(
+              ddt::platform::FormatString(ddt::platform::IDS_PARAM_NAME_INVALID, {p, q}), {},
+              ddt::platform::MB_OK);
+        }
+        // The look of the input's column (of the name as the input has it) becomes the
+        // look of the results column.
+        ColumnLook look;
+        if (inputBook == nullptr || inputCol < 1 ||
+            !ReadColumnLook(*inputBook, static_cast<int>(inputCol), look))
+          continue;
+        SetSheet(name);
+        SetStyle(ConvertToStyle(look.pattern, look.foreground, look.fontColor), q, 0);
+      } else {
+        // Styles do not apply to a headless workbook; the column's number format does. It
+        // is the format of the input column's first data cell.
+        if (GetColIndex(q, 0) == -1 || inputCol < 1) continue;
+        const std::string format = input->GetNumberFormat(1, p, s);
+        if (SelectParam(q, 0, 1) == 0) TryEngine([&] { m_pEngine->SetNumberFormat(format.c_str()); });
+      }
+    }
+  }
+  return 0;
+}
+
+int CDDTResults::SetScope(CDDTInput* input, const std::string& bpName) {
+  m_strScope = bpName;
+  return RefreshSheet(input, bpName);
+}
+
+int CDDTResults::RefreshSheet(CDDTInput* input, const std::string& sheetName) {
+  if (m_nType == DT_TYPE_QX) {
+    m_CurrRows.AddLastSelectedRowEntry(sheetName, 0);
+    return 0;
+  }
+  if (input == nullptr) return -1;
+  const CStringList* inputHeader = input->GetHeaderList(sheetName);
+  if (inputHeader == nullptr) return -1;
+  const CStringList expected = *inputHeader;
+  if (HeaderValidityCheck(&expected, sheetName) != 0) {
+    PrepareFrom(input, true);
+    SetSheet(sheetName);
+  }
+  m_CurrRows.AddLastSelectedRowEntry(sheetName, 0);
+  return 0;
+}
+
+std::string CDDTResults::GetSuggestion(std::string& paramName, const std::string& sheetName) {
+  return ddt::results::SuggestResultsName(paramName, GetHeaderList(sheetName));
+}
+
+std::string CDDTResults::LoopSheet(const std::string& tableName) const {
+  return tableName.empty() ? m_strScope : m_strScope + "." + tableName;
+}
+
+long CDDTResults::CurrentRow(const std::string& sheetName) const {
+  long row = 0;
+  if (m_CurrRows.GetLastSelectedRow(sheetName, row) != 0) return 0;
+  return row;
+}
+
+void CDDTResults::SetOrAddCurrentRow(const std::string& sheetName, long row) {
+  if (m_CurrRows.SetLastSelectedRowEntry(sheetName, row) != 0)
+    m_CurrRows.AddLastSelectedRowEntry(sheetName, row);
+  m_RunPositions.erase(sheetName);
+}
+
+int CDDTResults::GetCurrRunRow(std::string sheetName) {
+  return static_cast<int>(CurrentRow(sheetName.empty() ? m_strScope : sheetName));
+}

@@ -1,0 +1,195 @@
+// CDDTResults: copying input rows into the results, and the iteration loops over them.
+#include <string>
+#include <vector>
+
+#include "input/sheet_text.h"
+#include "manager/module.h"
+#include "results/cddt_results.h"
+#include "results/results_limits.h"
+#include "results/results_text.h"
+#include "results/row_choice.h"
+#include "table/engine_call.h"
+
+using ddt::table::TryEngine;
+namespace rs = ddt::results;
+
+namespace {
+
+// Holds a data table's data lock for the guard's lifetime.
+class DataLock {
+ public:
+  explicit DataLock(CDT& table) : table_(table) { table_.LockData(); }
+  ~DataLock() { table_.UnlockData(); }
+  DataLock(const DataLock&) = delete;
+  DataLock& operator=(const DataLock&) = delete;
+
+ private:
+  CDT& table_;
+};
+
+// The run rows of one sheet of a run-row list.
+rs::RunRows RunRowsOf(const CWBRowsRangeList& list, const std::string& sheetName) {
+  std::vector<rs::RowSpan> spans;
+  int count = 0;
+  if (!sheetName.empty() && list.GetRowsRangeCount(sheetName, count) == 0) {
+    for (int i = 0; i < count; ++i) {
+      CRowsRange range;
+      if (list.GetRowsRangeEntry(sheetName, i, range) == 0)
+        spans.push_back({range.m_nFirstRow, range.m_nLastRow});
+    }
+  }
+  return rs::RunRows(std::move(spans));
+}
+
+}  // namespace
+
+int CDDTResults::CopyNextRow(CDDTInput* input, const std::string& sheetName, int mode,
+                             int first, int count) {
+  if (input == nullptr || input == this) return rs::kNothingToCopy;
+  const long current = CurrentRow(sheetName);
+  const auto hint = m_RunPositions.find(sheetName);
+  const rs::RowChoice choice =
+      rs::ChooseRow(RunRowsOf(input->m_RunRows, sheetName), mode, first, count, current,
+                    hint == m_RunPositions.end() ? 0 : hint->second);
+  if (choice.wrapped) {
+    m_CurrRows.SetLastSelectedRowEntry(sheetName, 0);
+    m_RunPositions.erase(sheetName);
+  }
+  if (choice.row == 0) {
+    long now = 0;
+    if (m_CurrRows.GetLastSelectedRow(sheetName, now) != 0 || now == 0) return rs::kNothingToCopy;
+    return rs::kEndOfRows;
+  }
+  return CopyRow(input, sheetName, choice.row, choice.position);
+}
+
+int CDDTResults::CopyNextRunRow(CDDTInput* input, int mode, int first, int count) {
+  return CopyNextRow(input, m_strScope, mode, first, count);
+}
+
+// Copies input row `row` of the sheet into the same row of this workbook's sheet of that
+// name, then the run context and the custom values beside it.
+int CDDTResults::CopyRow(CDDTInput* input, const std::string& sheetName, long row,
+                         long position) {
+  const long i = input->GetSheetIndex(sheetName);
+  if (i < 1) return rs::kNothingToCopy;  // index 0 would read the input's current sheet
+  if (m_CurrRows.SetLastSelectedRowEntry(sheetName, row) == 0)
+    m_RunPositions[sheetName] = position;
+  const CStringList* header = GetHeaderList(sheetName);
+  if (header == nullptr) return rs::kNothingToCopy;
+  const long j = GetSheetIndex(sheetName);
+  if (header->empty()) {
+    // A child table without parameters still carries its terminator mark in column 1.
+    if (sheetName.find('.') != std::string::npos) {
+      std::string cell;
+      {
+        DataLock lock(*input);
+        TryEngine([&] { cell = input->m_pEngine->GetValue(static_cast<int>(i), static_cast<int>(row), 1); });
+      }
+      TryEngine([&] {
+        m_pEngine->SetValue(static_cast<int>(j), static_cast<int>(row), 1, cell.c_str());
+      });
+    }
+  } else {
+    const CStringList params = *header;
+    for (auto n = params.rbegin(); n != params.rend(); ++n) {
+      std::string value, format;
+      {
+        DataLock lock(*input);
+        value = input->GetRawValue(row, *n, i);
+        format = input->GetNumberFormat(row, *n, i);
+      }
+      // Values the results sheet refuses (a column it lacks) are skipped.
+      SetNumberFormat(row, *n, format, j);
+      SetParamValue(row, *n, value, sheetName, 0);
+    }
+  }
+  WriteRunContext(row);
+  WriteCustomValues(input, row);
+  TryEngine([&] { m_pEngine->RecalcIfNeeded(); });
+  if (m_nType == DT_TYPE_QX && rs::SaveResultsAfterEveryRow()) Save("", 1);
+  return rs::kCopied;
+}
+
+// "Iter" = row, "VID", "Host" and "Group" into row `row` of the global sheet, where the
+// sheet and those columns exist.
+void CDDTResults::WriteRunContext(long row) {
+  const ddt::SharedStrings& shared = ddt::Shared();
+  if (GetSheetIndex(shared.global) < 1) return;
+  SetParamValue(row, shared.iter, std::to_string(row), shared.global, 0);
+  SetParamValue(row, shared.vid, m_strVID, shared.global, 0);
+  SetParamValue(row, shared.host, m_strHost, shared.global, 0);
+  SetParamValue(row, shared.group, m_strGroup, shared.global, 0);
+}
+
+// The custom values (row 1 of the input's custom sheet) into row `row` of this workbook's
+// custom sheet, for each custom parameter this workbook has.
+void CDDTResults::WriteCustomValues(CDDTInput* input, long row) {
+  const std::string custom(rs::kCustomSheet);
+  const CStringList* header = GetHeaderList(custom);
+  const long inputCustom = input->GetSheetIndex(custom);
+  if (header == nullptr || inputCustom < 1) return;
+  const CStringList params = *header;
+  for (const std::string& n : params) {
+    std::string value;
+    {
+      DataLock lock(*input);
+      value = input->GetRawValue(1, n, inputCustom);
+    }
+    SetParamValue(row, n, value, custom, 0);
+  }
+}
+
+int CDDTResults::AdvanceLoop(CDDTInput* input, const std::string& tableName) {
+  const std::string sheet = LoopSheet(tableName);
+  if (CopyNextRow(input, sheet, 0, 1, 1) != rs::kCopied) return rs::kLoopEnds;
+  long r = 0;
+  // Without an entry the row just copied is not recorded, and the next call would copy
+  // the first run row again for ever: the loop cannot go on.
+  if (m_CurrRows.GetLastSelectedRow(sheet, r) != 0) return rs::kLoopEnds;
+  if (r <= 0) return rs::kLoopGoesOn;
+  CRowsRange firstRange;
+  if (input->m_RunRows.GetRowsRangeEntry(sheet, 0, firstRange) == 0 && r > firstRange.m_nLastRow)
+    return rs::kLoopEnds;
+  const long j = GetSheetIndex(sheet);
+  std::string cell;
+  if (j > 0) TryEngine([&] { cell = m_pEngine->GetValue(static_cast<int>(j), static_cast<int>(r), 1); });
+  if (!ddt::input::BeginsWithIgnoreCase(cell, ddt::Shared().end)) return rs::kLoopGoesOn;
+  // The row just copied closes a block.
+  if (m_nType == DT_TYPE_F1) {
+    SetSheet(sheet);
+    SetStyle(DT_STYLE_WHITE_ON_BLUE, "", r);
+  }
+  return rs::kLoopEnds;
+}
+
+int CDDTResults::ResetLoop(CDDTInput* input, const std::string& tableName) {
+  if (input == nullptr || input == this) return -1;
+  const std::string sheet = LoopSheet(tableName);
+  RefreshSheet(input, sheet);
+  const long n = CurrentRow(m_strScope);  // the business-process iteration whose block starts
+  if (n <= 0) return -1;
+  long start = 0;
+  if (n > 1) {
+    const long inputSheet = input->GetSheetIndex(sheet);
+    if (inputSheet < 1) return -1;
+    const long last = input->GetLastRunRow(sheet);
+    bool found = false;
+    for (long i = n - 1; i <= last && !found; ++i) {
+      std::string cell;
+      {
+        DataLock lock(*input);
+        TryEngine([&] {
+          cell = input->m_pEngine->GetValue(static_cast<int>(inputSheet), static_cast<int>(i), 1);
+        });
+      }
+      if (rs::ClosesBlock(cell, ddt::Shared().end, n - 1)) {
+        start = i;
+        found = true;
+      }
+    }
+    if (!found) return -1;
+  }
+  SetOrAddCurrentRow(sheet, start);
+  return AdvanceLoop(input, tableName);
+}
