@@ -108,7 +108,12 @@ void ReadXls(const std::string& path, Workbook& book, ReadReport& report) {
   const std::string file = ReadWholeFile(path);
   std::optional<std::string> stream = ReadCompoundStream(file, "Workbook");
   if (!stream) stream = ReadCompoundStream(file, "Book");  // BIFF5
-  if (!stream) throw GridError("the file holds no workbook stream");
+  if (!stream) {
+    // Password-protected .xlsx files come in this container too.
+    if (ReadCompoundStream(file, "EncryptedPackage"))
+      throw GridError("the workbook is encrypted (password-protected)");
+    throw GridError("the file holds no workbook stream");
+  }
   CheckBiffStructure(*stream);
   Handle handle;
   int rc = freexl_open(path.c_str(), &handle.h);

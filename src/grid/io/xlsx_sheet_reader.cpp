@@ -339,8 +339,10 @@ class SheetHandler : public XmlHandler {
     const int row = static_cast<int>(row_), col = static_cast<int>(col_);
     Value value = CellValue();
     if (auto f = CellFormula()) {
+      // No result, or an empty one (written by programs that do not calculate): the
+      // formula is evaluated when read.
       std::optional<Value> cached;
-      if (hasValue_ || hasInline_) cached = std::move(value);
+      if (!IsEmpty(value)) cached = std::move(value);
       ctx_.book.SetCellFormula(ctx_.sheet, row, col, std::move(f), std::move(cached));
     } else if (!IsEmpty(value)) {
       if (styleXf_ >= 0 && static_cast<size_t>(styleXf_) < ctx_.quotePrefix.size() &&
