@@ -27,12 +27,6 @@ void MakeLegalName(std::string& name) {
     if (c == ',' || c == '!' || c == '$' || c == '\\') c = '_';
 }
 
-bool IsLegalName(std::string_view name) {
-  std::string copy(name);
-  MakeLegalName(copy);
-  return !name.empty() && copy == name;
-}
-
 std::string ColumnLetters(int col) {
   std::string letters;
   for (int n = col; n > 0; n = (n - 1) / 26)

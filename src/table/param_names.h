@@ -18,8 +18,6 @@ std::string_view TrimBlanks(std::string_view text);
 // leading digit gets "_" in front; each ",", "!", "$" and "\" becomes "_". A name of blanks
 // only becomes empty.
 void MakeLegalName(std::string& name);
-// A legal name is non-empty and left unchanged by MakeLegalName.
-bool IsLegalName(std::string_view name);
 
 // Column letters: "A" to "Z" for 1 to 26, then "AA" (27), "AZ" (52), "BA" (53) ... "IU"
 // (255). Empty for a column below 1.

@@ -7,8 +7,6 @@
 
 namespace {
 
-using ddt::table::ColumnLetters;
-using ddt::table::IsLegalName;
 using ddt::table::MakeLegalName;
 using ddt::table::ValueEntry;
 
@@ -28,15 +26,6 @@ TEST(ParamNames, MakeLegalNameRewritesOnlyWhatIsIllegal) {
   EXPECT_EQ(Legal("my.param name"), "my.param name");  // dots and inner spaces are fine
   EXPECT_EQ(Legal("x-1=2+3"), "x-1=2+3");              // only a leading sign is illegal
   EXPECT_EQ(Legal("Größe"), "Größe");
-}
-
-TEST(ParamNames, LegalNamesAreNonEmptyFixedPoints) {
-  EXPECT_TRUE(IsLegalName("Name"));
-  EXPECT_TRUE(IsLegalName("_9"));
-  EXPECT_FALSE(IsLegalName(""));
-  EXPECT_FALSE(IsLegalName(" Name"));
-  EXPECT_FALSE(IsLegalName("9Name"));
-  EXPECT_FALSE(IsLegalName("a$b"));
 }
 
 TEST(ParamNames, ColumnNameSuggestionTruncatesToTheBuffer) {
@@ -67,17 +56,6 @@ TEST(ParamNames, ColumnNameSuggestionReadsNoFurtherThanTheSize) {
   char untouched[4] = "x";
   GetColumnNameSuggestion(untouched, 0);
   EXPECT_STREQ(untouched, "x");
-}
-
-TEST(ParamNames, ColumnLetters) {
-  EXPECT_EQ(ColumnLetters(1), "A");
-  EXPECT_EQ(ColumnLetters(26), "Z");
-  EXPECT_EQ(ColumnLetters(27), "AA");
-  EXPECT_EQ(ColumnLetters(52), "AZ");
-  EXPECT_EQ(ColumnLetters(53), "BA");
-  EXPECT_EQ(ColumnLetters(255), "IU");
-  EXPECT_EQ(ColumnLetters(0), "");
-  EXPECT_EQ(ColumnLetters(-1), "");
 }
 
 TEST(ParamNames, LeadingZeroTextsBecomeTextFormulas) {

@@ -10,6 +10,7 @@ TEST(RowsRangeList, CountsRangesAndRowsPerSheet) {
   ASSERT_EQ(list.AddSheetEntry("BP"), 0);
   EXPECT_EQ(list.AddRowsRangeEntry("BP", {1, 3}), 0);
   EXPECT_EQ(list.AddRowsRangeEntry("BP", {7, 7}), 1);
+  EXPECT_EQ(list.AddSheetEntry("BP"), -1);  // already there: its ranges stay
 
   int ranges = -5, rows = -5;
   EXPECT_EQ(list.GetRowsRangeCount("BP", ranges), 0);
@@ -17,12 +18,13 @@ TEST(RowsRangeList, CountsRangesAndRowsPerSheet) {
   EXPECT_EQ(list.GetRowsCount("BP", rows), 0);
   EXPECT_EQ(rows, 4);
 
+  EXPECT_EQ(list.SetRowsRangeEntry("BP", 1, {7, 9}), 0);
   CRowsRange second;
   ASSERT_EQ(list.GetRowsRangeEntry("BP", 1, second), 0);
-  EXPECT_EQ(second, (CRowsRange{7, 7}));
+  EXPECT_EQ(second, (CRowsRange{7, 9}));
 }
 
-TEST(RowsRangeList, AbsentSheetFailsWithoutTouchingOutputs) {
+TEST(RowsRangeList, AbsentSheetsAndBadIndexesFailWithoutTouchingOutputs) {
   CWBRowsRangeList list;
   list.AddSheetEntry("BP");
   list.AddRowsRangeEntry("BP", {2, 4});
@@ -35,38 +37,16 @@ TEST(RowsRangeList, AbsentSheetFailsWithoutTouchingOutputs) {
 
   CRowsRange range{9, 9};
   EXPECT_EQ(list.GetRowsRangeEntry("Other", 0, range), -1);
+  EXPECT_EQ(list.GetRowsRangeEntry("BP", 1, range), -1);
+  EXPECT_EQ(list.GetRowsRangeEntry("BP", -1, range), -1);
   EXPECT_EQ(range, (CRowsRange{9, 9}));
+  EXPECT_EQ(list.SetRowsRangeEntry("BP", 1, {5, 5}), -1);
+  EXPECT_EQ(list.SetRowsRangeEntry("BP", -1, {5, 5}), -1);
   EXPECT_EQ(list.SetRowsRangeEntry("Other", 0, {5, 5}), -1);
-}
-
-TEST(RowsRangeList, EntryIndexMustBeInsideTheArray) {
-  CWBRowsRangeList list;
-  list.AddSheetEntry("S");
-  list.AddRowsRangeEntry("S", {1, 2});
-  CRowsRange range;
-  EXPECT_EQ(list.GetRowsRangeEntry("S", 1, range), -1);
-  EXPECT_EQ(list.GetRowsRangeEntry("S", -1, range), -1);
-  EXPECT_EQ(list.SetRowsRangeEntry("S", 1, {3, 4}), -1);
-  EXPECT_EQ(list.SetRowsRangeEntry("S", -1, {3, 4}), -1);
-
-  EXPECT_EQ(list.SetRowsRangeEntry("S", 0, {3, 8}), 0);
-  ASSERT_EQ(list.GetRowsRangeEntry("S", 0, range), 0);
-  EXPECT_EQ(range, (CRowsRange{3, 8}));
-}
-
-TEST(RowsRangeList, AddingASheetTwiceKeepsItsRanges) {
-  CWBRowsRangeList list;
-  list.AddSheetEntry("S");
-  list.AddRowsRangeEntry("S", {1, 5});
-  EXPECT_EQ(list.AddSheetEntry("S"), -1);
-  int rows = 0;
-  list.GetRowsCount("S", rows);
-  EXPECT_EQ(rows, 5);
 }
 
 TEST(RowsRangeList, EmptinessDistinguishesEmptyArraysFromRanges) {
   CWBRowsRangeList list;
-  EXPECT_TRUE(list.IsEmptyRowsList(""));
   list.AddSheetEntry("A");
   list.AddSheetEntry("B");
   EXPECT_TRUE(list.IsEmptyRowsList(""));  // sheets present, all without ranges
@@ -84,20 +64,17 @@ TEST(RowsRangeList, EmptinessDistinguishesEmptyArraysFromRanges) {
   EXPECT_EQ(list.GetRowsRangeCount("B", count), -1);
 }
 
-TEST(LastSelectedRow, AddSetAndGetFollowTheirOwnRules) {
+TEST(LastSelectedRow, AddNeverReplacesAndSetNeverAdds) {
   CLastSelectedRow rows;
   long row = -7;
+  EXPECT_EQ(rows.SetLastSelectedRowEntry("S", 3), -1);
   EXPECT_EQ(rows.GetLastSelectedRow("S", row), -1);
   EXPECT_EQ(row, -7);
 
-  EXPECT_EQ(rows.SetLastSelectedRowEntry("S", 3), -1);  // set never adds
-  EXPECT_EQ(rows.GetLastSelectedRow("S", row), -1);
-
   EXPECT_EQ(rows.AddLastSelectedRowEntry("S", 4), 0);
-  EXPECT_EQ(rows.AddLastSelectedRowEntry("S", 9), -1);  // add never replaces
+  EXPECT_EQ(rows.AddLastSelectedRowEntry("S", 9), -1);
   EXPECT_EQ(rows.GetLastSelectedRow("S", row), 0);
   EXPECT_EQ(row, 4);
-
   EXPECT_EQ(rows.SetLastSelectedRowEntry("S", 11), 0);
   rows.GetLastSelectedRow("S", row);
   EXPECT_EQ(row, 11);

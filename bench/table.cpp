@@ -1,0 +1,85 @@
+// Reading parameters by name from a wide data table: every parameter of every row of a
+// 10,000 x 255 sheet, the way a data-driven run reads its values.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "grid/workbook.h"
+#include "table/cdt.h"
+#include "table/table_limits.h"
+
+namespace {
+
+constexpr int kRows = 10000;
+constexpr int kParams = ddt::table::kMaxParamColumns;
+
+struct WideTable {
+  std::unique_ptr<CDT> table;
+  std::vector<std::string> names;
+};
+
+// Built once: 255 parameters through AddParam, the cells straight into the grid.
+WideTable& Wide() {
+  static WideTable wide = [] {
+    WideTable w;
+    w.table = std::make_unique<CDT>(nullptr, CDT::DT_TYPE_QX, "");
+    w.table->NewSheet("Data");
+    for (int c = 1; c <= kParams; ++c) {
+      std::string name = "Parameter_" + std::to_string(c);
+      w.table->AddParam("Data", name, "", CDT::DT_STYLE_NONE, "", 0);
+      w.names.push_back(name);
+    }
+    ddt::grid::Workbook* book = w.table->m_pEngine->GetBook();
+    for (int r = 1; r <= kRows; ++r)
+      for (int c = 1; c <= kParams; ++c)
+        book->SetCellValue(1, r, c, ddt::grid::Value(std::string("v") + std::to_string(r * c)));
+    return w;
+  }();
+  return wide;
+}
+
+// Column lookup alone, spread over all 255 names.
+void BM_GetColIndex(benchmark::State& state) {
+  WideTable& w = Wide();
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(w.table->GetColIndex(w.names[i], 1));
+    i = (i + 1) % w.names.size();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_GetColIndex);
+
+// Every parameter of every row, by name: 2,550,000 reads per iteration.
+void BM_ReadWholeSheetByName(benchmark::State& state) {
+  WideTable& w = Wide();
+  for (auto _ : state) {
+    size_t bytes = 0;
+    for (int r = 1; r <= kRows; ++r)
+      for (const std::string& name : w.names) bytes += w.table->GetParamValue(r, name, 1L).size();
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.SetItemsProcessed(state.iterations() * kRows * kParams);
+}
+BENCHMARK(BM_ReadWholeSheetByName)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The same reads by sheet name, as the script functions call them.
+void BM_ReadWholeSheetBySheetName(benchmark::State& state) {
+  WideTable& w = Wide();
+  const std::string sheet = "Data";
+  for (auto _ : state) {
+    size_t bytes = 0;
+    for (int r = 1; r <= kRows; ++r)
+      for (const std::string& name : w.names)
+        bytes += w.table->GetParamValue(r, name, sheet).size();
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.SetItemsProcessed(state.iterations() * kRows * kParams);
+}
+BENCHMARK(BM_ReadWholeSheetBySheetName)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
