@@ -1,0 +1,208 @@
+// CPrm: loading, finding and unloading workbooks; keeping them in step; external workbooks.
+#include "manager/prm.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "grid/formula/fn_utf8.h"
+#include "manager/module.h"
+#include "platform/files.h"
+#include "platform/resources.h"
+
+namespace {
+
+// The run context a workbook loaded by the manager starts with.
+std::string DefaultVirtualUserId() { return ddt::platform::LoadString(ddt::platform::IDS_VID_INITIAL); }
+std::string DefaultGroup() { return ddt::platform::LoadString(ddt::platform::IDS_GROUP_INITIAL); }
+std::string DefaultHost() { return ddt::platform::LoadString(ddt::platform::IDS_HOST_INITIAL); }
+
+// File names of loaded workbooks: case-insensitive, multibyte characters whole. An empty
+// given name never matches.
+bool SameFile(const std::string& given, const std::string& loaded) {
+  return !given.empty() && ddt::grid::formula::utf8::CompareNoCase(given, loaded) == 0;
+}
+
+}  // namespace
+
+CPrm::CPrm(CDT::DT_TYPE type) : m_nType(type) { ddt::SetCurrentManager(this); }
+
+CPrm::~CPrm() {
+  for (CDDTInput* workbook : m_WorkbookList) delete workbook;
+  m_WorkbookList.clear();
+  ClearExternData();
+  if (ddt::CurrentManager() == this) ddt::SetCurrentManager(nullptr);
+}
+
+void CPrm::SetGlobalUsage(int usage) {
+  m_nGlobalUsage = usage;
+  for (CDDTInput* workbook : m_WorkbookList) workbook->SetGlobalUsage(usage);
+}
+
+CDDTInput* CPrm::LoadInputWorkbook(ddt::platform::Window* parent, const std::string& fileName,
+                                   int toFront) {
+  if (parent == nullptr) return nullptr;
+  for (auto it = m_WorkbookList.begin(); it != m_WorkbookList.end(); ++it) {
+    CDDTInput* workbook = *it;
+    if (!SameFile(fileName, workbook->GetFileName())) continue;
+    if (toFront != 0) m_WorkbookList.splice(m_WorkbookList.begin(), m_WorkbookList, it);
+    workbook->Open(fileName);
+    workbook->m_pEngine->InitView();
+    return workbook;
+  }
+  std::unique_ptr<CDDTInput> workbook;
+  try {
+    workbook = std::make_unique<CDDTInput>(parent, m_nType);
+    workbook->Open(fileName);
+    workbook->SetGlobalUsage(m_nGlobalUsage);
+  } catch (...) {
+    return nullptr;  // the half-made workbook is deleted by the unique_ptr
+  }
+  CDDTInput* loaded = workbook.release();
+  if (toFront != 0) {
+    m_WorkbookList.push_front(loaded);
+  } else {
+    m_WorkbookList.push_back(loaded);
+  }
+  loaded->m_pEngine->InitView();
+  return loaded;
+}
+
+CDDTResults* CPrm::LoadResultsWorkbook(ddt::platform::Window* parent,
+                                       const std::string& fileName) {
+  if (parent == nullptr) return nullptr;
+  // Only results workbooks are candidates: an input workbook of the same file is not a
+  // results workbook and must not be handed out as one.
+  for (CDDTInput* listed : m_WorkbookList) {
+    auto* workbook = dynamic_cast<CDDTResults*>(listed);
+    if (workbook == nullptr || !SameFile(fileName, workbook->GetFileName())) continue;
+    try {
+      workbook->Open(fileName);
+      workbook->m_pEngine->InitView();
+    } catch (...) {
+    }
+    return workbook;
+  }
+  CDDTResults* workbook = nullptr;
+  try {
+    workbook = new CDDTResults(parent, m_nType, DefaultVirtualUserId(), DefaultGroup(),
+                               DefaultHost());
+  } catch (...) {
+    return nullptr;
+  }
+  m_WorkbookList.push_back(workbook);
+  try {
+    workbook->Open(fileName);
+    workbook->SetGlobalUsage(m_nGlobalUsage);
+    workbook->m_pEngine->InitView();
+  } catch (...) {
+    // Kept: the workbook is listed and returned as it stands.
+  }
+  return workbook;
+}
+
+int CPrm::UnloadWorkbook(CDDTInput* workbook) {
+  auto it = std::find(m_WorkbookList.begin(), m_WorkbookList.end(), workbook);
+  if (it != m_WorkbookList.end()) {
+    m_WorkbookList.erase(it);
+    delete workbook;
+  }
+  return 0;
+}
+
+int CPrm::NewBP(const std::string& name) {
+  if (m_WorkbookList.empty()) return -1;
+  for (CDDTInput* workbook : m_WorkbookList)
+    if (workbook->NewSheet(name) == 0) workbook->SetSheet(name);
+  return 0;
+}
+
+int CPrm::RenameBP(std::string oldName, std::string newName) {
+  for (CDDTInput* workbook : m_WorkbookList) workbook->RenameBP(oldName, newName);
+  return 0;
+}
+
+int CPrm::DeleteBP(CDDTInput* workbook, std::string name) {
+  if (m_WorkbookList.empty() || workbook == nullptr) return 0;
+  const std::string headFile = m_WorkbookList.front()->GetFileName();
+  if (SameFile(headFile, workbook->GetFileName())) {
+    for (auto it = std::next(m_WorkbookList.begin()); it != m_WorkbookList.end(); ++it)
+      (*it)->DeleteBP(name);
+  }
+  workbook->DeleteBP(name);
+  return 0;
+}
+
+EXTERNAL_DATA* CPrm::LoadExternalWorkbook(std::string alias, std::string fileName,
+                                          std::string directory,
+                                          ddt::platform::Window* parent) {
+  for (EXTERNAL_DATA* record : m_ExternList)
+    if (SameFile(fileName, record->strFileName)) return record;
+
+  auto record = std::make_unique<EXTERNAL_DATA>();
+  std::unique_ptr<CDDTResults> workbook;
+  std::string savedDirectory;
+  const bool changeDirectory = !directory.empty();
+  try {
+    workbook = std::make_unique<CDDTResults>(parent, m_nType, DefaultVirtualUserId(),
+                                             DefaultGroup(), DefaultHost());
+    if (changeDirectory) {
+      savedDirectory = ddt::platform::GetCurrentDirectory();
+      ddt::platform::SetCurrentDirectory(directory);
+    }
+    if (ddt::platform::FileExists(fileName)) {
+      if (workbook->Open(fileName) != 0) workbook.reset();
+    } else {
+      workbook->m_pEngine->InitView();
+    }
+  } catch (...) {
+    if (changeDirectory && !savedDirectory.empty())
+      ddt::platform::SetCurrentDirectory(savedDirectory);
+    return nullptr;
+  }
+  if (changeDirectory && !savedDirectory.empty())
+    ddt::platform::SetCurrentDirectory(savedDirectory);
+
+  record->pWorkbook = workbook.release();
+  record->strAlias = std::move(alias);
+  record->strFileName = std::move(fileName);
+  m_ExternList.push_back(record.get());
+  return record.release();
+}
+
+void CPrm::ClearExternData() {
+  for (EXTERNAL_DATA* record : m_ExternList) {
+    delete record->pWorkbook;
+    delete record;
+  }
+  m_ExternList.clear();
+}
+
+CDDTResults* CPrm::GetExternWorkbook(std::string alias) {
+  for (EXTERNAL_DATA* record : m_ExternList)
+    if (record->strAlias == alias) return record->pWorkbook;
+  return nullptr;
+}
+
+int CPrm::AppendTableByName(const std::string& bpName, std::string& tableName) {
+  for (CDDTInput* workbook : m_WorkbookList) workbook->AppendTableByName(bpName, tableName);
+  return 0;
+}
+
+int CPrm::AppendColumnByName(const std::string& bpName, const std::string& tableName,
+                             std::string& paramName, const CStringList& values,
+                             CDT::DT_STYLE style) {
+  for (CDDTInput* workbook : m_WorkbookList)
+    workbook->AppendColumnByName(bpName, tableName, paramName, values, style);
+  return 0;
+}
+
+int CPrm::AppendColumnByName(const std::string& sheetName, std::string& paramName,
+                             const std::string& value, CDT::DT_STYLE style) {
+  std::string name = paramName;
+  for (CDDTInput* workbook : m_WorkbookList) {
+    name = paramName;
+    workbook->AppendColumnByName(sheetName, name, value, style);
+  }
+  paramName = name;
+  return 0;
+}

@@ -1,0 +1,181 @@
+// Script functions: the results workbook, run rows, iteration loops, parameter enumeration,
+// substitution and output verification.
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include "ddtable/ddtable.h"
+#include "input/cddt_input.h"
+#include "manager/script_boundary.h"
+#include "platform/resources.h"
+#include "results/cddt_results.h"
+
+using ddt::manager::Arg;
+using ddt::manager::Contained;
+using ddt::manager::CopyToBuffer;
+using ddt::manager::ScriptCall;
+
+namespace {
+
+int LengthAsInt(std::size_t length) {
+  return length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+}
+
+}  // namespace
+
+extern "C" {
+
+DDT_API CDDTResults* open_results(const char* fileName, int virtualUserId, const char* group,
+                                  const char* host) {
+  return ScriptCall<CDDTResults*>(nullptr, [&]() -> CDDTResults* {
+    using namespace ddt::platform;
+    if (fileName == nullptr || ddt::manager::IsNoTableFileName(fileName)) return nullptr;
+    std::unique_ptr<CDDTResults> results;
+    if (group == nullptr) {
+      // No run context given: the one a single local user runs with.
+      results = std::make_unique<CDDTResults>(nullptr, CDT::DT_TYPE_QX,
+                                              LoadString(IDS_VID_INITIAL),
+                                              LoadString(IDS_GROUP_INITIAL),
+                                              LoadString(IDS_HOST_INITIAL));
+    } else {
+      results = std::make_unique<CDDTResults>(nullptr, CDT::DT_TYPE_QX,
+                                              std::to_string(virtualUserId), group, Arg(host));
+    }
+    try {
+      results->Open(fileName);  // a file that cannot be read leaves the workbook empty
+    } catch (...) {
+    }
+    return results.release();
+  });
+}
+
+DDT_API int save_results_as(CDDTResults* results, const char* fileName, int setName) {
+  return ScriptCall(-1, [&] {
+    if (results == nullptr) return -1;
+    const std::string name =
+        (fileName != nullptr && *fileName != '\0') ? std::string(fileName) : results->GetFileName();
+    return results->Save(name, setName);
+  });
+}
+
+DDT_API int prepare_results(CDDTResults* results, CDDTInput* input) {
+  return ScriptCall(-1, [&] {
+    return (results == nullptr || input == nullptr) ? -1 : results->PrepareResults(input);
+  });
+}
+
+DDT_API int close_results(CDDTResults* results) {
+  return ScriptCall(-1, [&] {
+    if (results == nullptr) return -1;
+    delete results;
+    return 0;
+  });
+}
+
+DDT_API int refresh_parameters(CDDTInput* input, CDDTResults* results, const char* name) {
+  return ScriptCall(-1, [&] {
+    if (input == nullptr || results == nullptr) return -1;
+    return results->RefreshParameters(input, Arg(name));
+  });
+}
+
+DDT_API int clear_runrows(CDT* table) {
+  return ScriptCall(-1, [&] { return table == nullptr ? -1 : table->UnSelectRows(0); });
+}
+
+DDT_API int add_runrows(CDT* table, long firstRow, long lastRow) {
+  return ScriptCall(-1, [&] {
+    return table == nullptr ? -1 : table->AddSelectRows(firstRow, lastRow, 0);
+  });
+}
+
+DDT_API int capture_runrows(CDDTInput* input) {
+  return ScriptCall(-1, [&] {
+    if (input == nullptr) return -1;
+    return input->CaptureRowsList(nullptr) != 0 ? 0 : -1;
+  });
+}
+
+DDT_API int next_runrow(CDDTInput* input, CDDTResults* results, int mode, int first,
+                        int count) {
+  return ScriptCall(-1, [&] {
+    if (input == nullptr || results == nullptr) return -1;
+    return results->CopyNextRunRow(input, mode, first, count);
+  });
+}
+
+DDT_API int reset_loop(CDDTInput* input, CDDTResults* results, const char* table) {
+  return ScriptCall(-1, [&] {
+    if (input == nullptr || results == nullptr) return -1;
+    return results->ResetLoop(input, Arg(table));
+  });
+}
+
+DDT_API int advance_loop(CDDTInput* input, CDDTResults* results, const char* table) {
+  return ScriptCall(-1, [&] {
+    if (input == nullptr || results == nullptr) return -1;
+    return results->AdvanceLoop(input, Arg(table));
+  });
+}
+
+DDT_API int get_parameter_count(CDDTResults* results, const char* sheet) {
+  return ScriptCall(-1, [&] {
+    if (results == nullptr || sheet == nullptr) return -1;
+    return results->GetParamCount(sheet);
+  });
+}
+
+DDT_API int get_parameter_name(CDDTResults* results, const char* sheet, long index,
+                               char* buffer, int size) {
+  return ScriptCall(-1, [&] {
+    if (buffer != nullptr && size >= 1) buffer[0] = '\0';
+    if (results == nullptr || buffer == nullptr || size < 2) return -1;
+    CopyToBuffer(results->GetParamName(index, Arg(sheet)), buffer, size);  // cut silently
+    return 0;
+  });
+}
+
+DDT_API int substitute_parameters(CDDTResults* results, const char* source, char* buffer,
+                                  int* size, DDT_SUBSTITUTE_CALLBACK callback, void* context) {
+  return ScriptCall(-1, [&] {
+    if (size == nullptr) return -1;
+    const std::string text = Arg(source);
+    if (results == nullptr) {
+      CopyToBuffer(text, buffer, *size);  // refuses a null buffer or a size below 1
+      *size = LengthAsInt(text.size());
+      return -1;
+    }
+    std::string out;
+    results->SubstituteParameters(text, out, callback, context);
+    int result = -1;
+    if (buffer != nullptr && *size > 0 && out.size() < static_cast<std::size_t>(*size)) {
+      std::memcpy(buffer, out.c_str(), out.size() + 1);
+      result = 0;
+    }
+    *size = LengthAsInt(out.size());
+    return result;
+  });
+}
+
+DDT_API int prm_set_and_verify_output(CDDTResults* results, const char* outputName,
+                                      const char* value, const char* expected, int verify) {
+  return ScriptCall(-1, [&] {
+    if (results == nullptr) return -1;
+    return results->SetAndVerifyOutput(outputName, value, expected, verify != 0);
+  });
+}
+
+DDT_API int prm_get_current_run_row(CDDTResults* results) {
+  return ScriptCall(-1, [&] { return results == nullptr ? -1 : results->GetCurrRunRow(""); });
+}
+
+// The one script function that keeps the caller's module context.
+DDT_API long get_last_res_row(CDT* table, const char* sheet) {
+  return Contained(-1L, [&]() -> long {
+    if (table == nullptr) return -1;
+    if (table->SetSheet(Arg(sheet)) == -1) return -2;
+    return table->m_pEngine->GetLastRow();
+  });
+}
+
+}  // extern "C"

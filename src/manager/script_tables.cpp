@@ -1,0 +1,60 @@
+// Script functions: table transfer into sheets and comparison with an external workbook.
+#include <cstddef>
+
+#include "ddtable/ddtable.h"
+#include "input/cddt_input.h"
+#include "manager/script_boundary.h"
+#include "manager/table_transfer.h"
+#include "results/cddt_results.h"
+
+using ddt::manager::Arg;
+using ddt::manager::CopyToBuffer;
+using ddt::manager::ScriptCall;
+
+extern "C" {
+
+DDT_API int table2sheet(const std::vector<std::vector<std::string>>& table, CDDTInput* input,
+                        const char* sheet) {
+  return ScriptCall(-1, [&] {
+    if (input == nullptr || sheet == nullptr) return -1;
+    return ddt::manager::TransferTable(table, *input, sheet);
+  });
+}
+
+DDT_API int table2sheet_cells(const char* const* cells, int rows, int columns,
+                              CDDTInput* input, const char* sheet) {
+  return ScriptCall(-1, [&] {
+    if (input == nullptr || sheet == nullptr || rows < 0 || columns < 0) return -1;
+    const std::size_t count = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
+    if (count > 0 && cells == nullptr) return -1;
+    ddt::manager::StringTable table(static_cast<std::size_t>(rows));
+    for (std::size_t r = 0; r < table.size(); ++r) {
+      table[r].reserve(static_cast<std::size_t>(columns));
+      for (int c = 0; c < columns; ++c)
+        table[r].push_back(Arg(cells[r * static_cast<std::size_t>(columns) + c]));
+    }
+    return ddt::manager::TransferTable(table, *input, sheet);
+  });
+}
+
+DDT_API int compare_table_sheets(CDDTResults* results, const char* rsheet,
+                                 const char* reference, const char* firstColumn,
+                                 const char* lastColumn, const char* firstIteration,
+                                 const char* lastIteration, int base, char* buffer, int size) {
+  return ScriptCall(-1, [&] {
+    if (results == nullptr || rsheet == nullptr || reference == nullptr || buffer == nullptr ||
+        size < 1)
+      return -1;
+    const ddt::manager::CompareRequest request{rsheet,          reference,
+                                               Arg(firstColumn), Arg(lastColumn),
+                                               Arg(firstIteration), Arg(lastIteration),
+                                               base};
+    std::string message;
+    bool messageSet = false;
+    const int result = ddt::manager::CompareTableSheets(*results, request, message, messageSet);
+    if (messageSet) CopyToBuffer(message, buffer, size);
+    return result;
+  });
+}
+
+}  // extern "C"

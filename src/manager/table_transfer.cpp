@@ -1,0 +1,211 @@
+// table2sheet and compare_table_sheets: tables of strings into sheets block by block, and a
+// results sheet checked cell by cell against a block of an external workbook's sheet.
+#include "manager/table_transfer.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "input/cddt_input.h"
+#include "input/sheet_text.h"
+#include "manager/module.h"
+#include "manager/prm.h"
+#include "platform/resources.h"
+#include "results/cddt_results.h"
+
+namespace ddt::manager {
+namespace {
+
+// A data row shorter than row 0 has no cell for some column.
+bool RowsCoverHeader(const StringTable& table) {
+  if (table.empty()) return true;
+  const std::size_t width = table.front().size();
+  return std::all_of(table.begin() + 1, table.end(),
+                     [width](const std::vector<std::string>& row) { return row.size() >= width; });
+}
+
+// The standard decimal conversion: leading blanks, a sign, digits; 0 without digits.
+long DecimalValue(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+
+// The number of the block after the sheet's last row: one more than the number of the
+// terminator written there, 1 when the last row is no numbered terminator.
+long NextBlockNumber(CDDTInput& workbook, long sheetIndex, long lastRow,
+                     const StringTable& table, const std::string& mark) {
+  if (lastRow == 0) return 1;
+  const std::string firstName = table.empty() ? std::string() : table.front().front();
+  const std::string value = workbook.GetParamValue(lastRow, firstName, sheetIndex);
+  const std::string number = value.size() > mark.size() ? value.substr(mark.size()) : "";
+  return DecimalValue(number) + 1;
+}
+
+}  // namespace
+
+int TransferTable(const StringTable& table, CDDTInput& workbook, const std::string& sheet) {
+  if (!RowsCoverHeader(table)) return -1;
+  const std::string mark = ddt::platform::LoadString(ddt::platform::IDS_TERMINATOR_MARK);
+  CDT_IF& engine = *workbook.m_pEngine;
+
+  if (workbook.GetSheetIndex(sheet) != 0) {
+    workbook.SetSheet(sheet);
+    // The block number is read under row 0's first name, which an empty row 0 lacks.
+    if (!table.empty() && table.front().empty() && engine.GetLastRow() > 0) return -1;
+  } else {
+    if (workbook.NewSheet(sheet) != 0 || workbook.SetSheet(sheet) != 0) return -1;
+    if (!table.empty()) {
+      const std::vector<std::string>& names = table.front();
+      for (std::size_t j = 0; j < names.size(); ++j) {
+        std::string name = names[j].empty() ? "#" + std::to_string(j + 1) : names[j];
+        workbook.AppendColumnByName(sheet, name, "", CDT::DT_STYLE_GREY_TEXT);
+      }
+    }
+  }
+  const long sheetIndex = workbook.GetSheetIndex(sheet);
+  const long last = engine.GetLastRow();
+  const long block = NextBlockNumber(workbook, sheetIndex, last, table, mark);
+  const std::string terminator = mark + " " + std::to_string(block);
+
+  // Columns one after another, each from top to bottom; table columns go to sheet columns
+  // by position, whatever the sheet's columns are called.
+  if (!table.empty()) {
+    for (std::size_t j = 0; j < table.front().size(); ++j) {
+      const std::string name =
+          engine.GetColText(static_cast<int>(sheetIndex), static_cast<int>(j + 1));
+      for (std::size_t i = 1; i < table.size(); ++i)
+        workbook.SetParamValue(last + static_cast<long>(i), name, table[i][j], sheet, 1);
+    }
+  }
+
+  const long terminatorRow = engine.GetLastRow() + 1;
+  workbook.SetStyle(CDT::DT_STYLE_WHITE_ON_BLUE, "", terminatorRow);
+  engine.SetValue(static_cast<int>(sheetIndex), static_cast<int>(terminatorRow), 1,
+                  terminator.c_str());
+  return 1;
+}
+
+namespace {
+
+// Is row a terminator row of the external sheet (current in `book`): column 1 begins with
+// the mark (any case) and the cell under the first parameter has the terminator style.
+bool IsTerminatorRow(CDT& book, long sheetIndex, long row, const std::string& firstParam,
+                     const std::string& mark) {
+  const std::string value =
+      book.m_pEngine->GetValue(static_cast<int>(sheetIndex), static_cast<int>(row), 1);
+  return ddt::input::BeginsWithIgnoreCase(value, mark) &&
+         book.GetStyle(firstParam, row) == CDT::DT_STYLE_WHITE_ON_BLUE;
+}
+
+bool Contains(const CStringList& list, const std::string& name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+}  // namespace
+
+int CompareTableSheets(CDDTResults& results, const CompareRequest& request,
+                       std::string& message, bool& messageSet) {
+  messageSet = false;
+  message.clear();
+
+  static constexpr std::string_view kAliasSeparator = "@@";
+  std::string alias, externalSheet;
+  const std::size_t separator = request.reference.find(kAliasSeparator);
+  if (separator != std::string::npos) {
+    alias = request.reference.substr(0, separator);
+    externalSheet = request.reference.substr(separator + kAliasSeparator.size());
+  }
+  CPrm* manager = ddt::CurrentManager();
+  CDDTResults* external = manager == nullptr ? nullptr : manager->GetExternWorkbook(alias);
+  if (external == nullptr) return kCompareUnknownAlias;
+  if (!Contains(external->GetSheetList(), externalSheet)) return kCompareUnknownExternalSheet;
+  if (!Contains(results.GetSheetList(), request.resultsSheet)) return kCompareUnknownResultsSheet;
+  const long externalIndex = external->GetSheetIndex(externalSheet);
+  const long resultsIndex = results.GetSheetIndex(request.resultsSheet);
+
+  messageSet = true;
+  const CStringList* headerList = external->GetHeaderList(externalSheet);
+  if (headerList == nullptr) return -1;
+  const CStringList headers = *headerList;  // the engine's list may be rebuilt below
+
+  // Columns: firstColumn (default the first) through lastColumn (default, or unknown: the
+  // last); an unknown first column compares none.
+  std::size_t begin = 0, end = headers.size();
+  if (!request.firstColumn.empty()) {
+    auto it = std::find(headers.begin(), headers.end(), request.firstColumn);
+    begin = it == headers.end() ? headers.size() : static_cast<std::size_t>(it - headers.begin());
+  }
+  if (!request.lastColumn.empty()) {
+    auto it = std::find(headers.begin(), headers.end(), request.lastColumn);
+    if (it != headers.end()) end = static_cast<std::size_t>(it - headers.begin()) + 1;
+  }
+
+  // Iterations: firstIteration (default 1) through lastIteration (default, and at most, the
+  // external sheet's last used row).
+  const long first = request.firstIteration.empty() ? 1 : DecimalValue(request.firstIteration);
+  const long max = external->GetMaxIterations(externalSheet);
+  const long last = request.lastIteration.empty()
+                        ? max
+                        : std::min(DecimalValue(request.lastIteration), max);
+
+  results.SetSheet(request.resultsSheet);
+  external->SetSheet(externalSheet);
+
+  // The current run row n reads block n of the external sheet: it starts after the
+  // (n - 1)-th terminator row.
+  const std::string mark = ddt::platform::LoadString(ddt::platform::IDS_TERMINATOR_MARK);
+  const std::string firstParam = headers.empty() ? std::string() : headers.front();
+  const long runRow = results.GetCurrRunRow("");
+  long start = 0;
+  if (runRow > 1) {
+    const long lastRow = external->m_pEngine->GetLastRow();
+    long seen = 0;
+    for (long row = 1; row <= lastRow; ++row) {
+      if (!IsTerminatorRow(*external, externalIndex, row, firstParam, mark)) continue;
+      if (++seen == runRow - 1) {
+        start = row;
+        break;
+      }
+    }
+    if (start == 1) {
+      message = std::to_string(runRow);
+      return kCompareBlockAtFirstRow;
+    }
+  }
+
+  const std::string skipMark = ddt::platform::LoadString(ddt::platform::IDS_NOT_COMPARED);
+  int bits = 0;
+  bool compared = false;
+  for (std::size_t c = begin; c < end; ++c) {
+    const std::string& name = headers[c];
+    for (long i = first; i <= last; ++i) {
+      const long externalRow = start + i;
+      if (IsTerminatorRow(*external, externalIndex, externalRow, firstParam, mark)) break;
+      const std::string expected = external->GetParamValue(externalRow, name, externalIndex);
+      if (expected == skipMark) continue;
+
+      std::string resultsName = name;
+      if (results.GetColIndex(name, resultsIndex) == -1) {
+        const std::size_t hash = name.find('#');
+        if (hash == std::string::npos) {
+          message += "<" + name + "> ";
+          bits |= kCompareMissingColumns;
+          break;
+        }
+        // "Name#3" stands for the results sheet's column 3.
+        resultsName = results.GetHeader(request.resultsSheet,
+                                        DecimalValue(name.substr(hash + 1)));
+      }
+      const long resultsRow = request.resultsRowBase + i;
+      const std::string actual = results.GetParamValue(resultsRow, resultsName, resultsIndex);
+      compared = true;
+      if (expected == actual) {
+        results.SetStyle(CDT::DT_STYLE_GREEN, resultsName, resultsRow);
+        bits |= kCompareMatched;
+      } else {
+        results.SetStyle(CDT::DT_STYLE_LIGHT_RED, resultsName, resultsRow);
+        bits |= kCompareMismatched;
+      }
+    }
+  }
+  if (!compared) bits |= kCompareNothingCompared;
+  return bits;
+}
+
+}  // namespace ddt::manager
