@@ -160,6 +160,8 @@ class DDT_API CDDTResults : public CDDTInput {
   void SetOrAddCurrentRow(const std::string& sheetName, long row);
   int PrepareFrom(CDDTInput* input, bool missingOnly);
   int CopyRow(CDDTInput* input, const std::string& sheetName, long row, long position);
+  void CopyValues(CDDTInput* input, long inputSheet, long sheet, long row,
+                  const CStringList& header);
   void WriteRunContext(long row);
   void WriteCustomValues(CDDTInput* input, long row);
 

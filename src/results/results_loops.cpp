@@ -1,5 +1,7 @@
 // CDDTResults: copying input rows into the results, and the iteration loops over them.
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "input/sheet_text.h"
@@ -9,6 +11,7 @@
 #include "results/results_text.h"
 #include "results/row_choice.h"
 #include "table/engine_call.h"
+#include "table/param_names.h"
 
 using ddt::table::TryEngine;
 namespace rs = ddt::results;
@@ -91,24 +94,58 @@ int CDDTResults::CopyRow(CDDTInput* input, const std::string& sheetName, long ro
       });
     }
   } else {
-    const CStringList params = *header;
-    for (auto n = params.rbegin(); n != params.rend(); ++n) {
-      std::string value, format;
-      {
-        DataLock lock(*input);
-        value = input->GetRawValue(row, *n, i);
-        format = input->GetNumberFormat(row, *n, i);
-      }
-      // Values the results sheet refuses (a column it lacks) are skipped.
-      SetNumberFormat(row, *n, format, j);
-      SetParamValue(row, *n, value, sheetName, 0);
-    }
+    CopyValues(input, i, j, row, *header);
   }
   WriteRunContext(row);
   WriteCustomValues(input, row);
   TryEngine([&] { m_pEngine->RecalcIfNeeded(); });
   if (m_nType == DT_TYPE_QX && rs::SaveResultsAfterEveryRow()) Save("", 1);
   return rs::kCopied;
+}
+
+// Copies the value and number format of each parameter of this workbook's sheet from the input's column of that name; a parameter the input lacks gets an empty
+// value. Equivalent to GetRawValue/GetNumberFormat on the input and SetNumberFormat/
+// SetParamValue here, with each column looked up once per row instead of once per call
+// (a lookup walks the header, which made a row cost quadratic in its parameters).
+void CDDTResults::CopyValues(CDDTInput* input, long inputSheet, long sheet, long row,
+                             const CStringList& header) {
+  const CStringList params = header;
+  const CStringList* inputHeader = input->GetHeaderList(input->GetSheetName(inputSheet));
+  const CStringList inputParams = inputHeader != nullptr ? *inputHeader : CStringList{};
+  std::unordered_map<std::string_view, int> inputCols, cols;  // first column of each name
+  for (std::size_t c = inputParams.size(); c-- > 0;)
+    inputCols[inputParams[c]] = static_cast<int>(c + 1);
+  for (std::size_t c = params.size(); c-- > 0;) cols[params[c]] = static_cast<int>(c + 1);
+  const int r = static_cast<int>(row);
+  const int si = static_cast<int>(inputSheet), sj = static_cast<int>(sheet);
+  input->m_pEngine->CancelEdit();
+  m_pEngine->CancelEdit();
+  TryEngine([&] {
+    if (m_pEngine->GetSheet() != sj) m_pEngine->SetSheet(sj);
+  });
+  // Column order: each cell is written on its own without recalculation, so the order is
+  // free, and the grid appends to a row faster than it inserts at its front.
+  for (auto n = params.begin(); n != params.end(); ++n) {
+    const auto from = inputCols.find(*n);
+    std::string value, format;
+    if (from != inputCols.end()) {
+      DataLock lock(*input);
+      TryEngine([&] {
+        if (input->m_pEngine->GetSheet() != si) input->m_pEngine->SetSheet(si);
+        value = input->m_pEngine->GetValue(si, r, from->second);
+        input->m_pEngine->SetActiveCell(r, from->second);
+        format = input->m_pEngine->GetNumberFormat();
+      });
+    }
+    const int c = cols[*n];
+    const std::string entry = ddt::table::ValueEntry(value);
+    TryEngine([&] {
+      m_pEngine->SetActiveCell(r, c);
+      m_pEngine->SetSelection(r, c, r, c);
+      m_pEngine->SetNumberFormat(format.c_str());
+    });
+    TryEngine([&] { m_pEngine->SetValue(sj, r, c, entry.c_str()); });
+  }
 }
 
 // "Iter" = row, "VID", "Host" and "Group" into row `row` of the global sheet, where the
