@@ -24,20 +24,15 @@
 #include <string>
 #include <unordered_map>
 
+#include "ddtable/ddtable.h"
 #include "ddtable/export.h"
 #include "input/cddt_input.h"
 #include "table/row_range.h"
 
 class CParamName;
 
-extern "C" {
-// The host's conversion of a substituted value. First called with a null name, a null buffer
-// and size 0: returns the number of characters the converted value needs. Then called with
-// the parameter's name, a buffer of that many characters plus the terminator, and that size:
-// writes the converted value, zero-terminated. context is the caller's, passed through.
-typedef int (*DDT_SUBSTITUTE_CALLBACK)(void* context, const char* name, const char* value,
-                                       char* buffer, uint32_t size);
-}
+// The substitution callback, DDT_SUBSTITUTE_CALLBACK, is declared with the script functions
+// in ddtable/ddtable.h.
 
 class DDT_API CDDTResults : public CDDTInput {
  public:

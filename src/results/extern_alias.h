@@ -2,7 +2,6 @@
 // the current parameter manager owns them and resolves the alias.
 #pragma once
 
-#include <functional>
 #include <string>
 
 class CDDTResults;
@@ -10,12 +9,7 @@ class CDDTResults;
 namespace ddt::results {
 
 // The workbook the current manager holds under alias (exact, case-sensitive); null when
-// there is no manager, or it knows no such alias.
+// there is no manager, or it knows no such alias (or could not open its file).
 CDDTResults* FindExternWorkbook(const std::string& alias);
-
-// Test hook: while set, the function answers instead of the manager. An empty function
-// restores the manager. Not for production code.
-using ExternResolver = std::function<CDDTResults*(const std::string& alias)>;
-void SetExternResolverForTesting(ExternResolver resolver);
 
 }  // namespace ddt::results

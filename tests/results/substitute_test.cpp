@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "results/extern_alias.h"
+#include "manager/prm.h"
 #include "results_fixture.h"
 
 namespace ddt::results::testing {
@@ -44,7 +44,6 @@ class SubstituteTest : public ResultsTest {
     ASSERT_EQ(results_->RefreshSheet(input_.get(), "Custom"), 0);
     ASSERT_EQ(results_->CopyNextRow(input_.get(), "Custom", 0, 1, 1), 0);
   }
-  void TearDown() override { SetExternResolverForTesting({}); }
   std::string Substitute(const std::string& source, CallbackLog* log = nullptr) {
     std::string out = "stale";
     EXPECT_EQ(results_->SubstituteParameters(source, out, log ? Bracket : nullptr, log), 0);
@@ -111,20 +110,28 @@ TEST_F(SubstituteTest, TheCallbackIsAskedForTheSizeThenConverts) {
 }
 
 TEST_F(SubstituteTest, AKnownAliasSwitchesTheWorkbookForLaterReferences) {
-  auto externalInput = MakeInput(CDT::DT_TYPE_QX, {{"A", {"p"}}, {"S", {"s"}}}, 1);
-  auto external = Prepared(CDT::DT_TYPE_QX, *externalInput);
-  ASSERT_EQ(external->SetParamValue(2, "p", "ext:p:2", "A", 0), 0);
-  ASSERT_EQ(external->SetParamValue(2, "s", "ext:s:2", "S", 0), 0);
-  SetExternResolverForTesting([&](const std::string& alias) {
-    return alias == "X" ? external.get() : nullptr;
-  });
+  CPrm manager(CDT::DT_TYPE_QX);  // the current manager while it lives
+  EXTERNAL_DATA* record = manager.LoadExternalWorkbook("X", "no-such-dir/ext.xlsx", "", &host_);
+  ASSERT_NE(record, nullptr);
+  ASSERT_NE(record->pWorkbook, nullptr);
+  CDDTResults& external = *record->pWorkbook;
+  for (const auto& [sheet, param] : {std::pair<std::string, std::string>{"A", "p"}, {"S", "s"}}) {
+    ASSERT_EQ(external.NewSheet(sheet), 0);
+    std::string name = param;
+    ASSERT_EQ(external.AddParam(sheet, name, "", CDT::DT_STYLE_NONE, "", 0), 0);
+    ASSERT_EQ(external.SetParamValue(2, param, "ext:" + param + ":2", sheet, 0), 0);
+  }
   // The aliased reference reads sheet S of the external workbook at this workbook's
   // current iteration of A (row 2); the plain <p> after it reads the external A at row 2.
   EXPECT_EQ(Substitute("<q> <X@@S::s> <p>"), "A:q:2 ext:s:2 ext:p:2");
-  // A reference of this workbook's only sheets stays once the workbook has switched.
+  // A parameter only this workbook has is not found once the workbook has switched.
   EXPECT_EQ(Substitute("<X@@S::s> <q>"), "ext:s:2 <q>");
-  // An unknown alias leaves the workbook as it was.
-  EXPECT_EQ(Substitute("<Y@@A::p> <q>"), "A:p:2 A:q:2");
+  // Aliases are case-sensitive; an unknown one leaves the workbook as it was.
+  EXPECT_EQ(Substitute("<x@@A::p> <q>"), "A:p:2 A:q:2");
+  // Output verification resolves the alias the same way and writes there.
+  EXPECT_EQ(results_->SetAndVerifyOutput("<X@@S::s>", " w ", "w", true), 1);
+  EXPECT_EQ(external.GetParamValue(2, "s", "S"), "w");
+  EXPECT_EQ(results_->GetParamValue(2, "p", "A"), "A:p:2");
 }
 
 TEST_F(SubstituteTest, ParameterAccessByTableName) {
