@@ -1,6 +1,11 @@
 // The results workbook's structure and iteration loops: preparing from the input, copying
 // rows by method, the run context and custom values beside each row, the nested loops over
 // child tables, Reset.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -149,6 +154,32 @@ TEST_F(LoopsTest, CustomValuesAreStoredBesideEachCopiedRow) {
   EXPECT_EQ(results->Value("Custom", 2, "c1"), "Custom:c1:1");
   EXPECT_EQ(results->Value("Custom", 3, "c2"), "Custom:c2:1");
   EXPECT_EQ(results->Value("Custom", 1, "c1"), "");
+}
+
+TEST_F(LoopsTest, TheSaveSettingRewritesTheFileAfterEveryCopiedRow) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("ddt_results_save_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const char* oldConfig = std::getenv("DDTABLE_CONFIG_DIR");
+  const std::string saved = oldConfig ? oldConfig : "";
+  ::setenv("DDTABLE_CONFIG_DIR", dir.c_str(), 1);
+  const std::string file = (dir / "results.xlsx").string();
+  input_->SetRunRows({{"A", {{2, 3}}}});
+  ASSERT_EQ(results_->Save(file, 1), 0);
+  const auto readBack = [&](long row) {
+    TestInput copy(&host_, CDT::DT_TYPE_QX);
+    EXPECT_EQ(copy.Open(file), 0);
+    return copy.GetParamValue(row, "p", "A");
+  };
+  ASSERT_EQ(results_->CopyNextRunRow(input_.get(), 0, 1, 1), 0);
+  EXPECT_EQ(readBack(2), "");  // setting off: the file is as saved
+  std::ofstream(dir / "qxctl.ini") << "[TessaroSAP]\nSaveResultsSpreadSheetFile=1\n";
+  ASSERT_EQ(results_->CopyNextRunRow(input_.get(), 0, 1, 1), 0);
+  EXPECT_EQ(readBack(2), "A:p:2");
+  EXPECT_EQ(readBack(3), "A:p:3");
+  if (oldConfig) ::setenv("DDTABLE_CONFIG_DIR", saved.c_str(), 1);
+  else ::unsetenv("DDTABLE_CONFIG_DIR");
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(LoopsTest, ResetEmptiesTheWorkbookAndForgetsEveryCurrentRow) {
