@@ -39,6 +39,22 @@ class BlockScope {
   ControlWindow& control_;
 };
 
+// Sets the block flag for a scope and puts back the value it had before.
+class RestoringBlockScope {
+ public:
+  explicit RestoringBlockScope(ControlWindow& control)
+      : control_(control), previous_(control.Blocked()) {
+    control_.SetBlocked(true);
+  }
+  ~RestoringBlockScope() { control_.SetBlocked(previous_); }
+  RestoringBlockScope(const RestoringBlockScope&) = delete;
+  RestoringBlockScope& operator=(const RestoringBlockScope&) = delete;
+
+ private:
+  ControlWindow& control_;
+  bool previous_;
+};
+
 // Hands a dialog request to the host's hooks; without a hook nothing happens.
 void ShowDialog(const ddt::grid::Workbook& book, std::string_view dialog) {
   if (const auto& show = book.Ui().dialog) show(dialog);
@@ -141,6 +157,8 @@ void CDT_F1::Open(const char* path) {
 
 void CDT_F1::CreateHeader() {
   ddt::grid::Workbook& book = m_pControl->Book();
+  // The headings change under way; no change event may touch the cache meanwhile.
+  RestoringBlockScope block(*m_pControl);
   m_HeaderCache.Clear();
   const int sheets = book.SheetCount();
   for (int sheet = 1; sheet <= sheets; ++sheet) {
@@ -164,23 +182,26 @@ void CDT_F1::Save(const char* path) {
     for (int col = 1; col <= lastCol; ++col) WriteHeaderCell(book, col, GetColText(sheet, col));
   }
 
-  // The names go back into the headings whether or not the file could be written, so that a
-  // failed save leaves the workbook in memory as it was.
-  auto restore = [&] {
-    m_HeaderCache.Clear();
-    for (int sheet = 1; sheet <= sheets; ++sheet) {
-      book.SetCurrentSheet(sheet);
-      TakeHeaderRow(book, /*trim=*/false, m_HeaderCache.Append());
-    }
-    book.SetCurrentSheet(current);
-  };
   try {
     book.WriteFile(path, ddt::grid::io::kFileTypeXlsx);
   } catch (...) {
-    restore();
+    // Nothing was written: take the header rows out again and keep headings and cache as
+    // they were, so that a failed save leaves the workbook in memory unchanged.
+    for (int sheet = 1; sheet <= sheets; ++sheet) {
+      book.SetCurrentSheet(sheet);
+      book.DeleteRange(headerRow, ddt::grid::Shift::Rows);
+    }
+    book.SetCurrentSheet(current);
     throw;
   }
-  restore();
+
+  // Rebuild the headings and the cache from the header rows as written, without trimming.
+  m_HeaderCache.Clear();
+  for (int sheet = 1; sheet <= sheets; ++sheet) {
+    book.SetCurrentSheet(sheet);
+    TakeHeaderRow(book, /*trim=*/false, m_HeaderCache.Append());
+  }
+  book.SetCurrentSheet(current);
   m_bChanged = 0;
 }
 

@@ -121,19 +121,20 @@ void CDT_QX::Save(const char* path) {
     for (int col = 1; col <= GetLastCol(); ++col)
       WriteHeaderCell(m_pControl->Book(), col, GetColText(sheet, col));
   }
-  // The names go back into the headings whether or not the file could be written, so that a
-  // failed save leaves the workbook in memory as it was.
-  auto restore = [&] {
-    CreateHeader();
-    SetSheet(current);
-  };
   try {
     m_pControl->Book().WriteFile(path, ddt::grid::io::kFileTypeXlsx);
   } catch (...) {
-    restore();
+    // Nothing was written: take the header rows out again and keep headings and cache as
+    // they were, so that a failed save leaves the workbook in memory unchanged.
+    for (int sheet = 1; sheet <= sheets; ++sheet) {
+      SetSheet(sheet);
+      DeleteRange(kHeaderRow, ddt::grid::kAll, kHeaderRow, ddt::grid::kAll, DT_SHIFT_ROWS);
+    }
+    SetSheet(current);
     throw;
   }
-  restore();
+  CreateHeader();
+  SetSheet(current);
 }
 
 void CDT_QX::OnModified(int sheet) {

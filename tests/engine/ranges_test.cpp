@@ -1,0 +1,190 @@
+// Range, selection and format operations that both bindings carry out alike, with the kind
+// translations: every kind does what its name says, other values do nothing.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/dt_f1.h"
+#include "engine/dt_qx.h"
+#include "engine_test_util.h"
+
+using engine_test::FillRows;
+using engine_test::ParentWindow;
+
+namespace {
+
+template <typename Engine>
+class BothBindings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Rows 1..3 of columns 1..3 hold r<row>c<col>.
+    for (int r = 1; r <= 3; ++r)
+      for (int c = 1; c <= 3; ++c)
+        book.SetEntry(1, r, c, "r" + std::to_string(r) + "c" + std::to_string(c));
+  }
+  std::string At(int row, int col) { return engine.GetValue(1, row, col); }
+
+  ParentWindow parent;
+  Engine engine{&parent};
+  ddt::grid::Workbook& book = *engine.GetBook();
+};
+
+using Bindings = ::testing::Types<CDT_F1, CDT_QX>;
+TYPED_TEST_SUITE(BothBindings, Bindings);
+
+TYPED_TEST(BothBindings, ClearRangeKinds) {
+  auto& e = this->engine;
+  e.SetSelection(1, 1, 1, 3);
+  e.SetFontColor(0x0000FF);
+  e.SetNumberFormat("0.00");
+  e.SetValue(1, 1, 1, "2");
+
+  e.ClearRange(1, 1, 1, 1, CDT_IF::DT_CLEAR_FORMATS);
+  EXPECT_EQ(this->At(1, 1), "2");
+  EXPECT_EQ(e.GetFormattedText(1, 1, 1), "2");
+  EXPECT_EQ(e.GetFormattedText(0, 1, 2), "r1c2");
+  e.ClearRange(1, 2, 1, 2, CDT_IF::DT_CLEAR_VALUES);
+  EXPECT_EQ(this->At(1, 2), "");
+  e.SetActiveCell(1, 2);
+  EXPECT_EQ(e.GetFontColor(), 0x0000FFu);  // the format stayed
+  e.ClearRange(1, 3, 1, 3, CDT_IF::DT_CLEAR_ALL);
+  e.SetActiveCell(1, 3);
+  EXPECT_EQ(this->At(1, 3), "");
+  EXPECT_EQ(e.GetFontColor(), 0u);
+
+  e.ClearRange(2, 1, 3, 3, static_cast<CDT_IF::DT_CLEAR_TYPE>(3));
+  e.ClearRange(2, 1, 3, 3, static_cast<CDT_IF::DT_CLEAR_TYPE>(-1));
+  EXPECT_EQ(this->At(2, 1), "r2c1");
+  EXPECT_EQ(this->At(3, 3), "r3c3");
+}
+
+TYPED_TEST(BothBindings, InsertRangeKinds) {
+  auto& e = this->engine;
+  e.InsertRange(1, 1, 1, 1, CDT_IF::DT_SHIFT_HORIZONTAL);
+  EXPECT_EQ(this->At(1, 2), "r1c1");
+  EXPECT_EQ(this->At(2, 1), "r2c1");
+  e.InsertRange(1, 3, 1, 3, CDT_IF::DT_SHIFT_VERTICAL);
+  EXPECT_EQ(this->At(2, 3), "r1c2");
+  EXPECT_EQ(this->At(2, 2), "r2c2");
+  e.InsertRange(2, -1, 2, -1, CDT_IF::DT_SHIFT_ROWS);
+  EXPECT_EQ(this->At(3, 1), "r2c1");
+  EXPECT_EQ(this->At(2, 1), "");
+  e.InsertRange(-1, 1, -1, 1, CDT_IF::DT_SHIFT_COLUMNS);
+  EXPECT_EQ(this->At(3, 2), "r2c1");
+
+  e.InsertRange(-1, 1, -1, 1, static_cast<CDT_IF::DT_SHIFT_TYPE>(4));
+  e.InsertRange(-1, 1, -1, 1, static_cast<CDT_IF::DT_SHIFT_TYPE>(-1));
+  EXPECT_EQ(this->At(3, 2), "r2c1");
+}
+
+TYPED_TEST(BothBindings, DeleteRangeWholeRowsAndColumns) {
+  auto& e = this->engine;
+  e.DeleteRange(1, -1, 1, -1, CDT_IF::DT_SHIFT_ROWS);
+  EXPECT_EQ(this->At(1, 1), "r2c1");
+  e.DeleteRange(-1, 1, -1, 1, CDT_IF::DT_SHIFT_COLUMNS);
+  EXPECT_EQ(this->At(1, 1), "r2c2");
+  e.DeleteRange(1, 1, 1, 1, static_cast<CDT_IF::DT_SHIFT_TYPE>(9));
+  EXPECT_EQ(this->At(1, 1), "r2c2");
+}
+
+TYPED_TEST(BothBindings, EditKindsWorkOnTheSelection) {
+  auto& e = this->engine;
+  e.SetSelection(2, -1, 2, -1);
+  e.EditInsert(CDT_IF::DT_SHIFT_ROWS);
+  EXPECT_EQ(this->At(2, 1), "");
+  EXPECT_EQ(this->At(3, 1), "r2c1");
+  e.EditDelete(CDT_IF::DT_SHIFT_ROWS);
+  EXPECT_EQ(this->At(2, 1), "r2c1");
+
+  e.SetSelection(1, 1, 1, 1);
+  e.EditDelete(CDT_IF::DT_SHIFT_HORIZONTAL);
+  EXPECT_EQ(this->At(1, 1), "r1c2");
+  e.EditInsert(CDT_IF::DT_SHIFT_VERTICAL);
+  EXPECT_EQ(this->At(1, 1), "");
+  EXPECT_EQ(this->At(2, 1), "r1c2");
+
+  for (int other : {-1, 4, 1000}) {
+    e.EditInsert(other);
+    e.EditDelete(other);
+  }
+  EXPECT_EQ(this->At(2, 1), "r1c2");
+  EXPECT_EQ(this->At(3, 1), "r2c1");
+
+  e.SetSelection(3, 1, 3, 3);
+  e.EditClear(CDT_IF::DT_CLEAR_VALUES);
+  EXPECT_EQ(this->At(3, 1), "");
+  e.EditClear(static_cast<CDT_IF::DT_CLEAR_TYPE>(7));
+  EXPECT_EQ(this->At(4, 1), "r3c1");
+}
+
+TYPED_TEST(BothBindings, WholeRowSelectionEndsAtMaxCol) {
+  auto& e = this->engine;
+  e.SetSelection(2, -1, 3, -1);
+  e.AddSelection(-1, 2, -1, 2);
+  ASSERT_EQ(e.GetSelectionCount(), 2);
+  int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+  e.GetSelection(0, r1, c1, r2, c2);
+  EXPECT_EQ(r1, 2);
+  EXPECT_EQ(c1, 1);
+  EXPECT_EQ(r2, 3);
+  EXPECT_EQ(c2, this->book.MaxCol());
+  e.GetSelection(1, r1, c1, r2, c2);
+  EXPECT_EQ(r1, 1);
+  EXPECT_EQ(c1, 2);
+  EXPECT_EQ(r2, this->book.MaxRow());
+}
+
+TYPED_TEST(BothBindings, ValuesHiddenLinesAndActiveCell) {
+  auto& e = this->engine;
+  e.SetSheet(1);
+  e.SetValue(0, 5, 1, "0.5");  // sheet 0: the current sheet
+  EXPECT_EQ(e.GetValue(1, 5, 1), "0.5");
+  e.SetSelection(5, 1, 5, 1);
+  e.SetActiveCell(5, 1);
+  e.SetNumberFormat("0%");
+  EXPECT_EQ(e.GetNumberFormat(), "0%");
+  e.SetRowHidden(2, 3, true);
+  e.SetColHidden(3, 3, true);
+  EXPECT_TRUE(this->book.RowHidden(1, 2));
+  EXPECT_TRUE(this->book.RowHidden(1, 3));
+  EXPECT_TRUE(this->book.ColHidden(1, 3));
+  int row = 0, col = 0;
+  e.SetActiveCell(4, 2);
+  e.GetActiveCell(row, col);
+  EXPECT_EQ(row, 4);
+  EXPECT_EQ(col, 2);
+}
+
+TEST(F1Formats, SetPatternFillsAndDrawsGreyBorders) {
+  ParentWindow parent;
+  CDT_F1 engine(&parent);
+  engine.SetSelection(2, 2, 2, 2);
+  engine.SetActiveCell(2, 2);
+  engine.SetPattern(1, 0x00FFFF, 0xFFFFFF);
+  short pattern = 0;
+  uint32_t fg = 0, bg = 0;
+  engine.GetPattern(pattern, fg, bg);
+  EXPECT_EQ(pattern, 1);
+  EXPECT_EQ(fg, 0x00FFFFu);
+  const ddt::grid::Style& style = engine.GetBook()->CellStyle(1, 2, 2);
+  EXPECT_EQ(style.left.style, 1);
+  EXPECT_EQ(style.bottom.color, 0xC0C0C0u);
+}
+
+TEST(QxFormats, SetPatternDoesNothingButPatternsReadBack) {
+  ParentWindow parent;
+  CDT_QX engine(&parent);
+  engine.SetSelection(2, 2, 2, 2);
+  engine.SetActiveCell(2, 2);
+  engine.SetPattern(1, 0x00FFFF, 0xFFFFFF);
+  short pattern = 5;
+  uint32_t fg = 0, bg = 0;
+  engine.GetPattern(pattern, fg, bg);
+  EXPECT_EQ(pattern, 0);
+  engine.GetBook()->SetPattern(1, 0x0000FF, 0);
+  engine.GetPattern(pattern, fg, bg);
+  EXPECT_EQ(pattern, 1);
+  EXPECT_EQ(fg, 0x0000FFu);
+}
+
+}  // namespace
