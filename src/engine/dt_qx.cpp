@@ -138,6 +138,10 @@ void CDT_QX::Save(const char* path) {
 }
 
 void CDT_QX::OnModified(int sheet) {
+  // A workbook that was never opened (or gained sheets behind the cache) still has a list
+  // for each of its sheets, so that names given to its columns are not lost.
+  const long sheets = GetNumSheets();
+  if (sheet >= 1 && sheet <= sheets) m_HeaderCache.Ensure(static_cast<int>(sheets));
   if (sheet < 1 || static_cast<std::size_t>(sheet) > m_HeaderCache.Size()) return;
   SetSheet(sheet);
   ddt::engine::ReadHeadings(m_pControl->Book(), *m_HeaderCache.Find(sheet));

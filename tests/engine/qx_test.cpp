@@ -149,6 +149,17 @@ TEST_F(Qx, SetColTextNamesAColumnOfTheCurrentSheet) {
   EXPECT_EQ(engine.GetLastCol(), 2);
 }
 
+TEST_F(Qx, NamesGivenBeforeAnyOpenAreKept) {
+  book.SetSheetCount(2);
+  engine.SetSheet(2);
+  engine.SetColText(2, 1, "first");
+  ASSERT_NE(engine.GetHeaderList(2), nullptr);
+  EXPECT_EQ(*engine.GetHeaderList(2), Names{"first"});
+  EXPECT_EQ(engine.GetColText(2, 1), "first");
+  EXPECT_EQ(*engine.GetHeaderList(1), Names{});
+  EXPECT_EQ(engine.GetHeaderList(3), nullptr);
+}
+
 TEST_F(Qx, DeleteSheetsDropsExactlyTheDeletedLists) {
   book.SetSheetCount(4);
   for (int s = 1; s <= 4; ++s) FillRows(book, s, {{"S" + std::to_string(s)}});
