@@ -186,6 +186,8 @@ void CDT_QX::InsertSheets(int position, int count) {
       OnModified(static_cast<int>(GetNumSheets()));
     }
   }
+  // One list per sheet, no more (OnModified may have filled the cache up already).
+  m_HeaderCache.Truncate(static_cast<std::size_t>(GetNumSheets()));
 }
 
 void CDT_QX::DeleteSheets(int first, int count) {

@@ -1,18 +1,13 @@
-// Column letters, kind translation and the interface's own fields.
+// Column letters and the interface's own fields.
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "engine/column_letters.h"
 #include "engine/dt_f1.h"
-#include "engine/kinds.h"
 #include "engine_test_util.h"
 
-using ddt::engine::ClearKind;
 using ddt::engine::ColumnLetters;
-using ddt::engine::ShiftKind;
-using ddt::grid::Clear;
-using ddt::grid::Shift;
 
 TEST(ColumnLetters, OneTwoAndThreeLetters) {
   EXPECT_EQ(ColumnLetters(1), "A");
@@ -32,21 +27,6 @@ TEST(ColumnLetters, NoLettersBelowColumnOne) {
   EXPECT_EQ(ColumnLetters(INT_MIN), "");
 }
 
-TEST(Kinds, ClearKindsByMeaning) {
-  EXPECT_EQ(ClearKind(CDT_IF::DT_CLEAR_ALL), Clear::All);
-  EXPECT_EQ(ClearKind(CDT_IF::DT_CLEAR_VALUES), Clear::Values);
-  EXPECT_EQ(ClearKind(CDT_IF::DT_CLEAR_FORMATS), Clear::Formats);
-  for (int other : {-1, 3, 4, 100, INT_MAX, INT_MIN}) EXPECT_FALSE(ClearKind(other)) << other;
-}
-
-TEST(Kinds, ShiftKindsByMeaning) {
-  EXPECT_EQ(ShiftKind(CDT_IF::DT_SHIFT_HORIZONTAL), Shift::CellsHorizontal);
-  EXPECT_EQ(ShiftKind(CDT_IF::DT_SHIFT_VERTICAL), Shift::CellsVertical);
-  EXPECT_EQ(ShiftKind(CDT_IF::DT_SHIFT_ROWS), Shift::Rows);
-  EXPECT_EQ(ShiftKind(CDT_IF::DT_SHIFT_COLUMNS), Shift::Columns);
-  for (int other : {-1, 4, 5, INT_MAX, INT_MIN}) EXPECT_FALSE(ShiftKind(other)) << other;
-}
-
 TEST(EngineInterface, CopyAndAssignmentCopyTheThreeFields) {
   engine_test::ParentWindow parent;
   CDT_F1 source(&parent);
@@ -62,15 +42,4 @@ TEST(EngineInterface, CopyAndAssignmentCopyTheThreeFields) {
   EXPECT_EQ(target.GetFileFormat(), 13);
   // The engines themselves stay apart: each keeps its own workbook.
   EXPECT_NE(target.GetBook(), source.GetBook());
-}
-
-TEST(EngineInterface, FieldsStartCleared) {
-  engine_test::ParentWindow parent;
-  CDT_F1 f1(&parent);
-  CDT_QX qx(&parent);
-  for (CDT_IF* engine : {static_cast<CDT_IF*>(&f1), static_cast<CDT_IF*>(&qx)}) {
-    EXPECT_EQ(engine->m_bInternalChange, 0);
-    EXPECT_EQ(engine->m_bChanged, 0);
-    EXPECT_EQ(engine->GetFileFormat(), 0);
-  }
 }

@@ -41,14 +41,6 @@ TEST(CreationDeathTest, HeadlessControlFailureEndsTheProcessWithFailure) {
       ::testing::ExitedWithCode(EXIT_FAILURE), "Fail to create Formula One instance\\.");
 }
 
-TEST(Creation, ControlWindowsAreChildrenOfTheParent) {
-  ParentWindow parent;
-  CDT_F1 f1(&parent);
-  CDT_QX qx(&parent);
-  EXPECT_EQ(parent.Children().size(), 2u);
-  EXPECT_TRUE(f1.GetBook() != qx.GetBook());
-}
-
 // Reads one byte from fd; -1 at the end or on failure.
 int ReadByte(int fd) {
   char c = 0;

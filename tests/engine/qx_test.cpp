@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/dt_qx.h"
-#include "engine/grid_window.h"
 #include "engine_test_util.h"
 #include "grid/grid_error.h"
 
@@ -141,14 +140,6 @@ TEST_F(Qx, OnModifiedVisitsTheSheetRefillsItAndMarksTheWorkbook) {
   EXPECT_EQ(engine.GetModified(), 1);
 }
 
-TEST_F(Qx, SetColTextNamesAColumnOfTheCurrentSheet) {
-  FillRows(book, 1, {{"a"}, {"1"}});
-  EngineTestPeer::CreateHeader(engine);
-  engine.SetColText(1, 2, "b");
-  EXPECT_EQ(*engine.GetHeaderList(1), (Names{"a", "b"}));
-  EXPECT_EQ(engine.GetLastCol(), 2);
-}
-
 TEST_F(Qx, NamesGivenBeforeAnyOpenAreKept) {
   book.SetSheetCount(2);
   engine.SetSheet(2);
@@ -160,7 +151,7 @@ TEST_F(Qx, NamesGivenBeforeAnyOpenAreKept) {
   EXPECT_EQ(engine.GetHeaderList(3), nullptr);
 }
 
-TEST_F(Qx, DeleteSheetsDropsExactlyTheDeletedLists) {
+TEST_F(Qx, SheetInsertAndDeleteMoveTheListsWithTheirSheets) {
   book.SetSheetCount(4);
   for (int s = 1; s <= 4; ++s) FillRows(book, s, {{"S" + std::to_string(s)}});
   EngineTestPeer::CreateHeader(engine);
@@ -168,20 +159,17 @@ TEST_F(Qx, DeleteSheetsDropsExactlyTheDeletedLists) {
   EXPECT_EQ(*engine.GetHeaderList(1), Names{"S1"});
   EXPECT_EQ(*engine.GetHeaderList(2), Names{"S4"});
   EXPECT_EQ(engine.GetHeaderList(3), nullptr);
-}
 
-TEST_F(Qx, ViewOperationsLeaveTheWorkbookAlone) {
-  FillRows(book, 1, {{"a", "b"}});
-  engine.SetSelection(1, 1, 1, 1);
-  engine.InitView();
-  engine.AutoResizeColumns(1, 2, 0);
-  engine.Resize(0, 0, 10, 10);
-  engine.SetRowText(1, 1, "row");
-  engine.BlockModified(true);
-  engine.FilePrint(1);
-  EXPECT_EQ(book.RowHeading(1), "");
-  EXPECT_DOUBLE_EQ(book.ColWidth(1, 1), book.ColWidth(1, 50));
-  EXPECT_EQ(engine.GetControlWindow()->GetRect(), (ddt::platform::Rect{0, 0, 500, 500}));
+  engine.InsertSheets(2, 2);
+  ASSERT_EQ(engine.GetNumSheets(), 4);
+  EXPECT_EQ(*engine.GetHeaderList(1), Names{"S1"});
+  EXPECT_EQ(*engine.GetHeaderList(2), Names{});
+  EXPECT_EQ(*engine.GetHeaderList(3), Names{});
+  EXPECT_EQ(*engine.GetHeaderList(4), Names{"S4"});
+  EXPECT_EQ(engine.GetHeaderList(5), nullptr);
+  engine.InsertSheets(5, 1);
+  EXPECT_EQ(*engine.GetHeaderList(5), Names{});
+  EXPECT_EQ(engine.GetHeaderList(6), nullptr);
 }
 
 }  // namespace

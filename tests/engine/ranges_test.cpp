@@ -117,44 +117,6 @@ TYPED_TEST(BothBindings, EditKindsWorkOnTheSelection) {
   EXPECT_EQ(this->At(4, 1), "r3c1");
 }
 
-TYPED_TEST(BothBindings, WholeRowSelectionEndsAtMaxCol) {
-  auto& e = this->engine;
-  e.SetSelection(2, -1, 3, -1);
-  e.AddSelection(-1, 2, -1, 2);
-  ASSERT_EQ(e.GetSelectionCount(), 2);
-  int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-  e.GetSelection(0, r1, c1, r2, c2);
-  EXPECT_EQ(r1, 2);
-  EXPECT_EQ(c1, 1);
-  EXPECT_EQ(r2, 3);
-  EXPECT_EQ(c2, this->book.MaxCol());
-  e.GetSelection(1, r1, c1, r2, c2);
-  EXPECT_EQ(r1, 1);
-  EXPECT_EQ(c1, 2);
-  EXPECT_EQ(r2, this->book.MaxRow());
-}
-
-TYPED_TEST(BothBindings, ValuesHiddenLinesAndActiveCell) {
-  auto& e = this->engine;
-  e.SetSheet(1);
-  e.SetValue(0, 5, 1, "0.5");  // sheet 0: the current sheet
-  EXPECT_EQ(e.GetValue(1, 5, 1), "0.5");
-  e.SetSelection(5, 1, 5, 1);
-  e.SetActiveCell(5, 1);
-  e.SetNumberFormat("0%");
-  EXPECT_EQ(e.GetNumberFormat(), "0%");
-  e.SetRowHidden(2, 3, true);
-  e.SetColHidden(3, 3, true);
-  EXPECT_TRUE(this->book.RowHidden(1, 2));
-  EXPECT_TRUE(this->book.RowHidden(1, 3));
-  EXPECT_TRUE(this->book.ColHidden(1, 3));
-  int row = 0, col = 0;
-  e.SetActiveCell(4, 2);
-  e.GetActiveCell(row, col);
-  EXPECT_EQ(row, 4);
-  EXPECT_EQ(col, 2);
-}
-
 TEST(F1Formats, SetPatternFillsAndDrawsGreyBorders) {
   ParentWindow parent;
   CDT_F1 engine(&parent);
