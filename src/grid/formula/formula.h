@@ -16,11 +16,14 @@
 
 namespace ddt::grid {
 class Workbook;
+struct Range;
 }
 
 namespace ddt::grid::formula {
 
 class Formula;  // defined in formula/ast.h
+// The value of a formula that depends on itself (directly or through other cells).
+inline constexpr ErrorCode kCircularError = ErrorCode::Ref;
 using FormulaPtr = std::shared_ptr<const Formula>;
 
 // Parse formula text, with or without its leading "=". Sheet names resolve against `book`.
@@ -28,8 +31,12 @@ using FormulaPtr = std::shared_ptr<const Formula>;
 // book does not have. Unknown function names parse (and evaluate to #NAME?).
 FormulaPtr ParseFormula(std::string_view text, const Workbook& book);
 
-// Canonical text, without "=".
+// Canonical text, without "=". Sheet names are quoted when needed; a reference to a deleted
+// sheet or to deleted cells prints as #REF!.
 std::string PrintFormula(const Formula& f, const Workbook& book);
+// The text a workbook file stores: as PrintFormula, with the "_xlfn." prefix that files give
+// functions newer than the original file format (IFS, SWITCH, XOR, IFNA, ...).
+std::string PrintFormulaForFile(const Formula& f, const Workbook& book);
 
 bool IsVolatile(const Formula& f);
 
@@ -59,7 +66,8 @@ FormulaPtr Shifted(const Formula& f, int rows, int cols);
 FormulaPtr Rebased(const Formula& f, const Workbook& from, const Workbook& to);
 
 // Recalculation of a workbook's formula cells. The workbook owns one and tells it about
-// every change; reading a formula cell's value goes through Evaluate.
+// every change; reading a formula cell's value goes through Evaluate. A formula that depends
+// on itself evaluates to kCircularError; evaluation never loops.
 class Calculator {
  public:
   explicit Calculator(Workbook& book);
@@ -70,8 +78,16 @@ class Calculator {
   // A cell's content changed (constant or formula set, cleared or moved): what depends on it
   // becomes stale.
   void CellChanged(uint32_t sheetId, int row, int col);
-  // Rows, columns, cells or sheets were inserted, deleted or moved, or a file was read.
+  // Sheets were inserted, deleted, renamed or moved, or a file was read: the dependency index
+  // is rebuilt; cached results stay (formulas reading a deleted sheet are recomputed).
   void StructureChanged();
+  // Rows, columns or cells of a sheet were inserted or deleted, after the grid has moved the
+  // cells and stored the Adjusted formulas: formulas on that sheet or reading it are
+  // recomputed, with what depends on them. Includes StructureChanged.
+  void CellsMoved(const StructuralChange& change);
+  // Many cells of a range changed at once (a large clear or paste): formulas reading into it
+  // are recomputed, with what depends on them. Cheaper than a CellChanged per cell.
+  void RangeChanged(uint32_t sheetId, const Range& range);
   // The value of the cell at (sheet index, row, col), computing stale formulas first
   // (iteratively: long chains do not recurse). Constants are returned as they are.
   Value Evaluate(int sheet, int row, int col);

@@ -1,0 +1,380 @@
+// Recalculation: values on demand, dirty marking through the dependency index, and the work
+// stack that evaluates long chains without deep recursion.
+#include "grid/formula/engine.h"
+
+#include <algorithm>
+
+#include "grid/sheet.h"
+
+namespace ddt::grid::formula {
+
+namespace {
+
+// Nested evaluation (expression nodes and cells) allowed on the C++ stack before a needed
+// cell is deferred to the work stack instead.
+constexpr int kMaxNestedDepth = 400;
+// References up to this many cells have their stale formulas computed before the formula
+// that reads them.
+constexpr long kMaxPrecedentScan = 4096;
+constexpr int kBlockRows = 256, kBlockCols = 16;
+// An area spanning at most this many blocks is registered in each of them.
+constexpr long kMaxBlocksPerArea = 16;
+constexpr long kMaxBlocksAcross = 4;
+
+}  // namespace
+
+// --- DependencyIndex ---------------------------------------------------------------------
+
+void DependencyIndex::Clear() {
+  cells_.clear();
+  blocks_.clear();
+  columns_.clear();
+  rows_.clear();
+  large_.clear();
+  entries_ = 0;
+}
+
+void DependencyIndex::AddArea(const Area& a, CellKey dependent) {
+  ++entries_;
+  if (a.IsCell()) {
+    cells_[MakeKey(a.sheetId, a.firstRow, a.firstCol)].push_back(dependent);
+    return;
+  }
+  uint64_t s = static_cast<uint64_t>(a.sheetId) << 32;
+  long rb1 = (a.firstRow - 1) / kBlockRows, rb2 = (a.lastRow - 1) / kBlockRows;
+  long cb1 = (a.firstCol - 1) / kBlockCols, cb2 = (a.lastCol - 1) / kBlockCols;
+  long rowBlocks = rb2 - rb1 + 1, colBlocks = cb2 - cb1 + 1;
+  AreaDep dep{a, dependent};
+  if (rowBlocks * colBlocks <= kMaxBlocksPerArea) {
+    for (long rb = rb1; rb <= rb2; ++rb)
+      for (long cb = cb1; cb <= cb2; ++cb)
+        blocks_[s | static_cast<uint64_t>(rb) << 12 | static_cast<uint64_t>(cb)].push_back(dep);
+  } else if (colBlocks <= kMaxBlocksAcross) {
+    for (long cb = cb1; cb <= cb2; ++cb) columns_[s | static_cast<uint64_t>(cb)].push_back(dep);
+  } else if (rowBlocks <= kMaxBlocksAcross) {
+    for (long rb = rb1; rb <= rb2; ++rb) rows_[s | static_cast<uint64_t>(rb)].push_back(dep);
+  } else {
+    large_.push_back(dep);
+  }
+}
+
+void DependencyIndex::Add(CellKey key, const Formula& f, uint32_t hostSheet) {
+  auto areaOf = [&](const Reference& r) {
+    return Area{r.hasSheet ? r.sheetId : hostSheet, r.FirstRow(), r.FirstCol(), r.LastRow(),
+                r.LastCol()};
+  };
+  for (const Reference& r : f.refs)
+    if (!r.invalid) AddArea(areaOf(r), key);
+  // "A1:B2:C5" reads the box around its parts.
+  for (const Node& n : f.nodes) {
+    if (n.kind != NodeKind::Binary || n.op != Op::Range) continue;
+    const Node& a = f.Child(n, 0);
+    const Node& b = f.Child(n, 1);
+    if (a.kind != NodeKind::Ref || b.kind != NodeKind::Ref) continue;
+    const Reference& x = f.refs[a.data];
+    const Reference& y = f.refs[b.data];
+    if (x.invalid || y.invalid) continue;
+    Area ax = areaOf(x), ay = areaOf(y);
+    if (ax.sheetId != ay.sheetId) continue;
+    AddArea(Area{ax.sheetId, std::min(ax.firstRow, ay.firstRow), std::min(ax.firstCol, ay.firstCol),
+                 std::max(ax.lastRow, ay.lastRow), std::max(ax.lastCol, ay.lastCol)},
+            key);
+  }
+}
+
+// --- Engine ------------------------------------------------------------------------------
+
+Engine::Engine(Workbook& book) : book_(book), rng_(std::random_device{}()) {}
+
+Cell* Engine::MutableCell(int sheetIndex, int row, int col) {
+  return book_.SheetAt(sheetIndex).FindMutable(row, col);
+}
+
+void Engine::Register(CellKey key, const Cell& cell) {
+  FormulaInfo& info = formulas_[key];
+  if (info.formula == cell.formula) return;
+  if (info.formula) staleEntries_ += info.formula->refs.size();
+  info.formula = cell.formula;
+  info.isVolatile = cell.formula->isVolatile;
+  deps_.Add(key, *cell.formula, KeySheet(key));
+}
+
+void Engine::EnsureIndex() {
+  if (indexValid_ && staleEntries_ <= deps_.Entries() / 2 + 1024) return;
+  deps_.Clear();
+  formulas_.clear();
+  staleEntries_ = 0;
+  // Formulas waiting for a result and formulas reading a deleted sheet: what reads them
+  // must be recomputed too.
+  std::vector<CellKey> sources;
+  int sheets = book_.SheetCount();
+  for (int s = 1; s <= sheets; ++s) {
+    Sheet& sheet = book_.SheetAt(s);
+    if (!sheet.mayHaveFormulas) continue;
+    uint32_t id = sheet.Id();
+    sheet.ForEachMutableIn(1, 1, kMaxRows, kMaxCols, [&](int row, int col, Cell& cell) {
+      if (!cell.formula) return;
+      CellKey key = MakeKey(id, row, col);
+      Register(key, cell);
+      for (const Reference& r : cell.formula->refs)
+        if (r.hasSheet && !r.invalid && book_.SheetIndexOfId(r.sheetId) == 0) cell.dirty = true;
+      if (cell.dirty) sources.push_back(key);
+    });
+  }
+  indexValid_ = true;
+  Propagate(std::move(sources));
+}
+
+void Engine::MarkDirty(CellKey key, std::vector<CellKey>* queue) {
+  if (dirtyMarked_.count(key)) return;
+  int index = book_.SheetIndexOfId(KeySheet(key));
+  if (index == 0) return;
+  Cell* cell = MutableCell(index, KeyRow(key), KeyCol(key));
+  if (!cell || !cell->formula) return;
+  cell->dirty = true;
+  dirtyMarked_.insert(key);
+  queue->push_back(key);
+}
+
+void Engine::Propagate(std::vector<CellKey> queue) {
+  while (!queue.empty()) {
+    CellKey k = queue.back();
+    queue.pop_back();
+    deps_.ForEachDependent(KeySheet(k), KeyRow(k), KeyCol(k),
+                           [&](CellKey d) { MarkDirty(d, &queue); });
+  }
+}
+
+void Engine::CellChanged(uint32_t sheetId, int row, int col) {
+  EnsureIndex();
+  CellKey key = MakeKey(sheetId, row, col);
+  int index = book_.SheetIndexOfId(sheetId);
+  const Cell* cell = index ? book_.FindCell(index, row, col) : nullptr;
+  if (cell && cell->formula) {
+    Register(key, *cell);
+    // A new formula's dependents must be reached again even if it was marked before.
+    dirtyMarked_.erase(key);
+  } else if (auto it = formulas_.find(key); it != formulas_.end()) {
+    staleEntries_ += it->second.formula->refs.size();
+    formulas_.erase(it);
+    dirtyMarked_.erase(key);
+  }
+  Propagate({key});
+}
+
+void Engine::StructureChanged() {
+  indexValid_ = false;
+  formulas_.clear();
+  deps_.Clear();
+  dirtyMarked_.clear();
+}
+
+void Engine::MarkReaders(const std::function<bool(const Cell&, uint32_t host)>& reads) {
+  EnsureIndex();
+  std::vector<CellKey> queue;
+  int sheets = book_.SheetCount();
+  for (int s = 1; s <= sheets; ++s) {
+    Sheet& sheet = book_.SheetAt(s);
+    if (!sheet.mayHaveFormulas) continue;
+    uint32_t id = sheet.Id();
+    sheet.ForEachMutableIn(1, 1, kMaxRows, kMaxCols, [&](int row, int col, Cell& cell) {
+      if (!cell.formula || !reads(cell, id)) return;
+      CellKey key = MakeKey(id, row, col);
+      cell.dirty = true;
+      dirtyMarked_.insert(key);
+      queue.push_back(key);
+    });
+  }
+  Propagate(std::move(queue));
+}
+
+void Engine::CellsMoved(const StructuralChange& change) {
+  StructureChanged();
+  // Formulas on the changed sheet (ROW() and the like may move) or reading it.
+  MarkReaders([&](const Cell& cell, uint32_t host) {
+    if (host == change.sheetId || cell.formula->isVolatile) return true;
+    for (const Reference& r : cell.formula->refs)
+      if (r.hasSheet && r.sheetId == change.sheetId) return true;
+    return false;
+  });
+}
+
+void Engine::RangeChanged(uint32_t sheetId, const Area& area) {
+  MarkReaders([&](const Cell& cell, uint32_t host) {
+    if (cell.formula->isVolatile) return true;
+    for (const Reference& r : cell.formula->refs) {
+      if (r.invalid || (r.hasSheet ? r.sheetId : host) != sheetId) continue;
+      if (r.FirstRow() <= area.lastRow && r.LastRow() >= area.firstRow &&
+          r.FirstCol() <= area.lastCol && r.LastCol() >= area.firstCol)
+        return true;
+    }
+    // A range operator between references reads the box around them.
+    for (const Node& n : cell.formula->nodes)
+      if (n.kind == NodeKind::Binary && n.op == Op::Range) return true;
+    return false;
+  });
+}
+
+bool Engine::UsedBounds(uint32_t sheetId, Area* out) {
+  int index = book_.SheetIndexOfId(sheetId);
+  if (index == 0) return false;
+  const Sheet& sheet = book_.SheetAt(index);
+  int lastRow = sheet.LastRow();
+  if (lastRow == 0) return false;
+  *out = Area{sheetId, 1, 1, lastRow, std::max(1, sheet.LastCol())};
+  return true;
+}
+
+void Engine::ComputeOnce(CellKey key, int sheetIndex, const Cell& cell) {
+  // Keep the parsed form alive even if the formula is replaced while it runs.
+  std::shared_ptr<const Formula> f = cell.formula;
+  Evaluator ev(*this, *f, KeySheet(key), KeyRow(key), KeyCol(key));
+  Value v = ev.Run();
+  if (Cell* c = MutableCell(sheetIndex, KeyRow(key), KeyCol(key))) {
+    c->value = std::move(v);
+    c->dirty = false;
+  }
+  dirtyMarked_.erase(key);
+}
+
+Value Engine::CellValue(uint32_t sheetId, int row, int col) {
+  int index = book_.SheetIndexOfId(sheetId);
+  if (index == 0) return ErrorCode::Ref;
+  const Cell* cell = book_.FindCell(index, row, col);
+  if (!cell) return Value{};
+  if (!cell->formula || !cell->dirty) return cell->value;
+  CellKey key = MakeKey(sheetId, row, col);
+  if (inProgress_.count(key)) return kCircularError;
+  if (depth_ >= kMaxNestedDepth) throw NeedCell{key};
+  struct Mark {
+    Mark(std::unordered_set<CellKey>& s, CellKey k) : s(s), k(k) { s.insert(k); }
+    ~Mark() { s.erase(k); }
+    std::unordered_set<CellKey>& s;
+    CellKey k;
+  } mark(inProgress_, key);
+  ComputeOnce(key, index, *cell);
+  return book_.FindCell(index, row, col)->value;
+}
+
+bool Engine::PushPrecedents(uint32_t sheetId, const Formula& f, std::vector<CellKey>* stack) {
+  bool pushed = false;
+  for (const Reference& r : f.refs) {
+    if (r.invalid) continue;
+    uint32_t id = r.hasSheet ? r.sheetId : sheetId;
+    int index = book_.SheetIndexOfId(id);
+    if (index == 0) continue;
+    // Larger areas are left to evaluation, which reads only their used cells.
+    long cells = static_cast<long>(r.LastRow() - r.FirstRow() + 1) * (r.LastCol() - r.FirstCol() + 1);
+    if (cells > kMaxPrecedentScan) continue;
+    book_.SheetAt(index).ForEachIn(r.FirstRow(), r.FirstCol(), r.LastRow(), r.LastCol(),
+                                   [&](int row, int col, const Cell& cell) {
+                                     if (!cell.formula || !cell.dirty) return;
+                                     CellKey k = MakeKey(id, row, col);
+                                     if (inProgress_.count(k)) return;
+                                     stack->push_back(k);
+                                     pushed = true;
+                                   });
+  }
+  return pushed;
+}
+
+void Engine::Compute(CellKey first) {
+  std::vector<CellKey> stack{first};
+  while (!stack.empty()) {
+    CellKey key = stack.back();
+    int index = book_.SheetIndexOfId(KeySheet(key));
+    const Cell* cell = index ? book_.FindCell(index, KeyRow(key), KeyCol(key)) : nullptr;
+    if (!cell || !cell->formula || !cell->dirty) {
+      inProgress_.erase(key);
+      stack.pop_back();
+      continue;
+    }
+    // First visit: the stale formulas it reads go first, so chains are computed in order
+    // without recursion.
+    if (inProgress_.insert(key).second && PushPrecedents(KeySheet(key), *cell->formula, &stack))
+      continue;
+    try {
+      depth_ = 0;
+      ComputeOnce(key, index, *cell);
+      inProgress_.erase(key);
+      stack.pop_back();
+    } catch (const NeedCell& need) {
+      stack.push_back(need.key);
+    } catch (...) {
+      for (CellKey k : stack) inProgress_.erase(k);
+      depth_ = 0;
+      throw;
+    }
+  }
+  depth_ = 0;
+}
+
+Value Engine::Evaluate(int sheetIndex, int row, int col) {
+  EnsureIndex();  // after a structural change: marks formulas reading deleted sheets
+  if (sheetIndex == 0) sheetIndex = book_.CurrentSheet();
+  const Cell* cell = book_.FindCell(sheetIndex, row, col);
+  if (!cell) return Value{};
+  if (cell->formula && cell->dirty) {
+    Compute(MakeKey(book_.SheetId(sheetIndex), row, col));
+    cell = book_.FindCell(sheetIndex, row, col);
+  }
+  return cell->value;
+}
+
+void Engine::RecalcIfNeeded() {
+  EnsureIndex();
+  std::vector<CellKey> queue;
+  for (auto& [key, info] : formulas_)
+    if (info.isVolatile) MarkDirty(key, &queue);
+  Propagate(std::move(queue));
+  std::vector<CellKey> dirty;
+  for (auto& [key, info] : formulas_) {
+    int index = book_.SheetIndexOfId(KeySheet(key));
+    const Cell* cell = index ? book_.FindCell(index, KeyRow(key), KeyCol(key)) : nullptr;
+    if (cell && cell->formula && cell->dirty) dirty.push_back(key);
+  }
+  std::sort(dirty.begin(), dirty.end());  // sheet, row, column order: inputs usually first
+  for (CellKey k : dirty) Compute(k);
+}
+
+void Engine::RecalcAll() {
+  EnsureIndex();
+  std::vector<CellKey> all;
+  all.reserve(formulas_.size());
+  for (auto& [key, info] : formulas_) {
+    int index = book_.SheetIndexOfId(KeySheet(key));
+    if (Cell* cell = index ? MutableCell(index, KeyRow(key), KeyCol(key)) : nullptr) {
+      cell->dirty = true;
+      all.push_back(key);
+    }
+  }
+  dirtyMarked_.clear();
+  std::sort(all.begin(), all.end());
+  for (CellKey k : all) Compute(k);
+}
+
+// --- Calculator --------------------------------------------------------------------------
+
+struct Calculator::State {
+  explicit State(Workbook& book) : engine(book) {}
+  Engine engine;
+};
+
+Calculator::Calculator(Workbook& book) : book_(book), state_(std::make_unique<State>(book)) {}
+Calculator::~Calculator() = default;
+void Calculator::CellChanged(uint32_t sheetId, int row, int col) {
+  state_->engine.CellChanged(sheetId, row, col);
+}
+void Calculator::StructureChanged() { state_->engine.StructureChanged(); }
+void Calculator::CellsMoved(const StructuralChange& change) { state_->engine.CellsMoved(change); }
+void Calculator::RangeChanged(uint32_t sheetId, const Range& range) {
+  state_->engine.RangeChanged(
+      sheetId, Area{sheetId, range.firstRow, range.firstCol, range.lastRow, range.lastCol});
+}
+Value Calculator::Evaluate(int sheet, int row, int col) {
+  return state_->engine.Evaluate(sheet, row, col);
+}
+void Calculator::RecalcIfNeeded() { state_->engine.RecalcIfNeeded(); }
+void Calculator::RecalcAll() { state_->engine.RecalcAll(); }
+
+}  // namespace ddt::grid::formula

@@ -1,0 +1,181 @@
+// The calculation engine behind Calculator: cell values on demand, the dependency index,
+// dirty marking and the work stack that keeps long chains off the C++ stack.
+//
+// Evaluating a formula may need other formulas first. Those are computed recursively while
+// the recursion stays shallow (kMaxNestedDepth); deeper, the evaluation is suspended by a
+// NeedCell exception, the needed cell goes on an explicit work stack, and the suspended
+// formula is retried once it is done. Cells being computed are marked; meeting one again is
+// a circular reference and gives kCircularError.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "grid/formula/ast.h"
+#include "grid/formula/functions.h"
+#include "grid/workbook.h"
+
+namespace ddt::grid::formula {
+
+using CellKey = uint64_t;
+inline CellKey MakeKey(uint32_t sheetId, int row, int col) {
+  return (static_cast<uint64_t>(sheetId) << 40) | (static_cast<uint64_t>(row) << 16) |
+         static_cast<uint64_t>(col);
+}
+inline uint32_t KeySheet(CellKey k) { return static_cast<uint32_t>(k >> 40); }
+inline int KeyRow(CellKey k) { return static_cast<int>((k >> 16) & 0xFFFFFF); }
+inline int KeyCol(CellKey k) { return static_cast<int>(k & 0xFFFF); }
+
+// Suspends an evaluation until cell `key` has been computed.
+struct NeedCell {
+  CellKey key;
+};
+
+// Reverse dependencies: which formula cells read a given cell.
+class DependencyIndex {
+ public:
+  void Clear();
+  // Registers what the formula at `key` (on sheet `hostSheet`) reads.
+  void Add(CellKey key, const Formula& f, uint32_t hostSheet);
+  // Calls fn for every formula cell registered as reading (sheet, row, col). May report
+  // formulas that no longer read it (stale entries are dropped only on rebuild).
+  template <typename Fn>
+  void ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn) const;
+  size_t Entries() const { return entries_; }
+
+ private:
+  struct AreaDep {
+    Area area;
+    CellKey dependent;
+  };
+  void AddArea(const Area& a, CellKey dependent);
+
+  std::unordered_map<CellKey, std::vector<CellKey>> cells_;
+  std::unordered_map<uint64_t, std::vector<AreaDep>> blocks_;   // small areas by block
+  std::unordered_map<uint64_t, std::vector<AreaDep>> columns_;  // tall areas by column block
+  std::unordered_map<uint64_t, std::vector<AreaDep>> rows_;     // wide areas by row block
+  std::vector<AreaDep> large_;
+  size_t entries_ = 0;
+};
+
+class Engine {
+ public:
+  explicit Engine(Workbook& book);
+
+  Workbook& Book() { return book_; }
+  // Value of a cell for a formula being evaluated: computes a stale formula (recursively
+  // or by suspending with NeedCell), kCircularError for a cell already being computed.
+  Value CellValue(uint32_t sheetId, int row, int col);
+  // Value of a cell from outside: computes it and what it needs, iteratively.
+  Value Evaluate(int sheetIndex, int row, int col);
+  void CellChanged(uint32_t sheetId, int row, int col);
+  void StructureChanged();
+  void CellsMoved(const StructuralChange& change);
+  void RangeChanged(uint32_t sheetId, const Area& area);
+  void RecalcIfNeeded();
+  void RecalcAll();
+
+  // Sheet extent in use (for whole-column walks); false when the sheet has no content.
+  bool UsedBounds(uint32_t sheetId, Area* bounds);
+  double Random() { return uniform_(rng_); }
+  // Depth of nested evaluation (expression nodes plus cells) on the C++ stack.
+  int& Depth() { return depth_; }
+
+ private:
+  struct FormulaInfo {
+    std::shared_ptr<const Formula> formula;  // the one registered; kept alive for identity
+    bool isVolatile = false;
+  };
+
+  void EnsureIndex();
+  void Register(CellKey key, const Cell& cell);
+  // Marks the formulas reading the given cells dirty, transitively.
+  void Propagate(std::vector<CellKey> changed);
+  void MarkDirty(CellKey key, std::vector<CellKey>* queue);
+  // Marks dirty every formula for which `reads` holds, and what depends on them.
+  void MarkReaders(const std::function<bool(const Cell&, uint32_t host)>& reads);
+  // Pushes the stale formulas that `f` reads directly (not those being computed); true when
+  // there were any.
+  bool PushPrecedents(uint32_t sheetId, const Formula& f, std::vector<CellKey>* stack);
+  // Computes the formula at `key` to completion using the work stack.
+  void Compute(CellKey key);
+  // One attempt at a formula; may throw NeedCell.
+  void ComputeOnce(CellKey key, int sheetIndex, const Cell& cell);
+  Cell* MutableCell(int sheetIndex, int row, int col);
+
+  Workbook& book_;
+  DependencyIndex deps_;
+  bool indexValid_ = false;
+  std::unordered_map<CellKey, FormulaInfo> formulas_;
+  size_t staleEntries_ = 0;
+  std::unordered_set<CellKey> inProgress_;
+  // Dirty cells whose dependents are already dirty too: propagation stops there.
+  std::unordered_set<CellKey> dirtyMarked_;
+  int depth_ = 0;
+  std::mt19937_64 rng_;
+  std::uniform_real_distribution<double> uniform_{0.0, 1.0};
+};
+
+// Evaluates one formula for its host cell; the Context its functions see.
+class Evaluator final : public Context {
+ public:
+  Evaluator(Engine& engine, const Formula& f, uint32_t hostSheet, int hostRow, int hostCol)
+      : engine_(engine), f_(f), sheet_(hostSheet), row_(hostRow), col_(hostCol) {}
+
+  // The formula's result as a cell holds it: references resolved, empty as 0.
+  Value Run();
+  // One node; in array context operators apply to ranges element by element.
+  Operand Eval(uint32_t node, bool arrayContext);
+
+  uint32_t HostSheetId() const override { return sheet_; }
+  int HostRow() const override { return row_; }
+  int HostCol() const override { return col_; }
+  const Workbook& Book() const override { return engine_.Book(); }
+  Value CellValue(uint32_t sheetId, int row, int col) override {
+    return engine_.CellValue(sheetId, row, col);
+  }
+  void ForEachUsed(const Area& area,
+                   const std::function<bool(int, int, const Value&)>& fn) override;
+  std::optional<Area> ClipToUsed(const Area& area) override;
+  uint32_t FindSheetId(std::string_view name) const override;
+  double Random() override { return engine_.Random(); }
+
+ private:
+  Operand EvalRef(const Reference& r);
+  Operand EvalUnary(const Node& n, bool arrayContext);
+  Operand EvalBinary(const Node& n, bool arrayContext);
+  Operand EvalCall(const Node& n, bool arrayContext);
+  MatrixPtr ToMatrix(const Operand& op);
+
+  Engine& engine_;
+  const Formula& f_;
+  uint32_t sheet_;
+  int row_, col_;
+};
+
+// The scalar operators on values, errors propagating from the left operand first.
+Value ApplyBinary(Op op, const Value& a, const Value& b);
+Value ApplyUnary(Op op, const Value& a);
+
+template <typename Fn>
+void DependencyIndex::ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn) const {
+  if (auto it = cells_.find(MakeKey(sheet, row, col)); it != cells_.end())
+    for (CellKey k : it->second) fn(k);
+  auto scan = [&](const std::vector<AreaDep>& deps) {
+    for (const AreaDep& d : deps)
+      if (d.area.sheetId == sheet && d.area.Contains(row, col)) fn(d.dependent);
+  };
+  constexpr int kBlockRows = 256, kBlockCols = 16;
+  uint64_t rb = static_cast<uint64_t>((row - 1) / kBlockRows);
+  uint64_t cb = static_cast<uint64_t>((col - 1) / kBlockCols);
+  uint64_t s = static_cast<uint64_t>(sheet) << 32;
+  if (auto it = blocks_.find(s | rb << 12 | cb); it != blocks_.end()) scan(it->second);
+  if (auto it = columns_.find(s | cb); it != columns_.end()) scan(it->second);
+  if (auto it = rows_.find(s | rb); it != rows_.end()) scan(it->second);
+  scan(large_);
+}
+
+}  // namespace ddt::grid::formula
