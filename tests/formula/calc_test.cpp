@@ -116,6 +116,9 @@ TEST_F(CalcTest, CachedResultsStayUntilAnInputChanges) {
   book.SetCellFormula(1, 1, 3, ParseFormula("B1+1", book), Value{6.0});
   book.SetCellFormula(1, 1, 4, ParseFormula("A1+1", book), std::nullopt);  // no result stored
   book.SetCellFormula(1, 1, 5, ParseFormula("nosuch(1)", book), Value{std::string("kept")});
+  // An empty stored result is no result: formulas never give an empty value.
+  book.SetCellFormula(1, 1, 6, ParseFormula("A1+2", book), Value{});
+  EXPECT_EQ(Num(1, 6), 4);
   EXPECT_EQ(Num(1, 2), 5);
   EXPECT_EQ(Num(1, 3), 6);
   EXPECT_EQ(Num(1, 4), 3);  // evaluated when first read

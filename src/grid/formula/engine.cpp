@@ -118,7 +118,7 @@ void Engine::EnsureIndex() {
       Register(key, cell);
       for (const Reference& r : cell.formula->refs)
         if (r.hasSheet && !r.invalid && book_.SheetIndexOfId(r.sheetId) == 0) cell.dirty = true;
-      if (cell.dirty) sources.push_back(key);
+      if (NeedsCompute(cell)) sources.push_back(key);
     });
   }
   indexValid_ = true;
@@ -242,7 +242,7 @@ Value Engine::CellValue(uint32_t sheetId, int row, int col) {
   if (index == 0) return ErrorCode::Ref;
   const Cell* cell = book_.FindCell(index, row, col);
   if (!cell) return Value{};
-  if (!cell->formula || !cell->dirty) return cell->value;
+  if (!NeedsCompute(*cell)) return cell->value;
   CellKey key = MakeKey(sheetId, row, col);
   if (inProgress_.count(key)) return kCircularError;
   if (depth_ >= kMaxNestedDepth) throw NeedCell{key};
@@ -268,7 +268,7 @@ bool Engine::PushPrecedents(uint32_t sheetId, const Formula& f, std::vector<Cell
     if (cells > kMaxPrecedentScan) continue;
     book_.SheetAt(index).ForEachIn(r.FirstRow(), r.FirstCol(), r.LastRow(), r.LastCol(),
                                    [&](int row, int col, const Cell& cell) {
-                                     if (!cell.formula || !cell.dirty) return;
+                                     if (!NeedsCompute(cell)) return;
                                      CellKey k = MakeKey(id, row, col);
                                      if (inProgress_.count(k)) return;
                                      stack->push_back(k);
@@ -284,7 +284,7 @@ void Engine::Compute(CellKey first) {
     CellKey key = stack.back();
     int index = book_.SheetIndexOfId(KeySheet(key));
     const Cell* cell = index ? book_.FindCell(index, KeyRow(key), KeyCol(key)) : nullptr;
-    if (!cell || !cell->formula || !cell->dirty) {
+    if (!cell || !NeedsCompute(*cell)) {
       inProgress_.erase(key);
       stack.pop_back();
       continue;
@@ -314,7 +314,7 @@ Value Engine::Evaluate(int sheetIndex, int row, int col) {
   if (sheetIndex == 0) sheetIndex = book_.CurrentSheet();
   const Cell* cell = book_.FindCell(sheetIndex, row, col);
   if (!cell) return Value{};
-  if (cell->formula && cell->dirty) {
+  if (NeedsCompute(*cell)) {
     Compute(MakeKey(book_.SheetId(sheetIndex), row, col));
     cell = book_.FindCell(sheetIndex, row, col);
   }
@@ -331,7 +331,7 @@ void Engine::RecalcIfNeeded() {
   for (auto& [key, info] : formulas_) {
     int index = book_.SheetIndexOfId(KeySheet(key));
     const Cell* cell = index ? book_.FindCell(index, KeyRow(key), KeyCol(key)) : nullptr;
-    if (cell && cell->formula && cell->dirty) dirty.push_back(key);
+    if (cell && NeedsCompute(*cell)) dirty.push_back(key);
   }
   std::sort(dirty.begin(), dirty.end());  // sheet, row, column order: inputs usually first
   for (CellKey k : dirty) Compute(k);

@@ -29,6 +29,10 @@ inline uint32_t KeySheet(CellKey k) { return static_cast<uint32_t>(k >> 40); }
 inline int KeyRow(CellKey k) { return static_cast<int>((k >> 16) & 0xFFFFFF); }
 inline int KeyCol(CellKey k) { return static_cast<int>(k & 0xFFFF); }
 
+// Whether a cell holds a formula without a usable result: stale, or read from a file that
+// stored none (a formula never gives an empty result).
+inline bool NeedsCompute(const Cell& c) { return c.formula && (c.dirty || IsEmpty(c.value)); }
+
 // Suspends an evaluation until cell `key` has been computed.
 struct NeedCell {
   CellKey key;

@@ -281,7 +281,7 @@ void Evaluator::ForEachUsed(const Area& area,
   sheet.ForEachIn(area.firstRow, area.firstCol, area.lastRow, area.lastCol,
                   [&](int r, int c, const Cell& cell) {
                     if (stopped || (!cell.formula && IsEmpty(cell.value))) return;
-                    if (!cell.formula || !cell.dirty) {
+                    if (!NeedsCompute(cell)) {
                       stopped = !fn(r, c, cell.value);
                       return;
                     }
