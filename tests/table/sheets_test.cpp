@@ -89,6 +89,7 @@ TEST_P(Core, RenamingRefusesDuplicatesAndUnknownSheets) {
   table().NewSheet("B");
   EXPECT_EQ(table().SetSheetName("A", "B"), -1);
   EXPECT_EQ(table().SetSheetName("Missing", "C"), -1);
+  EXPECT_EQ(table().SetSheetName("A", ""), -1);
   EXPECT_EQ(Sheets(table()), (CStringList{"A", "B"}));
   EXPECT_EQ(table().SetSheetName("A", "b"), 0);  // names differ by case: allowed
   EXPECT_EQ(Sheets(table()), (CStringList{"b", "B"}));
