@@ -128,7 +128,6 @@ TEST_P(Copy, CopySheetAndPasteSheet) {
 }
 
 TEST_P(Copy, CopyRangeCopiesWholeColumnsIntoANewSheet) {
-  DDT_SKIP_WITHOUT_FORMULAS();
   auto source = MakeTable(CDT::DT_TYPE_QX);
   source->NewSheet("Data");
   AddParams(*source, "Data", {"A", "B", "C"}, {"a1", "=1+1", "c1"});

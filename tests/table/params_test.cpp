@@ -111,7 +111,6 @@ TEST_P(Params, GetSuggestionNumbersTakenNames) {
 }
 
 TEST_P(Params, LeadingZerosSurviveAsText) {
-  DDT_SKIP_WITHOUT_FORMULAS();
   AddParams(table(), "Sheet1", {"Code"});
   struct Case {
     const char* typed;

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "grid/workbook.h"
 #include "platform/window.h"
 #include "table/cdt.h"
 
@@ -41,20 +40,6 @@ inline void AddParams(CDT& table, const std::string& sheet, const std::vector<st
 }
 
 inline CStringList Sheets(CDT& table) { return table.GetSheetList(); }
-
-// Whether this build's grid takes formulas; tests that write formulas are skipped until the
-// formula engine is part of the build.
-inline bool FormulasAvailable() {
-  ddt::grid::Workbook book;
-  try {
-    book.SetEntry(1, 1, 1, "=1");
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-#define DDT_SKIP_WITHOUT_FORMULAS() \
-  if (!::ddt::table::testing::FormulasAvailable()) GTEST_SKIP() << "no formula engine in this build"
 
 // A fresh scratch directory per test, removed afterwards.
 class ScratchDir {
