@@ -22,6 +22,14 @@ bool SameFile(const std::string& given, const std::string& loaded) {
   return !given.empty() && ddt::grid::formula::utf8::CompareNoCase(given, loaded) == 0;
 }
 
+// Reads a workbook found again from its file. The name it was found by may differ in letter
+// case, which names another file (or none) on a case-sensitive file system: the workbook's
+// own name is the one that reads the same file, and it stays the name the workbook saves to.
+void Reopen(CDDTInput& workbook) {
+  workbook.Open(workbook.GetFileName());
+  workbook.m_pEngine->InitView();
+}
+
 }  // namespace
 
 CPrm::CPrm(CDT::DT_TYPE type) : m_nType(type) { ddt::SetCurrentManager(this); }
@@ -45,8 +53,7 @@ CDDTInput* CPrm::LoadInputWorkbook(ddt::platform::Window* parent, const std::str
     CDDTInput* workbook = *it;
     if (!SameFile(fileName, workbook->GetFileName())) continue;
     if (toFront != 0) m_WorkbookList.splice(m_WorkbookList.begin(), m_WorkbookList, it);
-    workbook->Open(fileName);
-    workbook->m_pEngine->InitView();
+    Reopen(*workbook);
     return workbook;
   }
   std::unique_ptr<CDDTInput> workbook;
@@ -76,8 +83,7 @@ CDDTResults* CPrm::LoadResultsWorkbook(ddt::platform::Window* parent,
     auto* workbook = dynamic_cast<CDDTResults*>(listed);
     if (workbook == nullptr || !SameFile(fileName, workbook->GetFileName())) continue;
     try {
-      workbook->Open(fileName);
-      workbook->m_pEngine->InitView();
+      Reopen(*workbook);
     } catch (...) {
     }
     return workbook;

@@ -51,7 +51,9 @@ class DDT_API CPrm {
   void SetGlobalUsage(int usage);
 
   // The input workbook of that file: a loaded one whose file name matches (an empty name
-  // never matches) is opened again and, when toFront is set, moved to the head of the list;
+  // never matches) is read again from its own file name (the given one may differ in letter
+  // case, which on this file system names another file) and, when toFront is set, moved to
+  // the head of the list;
   // otherwise a new one is opened and added at the head (toFront) or the tail. The engine's
   // InitView runs in both cases. Null for a null parent, or when creating or opening a new
   // workbook raised an error (it is then deleted). A file that cannot be read is not an
