@@ -2,6 +2,7 @@
 // handles, the buffer rule, length reporting, and the refusals that keep bad arguments away
 // from the grid.
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -10,6 +11,7 @@
 #include "input/cddt_input.h"
 #include "manager/prm.h"
 #include "manager/script_boundary.h"
+#include "platform/resources.h"
 #include "manager_fixture.h"
 #include "results/cddt_results.h"
 
@@ -295,6 +297,28 @@ TEST_F(ScriptTest, ParameterEnumerationAndVerification) {
   EXPECT_EQ(prm_set_and_verify_output(results_, "<Note>", "x", "<User>", 1), 2);
   EXPECT_EQ(prm_set_and_verify_output(results_, "Note", "x", "x", 1), -1);  // not a reference
   EXPECT_EQ(results_->GetParamValue(3, "Note", "Login"), "x");
+}
+
+// The host's conversion callback, called from inside substitute_parameters: records which
+// module context was current while the library ran, and passes the value through.
+int RecordContext(void* context, const char* name, const char* value, char* buffer,
+                  uint32_t size) {
+  *static_cast<const ddt::platform::ModuleContext**>(context) =
+      ddt::platform::CurrentModuleContext();
+  // The buffer holds `size` characters plus the terminator.
+  if (buffer != nullptr) std::snprintf(buffer, size + 1, "%s", value);
+  return static_cast<int>(std::strlen(value));
+}
+
+TEST_F(ScriptTest, TheLibraryContextIsCurrentDuringACallAndRestoredAfter) {
+  RunTo(1);
+  const ddt::platform::ModuleContext* during = nullptr;
+  char buffer[32];
+  int size = sizeof buffer;
+  EXPECT_EQ(substitute_parameters(results_, "<User>", buffer, &size, RecordContext, &during), 0);
+  EXPECT_STREQ(buffer, "alice");
+  EXPECT_EQ(during, &ddt::platform::LibraryContext());
+  EXPECT_EQ(ddt::platform::CurrentModuleContext(), nullptr);
 }
 
 TEST_F(ScriptTest, TheBoundaryTurnsExceptionsIntoTheFailureResult) {
