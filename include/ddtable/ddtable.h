@@ -151,8 +151,10 @@ DDT_API int refresh_parameters(CDDTInput* input, CDDTResults* results, const cha
 DDT_API int clear_runrows(CDT* table);
 /* Adds whole rows first..last to the current sheet's selection. 0 or -1. */
 DDT_API int add_runrows(CDT* table, long firstRow, long lastRow);
-/* Turns the current selection into the input's run-row list and numbers the terminator rows
- * of the child tables. 0; -1 when no rows are selected or for a null handle. */
+/* Fills the input's run-row list and numbers the terminator rows of the child tables: the
+ * selected rows of the current sheet when there are any, else every row of every sheet. 0
+ * when selected rows were taken; -1 when every row was taken (always so for the headless
+ * workbooks of open_workbook, which do not use the selection) or for a null handle. */
 DDT_API int capture_runrows(CDDTInput* input);
 /* Copies the next run row of the scope from input to results. mode: low byte 0 next row,
  * 1 the rows at positions first..first+count-1, 2 random, 3 random repeatable by first;
