@@ -90,9 +90,12 @@ class Workbook {
   int CurrentSheet() const;
   void SetCurrentSheet(int sheet);
   std::string SheetName(int sheet) const;
-  void SetSheetName(int sheet, std::string_view name);  // no duplicate check
+  void SetSheetName(int sheet, std::string_view name);  // no duplicate check; not empty
   int FindSheet(std::string_view name) const;           // exact match; 0 when absent
+  // New sheets are named "SheetN" with the smallest N no sheet uses; the current sheet stays
+  // the same sheet. At most kMaxSheets sheets.
   void InsertSheets(int before, int count);  // before == SheetCount()+1 appends
+  // Deleting every sheet is refused; a deleted current sheet passes to the one at `first`.
   void DeleteSheets(int first, int count);
   // Sheets have identities that survive renames and moves; formulas refer to them by id.
   uint32_t SheetId(int sheet) const;
@@ -103,6 +106,8 @@ class Workbook {
   // --- Cells (sheet 0: current sheet) ---------------------------------------------------
   // Enter text as a user would type it (see format/entry.h): "=..." is a formula, a leading
   // apostrophe forces text, numbers, booleans, error literals and percentages are parsed.
+  // A percentage gives a General cell a percent format. Text longer than kMaxCellTextLength
+  // and refused formulas throw GridError and leave the cell as it was.
   void SetEntry(int sheet, int row, int col, std::string_view text);
   // The entry as typed: formulas with their "=", constants without number formatting.
   std::string GetEntry(int sheet, int row, int col);
@@ -125,6 +130,7 @@ class Workbook {
   // Null for an unused cell. The pointer is valid until the sheet's cells next change.
   const Cell* FindCell(int sheet, int row, int col) const;
   // Effective style of a cell: its own, else its row's, else its column's, else the sheet's.
+  // The reference is valid until the next style is interned.
   const Style& CellStyle(int sheet, int row, int col) const;
   // Every used cell of a sheet in row-major order.
   void ForEachCell(int sheet, const std::function<void(int row, int col, const Cell&)>& fn) const;
@@ -135,13 +141,15 @@ class Workbook {
   const StyleTable& Styles() const { return styles_; }
 
   // --- Headings and columns (current sheet unless a sheet is given) ---------------------
+  // Headings are plain texts ("" when none); they move with their columns and rows.
   std::string ColHeading(int col) const;
   void SetColHeading(int col, std::string_view text);
   std::string RowHeading(int row) const;
   void SetRowHeading(int row, std::string_view text);
   double ColWidth(int sheet, int col) const;  // in characters; default 8.43
   void SetColWidth(int sheet, int col, double width);
-  // Fit the widths of the range's columns to their contents.
+  // Fit the widths of the range's columns to their formatted texts and headings; columns
+  // with neither keep their width.
   void FitColumns(const Range& range);
   void SetRowsHidden(int sheet, int firstRow, int lastRow, bool hidden);
   void SetColsHidden(int sheet, int firstCol, int lastCol, bool hidden);
@@ -168,14 +176,16 @@ class Workbook {
   int SelectionCount() const;
   // Range i (from 0); whole rows report columns 1..MaxCol(), whole columns rows 1..MaxRow().
   Range GetSelection(int index) const;
+  // Both move the active cell to the range's top-left cell. Ranges are kept per sheet.
   void SetSelection(const Range& range);
   void AddSelection(const Range& range);
+  // An active cell outside the selection becomes the selection.
   void SetActiveCell(int row, int col);
   void GetActiveCell(int* row, int* col) const;
   void ShowActiveCell() {}
   void EditClear(Clear what);     // clear the selection
-  void EditInsert(Shift shift);   // insert at the selection
-  void EditDelete(Shift shift);   // delete the selection
+  void EditInsert(Shift shift);   // insert at the first selected range
+  void EditDelete(Shift shift);   // delete the first selected range
 
   // --- Formats of the selection (set) or active cell (get) ------------------------------
   std::string GetNumberFormat() const;
@@ -184,16 +194,23 @@ class Workbook {
   void SetPattern(uint16_t pattern, uint32_t fg, uint32_t bg);
   uint32_t GetFontColor() const;
   void SetFontColor(uint32_t color);
-  // Borders of the selection: outline/left/right/top/bottom styles and their colours.
+  // Borders of the selection: every cell gets the left/right/top/bottom styles and colours;
+  // a non-zero outline replaces them on the outer edges of each selected range.
   void SetBorders(uint16_t outline, uint16_t left, uint16_t right, uint16_t top,
                   uint16_t bottom, uint32_t outlineColor, uint32_t leftColor,
                   uint32_t rightColor, uint32_t topColor, uint32_t bottomColor);
 
   // --- Clipboard (process-wide) ---------------------------------------------------------
+  // Copy and cut take the first selected range; cut clears it at once. Paste puts the block
+  // at the top-left of the first selected range, replacing what was there (cells beyond the
+  // sheet are dropped), and selects it; what was cut is pasted once. Copied formulas move
+  // their relative references, cut ones do not. Whole columns (rows) bring their headings,
+  // widths, hidden flags and styles. An empty clipboard pastes nothing.
   void EditCut();
   void EditCopy();
   void EditPaste();
-  // Copy a block of another workbook into this one (values, formulas, styles).
+  // Copy a block of another workbook (or this one) into this one, with its top-left cell at
+  // the top-left of `to`, as a paste would. Throws GridError for an unknown handle.
   void CopyRangeFrom(int sheet, const Range& to, uint32_t sourceHandle, int sourceSheet,
                      const Range& from);
 
