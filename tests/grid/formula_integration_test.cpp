@@ -1,0 +1,116 @@
+// The grid with the formula engine: references follow structural changes, copies move
+// relative references, and formulas cross workbooks through the clipboard by sheet name.
+#include <gtest/gtest.h>
+
+#include "grid/clipboard.h"
+#include "grid/workbook.h"
+
+namespace ddt::grid {
+namespace {
+
+double Number(Workbook& b, int sheet, int row, int col) {
+  Value v = b.GetCellValue(sheet, row, col);
+  EXPECT_TRUE(IsNumber(v)) << b.GetEntry(sheet, row, col);
+  return IsNumber(v) ? std::get<double>(v) : 0;
+}
+
+TEST(FormulaCells, EntriesValuesAndFormattedText) {
+  Workbook b;
+  b.SetEntry(0, 1, 1, "2");
+  b.SetEntry(0, 1, 2, "=A1*3");
+  EXPECT_EQ(b.GetEntry(0, 1, 2), "=A1*3");
+  EXPECT_EQ(b.GetFormula(0, 1, 2), "A1*3");
+  EXPECT_DOUBLE_EQ(Number(b, 0, 1, 2), 6);
+  b.SetEntry(0, 1, 1, "5");
+  EXPECT_DOUBLE_EQ(Number(b, 0, 1, 2), 15);
+  EXPECT_EQ(b.GetFormattedText(0, 1, 2), "15");
+  EXPECT_EQ(b.LastUsedCol(), 2);
+}
+
+TEST(FormulaCells, ReferencesFollowInsertedAndDeletedLines) {
+  Workbook b;
+  b.SetEntry(0, 2, 1, "4");
+  b.SetEntry(0, 2, 3, "=A2+1");
+  b.InsertRange(Range{1, kAll, 1, kAll}, Shift::Rows);
+  EXPECT_EQ(b.GetEntry(0, 3, 3), "=A3+1");
+  EXPECT_DOUBLE_EQ(Number(b, 0, 3, 3), 5);
+  b.InsertRange(Range{kAll, 1, kAll, 1}, Shift::Columns);
+  EXPECT_EQ(b.GetEntry(0, 3, 4), "=B3+1");
+  b.DeleteRange(Range{kAll, 2, kAll, 2}, Shift::Columns);
+  EXPECT_EQ(b.GetEntry(0, 3, 3), "=#REF!+1");
+  EXPECT_TRUE(IsError(b.GetCellValue(0, 3, 3)));
+}
+
+TEST(FormulaCells, OtherSheetsFollowAndDeletedSheetsGiveRef) {
+  Workbook b;
+  b.SetSheetCount(2);
+  b.SetEntry(2, 1, 1, "7");
+  b.SetEntry(1, 1, 1, "=Sheet2!A1");
+  b.SetCurrentSheet(2);
+  b.InsertRange(Range{1, 1, 1, 1}, Shift::CellsVertical);
+  EXPECT_EQ(b.GetEntry(1, 1, 1), "=Sheet2!A2");
+  b.SetSheetName(2, "Data");
+  EXPECT_EQ(b.GetEntry(1, 1, 1), "=Data!A2");
+  EXPECT_DOUBLE_EQ(Number(b, 1, 1, 1), 7);
+  b.DeleteSheets(2, 1);
+  EXPECT_TRUE(IsError(b.GetCellValue(1, 1, 1)));
+}
+
+TEST(FormulaCells, CopyMovesRelativeReferencesCutDoesNot) {
+  Clipboard::Instance().Clear();
+  Workbook b;
+  b.SetEntry(0, 1, 1, "1");
+  b.SetEntry(0, 1, 2, "=A1+$A$1");
+  b.SetSelection(Range{1, 2, 1, 2});
+  b.EditCopy();
+  b.SetSelection(Range{3, 3, 3, 3});
+  b.EditPaste();
+  EXPECT_EQ(b.GetEntry(0, 3, 3), "=B3+$A$1");
+  b.SetSelection(Range{1, 2, 1, 2});
+  b.EditCut();
+  b.SetSelection(Range{5, 5, 5, 5});
+  b.EditPaste();
+  EXPECT_EQ(b.GetEntry(0, 5, 5), "=A1+$A$1");
+  EXPECT_DOUBLE_EQ(Number(b, 0, 5, 5), 2);
+}
+
+TEST(FormulaCells, ClipboardAcrossWorkbooksMapsSheetsByName) {
+  Clipboard::Instance().Clear();
+  Workbook target;
+  target.SetSheetCount(2);
+  target.SetSheetName(2, "Data");
+  target.SetEntry(2, 1, 1, "10");
+  {
+    Workbook source;
+    source.InsertSheets(1, 1);
+    source.SetSheetName(1, "Data");
+    source.SetEntry(2, 1, 1, "=Data!A1*2");
+    source.SetEntry(2, 1, 2, "=Sheet1!A1");  // a sheet the source has; target's Sheet1 too
+    source.SetCurrentSheet(2);
+    source.SetSelection(Range{1, 1, 1, 2});
+    source.EditCopy();
+    target.SetSelection(Range{1, 1, 1, 1});
+    target.EditPaste();
+    EXPECT_EQ(target.GetEntry(1, 1, 1), "=Data!A1*2");
+    EXPECT_DOUBLE_EQ(Number(target, 1, 1, 1), 20);
+  }
+  // The source is gone: its formulas still paste, by their text.
+  target.SetSelection(Range{4, 1, 4, 1});
+  target.EditPaste();
+  EXPECT_EQ(target.GetEntry(1, 4, 1), "=Data!A4*2");
+  Clipboard::Instance().Clear();
+}
+
+TEST(FormulaCells, CopyRangeFromRebasesFormulas) {
+  Workbook source, target;
+  source.SetSheetName(1, "In");
+  source.SetEntry(1, 1, 1, "3");
+  source.SetEntry(1, 2, 1, "=In!A1+A1");
+  target.SetSheetName(1, "In");
+  target.SetEntry(1, 1, 1, "30");
+  target.CopyRangeFrom(1, Range{kAll, 1, kAll, 1}, source.Handle(), 1, Range{kAll, 1, kAll, 1});
+  EXPECT_DOUBLE_EQ(Number(target, 1, 2, 1), 6);
+}
+
+}  // namespace
+}  // namespace ddt::grid
