@@ -31,7 +31,16 @@ Range NormalizeRange(const Range& range) {
 
 void Workbook::ContentsChanged(const Sheet& s, const std::vector<std::pair<int, int>>& cells) {
   if (cells.size() > kCellNoticeLimit) {
-    Calc().StructureChanged();
+    // One notice for the block's bounding range instead of one per cell.
+    Range bounds{cells.front().first, cells.front().second, cells.front().first,
+                 cells.front().second};
+    for (auto [row, col] : cells) {
+      bounds.firstRow = std::min(bounds.firstRow, row);
+      bounds.lastRow = std::max(bounds.lastRow, row);
+      bounds.firstCol = std::min(bounds.firstCol, col);
+      bounds.lastCol = std::max(bounds.lastCol, col);
+    }
+    Calc().RangeChanged(s.Id(), bounds);
     return;
   }
   for (auto [row, col] : cells) Calc().CellChanged(s.Id(), row, col);
@@ -59,6 +68,8 @@ void Workbook::AdjustFormulas(int kind, int first, int count, int bandFirst, int
     });
     sheet->mayHaveFormulas = any;
   }
+  // Formulas that moved (ROW(), ranges partly inside the band) or read moved cells go stale.
+  Calc().CellsMoved(change);
 }
 
 void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
@@ -100,7 +111,6 @@ void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
     AdjustFormulas(static_cast<int>(insert ? Kind::InsertCols : Kind::DeleteCols), first, count,
                    bandFirst, bandLast);
   }
-  Calc().StructureChanged();
   Changed();
 }
 

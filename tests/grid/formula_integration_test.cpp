@@ -41,6 +41,24 @@ TEST(FormulaCells, ReferencesFollowInsertedAndDeletedLines) {
   EXPECT_TRUE(IsError(b.GetCellValue(0, 3, 3)));
 }
 
+// Results must not go stale when many cells change at once or when cells move under a
+// formula without its text changing.
+TEST(FormulaCells, ValuesFollowLargeClearsAndMovedCells) {
+  Workbook b;
+  for (int r = 1; r <= 2000; ++r) b.SetEntry(0, r, 1, "1");
+  b.SetEntry(0, 1, 3, "=SUM(A:A)");
+  EXPECT_DOUBLE_EQ(Number(b, 0, 1, 3), 2000);
+  b.ClearRange(Range{1, 1, 2000, 1}, Clear::Values);
+  EXPECT_DOUBLE_EQ(Number(b, 0, 1, 3), 0);
+
+  b.SetEntry(0, 5, 4, "=ROW()");
+  EXPECT_DOUBLE_EQ(Number(b, 0, 5, 4), 5);
+  b.InsertRange(Range{1, kAll, 2, kAll}, Shift::Rows);
+  EXPECT_DOUBLE_EQ(Number(b, 0, 7, 4), 7);
+  b.DeleteRange(Range{1, kAll, 1, kAll}, Shift::Rows);
+  EXPECT_DOUBLE_EQ(Number(b, 0, 6, 4), 6);
+}
+
 TEST(FormulaCells, OtherSheetsFollowAndDeletedSheetsGiveRef) {
   Workbook b;
   b.SetSheetCount(2);
