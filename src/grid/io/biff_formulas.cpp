@@ -1,3 +1,4 @@
+#include "grid/utf8.h"
 #include "grid/io/biff_formulas.h"
 
 #include <cstdint>
@@ -55,24 +56,6 @@ class Records {
   size_t at_;
 };
 
-void AppendUtf8(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // Characters of an XLUnicodeString body spread over pieces (a record and its CONTINUE
 // records, each continuation starting with its own compression flag).
 class UnicodeText {
@@ -97,7 +80,7 @@ class UnicodeText {
         }
       }
       if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-      AppendUtf8(c, text_);
+      AppendUtf8(text_, c);
     }
   }
   std::string Take() { return std::move(text_); }

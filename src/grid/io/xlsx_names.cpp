@@ -1,3 +1,4 @@
+#include "grid/utf8.h"
 #include "grid/io/xlsx_names.h"
 
 #include <algorithm>
@@ -38,24 +39,6 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-void AppendUtf8(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // Decodes one UTF-8 sequence at s[i]; returns its length, or 0 when it is invalid.
@@ -267,7 +250,7 @@ void UnescapeXstring(std::string& text) {
       uint32_t cp = 0;
       for (size_t k = 2; k < 6; ++k) cp = (cp << 4) | static_cast<uint32_t>(HexDigit(text[i + k]));
       if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-      AppendUtf8(cp, out);
+      AppendUtf8(out, cp);
       i += 7;
     } else {
       out += text[i++];
