@@ -5,7 +5,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja
 
-.PHONY: all deps run test bench release asan fuzz clean
+.PHONY: all deps run test bench release asan fuzz fuzz-build fuzz-smoke clean
 
 all: release
 
@@ -32,10 +32,20 @@ bench: deps
 	cmake --build build/bench -j $(JOBS)
 	@echo "Benchmarks built in build/bench/bench; run e.g. build/bench/bench/bench_grid"
 
-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# Fuzz targets: libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer (clang).
+#   make fuzz        runs each target FUZZ_SECONDS (default 60); make fuzz-smoke: 20 s each
+FUZZ_SECONDS ?= 60
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Fuzz \
+	  -DCMAKE_C_FLAGS="-O1 -gline-tables-only" -DCMAKE_CXX_FLAGS="-O1 -gline-tables-only" \
 	  -DDDT_BUILD_TESTS=OFF -DDDT_BUILD_FUZZ=ON -DDDT_BUILD_EXAMPLES=OFF
-	cmake --build build/fuzz -j $(JOBS)
+	cmake --build build/fuzz -j $(JOBS) --target fuzzers
+
+fuzz: fuzz-build
+	fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	fuzz/run.sh build/fuzz 20
 
 clean:
 	rm -rf build

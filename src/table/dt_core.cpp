@@ -106,7 +106,9 @@ int CDT::Save(const std::string& fileName, int setName) {
   UnRegisterNotify();
   bool written = TryEngine([&] { m_pEngine->Save(target.c_str()); });
   RegisterNotify(sink);
-  m_pEngine->SetModified(0);
+  // A failed write leaves the workbook changed: otherwise the next Save under this name
+  // would find nothing to write and report success while the file holds older data.
+  m_pEngine->SetModified(written ? 0 : 1);
   return written ? 0 : -1;
 }
 

@@ -2,6 +2,9 @@
 
 #include <zip.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -29,9 +32,24 @@ struct ZipFileCloser {
 }  // namespace
 
 ZipReader::ZipReader(const std::string& path) {
-  int code = 0;
-  archive_ = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+  // The file is opened once here and libzip reads that open file: libzip opening the path
+  // itself takes the size from the name and the bytes from a second open, so a file replaced
+  // in between (another process saving it) would look damaged.
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")");
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_filep_create(file, 0, -1, &error);  // owns the file
+  if (!source) {
+    std::fclose(file);
+    zip_error_fini(&error);
+    throw GridError("cannot open the archive (out of memory)");
+  }
+  archive_ = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+  const int code = zip_error_code_zip(&error);
+  zip_error_fini(&error);
   if (!archive_) {
+    zip_source_free(source);
     if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS)
       throw GridError("not a zip archive, or a damaged or truncated one (" +
                       ZipErrorText(code) + ")");
