@@ -1,9 +1,12 @@
 // Many virtual users at once: 16 processes run the same data-driven run on the same input
 // workbook, each with its own results file. Every results file must be complete and equal to
-// the results of a run made alone (apart from the virtual-user id each one records).
+// the results of a run made alone (apart from the virtual-user id each one records). Once
+// with the example program (separate executables, as a test tool starts them), once with the
+// run made in C++ in forked processes, each with its own virtual-user id.
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <tuple>
@@ -94,6 +97,46 @@ TEST(Load, SixteenVirtualUsersWriteCompleteResults) {
   ASSERT_TRUE(ReadCells(dir.File("fresh.xlsx"), 0, before));
   EXPECT_EQ(after, before);
 }
+
+
+#ifdef DDT_EXAMPLE_RUN
+// Runs the example program with its results at `results`; its exit status (-1: not run).
+int StartExample(const std::string& results) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // The program prints a line per iteration; the test only wants its files.
+    if (!std::freopen("/dev/null", "w", stdout)) ::_exit(97);
+    ::execl(DDT_EXAMPLE_RUN, DDT_EXAMPLE_RUN, DDT_EXAMPLE_DIR, results.c_str(), nullptr);
+    ::_exit(96);
+  }
+  return pid;
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Load, SixteenExampleRunsAtOnceWriteCompleteResults) {
+  ScratchDir dir;
+  ASSERT_EQ(Wait(StartExample(dir.File("alone.xlsx"))), 0) << "the example alone failed";
+  Cells reference;
+  ASSERT_TRUE(ReadCells(dir.File("alone.xlsx"), 7, reference));
+  ASSERT_GT(reference.size(), 10u);
+
+  std::vector<pid_t> pids;
+  for (int user = 1; user <= kUsers; ++user)
+    pids.push_back(StartExample(dir.File("results" + std::to_string(user) + ".xlsx")));
+  for (int user = 1; user <= kUsers; ++user)
+    EXPECT_EQ(Wait(pids[static_cast<size_t>(user - 1)]), 0) << "run " << user;
+  for (int user = 1; user <= kUsers; ++user) {
+    Cells cells;
+    ASSERT_TRUE(ReadCells(dir.File("results" + std::to_string(user) + ".xlsx"), 7, cells));
+    EXPECT_EQ(cells, reference) << "results of run " << user << " differ from the single run";
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace ddt::reliability

@@ -108,5 +108,25 @@ TEST_F(ReplacedFile, RewrittenInPlaceReadsWholeOrRefuses) {
   EXPECT_EQ(a + b + refused + empty_, kReads);
 }
 
+
+// A text file that turns binary past the part looked at to recognise it (what a reader sees
+// of a file rewritten in place) is refused, not read as text.
+TEST(ReplacedFileText, ControlBytesAfterTheRecognisedPartAreRefused) {
+  ScratchDir dir;
+  const std::string path = dir.File("table.csv");
+  std::string text;
+  while (text.size() < 70000) text += "a,b\n";
+  {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fwrite("PK\x03\x04\x14\0\0", 1, 7, f);
+    std::fclose(f);
+  }
+  grid::Workbook book;
+  EXPECT_THROW(book.ReadFile(path, grid::io::kFileTypeAny), grid::GridError);
+  EXPECT_EQ(book.GetEntry(1, 1, 1), "");
+}
+
 }  // namespace
 }  // namespace ddt::reliability

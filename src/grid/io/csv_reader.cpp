@@ -101,6 +101,11 @@ void ReadCsv(const std::string& path, Workbook& book, ReadReport& report) {
     }
     for (; i < n; ++i) {
       const char c = buf[i];
+      // The same rule as the recognition of text files, over the whole file: a file that
+      // changed after it was recognised (rewritten in place) must not be read as text.
+      const auto u = static_cast<unsigned char>(c);
+      if (u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f' && u != 0x1B)
+        throw GridError("the file is not text: it holds control characters");
       if (state == State::AfterCr) {
         state = State::FieldStart;
         if (c == '\n') continue;  // CRLF ends one record
