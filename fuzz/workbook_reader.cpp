@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <deque>
 
 #include "fuzz_support.h"
 #include "grid/grid_error.h"
@@ -29,7 +29,7 @@ bool WriteArchive(const std::string& path, std::string_view spec) {
   int error = 0;
   zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
   if (!zip) return false;
-  std::vector<std::string> keep;  // libzip reads the buffers at zip_close
+  std::deque<std::string> keep;  // libzip reads the buffers at zip_close: they must not move
   while (!spec.empty()) {
     size_t end = spec.find(kPartSeparator);
     std::string_view part = spec.substr(0, end);
