@@ -45,7 +45,7 @@ fuzz: fuzz-build
 	fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
 
 fuzz-smoke: fuzz-build
-	fuzz/run.sh build/fuzz 20
+	fuzz/run.sh build/fuzz 20 smoke
 
 clean:
 	rm -rf build
