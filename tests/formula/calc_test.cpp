@@ -278,3 +278,12 @@ TEST_F(CalcTest, CopyAndPasteShiftRelativeReferences) {
 
 }  // namespace
 }  // namespace ddt::grid::formula
+
+// Found by fuzzing: a negative base with a tiny exponent made the odd-root check convert a
+// huge reciprocal to an integer.
+TEST(FuzzRegressions, NegativeBaseWithTinyExponent) {
+  ddt::grid::Workbook b;
+  b.SetEntry(0, 1, 1, "=-1^-1e-43%+3111");
+  ddt::grid::Value v = b.GetCellValue(0, 1, 1);
+  EXPECT_TRUE(ddt::grid::IsError(v) || ddt::grid::IsNumber(v));
+}

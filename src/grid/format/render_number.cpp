@@ -168,9 +168,10 @@ void BestFraction(double x, int64_t maxDen, int64_t& num, int64_t& den) {
     const double af = std::floor(r);
     if (af > 1e15) break;
     const int64_t a = static_cast<int64_t>(af);
-    const int64_t q2 = q0 + a * q1;
+    int64_t q2, p2;  // q0 + a*q1 and p0 + a*p1; a term that would overflow ends the expansion
+    if (__builtin_mul_overflow(a, q1, &q2) || __builtin_add_overflow(q2, q0, &q2)) break;
     if (q2 > maxDen) break;
-    const int64_t p2 = p0 + a * p1;
+    if (__builtin_mul_overflow(a, p1, &p2) || __builtin_add_overflow(p2, p0, &p2)) break;
     p0 = p1, q0 = q1, p1 = p2, q1 = q2;
     const double frac = r - af;
     if (frac < 1e-12) break;
@@ -183,8 +184,10 @@ void BestFraction(double x, int64_t maxDen, int64_t& num, int64_t& den) {
   }
   // The best semiconvergent below the limit may beat the last convergent.
   const int64_t k = (maxDen - q0) / q1;
-  const int64_t pb = p0 + k * p1, qb = q0 + k * q1;
-  if (qb > 0 && std::fabs(x - static_cast<double>(pb) / qb) <
+  int64_t pb = 0, qb = 0;
+  const bool overflow = __builtin_mul_overflow(k, p1, &pb) || __builtin_add_overflow(pb, p0, &pb) ||
+                        __builtin_mul_overflow(k, q1, &qb) || __builtin_add_overflow(qb, q0, &qb);
+  if (!overflow && qb > 0 && std::fabs(x - static_cast<double>(pb) / qb) <
                     std::fabs(x - static_cast<double>(p1) / q1)) {
     num = pb, den = qb;
   } else {

@@ -34,7 +34,8 @@ double Power(double x, double y, ErrorCode* error) {
   if (x < 0 && y != std::trunc(y)) {
     // A negative base allows odd roots: (-8)^(1/3) is -2.
     double inv = 1 / y;
-    if (std::fabs(inv - std::round(inv)) < 1e-9 && static_cast<long long>(std::round(inv)) % 2)
+    if (std::fabs(inv) < 1e15 && std::fabs(inv - std::round(inv)) < 1e-9 &&
+        static_cast<long long>(std::round(inv)) % 2)
       return -std::pow(-x, y);
     *error = ErrorCode::Num;
     return 0;
