@@ -17,3 +17,11 @@ TEST(FractionFormats, HugeValuesWithLongDenominatorsStayDefined) {
 }
 
 }  // namespace
+
+namespace {
+// A fixed denominator times a huge value left the numerator's integer range.
+TEST(FractionFormats, FixedDenominatorWithHugeNumeratorStaysDefined) {
+  for (const char* code : {"??/555555", "# ??/555555", "0/99999999999"})
+    EXPECT_FALSE(ddt::grid::format::FormatNumber(3.07e14, code).empty()) << code;
+}
+}  // namespace

@@ -212,9 +212,11 @@ void RenderFraction(std::string& out, const Section& s, double x) {
   int64_t num = 0, den = 1;
   if (x >= kMaxFractionValue) {
     // Too large for a fraction: the whole number alone (num stays 0).
-  } else if (s.fixedDenominator > 0) {
+  } else if (s.fixedDenominator > 0 && part * s.fixedDenominator < kMaxFractionValue) {
     den = s.fixedDenominator;
     num = static_cast<int64_t>(std::floor(part * den + 0.5));
+  } else if (s.fixedDenominator > 0) {
+    // Numerator beyond an integer's range: the whole number alone.
   } else {
     int64_t maxDen = 1;
     for (int i = 0; i < std::min(s.denominatorDigits, kMaxDenominatorDigits); ++i) maxDen *= 10;
