@@ -26,6 +26,7 @@ test: asan
 
 run: release
 	@scripts/run-example build/release
+	@scripts/run-cli-example build/release
 
 bench: deps
 	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DDDT_BUILD_TESTS=OFF -DDDT_BUILD_BENCH=ON
