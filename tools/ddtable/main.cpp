@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
                "ddtable"};
   app.footer(kExitCodes);
   app.require_subcommand(1);
+  app.fallthrough();  // --quiet may also follow the subcommand
   app.add_flag("-q,--quiet", Global().quiet, "No progress bar, summaries or warnings on standard error")
       ->configurable(false);
   app.set_version_flag("--version", "ddtable 0.1.0");

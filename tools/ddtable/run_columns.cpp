@@ -25,6 +25,20 @@ std::string CutUtf8(const std::string& text, std::size_t limit) {
   return text.substr(0, end);
 }
 
+// Numbers go in as entered: a parameter value such as "0.250" would be kept as text.
+void WriteNumber(CDT& book, const std::string& sheet, long row, const char* param,
+                 const std::string& number) {
+  const long index = book.GetSheetIndex(sheet);
+  const long col = index > 0 ? book.GetColIndex(param, index) : -1;
+  if (col < 1) return;
+  try {
+    book.m_pEngine->SetValue(static_cast<int>(index), static_cast<int>(row), static_cast<int>(col),
+                             number.c_str());
+  } catch (...) {
+    // A value the grid refuses leaves the cell empty; the run's outcome is elsewhere too.
+  }
+}
+
 }  // namespace
 
 int AddRunColumns(CDT& book, const std::string& sheet, bool commandColumns) {
@@ -67,10 +81,10 @@ void WriteRecord(CDT& book, const std::string& sheet, long row, const RowRecord&
   WriteText(book, sheet, row, kStatusColumn, record.status);
   WriteText(book, sheet, row, kMessageColumn, record.message);
   if (record.command) {
-    book.SetParamValue(row, kExitColumn, record.exitStatus, sheet, 0);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", record.seconds);
-    book.SetParamValue(row, kDurationColumn, seconds, sheet, 0);
+    WriteNumber(book, sheet, row, kExitColumn, record.exitStatus);
+    WriteNumber(book, sheet, row, kDurationColumn, seconds);
     WriteText(book, sheet, row, kStdoutColumn, record.out);
     WriteText(book, sheet, row, kStderrColumn, record.err);
   }
