@@ -32,6 +32,14 @@ using Clock = std::chrono::steady_clock;
 
 // SIGCHLD wakes the poll loop through this pipe, so a finished child is reaped at once.
 int g_wakeWrite = -1;
+volatile sig_atomic_t g_stopSignal = 0;
+void OnStop(int signal) {
+  g_stopSignal = signal;
+  const int saved = errno;
+  const char byte = 0;
+  [[maybe_unused]] ssize_t n = ::write(g_wakeWrite, &byte, 1);
+  errno = saved;
+}
 void OnChild(int) {
   const int saved = errno;
   const char byte = 0;
@@ -185,11 +193,43 @@ std::vector<CommandOutcome> RunCommands(const std::vector<Command>& commands,
   struct sigaction ignorePipe {}, previousPipe {};
   ignorePipe.sa_handler = SIG_IGN;
   ::sigaction(SIGPIPE, &ignorePipe, &previousPipe);
+  // The commands run in process groups of their own, out of reach of the terminal's Ctrl-C:
+  // an interrupt or termination of this process ends them here.
+  g_stopSignal = 0;
+  struct sigaction stop {}, previousInt {}, previousTerm {}, previousHup {};
+  stop.sa_handler = &OnStop;
+  sigemptyset(&stop.sa_mask);
+  ::sigaction(SIGINT, &stop, &previousInt);
+  ::sigaction(SIGTERM, &stop, &previousTerm);
+  ::sigaction(SIGHUP, &stop, &previousHup);
+  auto restore = [&] {
+    ::sigaction(SIGCHLD, &previous, nullptr);
+    ::sigaction(SIGPIPE, &previousPipe, nullptr);
+    ::sigaction(SIGINT, &previousInt, nullptr);
+    ::sigaction(SIGTERM, &previousTerm, nullptr);
+    ::sigaction(SIGHUP, &previousHup, nullptr);
+    g_wakeWrite = -1;
+    ::close(wake[0]);
+    ::close(wake[1]);
+  };
 
   const std::size_t jobs = static_cast<std::size_t>(std::max(1, limits.jobs));
   std::vector<Running> running;
   std::size_t next = 0, done = 0;
   while (done < commands.size()) {
+    if (g_stopSignal != 0) {
+      const int signal = g_stopSignal;
+      for (Running& run : running) {
+        ::kill(-run.pid, SIGKILL);
+        int status = 0;
+        while (::waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        CloseFd(run.outFd);
+        CloseFd(run.errFd);
+      }
+      restore();
+      throw Interrupted(signal);
+    }
     while (running.size() < jobs && next < commands.size()) {
       Running run = Start(next, commands[next], limits, outcomes[next]);
       if (run.pid < 0) {
@@ -218,7 +258,10 @@ std::vector<CommandOutcome> RunCommands(const std::vector<Command>& commands,
       waitMs = waitMs < 0 ? ms : std::min(waitMs, ms);
     }
     if (::poll(fds.data(), fds.size(), waitMs) < 0 && errno != EINTR) {
-      throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
+      const std::string error = std::strerror(errno);
+      for (Running& run : running) ::kill(-run.pid, SIGKILL);
+      restore();
+      throw std::runtime_error("poll: " + error);
     }
     char sink[256];
     while (::read(wake[0], sink, sizeof sink) > 0) {
@@ -253,11 +296,7 @@ std::vector<CommandOutcome> RunCommands(const std::vector<Command>& commands,
     }
   }
 
-  ::sigaction(SIGCHLD, &previous, nullptr);
-  ::sigaction(SIGPIPE, &previousPipe, nullptr);
-  g_wakeWrite = -1;
-  ::close(wake[0]);
-  ::close(wake[1]);
+  restore();
   return outcomes;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,18 @@ struct CommandOutcome {
   bool Succeeded() const { return started && !timedOut && signal == 0 && exitStatus == 0; }
   // "exit status 3", "killed by signal 9", "timed out after 2 s", "cannot run: ..."; "" on success.
   std::string Problem(double timeoutSeconds) const;
+};
+
+// Thrown by RunCommands when SIGINT, SIGTERM or SIGHUP arrived: the running commands were
+// killed and reaped, the others never started.
+class Interrupted : public std::runtime_error {
+ public:
+  explicit Interrupted(int signal)
+      : std::runtime_error("interrupted by signal " + std::to_string(signal)), signal_(signal) {}
+  int signal() const { return signal_; }
+
+ private:
+  int signal_;
 };
 
 // Runs every command; outcome i belongs to command i whatever the order they finish in.

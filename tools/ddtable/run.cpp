@@ -336,7 +336,12 @@ int Run(const RunOptions& options) {
   std::vector<CommandOutcome> outcomes;
   {
     Progress progress("run " + plan.bp, commands.size());
-    outcomes = RunCommands(commands, limits, [&](std::size_t done) { progress.Update(done); });
+    try {
+      outcomes = RunCommands(commands, limits, [&](std::size_t done) { progress.Update(done); });
+    } catch (const Interrupted& e) {
+      throw CliError(kExitUsage, options.input + ": run " + e.what() +
+                                     "; its commands were stopped and no results were written");
+    }
   }
 
   // Pass 2: copy the rows into the results workbook and verify each output in input order.

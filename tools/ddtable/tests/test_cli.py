@@ -8,10 +8,13 @@ wrote (results workbooks with openpyxl, JUnit reports with lxml against junit.xs
 """
 import json
 import os
+import pty
+import signal
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 import openpyxl
@@ -74,6 +77,11 @@ def workbook_cells(path, skip_headers=("Duration",)):
             rows.append(cells)
         out[ws.title] = rows
     return out
+
+
+def read_text(path):
+    with open(path) as f:
+        return f.read()
 
 
 def ddtable(*args, timeout=600):
@@ -378,6 +386,81 @@ class Run(CliTestCase):
         self.assertExit(result, 0)
         self.assertEqual(result.stderr, "")
         self.assertTrue(os.path.exists(self.path("q_results.xlsx")))
+
+
+class RunEdges(CliTestCase):
+    def test_roles_that_do_not_run_and_references_that_name_nothing(self):
+        book = make_workbook(self.path("e.xlsx"), {
+            "Global": [["Iter"], [1]], "Empty": [["A"]], "P": [["A"], ["x"]]})
+        glob = ddtable("run", book, "--bp", "Global", "--", "true")
+        self.assertExit(glob, 2)
+        self.assertIn("global", glob.stderr)
+        empty = ddtable("run", book, "--bp", "Empty", "--results", self.path("r.xlsx"), "--", "true")
+        self.assertExit(empty, 0)
+        self.assertIn("no data rows", empty.stderr)
+        typo = ddtable("run", book, "--bp", "P", "--results", self.path("r.xlsx"), "--", "echo", "<B>", "<A>")
+        self.assertExit(typo, 0)
+        self.assertIn("<B> names no parameter of sheet 'P'", typo.stderr)
+        self.assertEqual(read_sheet(self.path("r.xlsx"), "P")[0]["Stdout"], "<B> x")
+
+    def test_each_with_shards_merges_to_the_whole_run(self):
+        book = self.booking_workbook()
+        command = ["sh", "-c", 'echo "$1" | tr a-z A-Z', "sh", "<Passengers::Passenger>"]
+        common = ["--bp", "Book", "--each", "Passengers", "--output", "Pass_out"]
+        whole = self.path("whole.xlsx")
+        ddtable("run", book, *common, "--results", whole, "--", *command)
+        parts = [self.path("p1.xlsx"), self.path("p2.xlsx")]
+        for i, part in enumerate(parts, 1):
+            ddtable("run", book, *common, "--shard", f"{i}/2", "-j", "3", "--results", part, "--", *command)
+        merged = self.path("merged.xlsx")
+        self.assertExit(ddtable("merge", merged, *parts), 1)
+        self.assertEqual(workbook_cells(whole), workbook_cells(merged))
+
+    def test_progress_only_on_a_terminal(self):
+        book = make_workbook(self.path("p.xlsx"), {"P": [["A"]] + [[n] for n in range(5)]})
+        piped = ddtable("run", book, "--bp", "P", "--", "true")
+        self.assertNotIn("[", piped.stderr)
+        controller, terminal = pty.openpty()
+        try:
+            proc = subprocess.run([DDTABLE, "run", book, "--bp", "P", "--", "true"],
+                                  stdout=subprocess.PIPE, stderr=terminal, timeout=600)
+            os.close(terminal)
+            terminal = None
+            shown = b""
+            while True:
+                try:
+                    chunk = os.read(controller, 4096)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                shown += chunk
+        finally:
+            if terminal is not None:
+                os.close(terminal)
+            os.close(controller)
+        self.assertEqual(proc.returncode, 0)
+        self.assertIn(b"run P [", shown)
+        self.assertIn(b"5/5", shown)
+
+    def test_termination_stops_the_running_commands(self):
+        book = make_workbook(self.path("t.xlsx"), {"P": [["A"], ["1"], ["2"]]})
+        pids = self.path("pids")
+        proc = subprocess.Popen([DDTABLE, "run", book, "--bp", "P", "-j", "2", "--", "sh", "-c",
+                                 f'echo $$ >> {pids}; exec sleep 300'],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        for _ in range(6000):  # until both commands have started
+            if os.path.exists(pids) and len(read_text(pids).split()) == 2:
+                break
+            time.sleep(0.05)
+        proc.send_signal(signal.SIGTERM)
+        _, err = proc.communicate(timeout=600)
+        self.assertEqual(proc.returncode, 2)
+        self.assertIn("interrupted", err)
+        for pid in read_text(pids).split():
+            with self.assertRaises(ProcessLookupError):
+                os.kill(int(pid), 0)
+        self.assertFalse(os.path.exists(self.path("t_results.xlsx")))
 
 
 class ParallelAndShards(CliTestCase):
