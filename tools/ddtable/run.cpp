@@ -296,6 +296,9 @@ int Run(const RunOptions& options) {
   CDDTInput* input = inputBook.get();
   const Plan plan = MakePlan(options, *input);
   CheckWritable(resultsPath);
+  std::error_code same;
+  if (std::filesystem::equivalent(options.input, resultsPath, same))
+    FailFile(resultsPath, "is the input workbook; the results go into a workbook of their own");
   if (!options.junit.empty()) CheckWritable(options.junit);
   if (plan.bpLastRow == 0) Warn(options.input + ": business process '" + plan.bp + "' has no data rows");
 

@@ -84,6 +84,11 @@ def read_text(path):
         return f.read()
 
 
+def read_text_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def ddtable(*args, timeout=600):
     return subprocess.run([DDTABLE, *args], capture_output=True, text=True, timeout=timeout)
 
@@ -363,6 +368,11 @@ class Run(CliTestCase):
             self.assertIn(word, result.stderr)
             self.assertIn(book, result.stderr)
         self.assertFalse(os.path.exists(results))
+        before = read_text_bytes(book)
+        onto_input = ddtable("run", book, "--bp", "Login", "--results", book, "--", "true")
+        self.assertExit(onto_input, 2)
+        self.assertIn("is the input workbook", onto_input.stderr)
+        self.assertEqual(read_text_bytes(book), before)
         unwritable = ddtable("run", book, "--bp", "Login", "--results",
                              os.path.join(self.dir, "none", "r.xlsx"), "--", "true")
         self.assertExit(unwritable, 2)
