@@ -57,7 +57,8 @@ bool AdjustRef(Reference& r, const StructuralChange& ch) {
   // The reference's extent across the moving axis must lie inside the band.
   int cross1 = rowsMove ? r.FirstCol() : r.FirstRow();
   int cross2 = rowsMove ? r.LastCol() : r.LastRow();
-  if (cross1 < ch.bandFirst || cross2 > ch.bandLast) return false;
+  // A band from the first line covers a held header row (row 0) as well.
+  if ((ch.bandFirst > 1 && cross1 < ch.bandFirst) || cross2 > ch.bandLast) return false;
   // Whole columns do not move with rows, nor whole rows with columns.
   if (rowsMove && r.kind == Kind::Cols) return false;
   if (!rowsMove && r.kind == Kind::Rows) return false;
@@ -85,6 +86,50 @@ FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t h
     if (!AdjustRef(r, change)) continue;
     if (!copy) copy = std::make_shared<Formula>(f);
     copy->refs[i] = r;
+  }
+  return copy;
+}
+
+FormulaPtr VerbatimFormula(std::string text) {
+  auto f = std::make_shared<Formula>();
+  f->isVerbatim = true;
+  f->verbatim = std::move(text);
+  Node n;
+  n.kind = NodeKind::Error;
+  n.error = ErrorCode::Name;
+  f->nodes.push_back(n);
+  return f;
+}
+
+bool KeepsCachedResult(const Formula& f) {
+  if (f.isVerbatim) return true;
+  for (const Node& n : f.nodes)
+    if (n.kind == NodeKind::Name || (n.kind == NodeKind::Call && !n.fn)) return true;
+  return false;
+}
+
+FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols) {
+  auto copy = std::make_shared<Formula>(f);
+  copy->isArray = true;
+  copy->arrayRows = std::clamp(rows, 1, kMaxRows);
+  copy->arrayCols = std::clamp(cols, 1, kMaxCols);
+  return copy;
+}
+
+bool IsArrayFormula(const Formula& f, int* rows, int* cols) {
+  if (!f.isArray) return false;
+  *rows = f.arrayRows;
+  *cols = f.arrayCols;
+  return true;
+}
+
+FormulaPtr Translated(const Formula& f, int rows) {
+  auto copy = std::make_shared<Formula>(f);
+  for (Reference& r : copy->refs) {
+    if (r.invalid || r.kind == Kind::Cols) continue;
+    r.row1 += rows;
+    r.row2 = r.kind == Kind::Cell ? r.row1 : r.row2 + rows;
+    if (r.row1 < 0 || r.row2 > kMaxRows) r.invalid = true;
   }
   return copy;
 }
