@@ -107,8 +107,8 @@ def dump(path):
                 print("%s!%s\t%s\t%s\t%r" % (ws.title, cell.coordinate, kind, text, stored))
         for ref in ["A1", "B1", "C1"]:
             c = ws[ref]
-            print("%s!%s.look\t%s\t%s\t%s" % (ws.title, ref, c.font.b, c.fill.fill_type,
-                                             c.number_format))
+            print("%s!%s.look\t%s\t%s\t%s" % (ws.title, ref, c.fill.fill_type,
+                                             c.fill.fgColor.rgb, c.number_format))
 
 
 if __name__ == "__main__":

@@ -134,23 +134,23 @@ FormulaPtr Translated(const Formula& f, int rows) {
   return copy;
 }
 
-FormulaPtr Shifted(const Formula& f, int rows, int cols) {
+FormulaPtr Shifted(const Formula& f, int rows, int cols, int minRow) {
   auto copy = std::make_shared<Formula>(f);
   for (Reference& r : copy->refs) {
     if (r.invalid) continue;
     bool ok = true;
-    auto move = [&](int* p, bool abs, int by, int limit) {
+    auto move = [&](int* p, bool abs, int by, int lowest, int limit) {
       if (abs) return;
       *p += by;
-      if (*p < 1 || *p > limit) ok = false;
+      if (*p < lowest || *p > limit) ok = false;
     };
     if (r.kind != Kind::Cols) {
-      move(&r.row1, r.row1Abs, rows, kMaxRows);
-      if (r.kind != Kind::Cell) move(&r.row2, r.row2Abs, rows, kMaxRows);
+      move(&r.row1, r.row1Abs, rows, minRow, kMaxRows);
+      if (r.kind != Kind::Cell) move(&r.row2, r.row2Abs, rows, minRow, kMaxRows);
     }
     if (r.kind != Kind::Rows) {
-      move(&r.col1, r.col1Abs, cols, kMaxCols);
-      if (r.kind != Kind::Cell) move(&r.col2, r.col2Abs, cols, kMaxCols);
+      move(&r.col1, r.col1Abs, cols, 1, kMaxCols);
+      if (r.kind != Kind::Cell) move(&r.col2, r.col2Abs, cols, 1, kMaxCols);
     }
     if (!ok) {
       r.invalid = true;

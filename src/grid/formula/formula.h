@@ -78,7 +78,8 @@ bool IsArrayFormula(const Formula& f, int* rows, int* cols);
 
 // The formula moved by (rows, cols) as by copy and paste: relative parts shift, $ parts stay;
 // a reference pushed off the sheet becomes #REF!.
-FormulaPtr Shifted(const Formula& f, int rows, int cols);
+// `minRow` 0 lets references reach a held header row (Workbook::HoldHeaderRow).
+FormulaPtr Shifted(const Formula& f, int rows, int cols, int minRow = 1);
 
 // The formula copied from one workbook to another: sheet references map by name; a sheet
 // the target lacks becomes #REF!.

@@ -173,8 +173,11 @@ class SheetWriter {
       if (int rows = 1, cols = 1; formula::IsArrayFormula(*cell.formula, &rows, &cols)) {
         out_ += " t=\"array\" ref=\"";
         AppendCellRef(row, col, out_);
-        out_ += ':';
-        AppendCellRef(std::min(row + rows - 1, kMaxRows), std::min(col + cols - 1, kMaxCols), out_);
+        if (rows > 1 || cols > 1) {
+          out_ += ':';
+          AppendCellRef(std::min(row + rows - 1, kMaxRows), std::min(col + cols - 1, kMaxCols),
+                        out_);
+        }
         out_ += '"';
       }
       out_ += '>';
