@@ -156,22 +156,21 @@ TYPED_TEST(FormulaFidelity, EditsKeepTheirMeaningAndRenamedHeadersBecomeText) {
   // text; a formula typed into a data row names memory rows, the header row as row 0.
   engine.SetSheet(1);  // names are set on the current sheet
   engine.SetColText(1, 1, "First");
-  engine.SetFormula(1, 9, 1, "=A1*3");   // data row 1 of column A: file A2
+  engine.SetFormula(1, 9, 1, "=B1*3");   // data row 1 of column B: file B2
   engine.SetFormula(1, 10, 1, "=B0*2");  // the header cell B1
-  EXPECT_EQ(this->Shown(1, 10, 1), "6");
+  EXPECT_EQ(this->Shown(1, 10, 1), "60");
   EXPECT_EQ(this->Shown(1, 11, 1), "20");
   engine.Save(this->saved.c_str());
   const std::map<std::string, std::string> after = Dump(this->saved);
   EXPECT_EQ(after.at("Data!A1"), "value\t'First'\t'First'");
   EXPECT_EQ(after.at("Data!B1"), "value\t10\t10");
-  EXPECT_EQ(after.at("Data!A10"), "formula\t=A2*3\t6");
+  EXPECT_EQ(after.at("Data!A10"), "formula\t=B2*3\t60");
   EXPECT_EQ(after.at("Data!A11"), "formula\t=B1*2\t20");
   EXPECT_EQ(after.at("Data!C1.look"), "solid\tFFFFFF00\tGeneral");
   EXPECT_EQ(after.at("Data!B1.look"), "None\t00000000\t0.00");
   EXPECT_EQ(after.at("Data!A4"), "formula\t=ROW()\t4");
-  // A formula reading the renamed header reads its text from then on; the save found it
-  // stale and wrote it without a result.
-  EXPECT_EQ(after.at("Data!A2"), "formula\t=A1+1\tNone");
+  // A formula reading the renamed header reads its text from then on, in the file too.
+  EXPECT_EQ(after.at("Data!A2"), "formula\t=A1+1\t'#VALUE!'");
   EXPECT_EQ(this->Shown(1, 2, 1), "#VALUE!");
   EXPECT_EQ(engine.GetColText(1, 1), "First");
 }
