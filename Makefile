@@ -17,7 +17,8 @@ release: deps
 	cmake --build build/release -j $(JOBS)
 
 asan: deps
-	cmake -S . -B build/asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DDDT_SANITIZE=ON -DCMAKE_CXX_FLAGS="-O1"
+	cmake -S . -B build/asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DDDT_SANITIZE=ON -DDDT_WERROR=ON \
+	  -DCMAKE_CXX_FLAGS="-O1"
 	cmake --build build/asan -j $(JOBS)
 
 test: asan
