@@ -245,8 +245,7 @@ DDT_API int get_sheet_count(CDT* table);
  * outside 1..get_sheet_count. */
 DDT_API int get_sheet_name(CDT* table, long index, char* buffer, int* size);
 
-/* The text of the last failure of a script function on this thread will go here, beside
- * the sheet names, once the library records why a call failed. */
+/* ---- Last-error text: why the last script function on this thread failed (to come) ---- */
 
 #ifdef __cplusplus
 }  /* extern "C" */
