@@ -32,7 +32,7 @@ long ParamColumn(CDT* table, const char* sheet, const char* name) {
 int SetCell(CDT* table, const char* sheet, long row, long column, const char* value) {
   if (column < 1 || !FitsInt(column) || !FitsInt(row)) return -1;
   // The apostrophe makes the grid keep the value as typed text, whatever it looks like.
-  const std::string text = std::string("'").append(Arg(value));
+  const std::string text = "'" + Arg(value);
   if (row <= 0) row = table->m_pEngine->GetLastRow() + 1;
   table->m_pEngine->SetValue(static_cast<int>(table->GetSheetIndex(Arg(sheet))),
                              static_cast<int>(row), static_cast<int>(column), text.c_str());
