@@ -9,8 +9,8 @@
 #     find_package as C++17 and as C++20, run and read back what they wrote.
 # Usage: run.sh <build dir> <source dir> [extra compile and link flags, e.g. sanitizers]
 set -euo pipefail
-build=$1
-src=$2
+build=$(cd "$1" && pwd)
+src=$(cd "$2" && pwd)
 extra=${3:-}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ddtable-install.XXXXXX")
@@ -63,13 +63,16 @@ pcfile=$(find "$prefix" -name ddtable.pc | head -n 1)
 libdir=$(dirname "$(dirname "$pcfile")")
 lib=$(readlink -f "$libdir/libddtable.so")
 [ -f "$lib" ] || fail "no libddtable.so in $libdir"
-objdump -p "$lib" | grep -q "SONAME *$soname\$" || fail "SONAME is not $soname"
+dynamic=$(objdump -p "$lib")
+grep -q "SONAME *$soname\$" <<< "$dynamic" || fail "SONAME is not $soname"
 [ -e "$libdir/$soname" ] || fail "$soname is not installed"
 
 export PKG_CONFIG_PATH=$(dirname "$pcfile")
 [ "$(pkg-config --modversion ddtable)" = "$version" ] || fail "pkg-config version is not $version"
 cflags=$(pkg-config --cflags ddtable)
-case "$cflags" in *"$prefix/include"*) ;; *) fail "pkg-config --cflags ($cflags) does not point into the prefix" ;; esac
+incdir=$(pkg-config --variable=includedir ddtable)
+[ "$(readlink -f "$incdir")" = "$(readlink -f "$prefix/include")" ] ||
+  fail "pkg-config's includedir ($incdir) is not the prefix's include folder"
 
 export LD_LIBRARY_PATH=$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 export DDTABLE_CONFIG_DIR=$work/config
@@ -91,8 +94,7 @@ for std in 17 20; do
     > "$work/host$std.log" 2>&1 || { cat "$work/host$std.log" >&2; fail "C++$std host: configure failed"; }
   cmake --build "$work/host$std" >> "$work/host$std.log" 2>&1 ||
     { cat "$work/host$std.log" >&2; fail "C++$std host: build failed"; }
-  grep -q -- "-std=c++$std" "$work/host$std/compile_commands.json" 2>/dev/null ||
-    grep -rq -- "-std=c++$std" "$work/host$std/build.ninja" ||
+  grep -rq -- "-std=c++$std" "$work/host$std/build.ninja" "$work/host$std/CMakeFiles" ||
     fail "C++$std host was not compiled as C++$std"
   "$work/host$std/example_editor" "$work/out/editor$std.xlsx" || fail "C++$std host failed"
 done
