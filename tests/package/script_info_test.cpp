@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "ddtable/cddt_results.h"
 #include "ddtable/ddtable.h"
 #include "ddtable/version.h"
 #include "../manager/manager_fixture.h"
