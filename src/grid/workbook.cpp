@@ -236,7 +236,7 @@ std::string Workbook::GetEntry(int sheet, int row, int col) {
   CheckCell(row, col);
   const Cell* c = s.Find(row, col);
   if (!c) return {};
-  if (c->formula) return "=" + formula::PrintFormula(*c->formula, *this);
+  if (c->formula) return std::string("=").append(formula::PrintFormula(*c->formula, *this));
   return format::EntryText(c->value, c->forcedText);
 }
 
