@@ -525,6 +525,7 @@ void Workbook::ReplaceContents(Workbook&& other) {
   nextSheetId_ = std::max(nextSheetId_, other.nextSheetId_);
   date1904_ = other.date1904_;
   styles_ = std::move(other.styles_);
+  extras_ = std::move(other.extras_);
   // Leave the other workbook valid: one empty sheet.
   other.sheets_.clear();
   other.sheets_.push_back(std::make_unique<Sheet>(other.nextSheetId_++, "Sheet1"));
