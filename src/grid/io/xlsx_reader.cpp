@@ -266,6 +266,8 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
       sheetExtras->rootAttrs.clear();
       sheetExtras->fragments.clear();
       sheetExtras->rels.clear();
+      book.SheetAt(static_cast<int>(i + 1)).rowFileAttrs.Clear();
+      book.SheetAt(static_cast<int>(i + 1)).colFileAttrs.Clear();
     }
   }
 
