@@ -59,7 +59,7 @@ void Workbook::AdjustFormulas(int kind, int first, int count, int bandFirst, int
     if (!sheet->mayHaveFormulas) continue;
     bool any = false;
     uint32_t host = sheet->Id();
-    sheet->ForEachMutableIn(1, 1, kMaxRows, kMaxCols, [&](int, int, Cell& c) {
+    sheet->ForEachMutableIn(0, 1, kMaxRows, kMaxCols, [&](int, int, Cell& c) {
       if (!c.formula) return;
       any = true;
       if (auto adjusted = formula::Adjusted(*c.formula, change, host)) {
@@ -113,10 +113,16 @@ void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
                    bandFirst, bandLast);
   }
   // What the sheet's file held beside the cells moves with them when it is saved.
+  // The log counts the file's rows: while the header row is held out they are one more.
   if (s.extras) {
-    const int first = rowsMove ? r.firstRow : r.firstCol;
+    const int first = rowsMove ? r.firstRow + rowOrigin_ : r.firstCol;
     const int count = rowsMove ? r.lastRow - r.firstRow + 1 : r.lastCol - r.firstCol + 1;
-    NoteLineEdit(*s.extras, LineEdit{rowsMove, insert, first, count, bandFirst, bandLast});
+    LineEdit edit{rowsMove, insert, first, count, bandFirst, bandLast};
+    if (!rowsMove && !(bandFirst <= 1 && bandLast >= kMaxRows)) {
+      edit.bandFirst += rowOrigin_;
+      edit.bandLast += rowOrigin_;
+    }
+    NoteLineEdit(*s.extras, edit);
   }
   Changed();
 }
