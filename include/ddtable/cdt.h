@@ -173,7 +173,10 @@ class DDT_API CDT : public ddt::platform::Window {
   // 1 when GetColIndex finds the parameter, else 0.
   virtual int ParamExists(const std::string& paramName, long sheet);
   // The cell's entry without number formatting (formulas with "="); empty for an unknown
-  // parameter or a bad row.
+  // parameter or a bad row. A text cell that carries the apostrophe mark (typed with one, or
+  // read from a file with the quote prefix) reads with it where the bare text would read as
+  // another value ("'0123"), so that entering the text again gives the same cell; a text
+  // cell without the mark reads bare.
   virtual std::string GetRawValue(long row, const std::string& paramName, long sheet);
   // The cell's value as displayed. The sheet-name form reads the current sheet when no sheet
   // has the name.
