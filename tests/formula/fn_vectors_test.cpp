@@ -153,6 +153,16 @@ TEST_F(FnVectors, DateTime) {
   EXPECT_GT(Check("datetime"), 50);
 }
 
+// The function families added later: each group has its vectors, and every one matches.
+TEST_F(FnVectors, FurtherFamilies) {
+  FN_SKIP_WITHOUT_FORMULAS();
+  for (const char* group : {"trig", "engineering", "statistics", "arithmetic", "financial",
+                            "distributions", "complex", "database", "array", "info", "calendar"}) {
+    SCOPED_TRACE(group);
+    EXPECT_GT(Check(group), 5);
+  }
+}
+
 // Every function of these groups is evaluated by some vector (NOW and TODAY, which change,
 // are checked below instead).
 TEST_F(FnVectors, EveryFunctionOfTheseGroupsHasVectors) {

@@ -48,6 +48,15 @@ const FunctionRegistry& Functions() {
     RegisterLookupFunctions(r);
     RegisterDateTimeFunctions(r);
     RegisterStatsFunctions(r);
+    RegisterTrigFunctions(r);
+    RegisterEngineeringFunctions(r);
+    RegisterStatisticsFunctions(r);
+    RegisterArithmeticFunctions(r);
+    RegisterFinancialFunctions(r);
+    RegisterDistributionFunctions(r);
+    RegisterComplexFunctions(r);
+    RegisterDatabaseFunctions(r);
+    RegisterArrayFunctions(r);
     return r;
   }();
   return registry;
