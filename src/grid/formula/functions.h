@@ -237,5 +237,7 @@ void RegisterDistributionFunctions(FunctionRegistry& registry); // fn_distributi
 void RegisterComplexFunctions(FunctionRegistry& registry);      // fn_complex.cpp
 void RegisterDatabaseFunctions(FunctionRegistry& registry);     // fn_database.cpp
 void RegisterArrayFunctions(FunctionRegistry& registry);        // fn_array.cpp
+void RegisterSheetInfoFunctions(FunctionRegistry& registry);   // fn_sheetinfo.cpp
+void RegisterCalendarFunctions(FunctionRegistry& registry);    // fn_calendar.cpp
 
 }  // namespace ddt::grid::formula

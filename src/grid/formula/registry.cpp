@@ -57,6 +57,8 @@ const FunctionRegistry& Functions() {
     RegisterComplexFunctions(r);
     RegisterDatabaseFunctions(r);
     RegisterArrayFunctions(r);
+    RegisterSheetInfoFunctions(r);
+    RegisterCalendarFunctions(r);
     return r;
   }();
   return registry;
