@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <map>
@@ -65,7 +66,11 @@ void CellAddress(const std::string& a1, int* row, int* col) {
 }
 
 std::string Describe(const Value& v) {
-  if (auto* d = std::get_if<double>(&v)) return "n:" + std::to_string(*d);
+  if (auto* d = std::get_if<double>(&v)) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "n:%.17g", *d);
+    return buf;
+  }
   if (auto* t = std::get_if<std::string>(&v)) return "s:" + *t;
   if (auto* b = std::get_if<bool>(&v)) return *b ? "b:TRUE" : "b:FALSE";
   if (auto* e = std::get_if<ErrorCode>(&v)) return std::string("e:") + ErrorText(*e);

@@ -107,7 +107,8 @@ Operand XLookup(Call& call) {
   }
   // The matching row (column) of the return array; a reference when it is one cell.
   const Operand& r = call.Arg(2);
-  if (const auto* a = std::get_if<Area>(&r)) {
+  const auto* a = std::get_if<Area>(&r);
+  if (a && (vertical ? a->Cols() : a->Rows()) == 1) {
     Area out = *a;
     if (vertical) out.firstRow = out.lastRow = a->firstRow + found;
     else out.firstCol = out.lastCol = a->firstCol + found;

@@ -169,8 +169,7 @@ Operand AveDev(Call& call) {
 
 Operand DevSq(Call& call) {
   const std::vector<double> v = Numbers(call);
-  if (v.empty()) Fail(ErrorCode::Num);
-  return Num(SumSquaredDeviations(v));
+  return Num(v.empty() ? 0 : SumSquaredDeviations(v));
 }
 
 Operand GeoMean(Call& call) {
