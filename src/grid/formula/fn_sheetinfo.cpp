@@ -1,8 +1,11 @@
 // Information about references, formulas and sheets (ISREF, ISFORMULA, FORMULATEXT, SHEET,
-// SHEETS), HYPERLINK, ISBINARY, and the character-code functions UNICHAR and UNICODE.
+// SHEETS, ADDRESS), HYPERLINK, ISBINARY, and the character-code functions UNICHAR and
+// UNICODE.
+#include <cctype>
 #include <cmath>
 #include <string>
 
+#include "grid/formula/a1.h"
 #include "grid/formula/formula.h"
 #include "grid/formula/functions.h"
 #include "grid/workbook.h"
@@ -63,6 +66,45 @@ Operand Sheets(Call& call) {
   if (call.Missing(0)) return Value{static_cast<double>(call.Ctx().Book().SheetCount())};
   if (!IsArea(call.Arg(0))) Fail(ErrorCode::Value);
   return Value{1.0};
+}
+
+// ADDRESS(row, column, [abs], [a1], [sheet]): the reference as text. abs 1 $A$1, 2 A$1,
+// 3 $A1, 4 A1; a1 FALSE writes R1C1 style (relative parts as R[1]C[1]).
+Operand Address(Call& call) {
+  const double row = std::trunc(call.Number(0)), col = std::trunc(call.Number(1));
+  const double absNum = std::trunc(call.Number(2, 1));
+  const bool a1 = call.Bool(3, true);
+  if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols) Fail(ErrorCode::Value);
+  if (absNum < 1 || absNum > 4) Fail(ErrorCode::Value);
+  const bool absRow = absNum == 1 || absNum == 2, absCol = absNum == 1 || absNum == 3;
+  const int r = static_cast<int>(row), c = static_cast<int>(col);
+  std::string out;
+  if (!call.Missing(4)) {
+    const std::string sheet = call.Text(4);
+    bool plain = !sheet.empty() && !(sheet[0] >= '0' && sheet[0] <= '9');
+    for (char ch : sheet) {
+      plain = plain && (std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '.' ||
+                        static_cast<unsigned char>(ch) >= 0x80);
+    }
+    if (plain) {
+      out = sheet;
+    } else {
+      out = "'";
+      for (char ch : sheet) out += ch == '\'' ? std::string("''") : std::string(1, ch);
+      out += "'";
+    }
+    out += '!';
+  }
+  if (a1) {
+    if (absCol) out += '$';
+    out += ColumnLetters(c);
+    if (absRow) out += '$';
+    out += std::to_string(r);
+  } else {
+    out += absRow ? "R" + std::to_string(r) : "R[" + std::to_string(r) + "]";
+    out += absCol ? "C" + std::to_string(c) : "C[" + std::to_string(c) + "]";
+  }
+  return Value{out};
 }
 
 // HYPERLINK(link, [name]): what the cell shows; following the link is the viewer's business.
@@ -131,6 +173,7 @@ void RegisterSheetInfoFunctions(FunctionRegistry& r) {
   r.Add({"FORMULATEXT", 1, 1, FormulaText});
   r.Add({"SHEET", 0, 1, Sheet});
   r.Add({"SHEETS", 0, 1, Sheets});
+  r.Add({"ADDRESS", 2, 5, Address});
   r.Add({"HYPERLINK", 1, 2, Hyperlink});
   r.Add({"ISBINARY", 1, 1, IsBinary});
   r.Add({"UNICHAR", 1, 1, Unichar});
