@@ -239,5 +239,6 @@ void RegisterDatabaseFunctions(FunctionRegistry& registry);     // fn_database.c
 void RegisterArrayFunctions(FunctionRegistry& registry);        // fn_array.cpp
 void RegisterSheetInfoFunctions(FunctionRegistry& registry);   // fn_sheetinfo.cpp
 void RegisterCalendarFunctions(FunctionRegistry& registry);    // fn_calendar.cpp
+void RegisterCompatFunctions(FunctionRegistry& registry);      // fn_compat.cpp
 
 }  // namespace ddt::grid::formula

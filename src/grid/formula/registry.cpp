@@ -59,6 +59,7 @@ const FunctionRegistry& Functions() {
     RegisterArrayFunctions(r);
     RegisterSheetInfoFunctions(r);
     RegisterCalendarFunctions(r);
+    RegisterCompatFunctions(r);
     return r;
   }();
   return registry;
