@@ -126,6 +126,27 @@ TEST_F(Families, ArrayResultsHaveABoundedSize) {
   EXPECT_EQ(NumberAt(book_, 1, 4, 7), 16);
 }
 
+// Arguments that would make a function walk astronomically many steps give a result (or
+// #NUM!) at once.
+TEST_F(Families, HugeCountsDoNotWalkStepByStep) {
+  book_.SetEntry(1, 1, 9, "=BINOM.INV(1E+9,0.5,0.5)");
+  book_.SetEntry(1, 2, 9, "=DDB(1000,100,1E+300,1E+300)");
+  book_.SetEntry(1, 3, 9, "=COMBIN(1E+300,5E+299)");
+  book_.SetEntry(1, 4, 9, "=CUMIPMT(0.01,1E+9,1000,1,1E+9,0)");
+  book_.SetEntry(1, 5, 9, "=MULTINOMIAL(100,100)");
+  book_.SetEntry(1, 6, 9, "=ROWS(UNIQUE(SEQUENCE(20000,1,1,0.5)))");
+  book_.SetEntry(1, 7, 9, "=DB(1000,100,1E+9,1E+9)");
+  book_.SetEntry(1, 8, 9, "=HYPGEOM.DIST(1,2,3,1E+12,FALSE)");
+  EXPECT_NEAR(NumberAt(book_, 1, 1, 9), 5e8, 10);
+  EXPECT_NEAR(NumberAt(book_, 1, 2, 9), 0, 1e-290);
+  EXPECT_EQ(book_.GetCellValue(1, 3, 9), Value{ErrorCode::Num});
+  EXPECT_EQ(book_.GetCellValue(1, 4, 9), Value{ErrorCode::Num});
+  EXPECT_EQ(book_.GetCellValue(1, 5, 9), Value{ErrorCode::Num});
+  EXPECT_EQ(NumberAt(book_, 1, 6, 9), 20000);
+  EXPECT_GE(NumberAt(book_, 1, 7, 9), 0);
+  EXPECT_EQ(book_.GetCellValue(1, 8, 9), Value{ErrorCode::Num});
+}
+
 TEST_F(Families, XLookupOverWholeColumnsAndFromTheEnd) {
   for (int r = 1; r <= 5; ++r) book_.SetEntry(1, r, 2, r % 2 ? "odd" : "even");
   book_.SetEntry(1, 1, 8, "=XLOOKUP(\"even\",B:B,A:A)");

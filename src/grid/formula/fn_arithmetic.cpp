@@ -74,7 +74,10 @@ double Combinations(double n, double k) {
   if (n < 0 || k < 0 || k > n) Fail();
   k = std::min(k, n - k);
   double r = 1;
-  for (double i = 1; i <= k; ++i) r = r * (n - k + i) / i;
+  for (double i = 1; i <= k; ++i) {
+    r = r * (n - k + i) / i;
+    if (!std::isfinite(r)) Fail();  // also ends the loop for huge n and k
+  }
   return std::round(r);
 }
 
@@ -104,7 +107,7 @@ Operand Multinomial(Call& call) {
   double result = 1, total = 0;
   call.ForEachNumber(0, [&](double d) {
     d = std::trunc(d);
-    if (d < 0) Fail();
+    if (d < 0 || total + d > 170) Fail();  // the factorial of the sum would overflow
     // Multiply in C(total + d, d) step by step, which stays exact far longer than factorials.
     for (double i = 1; i <= d; ++i) result = result * (total + i) / i;
     total += d;

@@ -3,8 +3,12 @@
 // element of an array result.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <numeric>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "grid/formula/criteria.h"
@@ -205,19 +209,27 @@ Operand Sort(Call& call) {
   return Result(out);
 }
 
-bool SameLine(const Matrix& m, bool byCol, int x, int y) {
+// A key equal for lines that compare equal: kinds apart, numbers exactly, text ignoring case.
+std::string LineKey(const Matrix& m, bool byCol, int line) {
+  std::string key;
   const int width = byCol ? m.rows : m.cols;
   for (int k = 0; k < width; ++k) {
-    const Value& a = byCol ? m.At(k, x) : m.At(x, k);
-    const Value& b = byCol ? m.At(k, y) : m.At(y, k);
-    if (a.index() != b.index()) return false;
-    if (IsError(a)) {
-      if (std::get<ErrorCode>(a) != std::get<ErrorCode>(b)) return false;
-    } else if (!IsEmpty(a) && CompareValues(a, b) != 0) {
-      return false;
+    const Value& v = byCol ? m.At(k, line) : m.At(line, k);
+    key += static_cast<char>('0' + v.index());
+    if (const auto* d = std::get_if<double>(&v)) {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.17g", *d);
+      key += buf;
+    } else if (const auto* t = std::get_if<std::string>(&v)) {
+      key += LowerText(*t);
+    } else if (const auto* b = std::get_if<bool>(&v)) {
+      key += *b ? '1' : '0';
+    } else if (const auto* e = std::get_if<ErrorCode>(&v)) {
+      key += std::to_string(static_cast<int>(*e));
     }
+    key += '\x1f';
   }
-  return true;
+  return key;
 }
 
 // UNIQUE(array, [by_col], [exactly_once]): distinct rows (columns) in first-seen order, or
@@ -226,17 +238,17 @@ Operand Unique(Call& call) {
   const auto a = MatrixArg(call, 0);
   const bool byCol = call.Bool(1, false), once = call.Bool(2, false);
   const int lines = byCol ? a->cols : a->rows, width = byCol ? a->rows : a->cols;
-  std::vector<int> keep;
+  std::unordered_map<std::string, int> counts;
+  std::vector<std::string> keys(static_cast<size_t>(lines));
   for (int i = 0; i < lines; ++i) {
-    int count = 0;
-    bool seenBefore = false;
-    for (int j = 0; j < lines; ++j) {
-      if (SameLine(*a, byCol, i, j)) {
-        ++count;
-        if (j < i) seenBefore = true;
-      }
-    }
-    if (once ? count == 1 : !seenBefore) keep.push_back(i);
+    keys[static_cast<size_t>(i)] = LineKey(*a, byCol, i);
+    ++counts[keys[static_cast<size_t>(i)]];
+  }
+  std::vector<int> keep;
+  std::unordered_set<std::string> seen;
+  for (int i = 0; i < lines; ++i) {
+    const std::string& key = keys[static_cast<size_t>(i)];
+    if (once ? counts[key] == 1 : seen.insert(key).second) keep.push_back(i);
   }
   if (keep.empty()) Fail(ErrorCode::Value);
   const int n = static_cast<int>(keep.size());

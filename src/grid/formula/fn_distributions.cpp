@@ -188,12 +188,14 @@ Operand BinomInv(Call& call) {
   const double n = std::trunc(call.Number(0)), p = call.Number(1), alpha = call.Number(2);
   Require(n >= 0 && p >= 0 && p <= 1 && alpha >= 0 && alpha <= 1);
   const bm::binomial d(n, p);
-  double sum = 0;
-  for (double k = 0; k < n; ++k) {
-    sum += bm::pdf(d, k);
-    if (sum >= alpha * (1 - 1e-15)) return Num(k);
+  // Binary search: the cumulative probability grows with k.
+  double lo = 0, hi = n;
+  while (lo < hi) {
+    const double mid = std::floor((lo + hi) / 2);
+    if (bm::cdf(d, mid) >= alpha * (1 - 1e-15)) hi = mid;
+    else lo = mid + 1;
   }
-  return Num(n);
+  return Num(lo);
 }
 
 Operand NegBinomDist(Call& call) {
@@ -207,6 +209,7 @@ Operand HypGeomDist(Call& call) {
   const double s = std::trunc(call.Number(0)), draws = std::trunc(call.Number(1));
   const double successes = std::trunc(call.Number(2)), population = std::trunc(call.Number(3));
   const bool cumulative = call.Count() > 4 ? call.Bool(4) : false;
+  Require(population <= 4294967295.0);  // the counts are unsigned 32-bit below
   Require(s >= 0 && draws > 0 && successes > 0 && population > 0 && draws <= population &&
           successes <= population && s <= std::min(draws, successes) &&
           s >= std::max(0.0, draws + successes - population));

@@ -92,8 +92,8 @@ double Cumulative(Call& call, bool principal) {
   const double start = std::trunc(call.Number(3)), end = std::trunc(call.Number(4));
   const double typeNum = call.Number(5);
   if (rate <= 0 || nper <= 0 || pv <= 0 || start < 1 || end < start || end > nper ||
-      (typeNum != 0 && typeNum != 1)) {
-    Fail();
+      (typeNum != 0 && typeNum != 1) || end - start > 1e6) {
+    Fail();  // more than a million periods is refused rather than summed one by one
   }
   const double pmt = Pmt(rate, nper, pv, 0, typeNum);
   double sum = 0;
@@ -296,14 +296,12 @@ Operand Db(Call& call) {
   }
   if (cost == 0) return Num(0);
   const double rate = std::round((1 - std::pow(salvage / cost, 1 / life)) * 1000) / 1000;
-  double total = cost * rate * month / 12;
-  if (period == 1) return Num(total);
-  double dep = 0;
-  for (double p = 2; p <= period; ++p) {
-    dep = p == life + 1 ? (cost - total) * rate * (12 - month) / 12 : (cost - total) * rate;
-    total += dep;
-  }
-  return Num(dep);
+  const double first = cost * rate * month / 12;
+  if (period == 1) return Num(first);
+  // After the first (partial) year the remaining value shrinks by (1 - rate) a year.
+  const double remaining = (cost - first) * std::pow(1 - rate, period - 2);
+  if (period == life + 1) return Num(remaining * rate * (12 - month) / 12);
+  return Num(remaining * rate);
 }
 
 // DDB: declining balance at factor/life per period, never below the salvage value.
@@ -311,13 +309,11 @@ Operand Ddb(Call& call) {
   const double cost = call.Number(0), salvage = call.Number(1), life = call.Number(2);
   const double period = call.Number(3), factor = call.Number(4, 2);
   if (cost < 0 || salvage < 0 || life <= 0 || period <= 0 || period > life || factor <= 0) Fail();
+  // The book value before the period is cost*(1-rate)^(period-1); once it falls to the
+  // salvage value nothing more is written off.
   const double rate = std::min(1.0, factor / life);
-  double value = cost, dep = 0;
-  for (double p = 1; p <= std::ceil(period); ++p) {
-    dep = std::max(0.0, std::min(value * rate, value - salvage));
-    value -= dep;
-  }
-  return Num(dep);
+  const double value = cost * std::pow(1 - rate, std::ceil(period) - 1);
+  return Num(std::max(0.0, std::min(value * rate, value - salvage)));
 }
 
 // --- Rates and prices ------------------------------------------------------------------------
