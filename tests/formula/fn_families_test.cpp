@@ -53,9 +53,11 @@ TEST_F(Families, SubtotalsInsideTheRangeAreNotCountedTwice) {
   book_.SetEntry(1, 7, 1, "=SUBTOTAL(9,A1:A6)");
   book_.SetEntry(1, 8, 1, "=SUM(A1:A6)");
   book_.SetEntry(1, 9, 1, "=AGGREGATE(9,0,A1:A6)");
+  book_.SetEntry(1, 10, 1, "=AGGREGATE(9,4,A1:A6)");  // options 4..7 count nested totals
   EXPECT_EQ(NumberAt(book_, 1, 7, 1), 31);
   EXPECT_EQ(NumberAt(book_, 1, 8, 1), 62);
   EXPECT_EQ(NumberAt(book_, 1, 9, 1), 31);
+  EXPECT_EQ(NumberAt(book_, 1, 10, 1), 62);
   // An input change reaches the totals.
   book_.SetEntry(1, 1, 1, "101");
   EXPECT_EQ(NumberAt(book_, 1, 7, 1), 131);

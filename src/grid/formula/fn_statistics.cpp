@@ -378,6 +378,7 @@ struct Gathered {
 struct GatherRules {
   bool skipHidden = false;
   bool skipErrors = false;
+  bool skipNested = true;  // cells holding SUBTOTAL or AGGREGATE
 };
 
 // The values of argument i for SUBTOTAL/AGGREGATE: cells whose formula is itself a SUBTOTAL
@@ -400,7 +401,7 @@ void Gather(Call& call, int i, const GatherRules& rules, Gathered* out) {
     call.Ctx().ForEachUsed(*a, [&](int row, int col, const Value& v) {
       if (rules.skipHidden && book.RowHidden(sheet, row)) return true;
       const Cell* cell = book.FindCell(sheet, row, col);
-      if (cell && cell->formula && CallsSubtotal(*cell->formula)) return true;
+      if (rules.skipNested && cell && cell->formula && CallsSubtotal(*cell->formula)) return true;
       take(v, true);
       return true;
     });
@@ -460,7 +461,7 @@ Operand Subtotal(Call& call) {
 
 // AGGREGATE(function, options, ref, ...) for functions 1..13, AGGREGATE(function, options,
 // array, k) for 14..19. Options: bit 0 leaves hidden rows out, bit 1 errors; 0..3 also
-// leave out nested SUBTOTAL/AGGREGATE cells, 4..7 do not (those are always skipped here).
+// leave out nested SUBTOTAL/AGGREGATE cells, 4..7 count them.
 Operand Aggregate(Call& call) {
   const int fn = call.Int(0);
   const int options = call.Int(1, 0);
@@ -469,6 +470,7 @@ Operand Aggregate(Call& call) {
   GatherRules rules;
   rules.skipHidden = (options & 1) != 0;
   rules.skipErrors = (options & 2) != 0;
+  rules.skipNested = options < 4;
   Gathered g;
   if (fn <= 13) {
     for (int i = 2; i < call.Count(); ++i) {
