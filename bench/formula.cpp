@@ -116,6 +116,75 @@ void BM_EnterChainAndRead(benchmark::State& state) {
 }
 BENCHMARK(BM_EnterChainAndRead)->Unit(benchmark::kMillisecond);
 
+// The workloads bench/hyperformula.mjs runs on HyperFormula (bench/compare-hyperformula
+// prints the ratios). Entries go in as a user types them.
+constexpr int kPeerCells = 100000, kPeerNumbers = 10000, kPeerSpan = 10;
+
+void EnterChain(Workbook& book) {
+  book.SetEntry(1, 1, 1, "1");
+  for (int r = 2; r <= kPeerCells; ++r) book.SetEntry(1, r, 1, "=A" + std::to_string(r - 1) + "+1");
+}
+
+void EnterSums(Workbook& book) {
+  for (int r = 1; r <= kPeerNumbers; ++r) book.SetEntry(1, r, 1, std::to_string(r));
+  for (int i = 0; i < kPeerCells; ++i) {
+    const int top = i % (kPeerNumbers - kPeerSpan) + 1;
+    book.SetEntry(1, i / 10 + 1, 2 + i % 10,
+                  "=SUM(A" + std::to_string(top) + ":A" + std::to_string(top + kPeerSpan - 1) + ")");
+  }
+}
+
+// Loading the chain: parse every formula, compute every cell.
+void BM_PeerChainBuild(benchmark::State& state) {
+  for (auto _ : state) {
+    Workbook book;
+    EnterChain(book);
+    book.RecalcIfNeeded();
+    if (book.GetCellValue(1, kPeerCells, 1) != Value{double(kPeerCells)}) state.SkipWithError("chain");
+  }
+}
+BENCHMARK(BM_PeerChainBuild)->Unit(benchmark::kMillisecond);
+
+void BM_PeerSumsBuild(benchmark::State& state) {
+  for (auto _ : state) {
+    Workbook book;
+    EnterSums(book);
+    book.RecalcIfNeeded();
+    if (book.GetCellValue(1, 1, 2) != Value{55.0}) state.SkipWithError("sums");
+  }
+}
+BENCHMARK(BM_PeerSumsBuild)->Unit(benchmark::kMillisecond);
+
+// The chain's first cell changes; all 100,000 formulas follow.
+void BM_PeerChainRecalc(benchmark::State& state) {
+  Workbook book;
+  EnterChain(book);
+  book.RecalcIfNeeded();
+  double first = 1;
+  for (auto _ : state) {
+    book.SetCellValue(1, 1, 1, Value{++first});
+    book.RecalcIfNeeded();
+    if (book.GetCellValue(1, kPeerCells, 1) != Value{first + kPeerCells - 1})
+      state.SkipWithError("chain recalc");
+  }
+}
+BENCHMARK(BM_PeerChainRecalc)->Unit(benchmark::kMillisecond);
+
+// Every number the SUMs read changes at once; all 100,000 SUMs follow.
+void BM_PeerSumsRecalc(benchmark::State& state) {
+  Workbook book;
+  EnterSums(book);
+  book.RecalcIfNeeded();
+  double shift = 0;
+  for (auto _ : state) {
+    ++shift;
+    for (int r = 1; r <= kPeerNumbers; ++r) book.SetCellValue(1, r, 1, Value{r + shift});
+    book.RecalcIfNeeded();
+    if (book.GetCellValue(1, 1, 2) != Value{55 + 10 * shift}) state.SkipWithError("sums recalc");
+  }
+}
+BENCHMARK(BM_PeerSumsRecalc)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

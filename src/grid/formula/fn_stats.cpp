@@ -159,6 +159,27 @@ Operand AverageIf(Call& call) {
   return Num(sc.sum / static_cast<double>(sc.count));
 }
 
+// MAXIFS and MINIFS: the extreme number of the first range where all conditions hold; 0
+// when none does.
+Operand ExtremeIfs(Call& call, bool max) {
+  Table values(call.Ctx(), call.Arg(0));
+  std::vector<Condition> conds = Conditions(call, 1, values.Rows(), values.Cols());
+  bool any = false;
+  double best = 0;
+  ForEachMatch(conds, &values, [&](int r, int c) {
+    const Value v = values.At(r, c);
+    ThrowIfError(v);
+    if (const auto* d = std::get_if<double>(&v)) {
+      if (!any || (max ? *d > best : *d < best)) best = *d;
+      any = true;
+    }
+  });
+  return Num(best);
+}
+
+Operand MaxIfs(Call& call) { return ExtremeIfs(call, true); }
+Operand MinIfs(Call& call) { return ExtremeIfs(call, false); }
+
 Operand CountIf(Call& call) {
   Table range(call.Ctx(), call.Arg(0));
   std::vector<Condition> conds{{range, CriterionArg(call, 1)}};
@@ -361,6 +382,8 @@ void RegisterStatsFunctions(FunctionRegistry& r) {
   r.Add({"COUNTBLANK", 1, 1, CountBlank});
   r.Add({"COUNTIF", 2, 2, CountIf});
   r.Add({"COUNTIFS", 2, kMaxFunctionArgs, CountIfs});
+  r.Add({"MAXIFS", 3, kMaxFunctionArgs, MaxIfs});
+  r.Add({"MINIFS", 3, kMaxFunctionArgs, MinIfs});
   r.Add({"MAX", 1, kMaxFunctionArgs, Max});
   r.Add({"MAXA", 1, kMaxFunctionArgs, MaxA});
   r.Add({"MIN", 1, kMaxFunctionArgs, Min});

@@ -228,5 +228,17 @@ void RegisterTextFunctions(FunctionRegistry& registry);       // fn_text.cpp
 void RegisterLookupFunctions(FunctionRegistry& registry);     // fn_lookup.cpp
 void RegisterDateTimeFunctions(FunctionRegistry& registry);   // fn_datetime.cpp
 void RegisterStatsFunctions(FunctionRegistry& registry);      // fn_stats.cpp
+void RegisterTrigFunctions(FunctionRegistry& registry);       // fn_trig.cpp
+void RegisterEngineeringFunctions(FunctionRegistry& registry);  // fn_engineering.cpp
+void RegisterStatisticsFunctions(FunctionRegistry& registry);   // fn_statistics.cpp
+void RegisterArithmeticFunctions(FunctionRegistry& registry);   // fn_arithmetic.cpp
+void RegisterFinancialFunctions(FunctionRegistry& registry);    // fn_financial.cpp
+void RegisterDistributionFunctions(FunctionRegistry& registry); // fn_distributions.cpp
+void RegisterComplexFunctions(FunctionRegistry& registry);      // fn_complex.cpp
+void RegisterDatabaseFunctions(FunctionRegistry& registry);     // fn_database.cpp
+void RegisterArrayFunctions(FunctionRegistry& registry);        // fn_array.cpp
+void RegisterSheetInfoFunctions(FunctionRegistry& registry);   // fn_sheetinfo.cpp
+void RegisterCalendarFunctions(FunctionRegistry& registry);    // fn_calendar.cpp
+void RegisterCompatFunctions(FunctionRegistry& registry);      // fn_compat.cpp
 
 }  // namespace ddt::grid::formula

@@ -48,6 +48,18 @@ const FunctionRegistry& Functions() {
     RegisterLookupFunctions(r);
     RegisterDateTimeFunctions(r);
     RegisterStatsFunctions(r);
+    RegisterTrigFunctions(r);
+    RegisterEngineeringFunctions(r);
+    RegisterStatisticsFunctions(r);
+    RegisterArithmeticFunctions(r);
+    RegisterFinancialFunctions(r);
+    RegisterDistributionFunctions(r);
+    RegisterComplexFunctions(r);
+    RegisterDatabaseFunctions(r);
+    RegisterArrayFunctions(r);
+    RegisterSheetInfoFunctions(r);
+    RegisterCalendarFunctions(r);
+    RegisterCompatFunctions(r);
     return r;
   }();
   return registry;
