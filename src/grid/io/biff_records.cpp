@@ -161,7 +161,13 @@ void Pieces::Skip(size_t n) {
 
 void Pieces::Chars(size_t count, bool wide, std::string& out) {
   while (count > 0) {
-    Settle();
+    if (piece_ < pieces_.size() && pos_ >= pieces_[piece_].size()) {
+      // The characters start in the next CONTINUE record, which begins with their flag.
+      Settle();
+      if (piece_ >= pieces_.size()) Damaged("a string runs past its record");
+      wide = pieces_[piece_][pos_++] & 1;
+      continue;
+    }
     if (piece_ >= pieces_.size()) Damaged("a string runs past its record");
     std::string_view p = pieces_[piece_];
     const size_t unit = wide ? 2 : 1;
@@ -191,21 +197,19 @@ void Pieces::Chars(size_t count, bool wide, std::string& out) {
     }
     pos_ += take * unit;
     count -= take;
-    if (count > 0) {  // the rest is in the next CONTINUE record, after its own flag byte
-      Settle();
-      if (piece_ >= pieces_.size()) Damaged("a string runs past its record");
-      wide = pieces_[piece_][pos_++] & 1;
-    }
+    // The rest, if any, is in the next CONTINUE record, after its own flag byte (above).
   }
 }
 
-std::string StringReader::Read(std::string_view data, size_t* at, bool shortCount) const {
+std::string StringReader::Read(std::string_view data, size_t* at, bool shortCount,
+                               bool lenient) const {
   const size_t countBytes = shortCount ? 1 : 2;
   if (*at + countBytes > data.size()) Damaged("a string runs past its record");
-  const size_t count = shortCount ? static_cast<uint8_t>(data[*at]) : U16(data.data() + *at);
+  size_t count = shortCount ? static_cast<uint8_t>(data[*at]) : U16(data.data() + *at);
   *at += countBytes;
   std::string out;
   if (!biff8) {
+    if (lenient) count = std::min(count, data.size() - *at);
     if (*at + count > data.size()) Damaged("a string runs past its record");
     codePage.AppendUtf8(data.substr(*at, count), out);
     *at += count;
@@ -227,6 +231,7 @@ std::string StringReader::Read(std::string_view data, size_t* at, bool shortCoun
     ext = U32(data.data() + *at);
     *at += 4;
   }
+  if (lenient && *at <= data.size()) count = std::min(count, (data.size() - *at) / ((flags & 1) ? 2 : 1));
   const size_t bytes = count * ((flags & 1) ? 2 : 1);
   if (*at + bytes > data.size()) Damaged("a string runs past its record");
   Pieces p(data.substr(*at, bytes));

@@ -141,8 +141,10 @@ class Pieces {
 struct StringReader {
   bool biff8;
   const CodePage& codePage;
-  // A string with an 8-bit (shortCount) or 16-bit character count.
-  std::string Read(std::string_view data, size_t* at, bool shortCount) const;
+  // A string with an 8-bit (shortCount) or 16-bit character count. `lenient`: characters
+  // cut short by the end of the record are dropped instead of refused (some writers
+  // miscount number format codes).
+  std::string Read(std::string_view data, size_t* at, bool shortCount, bool lenient = false) const;
 };
 
 }  // namespace ddt::grid::io::biff

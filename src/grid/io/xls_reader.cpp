@@ -135,7 +135,7 @@ void ReadGlobals(std::string_view stream, bool biff8, Globals& g) {
       case kFormat:
         if (d.size() >= 3) {
           size_t at = 2;
-          std::string code = strings.Read(d, &at, !biff8);
+          std::string code = strings.Read(d, &at, !biff8, true);
           g.styles.AddFormat(U16(p), std::move(code));
         }
         continue;
