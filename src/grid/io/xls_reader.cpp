@@ -537,7 +537,7 @@ class SheetReader {
 }  // namespace
 
 void ReadXls(const std::string& path, Workbook& book, ReadReport& report) {
-  const std::string file = ReadWholeFile(path);
+  std::string file = ReadWholeFile(path);
   // Excel 2.x to 4.0 wrote the BIFF stream as the whole file.
   if (file.size() >= 2) {
     const uint16_t first = U16(file.data());
@@ -551,6 +551,7 @@ void ReadXls(const std::string& path, Workbook& book, ReadReport& report) {
       throw GridError("the workbook is encrypted (password-protected)");
     throw GridError("the file holds no workbook stream");
   }
+  std::string().swap(file);  // the stream is a copy: the file's bytes are not needed again
   RecordReader head(*stream, 0);
   Record bof;
   if (!head.Next(&bof)) Damaged("the stream is empty");
