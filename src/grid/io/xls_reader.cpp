@@ -2,6 +2,7 @@
 // The globals give the code page, the date system, number formats, fonts, cell formats, the
 // sheets and the shared strings; each worksheet gives its cells (values, formulas as formula
 // text with their cached results, styles), column widths and hidden rows and columns.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <unordered_map>
@@ -464,9 +465,10 @@ class SheetReader {
   void FinishFormula(FormulaCell& f) {
     std::string_view rgce = f.rgce, extra = f.extra;
     bool shared = false;
+    const Block* block = nullptr;
     if (!rgce.empty() && static_cast<uint8_t>(rgce[0]) == 0x02) return KeepValue(f);  // data table
     if (!rgce.empty() && static_cast<uint8_t>(rgce[0]) == 0x01) {
-      const Block* b = FindBlock(f);
+      const Block* b = block = FindBlock(f);
       if (!b) {
         Refused(f.row, f.col, "(shared formula without its definition)");
         return KeepValue(f);
@@ -486,9 +488,13 @@ class SheetReader {
     try {
       parsed = formula::ParseFormula(text, book_);
     } catch (const GridError&) {
+      // Kept as decoded, with the result the file stored; reported all the same.
       Refused(f.row, f.col, text);
-      return KeepValue(f);
+      parsed = formula::VerbatimFormula(text);
     }
+    if (block && block->array)
+      parsed = formula::AsArrayFormula(*parsed, std::max(1, block->lastRow - block->firstRow + 1),
+                                       std::max(1, block->lastCol - block->firstCol + 1));
     std::optional<Value> cached;
     if (f.cached && !IsEmpty(*f.cached)) cached = std::move(f.cached);
     book_.SetCellFormula(sheet_, f.row + 1, f.col + 1, std::move(parsed), std::move(cached));
