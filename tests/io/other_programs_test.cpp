@@ -122,8 +122,10 @@ TEST(OtherPrograms, LibreOfficeXls) {
   EXPECT_EQ(At(book, 1, 1, 1), Value(std::string("label")));
   EXPECT_EQ(At(book, 1, 2, 2), Value(3.25));
   EXPECT_EQ(At(book, 1, 3, 2), Value(45352.0));  // a date, as its serial
-  EXPECT_EQ(book.CellStyle(1, 3, 2).numberFormat, "yyyy-mm-dd");
+  EXPECT_EQ(book.CellStyle(1, 3, 2).numberFormat, "yyyy\\-mm\\-dd");  // as LibreOffice wrote it
+  EXPECT_EQ(book.GetFormattedText(1, 3, 2), "2024-03-01");
   EXPECT_EQ(At(book, 1, 4, 2), Value(6.5));  // cached formula results
+  EXPECT_EQ(book.GetFormula(1, 4, 2), "B2*2");
   EXPECT_EQ(At(book, 1, 10, 4), Value(100.0));   // (LibreOffice stores no text results)
   EXPECT_EQ(At(book, 1, 12, 1), Value(true));              // a boolean constant
   EXPECT_EQ(At(book, 1, 12, 2), Value(ErrorCode::Div0));  // cached error result

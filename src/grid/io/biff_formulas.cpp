@@ -1,306 +1,461 @@
-#include "grid/utf8.h"
 #include "grid/io/biff_formulas.h"
 
-#include <cstdint>
-#include <algorithm>
-#include <cstring>
-#include <optional>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 
 #include "grid/grid_error.h"
-#include "grid/limits.h"
+#include "grid/io/io_limits.h"
+#include "grid/io/xlsx_names.h"
 
-namespace ddt::grid::io {
+namespace ddt::grid::io::biff {
 
 namespace {
 
-constexpr uint16_t kBof = 0x0809;
-constexpr uint16_t kEof = 0x000A;
-constexpr uint16_t kBoundSheet = 0x0085;
-constexpr uint16_t kFormula = 0x0006;
-constexpr uint16_t kString = 0x0207;
-constexpr uint16_t kBoolErr = 0x0205;
-constexpr uint16_t kContinue = 0x003C;
-constexpr uint16_t kBiff8 = 0x0600;
-constexpr uint8_t kWorksheet = 0;
+// Thrown inside the decoder; DecodeFormula turns it into its `why`.
+struct Unsupported {
+  std::string why;
+};
 
-[[noreturn]] void Damaged(const char* what) {
-  throw GridError(std::string("the .xls workbook stream is damaged (") + what + ")");
+[[noreturn]] void Refuse(std::string why) { throw Unsupported{std::move(why)}; }
+
+std::string NumberText(double d) {
+  if (!std::isfinite(d)) Refuse("a number that is not finite");
+  char buf[64];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d);
+  return std::string(buf, p);
 }
 
-struct Record {
-  uint16_t type;
-  std::string_view data;
-};
+std::string QuotedText(std::string_view s) {
+  std::string out = "\"";
+  for (char c : s) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  out += '"';
+  return out;
+}
 
-class Records {
+std::string SheetPrefix(std::string_view name) {
+  std::string out = "'";
+  for (char c : name) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'!";
+}
+
+class Decoder {
  public:
-  Records(std::string_view stream, size_t at) : s_(stream), at_(at) {}
-  bool Next(Record* r) {
-    if (at_ + 4 > s_.size()) return false;
-    r->type = U16(s_.data() + at_);
-    const size_t len = U16(s_.data() + at_ + 2);
-    if (at_ + 4 + len > s_.size()) Damaged("record beyond the end");
-    r->data = s_.substr(at_ + 4, len);
-    at_ += 4 + len;
-    return true;
+  Decoder(const FormulaContext& ctx, std::string_view rgce, std::string_view extra, int row,
+          int col, bool shared)
+      : ctx_(ctx), t_(rgce), x_(extra), row_(row), col_(col), shared_(shared),
+        maxRow_(ctx.biff8 ? 65535 : 16383) {}
+
+  std::string Run() {
+    while (at_ < t_.size()) Token();
+    if (stack_.size() != 1) Refuse("the tokens do not form one expression");
+    return std::move(stack_.back());
   }
-  // The next record's type without moving; 0 at the end.
-  uint16_t PeekType() const { return at_ + 4 <= s_.size() ? U16(s_.data() + at_) : 0; }
-  static uint16_t U16(const char* p) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8);
-  }
-  static uint32_t U32(const char* p) { return U16(p) | static_cast<uint32_t>(U16(p + 2)) << 16; }
 
  private:
-  std::string_view s_;
-  size_t at_;
-};
+  const char* Take(size_t n) {
+    if (at_ + n > t_.size()) Refuse("a token runs past the formula");
+    const char* p = t_.data() + at_;
+    at_ += n;
+    return p;
+  }
+  uint8_t Byte() { return static_cast<uint8_t>(*Take(1)); }
+  uint16_t Word() { return U16(Take(2)); }
 
-// Characters of an XLUnicodeString body spread over pieces (a record and its CONTINUE
-// records, each continuation starting with its own compression flag).
-class UnicodeText {
- public:
-  explicit UnicodeText(size_t chars) : left_(chars) {}
-  bool Done() const { return left_ == 0; }
-  // `piece` starts with the flag byte.
-  void Add(std::string_view piece) {
-    if (piece.empty()) return;
-    const bool wide = piece[0] & 1;
-    size_t i = 1;
-    while (left_ > 0 && i + (wide ? 2 : 1) <= piece.size()) {
-      uint32_t c = wide ? Records::U16(piece.data() + i) : static_cast<uint8_t>(piece[i]);
-      i += wide ? 2 : 1;
-      --left_;
-      if (c >= 0xD800 && c <= 0xDBFF && wide && left_ > 0 && i + 2 <= piece.size()) {
-        uint32_t lo = Records::U16(piece.data() + i);
-        if (lo >= 0xDC00 && lo <= 0xDFFF) {
-          c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
-          i += 2;
-          --left_;
-        }
-      }
-      if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-      AppendUtf8(text_, c);
+  const char* TakeExtra(size_t n) {
+    if (xAt_ + n > x_.size()) Refuse("an array constant runs past the formula");
+    const char* p = x_.data() + xAt_;
+    xAt_ += n;
+    return p;
+  }
+
+  std::string Pop() {
+    if (stack_.empty()) Refuse("an operator lacks an operand");
+    std::string s = std::move(stack_.back());
+    stack_.pop_back();
+    return s;
+  }
+  void Push(std::string s) {
+    if (s.size() > kMaxFormulaBytes) Refuse("the formula is too long");
+    stack_.push_back(std::move(s));
+  }
+
+  void Binary(const char* op) {
+    std::string b = Pop();
+    std::string a = Pop();
+    Push(a + op + b);
+  }
+
+  // One corner of a reference: 0-based row and column with their relative flags.
+  struct Corner {
+    int row, col;
+    bool rowRel, colRel;
+  };
+
+  Corner ReadCorner8() {  // BIFF8: row u16, column u16 with the flags
+    const int r = Word();
+    const uint16_t c = Word();
+    return {r, c & 0x3FFF, (c & 0x8000) != 0, (c & 0x4000) != 0};
+  }
+  Corner ReadCorner5() {  // BIFF5: row u16 with the flags, column u8
+    const uint16_t r = Word();
+    const int c = Byte();
+    return {r & 0x3FFF, c, (r & 0x8000) != 0, (r & 0x4000) != 0};
+  }
+
+  // A relative part of a shared formula's reference is an offset from the cell.
+  Corner Place(Corner c, bool offsets) const {
+    if (!offsets) return c;
+    const int rows = maxRow_ + 1;
+    if (c.rowRel) {
+      int off = ctx_.biff8 ? static_cast<int16_t>(c.row) : ((c.row & 0x2000) ? c.row - 0x4000 : c.row);
+      c.row = ((row_ + off) % rows + rows) % rows;
     }
+    if (c.colRel) {
+      int off = static_cast<int8_t>(c.col & 0xFF);
+      c.col = ((col_ + off) % 256 + 256) % 256;
+    }
+    return c;
   }
-  std::string Take() { return std::move(text_); }
 
- private:
-  size_t left_;
-  std::string text_;
-};
-
-std::optional<ErrorCode> BiffError(uint8_t code) {
-  switch (code) {
-    case 0x00: return ErrorCode::Null;
-    case 0x07: return ErrorCode::Div0;
-    case 0x0F: return ErrorCode::Value;
-    case 0x17: return ErrorCode::Ref;
-    case 0x1D: return ErrorCode::Name;
-    case 0x24: return ErrorCode::Num;
-    case 0x2A: return ErrorCode::NA;
-    default: return std::nullopt;
+  static void AppendCol(const Corner& c, std::string& out) {
+    if (!c.colRel) out += '$';
+    AppendColumnName(c.col + 1, out);
   }
-}
+  static void AppendRow(const Corner& c, std::string& out) {
+    if (!c.rowRel) out += '$';
+    out += std::to_string(c.row + 1);
+  }
 
-bool InGrid(int row, int col) { return row >= 1 && row <= kMaxRows && col >= 1 && col <= kMaxCols; }
+  std::string CellText(Corner c, bool offsets) const {
+    c = Place(c, offsets);
+    std::string out;
+    AppendCol(c, out);
+    AppendRow(c, out);
+    return out;
+  }
 
-void ReadSheet(std::string_view stream, size_t offset, BiffSheetCells& out) {
-  Records records(stream, offset);
-  Record r;
-  if (!records.Next(&r) || r.type != kBof) Damaged("sheet without a BOF record");
-  int pendingRow = 0, pendingCol = 0;  // a formula whose text result follows
-  while (records.Next(&r)) {
-    if (r.type == kEof) break;
-    if (r.type == kFormula && r.data.size() >= 20) {
-      const char* d = r.data.data();
-      const int row = Records::U16(d) + 1, col = Records::U16(d + 2) + 1;
-      const char* v = d + 6;
-      pendingRow = 0;
-      if (!InGrid(row, col)) continue;
-      if (static_cast<uint8_t>(v[6]) == 0xFF && static_cast<uint8_t>(v[7]) == 0xFF) {
-        switch (static_cast<uint8_t>(v[0])) {
-          case 0: pendingRow = row, pendingCol = col; break;  // text in the STRING record
-          case 1: out.cells.push_back({row, col, Value(v[2] != 0)}); break;
-          case 2:
-            if (auto e = BiffError(static_cast<uint8_t>(v[2])))
-              out.cells.push_back({row, col, Value(*e)});
+  std::string AreaText(Corner a, Corner b, bool offsets) const {
+    a = Place(a, offsets);
+    b = Place(b, offsets);
+    std::string out;
+    if (a.row == 0 && b.row == maxRow_) {  // whole columns
+      AppendCol(a, out);
+      out += ':';
+      AppendCol(b, out);
+    } else if (a.col == 0 && b.col == 255) {  // whole rows
+      AppendRow(a, out);
+      out += ':';
+      AppendRow(b, out);
+    } else {
+      AppendCol(a, out);
+      AppendRow(a, out);
+      out += ':';
+      AppendCol(b, out);
+      AppendRow(b, out);
+    }
+    return out;
+  }
+
+  // The sheet prefix of a BIFF8 3-D reference; nothing for a deleted sheet (the reference
+  // is #REF!).
+  std::optional<std::string> Sheets8(uint16_t ixti) const {
+    if (ixti >= ctx_.externSheets.size()) Refuse("a reference to an unknown sheet");
+    const FormulaContext::SheetRange& r = ctx_.externSheets[ixti];
+    if (!r.internal) Refuse("a reference to another workbook");
+    return SheetsByIndex(r.first, r.last);
+  }
+
+  std::optional<std::string> SheetsByIndex(int first, int last) const {
+    if (first < 0 || last < 0) return std::nullopt;
+    const int count = static_cast<int>(ctx_.sheetNames.size());
+    if (first >= count || last >= count || ctx_.sheetNames[first].empty() ||
+        ctx_.sheetNames[last].empty())
+      Refuse("a reference to an unknown sheet");
+    if (first == last) return SheetPrefix(ctx_.sheetNames[first]);
+    return SheetPrefix(ctx_.sheetNames[first] + ":" + ctx_.sheetNames[last]);
+  }
+
+  std::optional<std::string> Sheets5() {
+    const int16_t ixals = static_cast<int16_t>(Word());
+    Take(8);
+    const int16_t first = static_cast<int16_t>(Word());
+    const int16_t last = static_cast<int16_t>(Word());
+    if (ixals >= 0) Refuse("a reference to another workbook");
+    return SheetsByIndex(first, last);
+  }
+
+  std::string StringToken() {
+    const size_t count = Byte();
+    std::string out;
+    if (ctx_.biff8) {
+      const bool wide = Byte() & 1;
+      const char* p = Take(count * (wide ? 2 : 1));
+      Pieces pieces(std::string_view(p, count * (wide ? 2 : 1)));
+      pieces.Chars(count, wide, out);
+    } else {
+      ctx_.codePage->AppendUtf8(std::string_view(Take(count), count), out);
+    }
+    return out;
+  }
+
+  std::string ArrayConstant() {
+    Take(7);
+    // BIFF8 stores the column and row counts less one; BIFF5 the counts (0 columns: 256).
+    size_t cols = static_cast<uint8_t>(*TakeExtra(1));
+    size_t rows = U16(TakeExtra(2));
+    if (ctx_.biff8) {
+      ++cols;
+      ++rows;
+    } else if (cols == 0) {
+      cols = 256;
+    }
+    std::string out = "{";
+    for (size_t r = 0; r < rows; ++r) {
+      if (r) out += ';';
+      for (size_t c = 0; c < cols; ++c) {
+        if (c) out += ',';
+        const uint8_t type = static_cast<uint8_t>(*TakeExtra(1));
+        switch (type) {
+          case 0x00: TakeExtra(8); break;
+          case 0x01: out += NumberText(F64(TakeExtra(8))); break;
+          case 0x02: {
+            std::string s;
+            if (ctx_.biff8) {
+              const size_t n = U16(TakeExtra(2));
+              const bool wide = *TakeExtra(1) & 1;
+              const char* p = TakeExtra(n * (wide ? 2 : 1));
+              Pieces pieces(std::string_view(p, n * (wide ? 2 : 1)));
+              pieces.Chars(n, wide, s);
+            } else {
+              const size_t n = static_cast<uint8_t>(*TakeExtra(1));
+              ctx_.codePage->AppendUtf8(std::string_view(TakeExtra(n), n), s);
+            }
+            out += QuotedText(s);
             break;
-          case 3: out.cells.push_back({row, col, Value(std::string())}); break;
-          default: break;
+          }
+          case 0x04: out += *TakeExtra(8) ? "TRUE" : "FALSE"; break;
+          case 0x10: {
+            auto e = ErrorFromCode(static_cast<uint8_t>(*TakeExtra(8)));
+            out += ErrorText(e.value_or(ErrorCode::Value));
+            break;
+          }
+          default: Refuse("an array constant with an unknown element");
         }
-      } else {
-        double value;
-        uint64_t bits = Records::U32(v) | static_cast<uint64_t>(Records::U32(v + 4)) << 32;
-        std::memcpy(&value, &bits, sizeof value);
-        out.cells.push_back({row, col, Value(value)});
-      }
-    } else if (r.type == kString && pendingRow > 0 && r.data.size() >= 3) {
-      UnicodeText text(Records::U16(r.data.data()));
-      text.Add(r.data.substr(2));
-      while (!text.Done() && records.PeekType() == kContinue) {
-        records.Next(&r);
-        text.Add(r.data);
-      }
-      out.cells.push_back({pendingRow, pendingCol, Value(text.Take())});
-      pendingRow = 0;
-    } else if (r.type == kBoolErr && r.data.size() >= 8) {
-      const char* d = r.data.data();
-      const int row = Records::U16(d) + 1, col = Records::U16(d + 2) + 1;
-      if (!InGrid(row, col)) continue;
-      const uint8_t v = static_cast<uint8_t>(d[6]);
-      if (d[7] == 0) {
-        out.cells.push_back({row, col, Value(v != 0)});
-      } else if (auto e = BiffError(v)) {
-        out.cells.push_back({row, col, Value(*e)});
+        if (out.size() > kMaxFormulaBytes) Refuse("the formula is too long");
       }
     }
-  }
-}
-
-constexpr uint16_t kSst = 0x00FC;
-constexpr uint16_t kLabel = 0x0204;
-constexpr uint16_t kFormat = 0x041E;
-
-// Reads bytes across a record and its CONTINUE records; characters of a string that crosses
-// into a continuation get that continuation's own compression flag.
-class Segments {
- public:
-  void Add(std::string_view s) { segs_.push_back(s); }
-  bool AtEnd() const { return seg_ >= segs_.size(); }
-  void Bytes(size_t n) {
-    while (n > 0) {
-      Settle();
-      if (AtEnd()) Damaged("a string runs past its record");
-      size_t take = std::min(n, segs_[seg_].size() - pos_);
-      pos_ += take;
-      n -= take;
-    }
-  }
-  uint8_t Byte() {
-    Settle();
-    if (AtEnd()) Damaged("a string runs past its record");
-    return static_cast<uint8_t>(segs_[seg_][pos_++]);
-  }
-  uint16_t U16() {
-    uint16_t lo = Byte();
-    return static_cast<uint16_t>(lo | Byte() << 8);
-  }
-  uint32_t U32() {
-    uint32_t lo = U16();
-    return lo | static_cast<uint32_t>(U16()) << 16;
-  }
-  void Chars(size_t count, bool wide) {
-    while (count > 0) {
-      Settle();
-      if (AtEnd()) Damaged("a string runs past its record");
-      size_t avail = (segs_[seg_].size() - pos_) / (wide ? 2 : 1);
-      if (avail == 0) Damaged("a character is split between records");
-      size_t take = std::min(count, avail);
-      pos_ += take * (wide ? 2 : 1);
-      count -= take;
-      if (count > 0) {  // continues in the next record, which starts with a flag byte
-        Settle();
-        if (AtEnd()) Damaged("a string runs past its record");
-        wide = segs_[seg_][pos_++] & 1;
-      }
-    }
+    return out + "}";
   }
 
- private:
-  void Settle() {
-    while (seg_ < segs_.size() && pos_ >= segs_[seg_].size()) {
-      ++seg_;
-      pos_ = 0;
+  std::string NameText(uint16_t index) const {
+    if (index == 0 || index > ctx_.names.size() || ctx_.names[index - 1].empty())
+      Refuse("an unknown defined name");
+    return ctx_.names[index - 1];
+  }
+
+  void Call(const std::string& name, size_t args) {
+    if (args > stack_.size()) Refuse("a function lacks arguments");
+    std::string out = name + "(";
+    for (size_t i = stack_.size() - args; i < stack_.size(); ++i) {
+      if (i > stack_.size() - args) out += ',';
+      out += stack_[i];
+    }
+    stack_.resize(stack_.size() - args);
+    Push(out + ")");
+  }
+
+  void Token() {
+    const uint8_t ptg = Byte();
+    const uint8_t base = ptg < 0x20 ? ptg : ((ptg & 0x1F) | 0x20);
+    switch (base) {
+      case 0x01: Refuse("a shared or array formula part");
+      case 0x02: Refuse("a data table");
+      case 0x03: return Binary("+");
+      case 0x04: return Binary("-");
+      case 0x05: return Binary("*");
+      case 0x06: return Binary("/");
+      case 0x07: return Binary("^");
+      case 0x08: return Binary("&");
+      case 0x09: return Binary("<");
+      case 0x0A: return Binary("<=");
+      case 0x0B: return Binary("=");
+      case 0x0C: return Binary(">=");
+      case 0x0D: return Binary(">");
+      case 0x0E: return Binary("<>");
+      case 0x0F: return Binary(" ");
+      case 0x10: return Binary(",");
+      case 0x11: return Binary(":");
+      case 0x12: return Push("+" + Pop());
+      case 0x13: return Push("-" + Pop());
+      case 0x14: return Push(Pop() + "%");
+      case 0x15: return Push("(" + Pop() + ")");
+      case 0x16: return Push("");
+      case 0x17: return Push(QuotedText(StringToken()));
+      case 0x19: return Attribute();
+      case 0x1C: {
+        auto e = ErrorFromCode(Byte());
+        return Push(ErrorText(e.value_or(ErrorCode::Value)));
+      }
+      case 0x1D: return Push(Byte() ? "TRUE" : "FALSE");
+      case 0x1E: return Push(std::to_string(Word()));
+      case 0x1F: return Push(NumberText(F64(Take(8))));
+      case 0x20: return Push(ArrayConstant());
+      case 0x21: {
+        const int number = Word();
+        const BuiltinFunction f = FunctionByNumber(number);
+        if (!f.name || f.fixedArgs < 0)
+          Refuse("function number " + std::to_string(number) + " is unknown");
+        return Call(f.name, static_cast<size_t>(f.fixedArgs));
+      }
+      case 0x22: {
+        const size_t args = Byte() & 0x7F;
+        const int number = Word() & 0x7FFF;
+        if (number == 255) {  // an add-in or newer function: its name is the first argument
+          if (args == 0 || args > stack_.size()) Refuse("a function lacks its name");
+          std::string name = std::move(stack_[stack_.size() - args]);
+          stack_.erase(stack_.end() - static_cast<long>(args));
+          return Call(name, args - 1);
+        }
+        const BuiltinFunction f = FunctionByNumber(number);
+        if (!f.name) Refuse("function number " + std::to_string(number) + " is unknown");
+        return Call(f.name, args);
+      }
+      case 0x23: {
+        const uint16_t index = Word();
+        Take(ctx_.biff8 ? 2 : 12);
+        return Push(NameText(index));
+      }
+      case 0x24:
+      case 0x2C:  // the N forms hold offsets from the cell in shared formulas
+        return Push(CellText(ctx_.biff8 ? ReadCorner8() : ReadCorner5(), base == 0x2C && shared_));
+      case 0x25:
+      case 0x2D: {
+        Corner a, b;
+        if (ctx_.biff8) {
+          a.row = Word(), b.row = Word();
+          const uint16_t c1 = Word(), c2 = Word();
+          a = {a.row, c1 & 0x3FFF, (c1 & 0x8000) != 0, (c1 & 0x4000) != 0};
+          b = {b.row, c2 & 0x3FFF, (c2 & 0x8000) != 0, (c2 & 0x4000) != 0};
+        } else {
+          const uint16_t r1 = Word(), r2 = Word();
+          const int c1 = Byte(), c2 = Byte();
+          a = {r1 & 0x3FFF, c1, (r1 & 0x8000) != 0, (r1 & 0x4000) != 0};
+          b = {r2 & 0x3FFF, c2, (r2 & 0x8000) != 0, (r2 & 0x4000) != 0};
+        }
+        return Push(AreaText(a, b, base == 0x2D && shared_));
+      }
+      case 0x26: {  // the reference is computed by the tokens that follow
+        Take(6);
+        const size_t count = U16(TakeExtra(2));
+        TakeExtra(count * (ctx_.biff8 ? 8 : 6));
+        return;
+      }
+      case 0x27:
+      case 0x28: Take(6); return;
+      case 0x29:
+      case 0x2E:
+      case 0x2F: Take(2); return;
+      case 0x2A: Take(ctx_.biff8 ? 4 : 3); return Push("#REF!");
+      case 0x2B: Take(ctx_.biff8 ? 8 : 6); return Push("#REF!");
+      case 0x39: {
+        if (!ctx_.biff8) Refuse("an external name");
+        const uint16_t ixti = Word(), index = Word();
+        Take(2);
+        if (ixti >= ctx_.externSheets.size()) Refuse("an unknown external name");
+        const int book = ctx_.externSheets[ixti].supBook;
+        if (book >= 0 && static_cast<size_t>(book) < ctx_.supBookIsSelf.size() &&
+            ctx_.supBookIsSelf[book])
+          return Push(NameText(index));
+        if (book < 0 || static_cast<size_t>(book) >= ctx_.supBookIsAddIn.size() ||
+            !ctx_.supBookIsAddIn[book])
+          Refuse("a name in another workbook");
+        if (static_cast<size_t>(book) >= ctx_.externNames.size() || index == 0 ||
+            index > ctx_.externNames[book].size() || ctx_.externNames[book][index - 1].empty())
+          Refuse("an unknown external name");
+        return Push(ctx_.externNames[book][index - 1]);
+      }
+      case 0x3A:
+      case 0x3C: {
+        std::optional<std::string> sheets;
+        Corner c;
+        if (ctx_.biff8) {
+          sheets = Sheets8(Word());
+          c = ReadCorner8();
+        } else {
+          sheets = Sheets5();
+          c = ReadCorner5();
+        }
+        if (!sheets || base == 0x3C) return Push("#REF!");
+        return Push(*sheets + CellText(c, shared_));
+      }
+      case 0x3B:
+      case 0x3D: {
+        std::optional<std::string> sheets;
+        Corner a, b;
+        if (ctx_.biff8) {
+          sheets = Sheets8(Word());
+          a.row = Word(), b.row = Word();
+          const uint16_t c1 = Word(), c2 = Word();
+          a = {a.row, c1 & 0x3FFF, (c1 & 0x8000) != 0, (c1 & 0x4000) != 0};
+          b = {b.row, c2 & 0x3FFF, (c2 & 0x8000) != 0, (c2 & 0x4000) != 0};
+        } else {
+          sheets = Sheets5();
+          const uint16_t r1 = Word(), r2 = Word();
+          const int c1 = Byte(), c2 = Byte();
+          a = {r1 & 0x3FFF, c1, (r1 & 0x8000) != 0, (r1 & 0x4000) != 0};
+          b = {r2 & 0x3FFF, c2, (r2 & 0x8000) != 0, (r2 & 0x4000) != 0};
+        }
+        if (!sheets || base == 0x3D) return Push("#REF!");
+        return Push(*sheets + AreaText(a, b, shared_));
+      }
+      default: {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", ptg);
+        Refuse(std::string("token ") + hex + " is not supported");
+      }
     }
   }
-  std::vector<std::string_view> segs_;
-  size_t seg_ = 0, pos_ = 0;
+
+  void Attribute() {
+    const uint8_t type = Byte();
+    const uint16_t data = Word();
+    if (type & 0x04) {  // CHOOSE's jump table
+      Take((size_t{data} + 1) * 2);
+      return;
+    }
+    if (type & 0x10) Call("SUM", 1);  // SUM of a single argument
+    // Volatile marks, IF and CHOOSE jumps, and spaces change nothing in the text.
+  }
+
+  const FormulaContext& ctx_;
+  std::string_view t_, x_;
+  size_t at_ = 0, xAt_ = 0;
+  int row_, col_;
+  bool shared_;
+  int maxRow_;
+  std::vector<std::string> stack_;
 };
-
-// An XLUnicodeString (16-bit count) or ShortXLUnicodeString (8-bit count).
-void CheckString(std::string_view data, size_t at, bool shortCount) {
-  Segments s;
-  if (at > data.size()) Damaged("a string runs past its record");
-  s.Add(data.substr(at));
-  size_t count = shortCount ? s.Byte() : s.U16();
-  bool wide = s.Byte() & 1;
-  s.Chars(count, wide);
-}
-
-void CheckSst(Segments& s) {
-  s.U32();
-  const uint32_t unique = s.U32();
-  for (uint32_t i = 0; i < unique; ++i) {
-    if (s.AtEnd()) return;  // fewer strings than announced: libfreexl stops too
-    const uint16_t count = s.U16();
-    const uint8_t flags = s.Byte();
-    const uint16_t runs = (flags & 0x08) ? s.U16() : 0;
-    const uint32_t ext = (flags & 0x04) ? s.U32() : 0;
-    s.Chars(count, flags & 1);
-    s.Bytes(size_t{runs} * 4);
-    s.Bytes(ext);
-  }
-}
 
 }  // namespace
 
-void CheckBiffStructure(std::string_view stream) {
-  Records records(stream, 0);
-  Record r;
-  bool biff8 = false;
-  if (records.Next(&r) && r.type == kBof && r.data.size() >= 2)
-    biff8 = Records::U16(r.data.data()) == kBiff8;
-  else
-    Damaged("no BOF record at the start");
-  while (records.Next(&r)) {
-    if (!biff8) continue;
-    switch (r.type) {
-      case kBoundSheet: CheckString(r.data, 6, true); break;
-      case kLabel: CheckString(r.data, 6, false); break;
-      case kFormat: CheckString(r.data, 2, false); break;
-      case kString: {
-        Segments s;
-        s.Add(r.data);
-        while (records.PeekType() == kContinue && records.Next(&r)) s.Add(r.data);
-        const uint16_t count = s.U16();
-        s.Chars(count, s.Byte() & 1);
-        break;
-      }
-      case kSst: {
-        Segments s;
-        s.Add(r.data);
-        while (records.PeekType() == kContinue && records.Next(&r)) s.Add(r.data);
-        CheckSst(s);
-        break;
-      }
-      default: break;
-    }
+bool DecodeFormula(const FormulaContext& ctx, std::string_view rgce, std::string_view extra,
+                   int row, int col, bool shared, std::string* text, std::string* why) {
+  try {
+    *text = Decoder(ctx, rgce, extra, row, col, shared).Run();
+    return true;
+  } catch (const Unsupported& u) {
+    *why = u.why;
+  } catch (const GridError& e) {  // a string inside the tokens runs past them
+    *why = "a string runs past the formula";
   }
+  return false;
 }
 
-std::vector<BiffSheetCells> ReadBiffFormulaResults(std::string_view stream) {
-  std::vector<BiffSheetCells> sheets;
-  Records records(stream, 0);
-  Record r;
-  if (!records.Next(&r) || r.type != kBof || r.data.size() < 2 ||
-      Records::U16(r.data.data()) != kBiff8)
-    return sheets;  // not BIFF8: nothing beyond what libfreexl reads
-  std::vector<size_t> offsets;
-  while (records.Next(&r) && r.type != kEof) {
-    if (r.type != kBoundSheet || r.data.size() < 8) continue;
-    const char* d = r.data.data();
-    if (static_cast<uint8_t>(d[5]) != kWorksheet) continue;
-    offsets.push_back(Records::U32(d));
-    UnicodeText name(static_cast<uint8_t>(d[6]));
-    name.Add(r.data.substr(7));
-    sheets.push_back({name.Take(), {}});
-  }
-  for (size_t i = 0; i < sheets.size(); ++i) {
-    if (offsets[i] >= stream.size()) Damaged("sheet offset beyond the end");
-    ReadSheet(stream, offsets[i], sheets[i]);
-  }
-  return sheets;
-}
-
-}  // namespace ddt::grid::io
+}  // namespace ddt::grid::io::biff

@@ -34,6 +34,11 @@ int DetectFileType(const std::string& path) {
                  std::memcmp(head.get(), kZipEmpty, 4) == 0))
     return kFileTypeXlsx;
   if (n >= 8 && std::memcmp(head.get(), kOle2, 8) == 0) return kFileTypeXls;
+  // Excel 2.x to 4.0 files are a bare BIFF stream: a BOF record first. The .xls reader
+  // names the version it does not read.
+  if (n >= 4 && head[0] == 0x09 && (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04) &&
+      head[3] == 0x00 && head[2] >= 4 && head[2] <= 16)
+    return kFileTypeXls;
   // Text: no NUL bytes and no other control characters than tab, line feed, carriage
   // return, form feed and escape (seen in exported text).
   for (size_t i = 0; i < n; ++i) {

@@ -57,7 +57,14 @@ class CompoundFile {
 
   std::optional<std::string> Stream(std::string_view wanted) const {
     const std::string_view dir(directory_);
-    for (size_t at = 0; at + kDirEntryBytes <= dir.size(); at += kDirEntryBytes) {
+    std::vector<size_t> entries = RootChildren();
+    // A directory whose tree is broken: any entry of that name.
+    if (!Find(entries, wanted)) {
+      entries.clear();
+      for (size_t at = 0; at + kDirEntryBytes <= dir.size(); at += kDirEntryBytes)
+        entries.push_back(at);
+    }
+    for (size_t at : entries) {
       if (static_cast<uint8_t>(dir[at + 66]) != kStreamObject) continue;
       if (!NameIs(dir, at, wanted)) continue;
       const uint32_t start = U32(dir, at + 116);
@@ -91,6 +98,35 @@ class CompoundFile {
         return false;
     }
     return true;
+  }
+
+  bool Find(const std::vector<size_t>& entries, std::string_view wanted) const {
+    for (size_t at : entries)
+      if (static_cast<uint8_t>(directory_[at + 66]) == kStreamObject && NameIs(directory_, at, wanted))
+        return true;
+    return false;
+  }
+
+  // Offsets of the directory entries directly below the root (a tree of siblings), so that
+  // streams of embedded objects in sub-storages are never taken for the workbook's own.
+  std::vector<size_t> RootChildren() const {
+    const std::string_view dir(directory_);
+    const size_t entries = dir.size() / kDirEntryBytes;
+    std::vector<size_t> out;
+    std::vector<bool> seen(entries, false);
+    std::vector<uint32_t> todo{U32(dir, 76)};
+    while (!todo.empty()) {
+      const uint32_t id = todo.back();
+      todo.pop_back();
+      if (id >= entries || seen[id]) continue;  // no entry, or a loop in the tree
+      seen[id] = true;
+      const size_t at = size_t{id} * kDirEntryBytes;
+      out.push_back(at);
+      todo.push_back(U32(dir, at + 68));
+      todo.push_back(U32(dir, at + 72));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
   }
 
   const char* Sector(uint32_t index) const {
@@ -158,6 +194,21 @@ class CompoundFile {
 
 std::optional<std::string> ReadCompoundStream(std::string_view file, std::string_view name) {
   return CompoundFile(file).Stream(name);
+}
+
+std::optional<std::string> ReadCompoundStream(std::string_view file,
+                                              std::initializer_list<std::string_view> names,
+                                              size_t* which) {
+  CompoundFile compound(file);
+  size_t i = 0;
+  for (std::string_view name : names) {
+    if (auto s = compound.Stream(name)) {
+      if (which) *which = i;
+      return s;
+    }
+    ++i;
+  }
+  return std::nullopt;
 }
 
 }  // namespace ddt::grid::io
