@@ -6,6 +6,7 @@
 
 #include "input/sheet_text.h"
 #include "manager/module.h"
+#include "platform/last_error.h"
 #include "results/cddt_results.h"
 #include "results/results_limits.h"
 #include "results/results_text.h"
@@ -99,7 +100,9 @@ int CDDTResults::CopyRow(CDDTInput* input, const std::string& sheetName, long ro
   WriteRunContext(row);
   WriteCustomValues(input, row);
   TryEngine([&] { m_pEngine->RecalcIfNeeded(); });
-  if (m_nType == DT_TYPE_QX && rs::SaveResultsAfterEveryRow()) Save("", 1);
+  if (m_nType == DT_TYPE_QX && rs::SaveResultsAfterEveryRow() && Save("", 1) != 0)
+    ddt::platform::NotePartial("The row was copied but the results were not saved: " +
+                               ddt::platform::LastError());
   return rs::kCopied;
 }
 
