@@ -21,7 +21,8 @@
  *     the rest of the buffer up to size is set to 0, and no byte at or past size is ever
  *     written. A size below 1 is refused (-1) before any byte is written. A cut falls on a
  *     UTF-8 character boundary: no buffer ever ends in part of a character.
- *   - Limits: a workbook holds at most 4096 sheets, a sheet 1,048,576 rows and 255
+ *   - Limits: a workbook holds at most 4096 sheets, a sheet 1,048,575 data rows (row 1 of
+ *     a file holds the parameter names) and 255
  *     parameter columns, a cell or parameter name 32767 characters; a sheet name holds no
  *     control characters. A call that would pass one fails with its failure result and
  *     writes nothing, so that every file the library writes reads back.

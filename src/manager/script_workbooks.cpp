@@ -11,6 +11,7 @@
 #include "manager/script_boundary.h"
 #include "results/cddt_results.h"
 #include "table/entry_limits.h"
+#include "table/table_limits.h"
 
 using ddt::manager::Arg;
 using ddt::manager::CopyToBuffer;
@@ -52,9 +53,9 @@ std::string BadCell(long row, long column, bool appendRow) {
   if (column < 1 || column > ddt::grid::kMaxCols)
     return "column " + std::to_string(column) + " is outside the sheet (1 to " +
            std::to_string(ddt::grid::kMaxCols) + ")";
-  if ((!appendRow && row < 1) || row > ddt::grid::kMaxRows)
+  if ((!appendRow && row < 1) || row > ddt::table::kMaxDataRows)
     return "row " + std::to_string(row) + " is outside the sheet (1 to " +
-           std::to_string(ddt::grid::kMaxRows) + ")";
+           std::to_string(ddt::table::kMaxDataRows) + ")";
   return {};
 }
 
@@ -68,9 +69,9 @@ int SetCell(CDT* table, const char* function, long sheet, long row, long column,
   const std::string text = Arg(value);
   if (!ddt::table::CheckCellText(text)) return -1;
   if (row <= 0) row = table->m_pEngine->GetLastRow() + 1;
-  if (row > ddt::grid::kMaxRows)
+  if (row > ddt::table::kMaxDataRows)
     return Fail(-1, std::string(function) + ": the sheet is full (" +
-                        std::to_string(ddt::grid::kMaxRows) + " rows)");
+                        std::to_string(ddt::table::kMaxDataRows) + " rows)");
   // The apostrophe makes the grid keep the value as typed text, whatever it looks like.
   const std::string entry = "'" + text;
   table->m_pEngine->SetValue(static_cast<int>(sheet), static_cast<int>(row),
@@ -112,7 +113,7 @@ int GetCell(CDT* table, const char* function, long sheet, long row, long column,
 
 // Inserts (insert) or deletes one whole row of the named sheet, which becomes current.
 int ShiftRow(CDT* table, const char* function, const char* sheet, long row, bool insert) {
-  if (row < 1 || row > ddt::grid::kMaxRows)
+  if (row < 1 || row > ddt::table::kMaxDataRows)
     return Fail(-1, std::string(function) + ": " + BadCell(row, 1, false));
   if (table->SetSheet(Arg(sheet)) != 0)
     NotePartial(std::string(function) + ": no sheet named " + Quoted(Arg(sheet)) +

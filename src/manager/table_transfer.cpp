@@ -44,8 +44,8 @@ long NextBlockNumber(CDDTInput& workbook, long sheetIndex, long lastRow,
 
 }  // namespace
 
-// Whether the whole table fits the sheet: its columns, its rows below `lastRow` and the
-// terminator row, and every text. Checked before anything is written, so that a table is
+// Whether the whole table fits the sheet: its columns (sheetColumns, or -1 for a new sheet
+// of parameter columns), its rows below `lastRow` and the terminator row, and every text. Checked before anything is written, so that a table is
 // written whole or not at all; false with the reason as the last error.
 static bool TableFits(const StringTable& table, long sheetColumns, long lastRow) {
   using ddt::platform::SetLastError;
@@ -53,15 +53,15 @@ static bool TableFits(const StringTable& table, long sheetColumns, long lastRow)
   const long limit = sheetColumns < 0 ? ddt::table::kMaxParamColumns : sheetColumns;
   if (columns > static_cast<std::size_t>(limit)) {
     SetLastError("table2sheet: the table has " + std::to_string(columns) +
-                 " columns, the sheet " + (sheetColumns < 0 ? "may have " : "has ") +
-                 std::to_string(limit));
+                 " columns, a sheet may have " + std::to_string(limit));
     return false;
   }
   const std::size_t rows = table.empty() ? 0 : table.size() - 1;
-  if (static_cast<std::size_t>(lastRow) + rows + 1 > static_cast<std::size_t>(ddt::grid::kMaxRows)) {
+  if (static_cast<std::size_t>(lastRow) + rows + 1 >
+      static_cast<std::size_t>(ddt::table::kMaxDataRows)) {
     SetLastError("table2sheet: " + std::to_string(rows) + " rows and the terminator row do not "
                  "fit below row " + std::to_string(lastRow) + " (a sheet has " +
-                 std::to_string(ddt::grid::kMaxRows) + " rows)");
+                 std::to_string(ddt::table::kMaxDataRows) + " data rows)");
     return false;
   }
   for (std::size_t i = 0; i < table.size(); ++i)
@@ -88,10 +88,8 @@ int TransferTable(const StringTable& table, CDDTInput& workbook, const std::stri
                                   ddt::platform::Quoted(sheet) + " has data");
       return -1;
     }
-    const CStringList* header = workbook.GetHeaderList(sheet);
-    if (!TableFits(table, header == nullptr ? 0 : static_cast<long>(header->size()),
-                   engine.GetLastRow()))
-      return -1;
+    // Table columns beyond the sheet's are left out, as they always were.
+    if (!TableFits(table, static_cast<long>(ddt::grid::kMaxCols), engine.GetLastRow())) return -1;
   } else {
     if (!TableFits(table, -1, 0) || !ddt::table::CheckSheetName(sheet)) return -1;
     if (workbook.NewSheet(sheet) != 0 || workbook.SetSheet(sheet) != 0) return -1;

@@ -138,6 +138,21 @@ int CDT::Save(const std::string& fileName, int setName) {
     m_pEngine->SetModified(1);  // still to be saved, under another name
     return -1;
   }
+  // Row 1 of the file takes the parameter names: a sheet using the grid's last row would
+  // lose it in the file.
+  const long current = m_pEngine->GetSheet();
+  for (long sheet = 1; sheet <= GetNumSheets(); ++sheet) {
+    m_pEngine->SetSheet(static_cast<int>(sheet));
+    if (m_pEngine->GetLastRow() > ddt::table::kMaxDataRows) {
+      m_pEngine->SetSheet(static_cast<int>(current));
+      SetLastError("Cannot save " + Quoted(target) + ": sheet " + Quoted(GetSheetName(sheet)) +
+                   " uses row " + std::to_string(ddt::grid::kMaxRows) + ", and a file keeps " +
+                   std::to_string(ddt::table::kMaxDataRows) + " data rows below the names");
+      m_pEngine->SetModified(1);
+      return -1;
+    }
+  }
+  m_pEngine->SetSheet(static_cast<int>(current));
   if (IsCreated()) m_pEngine->CancelEdit();
 
   CDTNotify* sink = m_pNotify;
@@ -274,7 +289,7 @@ int CDT::DeleteSheets(int first, int count) {
       // A workbook keeps at least one sheet: a blank one takes the place of all deleted.
       // The last old sheet goes only after the blank one is there, which works even when
       // the workbook holds as many sheets as it may.
-      m_pEngine->DeleteSheets(first + 1, count - 1);
+      if (count > 1) m_pEngine->DeleteSheets(first + 1, count - 1);
       m_pEngine->InsertSheets(2, 1);
       m_pEngine->DeleteSheets(1, 1);
       m_pEngine->SetSheetName(1, kPlaceholderSheet);

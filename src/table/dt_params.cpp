@@ -160,9 +160,9 @@ int CDT::SetParamValue(long row, const std::string& paramName, const std::string
                                 " in sheet " + ddt::platform::Quoted(GetSheetName(sheet)));
     return -1;
   }
-  if (row < 1 || row > ddt::grid::kMaxRows) {
+  if (row < 1 || row > ddt::table::kMaxDataRows) {
     ddt::platform::SetLastError("Row " + std::to_string(row) + " is outside the sheet (1 to " +
-                                std::to_string(ddt::grid::kMaxRows) + ")");
+                                std::to_string(ddt::table::kMaxDataRows) + ")");
     return -1;
   }
   if (!ddt::table::CheckCellText(value)) return -1;

@@ -109,7 +109,9 @@ bool Unchanged(const CDT* table, const std::string& path) {
   std::lock_guard lock(RegistryMutex());
   const auto it = Registry().find(table);
   if (it == Registry().end()) return false;
-  const auto stamp = it->second.stamps.find(Key(path));
+  const std::string key = Key(path);
+  if (it->second.unreadable == key) return false;  // it does not hold this workbook
+  const auto stamp = it->second.stamps.find(key);
   return stamp != it->second.stamps.end() && stamp->second == now;
 }
 
@@ -120,11 +122,12 @@ std::string OverwriteRefusal(const CDT* table, const std::string& path) {
     return "Cannot save " + Quoted(path) + ": another program has it open (lock file " +
            Quoted(lockFile) + "); save under another name, or close it there first";
   const FileStamp now = StampOf(path);
+  if (!now.exists) return {};  // nothing there to lose
   std::lock_guard lock(RegistryMutex());
   const auto it = Registry().find(table);
   if (it == Registry().end()) return {};
   const std::string key = Key(path);
-  if (now.exists && it->second.unreadable == key)
+  if (it->second.unreadable == key)
     return "Cannot save " + Quoted(path) +
            ": the file could not be read when it was opened and would be lost; save under "
            "another name";
@@ -133,8 +136,8 @@ std::string OverwriteRefusal(const CDT* table, const std::string& path) {
   return "Cannot save " + Quoted(path) + ": " +
          (stamp->second.exists ? "the file changed on disk since this workbook read or last "
                                  "wrote it"
-                               : "another process created the file since this workbook was "
-                                 "opened") +
+                               : "the file was made by another process or run since this "
+                                 "workbook was opened") +
          "; save under another name";
 }
 

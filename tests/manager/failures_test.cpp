@@ -133,7 +133,7 @@ TEST_F(FailureTest, MisspeltNamesAreNamedWhileTheResultStaysAsBefore) {
 TEST_F(FailureTest, AnUnchangedResultsWorkbookIsWrittenWhenItsFileIsMissing) {
   CDDTResults* results = Results(Path("res.xlsx").string());
   ASSERT_NE(results, nullptr);
-  EXPECT_EQ(save_results_as(results, "", 0), 0);
+  EXPECT_EQ(save_results_as(results, "", 0), 0) << LastError();
   EXPECT_TRUE(fs::exists(Path("res.xlsx")));
   // Now the file holds it: saving again writes nothing and succeeds.
   const auto written = fs::last_write_time(Path("res.xlsx"));
