@@ -141,26 +141,27 @@ int CDT::Save(const std::string& fileName, int setName) {
     m_pEngine->SetModified(1);  // still to be saved, under another name
     return -1;
   }
-  // Row 1 of the file takes the parameter names: a sheet using the grid's last row would
-  // lose it in the file.
-  const long current = m_pEngine->GetSheet();
-  for (long sheet = 1; sheet <= GetNumSheets(); ++sheet) {
-    m_pEngine->SetSheet(static_cast<int>(sheet));
-    if (m_pEngine->GetLastRow() > ddt::table::kMaxDataRows) {
-      m_pEngine->SetSheet(static_cast<int>(current));
-      SetLastError("Cannot save " + Quoted(target) + ": sheet " + Quoted(GetSheetName(sheet)) +
-                   " uses row " + std::to_string(ddt::grid::kMaxRows) + ", and a file keeps " +
-                   std::to_string(ddt::table::kMaxDataRows) + " data rows below the names");
-      m_pEngine->SetModified(1);
-      return -1;
-    }
-  }
-  m_pEngine->SetSheet(static_cast<int>(current));
   if (IsCreated()) m_pEngine->CancelEdit();
 
   CDTNotify* sink = m_pNotify;
   UnRegisterNotify();
-  bool written = TryEngine([&] { m_pEngine->Save(target.c_str()); });
+  // Row 1 of the file takes the parameter names: a sheet using the grid's last row would
+  // lose it in the file. (Checked with the sink out: it visits every sheet.)
+  std::string tooLong;
+  const long current = m_pEngine->GetSheet();
+  for (long sheet = 1; sheet <= GetNumSheets() && tooLong.empty(); ++sheet) {
+    m_pEngine->SetSheet(static_cast<int>(sheet));
+    if (m_pEngine->GetLastRow() > ddt::table::kMaxDataRows)
+      tooLong = "Cannot save " + Quoted(target) + ": sheet " + Quoted(GetSheetName(sheet)) +
+                " uses row " + std::to_string(ddt::grid::kMaxRows) + ", and a file keeps " +
+                std::to_string(ddt::table::kMaxDataRows) + " data rows below the names";
+  }
+  m_pEngine->SetSheet(static_cast<int>(current));
+  bool written = false;
+  if (tooLong.empty())
+    written = TryEngine([&] { m_pEngine->Save(target.c_str()); });
+  else
+    SetLastError(tooLong);
   if (!written && ddt::platform::LastError().find(target) == std::string::npos)
     SetLastError("Cannot save " + Quoted(target) + ": " + ddt::platform::LastError());
   RegisterNotify(sink);
