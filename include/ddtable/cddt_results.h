@@ -56,6 +56,8 @@ class DDT_API CDDTResults : public CDDTInput {
   int PrepareResults(CDDTInput* input);
   // Makes the business process the scope, then RefreshSheet of its sheet.
   int SetScope(CDDTInput* input, const std::string& bpName);
+  // The sheet a table name stands for: the scope for "", else scope + "." + tableName.
+  std::string LoopSheet(const std::string& tableName) const;
 
   // --- Iteration loops ------------------------------------------------------------------
   // Chooses the next row of the sheet and copies it. Mode: low byte 0 the next run row,
@@ -148,7 +150,6 @@ class DDT_API CDDTResults : public CDDTInput {
   // Resolves a parsed reference; `book` is the workbook of the call so far and becomes the
   // external workbook of a known alias.
   Resolved Resolve(const CParamName& reference, CDT*& book);
-  std::string LoopSheet(const std::string& tableName) const;
   // The sheet's current row; 0 without an entry.
   long CurrentRow(const std::string& sheetName) const;
   // Sets the sheet's current row, adding the entry when it is missing.

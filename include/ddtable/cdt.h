@@ -13,7 +13,9 @@
 // unless a member says otherwise; a column lookup that finds nothing gives -1, a sheet lookup
 // 0, a string member an empty string. Parameter names are found with GetColIndex: exact,
 // case-sensitive, first match. An index the grid would refuse (a row, column or sheet out of
-// range) makes the member fail with its failure result and changes no cell.
+// range) makes the member fail with its failure result and changes no cell. A failing
+// member leaves its reason in the thread's last error (ddt::LastError(), ddtable.h); Open,
+// Save, the sheet members, AddParam and SetParamValue clear it when they succeed.
 //
 // Threads: every member runs on the caller's thread and takes no lock; callers that need a
 // consistent view across threads bracket their calls with LockData/UnlockData.
@@ -71,13 +73,20 @@ class DDT_API CDT : public ddt::platform::Window {
   virtual int UnRegisterNotify(int nUnused = 0);
 
   // --- File -------------------------------------------------------------------------------
-  // Non-empty name: stores it, then reads the file (-1 if that fails; the name stays).
-  // Empty name: the workbook becomes one blank sheet "Sheet1". Clears the changed state.
+  // Non-empty name: stores it, then reads the file (-1 if that fails, with the reason as the
+  // last error; the name stays). Empty name: the workbook becomes one blank sheet "Sheet1".
+  // Clears the changed state.
   virtual int Open(const std::string& fileName);
   // Writes the workbook to fileName (empty: the stored name; a non-zero setName also stores
-  // a non-empty fileName). Returns 0 without writing when nothing changed and the name is
-  // empty or the stored one; -1 when there is no target name or the write fails. The
-  // registered sink is taken out during the write and put back after.
+  // a non-empty fileName). 0 means the file now holds this workbook: an unchanged workbook
+  // is not written again when its file is still the one it read or wrote, and is written
+  // when that file is missing. -1, with the reason as the last error, when there is no
+  // target name, the write fails, or the save would destroy someone else's work: the file
+  // is held open by another spreadsheet program (its lock file ".~lock.NAME#" beside it),
+  // changed on disk (or appeared) since this workbook read or last wrote it, or could not
+  // be read when this workbook opened it. A refused save leaves the workbook changed, so it
+  // can be saved under another name. The registered sink is taken out during the write and
+  // put back after.
   virtual int Save(const std::string& fileName, int setName);
   virtual std::string GetFileName();
   // Moves and sizes this window (Z order kept) and fits the engine's window into it.
@@ -89,20 +98,23 @@ class DDT_API CDT : public ddt::platform::Window {
   virtual const CStringList& GetSheetList();
   // Inserts one blank sheet before position (0 or less: appends); then a blank placeholder
   // sheet "Sheet1" (sheet 2 when position was 1, else sheet 1) is removed. -1 for a position
-  // beyond one past the last sheet.
+  // beyond one past the last sheet or when the workbook holds the most sheets it may
+  // (ddt::grid::kMaxSheets).
   virtual int InsertSheets(int position, int count);
   // -1 for an unknown name, else DeleteSheets(index, 1).
   virtual int DeleteSheet(const std::string& sheetName);
-  // Deletes count sheets from first. -1 for first below 1, count below 1, or a range beyond
-  // the last sheet. Deleting every sheet leaves one blank sheet "Sheet1".
+  // Deletes count sheets from first. -1 for first below 1, count below 0, or a range beyond
+  // the last sheet; a count of 0 deletes nothing and gives 0. Deleting every sheet leaves
+  // one blank sheet "Sheet1".
   virtual int DeleteSheets(int first, int count);
   virtual long GetNumSheets();
   // Index of the first sheet named exactly sheetName; 0 when none.
   virtual long GetSheetIndex(const std::string& sheetName);
   // Name of the sheet (0: current sheet); empty for an index out of range.
   virtual std::string GetSheetName(long sheet);
-  // Renames the sheet oldName (empty: current sheet). -1 for an unknown old name, or when a
-  // sheet named newName exists.
+  // Renames the sheet oldName (empty: current sheet). -1 for an unknown old name, when a
+  // sheet named newName exists, or for a name a workbook file cannot hold (control
+  // characters, more than 32767 characters).
   virtual int SetSheetName(const std::string& oldName, const std::string& newName);
   // Makes the named sheet current; -1 for an unknown name.
   virtual int SetSheet(const std::string& sheetName);
@@ -215,8 +227,11 @@ class DDT_API CDT : public ddt::platform::Window {
 
   // --- Non-virtual members ----------------------------------------------------------------
   void SetFileName(const std::string& fileName);
-  // Appends a sheet named sheetName. -1 if it exists; -2 if it could not be given the name
-  // (an empty name adds nothing and gives -2).
+  // True when the last Open read its file; false for a file that could not be read (the
+  // workbook is then empty; ddt::LastError() says why) and for a workbook opened empty.
+  bool FileRead() const;
+  // Appends a sheet named sheetName. -1 if it exists; -2 if it could not be made or given
+  // the name (an empty name, a name a file cannot hold, the sheet limit: nothing is added).
   int NewSheet(const std::string& sheetName);
   // Copies the whole sheet to the clipboard; -1 for an unknown sheet.
   int CopySheet(const std::string& sheetName);

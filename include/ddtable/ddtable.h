@@ -19,7 +19,13 @@
  *     nothing else happens.
  *   - Output buffers: the caller gives the size in bytes. At most size - 1 bytes are copied,
  *     the rest of the buffer up to size is set to 0, and no byte at or past size is ever
- *     written. A size below 1 is refused (-1) before any byte is written.
+ *     written. A size below 1 is refused (-1) before any byte is written. A cut falls on a
+ *     UTF-8 character boundary: no buffer ever ends in part of a character.
+ *   - Limits: a workbook holds at most 4096 sheets, a sheet 1,048,575 data rows (row 1 of
+ *     a file holds the parameter names) and 255
+ *     parameter columns, a cell or parameter name 32767 characters; a sheet name holds no
+ *     control characters. A call that would pass one fails with its failure result and
+ *     writes nothing, so that every file the library writes reads back.
  *   - No C++ exception leaves any of these functions: a failure inside gives the function's
  *     failure result (-1, or null).
  *   - Every call runs on the caller's thread; the functions are not safe for concurrent use
@@ -58,6 +64,38 @@ typedef struct EXTERNAL_DATA EXTERNAL_DATA;
  * the terminator, and that size: writes the converted value, zero-terminated. */
 typedef int (*DDT_SUBSTITUTE_CALLBACK)(void* context, const char* name, const char* value,
                                        char* buffer, uint32_t size);
+
+/* ---- Errors and files ------------------------------------------------------------------ */
+
+/* Why the last call on this thread failed, or what it left undone although it returned its
+ * result: UTF-8 text naming the file, sheet or parameter and the reason; "" when the last
+ * call succeeded. The text stays valid until the next call of this library on the thread.
+ *
+ * Every function of this header sets it when it fails (with a null handle or buffer, too)
+ * and clears it when it succeeds, except for these results that are returned all the same
+ * with the text set:
+ *   open_workbook, open_results: the file could not be read (the workbook is empty; a
+ *       results file that does not exist yet is no error);
+ *   prm_open_external_workbook: the file could not be read (the record's workbook is null)
+ *       or does not exist (an empty workbook);
+ *   set_bp: the input workbook has no such business process;
+ *   get_param_value: no such parameter or sheet (the value reads as empty), or the value
+ *       was cut (-1);
+ *   prm_set_cell, prm_set_cell2, prm_get_cell, prm_get_cell2, prm_insert_row,
+ *   prm_delete_row: no sheet of that name (the current sheet was used);
+ *   prm_get_cell, prm_get_cell2, get_parameter_name, compare_table_sheets: a text cut to
+ *       the buffer;
+ *   get_parameter_count: no such sheet (0).
+ * Results that are no failure (the end of a loop or of the run rows) may leave a text that
+ * explains them. The members of the exported classes set it when they fail as well (see
+ * table/cdt.h). */
+DDT_API const char* ddt_last_error(void);
+
+/* 1 when the workbook's file was read by its last open; 0 when the file could not be read
+ * (missing, damaged, not a workbook: the workbook is empty, ddt_last_error says why) or the
+ * workbook was opened without a file; -1 for a null handle. Takes any workbook handle, e.g.
+ * (CDT*)input, so that a script can stop before a run of 0 iterations. */
+DDT_API int ddt_workbook_file_read(const CDT* table);
 
 /* ---- Data manager, workbooks and cells ------------------------------------------------- */
 
@@ -138,10 +176,17 @@ DDT_API int prm_delete_row(CDT* table, const char* sheet, long row);
 DDT_API CDDTResults* open_results(const char* fileName, int virtualUserId, const char* group,
                                   const char* host);
 /* Saves the results workbook under fileName (null or "": its own name); setName != 0 makes
- * fileName its name. 0, or -1 when there is no name or the write fails. */
+ * fileName its name. 0 means the file now holds the workbook (a missing file is written
+ * even when nothing changed). -1, with the reason in ddt_last_error, when there is no name,
+ * the write fails, or the save would overwrite someone else's work: the file changed on
+ * disk (or appeared) since this workbook read or last wrote it, another spreadsheet program
+ * holds it open (its lock file ".~lock.NAME#" beside it), or it could not be read when the
+ * workbook was opened. The workbook stays in memory, changed: save it under another name. */
 DDT_API int save_results_as(CDDTResults* results, const char* fileName, int setName);
-/* Gives the results workbook the input's sheets, parameter columns and column styles. 0, or
- * -1 (a null handle, or a sheet that cannot be created). */
+/* Gives the results workbook the input's sheets, parameter columns and column styles.
+ * Columns the results workbook already has (read from an earlier run) are reused, so a
+ * results sheet keeps one column per parameter. 0, or -1 (a null handle, or a sheet that
+ * cannot be created). */
 DDT_API int prepare_results(CDDTResults* results, CDDTInput* input);
 /* Deletes a results workbook from open_results. 0, or -1 for null. */
 DDT_API int close_results(CDDTResults* results);
@@ -174,8 +219,8 @@ DDT_API int advance_loop(CDDTInput* input, CDDTResults* results, const char* tab
  * handle or sheet. */
 DDT_API int get_parameter_count(CDDTResults* results, const char* sheet);
 /* Copies the name of parameter index (from 1) of that sheet into buffer (size bytes; a
- * longer name is cut without notice). The buffer is emptied first. 0; -1 for a null handle
- * or buffer or a size below 2. */
+ * longer name is cut, noted in ddt_last_error). The buffer is emptied first. 0; -1 for a
+ * null handle or buffer or a size below 2. */
 DDT_API int get_parameter_name(CDDTResults* results, const char* sheet, long index,
                                char* buffer, int size);
 /* Replaces each parameter reference "<[alias@@][sheet::]name>" in source by its value in
@@ -249,6 +294,11 @@ DDT_API int get_sheet_name(CDT* table, long index, char* buffer, int* size);
 
 #ifdef __cplusplus
 }  /* extern "C" */
+
+namespace ddt {
+/* ddt_last_error for C++ callers and the members of the exported classes. */
+DDT_API std::string LastError();
+}  // namespace ddt
 
 /* table2sheet for C++ callers: the table is the standard library's vector of rows, each a
  * vector of strings; row 0 holds the column names. Every row must have at least as many

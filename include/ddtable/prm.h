@@ -70,9 +70,12 @@ class DDT_API CPrm {
 
   // Adds the sheet `name` to every loaded workbook and makes it current where it was
   // created (a workbook that has it already keeps its current sheet). 0; -1 when no
-  // workbook is loaded.
+  // workbook is loaded, or when a workbook could not take the sheet (the sheet limit, a
+  // name no file can hold; the others still get it).
   int NewBP(const std::string& name);
   // Renames the business process (and its child tables) in every loaded workbook. 0.
+  // These members and the ones below give -1 (reason in ddt::LastError()) instead of an
+  // exception when the grid refuses a step.
   int RenameBP(std::string oldName, std::string newName);
   // Deletes the business process (and its child tables) from `workbook`; when `workbook` is
   // the primary one (its file name matches the head's, which is not empty), first from every
@@ -96,16 +99,18 @@ class DDT_API CPrm {
   CDDTResults* GetExternWorkbook(std::string alias);
 
   // CDDTInput::AppendTableByName on every loaded workbook in list order, all with the
-  // caller's tableName, so each sees the name the previous one left. 0.
+  // caller's tableName, so each sees the name the previous one left. 0; -1 when a workbook
+  // could not take the table (the sheet limit).
   int AppendTableByName(const std::string& bpName, std::string& tableName);
   // The five-argument CDDTInput::AppendColumnByName on every loaded workbook with the
-  // caller's paramName itself, so changes accumulate from workbook to workbook. 0.
+  // caller's paramName itself, so changes accumulate from workbook to workbook. 0; -1 when
+  // a workbook that has the table could not take the column (the column or text limit).
   int AppendColumnByName(const std::string& bpName, const std::string& tableName,
                          std::string& paramName, const CStringList& values,
                          CDT::DT_STYLE style);
   // The four-argument form: every workbook receives paramName as the caller passed it; the
   // caller's string receives what the last workbook made of it (unchanged with no
-  // workbook). 0.
+  // workbook). 0; -1 when a workbook that has the sheet could not take the column.
   int AppendColumnByName(const std::string& sheetName, std::string& paramName,
                          const std::string& value, CDT::DT_STYLE style);
 

@@ -12,6 +12,7 @@
 #include "manager/module.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
+#include "table/entry_limits.h"
 
 using ddt::input::BeginsWithIgnoreCase;
 
@@ -39,7 +40,10 @@ void CDDTInput::AppendTableByName(const std::string& bpName, std::string& tableN
     full = bpName + "." + used;
   }
   const long sheetsBefore = GetNumSheets();
-  InsertSheets(static_cast<int>(after + 1), 1);
+  // Without a new sheet (the sheet limit) the sheet at that place is someone else's and
+  // keeps its name; the caller finds no table under the name.
+  if (!ddt::table::CheckSheetName(full) || InsertSheets(static_cast<int>(after + 1), 1) != 0)
+    return;
   // Inserting may remove a blank placeholder sheet 1 in front of the new sheet.
   const long index = (GetNumSheets() == sheetsBefore && after >= 1) ? after : after + 1;
   m_pEngine->SetSheetName(static_cast<int>(index), full.c_str());

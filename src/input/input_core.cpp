@@ -11,6 +11,7 @@
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
+#include "platform/last_error.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
 
@@ -73,7 +74,8 @@ void CDDTInput::AddGlobals() {
   ModifiedBlock block(m_pEngine);
   const std::string global = LoadString(IDS_GLOBAL_SHEET);
   if (SetSheet(global) == 0) return;
-  InsertSheets(1, 1);
+  // At the sheet limit there is no new sheet, and sheet 1 is the user's: nothing to name.
+  if (InsertSheets(1, 1) != 0) return;
   m_pEngine->SetSheetName(1, global.c_str());
   SetSheet(global);
   static constexpr int kColumns[][2] = {{IDS_ITER_COLUMN, IDS_ITER_INITIAL},
@@ -87,10 +89,12 @@ void CDDTInput::AddGlobals() {
 }
 
 int CDDTInput::Open(const std::string& fileName) {
+  ddt::platform::ErrorScope scope;
   const int rc = CDT::Open(fileName);
   if (rc != -1 && m_nGlobalUsage != 0) AddGlobals();
-  if (m_nType == DT_TYPE_QX || !ddt::input::ToolkitChangesEnabled()) return rc;
-  PrepareCustomSheet();
+  if (m_nType != DT_TYPE_QX && ddt::input::ToolkitChangesEnabled()) PrepareCustomSheet();
+  // The sheet look-ups on the way fail by design; a successful Open leaves no error.
+  if (rc == 0 && scope.Outermost()) ddt::platform::ClearLastError();
   return rc;
 }
 
@@ -98,7 +102,7 @@ void CDDTInput::PrepareCustomSheet() {
   ModifiedBlock block(m_pEngine);
   const std::string custom(ddt::input::kCustomSheet);
   if (SetSheet(custom) == -1) {
-    InsertSheets(1, 1);
+    if (InsertSheets(1, 1) != 0) return;  // the sheet limit: sheet 1 is the user's
     m_pEngine->SetSheetName(1, custom.c_str());
     SetSheet(custom);
   }

@@ -7,7 +7,12 @@
 #include "grid/formula/fn_utf8.h"
 #include "manager/module.h"
 #include "platform/files.h"
+#include "platform/last_error.h"
 #include "platform/resources.h"
+#include "table/engine_call.h"
+
+using ddt::platform::Quoted;
+using ddt::table::Guarded;
 
 namespace {
 
@@ -116,26 +121,49 @@ int CPrm::UnloadWorkbook(CDDTInput* workbook) {
 }
 
 int CPrm::NewBP(const std::string& name) {
-  if (m_WorkbookList.empty()) return -1;
-  for (CDDTInput* workbook : m_WorkbookList)
-    if (workbook->NewSheet(name) == 0) workbook->SetSheet(name);
-  return 0;
+  ddt::platform::ErrorScope scope;
+  if (m_WorkbookList.empty()) {
+    ddt::platform::SetLastError("Cannot add business process " + Quoted(name) +
+                                ": no workbook is loaded");
+    return -1;
+  }
+  return Guarded(-1, [&] {
+    int result = 0;
+    for (CDDTInput* workbook : m_WorkbookList) {
+      if (workbook->NewSheet(name) == 0) {
+        workbook->SetSheet(name);
+      } else if (workbook->GetSheetIndex(name) == 0) {
+        // The sheet limit or a name no file can hold: this workbook lacks the process.
+        ddt::platform::SetLastError("Cannot add business process " + Quoted(name) + " to " +
+                                    Quoted(workbook->GetFileName()) + ": " +
+                                    ddt::platform::LastError());
+        result = -1;
+      }
+    }
+    return result;
+  });
 }
 
 int CPrm::RenameBP(std::string oldName, std::string newName) {
-  for (CDDTInput* workbook : m_WorkbookList) workbook->RenameBP(oldName, newName);
-  return 0;
+  ddt::platform::ErrorScope scope;
+  return Guarded(-1, [&] {
+    for (CDDTInput* workbook : m_WorkbookList) workbook->RenameBP(oldName, newName);
+    return 0;
+  });
 }
 
 int CPrm::DeleteBP(CDDTInput* workbook, std::string name) {
+  ddt::platform::ErrorScope scope;
   if (m_WorkbookList.empty() || workbook == nullptr) return 0;
-  const std::string headFile = m_WorkbookList.front()->GetFileName();
-  if (SameFile(headFile, workbook->GetFileName())) {
-    for (auto it = std::next(m_WorkbookList.begin()); it != m_WorkbookList.end(); ++it)
-      (*it)->DeleteBP(name);
-  }
-  workbook->DeleteBP(name);
-  return 0;
+  return Guarded(-1, [&] {
+    const std::string headFile = m_WorkbookList.front()->GetFileName();
+    if (SameFile(headFile, workbook->GetFileName())) {
+      for (auto it = std::next(m_WorkbookList.begin()); it != m_WorkbookList.end(); ++it)
+        (*it)->DeleteBP(name);
+    }
+    workbook->DeleteBP(name);
+    return 0;
+  });
 }
 
 EXTERNAL_DATA* CPrm::LoadExternalWorkbook(std::string alias, std::string fileName,
@@ -190,25 +218,54 @@ CDDTResults* CPrm::GetExternWorkbook(std::string alias) {
 }
 
 int CPrm::AppendTableByName(const std::string& bpName, std::string& tableName) {
-  for (CDDTInput* workbook : m_WorkbookList) workbook->AppendTableByName(bpName, tableName);
-  return 0;
+  ddt::platform::ErrorScope scope;
+  return Guarded(-1, [&] {
+    int result = 0;
+    for (CDDTInput* workbook : m_WorkbookList) {
+      const long sheets = workbook->GetNumSheets();
+      workbook->AppendTableByName(bpName, tableName);
+      if (workbook->GetNumSheets() <= sheets &&
+          workbook->GetSheetIndex(bpName + "." + tableName) == 0) {
+        ddt::platform::SetLastError("Cannot add table " + Quoted(tableName) + " to " +
+                                    Quoted(workbook->GetFileName()) + ": " +
+                                    ddt::platform::LastError());
+        result = -1;
+      }
+    }
+    return result;
+  });
 }
 
 int CPrm::AppendColumnByName(const std::string& bpName, const std::string& tableName,
                              std::string& paramName, const CStringList& values,
                              CDT::DT_STYLE style) {
-  for (CDDTInput* workbook : m_WorkbookList)
-    workbook->AppendColumnByName(bpName, tableName, paramName, values, style);
-  return 0;
+  ddt::platform::ErrorScope scope;
+  return Guarded(-1, [&] {
+    int result = 0;
+    for (CDDTInput* workbook : m_WorkbookList)
+      if (workbook->AppendColumnByName(bpName, tableName, paramName, values, style) != 0 &&
+          workbook->GetSheetIndex(bpName + "." + tableName) != 0)
+        result = -1;  // the table is there but did not take the column (a limit)
+    return result;
+  });
 }
 
 int CPrm::AppendColumnByName(const std::string& sheetName, std::string& paramName,
                              const std::string& value, CDT::DT_STYLE style) {
-  std::string name = paramName;
-  for (CDDTInput* workbook : m_WorkbookList) {
-    name = paramName;
-    workbook->AppendColumnByName(sheetName, name, value, style);
-  }
-  paramName = name;
-  return 0;
+  ddt::platform::ErrorScope scope;
+  return Guarded(-1, [&] {
+    std::string name = paramName;
+    int result = 0;
+    for (CDDTInput* workbook : m_WorkbookList) {
+      name = paramName;
+      const CStringList* header = workbook->GetHeaderList(sheetName);
+      const std::size_t columns = header == nullptr ? 0 : header->size();
+      workbook->AppendColumnByName(sheetName, name, value, style);
+      header = workbook->GetHeaderList(sheetName);
+      if (header != nullptr && header->size() <= columns)
+        result = -1;  // the sheet did not take the column (a limit, or no legal name)
+    }
+    paramName = name;
+    return result;
+  });
 }

@@ -4,54 +4,116 @@
 #pragma once
 
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "platform/last_error.h"
 #include "platform/resources.h"
 
 namespace ddt::manager {
 
-// Returns body()'s result; any exception becomes `failure`.
+// Returns body()'s result; any exception becomes `failure`, its text the last error.
 template <class Result, class Body>
 Result Contained(Result failure, Body&& body) noexcept {
   try {
     return body();
+  } catch (const std::bad_alloc&) {
+    ddt::platform::SetLastError("out of memory");
+  } catch (const std::exception& e) {
+    try {
+      ddt::platform::SetLastError(e.what());
+    } catch (...) {
+    }
   } catch (...) {
-    return failure;
+    ddt::platform::SetLastError("unknown error");
   }
+  return failure;
 }
 
 // Runs body() with the library's module context current and returns its result; any
-// exception becomes `failure`. One call per exported function.
+// exception becomes `failure`. One call per exported function. The thread's last error
+// starts empty; a result other than `failure` clears what failed on the way and was
+// overcome, unless the body noted a partial success (NotePartial).
 template <class Result, class Body>
 Result ScriptCall(Result failure, Body&& body) noexcept {
   ddt::platform::ModuleContextGuard guard;
-  return Contained(failure, static_cast<Body&&>(body));
+  ddt::platform::ErrorScope scope;
+  Result result = Contained(failure, static_cast<Body&&>(body));
+  if (result != failure && !ddt::platform::LastErrorIsPartial()) ddt::platform::ClearLastError();
+  return result;
 }
 
 // As ScriptCall for functions without a result.
 template <class Body>
 void ScriptCallVoid(Body&& body) noexcept {
   ddt::platform::ModuleContextGuard guard;
-  try {
+  ddt::platform::ErrorScope scope;
+  Contained(0, [&] {
     body();
-  } catch (...) {
-  }
+    return 0;
+  });
+}
+
+// Records text as the last error and returns code: `return Fail(-1, "...")`.
+template <class Result>
+Result Fail(Result code, std::string text) {
+  ddt::platform::SetLastError(std::move(text));
+  return code;
+}
+
+// The failure of a call given a null handle, buffer or size where it needs one.
+template <class Result>
+Result NullArgument(Result code, const char* function, const char* what) {
+  return Fail(code, std::string(function) + ": " + what + " is null");
 }
 
 // A string argument; null counts as empty.
 inline std::string Arg(const char* text) { return text == nullptr ? std::string() : text; }
 
-// Copies at most size - 1 bytes of value into buffer and sets every byte from there up to
-// size - 1 to 0 (the value is always terminated). False, with nothing written, for a null
-// buffer or a size below 1. True when the whole value fitted.
+// Length of the longest prefix of text of at most limit bytes that ends on a UTF-8
+// character boundary (a cut never leaves half a character).
+inline std::size_t Utf8Cut(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text.size();
+  const auto continuation = [&](std::size_t i) {
+    return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+  };
+  // A character takes at most four bytes: step back over at most three continuation bytes
+  // to the lead byte of the character the limit splits. Text that is not UTF-8 is cut at
+  // the limit.
+  std::size_t n = limit;
+  for (int back = 0; back < 3 && n > 0 && continuation(n); ++back) --n;
+  return continuation(n) ? limit : n;
+}
+
+// Copies at most size - 1 bytes of value into buffer, cut on a character boundary, and sets
+// every byte from there up to size - 1 to 0 (the value is always terminated). False, with
+// nothing written, for a null buffer or a size below 1. True when the whole value fitted.
 inline bool CopyToBuffer(std::string_view value, char* buffer, long size) {
   if (buffer == nullptr || size < 1) return false;
   const std::size_t room = static_cast<std::size_t>(size) - 1;
-  const std::size_t n = value.size() < room ? value.size() : room;
+  const std::size_t n = Utf8Cut(value, room);
   std::memcpy(buffer, value.data(), n);
   std::memset(buffer + n, 0, static_cast<std::size_t>(size) - n);
   return value.size() <= room;
+}
+
+// Opens fileName into table. A file that cannot be read is not a failure of the calling
+// function (it returns the workbook, empty): its reason is noted as a partial success.
+template <class Table>
+void OpenNoted(Table& table, const char* fileName) {
+  int result = -1;
+  try {
+    result = table.Open(fileName);
+  } catch (const std::exception& e) {
+    ddt::platform::SetLastError(e.what());
+  }
+  if (result == 0) return;
+  const std::string reason = ddt::platform::LastError();
+  ddt::platform::NotePartial(reason.empty() ? "Cannot open \"" + std::string(fileName) + "\""
+                                            : reason);
 }
 
 // The name a script uses for "no data table": a file name containing it opens nothing.

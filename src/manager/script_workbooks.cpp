@@ -4,47 +4,91 @@
 #include <memory>
 
 #include "ddtable/ddtable.h"
+#include "grid/limits.h"
 #include "input/cddt_input.h"
 #include "manager/module.h"
 #include "manager/prm.h"
 #include "manager/script_boundary.h"
 #include "results/cddt_results.h"
+#include "table/entry_limits.h"
+#include "table/table_limits.h"
 
 using ddt::manager::Arg;
 using ddt::manager::CopyToBuffer;
+using ddt::manager::Fail;
+using ddt::manager::NullArgument;
+using ddt::platform::NotePartial;
+using ddt::platform::Quoted;
 using ddt::manager::ScriptCall;
 using ddt::manager::ScriptCallVoid;
 
 namespace {
 
-// Row and column numbers arrive as long; the grid counts in int. Values beyond int are
-// beyond every sheet anyway and are refused.
-bool FitsInt(long value) { return value >= INT_MIN && value <= INT_MAX; }
+// The column ParamColumn gives for a name the sheet does not have (the reason is then the
+// last error); kept apart from the column numbers a script may pass, -1 among them.
+constexpr long kUnknownParam = LONG_MIN;
 
-// The column a parameter name stands for in the named sheet (unknown sheet: the current
-// one); -1 when the sheet has no such parameter.
-long ParamColumn(CDT* table, const char* sheet, const char* name) {
-  return table->GetColIndex(Arg(name), table->GetSheetIndex(Arg(sheet)));
+// The sheet a cell function works on: the named one, or the current sheet for a name no
+// sheet has (noted as the call's partial success, since the script probably misspelt it).
+long CellSheet(CDT* table, const char* function, const char* sheet) {
+  const long index = table->GetSheetIndex(Arg(sheet));
+  if (index == 0 && sheet != nullptr && *sheet != '\0')
+    NotePartial(std::string(function) + ": no sheet named " + Quoted(sheet) +
+                "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used");
+  return index;
 }
 
-// Writes value as text at (row, column) of the named sheet (unknown: the current sheet).
-// A row of 0 or less appends below the last used row of the current sheet.
-int SetCell(CDT* table, const char* sheet, long row, long column, const char* value) {
-  if (column < 1 || !FitsInt(column) || !FitsInt(row)) return -1;
-  // The apostrophe makes the grid keep the value as typed text, whatever it looks like.
-  const std::string text = "'" + Arg(value);
+// The column a parameter name stands for in the sheet; kUnknownParam, with the reason as
+// the last error, when the sheet has no such parameter.
+long ParamColumn(CDT* table, const char* function, long sheet, const char* name) {
+  const long column = table->GetColIndex(Arg(name), sheet);
+  if (column >= 1) return column;
+  ddt::platform::SetLastError(std::string(function) + ": no parameter " + Quoted(Arg(name)) +
+                              " in sheet " + Quoted(table->GetSheetName(sheet)));
+  return kUnknownParam;
+}
+
+// The reason a row or column number cannot address a cell, or "" when it can.
+std::string BadCell(long row, long column, bool appendRow) {
+  if (column < 1 || column > ddt::grid::kMaxCols)
+    return "column " + std::to_string(column) + " is outside the sheet (1 to " +
+           std::to_string(ddt::grid::kMaxCols) + ")";
+  if ((!appendRow && row < 1) || row > ddt::table::kMaxDataRows)
+    return "row " + std::to_string(row) + " is outside the sheet (1 to " +
+           std::to_string(ddt::table::kMaxDataRows) + ")";
+  return {};
+}
+
+// Writes value as text at (row, column) of the sheet (0: the current sheet). A row of 0 or
+// less appends below the last used row of the current sheet.
+int SetCell(CDT* table, const char* function, long sheet, long row, long column,
+            const char* value) {
+  if (column == kUnknownParam) return -1;
+  if (const std::string bad = BadCell(row, column, true); !bad.empty())
+    return Fail(-1, std::string(function) + ": " + bad);
+  const std::string text = Arg(value);
+  if (!ddt::table::CheckCellText(text)) return -1;
   if (row <= 0) row = table->m_pEngine->GetLastRow() + 1;
-  table->m_pEngine->SetValue(static_cast<int>(table->GetSheetIndex(Arg(sheet))),
-                             static_cast<int>(row), static_cast<int>(column), text.c_str());
+  if (row > ddt::table::kMaxDataRows)
+    return Fail(-1, std::string(function) + ": the sheet is full (" +
+                        std::to_string(ddt::table::kMaxDataRows) + " rows)");
+  // The apostrophe makes the grid keep the value as typed text, whatever it looks like.
+  const std::string entry = "'" + text;
+  table->m_pEngine->SetValue(static_cast<int>(sheet), static_cast<int>(row),
+                             static_cast<int>(column), entry.c_str());
   return 0;
 }
 
 // Copies the displayed text of (row, column) into buffer under the table's data lock; an
-// unreadable cell gives -1 and an empty buffer.
-int GetCell(CDT* table, const char* sheet, long row, long column, char* buffer, int size) {
+// unreadable cell gives -1 and an empty buffer. A cut text is noted.
+int GetCell(CDT* table, const char* function, long sheet, long row, long column, char* buffer,
+            int size) {
   std::string text;
   int result = 0;
-  if (column < 1 || !FitsInt(column) || !FitsInt(row)) {
+  if (column == kUnknownParam) {
+    result = -1;
+  } else if (const std::string bad = BadCell(row, column, false); !bad.empty()) {
+    ddt::platform::SetLastError(std::string(function) + ": " + bad);
     result = -1;
   } else {
     struct Lock {
@@ -53,22 +97,27 @@ int GetCell(CDT* table, const char* sheet, long row, long column, char* buffer, 
       ~Lock() { table->UnlockData(); }
     } lock(table);
     try {
-      text = table->m_pEngine->GetFormattedText(
-          static_cast<int>(table->GetSheetIndex(Arg(sheet))), static_cast<int>(row),
-          static_cast<int>(column));
-    } catch (...) {
+      text = table->m_pEngine->GetFormattedText(static_cast<int>(sheet), static_cast<int>(row),
+                                                static_cast<int>(column));
+    } catch (const std::exception& e) {
+      ddt::platform::SetLastError(std::string(function) + ": " + e.what());
       text.clear();
       result = -1;
     }
   }
-  CopyToBuffer(text, buffer, size);
+  if (!CopyToBuffer(text, buffer, size))
+    NotePartial(std::string(function) + ": the value (" + std::to_string(text.size()) +
+                " bytes) was cut to the buffer of " + std::to_string(size) + " bytes");
   return result;
 }
 
 // Inserts (insert) or deletes one whole row of the named sheet, which becomes current.
-int ShiftRow(CDT* table, const char* sheet, long row, bool insert) {
-  if (row < 1 || !FitsInt(row)) return -1;
-  table->SetSheet(Arg(sheet));
+int ShiftRow(CDT* table, const char* function, const char* sheet, long row, bool insert) {
+  if (row < 1 || row > ddt::table::kMaxDataRows)
+    return Fail(-1, std::string(function) + ": " + BadCell(row, 1, false));
+  if (table->SetSheet(Arg(sheet)) != 0)
+    NotePartial(std::string(function) + ": no sheet named " + Quoted(Arg(sheet)) +
+                "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used");
   const int r = static_cast<int>(row);
   if (insert) {
     table->m_pEngine->InsertRange(r, -1, r, -1, CDT_IF::DT_SHIFT_ROWS);
@@ -95,19 +144,25 @@ DDT_API void prm_release_data_manager(void) {
 
 DDT_API CDDTInput* open_workbook(const char* fileName) {
   return ScriptCall<CDDTInput*>(nullptr, [&]() -> CDDTInput* {
-    if (fileName == nullptr || ddt::manager::IsNoTableFileName(fileName)) return nullptr;
+    if (fileName == nullptr) return NullArgument<CDDTInput*>(nullptr, "open_workbook", "the file name");
+    if (ddt::manager::IsNoTableFileName(fileName)) return nullptr;
     auto input = std::make_unique<CDDTInput>(nullptr, CDT::DT_TYPE_QX);
-    try {
-      input->Open(fileName);  // a file that cannot be read leaves the workbook empty
-    } catch (...) {
-    }
+    // A file that cannot be read leaves the workbook empty; the reason stays noted.
+    ddt::manager::OpenNoted(*input, fileName);
     return input.release();
+  });
+}
+
+DDT_API int ddt_workbook_file_read(const CDT* table) {
+  return ScriptCall(-1, [&] {
+    if (table == nullptr) return NullArgument(-1, "ddt_workbook_file_read", "the workbook");
+    return table->FileRead() ? 1 : 0;
   });
 }
 
 DDT_API int close_input_workbook(CDDTInput* input) {
   return ScriptCall(-1, [&] {
-    if (input == nullptr) return -1;
+    if (input == nullptr) return NullArgument(-1, "close_input_workbook", "the workbook");
     delete input;
     return 0;
   });
@@ -116,7 +171,13 @@ DDT_API int close_input_workbook(CDDTInput* input) {
 DDT_API CDDTResults* prm_get_book(const char* alias) {
   return ScriptCall<CDDTResults*>(nullptr, [&]() -> CDDTResults* {
     CPrm* manager = ddt::CurrentManager();
-    return manager == nullptr ? nullptr : manager->GetExternWorkbook(Arg(alias));
+    if (manager == nullptr)
+      return Fail<CDDTResults*>(nullptr, "prm_get_book: there is no data manager");
+    CDDTResults* book = manager->GetExternWorkbook(Arg(alias));
+    if (book == nullptr)
+      ddt::platform::SetLastError("prm_get_book: no external workbook under the alias " +
+                                  Quoted(Arg(alias)));
+    return book;
   });
 }
 
@@ -124,35 +185,66 @@ DDT_API EXTERNAL_DATA* prm_open_external_workbook(const char* alias, const char*
                                                   const char* directory) {
   return ScriptCall<EXTERNAL_DATA*>(nullptr, [&]() -> EXTERNAL_DATA* {
     CPrm* manager = ddt::CurrentManager();
-    if (manager == nullptr) return nullptr;
-    return manager->LoadExternalWorkbook(Arg(alias), Arg(fileName), Arg(directory), nullptr);
+    if (manager == nullptr)
+      return Fail<EXTERNAL_DATA*>(nullptr, "prm_open_external_workbook: there is no data manager");
+    EXTERNAL_DATA* record =
+        manager->LoadExternalWorkbook(Arg(alias), Arg(fileName), Arg(directory), nullptr);
+    if (record != nullptr && record->pWorkbook == nullptr) {
+      const std::string reason = ddt::platform::LastError();
+      NotePartial("prm_open_external_workbook: " +
+                  (reason.empty() ? "cannot read " + Quoted(Arg(fileName)) : reason));
+    } else if (record != nullptr && !record->pWorkbook->FileRead() &&
+               ddt::platform::LastError().empty()) {
+      NotePartial("prm_open_external_workbook: no file " + Quoted(Arg(fileName)) +
+                  "; the alias " + Quoted(record->strAlias) + " names an empty workbook");
+    }
+    return record;
   });
 }
 
 DDT_API int set_bp(CDDTInput* input, CDDTResults* results, const char* bpName) {
   return ScriptCall(-1, [&] {
-    if (input == nullptr || results == nullptr) return -1;
+    if (input == nullptr || results == nullptr)
+      return NullArgument(-1, "set_bp", "a workbook");
     const std::string name = Arg(bpName);
-    input->SetSheet(name);
-    return results->SetScope(input, name);
+    const bool known = input->SetSheet(name) == 0;
+    const int result = results->SetScope(input, name);
+    if (!known)
+      NotePartial("set_bp: no business process " + Quoted(name) + " in the input workbook " +
+                  Quoted(input->GetFileName()) + "; its parameters will read as empty");
+    return result;
   });
 }
 
 DDT_API int get_param_value(CDDTResults* results, const char* name, char* buffer, int* size,
                             const char* table) {
   return ScriptCall(-1, [&] {
-    if (results == nullptr || size == nullptr || buffer == nullptr || *size < 1) return -1;
+    if (results == nullptr) return NullArgument(-1, "get_param_value", "the results workbook");
+    if (size == nullptr || buffer == nullptr || *size < 1)
+      return Fail(-1, "get_param_value: no buffer (a null buffer or size, or a size below 1)");
     const std::string value = results->GetValue(Arg(name), Arg(table));
-    const bool whole = CopyToBuffer(value, buffer, *size);
+    const int given = *size;
+    const bool whole = CopyToBuffer(value, buffer, given);
     *size = value.size() > static_cast<std::size_t>(INT_MAX) ? INT_MAX
                                                               : static_cast<int>(value.size());
+    const std::string sheet = results->LoopSheet(Arg(table));
+    const long index = results->GetSheetIndex(sheet);
+    if (index < 1)
+      NotePartial("get_param_value: no sheet " + Quoted(sheet) + " in the results workbook");
+    else if (results->ParamExists(Arg(name), index) == 0)
+      NotePartial("get_param_value: no parameter " + Quoted(Arg(name)) + " in sheet " +
+                  Quoted(sheet));
+    else if (!whole)
+      NotePartial("get_param_value: the value of " + Quoted(Arg(name)) + " (" +
+                  std::to_string(value.size()) + " bytes) was cut to the buffer of " +
+                  std::to_string(given) + " bytes");
     return whole ? 0 : -1;
   });
 }
 
 DDT_API int load_custom_parameters(CDDTInput* input, char* path) {
   return ScriptCall(-1, [&] {
-    if (input == nullptr) return -1;
+    if (input == nullptr) return NullArgument(-1, "load_custom_parameters", "the workbook");
     std::string file = Arg(path);
     return input->LoadCustomParameters(file);
   });
@@ -161,42 +253,58 @@ DDT_API int load_custom_parameters(CDDTInput* input, char* path) {
 DDT_API int prm_set_cell(CDT* table, const char* sheet, long row, const char* name,
                          const char* value) {
   return ScriptCall(-1, [&] {
-    if (table == nullptr) return -1;
+    if (table == nullptr) return NullArgument(-1, "prm_set_cell", "the workbook");
+    const long index = CellSheet(table, "prm_set_cell", sheet);
     // An unknown name gives column -1, which must not reach the grid as "every column".
-    return SetCell(table, sheet, row, ParamColumn(table, sheet, name), value);
+    return SetCell(table, "prm_set_cell", index, row,
+                   ParamColumn(table, "prm_set_cell", index, name), value);
   });
 }
 
 DDT_API int prm_set_cell2(CDT* table, const char* sheet, long row, long column,
                           const char* value) {
   return ScriptCall(-1, [&] {
-    if (table == nullptr) return -1;
-    return SetCell(table, sheet, row, column, value);
+    if (table == nullptr) return NullArgument(-1, "prm_set_cell2", "the workbook");
+    const long index = CellSheet(table, "prm_set_cell2", sheet);
+    return SetCell(table, "prm_set_cell2", index, row, column, value);
   });
 }
 
 DDT_API int prm_get_cell(CDT* table, const char* sheet, long row, const char* name,
                          char* buffer, int size) {
   return ScriptCall(-1, [&] {
-    if (table == nullptr || buffer == nullptr || size < 1) return -1;
-    return GetCell(table, sheet, row, ParamColumn(table, sheet, name), buffer, size);
+    if (table == nullptr) return NullArgument(-1, "prm_get_cell", "the workbook");
+    if (buffer == nullptr || size < 1)
+      return Fail(-1, "prm_get_cell: no buffer (a null buffer or a size below 1)");
+    const long index = CellSheet(table, "prm_get_cell", sheet);
+    return GetCell(table, "prm_get_cell", index, row,
+                   ParamColumn(table, "prm_get_cell", index, name), buffer, size);
   });
 }
 
 DDT_API int prm_get_cell2(CDT* table, const char* sheet, long row, long column, char* buffer,
                           int size) {
   return ScriptCall(-1, [&] {
-    if (table == nullptr || buffer == nullptr || size < 1) return -1;
-    return GetCell(table, sheet, row, column, buffer, size);
+    if (table == nullptr) return NullArgument(-1, "prm_get_cell2", "the workbook");
+    if (buffer == nullptr || size < 1)
+      return Fail(-1, "prm_get_cell2: no buffer (a null buffer or a size below 1)");
+    const long index = CellSheet(table, "prm_get_cell2", sheet);
+    return GetCell(table, "prm_get_cell2", index, row, column, buffer, size);
   });
 }
 
 DDT_API int prm_insert_row(CDT* table, const char* sheet, long row) {
-  return ScriptCall(-1, [&] { return table == nullptr ? -1 : ShiftRow(table, sheet, row, true); });
+  return ScriptCall(-1, [&] {
+    if (table == nullptr) return NullArgument(-1, "prm_insert_row", "the workbook");
+    return ShiftRow(table, "prm_insert_row", sheet, row, true);
+  });
 }
 
 DDT_API int prm_delete_row(CDT* table, const char* sheet, long row) {
-  return ScriptCall(-1, [&] { return table == nullptr ? -1 : ShiftRow(table, sheet, row, false); });
+  return ScriptCall(-1, [&] {
+    if (table == nullptr) return NullArgument(-1, "prm_delete_row", "the workbook");
+    return ShiftRow(table, "prm_delete_row", sheet, row, false);
+  });
 }
 
 }  // extern "C"

@@ -4,13 +4,18 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
+#include "grid/limits.h"
 #include "input/cddt_input.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
 #include "manager/prm.h"
+#include "platform/last_error.h"
 #include "platform/resources.h"
 #include "results/cddt_results.h"
+#include "table/entry_limits.h"
+#include "table/table_limits.h"
 
 namespace ddt::manager {
 namespace {
@@ -39,16 +44,54 @@ long NextBlockNumber(CDDTInput& workbook, long sheetIndex, long lastRow,
 
 }  // namespace
 
+// Whether the whole table fits the sheet: its columns (sheetColumns, or -1 for a new sheet
+// of parameter columns), its rows below `lastRow` and the terminator row, and every text. Checked before anything is written, so that a table is
+// written whole or not at all; false with the reason as the last error.
+static bool TableFits(const StringTable& table, long sheetColumns, long lastRow) {
+  using ddt::platform::SetLastError;
+  const std::size_t columns = table.empty() ? 0 : table.front().size();
+  const long limit = sheetColumns < 0 ? ddt::table::kMaxParamColumns : sheetColumns;
+  if (columns > static_cast<std::size_t>(limit)) {
+    SetLastError("table2sheet: the table has " + std::to_string(columns) +
+                 " columns, a sheet may have " + std::to_string(limit));
+    return false;
+  }
+  const std::size_t rows = table.empty() ? 0 : table.size() - 1;
+  if (static_cast<std::size_t>(lastRow) + rows + 1 >
+      static_cast<std::size_t>(ddt::table::kMaxDataRows)) {
+    SetLastError("table2sheet: " + std::to_string(rows) + " rows and the terminator row do not "
+                 "fit below row " + std::to_string(lastRow) + " (a sheet has " +
+                 std::to_string(ddt::table::kMaxDataRows) + " data rows)");
+    return false;
+  }
+  for (std::size_t i = 0; i < table.size(); ++i)
+    for (std::size_t j = 0; j < columns; ++j)
+      if (!(i == 0 ? ddt::table::CheckParamName(table[i][j])
+                   : ddt::table::CheckCellText(table[i][j])))
+        return false;
+  return true;
+}
+
 int TransferTable(const StringTable& table, CDDTInput& workbook, const std::string& sheet) {
-  if (!RowsCoverHeader(table)) return -1;
+  if (!RowsCoverHeader(table)) {
+    ddt::platform::SetLastError("table2sheet: a row has fewer cells than row 0");
+    return -1;
+  }
   const std::string mark = ddt::platform::LoadString(ddt::platform::IDS_TERMINATOR_MARK);
   CDT_IF& engine = *workbook.m_pEngine;
 
   if (workbook.GetSheetIndex(sheet) != 0) {
     workbook.SetSheet(sheet);
     // The block number is read under row 0's first name, which an empty row 0 lacks.
-    if (!table.empty() && table.front().empty() && engine.GetLastRow() > 0) return -1;
+    if (!table.empty() && table.front().empty() && engine.GetLastRow() > 0) {
+      ddt::platform::SetLastError("table2sheet: row 0 has no cells and sheet " +
+                                  ddt::platform::Quoted(sheet) + " has data");
+      return -1;
+    }
+    // Table columns beyond the sheet's are left out, as they always were.
+    if (!TableFits(table, static_cast<long>(ddt::grid::kMaxCols), engine.GetLastRow())) return -1;
   } else {
+    if (!TableFits(table, -1, 0) || !ddt::table::CheckSheetName(sheet)) return -1;
     if (workbook.NewSheet(sheet) != 0 || workbook.SetSheet(sheet) != 0) return -1;
     if (!table.empty()) {
       const std::vector<std::string>& names = table.front();

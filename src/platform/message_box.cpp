@@ -22,12 +22,19 @@ MessageHandler& Handler() {
 }  // namespace
 
 int DefaultMessageHandler(std::string_view text, std::string_view caption, unsigned) {
-  std::string line;
-  if (!caption.empty()) {
-    line.append(caption);
-    line.append(": ");
+  std::string line(caption.empty() ? kDefaultCaption : caption);
+  line.append(": ");
+  // One box, one line: line breaks inside the text become single spaces.
+  bool space = false;
+  for (char c : text) {
+    if (c == '\n' || c == '\r') {
+      space = true;
+      continue;
+    }
+    if (space && !line.empty() && line.back() != ' ') line.push_back(' ');
+    space = false;
+    line.push_back(c);
   }
-  line.append(text);
   line.push_back('\n');
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
@@ -41,7 +48,9 @@ int MessageBox(std::string_view text, std::string_view caption, unsigned flags) 
     handler = Handler();
   }
   if (!handler) return DefaultMessageHandler(text, caption, flags);
-  return handler(text, caption, flags);
+  const int answer = handler(text, caption, flags);
+  // A handler that answers no button leaves the box to the default: it is not lost.
+  return answer == 0 ? DefaultMessageHandler(text, caption, flags) : answer;
 }
 
 MessageHandler SetMessageHandler(MessageHandler handler) {

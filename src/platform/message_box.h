@@ -1,7 +1,7 @@
 // Message boxes. There is no screen: every box goes to a handler, which answers with the
 // button the "user" chose. The host installs its own handler through the exported
 // ddt_set_message_handler (ddtable/platform.h); the default handler writes the caption and
-// the text to standard error and answers IDOK. Tests capture boxes with MessageCapture.
+// the text to standard error as one line and answers IDOK. Tests capture boxes with MessageCapture.
 #pragma once
 
 #include <functional>
@@ -38,7 +38,8 @@ inline constexpr int IDNO = 7;
 using MessageHandler =
     std::function<int(std::string_view text, std::string_view caption, unsigned flags)>;
 
-// Shows a message box through the current handler and returns its answer. Safe from any
+// Shows a message box through the current handler and returns its answer; a handler that
+// answers 0 (no button) passes the box on to the default handler. Safe from any
 // thread; the handler runs on the caller's thread, outside any lock of this module, so a
 // handler may itself show boxes or replace the handler.
 int MessageBox(std::string_view text, std::string_view caption = {}, unsigned flags = MB_OK);
@@ -47,8 +48,11 @@ int MessageBox(std::string_view text, std::string_view caption = {}, unsigned fl
 // when the default was in place).
 MessageHandler SetMessageHandler(MessageHandler handler);
 
-// The default handler: "caption: text" (just the text when the caption is empty) and a line
-// break on standard error; answers IDOK.
+// The caption of a box shown without one.
+inline constexpr std::string_view kDefaultCaption = "ddtable";
+
+// The default handler: one line "caption: text" on standard error (kDefaultCaption when the
+// caption is empty; line breaks in the text become spaces); answers IDOK.
 int DefaultMessageHandler(std::string_view text, std::string_view caption, unsigned flags);
 
 // Installs a recording handler for its lifetime and restores the previous handler after.

@@ -77,7 +77,12 @@ void CDDTResults::Reset(CDDTInput* input) {
   m_RunPositions.clear();
 }
 
-int CDDTResults::PrepareResults(CDDTInput* input) { return PrepareFrom(input, false); }
+int CDDTResults::PrepareResults(CDDTInput* input) {
+  ddt::platform::ErrorScope scope;
+  // A results workbook read from an earlier run already has columns: they are reused, so
+  // that a sheet keeps one column per parameter however often it is prepared.
+  return PrepareFrom(input, true);
+}
 
 // Builds this workbook's sheets and columns from the input. missingOnly: a parameter the
 // results sheet already has (under its name or its cleaned name) is left alone, so that a

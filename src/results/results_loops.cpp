@@ -7,6 +7,7 @@
 #include "grid/workbook.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
+#include "platform/last_error.h"
 #include "results/cddt_results.h"
 #include "results/results_limits.h"
 #include "results/results_text.h"
@@ -100,7 +101,9 @@ int CDDTResults::CopyRow(CDDTInput* input, const std::string& sheetName, long ro
   WriteRunContext(row);
   WriteCustomValues(input, row);
   TryEngine([&] { m_pEngine->RecalcIfNeeded(); });
-  if (m_nType == DT_TYPE_QX && rs::SaveResultsAfterEveryRow()) Save("", 1);
+  if (m_nType == DT_TYPE_QX && rs::SaveResultsAfterEveryRow() && Save("", 1) != 0)
+    ddt::platform::NotePartial("The row was copied but the results were not saved: " +
+                               ddt::platform::LastError());
   return rs::kCopied;
 }
 

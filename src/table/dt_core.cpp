@@ -4,9 +4,13 @@
 
 #include "engine/dt_f1.h"
 #include "engine/dt_qx.h"
+#include "grid/limits.h"
 #include "grid/workbook.h"
 #include "table/cdt.h"
 #include "table/engine_call.h"
+#include "table/entry_limits.h"
+#include "table/file_guard.h"
+#include "platform/last_error.h"
 
 using ddt::platform::Window;
 using ddt::table::TryEngine;
@@ -68,6 +72,7 @@ CDT::CDT(Window* parent, DT_TYPE type, const std::string& fileName) : m_nType(ty
 }
 
 CDT::~CDT() {
+  ddt::table::ForgetTable(this);
   delete m_pEngine;
   m_pEngine = nullptr;
   Destroy();
@@ -79,10 +84,22 @@ CDT::~CDT() {
 // --- File ---------------------------------------------------------------------------------
 
 int CDT::Open(const std::string& fileName) {
+  ddt::platform::ErrorScope scope;
   if (!fileName.empty()) {
     m_strFileName = fileName;
-    if (!TryEngine([&] { m_pEngine->Open(fileName.c_str()); })) return -1;
+    // The stamp is taken before reading: a change made while the file is read then shows
+    // as a change at the next save, which refuses rather than overwrites it.
+    const ddt::table::FileStamp before = ddt::table::StampOf(fileName);
+    const bool read = TryEngine([&] { m_pEngine->Open(fileName.c_str()); });
+    ddt::table::NoteOpened(this, fileName, before, read);
+    if (!read) {
+      if (ddt::platform::LastError().find(fileName) == std::string::npos)
+        ddt::platform::SetLastError("Cannot open " + ddt::platform::Quoted(fileName) + ": " +
+                                    ddt::platform::LastError());
+      return -1;
+    }
   } else {
+    ddt::table::NoteEmptied(this);
     DeleteSheets(1, static_cast<int>(GetNumSheets()));
     // A new workbook's rows are data rows from the start, as an opened one's are: row 1 of
     // the file it will be saved to lies above them (ROW() and copied formulas agree).
@@ -94,26 +111,68 @@ int CDT::Open(const std::string& fileName) {
 }
 
 int CDT::Save(const std::string& fileName, int setName) {
-  if (m_pEngine->m_bChanged == 0 && m_pEngine->GetModified() == 0 &&
-      (fileName.empty() || fileName == m_strFileName))
-    return 0;
+  using ddt::platform::Quoted;
+  using ddt::platform::SetLastError;
+  ddt::platform::ErrorScope scope;
+  const bool changed = m_pEngine->m_bChanged != 0 || m_pEngine->GetModified() != 0;
+  const bool ownName = fileName.empty() || fileName == m_strFileName;
   std::string target = m_strFileName;
   if (!fileName.empty()) {
     target = fileName;
     if (setName != 0) m_strFileName = fileName;
   }
-  if (target.empty()) return -1;
+  if (target.empty()) {
+    if (!changed) return 0;  // nothing to keep, and nowhere to keep it
+    SetLastError("Cannot save the workbook: it has no file name");
+    return -1;
+  }
+
+  // Checking and writing are one step for every process of this library, so two that save
+  // the same file cannot both find it unchanged and both write it.
+  ddt::table::DirectoryLock lock(target);
+  // 0 means the file holds this workbook: an unchanged workbook is written all the same when
+  // its file is missing, or no longer the one this workbook read or wrote.
+  if (!changed && ownName && ddt::table::Unchanged(this, target) &&
+      ddt::table::StampOf(target).exists)
+    return 0;
+  const std::string refusal = ddt::table::OverwriteRefusal(this, target);
+  if (!refusal.empty()) {
+    SetLastError(refusal);
+    m_pEngine->SetModified(1);  // still to be saved, under another name
+    return -1;
+  }
   if (IsCreated()) m_pEngine->CancelEdit();
 
   CDTNotify* sink = m_pNotify;
   UnRegisterNotify();
-  bool written = TryEngine([&] { m_pEngine->Save(target.c_str()); });
+  // Row 1 of the file takes the parameter names: a sheet using the grid's last row would
+  // lose it in the file. (Checked with the sink out: it visits every sheet.)
+  std::string tooLong;
+  const long current = m_pEngine->GetSheet();
+  for (long sheet = 1; sheet <= GetNumSheets() && tooLong.empty(); ++sheet) {
+    m_pEngine->SetSheet(static_cast<int>(sheet));
+    if (m_pEngine->GetLastRow() > ddt::table::kMaxDataRows)
+      tooLong = "Cannot save " + Quoted(target) + ": sheet " + Quoted(GetSheetName(sheet)) +
+                " uses row " + std::to_string(ddt::grid::kMaxRows) + ", and a file keeps " +
+                std::to_string(ddt::table::kMaxDataRows) + " data rows below the names";
+  }
+  m_pEngine->SetSheet(static_cast<int>(current));
+  bool written = false;
+  if (tooLong.empty())
+    written = TryEngine([&] { m_pEngine->Save(target.c_str()); });
+  else
+    SetLastError(tooLong);
+  if (!written && ddt::platform::LastError().find(target) == std::string::npos)
+    SetLastError("Cannot save " + Quoted(target) + ": " + ddt::platform::LastError());
   RegisterNotify(sink);
   // A failed write leaves the workbook changed: otherwise the next Save under this name
   // would find nothing to write and report success while the file holds older data.
   m_pEngine->SetModified(written ? 0 : 1);
+  if (written) ddt::table::NoteWritten(this, target);
   return written ? 0 : -1;
 }
+
+bool CDT::FileRead() const { return ddt::table::WasRead(this); }
 
 std::string CDT::GetFileName() { return m_strFileName; }
 
@@ -153,27 +212,51 @@ const CStringList& CDT::GetSheetList() {
 }
 
 int CDT::SetSheet(const std::string& sheetName) {
+  ddt::platform::ErrorScope scope;
   long sheet = GetSheetIndex(sheetName);
-  if (sheet == 0) return -1;
+  if (sheet == 0) {
+    ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName));
+    return -1;
+  }
   m_pEngine->SetSheet(static_cast<int>(sheet));
   return 0;
 }
 
 int CDT::SetSheetName(const std::string& oldName, const std::string& newName) {
+  ddt::platform::ErrorScope scope;
   long sheet = oldName.empty() ? m_pEngine->GetSheet() : GetSheetIndex(oldName);
-  if (sheet < 1 || sheet > GetNumSheets()) return -1;
-  if (GetSheetIndex(newName) != 0) return -1;
+  if (sheet < 1 || sheet > GetNumSheets()) {
+    ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(oldName));
+    return -1;
+  }
+  if (GetSheetIndex(newName) != 0) {
+    ddt::platform::SetLastError("A sheet named " + ddt::platform::Quoted(newName) +
+                                " exists already");
+    return -1;
+  }
+  if (!ddt::table::CheckSheetName(newName)) return -1;
   return TryEngine([&] { m_pEngine->SetSheetName(static_cast<int>(sheet), newName.c_str()); })
              ? 0
              : -1;
 }
 
 int CDT::InsertSheets(int position, int count) {
+  ddt::platform::ErrorScope scope;
   // Every caller inserts one sheet; one is what this inserts, whatever the count.
   long sheets = GetNumSheets();
-  if (position > sheets + 1) return -1;
+  if (position > sheets + 1) {
+    ddt::platform::SetLastError("Cannot insert a sheet at position " + std::to_string(position) +
+                                ": the workbook has " + std::to_string(sheets) + " sheets");
+    return -1;
+  }
+  if (sheets >= ddt::grid::kMaxSheets) {
+    ddt::platform::SetLastError("Cannot insert a sheet: the workbook already has the most "
+                                "sheets a workbook may hold (" +
+                                std::to_string(ddt::grid::kMaxSheets) + ")");
+    return -1;
+  }
   int at = position <= 0 ? static_cast<int>(sheets) + 1 : position;
-  m_pEngine->InsertSheets(at, 1);
+  if (!TryEngine([&] { m_pEngine->InsertSheets(at, 1); })) return -1;
 
   // A new workbook's placeholder sheet gives way to the first real one. Only a blank
   // "Sheet1" is a placeholder: a sheet of that name with data or header texts is the
@@ -196,29 +279,54 @@ int CDT::InsertSheets(int position, int count) {
 }
 
 int CDT::DeleteSheets(int first, int count) {
+  ddt::platform::ErrorScope scope;
   long sheets = GetNumSheets();
-  if (first < 1 || count < 1 || static_cast<long>(first) + count - 1 > sheets) return -1;
-  if (count == sheets) {
-    // A workbook keeps at least one sheet: a blank one takes the place of all deleted.
-    m_pEngine->InsertSheets(static_cast<int>(sheets) + 1, 1);
-    m_pEngine->DeleteSheets(first, count);
-    m_pEngine->SetSheetName(1, kPlaceholderSheet);
-  } else {
-    m_pEngine->DeleteSheets(first, count);
+  if (first < 1 || count < 0 || static_cast<long>(first) + count - 1 > sheets) {
+    ddt::platform::SetLastError("Cannot delete " + std::to_string(count) +
+                                " sheets from sheet " + std::to_string(first) +
+                                ": the workbook has " + std::to_string(sheets) + " sheets");
+    return -1;
   }
-  return 0;
+  if (count == 0) return 0;  // nothing to delete
+  return ddt::table::Guarded(-1, [&] {
+    if (count == sheets) {
+      // A workbook keeps at least one sheet: a blank one takes the place of all deleted.
+      // The last old sheet goes only after the blank one is there, which works even when
+      // the workbook holds as many sheets as it may.
+      if (count > 1) m_pEngine->DeleteSheets(first + 1, count - 1);
+      m_pEngine->InsertSheets(2, 1);
+      m_pEngine->DeleteSheets(1, 1);
+      m_pEngine->SetSheetName(1, kPlaceholderSheet);
+    } else {
+      m_pEngine->DeleteSheets(first, count);
+    }
+    return 0;
+  });
 }
 
 int CDT::DeleteSheet(const std::string& sheetName) {
+  ddt::platform::ErrorScope scope;
   long sheet = GetSheetIndex(sheetName);
-  if (sheet == 0) return -1;
+  if (sheet == 0) {
+    ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName));
+    return -1;
+  }
   return DeleteSheets(static_cast<int>(sheet), 1);
 }
 
 int CDT::NewSheet(const std::string& sheetName) {
-  if (sheetName.empty()) return -2;
-  if (GetSheetIndex(sheetName) != 0) return -1;
-  InsertSheets(0, 1);
+  ddt::platform::ErrorScope scope;
+  if (sheetName.empty()) {
+    ddt::platform::SetLastError("Cannot add a sheet without a name");
+    return -2;
+  }
+  if (GetSheetIndex(sheetName) != 0) {
+    ddt::platform::SetLastError("A sheet named " + ddt::platform::Quoted(sheetName) +
+                                " exists already");
+    return -1;
+  }
+  if (!ddt::table::CheckSheetName(sheetName)) return -2;
+  if (InsertSheets(0, 1) != 0) return -2;
   long last = GetNumSheets();
   TryEngine([&] { m_pEngine->SetSheetName(static_cast<int>(last), sheetName.c_str()); });
   return GetSheetIndex(sheetName) != 0 ? 0 : -2;

@@ -1,10 +1,14 @@
 // CDT: parameter columns, values, number formats, styles and names.
+#include <string>
 #include <unordered_set>
 
 #include "platform/message_box.h"
 #include "platform/resources.h"
 #include "table/cdt.h"
+#include "grid/limits.h"
+#include "platform/last_error.h"
 #include "table/engine_call.h"
+#include "table/entry_limits.h"
 #include "table/param_names.h"
 #include "table/table_limits.h"
 
@@ -35,14 +39,17 @@ constexpr StyleLook kLooks[] = {
 
 int CDT::AddParam(const std::string& sheetName, std::string& paramName, const std::string& value,
                   DT_STYLE style, const std::string& beforeName, int show) {
+  ddt::platform::ErrorScope scope;
+  if (!ddt::table::CheckParamName(paramName) || !ddt::table::CheckCellText(value)) return -1;
   // An unknown sheet name leaves the current sheet in use; the name lookups below then
   // refer to that sheet too.
   std::string sheet = SetSheet(sheetName) == 0 ? sheetName : GetSheetName(0);
 
   long lastCol = m_pEngine->GetLastCol();
   if (lastCol >= ddt::table::kMaxParamColumns) {
-    ddt::platform::MessageBox(ddt::platform::LoadString(ddt::platform::IDS_TOO_MANY_COLUMNS), {},
-                              ddt::platform::MB_OK);
+    const std::string text = ddt::platform::LoadString(ddt::platform::IDS_TOO_MANY_COLUMNS);
+    ddt::platform::MessageBox(text, {}, ddt::platform::MB_OK);
+    ddt::platform::SetLastError(text + " (sheet " + ddt::platform::Quoted(sheet) + ")");
     return -1;
   }
   long col = beforeName.empty() ? lastCol + 1 : GetColIndex(beforeName, 0);
@@ -50,19 +57,29 @@ int CDT::AddParam(const std::string& sheetName, std::string& paramName, const st
 
   // The name is settled before the column is made: without a legal, unique name there is
   // no parameter to add (an empty header text would make a column no name reaches).
-  if (GetSuggestion(paramName, sheet).empty()) return -1;
+  const std::string requested = paramName;
+  if (GetSuggestion(paramName, sheet).empty()) {
+    ddt::platform::SetLastError("Cannot add parameter " + ddt::platform::Quoted(requested) +
+                                " to sheet " + ddt::platform::Quoted(sheet) +
+                                ": no legal, unique name can be made of it");
+    return -1;
+  }
+  // The suggestion may have added a suffix.
+  if (!ddt::table::CheckParamName(paramName)) return -1;
 
   int c = static_cast<int>(col);
-  m_pEngine->CancelEdit();
-  m_pEngine->InsertRange(-1, c, -1, c, CDT_IF::DT_SHIFT_COLUMNS);
-  m_pEngine->ClearRange(-1, c, -1, c, CDT_IF::DT_CLEAR_FORMATS);
-  m_pEngine->SetActiveCell(1, c);
-  m_pEngine->SetColText(static_cast<int>(m_pEngine->GetSheet()), c, paramName.c_str());
-  if (style != DT_STYLE_NONE) SetStyle(style, paramName, 0);
-  SetParamValue(1, paramName, value, sheet, 1);
-  m_pEngine->AutoResizeColumns(c, c, 0);
-  if (show != 0) m_pEngine->ShowActiveCell();
-  return 0;
+  return ddt::table::Guarded(-1, [&] {
+    m_pEngine->CancelEdit();
+    m_pEngine->InsertRange(-1, c, -1, c, CDT_IF::DT_SHIFT_COLUMNS);
+    m_pEngine->ClearRange(-1, c, -1, c, CDT_IF::DT_CLEAR_FORMATS);
+    m_pEngine->SetActiveCell(1, c);
+    m_pEngine->SetColText(static_cast<int>(m_pEngine->GetSheet()), c, paramName.c_str());
+    if (style != DT_STYLE_NONE) SetStyle(style, paramName, 0);
+    SetParamValue(1, paramName, value, sheet, 1);
+    m_pEngine->AutoResizeColumns(c, c, 0);
+    if (show != 0) m_pEngine->ShowActiveCell();
+    return 0;
+  });
 }
 
 int CDT::DeleteParam(const std::string& paramName) {
@@ -139,7 +156,17 @@ int CDT::SetParamValue(long row, const std::string& paramName, const std::string
                        long sheet, int recalc) {
   m_pEngine->CancelEdit();
   long col = GetColIndex(paramName, sheet);
-  if (col < 1 || row < 1) return -1;
+  if (col < 1) {
+    ddt::platform::SetLastError("No parameter " + ddt::platform::Quoted(paramName) +
+                                " in sheet " + ddt::platform::Quoted(GetSheetName(sheet)));
+    return -1;
+  }
+  if (row < 1 || row > ddt::table::kMaxDataRows) {
+    ddt::platform::SetLastError("Row " + std::to_string(row) + " is outside the sheet (1 to " +
+                                std::to_string(ddt::table::kMaxDataRows) + ")");
+    return -1;
+  }
+  if (!ddt::table::CheckCellText(value)) return -1;
   std::string entry = ddt::table::ValueEntry(value);
   bool done = TryEngine([&] {
     m_pEngine->SetValue(static_cast<int>(sheet), static_cast<int>(row), static_cast<int>(col),

@@ -17,7 +17,8 @@ TEST(MessageBoxTest, DefaultHandlerWritesToStandardErrorAndAnswersOk) {
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(answer, IDOK);
   EXPECT_EQ(answer2, IDOK);
-  EXPECT_EQ(err, "ddtable: Fail to create Formula One instance.\nno caption\n");
+  // A box without a caption still says whose it is.
+  EXPECT_EQ(err, "ddtable: Fail to create Formula One instance.\nddtable: no caption\n");
 }
 
 TEST(MessageBoxTest, CaptureRecordsAnswersAndRestores) {
@@ -41,7 +42,40 @@ TEST(MessageBoxTest, CaptureRecordsAnswersAndRestores) {
   }
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(MessageBox("back to default"), IDOK);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "back to default\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ddtable: back to default\n");
+}
+
+TEST(MessageBoxTest, DefaultHandlerWritesOneLinePerBox) {
+  ::testing::internal::CaptureStderr();
+  MessageBox("Unresolved references:\n\nBP1\r\nBP2", "Check", MB_OK);
+  MessageBox("trailing\n", "", MB_OK);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Check: Unresolved references: BP1 BP2\nddtable: trailing\n");
+}
+
+// A host handler replaces the default; one that answers no button passes the box on to
+// standard error, so a box is never swallowed.
+int Declining(const char*, const char*, unsigned, void* user) {
+  ++*static_cast<int*>(user);
+  return 0;
+}
+int Answering(const char*, const char*, unsigned, void* user) {
+  ++*static_cast<int*>(user);
+  return IDNO;
+}
+
+TEST(MessageBoxTest, DecliningHandlerFallsBackToStandardError) {
+  int calls = 0;
+  ddt_set_message_handler(&Answering, &calls);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(MessageBox("taken", "Host", MB_YESNO), IDNO);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  ddt_set_message_handler(&Declining, &calls);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(MessageBox("declined", "Host", MB_YESNO), IDOK);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Host: declined\n");
+  ddt_set_message_handler(nullptr, nullptr);
+  EXPECT_EQ(calls, 2);
 }
 
 struct CRecorder {

@@ -76,9 +76,14 @@ TEST_P(Core, BadDeleteRangesDeleteNothing) {
   EXPECT_EQ(table().DeleteSheets(0, 1), -1);
   EXPECT_EQ(table().DeleteSheets(-1, 2), -1);
   EXPECT_EQ(table().DeleteSheets(2, 2), -1);
-  EXPECT_EQ(table().DeleteSheets(1, 0), -1);
   EXPECT_EQ(table().DeleteSheets(1, -3), -1);
+  EXPECT_EQ(table().DeleteSheets(0, 0), -1);
+  EXPECT_EQ(table().DeleteSheets(4, 0), -1);
   EXPECT_EQ(table().DeleteSheet("a"), -1);
+  EXPECT_EQ(Sheets(table()), before);
+  // A count of 0 from a valid first sheet deletes nothing, and that is no failure.
+  EXPECT_EQ(table().DeleteSheets(1, 0), 0);
+  EXPECT_EQ(table().DeleteSheets(2, 0), 0);
   EXPECT_EQ(Sheets(table()), before);
   EXPECT_EQ(table().DeleteSheet("A"), 0);
   EXPECT_EQ(Sheets(table()), (CStringList{"B"}));
