@@ -10,6 +10,7 @@
 #include "table/engine_call.h"
 #include "table/entry_limits.h"
 #include "table/file_guard.h"
+#include "table/table_limits.h"
 #include "platform/last_error.h"
 
 using ddt::platform::Window;
