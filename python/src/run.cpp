@@ -271,8 +271,9 @@ class Manager {
   }
   py::dict Externals() const {
     py::dict aliases;
+    // A record without workbook (its file could not be read) names nothing usable.
     for (const EXTERNAL_DATA* record : Prm().m_ExternList)
-      if (!aliases.contains(record->strAlias)) aliases[py::str(record->strAlias)] = record->strFileName;
+      if (record->pWorkbook != nullptr && !aliases.contains(record->strAlias)) aliases[py::str(record->strAlias)] = record->strFileName;
     return aliases;
   }
 
