@@ -151,18 +151,22 @@ def _marker_args(marker: pytest.Mark, test_file: str) -> Dict[str, Any]:
     args = list(marker.args)
     kwargs = dict(marker.kwargs)
     if not args and "path" not in kwargs:
-        raise pytest.UsageError("@pytest.mark.ddtable needs the workbook's path")
+        _refuse("@pytest.mark.ddtable needs the workbook's path")
     path = os.fspath(kwargs.pop("path", None) or args.pop(0))
     bp = kwargs.pop("bp", None) or (args.pop(0) if args else None)
     out = {"path": path, "bp": bp, "id": kwargs.pop("id", None), "arg": kwargs.pop("arg", "row")}
     if kwargs or args:
-        raise pytest.UsageError(f"@pytest.mark.ddtable: unexpected arguments {args or ''} "
-                                f"{sorted(kwargs) or ''}")
+        _refuse(f"@pytest.mark.ddtable: unexpected arguments {args + sorted(kwargs)}")
     if not os.path.isabs(path):
         beside = os.path.join(os.path.dirname(test_file), path)
         out["path"] = beside if os.path.exists(beside) or not os.path.exists(path) else path
     out["path"] = os.path.abspath(out["path"])
     return out
+
+
+def _refuse(message: str) -> None:
+    """A marker that cannot work: the test module fails to collect, with this message."""
+    pytest.fail(message, pytrace=False)
 
 
 def _case_id(row: "ddtable.Row", id_param: Optional[str]) -> str:
@@ -176,26 +180,32 @@ def pytest_generate_tests(metafunc: pytest.Metafunc) -> None:
     marker = metafunc.definition.get_closest_marker("ddtable")
     if marker is None:
         return
+    where = metafunc.definition.nodeid
     spec = _marker_args(marker, str(metafunc.definition.fspath))
     if spec["arg"] not in metafunc.fixturenames:
-        raise pytest.UsageError(
-            f"{metafunc.definition.nodeid}: a @pytest.mark.ddtable test takes an argument "
-            f"{spec['arg']!r} (the row)")
-    with ddtable.open(spec["path"]) as book:
-        bp = spec["bp"]
-        if bp is None:
-            names = [s.name for s in book.business_processes]
-            if len(names) != 1:
-                raise pytest.UsageError(
-                    f"{spec['path']}: name the business process with bp= (one of {names})")
-            bp = names[0]
-        sheet = book.bp(bp)
-        if spec["id"] is not None and spec["id"] not in sheet.parameters:
-            raise ddtable.UnknownNameError(f"no parameter {spec['id']!r} in sheet {bp!r}")
-        refs, ids = [], []
-        for row in sheet:
-            refs.append(RowRef(spec["path"], bp, row.number))
-            ids.append(_case_id(row, spec["id"]))
+        _refuse(f"{where}: a @pytest.mark.ddtable test takes an argument {spec['arg']!r} "
+                "(the row)")
+    problem = None
+    try:
+        with ddtable.open(spec["path"]) as book:
+            bp = spec["bp"]
+            if bp is None:
+                names = [s.name for s in book.business_processes]
+                if len(names) != 1:
+                    _refuse(f"{where}: {spec['path']} has the business processes {names}: "
+                            "name the business process with bp=")
+                bp = names[0]
+            sheet = book.bp(bp)
+            if spec["id"] is not None and spec["id"] not in sheet.parameters:
+                raise ddtable.UnknownNameError(f"no parameter {spec['id']!r} in sheet {bp!r}")
+            refs, ids = [], []
+            for row in sheet:
+                refs.append(RowRef(spec["path"], bp, row.number))
+                ids.append(_case_id(row, spec["id"]))
+    except ddtable.Error as error:
+        problem = f"{where}: {error}"
+    if problem is not None:
+        _refuse(problem)
     metafunc.parametrize(spec["arg"], refs, ids=ids)
 
 
