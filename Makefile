@@ -2,10 +2,11 @@
 #   make run    release build, then the example data-driven run
 #   make test   build with AddressSanitizer + UndefinedBehaviorSanitizer, run every test
 #   make bench  release build of the benchmarks (run them from build/release/bench)
+#   make python release build, then installs the Python package for /usr/bin/python3
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja
 
-.PHONY: all deps run test bench release asan fuzz fuzz-build fuzz-smoke clean
+.PHONY: all deps run test bench release asan fuzz fuzz-build fuzz-smoke clean python
 
 all: release
 
@@ -26,6 +27,9 @@ test: asan
 
 run: release
 	@scripts/run-example build/release
+
+python: release
+	@scripts/install-python build/release/python
 
 bench: deps
 	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DDDT_BUILD_TESTS=OFF -DDDT_BUILD_BENCH=ON
