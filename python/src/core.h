@@ -3,8 +3,7 @@
 // Ownership: a Workbook owns its CDDTInput and a Run its CDDTResults. Views (Sheet, Row,
 // Iteration) hold a Python reference to the object they read from, so the owner outlives
 // them; after close() every view of it raises ValueError instead of touching freed memory.
-// All calls run with the GIL held except the file read in Workbook's constructor, while no
-// other Python code can reach the new workbook.
+// All calls run with the GIL held, so Python threads never enter the library at once.
 #pragma once
 
 #include <pybind11/pybind11.h>

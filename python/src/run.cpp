@@ -103,18 +103,31 @@ class Run {
 
 // ---- Iteration ----------------------------------------------------------------------------
 
-// The current row of a loop: the scope (table "") or one of its child tables.
+// One row of a loop: the scope's (table "") or one of its child tables'. It stays valid
+// while the run's current row of that sheet is the one it was made for; once the run has
+// moved on, using it raises RunError instead of reading another row.
 class Iteration {
  public:
-  Iteration(py::object run, std::string table) : run_(std::move(run)), table_(std::move(table)) {}
+  Iteration(py::object run, std::string table) : run_(std::move(run)), table_(std::move(table)) {
+    CDDTResults& results = TheRun().Results();
+    sheet_ = table_.empty() ? results.m_strScope : results.m_strScope + "." + table_;
+    row_ = results.GetCurrRunRow(sheet_);
+  }
   Run& TheRun() const { return run_.cast<Run&>(); }
   const py::object& RunObject() const { return run_; }
   const std::string& Table() const { return table_; }
-  std::string Sheet() const {
-    const std::string& scope = TheRun().Results().m_strScope;
-    return table_.empty() ? scope : scope + "." + table_;
+  const std::string& Sheet() const { return sheet_; }
+  long Number() const { return row_; }
+
+  // RunError unless the run still stands at this iteration's row (and scope).
+  void Check() const {
+    CDDTResults& results = TheRun().Results();
+    const std::string scope =
+        table_.empty() ? sheet_ : sheet_.substr(0, sheet_.size() - table_.size() - 1);
+    if (results.m_strScope != scope || results.GetCurrRunRow(sheet_) != row_ || row_ < 1)
+      Raise("RunError", "the run has moved on from row " + std::to_string(row_) + " of '" +
+                            sheet_ + "'");
   }
-  long Number() const { return TheRun().Results().GetCurrRunRow(Sheet()); }
 
   // Column of the parameter in the results sheet; UnknownNameError when none.
   int Column(const std::string& name) const {
@@ -125,21 +138,16 @@ class Iteration {
     if (col < 1) Raise("UnknownNameError", "no parameter '" + name + "' in '" + sheet + "'");
     return static_cast<int>(col);
   }
-  long CurrentRow() const {
-    const long row = Number();
-    if (row < 1) Raise("RunError", "'" + Sheet() + "' has no current row");
-    return row;
-  }
-
   py::object Value(const std::string& name) const {
+    Check();
     const int col = Column(name);
     CDDTResults& results = TheRun().Results();
     return CellValue(results, static_cast<int>(results.GetSheetIndex(Sheet())),
-                     static_cast<int>(CurrentRow()), col);
+                     static_cast<int>(row_), col);
   }
   std::string Text(const std::string& name) const {
+    Check();
     Column(name);
-    CurrentRow();
     return TheRun().Results().GetValue(name, table_);
   }
   py::list Parameters() const {
@@ -153,6 +161,7 @@ class Iteration {
     return names;
   }
   std::string Substitute(const std::string& source) const {
+    Check();
     std::string out;
     TheRun().Results().SubstituteParameters(source, out, nullptr, nullptr);
     return out;
@@ -179,6 +188,7 @@ class Iteration {
   // Writes the output; checks it when verify is set. True match, False mismatch, None no check.
   py::object Output(const std::string& name, const py::handle& value, const py::object& expected,
                     bool verify) {
+    Check();
     const std::string text = EntryText(value);
     std::string pattern;
     if (verify) {
@@ -205,6 +215,8 @@ class Iteration {
  private:
   py::object run_;
   std::string table_;
+  std::string sheet_;  // the loop's sheet when the iteration was made
+  long row_ = 0;       // its row then
   py::list outputs_;  // (name, value, expected, verdict) of every output written
 };
 
@@ -331,6 +343,7 @@ void BindRun(py::module_& m) {
           [](const Iteration& i, const std::string& table) {
             if (!i.Table().empty())
               Raise("RunError", "block() runs from a business-process iteration");
+            i.Check();
             const std::string sheet = i.Sheet() + "." + table;
             if (i.TheRun().Input().GetSheetIndex(sheet) < 1)
               Raise("UnknownNameError", "no child table '" + sheet + "'");

@@ -63,13 +63,10 @@ std::string EntryText(const py::handle& value) {
 // ---- Workbook -----------------------------------------------------------------------------
 
 Workbook::Workbook(const std::string& path) : path_(path) {
-  int opened = 0;
-  {
-    py::gil_scoped_release unlocked;
-    input_ = std::make_unique<CDDTInput>(nullptr, CDT::DT_TYPE_QX);
-    opened = input_->Open(path);
-  }
-  if (opened != 0) {
+  // The GIL stays held: the library keeps process-wide state (windows, the current
+  // manager) that another Python thread could reach at the same time.
+  input_ = std::make_unique<CDDTInput>(nullptr, CDT::DT_TYPE_QX);
+  if (input_->Open(path) != 0) {
     input_.reset();
     RaiseReadError(path);
   }

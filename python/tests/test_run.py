@@ -54,6 +54,21 @@ def test_values_texts_and_substitution_in_a_run(login_xlsx):
             first["Missing"]
 
 
+def test_an_iteration_is_over_once_the_run_moves_on(login_xlsx):
+    with ddtable.open(login_xlsx) as book, book.run() as run:
+        its = list(run.iterations("Login"))
+        assert [it.number for it in its] == [1, 2, 3]
+        assert its[-1]["UserName"] == "carol"  # the run still stands at row 3
+        with pytest.raises(ddtable.RunError, match="moved on from row 1 of 'Login'"):
+            its[0]["UserName"]
+        with pytest.raises(ddtable.RunError):
+            its[0].output("Greeting_out", "x")
+        child = next(run.goto("Login", 1).block("Roles"))
+        next(run.iterations("Checkout"))  # another scope
+        with pytest.raises(ddtable.RunError):
+            child["Role"]
+
+
 def test_output_expectations(login_xlsx):
     with ddtable.open(login_xlsx) as book, book.run() as run:
         it = run.goto("Login", 2)
