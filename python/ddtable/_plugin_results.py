@@ -150,6 +150,9 @@ def write_results(base: str, records: List[RowRecord],
                         run.note(bp, row, MESSAGE_COLUMN, "'" + text[:_MESSAGE_CHARS])
                 folder = os.path.dirname(os.path.abspath(target))
                 os.makedirs(folder, exist_ok=True)
+                # Each session's results replace the previous session's file.
+                if os.path.isfile(target):
+                    os.remove(target)
                 run.save()
         written.append((target, counts))
     return written

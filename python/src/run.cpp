@@ -378,7 +378,9 @@ void BindRun(py::module_& m) {
             return IterationIterator(self);
           },
           py::arg("bp"),
-          "Iterates the business process's rows, copying each into the results first.")
+          "Iterates the business process's rows, copying each into the results first.\n\n"
+          "Every row of the sheet runs; a sheet without data rows runs 16,384 empty rows, "
+          "as the library's capture of an empty sheet gives.")
       .def(
           "goto",
           [](py::object self, const std::string& bp, long row) {
