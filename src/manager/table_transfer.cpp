@@ -84,12 +84,16 @@ int TransferTable(const StringTable& table, CDDTInput& workbook, const std::stri
 namespace {
 
 // Is row a terminator row of the external sheet (current in `book`): column 1 begins with
-// the mark (any case) and the cell under the first parameter has the terminator style.
+// the mark (any case). Where the binding stores styles, the cell under the first parameter
+// must also carry the terminator style, so a data cell such as ".Ending" is no terminator
+// there. The headless binding stores none (table2sheet's terminators carry no style), so the
+// mark alone decides, as it does for the run rows and loops of a run.
 bool IsTerminatorRow(CDT& book, long sheetIndex, long row, const std::string& firstParam,
                      const std::string& mark) {
   const std::string value =
       book.m_pEngine->GetValue(static_cast<int>(sheetIndex), static_cast<int>(row), 1);
-  return ddt::input::BeginsWithIgnoreCase(value, mark) &&
+  if (!ddt::input::BeginsWithIgnoreCase(value, mark)) return false;
+  return book.m_nType != CDT::DT_TYPE_F1 ||
          book.GetStyle(firstParam, row) == CDT::DT_STYLE_WHITE_ON_BLUE;
 }
 

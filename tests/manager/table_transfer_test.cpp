@@ -1,11 +1,14 @@
 // table2sheet and compare_table_sheets: blocks and their terminator rows, the shape check
 // that keeps a bad table out of the sheet, and the comparison codes and bits.
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "ddtable/ddtable.h"
 #include "input/cddt_input.h"
+#include "manager/prm.h"
 #include "manager_fixture.h"
 #include "results/cddt_results.h"
 
@@ -212,6 +215,103 @@ TEST_F(CompareTest, BlockClosedAtTheFirstRowIsReported) {
   Advance(2);
   EXPECT_EQ(Compare("exp@@Top", "", "", "", ""), 16);
   EXPECT_STREQ(buffer_.data(), "2");
+}
+
+
+// A script run compares the tables it writes with table2sheet against blocks of a reference
+// workbook made by another program: neither side carries the terminator style there, so the
+// ".End" mark alone closes a block.
+class ScriptBlockCompareTest : public ManagerTest {
+ protected:
+  void SetUp() override {
+    if (std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") != 0)
+      GTEST_SKIP() << "/usr/bin/python3 with openpyxl is not available";
+    const fs::path reference = Path("reference.xlsx");
+    const std::string script =
+        "import openpyxl, sys\n"
+        "wb = openpyxl.Workbook(); ws = wb.active; ws.title = 'Expect'\n"
+        "for row in [('Item', 'Qty'), ('pen', 2), ('ink', 5), ('.End 1', None),\n"
+        "            ('pen', 3), ('ink', 9), ('.End 2', None)]:\n"
+        "    ws.append(row)\n"
+        "wb.save(sys.argv[1])\n";
+    const fs::path scriptPath = Path("make_reference.py");
+    FILE* f = std::fopen(scriptPath.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(script.c_str(), f);
+    std::fclose(f);
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + scriptPath.string() + "' '" +
+                           reference.string() + "'").c_str()),
+              0);
+
+    ASSERT_NE(prm_init_data_manager(), nullptr);
+    ASSERT_NE(prm_open_external_workbook("ref", reference.c_str(), ""), nullptr);
+    const fs::path input = Path("input.xlsx");
+    WriteWorkbook(input, {{"Run", {"I"}, {{"1"}, {"2"}}}});
+    input_ = open_workbook(input.c_str());
+    results_ = open_results(Path("results.xlsx").c_str(), 1, nullptr, nullptr);
+    ASSERT_EQ(prepare_results(results_, input_), 0);
+    capture_runrows(input_);
+    ASSERT_EQ(set_bp(input_, results_, "Run"), 0);
+  }
+  void TearDown() override {
+    close_results(results_);
+    close_input_workbook(input_);
+    prm_release_data_manager();
+  }
+  int Compare(const char* column, const char* iteration, int base) {
+    return compare_table_sheets(results_, "Got", "ref@@Expect", column, column, iteration,
+                                iteration, base, buffer_.data(), 64);
+  }
+
+  CDDTInput* input_ = nullptr;
+  CDDTResults* results_ = nullptr;
+  std::array<char, 64> buffer_{};
+};
+
+TEST_F(ScriptBlockCompareTest, EachIterationIsComparedWithItsOwnBlock) {
+  ASSERT_EQ(next_runrow(input_, results_, 0, 0, 0), 0);
+  ASSERT_EQ(table2sheet({{"Item", "Qty"}, {"pen", "2"}, {"ink", "5"}}, results_, "Got"), 1);
+  // Block 1 ends at its ".End 1" row: nothing past it is compared.
+  EXPECT_EQ(compare_table_sheets(results_, "Got", "ref@@Expect", "", "", "", "", 0,
+                                 buffer_.data(), 64),
+            1);
+
+  ASSERT_EQ(next_runrow(input_, results_, 0, 0, 0), 0);
+  ASSERT_EQ(table2sheet({{"Item", "Qty"}, {"pen", "3"}, {"ink", "7"}}, results_, "Got"), 1);
+  EXPECT_EQ(get_last_res_row(results_, "Got"), 6);  // a second block below the first
+  // Iteration 2 reads block 2, whose rows start after ".End 1" (results row 3 + i).
+  EXPECT_EQ(compare_table_sheets(results_, "Got", "ref@@Expect", "", "", "", "", 3,
+                                 buffer_.data(), 64),
+            1 | 2);
+  // The one mismatch is "ink"'s quantity: 7 against 9.
+  EXPECT_EQ(Compare("Item", "", 3), 1);
+  EXPECT_EQ(Compare("Qty", "1", 3), 1);
+  EXPECT_EQ(Compare("Qty", "2", 3), 2);
+}
+
+// Where styles are stored (the interactive binding), a data cell that merely begins with
+// the mark is not a terminator: the row must carry the terminator style too.
+TEST_F(ManagerTest, StyledBindingNeedsTheTerminatorStyle) {
+  ddt::platform::DialogTemplate dialog;
+  ddt::platform::RegisterDialogTemplate(ddt::platform::kDataTableDialogTemplate, dialog);
+  const fs::path reference = Path("styled.xlsx");
+  WriteWorkbook(reference, {{"Blocks", {"A"}, {{"a1"}, {".Ending"}, {"a3"}, {".End 1"}}}},
+                CDT::DT_TYPE_F1, {{"Blocks", 4, CDT::DT_STYLE_WHITE_ON_BLUE}});
+  {
+    CPrm manager(CDT::DT_TYPE_F1);
+    ASSERT_NE(manager.LoadExternalWorkbook("exp", reference.string(), "", &host_), nullptr);
+    CDDTResults results(&host_, CDT::DT_TYPE_F1, "1", "None", "Local");
+    ASSERT_EQ(results.NewSheet("Out"), 0);
+    std::string name = "A";
+    ASSERT_EQ(results.AddParam("Out", name, "", CDT::DT_STYLE_NONE, "", 0), 0);
+    for (long row = 1; const char* value : {"a1", ".Ending", "zzz"})
+      results.SetParamValue(row++, "A", value, "Out", 1);
+    std::array<char, 64> buffer{};
+    // Rows 1 and 2 match; row 3 (past ".Ending") is still compared and differs.
+    EXPECT_EQ(compare_table_sheets(&results, "Out", "exp@@Blocks", "", "", "", "", 0,
+                                   buffer.data(), 64),
+              1 | 2);
+  }
 }
 
 }  // namespace
