@@ -1,5 +1,7 @@
 #include "engine/dt_f1.h"
 
+#include <vector>
+
 #include "engine/control_window.h"
 #include "engine/engine_limits.h"
 #include "engine/internal_sink.h"
@@ -148,8 +150,9 @@ void CDT_F1::InitView() {
 void CDT_F1::Open(const char* path) {
   BlockScope block(*m_pControl);
   m_nFileFormat = ddt::grid::io::kFileTypeAny;
-  m_nFileFormat =
-      static_cast<short>(m_pControl->Book().ReadFile(path, ddt::grid::io::kFileTypeAny));
+  ddt::grid::Workbook& book = m_pControl->Book();
+  m_nFileFormat = static_cast<short>(book.ReadFile(path, ddt::grid::io::kFileTypeAny));
+  book.HoldHeaderRow();
   CreateHeader();
   SetActiveCell(1, 1);
   m_bChanged = 0;
@@ -159,6 +162,7 @@ void CDT_F1::CreateHeader() {
   ddt::grid::Workbook& book = m_pControl->Book();
   // The headings change under way; no change event may touch the cache meanwhile.
   RestoringBlockScope block(*m_pControl);
+  book.HoldHeaderRow();  // row 1 of each sheet leaves the cells (once)
   m_HeaderCache.Clear();
   const int sheets = book.SheetCount();
   for (int sheet = 1; sheet <= sheets; ++sheet) {
@@ -173,33 +177,39 @@ void CDT_F1::Save(const char* path) {
   ddt::grid::Workbook& book = m_pControl->Book();
   const int current = book.CurrentSheet();
   const int sheets = book.SheetCount();
-  const Range headerRow{kHeaderRow, ddt::grid::kAll, kHeaderRow, ddt::grid::kAll};
 
+  // A workbook built in memory has only data rows: its header rows are new and empty.
+  book.HoldEmptyHeaderRow();
+  // The names each sheet's header row gets; cells of unchanged names stay as read.
+  std::vector<CStringList> names(static_cast<std::size_t>(sheets));
   for (int sheet = 1; sheet <= sheets; ++sheet) {
     book.SetCurrentSheet(sheet);
-    book.InsertRange(headerRow, ddt::grid::Shift::Rows);
-    const int lastCol = LastHeaderCol(book);
-    for (int col = 1; col <= lastCol; ++col) WriteHeaderCell(book, col, GetColText(sheet, col));
+    CStringList& list = names[static_cast<std::size_t>(sheet - 1)];
+    const int lastCol = SavedHeaderCols(book);
+    for (int col = 1; col <= lastCol; ++col)
+      list.push_back(SavedName(m_HeaderCache.Find(sheet), book, col));
+    PutHeaderRow(book, list);
   }
 
+  // The header rows go back into the cells for the file, and out again afterwards; on
+  // failure headings and cache stay as they were.
+  book.ReleaseHeaderRow();
   try {
     book.WriteFile(path, ddt::grid::io::kFileTypeXlsx);
   } catch (...) {
-    // Nothing was written: take the header rows out again and keep headings and cache as
-    // they were, so that a failed save leaves the workbook in memory unchanged.
-    for (int sheet = 1; sheet <= sheets; ++sheet) {
-      book.SetCurrentSheet(sheet);
-      book.DeleteRange(headerRow, ddt::grid::Shift::Rows);
-    }
+    book.HoldHeaderRow();
     book.SetCurrentSheet(current);
     throw;
   }
+  book.HoldHeaderRow();
 
-  // Rebuild the headings and the cache from the header rows as written, without trimming.
+  // Headings and cache as written, unnamed columns inside the span with their letters.
   m_HeaderCache.Clear();
   for (int sheet = 1; sheet <= sheets; ++sheet) {
     book.SetCurrentSheet(sheet);
-    TakeHeaderRow(book, /*trim=*/false, m_HeaderCache.Append());
+    const CStringList& list = names[static_cast<std::size_t>(sheet - 1)];
+    SetHeadings(book, list);
+    m_HeaderCache.Append() = list;
   }
   book.SetCurrentSheet(current);
   m_bChanged = 0;

@@ -1,6 +1,7 @@
 #include "engine/dt_qx.h"
 
 #include <mutex>
+#include <vector>
 
 #include "engine/engine_limits.h"
 #include "engine/engine_testing.h"
@@ -97,12 +98,14 @@ void CDT_QX::SetPattern(short, uint32_t, uint32_t) {}
 
 void CDT_QX::Open(const char* path) {
   m_nFileFormat = ddt::grid::io::kFileTypeAny;
-  m_nFileFormat =
-      static_cast<short>(m_pControl->Book().ReadFile(path, ddt::grid::io::kFileTypeAny));
+  ddt::grid::Workbook& book = m_pControl->Book();
+  m_nFileFormat = static_cast<short>(book.ReadFile(path, ddt::grid::io::kFileTypeAny));
+  book.HoldHeaderRow();
   CreateHeader();
 }
 
 void CDT_QX::CreateHeader() {
+  m_pControl->Book().HoldHeaderRow();  // row 1 of each sheet leaves the cells (once)
   m_HeaderCache.Clear();
   const long sheets = GetNumSheets();
   for (int sheet = 1; sheet <= sheets; ++sheet) {
@@ -113,27 +116,39 @@ void CDT_QX::CreateHeader() {
 
 void CDT_QX::Save(const char* path) {
   using namespace ddt::engine;
+  ddt::grid::Workbook& book = m_pControl->Book();
   const int current = static_cast<int>(GetSheet());
   const long sheets = GetNumSheets();
+  // A workbook built in memory has only data rows: its header rows are new and empty.
+  book.HoldEmptyHeaderRow();
+  // The names each sheet's header row gets; cells of unchanged names stay as read.
+  std::vector<CStringList> names(static_cast<std::size_t>(sheets));
   for (int sheet = 1; sheet <= sheets; ++sheet) {
     SetSheet(sheet);
-    InsertRange(kHeaderRow, ddt::grid::kAll, kHeaderRow, ddt::grid::kAll, DT_SHIFT_ROWS);
-    for (int col = 1; col <= GetLastCol(); ++col)
-      WriteHeaderCell(m_pControl->Book(), col, GetColText(sheet, col));
+    CStringList& list = names[static_cast<std::size_t>(sheet - 1)];
+    const int lastCol = SavedHeaderCols(book);
+    for (int col = 1; col <= lastCol; ++col)
+      list.push_back(SavedName(m_HeaderCache.Find(sheet), book, col));
+    PutHeaderRow(book, list);
   }
+  // The header rows go back into the cells for the file, and out again afterwards; on
+  // failure headings and cache stay as they were.
+  book.ReleaseHeaderRow();
   try {
-    m_pControl->Book().WriteFile(path, ddt::grid::io::kFileTypeXlsx);
+    book.WriteFile(path, ddt::grid::io::kFileTypeXlsx);
   } catch (...) {
-    // Nothing was written: take the header rows out again and keep headings and cache as
-    // they were, so that a failed save leaves the workbook in memory unchanged.
-    for (int sheet = 1; sheet <= sheets; ++sheet) {
-      SetSheet(sheet);
-      DeleteRange(kHeaderRow, ddt::grid::kAll, kHeaderRow, ddt::grid::kAll, DT_SHIFT_ROWS);
-    }
+    book.HoldHeaderRow();
     SetSheet(current);
     throw;
   }
-  CreateHeader();
+  book.HoldHeaderRow();
+  m_HeaderCache.Clear();
+  for (int sheet = 1; sheet <= sheets; ++sheet) {
+    SetSheet(sheet);
+    const CStringList& list = names[static_cast<std::size_t>(sheet - 1)];
+    SetHeadings(book, list);
+    m_HeaderCache.Append() = list;
+  }
   SetSheet(current);
 }
 

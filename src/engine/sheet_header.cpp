@@ -5,6 +5,8 @@
 
 #include "engine/column_letters.h"
 #include "engine/engine_limits.h"
+#include "grid/format/number_format.h"
+#include "grid/formula/formula.h"
 
 namespace ddt::engine {
 
@@ -36,29 +38,83 @@ int LastDataRow(grid::Workbook& book) {
   return 0;
 }
 
+namespace {
+
+// The held header row.
+constexpr int kHeldHeaderRow = 0;
+
+// The last column of the held header row with content, never beyond kMaxHeaderCols.
+int LastHeaderCellCol(const grid::Workbook& book) {
+  for (int col = kMaxHeaderCols; col >= 1; --col) {
+    const grid::Cell* cell = book.HeaderCell(0, col);
+    if (cell != nullptr && (cell->formula || !grid::IsEmpty(cell->value))) return col;
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::string HeaderCellText(grid::Workbook& book, int col) {
-  const int sheet = book.CurrentSheet();
-  const grid::Cell* cell = book.FindCell(sheet, kHeaderRow, col);
+  const grid::Cell* cell = book.HeaderCell(0, col);
   if (cell == nullptr) return {};
   if (!cell->formula && grid::IsText(cell->value)) return std::get<std::string>(cell->value);
   if (!cell->formula && grid::IsEmpty(cell->value)) return {};
-  return book.GetFormattedText(sheet, kHeaderRow, col);
-}
-
-void WriteHeaderCell(grid::Workbook& book, int col, const std::string& name) {
-  book.SetCellValue(book.CurrentSheet(), kHeaderRow, col, grid::Value(name));
+  const grid::Style& style = book.Styles().Get(
+      cell->style != grid::kDefaultStyle ? cell->style : book.ColStyle(0, col));
+  const grid::Value value =
+      cell->formula ? book.Calc().Evaluate(book.CurrentSheet(), kHeldHeaderRow, col) : cell->value;
+  if (const double* d = std::get_if<double>(&value))
+    return grid::format::FormatNumber(*d, style.numberFormat, book.Date1904());
+  if (const std::string* t = std::get_if<std::string>(&value))
+    return grid::format::FormatText(*t, style.numberFormat);
+  if (const bool* b = std::get_if<bool>(&value)) return *b ? "TRUE" : "FALSE";
+  if (const grid::ErrorCode* e = std::get_if<grid::ErrorCode>(&value)) return grid::ErrorText(*e);
+  return {};
 }
 
 void TakeHeaderRow(grid::Workbook& book, bool trim, CStringList& names) {
   names.clear();
-  const int lastCol = LastHeaderCol(book);
+  const int lastCol = std::max(LastHeaderCol(book), LastHeaderCellCol(book));
   for (int col = 1; col <= lastCol; ++col) {
     std::string name = HeaderCellText(book, col);
     if (trim) name = TrimWhiteSpace(name);
-    if (!name.empty()) book.SetColHeading(col, name);
+    if (!name.empty()) {
+      book.SetColHeading(col, name);
+      book.SetHeaderName(col, name);
+    }
     names.push_back(std::move(name));
   }
-  book.DeleteRange({kHeaderRow, grid::kAll, kHeaderRow, grid::kAll}, grid::Shift::Rows);
+}
+
+int SavedHeaderCols(const grid::Workbook& book) {
+  return std::max(LastHeaderCol(book), book.LastHeadingCol());
+}
+
+std::string SavedName(const CStringList* cached, const grid::Workbook& book, int col) {
+  if (cached != nullptr && static_cast<std::size_t>(col) <= cached->size() &&
+      !(*cached)[col - 1].empty())
+    return (*cached)[col - 1];
+  std::string heading = book.ColHeading(col);
+  return heading.empty() ? ColumnLetters(col) : heading;
+}
+
+void PutHeaderRow(grid::Workbook& book, const CStringList& names) {
+  const int sheet = book.CurrentSheet();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const int col = static_cast<int>(i) + 1;
+    const std::string heading = book.ColHeading(col);
+    if (!heading.empty() && heading == book.HeaderName(col) && book.HeaderCell(0, col) != nullptr)
+      continue;
+    book.SetHeaderCell(sheet, col, grid::Value(names[i]));
+  }
+}
+
+void SetHeadings(grid::Workbook& book, const CStringList& names) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const int col = static_cast<int>(i) + 1;
+    book.SetColHeading(col, names[i]);
+    book.SetHeaderName(col, names[i]);
+  }
 }
 
 void ReadHeadings(const grid::Workbook& book, CStringList& names) {

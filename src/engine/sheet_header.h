@@ -20,18 +20,31 @@ int LastHeaderCol(const grid::Workbook& book);
 // The last row of the current sheet holding data; 0 when the sheet holds no text at all.
 int LastDataRow(grid::Workbook& book);
 
-// The name in a cell of the header row: a text cell's text as it stands, the displayed text
-// of any other cell, "" for an empty one.
+// The name in a cell of the held header row (Workbook::HoldHeaderRow): a text cell's text as
+// it stands, the displayed text of any other cell, "" for an empty one.
 std::string HeaderCellText(grid::Workbook& book, int col);
 
-// Writes a name into the header row as text, so that it reads back as it was written.
-void WriteHeaderCell(grid::Workbook& book, int col, const std::string& name);
-
-// Moves the header row of the current sheet into the column headings: `names` is refilled
-// with the texts of row 1 up to the column bound (trimmed when asked, "" kept for empty
-// cells so that entry i-1 belongs to column i), every non-empty one becomes its column's
-// heading, and row 1 is deleted so that the data moves up by one.
+// Takes the header row of the current sheet, which the workbook holds out of the cells:
+// `names` is refilled with the texts of its cells up to the column bound (trimmed when
+// asked, "" kept for empty cells so that entry i-1 belongs to column i), and every non-empty
+// one becomes its column's heading. The cells stay where they are (row 0), untouched.
 void TakeHeaderRow(grid::Workbook& book, bool trim, CStringList& names);
+
+// The columns a save writes names for on the current sheet: the column bound, extended to
+// the last column that has a heading.
+int SavedHeaderCols(const grid::Workbook& book);
+
+// The name a save writes for a column: its cached name, else its heading, else its letters.
+std::string SavedName(const CStringList* cached, const grid::Workbook& book, int col);
+
+// Before a save: gives the held header row of the current sheet the names names[j-1] of its
+// columns. A cell whose column still carries the name the cell gave when it was taken stays
+// exactly as it was read (type, value, formula, style); any other gets its name as text.
+void PutHeaderRow(grid::Workbook& book, const CStringList& names);
+
+// After a save: the names become the current sheet's headings (empty ones cleared) and the
+// names its header cells are known to give.
+void SetHeadings(grid::Workbook& book, const CStringList& names);
 
 // Refills `names` with the headings of columns 1 to the column bound, empty ones included.
 void ReadHeadings(const grid::Workbook& book, CStringList& names);

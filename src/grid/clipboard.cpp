@@ -118,7 +118,8 @@ void Workbook::PasteBlock(Sheet& s, int row, int col, const ClipBlock& b, bool m
       }
     }
     if (f && !moved) {
-      if (auto shifted = formula::Shifted(*f, tr - (b.originRow + item.dr), tc - (b.originCol + item.dc)))
+      if (auto shifted = formula::Shifted(*f, tr - (b.originRow + item.dr),
+                                          tc - (b.originCol + item.dc), 1 - RowOrigin()))
         f = shifted;
     }
     Cell& c = s.At(tr, tc);

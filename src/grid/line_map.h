@@ -94,6 +94,17 @@ class LineMap {
     Tidy(0, runs_.size());
   }
 
+  // Every position moves by delta; what leaves [low, limit] is dropped.
+  void Translate(int delta, int low, int limit) {
+    std::vector<Run> out;
+    out.reserve(runs_.size());
+    for (Run& r : runs_) {
+      int f = std::max(r.first + delta, low), l = std::min(r.last + delta, limit);
+      if (f <= l) out.push_back({f, l, std::move(r.value)});
+    }
+    runs_ = std::move(out);
+  }
+
   // fn(first, last, value) for every run, in order.
   template <class Fn>
   void ForEach(Fn fn) const {

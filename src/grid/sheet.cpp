@@ -102,7 +102,8 @@ size_t Sheet::CellCount() const {
 }
 
 int Sheet::LastRow() const {
-  for (auto r = rows_.rbegin(); r != rows_.rend(); ++r) {
+  // Row 0 (a held header row) is not part of the extent.
+  for (auto r = rows_.rbegin(); r != rows_.rend() && r->row >= 1; ++r) {
     for (const CellEntry& c : r->cells)
       if (HasContent(c.cell)) return r->row;
   }
@@ -113,6 +114,7 @@ int Sheet::LastCol() const {
   if (lastColCache_ >= 0) return lastColCache_;
   int last = 0;
   for (const RowEntry& r : rows_) {
+    if (r.row < 1) continue;
     for (auto c = r.cells.rbegin(); c != r.cells.rend() && c->col > last; ++c) {
       if (HasContent(c->cell)) {
         last = c->col;
@@ -214,9 +216,14 @@ void Sheet::DeleteRows(int first, int count, int bandFirst, int bandLast) {
   MergeIn(std::move(moved));
 }
 
+// Whole columns take a held header row (row 0) along with them.
+static int BandStart(int bandFirst, int bandLast) {
+  return bandFirst <= 1 && bandLast >= kMaxRows ? 0 : bandFirst;
+}
+
 void Sheet::InsertCols(int first, int count, int bandFirst, int bandLast) {
   lastColCache_ = -1;
-  for (auto r = LowerRow(bandFirst); r != rows_.end() && r->row <= bandLast; ++r) {
+  for (auto r = LowerRow(BandStart(bandFirst, bandLast)); r != rows_.end() && r->row <= bandLast; ++r) {
     auto c = LowerCol(*r, first);
     if (c == r->cells.end()) continue;
     for (auto it = c; it != r->cells.end(); ++it) it->col += count;
@@ -225,6 +232,7 @@ void Sheet::InsertCols(int first, int count, int bandFirst, int bandLast) {
   DropEmptyRows();
   if (bandFirst <= 1 && bandLast >= kMaxRows) {
     colHeadings.Insert(first, count, kMaxCols);
+    headerNames.Insert(first, count, kMaxCols);
     colWidths.Insert(first, count, kMaxCols);
     colHidden.Insert(first, count, kMaxCols);
     colStyles.Insert(first, count, kMaxCols);
@@ -234,7 +242,8 @@ void Sheet::InsertCols(int first, int count, int bandFirst, int bandLast) {
 void Sheet::DeleteCols(int first, int count, int bandFirst, int bandLast) {
   lastColCache_ = -1;
   int end = first + count - 1;
-  for (auto r = LowerRow(bandFirst); r != rows_.end() && r->row <= bandLast; ++r) {
+  for (auto r = LowerRow(BandStart(bandFirst, bandLast)); r != rows_.end() && r->row <= bandLast;
+       ++r) {
     auto b = LowerCol(*r, first);
     if (b == r->cells.end()) continue;
     auto e = b;
@@ -245,6 +254,7 @@ void Sheet::DeleteCols(int first, int count, int bandFirst, int bandLast) {
   DropEmptyRows();
   if (bandFirst <= 1 && bandLast >= kMaxRows) {
     colHeadings.Delete(first, count);
+    headerNames.Delete(first, count);
     colWidths.Delete(first, count);
     colHidden.Delete(first, count);
     colStyles.Delete(first, count);

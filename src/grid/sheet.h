@@ -94,6 +94,10 @@ class Sheet {
 
   // --- Row and column properties ---
   LineMap<std::string> colHeadings, rowHeadings;
+  // While the workbook holds its header rows out (Workbook::HoldHeaderRow): the name each
+  // column's header cell (row 0) gave when it was taken, moving with its column. A heading
+  // still equal to it leaves that cell as it was read.
+  LineMap<std::string> headerNames;
   LineMap<double> colWidths{kDefaultColWidth};
   LineMap<bool> rowHidden, colHidden;
   LineMap<StyleId> rowStyles, colStyles;

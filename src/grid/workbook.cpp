@@ -333,7 +333,9 @@ Value Workbook::GetCellValue(int sheet, int row, int col) {
 
 const Cell* Workbook::FindCell(int sheet, int row, int col) const {
   const Sheet& s = SheetAt(sheet);
-  CheckCell(row, col);
+  // A held header row (row 0) can be looked at, not written through the cell members.
+  if (row != 0 || rowOrigin_ == 0) CheckCell(row, col);
+  else CheckCell(1, col);
   return s.Find(row, col);
 }
 
@@ -524,6 +526,8 @@ void Workbook::ReplaceContents(Workbook&& other) {
   current_ = std::clamp(other.current_, 1, static_cast<int>(sheets_.size()));
   nextSheetId_ = std::max(nextSheetId_, other.nextSheetId_);
   date1904_ = other.date1904_;
+  rowOrigin_ = other.rowOrigin_;
+  other.rowOrigin_ = 0;
   styles_ = std::move(other.styles_);
   // Leave the other workbook valid: one empty sheet.
   other.sheets_.clear();

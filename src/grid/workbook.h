@@ -144,6 +144,12 @@ class Workbook {
   // Headings are plain texts ("" when none); they move with their columns and rows.
   std::string ColHeading(int col) const;
   void SetColHeading(int col, std::string_view text);
+  // The last column of the current sheet with a heading; 0 when none.
+  int LastHeadingCol() const;
+  // The name the held header cell of a column gave when it was taken (see HoldHeaderRow);
+  // moves with its column like the heading.
+  std::string HeaderName(int col) const;
+  void SetHeaderName(int col, std::string_view name);
   std::string RowHeading(int row) const;
   void SetRowHeading(int row, std::string_view text);
   double ColWidth(int sheet, int col) const;  // in characters; default 8.43
@@ -214,6 +220,27 @@ class Workbook {
   void CopyRangeFrom(int sheet, const Range& to, uint32_t sourceHandle, int sourceSheet,
                      const Range& from);
 
+  // --- The header row held out of the cells ---------------------------------------------
+  // The engine bindings keep row 1 of every sheet (the parameter names) out of the cells
+  // while a workbook is in memory. Holding moves every row of every sheet up by one: file
+  // row r becomes row r-1, and row 1 becomes row 0, which the cell members do not reach.
+  // This is not an edit: cells, row properties and every formula reference move together,
+  // so each formula keeps its meaning and its cached result (=A1+1 under the header row
+  // reads the header cell, shown as A0; ROW() and INDIRECT count the rows of the file).
+  // Releasing moves everything back. Both are one pass over the cells.
+  void HoldHeaderRow();
+  void ReleaseHeaderRow();
+  // Holds an empty header row above the cells as they are (a workbook built in memory, whose
+  // rows are all data rows); nothing moves. No effect while a header row is held.
+  void HoldEmptyHeaderRow();
+  // 1 while the header row is held (file row = row + 1), else 0.
+  int RowOrigin() const { return rowOrigin_; }
+  // A cell of the held header row of a sheet (0: current); null when unused or not held.
+  const Cell* HeaderCell(int sheet, int col) const;
+  // Replaces a held header cell's content by a constant, keeping its style (a renamed
+  // parameter is written as text).
+  void SetHeaderCell(int sheet, int col, Value value);
+
   // --- Calculation ----------------------------------------------------------------------
   void Recalc();          // every formula
   void RecalcIfNeeded();  // what changed, what depends on it, and volatile functions
@@ -256,6 +283,7 @@ class Workbook {
 
  private:
   void Changed();  // sets the modified flag and raises the change event
+  void MoveAllRows(int delta);  // HoldHeaderRow / ReleaseHeaderRow
   void CheckCell(int row, int col) const;
   Sheet& Current() { return *sheets_[current_ - 1]; }
   const Sheet& Current() const { return *sheets_[current_ - 1]; }
@@ -283,6 +311,7 @@ class Workbook {
   int current_ = 1;
   uint32_t nextSheetId_ = 1;
   bool date1904_ = false;
+  int rowOrigin_ = 0;  // rows held out above row 1 (HoldHeaderRow)
   bool modified_ = false;
   StyleTable styles_;
   std::unique_ptr<formula::Calculator> calc_;

@@ -58,7 +58,7 @@ void Workbook::AdjustFormulas(int kind, int first, int count, int bandFirst, int
     if (!sheet->mayHaveFormulas) continue;
     bool any = false;
     uint32_t host = sheet->Id();
-    sheet->ForEachMutableIn(1, 1, kMaxRows, kMaxCols, [&](int, int, Cell& c) {
+    sheet->ForEachMutableIn(0, 1, kMaxRows, kMaxCols, [&](int, int, Cell& c) {
       if (!c.formula) return;
       any = true;
       if (auto adjusted = formula::Adjusted(*c.formula, change, host)) {

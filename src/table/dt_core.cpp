@@ -84,6 +84,9 @@ int CDT::Open(const std::string& fileName) {
     if (!TryEngine([&] { m_pEngine->Open(fileName.c_str()); })) return -1;
   } else {
     DeleteSheets(1, static_cast<int>(GetNumSheets()));
+    // A new workbook's rows are data rows from the start, as an opened one's are: row 1 of
+    // the file it will be saved to lies above them (ROW() and copied formulas agree).
+    if (ddt::grid::Workbook* book = m_pEngine->GetBook()) book->HoldEmptyHeaderRow();
     m_pEngine->m_bChanged = 0;
   }
   m_pEngine->SetModified(0);

@@ -130,8 +130,9 @@ TEST_F(CalcTest, CachedResultsStayUntilAnInputChanges) {
   EXPECT_EQ(Num(1, 2), 300);
   EXPECT_EQ(Num(1, 3), 301);
   EXPECT_EQ(Get(1, 5), Value{std::string("kept")});
-  book.Recalc();  // a full recalculation drops every cached result
-  EXPECT_EQ(Get(1, 5), Value{ErrorCode::Name});
+  book.Recalc();  // a full recalculation drops every cached result it can compute again
+  EXPECT_EQ(Num(1, 2), 300);
+  EXPECT_EQ(Get(1, 5), Value{std::string("kept")});  // an unknown function cannot
 }
 
 TEST_F(CalcTest, FileReadKeepsCachedResults) {
@@ -163,23 +164,31 @@ TEST_F(CalcTest, VolatileFunctionsRecalculateEveryTime) {
   EXPECT_FALSE(IsVolatile(*book.FindCell(1, 1, 2)->formula));
 }
 
-TEST_F(CalcTest, CircularReferencesGiveAnErrorAndRecover) {
+TEST_F(CalcTest, CircularReferencesKeepTheirEarlierResultAndRecover) {
+  // A new cycle has no earlier result: its formulas show 0, as without iterative calculation.
   Set(1, 1, "=B1+1");
   Set(1, 2, "=A1+1");
   Set(1, 3, "=C1");
-  Set(1, 4, "=A1*2");  // depends on the cycle without being in it
-  EXPECT_EQ(Get(1, 1), Value{kCircularError});
-  EXPECT_EQ(Get(1, 2), Value{kCircularError});
-  EXPECT_EQ(Get(1, 3), Value{kCircularError});
-  EXPECT_EQ(Get(1, 4), Value{kCircularError});
+  Set(1, 4, "=A1*2+3");  // depends on the cycle without being in it
+  EXPECT_EQ(Get(1, 1), Value{0.0});
+  EXPECT_EQ(Get(1, 2), Value{0.0});
+  EXPECT_EQ(Get(1, 3), Value{0.0});
+  EXPECT_EQ(Get(1, 4), Value{3.0});
   Set(1, 2, "5");  // break the cycle
   EXPECT_EQ(Num(1, 1), 6);
-  EXPECT_EQ(Num(1, 4), 12);
+  EXPECT_EQ(Num(1, 4), 15);
+  // Closing it again: the formulas keep the results they had.
+  Set(1, 2, "=A1+1");
+  EXPECT_EQ(Num(1, 1), 6);
+  EXPECT_EQ(Num(1, 2), 0);  // new formula in the cycle: no earlier result
+  book.Recalc();
+  EXPECT_EQ(Num(1, 1), 6);
+  EXPECT_EQ(Num(1, 4), 15);
   // A range that holds its own formula.
   Set(10, 1, "=SUM(A1:A10)");
-  EXPECT_EQ(Get(10, 1), Value{kCircularError});
+  EXPECT_EQ(Get(10, 1), Value{0.0});
   book.Recalc();
-  EXPECT_EQ(Get(10, 1), Value{kCircularError});
+  EXPECT_EQ(Get(10, 1), Value{0.0});
 }
 
 TEST_F(CalcTest, LongChainsEvaluateWithoutDeepRecursion) {
@@ -196,9 +205,11 @@ TEST_F(CalcTest, LongChainsEvaluateWithoutDeepRecursion) {
   EXPECT_EQ(Num(1, 2), kChain + 1);
   book.Recalc();
   EXPECT_EQ(Num(kChain, 1), kChain);
-  // A cycle closed through the whole chain is still found.
+  // A cycle closed through the whole chain is still found: the chain keeps its results.
   Set(kChain, 2, "=B1");
-  EXPECT_EQ(Get(1, 2), Value{kCircularError});
+  EXPECT_EQ(Num(1, 2), kChain + 1);
+  EXPECT_EQ(Num(2, 2), kChain);
+  EXPECT_EQ(Num(kChain, 2), 0);  // the new formula had no result
   // A chain the calculator cannot see in advance (each link found through a whole column).
   constexpr int kHidden = 3000;
   Set(1, 3, "1");

@@ -124,11 +124,15 @@ TEST_F(XlsxRead, FormulasKeepTheirCachedResultsOfEveryType) {
   EXPECT_EQ(At(1, 1, 5), Value(ErrorCode::Div0));
   // A formula the parser refuses keeps its cached value and is reported, not fatal.
   EXPECT_EQ(At(1, 1, 6), Value(99.0));
-  EXPECT_EQ(book_.FindCell(1, 1, 6)->formula, nullptr);
   EXPECT_GE(report.refusedFormulas, 1);
   if (!FormulaEngineAvailable()) GTEST_SKIP() << "formula engine not available";
   EXPECT_EQ(report.refusedFormulas, 1);
   EXPECT_EQ(report.firstRefused, "S!F1: )))not a formula(((");
+  // It is kept as written, and its value stays the stored one after a full recalculation.
+  ASSERT_NE(book_.FindCell(1, 1, 6)->formula, nullptr);
+  EXPECT_EQ(book_.GetFormula(1, 1, 6), ")))not a formula(((");
+  book_.Recalc();
+  EXPECT_EQ(book_.GetCellValue(1, 1, 6), Value(99.0));
   EXPECT_NE(book_.FindCell(1, 1, 2)->formula, nullptr);
   EXPECT_EQ(book_.GetFormula(1, 1, 2), "A1*2");
   EXPECT_EQ(book_.GetCellValue(1, 1, 3), Value(std::string("ab")));

@@ -24,7 +24,7 @@ size_t ScanColumn(std::string_view t, size_t pos, int* col, bool* abs) {
   return *col ? pos : npos;
 }
 
-size_t ScanRow(std::string_view t, size_t pos, int* row, bool* abs) {
+size_t ScanRow(std::string_view t, size_t pos, int* row, bool* abs, int minRow = 1) {
   *abs = pos < t.size() && t[pos] == '$';
   if (*abs) ++pos;
   size_t start = pos;
@@ -34,7 +34,7 @@ size_t ScanRow(std::string_view t, size_t pos, int* row, bool* abs) {
     value = value * 10 + (t[pos] - '0');
     ++pos;
   }
-  if (pos == start || value < 1 || value > kMaxRows) return npos;
+  if (pos == start || value < minRow || value > kMaxRows) return npos;
   *row = static_cast<int>(value);
   return pos;
 }
@@ -74,10 +74,10 @@ std::string ColumnLetters(int col) {
   return s;
 }
 
-size_t ScanCellRef(std::string_view t, size_t pos, ScannedCorner* c) {
+size_t ScanCellRef(std::string_view t, size_t pos, ScannedCorner* c, int minRow) {
   size_t p = ScanColumn(t, pos, &c->col, &c->colAbs);
   if (p == npos) return npos;
-  p = ScanRow(t, p, &c->row, &c->rowAbs);
+  p = ScanRow(t, p, &c->row, &c->rowAbs, minRow);
   if (p == npos || !EndsHere(t, p)) return npos;
   return p;
 }
@@ -90,10 +90,11 @@ size_t ScanColumnRange(std::string_view t, size_t pos, ScannedCorner* a, Scanned
   return p;
 }
 
-size_t ScanRowRange(std::string_view t, size_t pos, ScannedCorner* a, ScannedCorner* b) {
-  size_t p = ScanRow(t, pos, &a->row, &a->rowAbs);
+size_t ScanRowRange(std::string_view t, size_t pos, ScannedCorner* a, ScannedCorner* b,
+                    int minRow) {
+  size_t p = ScanRow(t, pos, &a->row, &a->rowAbs, minRow);
   if (p == npos || p >= t.size() || t[p] != ':') return npos;
-  p = ScanRow(t, p + 1, &b->row, &b->rowAbs);
+  p = ScanRow(t, p + 1, &b->row, &b->rowAbs, minRow);
   if (p == npos || !EndsHere(t, p)) return npos;
   return p;
 }

@@ -29,10 +29,12 @@ struct ScannedCorner {
 // Scans a cell reference ("$A$1") at text[pos]; on success sets *corner and returns the
 // position after it. The reference must not run on into a name or a call ("A1B", "LOG10(").
 // Returns npos otherwise.
-size_t ScanCellRef(std::string_view text, size_t pos, ScannedCorner* corner);
+// `minRow` 0 admits row 0, the header row a workbook holds out of its cells.
+size_t ScanCellRef(std::string_view text, size_t pos, ScannedCorner* corner, int minRow = 1);
 // Scans "$A:$C" (whole columns) or "$1:$3" (whole rows); same conventions.
 size_t ScanColumnRange(std::string_view text, size_t pos, ScannedCorner* a, ScannedCorner* b);
-size_t ScanRowRange(std::string_view text, size_t pos, ScannedCorner* a, ScannedCorner* b);
+size_t ScanRowRange(std::string_view text, size_t pos, ScannedCorner* a, ScannedCorner* b,
+                    int minRow = 1);
 
 // Whether a sheet name must be quoted in a formula ('My Sheet'!A1).
 bool SheetNameNeedsQuotes(std::string_view name);

@@ -57,7 +57,8 @@ bool AdjustRef(Reference& r, const StructuralChange& ch) {
   // The reference's extent across the moving axis must lie inside the band.
   int cross1 = rowsMove ? r.FirstCol() : r.FirstRow();
   int cross2 = rowsMove ? r.LastCol() : r.LastRow();
-  if (cross1 < ch.bandFirst || cross2 > ch.bandLast) return false;
+  // A band from the first line covers a held header row (row 0) as well.
+  if ((ch.bandFirst > 1 && cross1 < ch.bandFirst) || cross2 > ch.bandLast) return false;
   // Whole columns do not move with rows, nor whole rows with columns.
   if (rowsMove && r.kind == Kind::Cols) return false;
   if (!rowsMove && r.kind == Kind::Rows) return false;
@@ -89,23 +90,67 @@ FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t h
   return copy;
 }
 
-FormulaPtr Shifted(const Formula& f, int rows, int cols) {
+FormulaPtr VerbatimFormula(std::string text) {
+  auto f = std::make_shared<Formula>();
+  f->isVerbatim = true;
+  f->verbatim = std::move(text);
+  Node n;
+  n.kind = NodeKind::Error;
+  n.error = ErrorCode::Name;
+  f->nodes.push_back(n);
+  return f;
+}
+
+bool KeepsCachedResult(const Formula& f) {
+  if (f.isVerbatim) return true;
+  for (const Node& n : f.nodes)
+    if (n.kind == NodeKind::Name || (n.kind == NodeKind::Call && !n.fn)) return true;
+  return false;
+}
+
+FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols) {
+  auto copy = std::make_shared<Formula>(f);
+  copy->isArray = true;
+  copy->arrayRows = std::clamp(rows, 1, kMaxRows);
+  copy->arrayCols = std::clamp(cols, 1, kMaxCols);
+  return copy;
+}
+
+bool IsArrayFormula(const Formula& f, int* rows, int* cols) {
+  if (!f.isArray) return false;
+  *rows = f.arrayRows;
+  *cols = f.arrayCols;
+  return true;
+}
+
+FormulaPtr Translated(const Formula& f, int rows) {
+  auto copy = std::make_shared<Formula>(f);
+  for (Reference& r : copy->refs) {
+    if (r.invalid || r.kind == Kind::Cols) continue;
+    r.row1 += rows;
+    r.row2 = r.kind == Kind::Cell ? r.row1 : r.row2 + rows;
+    if (r.row1 < 0 || r.row2 > kMaxRows) r.invalid = true;
+  }
+  return copy;
+}
+
+FormulaPtr Shifted(const Formula& f, int rows, int cols, int minRow) {
   auto copy = std::make_shared<Formula>(f);
   for (Reference& r : copy->refs) {
     if (r.invalid) continue;
     bool ok = true;
-    auto move = [&](int* p, bool abs, int by, int limit) {
+    auto move = [&](int* p, bool abs, int by, int lowest, int limit) {
       if (abs) return;
       *p += by;
-      if (*p < 1 || *p > limit) ok = false;
+      if (*p < lowest || *p > limit) ok = false;
     };
     if (r.kind != Kind::Cols) {
-      move(&r.row1, r.row1Abs, rows, kMaxRows);
-      if (r.kind != Kind::Cell) move(&r.row2, r.row2Abs, rows, kMaxRows);
+      move(&r.row1, r.row1Abs, rows, minRow, kMaxRows);
+      if (r.kind != Kind::Cell) move(&r.row2, r.row2Abs, rows, minRow, kMaxRows);
     }
     if (r.kind != Kind::Rows) {
-      move(&r.col1, r.col1Abs, cols, kMaxCols);
-      if (r.kind != Kind::Cell) move(&r.col2, r.col2Abs, cols, kMaxCols);
+      move(&r.col1, r.col1Abs, cols, 1, kMaxCols);
+      if (r.kind != Kind::Cell) move(&r.col2, r.col2Abs, cols, 1, kMaxCols);
     }
     if (!ok) {
       r.invalid = true;

@@ -80,6 +80,13 @@ class Formula {
   std::vector<MatrixPtr> arrays;
   uint32_t root = 0;
   bool isVolatile = false;
+  // Kept as written (VerbatimFormula): no nodes; `verbatim` is the text without "=".
+  bool isVerbatim = false;
+  std::string verbatim;
+  // An array (CSE) formula: evaluated in array context over arrayRows x arrayCols cells
+  // anchored at its own cell.
+  bool isArray = false;
+  int arrayRows = 1, arrayCols = 1;
 
   const Node& Child(const Node& n, uint32_t i) const { return nodes[kids[n.first + i]]; }
   uint32_t ChildIndex(const Node& n, uint32_t i) const { return kids[n.first + i]; }
@@ -94,6 +101,9 @@ class SheetNames {
   virtual uint32_t IdOf(std::string_view name) const = 0;
   // The current name of sheet `id`, or nothing when the sheet no longer exists.
   virtual std::optional<std::string> NameOf(uint32_t id) const = 0;
+  // The lowest row a reference may name: 0 while the workbook holds its header rows out of
+  // the cells (row 0 is then the header row), else 1.
+  virtual int MinRow() const { return 1; }
 };
 
 // SheetNames over a workbook.
@@ -102,6 +112,7 @@ class BookSheetNames : public SheetNames {
   explicit BookSheetNames(const Workbook& book) : book_(book) {}
   uint32_t IdOf(std::string_view name) const override;
   std::optional<std::string> NameOf(uint32_t id) const override;
+  int MinRow() const override;
 
  private:
   const Workbook& book_;

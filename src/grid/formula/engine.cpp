@@ -112,7 +112,7 @@ void Engine::EnsureIndex() {
     Sheet& sheet = book_.SheetAt(s);
     if (!sheet.mayHaveFormulas) continue;
     uint32_t id = sheet.Id();
-    sheet.ForEachMutableIn(1, 1, kMaxRows, kMaxCols, [&](int row, int col, Cell& cell) {
+    sheet.ForEachMutableIn(0, 1, kMaxRows, kMaxCols, [&](int row, int col, Cell& cell) {
       if (!cell.formula) return;
       CellKey key = MakeKey(id, row, col);
       Register(key, cell);
@@ -177,7 +177,7 @@ void Engine::MarkReaders(const std::function<bool(const Cell&, uint32_t host)>& 
     Sheet& sheet = book_.SheetAt(s);
     if (!sheet.mayHaveFormulas) continue;
     uint32_t id = sheet.Id();
-    sheet.ForEachMutableIn(1, 1, kMaxRows, kMaxCols, [&](int row, int col, Cell& cell) {
+    sheet.ForEachMutableIn(0, 1, kMaxRows, kMaxCols, [&](int row, int col, Cell& cell) {
       if (!cell.formula || !reads(cell, id)) return;
       CellKey key = MakeKey(id, row, col);
       cell.dirty = true;
@@ -228,13 +228,44 @@ bool Engine::UsedBounds(uint32_t sheetId, Area* out) {
 void Engine::ComputeOnce(CellKey key, int sheetIndex, const Cell& cell) {
   // Keep the parsed form alive even if the formula is replaced while it runs.
   std::shared_ptr<const Formula> f = cell.formula;
-  Evaluator ev(*this, *f, KeySheet(key), KeyRow(key), KeyCol(key));
-  Value v = ev.Run();
+  Value before = cell.value;
+  Value v;
+  if (KeepsCachedResult(*f) && !IsEmpty(before)) {
+    // Not computable here: the result the file stored stands.
+    v = before;
+  } else {
+    Evaluator ev(*this, *f, KeySheet(key), KeyRow(key), KeyCol(key));
+    v = ev.Run();
+  }
+  // A formula of a cycle keeps the result it had, 0 when it had none.
+  if (cyclic_.erase(key)) v = IsEmpty(before) ? Value{0.0} : std::move(before);
   if (Cell* c = MutableCell(sheetIndex, KeyRow(key), KeyCol(key))) {
     c->value = std::move(v);
     c->dirty = false;
   }
   dirtyMarked_.erase(key);
+}
+
+void Engine::Enter(CellKey key) {
+  inProgress_.insert(key);
+  path_.push_back(key);
+}
+
+void Engine::Leave(CellKey key) {
+  if (!inProgress_.erase(key)) return;
+  if (!path_.empty() && path_.back() == key) {
+    path_.pop_back();
+  } else if (auto it = std::find(path_.rbegin(), path_.rend(), key); it != path_.rend()) {
+    path_.erase(std::next(it).base());
+  }
+}
+
+void Engine::MarkCycle(CellKey key) {
+  // Everything computed since `key` was entered leads back to it.
+  for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
+    cyclic_.insert(*it);
+    if (*it == key) break;
+  }
 }
 
 Value Engine::CellValue(uint32_t sheetId, int row, int col) {
@@ -244,14 +275,18 @@ Value Engine::CellValue(uint32_t sheetId, int row, int col) {
   if (!cell) return Value{};
   if (!NeedsCompute(*cell)) return cell->value;
   CellKey key = MakeKey(sheetId, row, col);
-  if (inProgress_.count(key)) return kCircularError;
+  if (inProgress_.count(key)) {
+    // A circular reference: the cell's earlier result (0 when none) is what it reads as.
+    MarkCycle(key);
+    return IsEmpty(cell->value) ? Value{0.0} : cell->value;
+  }
   if (depth_ >= kMaxNestedDepth) throw NeedCell{key};
   struct Mark {
-    Mark(std::unordered_set<CellKey>& s, CellKey k) : s(s), k(k) { s.insert(k); }
-    ~Mark() { s.erase(k); }
-    std::unordered_set<CellKey>& s;
+    Mark(Engine& e, CellKey k) : e(e), k(k) { e.Enter(k); }
+    ~Mark() { e.Leave(k); }
+    Engine& e;
     CellKey k;
-  } mark(inProgress_, key);
+  } mark(*this, key);
   ComputeOnce(key, index, *cell);
   return book_.FindCell(index, row, col)->value;
 }
@@ -285,23 +320,27 @@ void Engine::Compute(CellKey first) {
     int index = book_.SheetIndexOfId(KeySheet(key));
     const Cell* cell = index ? book_.FindCell(index, KeyRow(key), KeyCol(key)) : nullptr;
     if (!cell || !NeedsCompute(*cell)) {
-      inProgress_.erase(key);
+      Leave(key);
       stack.pop_back();
       continue;
     }
     // First visit: the stale formulas it reads go first, so chains are computed in order
     // without recursion.
-    if (inProgress_.insert(key).second && PushPrecedents(KeySheet(key), *cell->formula, &stack))
-      continue;
+    if (!inProgress_.count(key)) {
+      Enter(key);
+      if (PushPrecedents(KeySheet(key), *cell->formula, &stack)) continue;
+    }
     try {
       depth_ = 0;
       ComputeOnce(key, index, *cell);
-      inProgress_.erase(key);
+      Leave(key);
       stack.pop_back();
     } catch (const NeedCell& need) {
       stack.push_back(need.key);
     } catch (...) {
-      for (CellKey k : stack) inProgress_.erase(k);
+      for (CellKey k : stack) Leave(k);
+      path_.clear();
+      cyclic_.clear();
       depth_ = 0;
       throw;
     }

@@ -5,7 +5,7 @@
 // the recursion stays shallow (kMaxNestedDepth); deeper, the evaluation is suspended by a
 // NeedCell exception, the needed cell goes on an explicit work stack, and the suspended
 // formula is retried once it is done. Cells being computed are marked; meeting one again is
-// a circular reference and gives kCircularError.
+// a circular reference: every formula of the cycle keeps its earlier result (0 when none).
 #pragma once
 
 #include <cstdint>
@@ -71,7 +71,8 @@ class Engine {
 
   Workbook& Book() { return book_; }
   // Value of a cell for a formula being evaluated: computes a stale formula (recursively
-  // or by suspending with NeedCell), kCircularError for a cell already being computed.
+  // or by suspending with NeedCell); a cell already being computed (a cycle) gives its
+  // earlier result, 0 when it has none.
   Value CellValue(uint32_t sheetId, int row, int col);
   // Value of a cell from outside: computes it and what it needs, iteratively.
   Value Evaluate(int sheetIndex, int row, int col);
@@ -109,6 +110,11 @@ class Engine {
   // One attempt at a formula; may throw NeedCell.
   void ComputeOnce(CellKey key, int sheetIndex, const Cell& cell);
   Cell* MutableCell(int sheetIndex, int row, int col);
+  // Cells being computed, in the order they were entered (path_ mirrors inProgress_).
+  void Enter(CellKey key);
+  void Leave(CellKey key);
+  // A cycle back to `key`: it and everything entered after it keep their earlier results.
+  void MarkCycle(CellKey key);
 
   Workbook& book_;
   DependencyIndex deps_;
@@ -116,6 +122,8 @@ class Engine {
   std::unordered_map<CellKey, FormulaInfo> formulas_;
   size_t staleEntries_ = 0;
   std::unordered_set<CellKey> inProgress_;
+  std::vector<CellKey> path_;
+  std::unordered_set<CellKey> cyclic_;
   // Dirty cells whose dependents are already dirty too: propagation stops there.
   std::unordered_set<CellKey> dirtyMarked_;
   int depth_ = 0;

@@ -101,7 +101,10 @@ Value ApplyBinary(Op op, const Value& a, const Value& b) {
 }
 
 Value Evaluator::Run() {
-  Operand op = Eval(f_.root, false);
+  // An array formula evaluates its operators over whole ranges, element by element.
+  Operand op = Eval(f_.root, f_.isArray);
+  // Its own cell holds the first element of what it gives.
+  if (auto* a = std::get_if<Area>(&op); a && f_.isArray) op = CellValue(a->sheetId, a->firstRow, a->firstCol);
   Value v = ScalarOf(*this, op);
   if (IsEmpty(v)) return 0.0;
   if (auto* d = std::get_if<double>(&v)) return Finite(*d);

@@ -5,6 +5,7 @@
 
 #include "grid/formula/a1.h"
 #include "grid/formula/functions.h"
+#include "grid/workbook.h"
 
 namespace ddt::grid::formula {
 
@@ -26,9 +27,13 @@ Operand Choose(Call& call) {
   return call.Arg(i);
 }
 
+// Rows above row 1 of the grid that the file has (a held header row): row numbers that
+// formulas see and write in text count the file's rows.
+int RowOrigin(Call& call) { return call.Ctx().Book().RowOrigin(); }
+
 Operand Row(Call& call) {
-  if (call.Missing(0)) return Value{static_cast<double>(call.Ctx().HostRow())};
-  return Value{static_cast<double>(AreaArg(call, 0).firstRow)};
+  if (call.Missing(0)) return Value{static_cast<double>(call.Ctx().HostRow() + RowOrigin(call))};
+  return Value{static_cast<double>(AreaArg(call, 0).firstRow + RowOrigin(call))};
 }
 
 Operand Column(Call& call) {
@@ -93,7 +98,7 @@ Operand Offset(Call& call) {
   long right = left + width - (width > 0 ? 1 : -1);
   if (bottom < top) std::swap(top, bottom);
   if (right < left) std::swap(left, right);
-  if (top < 1 || left < 1 || bottom > kMaxRows || right > kMaxCols)
+  if (top < 1 - RowOrigin(call) || left < 1 || bottom > kMaxRows || right > kMaxCols)
     throw FormulaError{ErrorCode::Ref};
   return Area{a.sheetId, static_cast<int>(top), static_cast<int>(left), static_cast<int>(bottom),
               static_cast<int>(right)};
@@ -127,7 +132,7 @@ bool ScanR1C1(std::string_view t, size_t* pos, int hostRow, int hostCol, int* ro
   return part('r', hostRow, kMaxRows, row) && part('c', hostCol, kMaxCols, col);
 }
 
-std::optional<Area> ReferenceFromText(Context& ctx, std::string_view t, bool a1) {
+std::optional<Area> ReferenceFromText(Context& ctx, std::string_view t, bool a1, int origin) {
   while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
   while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
   uint32_t sheet = ctx.HostSheetId();
@@ -149,11 +154,11 @@ std::optional<Area> ReferenceFromText(Context& ctx, std::string_view t, bool a1)
   if (!a1) {
     size_t pos = 0;
     int r1, c1, r2, c2;
-    if (!ScanR1C1(t, &pos, ctx.HostRow(), ctx.HostCol(), &r1, &c1)) return std::nullopt;
+    if (!ScanR1C1(t, &pos, ctx.HostRow() + origin, ctx.HostCol(), &r1, &c1)) return std::nullopt;
     r2 = r1, c2 = c1;
     if (pos < t.size() && t[pos] == ':') {
       ++pos;
-      if (!ScanR1C1(t, &pos, ctx.HostRow(), ctx.HostCol(), &r2, &c2)) return std::nullopt;
+      if (!ScanR1C1(t, &pos, ctx.HostRow() + origin, ctx.HostCol(), &r2, &c2)) return std::nullopt;
     }
     if (pos != t.size()) return std::nullopt;
     return Area{sheet, std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
@@ -176,8 +181,14 @@ std::optional<Area> ReferenceFromText(Context& ctx, std::string_view t, bool a1)
 Operand Indirect(Call& call) {
   std::string text = call.Text(0);
   bool a1 = call.Bool(1, true);
-  std::optional<Area> area = ReferenceFromText(call.Ctx(), text, a1);
+  // The text names rows of the file; relative R1C1 parts count from the host's file row.
+  const int origin = RowOrigin(call);
+  std::optional<Area> area = ReferenceFromText(call.Ctx(), text, a1, origin);
   if (!area) throw FormulaError{ErrorCode::Ref};
+  if (area->Rows() < kMaxRows) {
+    area->firstRow -= origin;
+    area->lastRow -= origin;
+  }
   return *area;
 }
 

@@ -22,8 +22,8 @@ struct Range;
 namespace ddt::grid::formula {
 
 class Formula;  // defined in formula/ast.h
-// The value of a formula that depends on itself (directly or through other cells).
-inline constexpr ErrorCode kCircularError = ErrorCode::Ref;
+// The value of a formula that depends on itself (directly or through other cells) when it has
+// no earlier result to keep: as a spreadsheet without iterative calculation, 0.
 using FormulaPtr = std::shared_ptr<const Formula>;
 
 // Parse formula text, with or without its leading "=". Sheet names resolve against `book`.
@@ -57,9 +57,29 @@ struct StructuralChange {
 // change does not touch it. References into a deleted area become #REF!.
 FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t hostSheetId);
 
+// The formula with every row number moved by `rows`, $ or not (whole columns stay): the
+// same cells seen from a grid whose rows all moved by that much. Nothing becomes #REF!
+// unless it leaves the grid.
+FormulaPtr Translated(const Formula& f, int rows);
+
+// A formula kept as a file wrote it because this engine cannot read it (structured table
+// references, the intersection operator, external references, ...): it prints as `text`
+// and its value is the cached result the cell was given.
+FormulaPtr VerbatimFormula(std::string text);
+
+// Whether the formula's result must come from the cell's cached value while it has one: a
+// verbatim formula, or one calling a function or naming a name this engine does not have.
+bool KeepsCachedResult(const Formula& f);
+
+// The formula as an array (CSE) formula over `rows` x `cols` cells anchored at its cell.
+FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols);
+// Whether it is one, and its extent.
+bool IsArrayFormula(const Formula& f, int* rows, int* cols);
+
 // The formula moved by (rows, cols) as by copy and paste: relative parts shift, $ parts stay;
 // a reference pushed off the sheet becomes #REF!.
-FormulaPtr Shifted(const Formula& f, int rows, int cols);
+// `minRow` 0 lets references reach a held header row (Workbook::HoldHeaderRow).
+FormulaPtr Shifted(const Formula& f, int rows, int cols, int minRow = 1);
 
 // The formula copied from one workbook to another: sheet references map by name; a sheet
 // the target lacks becomes #REF!.
@@ -67,7 +87,8 @@ FormulaPtr Rebased(const Formula& f, const Workbook& from, const Workbook& to);
 
 // Recalculation of a workbook's formula cells. The workbook owns one and tells it about
 // every change; reading a formula cell's value goes through Evaluate. A formula that depends
-// on itself evaluates to kCircularError; evaluation never loops.
+// on itself keeps the result it had (the one a file stored), or 0 when it had none, and so
+// does every other formula of the cycle; evaluation never loops.
 class Calculator {
  public:
   explicit Calculator(Workbook& book);

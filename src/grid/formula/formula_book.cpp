@@ -32,6 +32,8 @@ std::optional<std::string> BookSheetNames::NameOf(uint32_t id) const {
   return book_.SheetName(index);
 }
 
+int BookSheetNames::MinRow() const { return 1 - book_.RowOrigin(); }
+
 FormulaPtr Rebased(const Formula& f, const Workbook& from, const Workbook& to) {
   auto copy = std::make_shared<Formula>(f);
   BookSheetNames fromNames(from), toNames(to);

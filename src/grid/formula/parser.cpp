@@ -292,11 +292,12 @@ class Parser {
     r.hasSheet = hasSheet;
     r.sheetId = sheetId;
     size_t end;
-    if ((end = ScanRowRange(s_, pos_, &a, &b)) != npos) {
+    const int minRow = sheets_.MinRow();
+    if ((end = ScanRowRange(s_, pos_, &a, &b, minRow)) != npos) {
       r.kind = Reference::Kind::Rows;
     } else if ((end = ScanColumnRange(s_, pos_, &a, &b)) != npos) {
       r.kind = Reference::Kind::Cols;
-    } else if ((end = ScanCellRef(s_, pos_, &a)) != npos) {
+    } else if ((end = ScanCellRef(s_, pos_, &a, minRow)) != npos) {
       r.kind = Reference::Kind::Cell;
       // "A1:B2" is one area; "A1:" followed by anything else is the range operator.
       size_t p = end;
@@ -304,7 +305,7 @@ class Parser {
       if (p < s_.size() && s_[p] == ':') {
         size_t q = p + 1;
         while (q < s_.size() && IsSpace(s_[q])) ++q;
-        size_t end2 = ScanCellRef(s_, q, &b);
+        size_t end2 = ScanCellRef(s_, q, &b, minRow);
         if (end2 != npos) {
           r.kind = Reference::Kind::Area;
           end = end2;

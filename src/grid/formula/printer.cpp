@@ -180,6 +180,7 @@ class Printer {
 }  // namespace
 
 std::string PrintFormula(const Formula& f, const SheetNames& sheets, bool forFile) {
+  if (f.isVerbatim) return f.verbatim;
   return Printer(f, sheets, forFile).Print();
 }
 

@@ -1,9 +1,11 @@
 // A worksheet part: column records, rows, and cells with their values, formulas (plain,
 // shared and array) and cached results, styles and hidden flags. Parsed as a stream; each
 // cell goes into the workbook as soon as its element ends.
+#include <algorithm>
 #include <charconv>
 #include <unordered_map>
 
+#include "grid/formula/ast.h"
 #include "grid/formula/formula.h"
 #include "grid/grid_error.h"
 #include "grid/io/io_limits.h"
@@ -237,8 +239,22 @@ class SheetHandler : public XmlHandler {
     formulaKind_ = t ? t : "";
     sharedIndex_ = -1;
     if (const char* si = Attr(attrs, "si")) ParseInt64(si, &sharedIndex_);
+    arrayRows_ = arrayCols_ = 1;
+    if (const char* ref = Attr(attrs, "ref"); ref && formulaKind_ == "array") ArrayExtent(ref);
     target_ = &formula_;
     SetWantText(true);
+  }
+
+  // The extent of an array formula from its "ref" (A1 or A1:B3), anchored at this cell.
+  void ArrayExtent(std::string_view ref) {
+    const size_t colon = ref.find(':');
+    int64_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+    if (!ParseCellRef(ref.substr(0, colon), &r1, &c1)) return;
+    r2 = r1, c2 = c1;
+    if (colon != std::string_view::npos && !ParseCellRef(ref.substr(colon + 1), &r2, &c2)) return;
+    if (r2 < r1 || c2 < c1) return;
+    arrayRows_ = static_cast<int>(std::min<int64_t>(r2 - r1 + 1, kMaxRows));
+    arrayCols_ = static_cast<int>(std::min<int64_t>(c2 - c1 + 1, kMaxCols));
   }
 
   // The cell's value from its type and texts; Empty when it has none.
@@ -312,7 +328,7 @@ class SheetHandler : public XmlHandler {
     }
     if (formulaKind_ == "shared" && sharedIndex_ >= 0 && formula_.empty()) {
       auto it = shared_.find(sharedIndex_);
-      if (it == shared_.end() || !it->second.formula) {
+      if (it == shared_.end() || !it->second.formula || it->second.formula->isVerbatim) {
         Refused("(shared formula " + std::to_string(sharedIndex_) + " has no readable master)");
         return nullptr;
       }
@@ -326,8 +342,11 @@ class SheetHandler : public XmlHandler {
     try {
       f = formula::ParseFormula(formula_, ctx_.book);
     } catch (const GridError&) {
+      // Kept as written, with the result the file stored; reported all the same.
       Refused(formula_);
+      f = formula::VerbatimFormula(formula_);
     }
+    if (formulaKind_ == "array") f = formula::AsArrayFormula(*f, arrayRows_, arrayCols_);
     if (formulaKind_ == "shared" && sharedIndex_ >= 0)
       shared_[sharedIndex_] = SharedMaster{f, row, col};
     return f;
@@ -365,6 +384,7 @@ class SheetHandler : public XmlHandler {
   bool hasValue_ = false, hasFormula_ = false, hasInline_ = false, formulaTooLong_ = false;
   std::string value_, formula_, inline_, formulaKind_;
   int64_t sharedIndex_ = -1;
+  int arrayRows_ = 1, arrayCols_ = 1;
   std::string* target_ = nullptr;
   std::unordered_map<int64_t, SharedMaster> shared_;
 };

@@ -163,12 +163,24 @@ class SheetWriter {
       out_ += '"';
     }
     std::string formulaText;
-    if (cell.formula) formulaText = formula::PrintFormula(*cell.formula, book_);
+    if (cell.formula) formulaText = formula::PrintFormulaForFile(*cell.formula, book_);
     const Value& v = cell.value;
     const bool cached = !(cell.formula && cell.dirty);
     if (!formulaText.empty()) {
       if (cached) TypeAttr(v, true);
-      out_ += "><f>";
+      out_ += "><f";
+      // An array formula carries its flag and the range it covers.
+      if (int rows = 1, cols = 1; formula::IsArrayFormula(*cell.formula, &rows, &cols)) {
+        out_ += " t=\"array\" ref=\"";
+        AppendCellRef(row, col, out_);
+        if (rows > 1 || cols > 1) {
+          out_ += ':';
+          AppendCellRef(std::min(row + rows - 1, kMaxRows), std::min(col + cols - 1, kMaxCols),
+                        out_);
+        }
+        out_ += '"';
+      }
+      out_ += '>';
       AppendXmlText(formulaText, out_, false);
       out_ += "</f>";
       if (cached && !IsEmpty(v)) ValueElement(v, true);
