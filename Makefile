@@ -27,6 +27,7 @@ test: asan
 
 run: release
 	@scripts/run-example build/release
+	@scripts/run-cli-example build/release
 
 python: release
 	@scripts/install-python build/release/python
