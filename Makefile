@@ -3,10 +3,11 @@
 #   make test   build with AddressSanitizer + UndefinedBehaviorSanitizer, run every test
 #   make bench  release build of the benchmarks (run them from build/release/bench)
 #   make docs   API documentation of the public headers (build/docs/html/index.html)
+#   make python release build, then installs the Python package for /usr/bin/python3
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja
 
-.PHONY: all deps run test bench release asan fuzz fuzz-build fuzz-smoke docs clean
+.PHONY: all deps run test bench release asan fuzz fuzz-build fuzz-smoke docs clean python
 
 all: release
 
@@ -29,6 +30,9 @@ test: asan
 run: release
 	@scripts/run-example build/release
 	@scripts/run-cli-example build/release
+
+python: release
+	@scripts/install-python build/release/python
 
 bench: deps
 	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DDDT_BUILD_TESTS=OFF -DDDT_BUILD_BENCH=ON

@@ -1,0 +1,108 @@
+#!/usr/bin/python3
+"""Iterating a large data sheet from Python: ddtable against openpyxl (read_only).
+
+    PYTHONPATH=build/release/python /usr/bin/python3 bench/python_iterate.py [--rows N]
+        [--params N] [--repeat N] [--file PATH]
+
+Writes one workbook (xlsxwriter) with a business-process sheet of rows x params values
+(text, numbers, booleans and empty cells mixed), then, in the same run, times opening it
+and reading every value of every row: with ddtable (by position and by parameter name) and
+with openpyxl's read-only mode. Prints the best time of each and the ratios.
+"""
+
+import argparse
+import os
+import tempfile
+import time
+
+import openpyxl
+import xlsxwriter
+
+import ddtable
+
+
+def make_workbook(path, rows, params):
+    book = xlsxwriter.Workbook(path, {"constant_memory": True})
+    sheet = book.add_worksheet("Orders")
+    sheet.write_row(0, 0, [f"Param{c + 1}" for c in range(params)])
+    for r in range(1, rows + 1):
+        values = []
+        for c in range(params):
+            kind = (r + c) % 5
+            values.append(f"text {r}-{c}" if kind == 0 else
+                          r * 0.5 + c if kind in (1, 2) else
+                          (r + c) % 2 == 0 if kind == 3 else None)
+        sheet.write_row(r, 0, values)
+    book.close()
+
+
+def read_ddtable_by_position(path):
+    count = 0
+    with ddtable.open(path) as book:
+        for row in book["Orders"]:
+            for value in row.values:
+                count += value is not None
+    return count
+
+
+def read_ddtable_by_name(path):
+    count = 0
+    with ddtable.open(path) as book:
+        sheet = book["Orders"]
+        names = sheet.parameters
+        for row in sheet:
+            for name in names:
+                count += row[name] is not None
+    return count
+
+
+def read_openpyxl(path):
+    count = 0
+    book = openpyxl.load_workbook(path, read_only=True)
+    for row in book["Orders"].iter_rows(min_row=2, values_only=True):
+        for value in row:
+            count += value is not None
+    book.close()
+    return count
+
+
+def best_of(repeat, fn, path):
+    times, result = [], None
+    for _ in range(repeat):
+        start = time.perf_counter()
+        result = fn(path)
+        times.append(time.perf_counter() - start)
+    return min(times), result
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--rows", type=int, default=100_000)
+    parser.add_argument("--params", type=int, default=20)
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--file", help="use (or create) this workbook")
+    args = parser.parse_args()
+
+    with tempfile.TemporaryDirectory() as folder:
+        path = args.file or os.path.join(folder, "iterate.xlsx")
+        if not os.path.exists(path):
+            make_workbook(path, args.rows, args.params)
+        print(f"{args.rows} rows x {args.params} parameters, {os.path.getsize(path)} bytes; "
+              f"best of {args.repeat}")
+        runs = [("ddtable (row.values)", read_ddtable_by_position),
+                ("ddtable (row[name])", read_ddtable_by_name),
+                ("openpyxl read_only", read_openpyxl)]
+        results = {}
+        for label, fn in runs:
+            seconds, count = best_of(args.repeat, fn, path)
+            results[label] = seconds
+            print(f"  {label:22} {seconds:8.3f} s   {count} values")
+            if count != results.setdefault("count", count):
+                raise SystemExit(f"{label} read {count} values, not {results['count']}")
+        base = results["openpyxl read_only"]
+        for label, _ in runs[:2]:
+            print(f"  openpyxl / {label}: {base / results[label]:.1f}x")
+
+
+if __name__ == "__main__":
+    main()

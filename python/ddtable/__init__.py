@@ -1,0 +1,77 @@
+"""ddtable: data-driven test data in spreadsheet workbooks.
+
+    import ddtable
+
+    with ddtable.open("login.xlsx") as book:
+        for row in book.bp("Login"):
+            print(row.number, row["UserName"], row.text("Password"))
+
+        with book.run("login_results.xlsx", user="7", group="Demo") as run:
+            for it in run.iterations("Login"):
+                it.output("Greeting_out", f"Welcome, {it['UserName']}!")
+            run.save()
+
+A pytest plugin (ddtable.pytest_plugin) runs a test once per row of a business process:
+@pytest.mark.ddtable("login.xlsx", bp="Login").
+"""
+
+from __future__ import annotations
+
+import os
+from typing import Union
+
+from ddtable._core import (
+    Block,
+    Iteration,
+    Manager,
+    ParamName,
+    Row,
+    Run,
+    Sheet,
+    Workbook,
+)
+from ddtable.errors import (
+    CellError,
+    Error,
+    FileError,
+    MissingFileError,
+    RunError,
+    UnknownNameError,
+)
+
+__all__ = [
+    "open", "new", "Workbook", "Sheet", "Row", "Block", "Run", "Iteration", "Manager",
+    "ParamName", "Error", "FileError", "MissingFileError", "UnknownNameError", "RunError",
+    "CellError",
+]
+
+__version__ = "0.1.0"
+
+PathLike = Union[str, "os.PathLike[str]"]
+
+
+def open(path: PathLike) -> Workbook:  # noqa: A001 - the natural name, as io.open
+    """Opens a data workbook (.xlsx, .xlsm, .xls or .csv).
+
+    Raises MissingFileError when the file does not exist and FileError when it cannot be
+    read; the message names the file and the reason."""
+    return Workbook(os.fspath(path))
+
+
+def new() -> Workbook:
+    """A new workbook of one blank sheet, to be filled and saved with save(path)."""
+    return Workbook("")
+
+
+def _run(self: Workbook, results: PathLike | None = None, *, user: Union[str, int] = 1,
+         group: str = "None", host: str = "Local", marks: bool = True) -> Run:
+    """Starts a run of this workbook into a new results workbook.
+
+    results: the file save() writes (it may also be given to save()). user, group and
+    host: the run context written beside every copied row. marks: mark checked outputs
+    green or red in the results (True), or only check them (False)."""
+    return Run(self, "" if results is None else os.fspath(results), str(user), group, host,
+               marks)
+
+
+Workbook.run = _run  # type: ignore[attr-defined]

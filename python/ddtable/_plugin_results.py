@@ -1,0 +1,158 @@
+"""The pytest plugin's bookkeeping: what each test did to its row, and the results workbook
+built from it.
+
+A test's row writes outputs (and walks child-table blocks) in the process that runs the test;
+every such step is also kept in a RowRecord. At the end of the session the controlling
+process replays all records, row by row, into one fresh results workbook per input
+workbook and writes each test's outcome beside its row. Replaying rather than merging files
+means pytest-xdist's workers only send their records (plain tuples) to the controller, and
+the results workbook is the same whichever process ran which row.
+"""
+
+from __future__ import annotations
+
+import os
+from dataclasses import dataclass, field
+from typing import Any, Dict, Iterable, List, Optional, Tuple
+
+import ddtable
+
+# Columns added to each business-process sheet of the results workbook.
+OUTCOME_COLUMN = "TestOutcome"
+MESSAGE_COLUMN = "TestMessage"
+_MESSAGE_CHARS = 500
+
+# Worst first: the outcome a row shows when several tests ran it.
+_SEVERITY = {"error": 6, "failed": 5, "xpassed": 4, "passed": 3, "xfailed": 2, "skipped": 1}
+
+
+@dataclass(frozen=True)
+class RowRef:
+    """The row a parametrized test case runs: input workbook, business process, row."""
+
+    path: str
+    bp: str
+    row: int
+
+    def __repr__(self) -> str:  # shown by pytest in failure reports
+        return f"RowRef({os.path.basename(self.path)!r}, {self.bp!r}, row {self.row})"
+
+
+@dataclass
+class RowRecord:
+    """What one test did to its row: ("output", table, name, value, expected, verify),
+    ("block", table) and ("next", table) steps, in order."""
+
+    nodeid: str
+    path: str
+    bp: str
+    row: int
+    steps: List[Tuple[Any, ...]] = field(default_factory=list)
+
+    def to_wire(self) -> Dict[str, Any]:
+        return {"nodeid": self.nodeid, "path": self.path, "bp": self.bp, "row": self.row,
+                "steps": [list(s) for s in self.steps]}
+
+    @classmethod
+    def from_wire(cls, data: Dict[str, Any]) -> "RowRecord":
+        return cls(data["nodeid"], data["path"], data["bp"], int(data["row"]),
+                   [tuple(s) for s in data["steps"]])
+
+
+def wire_value(value: Any) -> Any:
+    """A value as it can travel between processes (basic types as they are, others as str)."""
+    if value is None or isinstance(value, (str, int, float, bool)):
+        return value
+    return str(value)
+
+
+@dataclass
+class Outcome:
+    word: str = ""
+    messages: List[str] = field(default_factory=list)
+
+    def add(self, word: str, message: Optional[str]) -> None:
+        if _SEVERITY.get(word, 0) > _SEVERITY.get(self.word, 0):
+            self.word = word
+        if message:
+            self.messages.append(message)
+
+
+def replay(run: "ddtable.Run", bp: str, row: int, records: Iterable[RowRecord]) -> None:
+    """Copies the row into the run once and applies every record's steps to it."""
+    it = run.goto(bp, row)
+    for record in records:
+        blocks: Dict[str, list] = {}
+        for step in record.steps:
+            kind, table = step[0], step[1]
+            if kind == "block":
+                walk = it.block(table)
+                blocks[table] = [walk, next(walk, None)]
+            elif kind == "next":
+                walk = blocks.get(table)
+                if walk is not None:
+                    walk[1] = next(walk[0], None)
+            elif kind == "output":
+                target = it if table is None else (blocks.get(table) or [None, None])[1]
+                if target is not None:
+                    _, _, name, value, expected, verify = step
+                    target.output(name, value, expected, verify)
+
+
+def results_paths(base: str, inputs: List[str]) -> Dict[str, str]:
+    """The results file of each input workbook: base itself for a single input, else base
+    with the input's name added ("results.xlsx" -> "results-login.xlsx")."""
+    if len(inputs) == 1:
+        return {inputs[0]: base}
+    stem, suffix = os.path.splitext(base)
+    suffix = suffix or ".xlsx"
+    paths: Dict[str, str] = {}
+    for path in inputs:
+        name = os.path.splitext(os.path.basename(path))[0]
+        candidate, n = f"{stem}-{name}{suffix}", 2
+        while candidate in paths.values():
+            candidate, n = f"{stem}-{name}{n}{suffix}", n + 1
+        paths[path] = candidate
+    return paths
+
+
+def write_results(base: str, records: List[RowRecord],
+                  outcomes: Dict[str, Outcome]) -> List[Tuple[str, Dict[str, int]]]:
+    """Builds and saves the results workbook of every input workbook the records use.
+    Returns (results path, count of rows per outcome) for each."""
+    by_input: Dict[str, Dict[Tuple[str, int], List[RowRecord]]] = {}
+    for record in records:
+        by_input.setdefault(record.path, {}).setdefault((record.bp, record.row), []).append(record)
+    written = []
+    for path, target in results_paths(base, sorted(by_input)).items():
+        rows = by_input[path]
+        counts: Dict[str, int] = {}
+        with ddtable.open(path) as book:
+            order = {name: i for i, name in enumerate(book.sheet_names)}
+            with book.run(target, marks=True) as run:
+                for (bp, row) in sorted(rows, key=lambda k: (order.get(k[0], 0), k[1])):
+                    group = rows[(bp, row)]
+                    replay(run, bp, row, group)
+                    outcome = Outcome()
+                    for record in group:
+                        found = outcomes.get(record.nodeid)
+                        if found is not None:
+                            outcome.add(found.word, None)
+                            outcome.messages.extend(
+                                f"{record.nodeid.rsplit('::', 1)[-1]}: {m}" for m in found.messages)
+                    word = outcome.word or "not run"
+                    counts[word] = counts.get(word, 0) + 1
+                    passed = {"passed": True, "failed": False, "error": False}.get(word)
+                    run.note(bp, row, OUTCOME_COLUMN, word, passed)
+                    if outcome.messages:
+                        text = " | ".join(outcome.messages)
+                        # The apostrophe keeps a message such as "=x" or "12" text.
+                        run.note(bp, row, MESSAGE_COLUMN, "'" + text[:_MESSAGE_CHARS])
+                folder = os.path.dirname(os.path.abspath(target))
+                os.makedirs(folder, exist_ok=True)
+                # Each session's results replace the previous session's file.
+                if os.path.isfile(target):
+                    os.remove(target)
+                run.save()
+        written.append((target, counts))
+    return written

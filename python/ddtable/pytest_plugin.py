@@ -1,0 +1,328 @@
+"""pytest plugin: one test case per row of a business process.
+
+    @pytest.mark.ddtable("login.xlsx", bp="Login", id="UserName")
+    def test_login(row):
+        greeting = app.login(row["UserName"], row["Password"])
+        row.output("Greeting_out", greeting)   # checked against Greeting_exp
+
+The marker parametrizes the test with one case per data row of the business-process sheet
+(ids "row1-alice", ...). The test receives a DataRow: typed values, displayed texts,
+substitution, child-table blocks and output(), which writes an output and checks it; a
+test whose outputs do not match fails after it returns. At the end of the session one
+results workbook (--ddtable-results PATH, default ddtable-results.xlsx) holds every row
+that ran, its outputs marked green or red, and each row's test outcome in a column
+TestOutcome. Under pytest-xdist the workers send what their rows did to the controller,
+which writes the one workbook.
+
+Marker arguments: path (relative to the test file's folder, or absolute); bp, the business
+process (may be left out when the workbook has only one); id, a parameter whose text goes
+into each case's id; arg, the test's argument that receives the row (default "row").
+"""
+
+from __future__ import annotations
+
+import os
+from typing import Any, Dict, Iterator, List, Optional
+
+import pytest
+
+import ddtable
+from ddtable._plugin_results import (
+    Outcome,
+    RowRecord,
+    RowRef,
+    wire_value,
+    write_results,
+)
+
+DEFAULT_RESULTS = "ddtable-results.xlsx"
+_WIRE_KEY = "ddtable_records"
+
+
+class DataRow:
+    """The row a test runs: values of the current iteration, outputs checked against the
+    expected values. Inside block(table) the same for each row of a child table."""
+
+    def __init__(self, iteration: "ddtable.Iteration", record: RowRecord,
+                 mismatches: List[str], ref: Optional[RowRef] = None) -> None:
+        self._it = iteration
+        self._record = record
+        self._mismatches = mismatches
+        self.ref = ref
+
+    # -- values ------------------------------------------------------------------------
+    @property
+    def number(self) -> int:
+        """The row number in its sheet (1 = first data row)."""
+        return self._it.number
+
+    @property
+    def sheet(self) -> str:
+        return self._it.sheet
+
+    @property
+    def parameters(self) -> List[str]:
+        return self._it.parameters
+
+    def __getitem__(self, name: str) -> Any:
+        return self._it[name]
+
+    def __contains__(self, name: str) -> bool:
+        return name in self._it
+
+    def get(self, name: str, default: Any = None) -> Any:
+        return self._it[name] if name in self._it else default
+
+    def text(self, name: str) -> str:
+        """The value as the sheet displays it."""
+        return self._it.text(name)
+
+    def as_dict(self) -> Dict[str, Any]:
+        return self._it.as_dict()
+
+    def substitute(self, text: str) -> str:
+        """text with each parameter reference "<name>" replaced by its value."""
+        return self._it.substitute(text)
+
+    # -- outputs -----------------------------------------------------------------------
+    def output(self, name: str, value: Any, expected: Optional[str] = None,
+               verify: bool = True) -> Optional[bool]:
+        """Writes value into the output parameter and checks it: against `expected` (a
+        pattern or a "<reference>") or, by default, the parameter X_exp of output X_out.
+        True match, False mismatch (the test fails when it returns), None not checked."""
+        verdict = self._it.output(name, value, expected, verify)
+        self._record.steps.append(("output", self._it.table, name, wire_value(value),
+                                   expected, verify))
+        if verdict is False:
+            _, text, pattern, _ = self._it.outputs[-1]
+            where = f"{self._it.sheet} row {self._it.number}"
+            wanted = pattern
+            if pattern.startswith("<") and pattern.endswith(">"):
+                param = pattern[1:-1].split("::")[-1]
+                if "@@" not in pattern and param in self._it:
+                    wanted = f"{self._it.text(param)!r} ({pattern})"
+            else:
+                wanted = repr(pattern)
+            self._mismatches.append(f"{name}: {text!r} does not match {wanted} in {where}")
+        return verdict
+
+    @property
+    def mismatches(self) -> List[str]:
+        """The failed checks of this test so far."""
+        return list(self._mismatches)
+
+    # -- child tables ------------------------------------------------------------------
+    def block(self, table: str) -> Iterator["DataRow"]:
+        """The rows of this iteration's block of the child table `table`."""
+        walk = self._it.block(table)
+        self._record.steps.append(("block", table))
+        first = True
+        while True:
+            if not first:
+                self._record.steps.append(("next", table))
+            first = False
+            child = next(walk, None)
+            if child is None:
+                return
+            yield DataRow(child, self._record, self._mismatches)
+
+    def __repr__(self) -> str:
+        return f"<DataRow {self.sheet} row {self.number}>"
+
+
+# ---- Module hooks: option, marker, parametrization -------------------------------------
+
+def pytest_addoption(parser: pytest.Parser) -> None:
+    group = parser.getgroup("ddtable", "data-driven tests from ddtable workbooks")
+    group.addoption("--ddtable-results", metavar="PATH", default=None,
+                    help=f"results workbook of the session (default {DEFAULT_RESULTS}); "
+                         "with several input workbooks, one per input named after it")
+
+
+def pytest_configure(config: pytest.Config) -> None:
+    config.addinivalue_line(
+        "markers",
+        "ddtable(path, bp=None, id=None, arg='row'): run the test once per row of the "
+        "business process bp of the workbook path")
+    config.pluginmanager.register(_Session(config), "ddtable-session")
+
+
+def _marker_args(marker: pytest.Mark, test_file: str) -> Dict[str, Any]:
+    args = list(marker.args)
+    kwargs = dict(marker.kwargs)
+    if not args and "path" not in kwargs:
+        _refuse("@pytest.mark.ddtable needs the workbook's path")
+    path = os.fspath(kwargs.pop("path", None) or args.pop(0))
+    bp = kwargs.pop("bp", None) or (args.pop(0) if args else None)
+    out = {"path": path, "bp": bp, "id": kwargs.pop("id", None), "arg": kwargs.pop("arg", "row")}
+    if kwargs or args:
+        _refuse(f"@pytest.mark.ddtable: unexpected arguments {args + sorted(kwargs)}")
+    if not os.path.isabs(path):
+        beside = os.path.join(os.path.dirname(test_file), path)
+        out["path"] = beside if os.path.exists(beside) or not os.path.exists(path) else path
+    out["path"] = os.path.abspath(out["path"])
+    return out
+
+
+def _refuse(message: str) -> None:
+    """A marker that cannot work: the test module fails to collect, with this message."""
+    pytest.fail(message, pytrace=False)
+
+
+def _case_id(row: "ddtable.Row", id_param: Optional[str]) -> str:
+    if not id_param:
+        return f"row{row.number}"
+    text = row.text(id_param).strip().replace(" ", "_")
+    return f"row{row.number}-{text}" if text else f"row{row.number}"
+
+
+def pytest_generate_tests(metafunc: pytest.Metafunc) -> None:
+    marker = metafunc.definition.get_closest_marker("ddtable")
+    if marker is None:
+        return
+    where = metafunc.definition.nodeid
+    spec = _marker_args(marker, str(metafunc.definition.fspath))
+    if spec["arg"] not in metafunc.fixturenames:
+        _refuse(f"{where}: a @pytest.mark.ddtable test takes an argument {spec['arg']!r} "
+                "(the row)")
+    problem = None
+    try:
+        with ddtable.open(spec["path"]) as book:
+            bp = spec["bp"]
+            if bp is None:
+                names = [s.name for s in book.business_processes]
+                if len(names) != 1:
+                    _refuse(f"{where}: {spec['path']} has the business processes {names}: "
+                            "name the business process with bp=")
+                bp = names[0]
+            sheet = book.bp(bp)
+            if spec["id"] is not None and spec["id"] not in sheet.parameters:
+                raise ddtable.UnknownNameError(f"no parameter {spec['id']!r} in sheet {bp!r}")
+            refs, ids = [], []
+            for row in sheet:
+                refs.append(RowRef(spec["path"], bp, row.number))
+                ids.append(_case_id(row, spec["id"]))
+    except ddtable.Error as error:
+        problem = f"{where}: {error}"
+    if problem is not None:
+        _refuse(problem)
+    metafunc.parametrize(spec["arg"], refs, ids=ids)
+
+
+def _row_ref(item: pytest.Item) -> Optional[tuple]:
+    callspec = getattr(item, "callspec", None)
+    if callspec is None or item.get_closest_marker("ddtable") is None:
+        return None
+    for arg, value in callspec.params.items():
+        if isinstance(value, RowRef):
+            return arg, value
+    return None
+
+
+def _outcome_of(report: pytest.TestReport) -> Optional[str]:
+    if report.when == "call":
+        if hasattr(report, "wasxfail"):
+            return "xfailed" if report.skipped else "xpassed"
+        return report.outcome
+    if report.failed:
+        return "error"
+    if report.skipped:
+        return "skipped"
+    return None
+
+
+def _message_of(report: pytest.TestReport) -> Optional[str]:
+    if report.passed:
+        return None
+    crash = getattr(report.longrepr, "reprcrash", None)
+    if crash is not None:
+        return crash.message.splitlines()[0] if crash.message else None
+    if isinstance(report.longrepr, tuple) and len(report.longrepr) == 3:
+        return str(report.longrepr[2])   # a skip: (file, line, reason)
+    return str(report.longrepr).splitlines()[-1] if report.longrepr else None
+
+
+# ---- Session hooks ------------------------------------------------------------------------
+
+class _Session:
+    """The plugin's state for one pytest session (in each xdist worker and the controller)."""
+
+    def __init__(self, config: pytest.Config) -> None:
+        self.config = config
+        self.records: List[RowRecord] = []
+        self.outcomes: Dict[str, Outcome] = {}
+        self.books: Dict[str, "ddtable.Workbook"] = {}
+        self.runs: Dict[str, "ddtable.Run"] = {}   # input path -> this process's run
+        self.written: List[Any] = []
+
+    def live_run(self, path: str) -> "ddtable.Run":
+        """This process's run over the input workbook: it checks outputs as tests write
+        them; the results workbook itself is built from the records at the end."""
+        run = self.runs.get(path)
+        if run is None:
+            book = ddtable.open(path)
+            self.books[path] = book
+            run = self.runs[path] = book.run(marks=False)
+        return run
+
+    @pytest.hookimpl(hookwrapper=True)
+    def pytest_runtest_setup(self, item: pytest.Item):
+        found = _row_ref(item)
+        if found is not None:
+            arg, ref = found
+            record = RowRecord(item.nodeid, ref.path, ref.bp, ref.row)
+            self.records.append(record)
+        outcome = yield
+        if found is not None and outcome.excinfo is None:
+            # The fixtures are set up: the test receives the live row instead of its reference.
+            item.funcargs[arg] = DataRow(self.live_run(ref.path).goto(ref.bp, ref.row), record,
+                                         [], ref)
+
+    @pytest.hookimpl(tryfirst=True)
+    def pytest_pyfunc_call(self, pyfuncitem: pytest.Function):
+        found = _row_ref(pyfuncitem)
+        row = pyfuncitem.funcargs.get(found[0]) if found is not None else None
+        if not isinstance(row, DataRow):
+            return None
+        names = pyfuncitem._fixtureinfo.argnames
+        pyfuncitem.obj(**{name: pyfuncitem.funcargs[name] for name in names})
+        if row.mismatches:
+            # The test itself went through; its checks did not. No traceback: the message
+            # says which output, what it was and what was expected.
+            pytest.fail("output mismatch: " + "; ".join(row.mismatches), pytrace=False)
+        return True
+
+    def pytest_runtest_logreport(self, report: pytest.TestReport) -> None:
+        if "ddtable" not in report.keywords:
+            return
+        word = _outcome_of(report)
+        if word is not None:
+            self.outcomes.setdefault(report.nodeid, Outcome()).add(word, _message_of(report))
+
+    @pytest.hookimpl(optionalhook=True)
+    def pytest_testnodedown(self, node: Any, error: Any) -> None:
+        """xdist controller: the records a worker sends when it finishes."""
+        output = getattr(node, "workeroutput", None) or {}
+        self.records.extend(RowRecord.from_wire(r) for r in output.get(_WIRE_KEY, []))
+
+    def pytest_sessionfinish(self, session: pytest.Session, exitstatus: int) -> None:
+        for run in self.runs.values():
+            run.close()
+        for book in self.books.values():
+            book.close()
+        self.runs.clear()
+        self.books.clear()
+        if hasattr(self.config, "workerinput"):   # an xdist worker: the controller writes
+            self.config.workeroutput[_WIRE_KEY] = [r.to_wire() for r in self.records]
+            return
+        if not self.records:
+            return
+        base = self.config.getoption("ddtable_results") or DEFAULT_RESULTS
+        if not os.path.isabs(base):
+            base = os.path.join(str(self.config.invocation_params.dir), base)
+        self.written = write_results(base, self.records, self.outcomes)
+
+    def pytest_terminal_summary(self, terminalreporter: Any) -> None:
+        for path, counts in self.written:
+            summary = ", ".join(f"{n} {word}" for word, n in sorted(counts.items()))
+            terminalreporter.write_line(f"ddtable results: {path} ({summary})")

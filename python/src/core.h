@@ -1,0 +1,120 @@
+// The Python face of ddtable: workbooks, sheets, rows and runs as Python objects.
+//
+// Ownership: a Workbook owns its CDDTInput and a Run its CDDTResults. Views (Sheet, Row,
+// Iteration) hold a Python reference to the object they read from, so the owner outlives
+// them; after close() every view of it raises ValueError instead of touching freed memory.
+// All calls run with the GIL held, so Python threads never enter the library at once.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "input/cddt_input.h"
+#include "results/cddt_results.h"
+
+namespace ddt::python {
+
+namespace py = pybind11;
+
+// ---- Errors (classes defined in ddtable/errors.py) --------------------------------------
+
+// Raise the Python exception of that kind with the message. Kinds: "Error", "FileError",
+// "MissingFileError", "UnknownNameError", "RunError".
+[[noreturn]] void Raise(const char* kind, const std::string& message);
+// FileError (MissingFileError when the file is not there) for a file that cannot be read.
+[[noreturn]] void RaiseReadError(const std::string& path);
+// FileError for a workbook that could not be written to path.
+[[noreturn]] void RaiseWriteError(const std::string& path);
+
+// ---- Values -----------------------------------------------------------------------------
+
+// A cell's value as Python: None, float, str, bool, or CellError (a str) for an error value.
+py::object CellValue(CDT& table, int sheet, int row, int col);
+// The text a Python value is entered as: str as it is, bool TRUE/FALSE, an integral float
+// without ".0", None as "".
+std::string EntryText(const py::handle& value);
+
+// ---- Workbook, sheets, rows -------------------------------------------------------------
+
+class Workbook {
+ public:
+  // Opens the file (FileError when it cannot be read); an empty path gives a new workbook
+  // of one blank sheet.
+  explicit Workbook(const std::string& path);
+  ~Workbook();
+
+  CDDTInput& Input();  // ValueError once closed
+  bool Closed() const { return !input_; }
+  void Close();
+  std::string Path() const { return path_; }
+  // Sheet index by exact name; UnknownNameError when there is none.
+  long SheetIndex(const std::string& name);
+  void Save(const std::string& path);
+
+ private:
+  std::unique_ptr<CDDTInput> input_;
+  std::string path_;
+};
+
+// The parameter names of one sheet as a row sees them: column i + 1 is names[i].
+struct Header {
+  py::tuple names;   // every header text, "" for a column without one
+  py::dict columns;  // name -> 0-based position of its first column
+};
+std::shared_ptr<Header> MakeHeader(const CStringList& names);
+
+// How a sheet takes part in a test, from its name.
+enum class SheetKind { BusinessProcess, ChildTable, Global, Custom };
+SheetKind KindOf(const std::string& name);
+
+class Sheet {
+ public:
+  Sheet(py::object book, std::string name) : book_(std::move(book)), name_(std::move(name)) {}
+  Workbook& Book() const { return book_.cast<Workbook&>(); }
+  const py::object& BookObject() const { return book_; }
+  const std::string& Name() const { return name_; }
+  long Index() const { return Book().SheetIndex(name_); }
+  std::shared_ptr<Header> HeaderNow() const;
+  // Column of the parameter; UnknownNameError when the sheet has none of that name.
+  int Column(const std::string& param) const;
+  long RowCount() const;
+
+ private:
+  py::object book_;
+  std::string name_;
+};
+
+// One data row of a sheet: its values read when the row was made, its texts read on demand.
+class Row {
+ public:
+  Row(py::object sheet, long number, std::shared_ptr<Header> header, py::tuple values)
+      : sheet_(std::move(sheet)), number_(number), header_(std::move(header)),
+        values_(std::move(values)) {}
+  long Number() const { return number_; }
+  const py::tuple& Values() const { return values_; }
+  const Header& Names() const { return *header_; }
+  // Position of the name among the values; UnknownNameError when the row has none.
+  std::size_t Position(const py::handle& name) const;
+  py::object Get(const py::handle& name, const py::object& fallback) const;
+  py::object Item(const py::handle& name) const { return values_[Position(name)]; }
+  std::string Text(const py::handle& name) const;
+  std::string Entry(const py::handle& name) const;
+
+ private:
+  py::object sheet_;
+  long number_;
+  std::shared_ptr<Header> header_;
+  py::tuple values_;
+};
+
+// Row `number` of the sheet with the header given.
+Row ReadRow(const py::object& sheet, long number, const std::shared_ptr<Header>& header);
+
+void BindWorkbook(py::module_& m);
+void BindRun(py::module_& m);
+
+}  // namespace ddt::python

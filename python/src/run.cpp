@@ -1,0 +1,438 @@
+// Run and Iteration: a data-driven run over an input workbook into a results workbook;
+// Manager (external workbooks under aliases) and ParamName (parameter references).
+#include <pybind11/stl.h>
+
+#include "core.h"
+#include "grid/workbook.h"
+#include "manager/param_name.h"
+#include "manager/prm.h"
+
+namespace ddt::python {
+
+namespace {
+
+// ---- Run ----------------------------------------------------------------------------------
+
+class Run {
+ public:
+  Run(py::object book, const std::string& path, const std::string& user,
+      const std::string& group, const std::string& host, bool marks)
+      : book_(std::move(book)), path_(path) {
+    CDDTInput& input = Input();
+    // The interactive binding marks checked cells green or red; the headless one only checks.
+    results_ = std::make_unique<CDDTResults>(nullptr, marks ? CDT::DT_TYPE_F1 : CDT::DT_TYPE_QX,
+                                             user, group, host);
+    if (!path.empty()) results_->SetFileName(path);
+    if (results_->PrepareResults(&input) != 0)
+      Raise("Error", "the results workbook could not take the input's sheets");
+    input.CaptureRowsList(nullptr);
+  }
+
+  CDDTInput& Input() const { return book_.cast<Workbook&>().Input(); }
+  CDDTResults& Results() const {
+    if (!results_) throw py::value_error("the run is closed");
+    return *results_;
+  }
+  void Close() { results_.reset(); }
+  bool Closed() const { return !results_; }
+  std::string Path() const { return results_ ? results_->GetFileName() : path_; }
+
+  // Makes the business process the scope; UnknownNameError when the input has no such
+  // business-process sheet.
+  void Scope(const std::string& bp) {
+    CDDTInput& input = Input();
+    if (input.GetSheetIndex(bp) < 1 || KindOf(bp) != SheetKind::BusinessProcess)
+      Raise("UnknownNameError", "no business process '" + bp + "' in " +
+                                    book_.cast<Workbook&>().Path());
+    CDDTResults& results = Results();
+    input.SetSheet(bp);
+    if (results.SetScope(&input, bp) != 0)
+      Raise("RunError", "the results workbook has no sheet for '" + bp + "'");
+  }
+
+  // Copies input row `row` of the business process into the results and makes it current.
+  void Goto(const std::string& bp, long row) {
+    Scope(bp);
+    CDDTResults& results = Results();
+    const long last = Input().GetMaxIterations(bp);
+    if (row < 1 || row > last)
+      Raise("RunError", "'" + bp + "' has no row " + std::to_string(row) + " (rows 1 to " +
+                            std::to_string(last) + ")");
+    // Every row runs (CaptureRowsList without a list), so row r is run position r: a copy
+    // counted from position r, starting afresh, copies exactly that row.
+    results.m_CurrRows.SetLastSelectedRowEntry(bp, 0);
+    if (results.CopyNextRow(&Input(), bp, 1, static_cast<int>(row), 1) != 0 ||
+        results.GetCurrRunRow(bp) != row)
+      Raise("RunError", "row " + std::to_string(row) + " of '" + bp + "' could not be copied");
+  }
+
+  void Save(const std::string& path) {
+    CDDTResults& results = Results();
+    const std::string target = path.empty() ? results.GetFileName() : path;
+    if (target.empty()) Raise("Error", "the run has no results file name: give save() a path");
+    if (results.Save(target, 1) != 0) RaiseWriteError(target);
+  }
+
+  // Writes a note (such as a test's outcome) into column `name` of the results sheet at
+  // row; the column is added when the sheet lacks it. passed marks the cell green or red.
+  void Note(const std::string& sheet, long row, const std::string& name, const std::string& text,
+            const py::object& passed) {
+    CDDTResults& results = Results();
+    const long index = results.GetSheetIndex(sheet);
+    if (index < 1) Raise("UnknownNameError", "no sheet '" + sheet + "' in the results");
+    if (row < 1) throw py::index_error("rows count from 1");
+    if (results.GetColIndex(name, index) < 1) {
+      std::string used = name;
+      if (results.AddParam(sheet, used, "", CDT::DT_STYLE_NONE, "", 0) != 0 || used != name)
+        Raise("Error", "cannot add column '" + name + "' to results sheet '" + sheet + "'");
+    }
+    if (results.SetParamValue(row, name, text, index, 1) != 0)
+      Raise("Error", "cannot write '" + name + "' in row " + std::to_string(row));
+    if (!passed.is_none()) {
+      results.SetSheet(sheet);
+      results.SetStyle(passed.cast<bool>() ? CDT::DT_STYLE_GREEN : CDT::DT_STYLE_LIGHT_RED, name,
+                       row);
+    }
+  }
+
+ private:
+  py::object book_;
+  std::string path_;
+  std::unique_ptr<CDDTResults> results_;
+};
+
+// ---- Iteration ----------------------------------------------------------------------------
+
+// One row of a loop: the scope's (table "") or one of its child tables'. It stays valid
+// while the run's current row of that sheet is the one it was made for; once the run has
+// moved on, using it raises RunError instead of reading another row.
+class Iteration {
+ public:
+  Iteration(py::object run, std::string table) : run_(std::move(run)), table_(std::move(table)) {
+    CDDTResults& results = TheRun().Results();
+    sheet_ = table_.empty() ? results.m_strScope : results.m_strScope + "." + table_;
+    row_ = results.GetCurrRunRow(sheet_);
+  }
+  Run& TheRun() const { return run_.cast<Run&>(); }
+  const py::object& RunObject() const { return run_; }
+  const std::string& Table() const { return table_; }
+  const std::string& Sheet() const { return sheet_; }
+  long Number() const { return row_; }
+
+  // RunError unless the run still stands at this iteration's row (and scope).
+  void Check() const {
+    CDDTResults& results = TheRun().Results();
+    const std::string scope =
+        table_.empty() ? sheet_ : sheet_.substr(0, sheet_.size() - table_.size() - 1);
+    if (results.m_strScope != scope || results.GetCurrRunRow(sheet_) != row_ || row_ < 1)
+      Raise("RunError", "the run has moved on from row " + std::to_string(row_) + " of '" +
+                            sheet_ + "'");
+  }
+
+  // Column of the parameter in the results sheet; UnknownNameError when none.
+  int Column(const std::string& name) const {
+    CDDTResults& results = TheRun().Results();
+    const std::string sheet = Sheet();
+    const long index = results.GetSheetIndex(sheet);
+    const long col = index < 1 ? -1 : results.GetColIndex(name, index);
+    if (col < 1) Raise("UnknownNameError", "no parameter '" + name + "' in '" + sheet + "'");
+    return static_cast<int>(col);
+  }
+  py::object Value(const std::string& name) const {
+    Check();
+    const int col = Column(name);
+    CDDTResults& results = TheRun().Results();
+    return CellValue(results, static_cast<int>(results.GetSheetIndex(Sheet())),
+                     static_cast<int>(row_), col);
+  }
+  std::string Text(const std::string& name) const {
+    Check();
+    Column(name);
+    return TheRun().Results().GetValue(name, table_);
+  }
+  py::list Parameters() const {
+    CDDTResults& results = TheRun().Results();
+    py::list names;
+    const int count = results.GetParamCount(table_);
+    for (int i = 1; i <= count; ++i) {
+      const std::string name = results.GetParamName(i, table_);
+      if (!name.empty()) names.append(name);
+    }
+    return names;
+  }
+  std::string Substitute(const std::string& source) const {
+    Check();
+    std::string out;
+    TheRun().Results().SubstituteParameters(source, out, nullptr, nullptr);
+    return out;
+  }
+
+  // The reference text of a parameter of this loop's sheet.
+  std::string Reference(const std::string& name) const {
+    if (!name.empty() && name.front() == '<') return name;
+    return "<" + (table_.empty() ? std::string() : table_ + "::") + name + ">";
+  }
+
+  // The expected-value parameter that goes with an output: X_exp for X_out or X.
+  std::string ExpectedFor(const std::string& output) const {
+    static const std::string out = "_out";
+    std::string base = output;
+    if (base.size() > out.size() && base.compare(base.size() - out.size(), out.size(), out) == 0)
+      base.resize(base.size() - out.size());
+    const std::string expected = base + "_exp";
+    CDDTResults& results = TheRun().Results();
+    const long index = results.GetSheetIndex(Sheet());
+    return index > 0 && results.GetColIndex(expected, index) > 0 ? expected : std::string();
+  }
+
+  // Writes the output; checks it when verify is set. True match, False mismatch, None no check.
+  py::object Output(const std::string& name, const py::handle& value, const py::object& expected,
+                    bool verify) {
+    Check();
+    const std::string text = EntryText(value);
+    std::string pattern;
+    if (verify) {
+      if (expected.is_none()) {
+        const std::string exp = ExpectedFor(name);
+        if (exp.empty()) verify = false;  // nothing to check against: record only
+        else pattern = Reference(exp);
+      } else {
+        pattern = py::str(expected).cast<std::string>();
+      }
+    }
+    const std::string reference = Reference(name);
+    const int verdict =
+        TheRun().Results().SetAndVerifyOutput(reference.c_str(), text.c_str(), pattern.c_str(), verify);
+    if (verdict < 0)
+      Raise("RunError", "output " + reference + " could not be written in '" + Sheet() +
+                            "' (no such parameter, or no current row)");
+    py::object result = verdict == 0 ? py::object(py::none()) : py::object(py::bool_(verdict == 1));
+    outputs_.append(py::make_tuple(name, text, pattern, result));
+    return result;
+  }
+  const py::list& Outputs() const { return outputs_; }
+
+ private:
+  py::object run_;
+  std::string table_;
+  std::string sheet_;  // the loop's sheet when the iteration was made
+  long row_ = 0;       // its row then
+  py::list outputs_;  // (name, value, expected, verdict) of every output written
+};
+
+// Iterates the run rows of the scope, copying each into the results.
+class IterationIterator {
+ public:
+  explicit IterationIterator(py::object run) : run_(std::move(run)) {}
+  Iteration Next() {
+    Run& run = run_.cast<Run&>();
+    if (done_ || run.Results().CopyNextRunRow(&run.Input(), 0, 0, 0) != 0) {
+      done_ = true;
+      throw py::stop_iteration();
+    }
+    return Iteration(run_, "");
+  }
+
+ private:
+  py::object run_;
+  bool done_ = false;
+};
+
+// Iterates the current iteration's block of a child table.
+class BlockIterator {
+ public:
+  BlockIterator(py::object run, std::string table) : run_(std::move(run)), table_(std::move(table)) {}
+  Iteration Next() {
+    Run& run = run_.cast<Run&>();
+    if (done_) throw py::stop_iteration();
+    const int step = started_ ? run.Results().AdvanceLoop(&run.Input(), table_)
+                              : run.Results().ResetLoop(&run.Input(), table_);
+    started_ = true;
+    if (step != 0) {
+      done_ = true;
+      throw py::stop_iteration();
+    }
+    return Iteration(run_, table_);
+  }
+
+ private:
+  py::object run_;
+  std::string table_;
+  bool started_ = false;
+  bool done_ = false;
+};
+
+// ---- Manager ------------------------------------------------------------------------------
+
+class Manager {
+ public:
+  Manager() : prm_(std::make_unique<CPrm>(CDT::DT_TYPE_QX)) {}
+  CPrm& Prm() const {
+    if (!prm_) throw py::value_error("the manager is closed");
+    return *prm_;
+  }
+  void Close() { prm_.reset(); }
+  void OpenExternal(const std::string& alias, const std::string& path, const std::string& folder) {
+    EXTERNAL_DATA* record = Prm().LoadExternalWorkbook(alias, path, folder, nullptr);
+    if (record == nullptr || record->pWorkbook == nullptr) {
+      const std::string full = folder.empty() || (!path.empty() && path.front() == '/')
+                                   ? path
+                                   : folder + "/" + path;
+      RaiseReadError(full);
+    }
+  }
+  py::dict Externals() const {
+    py::dict aliases;
+    // A record without workbook (its file could not be read) names nothing usable.
+    for (const EXTERNAL_DATA* record : Prm().m_ExternList)
+      if (record->pWorkbook != nullptr && !aliases.contains(record->strAlias)) aliases[py::str(record->strAlias)] = record->strFileName;
+    return aliases;
+  }
+
+ private:
+  std::unique_ptr<CPrm> prm_;
+};
+
+}  // namespace
+
+void BindRun(py::module_& m) {
+  py::class_<Iteration>(m, "Iteration",
+                        "The current row of a run: of a business process or, inside block(), "
+                        "of one of its child tables.\n\n"
+                        "Values are read from the results workbook's current row; output() "
+                        "writes there and checks the value.")
+      .def_property_readonly("number", &Iteration::Number,
+                             "The current run row's number (0 when none).")
+      .def_property_readonly("sheet", &Iteration::Sheet, "The sheet this loop reads.")
+      .def_property_readonly(
+          "table", [](const Iteration& i) -> py::object {
+            return i.Table().empty() ? py::object(py::none()) : py::object(py::str(i.Table()));
+          },
+          "The child table's name, or None for the business process itself.")
+      .def_property_readonly("parameters", &Iteration::Parameters)
+      .def("__getitem__", &Iteration::Value, py::arg("name"), "The typed value.")
+      .def("__contains__",
+           [](const Iteration& i, const std::string& name) {
+             CDDTResults& results = i.TheRun().Results();
+             const long index = results.GetSheetIndex(i.Sheet());
+             return index > 0 && results.GetColIndex(name, index) > 0;
+           })
+      .def("text", &Iteration::Text, py::arg("name"), "The value as displayed.")
+      .def(
+          "as_dict",
+          [](const Iteration& i) {
+            py::dict d;
+            for (auto name : i.Parameters())
+              if (!d.contains(name)) d[name] = i.Value(name.cast<std::string>());
+            return d;
+          },
+          "Every parameter's typed value.")
+      .def("substitute", &Iteration::Substitute, py::arg("text"),
+           "The text with each reference '<[alias@@][table::]name>' replaced by its value.")
+      .def("output", &Iteration::Output, py::arg("name"), py::arg("value"),
+           py::arg("expected") = py::none(), py::arg("verify") = true,
+           "Writes value into the output parameter `name` of this row and checks it.\n\n"
+           "expected: a pattern ('*', '?', '[...]') or a reference '<param>'; by default the\n"
+           "parameter X_exp that goes with X_out (or X), and no check when there is none.\n"
+           "Returns True (match), False (mismatch) or None (not checked); the results\n"
+           "workbook marks the cells green or red. RunError when nothing could be written.")
+      .def_property_readonly("outputs", &Iteration::Outputs,
+                             "(name, value, expected, verdict) of each output() call so far.")
+      .def(
+          "block",
+          [](const Iteration& i, const std::string& table) {
+            if (!i.Table().empty())
+              Raise("RunError", "block() runs from a business-process iteration");
+            i.Check();
+            const std::string sheet = i.Sheet() + "." + table;
+            if (i.TheRun().Input().GetSheetIndex(sheet) < 1)
+              Raise("UnknownNameError", "no child table '" + sheet + "'");
+            return BlockIterator(i.RunObject(), table);
+          },
+          py::arg("table"),
+          "Iterates this iteration's block of the child table: each row up to its '.End'.")
+      .def("__repr__", [](const Iteration& i) {
+        return "<Iteration '" + i.Sheet() + "' row " + std::to_string(i.Number()) + ">";
+      });
+
+  py::class_<IterationIterator>(m, "_IterationIterator")
+      .def("__iter__", [](py::object self) { return self; })
+      .def("__next__", &IterationIterator::Next);
+  py::class_<BlockIterator>(m, "_BlockIterator")
+      .def("__iter__", [](py::object self) { return self; })
+      .def("__next__", &BlockIterator::Next);
+
+  py::class_<Run>(m, "Run",
+                  "A data-driven run: input rows copied one by one into a results workbook.\n\n"
+                  "Made by Workbook.run(); closes at the end of a with block (without saving).")
+      .def(py::init<py::object, const std::string&, const std::string&, const std::string&,
+                    const std::string&, bool>(),
+           py::arg("workbook"), py::arg("results") = "", py::arg("user") = "1",
+           py::arg("group") = "None", py::arg("host") = "Local", py::arg("marks") = true)
+      .def_property_readonly("path", &Run::Path, "The results workbook's file name.")
+      .def_property_readonly("closed", &Run::Closed)
+      .def(
+          "iterations",
+          [](py::object self, const std::string& bp) {
+            self.cast<Run&>().Scope(bp);
+            return IterationIterator(self);
+          },
+          py::arg("bp"),
+          "Iterates the business process's rows, copying each into the results first.\n\n"
+          "Every row of the sheet runs; a sheet without data rows runs 16,384 empty rows, "
+          "as the library's capture of an empty sheet gives.")
+      .def(
+          "goto",
+          [](py::object self, const std::string& bp, long row) {
+            self.cast<Run&>().Goto(bp, row);
+            return Iteration(self, "");
+          },
+          py::arg("bp"), py::arg("row"), "Copies that row of the business process and returns it.")
+      .def("note", &Run::Note, py::arg("sheet"), py::arg("row"), py::arg("name"),
+           py::arg("text"), py::arg("passed") = py::none(),
+           "Writes text into column `name` (added when missing) of a results sheet's row; "
+           "passed=True/False marks it green/red.")
+      .def(
+          "save", [](Run& r, py::object path) {
+            r.Save(path.is_none() ? std::string() : py::str(path).cast<std::string>());
+          },
+          py::arg("path") = py::none(), "Writes the results workbook; FileError on failure.")
+      .def("close", &Run::Close)
+      .def("__enter__", [](py::object self) { return self; })
+      .def("__exit__", [](Run& r, py::args) { r.Close(); });
+
+  py::class_<Manager>(m, "Manager",
+                      "The parameter manager: holds external workbooks that references name "
+                      "by alias ('<alias@@sheet::name>'). The newest manager is the current "
+                      "one.")
+      .def(py::init<>())
+      .def(
+          "open_external",
+          [](Manager& mgr, const std::string& alias, py::object path, py::object folder) {
+            mgr.OpenExternal(alias, py::str(path).cast<std::string>(),
+                             folder.is_none() ? std::string() : py::str(folder).cast<std::string>());
+          },
+          py::arg("alias"), py::arg("path"), py::arg("folder") = py::none(),
+          "Opens a workbook under an alias; FileError when it cannot be read.")
+      .def_property_readonly("externals", &Manager::Externals, "alias -> file name.")
+      .def("close", &Manager::Close)
+      .def("__enter__", [](py::object self) { return self; })
+      .def("__exit__", [](Manager& mgr, py::args) { mgr.Close(); });
+
+  py::class_<CParamName>(m, "ParamName",
+                         "A parameter reference '<alias@@sheet::name>' taken apart.")
+      .def(py::init([](const std::string& text) { return CParamName(text.c_str()); }),
+           py::arg("text"))
+      .def_property_readonly("name", &CParamName::GetName)
+      .def_property_readonly("sheet", &CParamName::GetSheet)
+      .def_property_readonly("alias", &CParamName::GetExternAlias)
+      .def_property_readonly("is_reference", [](const CParamName& p) { return p.IsParam() != 0; },
+                             "True when the text began with '<'.")
+      .def_property_readonly("full_name", &CParamName::GetFullName)
+      .def("full_sheet", &CParamName::GetFullSheet, py::arg("scope"),
+           "The sheet the parameter is read from when `scope` is the business process.")
+      .def("__str__", &CParamName::GetText)
+      .def("__repr__", [](const CParamName& p) { return "<ParamName '" + p.GetText() + "'>"; });
+}
+
+}  // namespace ddt::python

@@ -1,0 +1,153 @@
+"""The pytest plugin, run in a child pytest: one case per row, outcomes and the results
+workbook agree row by row, alone and with xdist workers."""
+
+import importlib.util
+import os
+import shutil
+
+import openpyxl
+import pytest
+
+GREEN, RED = "FF00FF00", "FFFF8080"
+EXAMPLE = os.path.join(os.path.dirname(__file__), "..", "examples", "test_flight_booking.py")
+
+TESTS = '''
+import pytest
+
+@pytest.mark.ddtable("login.xlsx", bp="Login", id="UserName")
+def test_login(row):
+    if row["UserName"] == "bob":
+        pytest.skip("bob is away")
+    greeting = "Welcome, " + row["UserName"] + "!"
+    assert row.output("Greeting_out", greeting) is (row["UserName"] != "carol")
+    for role in row.block("Roles"):
+        role.output("Granted_out", "yes")
+'''
+
+
+def fill(cell):
+    return cell.fill.fgColor.rgb if cell.fill is not None and cell.fill.fill_type else None
+
+
+def run_pytest(pytester, *args):
+    plugins = ["-p", "ddtable.pytest_plugin"]
+    if "-n" in args:
+        plugins += ["-p", "xdist.plugin"]
+    return pytester.runpytest_subprocess(*plugins, "-p", "no:cacheprovider", "-v", *args)
+
+
+def outcomes_by_id(result):
+    """{"test_login[row1-alice]": "PASSED", ...} from the verbose report."""
+    found = {}
+    for line in result.outlines:
+        for word in ("PASSED", "FAILED", "SKIPPED", "ERROR"):
+            if "::" in line and f" {word}" in line:
+                found[line.split("::", 1)[1].split(" ", 1)[0]] = word
+    return found
+
+
+def results_by_row(path, sheet):
+    """{row number: {column: (value, fill)}} of a results sheet (row 1 = first data row)."""
+    ws = openpyxl.load_workbook(path)[sheet]
+    header = [c.value for c in ws[1]]
+    return {r[0].row - 1: {h: (c.value, fill(c)) for h, c in zip(header, r)}
+            for r in ws.iter_rows(min_row=2) if any(c.value is not None for c in r)}
+
+
+@pytest.fixture
+def project(pytester, login_xlsx):
+    shutil.copy(login_xlsx, pytester.path / "login.xlsx")
+    pytester.makepyfile(test_rows=TESTS)
+    return pytester
+
+
+def check_login_results(result, results_path):
+    assert outcomes_by_id(result) == {
+        "test_login[row1-alice]": "PASSED",
+        "test_login[row2-bob]": "SKIPPED",
+        "test_login[row3-carol]": "FAILED",
+    }
+    login = results_by_row(results_path, "Login")
+    assert login[1]["TestOutcome"] == ("passed", GREEN)
+    assert login[1]["Greeting_out"] == ("Welcome, alice!", GREEN)
+    assert login[2]["TestOutcome"] == ("skipped", None)
+    assert login[2]["Greeting_out"] == (None, None)
+    assert login[3]["TestOutcome"] == ("failed", RED)
+    assert login[3]["Greeting_out"] == ("Welcome, carol!", RED)
+    assert "Greeting_out" in login[3]["TestMessage"][0]
+    roles = results_by_row(results_path, "Login.Roles")
+    assert roles[1]["Granted_out"] == ("yes", GREEN) and roles[2]["Granted_out"] == ("yes", GREEN)
+    assert 4 not in roles  # alice's block is rows 1-2; bob skipped before his
+
+
+def test_plugin_outcomes_match_the_results_workbook(project):
+    target = project.path / "out" / "results.xlsx"
+    result = run_pytest(project, "--ddtable-results", str(target))
+    result.assert_outcomes(passed=1, failed=1, skipped=1)
+    result.stdout.fnmatch_lines([
+        "*output mismatch: Greeting_out: 'Welcome, carol!' does not match "
+        "'Welcome back, carol!'*",
+        f"ddtable results: {target} (1 failed, 1 passed, 1 skipped)",
+    ])
+    check_login_results(result, target)
+
+
+@pytest.mark.skipif(importlib.util.find_spec("xdist") is None, reason="pytest-xdist not installed")
+def test_plugin_with_two_xdist_workers_writes_one_workbook(project):
+    target = project.path / "results-n2.xlsx"
+    result = run_pytest(project, "-n", "2", "--ddtable-results", str(target))
+    result.assert_outcomes(passed=1, failed=1, skipped=1)
+    check_login_results(result, target)
+    assert not list(project.path.glob("ddtable-results*.xlsx"))
+
+
+def test_marker_errors_and_defaults(project):
+    bad = {
+        "test_missing": '@pytest.mark.ddtable("missing.xlsx", bp="Login")\ndef test_m(row): pass',
+        "test_no_arg": '@pytest.mark.ddtable("login.xlsx", bp="Login")\ndef test_n(): pass',
+        "test_bad_id": '@pytest.mark.ddtable("login.xlsx", bp="Login", id="Nope")\n'
+                       'def test_i(row): pass',
+        "test_no_bp": '@pytest.mark.ddtable("login.xlsx")\ndef test_b(row): pass',
+        "test_not_bp": '@pytest.mark.ddtable("login.xlsx", bp="Login.Roles")\n'
+                       'def test_c(row): pass',
+    }
+    project.makepyfile(**{name: "import pytest\n" + body for name, body in bad.items()})
+    result = run_pytest(project, *[f"{name}.py" for name in bad])
+    result.assert_outcomes(errors=len(bad))
+    result.stdout.fnmatch_lines_random([
+        "*test_missing.py::test_m: */missing.xlsx: No such file or directory",
+        "*test_no_arg.py::test_n: a @pytest.mark.ddtable test takes an argument 'row'*",
+        "*test_bad_id.py::test_i: no parameter 'Nope' in sheet 'Login'",
+        "*test_no_bp.py::test_b: */login.xlsx has the business processes ?'Login', "
+        "'Checkout'?: name the business process with bp=",
+        "*test_not_bp.py::test_c: 'Login.Roles' is not a business process",
+    ])
+    assert not (project.path / "ddtable-results.xlsx").exists()  # no row ran
+
+    project.makepyfile(test_named="""
+import pytest
+
+@pytest.mark.ddtable("login.xlsx", bp="Login", arg="data")
+def test_named_argument(data, tmp_path):
+    assert data.number in (1, 2, 3) and tmp_path.exists()
+""")
+    result = run_pytest(project, "test_named.py")
+    result.assert_outcomes(passed=3)
+    login = results_by_row(project.path / "ddtable-results.xlsx", "Login")  # the default name
+    assert [login[n]["TestOutcome"] for n in (1, 2, 3)] == [("passed", GREEN)] * 3
+
+
+def test_the_example_as_pytest(pytester):
+    target = pytester.path / "flight.xlsx"
+    result = run_pytest(pytester, os.path.abspath(EXAMPLE), "--ddtable-results", str(target))
+    result.assert_outcomes(passed=4, failed=1)
+    ids = outcomes_by_id(result)
+    login = results_by_row(target, "Login")
+    for number, user in ((1, "alice"), (2, "bob"), (3, "carol")):
+        expected = "failed" if user == "carol" else "passed"
+        assert ids[f"test_login[row{number}-{user}]"] == expected.upper()
+        assert login[number]["TestOutcome"][0] == expected
+    flights = results_by_row(target, "BookFlight")
+    assert [flights[n]["Price_out"] for n in (1, 2)] == [(1100, GREEN), (890, GREEN)]
+    passes = results_by_row(target, "BookFlight.Passengers")
+    assert passes[2]["BoardingPass_out"] == ("ALAN TURING 12B", GREEN)

@@ -1,0 +1,176 @@
+"""Reading workbooks: sheets and their roles, typed values and texts, blocks, errors."""
+
+import openpyxl
+import pytest
+
+import ddtable
+from conftest import write_workbook
+
+
+def test_sheets_and_their_roles(login_xlsx):
+    with ddtable.open(login_xlsx) as book:
+        assert book.sheet_names == ["Global", "Login", "Login.Roles", "Checkout"]
+        assert [s.kind for s in book] == ["global", "business_process", "child_table",
+                                          "business_process"]
+        assert [s.name for s in book.business_processes] == ["Login", "Checkout"]
+        assert book.global_sheet.name == "Global" and book.custom_sheet is None
+        login = book.bp("Login")
+        assert [t.name for t in login.tables] == ["Login.Roles"]
+        assert login.table("Roles") == book["Login.Roles"]
+        assert book["Login.Roles"].table_name == "Roles" and login.table_name is None
+        assert book["Checkout"].tables == []
+        assert "Checkout" in book and "checkout" not in book  # names are exact
+
+
+def test_typed_values_and_displayed_text(login_xlsx):
+    with ddtable.open(login_xlsx) as book:
+        login = book["Login"]
+        assert login.parameters == ["UserName", "Password", "Age", "Admin", "Greeting_out",
+                                    "Greeting_exp", "Note", "Joined"]
+        assert len(login) == 3
+        alice, bob, carol = list(login)
+        assert [r.number for r in (alice, bob, carol)] == [1, 2, 3]
+        # Numbers are floats, whatever the cell shows; the text applies the number format.
+        assert alice["Age"] == 30.0 and type(alice["Age"]) is float
+        assert alice.text("Age") == "30.00"
+        assert alice["Admin"] is True and bob["Admin"] is False
+        assert alice.text("Admin") == "TRUE"
+        # A date is its serial number; its text follows the date format.
+        assert alice["Joined"] == 45351.0 and alice.text("Joined") == "2024-02-29"
+        # Text that looks like a number stays text.
+        assert bob["Password"] == "007" and bob.text("Password") == "007"
+        # Empty cells are None and show as "".
+        assert carol["Age"] is None and carol.text("Age") == "" and carol["Admin"] is None
+        # Formulas give their result; the entry keeps the formula.
+        assert carol["Note"] == 83.0 and carol.entry("Note").startswith("=")
+        error = bob["Note"]
+        assert isinstance(error, ddtable.CellError) and error == "#DIV/0!"
+        assert bob.text("Note") == "#DIV/0!"
+        # The sheet-level accessors agree with the rows.
+        assert login.value(2, "Age") == 41.5 and login.text(1, "Age") == "30.00"
+        assert login.column("UserName") == ["alice", "bob", "carol"]
+
+
+def test_row_is_a_mapping(login_xlsx):
+    with ddtable.open(login_xlsx) as book:
+        row = book["Login"].row(1)
+        assert list(row)[:2] == ["UserName", "Password"] and len(row) == 8
+        assert "Age" in row and "Missing" not in row
+        assert row.get("Missing", "x") == "x" and row.get("UserName") == "alice"
+        assert row.as_dict()["Admin"] is True
+        assert dict(row.items()) == row.as_dict()
+        assert row.values[0] == "alice"
+        # A row past the data is empty, not an error.
+        assert all(v is None for v in book["Login"].row(50).values)
+        with pytest.raises(IndexError):
+            book["Login"].row(0)
+
+
+def test_rows_range_and_blocks(login_xlsx):
+    with ddtable.open(login_xlsx) as book:
+        assert [r["UserName"] for r in book["Login"].rows(2)] == ["bob", "carol"]
+        assert [r.number for r in book["Login"].rows(1, 2)] == [1, 2]
+        blocks = book["Login.Roles"].blocks()
+        assert [b.number for b in blocks] == [1, 2]
+        assert [[r["Role"] for r in b] for b in blocks] == [["reader", "writer"], ["admin"]]
+        assert blocks[0].end_row == 3
+        assert blocks[1].end_row is None  # the last block has no terminator row
+        assert [r.number for r in blocks[1]] == [4]
+
+
+def test_blocks_with_numbered_and_empty_terminators(tmp_path):
+    path = write_workbook(tmp_path / "t.xlsx", {
+        "BP": [["A"], [1]],
+        "BP.T": [["X", "Y"], [".End 1", None], ["a", 1], [".end 2", None], ["b", 2],
+                 [".END", None]],
+    })
+    with ddtable.open(path) as book:
+        blocks = book["BP.T"].blocks()
+        assert [len(b) for b in blocks] == [0, 1, 1]
+        assert [b.end_row for b in blocks] == [1, 3, 5]
+
+
+def test_unknown_names_raise_lookup_errors(login_xlsx):
+    with ddtable.open(login_xlsx) as book:
+        with pytest.raises(ddtable.UnknownNameError, match="no sheet named 'Nope'"):
+            book["Nope"]
+        with pytest.raises(LookupError):
+            book.sheet("login")
+        with pytest.raises(ddtable.UnknownNameError, match="not a business process"):
+            book.bp("Login.Roles")
+        with pytest.raises(ddtable.UnknownNameError, match="no parameter 'Missing'"):
+            book["Login"].row(1)["Missing"]
+        with pytest.raises(ddtable.UnknownNameError):
+            book["Login"].text(1, "Missing")
+        with pytest.raises(ddtable.UnknownNameError):
+            book.bp("Login").table("Nope")
+
+
+def test_missing_and_damaged_files(tmp_path):
+    missing = tmp_path / "missing.xlsx"
+    with pytest.raises(ddtable.MissingFileError) as caught:
+        ddtable.open(missing)
+    assert isinstance(caught.value, FileNotFoundError)
+    assert str(missing) in str(caught.value) and "No such file" in str(caught.value)
+    assert caught.value.filename == str(missing)
+
+    damaged = tmp_path / "damaged.xlsx"
+    damaged.write_bytes(b"PK\x03\x04 this is no zip archive")
+    with pytest.raises(ddtable.FileError) as caught:
+        ddtable.open(damaged)
+    assert not isinstance(caught.value, FileNotFoundError)
+    assert str(damaged) in str(caught.value) and "zip" in str(caught.value)
+
+    with pytest.raises(ddtable.FileError, match="directory"):
+        ddtable.open(tmp_path)
+
+
+def test_closed_workbook_and_its_views_refuse_use(login_xlsx):
+    book = ddtable.open(login_xlsx)
+    sheet = book["Login"]
+    row = sheet.row(1)
+    with book:
+        pass
+    assert book.closed
+    with pytest.raises(ValueError, match="closed"):
+        book.sheet_names
+    with pytest.raises(ValueError, match="closed"):
+        list(sheet)
+    with pytest.raises(ValueError, match="closed"):
+        row.text("Age")
+    assert row["UserName"] == "alice"  # values were read when the row was made
+
+
+def test_edit_save_and_read_back(login_xlsx, tmp_path):
+    target = tmp_path / "edited.xlsx"
+    with ddtable.open(login_xlsx) as book:
+        login = book["Login"]
+        login.set(1, "UserName", "alicia")
+        login.set(2, "Age", 42.0)
+        login.set(3, "Admin", True)
+        assert login.add_parameter("City", "Paris") == "City"
+        sheet = book.add_sheet("Extra")
+        assert sheet.add_parameter("Name") == "Name"
+        sheet.set(1, "Name", "0123")
+        with pytest.raises(ddtable.Error, match="exists"):
+            book.add_sheet("Extra")
+        book.save(target)
+    with ddtable.open(target) as again:
+        row1, row2, row3 = list(again["Login"])
+        assert row1["UserName"] == "alicia" and row1["City"] == "Paris"
+        assert row2["Age"] == 42.0 and row3["Admin"] is True
+        assert again["Extra"].row(1)["Name"] == "0123"  # a leading zero keeps it text
+    sheet = openpyxl.load_workbook(target)["Login"]
+    assert [c.value for c in sheet[1]][-1] == "City"
+    assert sheet["A2"].value == "alicia" and sheet["C3"].value == 42
+
+
+def test_new_workbook_needs_a_path_to_save(tmp_path):
+    book = ddtable.new()
+    assert book.sheet_names == ["Sheet1"]
+    with pytest.raises(ddtable.Error, match="no file name"):
+        book.save()
+    with pytest.raises(ddtable.FileError, match="no folder"):
+        book.save(tmp_path / "no" / "such" / "dir.xlsx")
+    book.save(tmp_path / "new.xlsx")
+    assert ddtable.open(tmp_path / "new.xlsx").sheet_names == ["Sheet1"]

@@ -1,0 +1,184 @@
+"""Runs: iterations copied into the results, outputs checked and marked, child blocks,
+results read back with openpyxl."""
+
+import openpyxl
+import pytest
+
+import ddtable
+from conftest import write_workbook
+
+GREEN, RED = "FF00FF00", "FFFF8080"
+
+
+def fill(cell):
+    return cell.fill.fgColor.rgb if cell.fill is not None and cell.fill.fill_type else None
+
+
+def test_iterations_outputs_and_marks_read_back(login_xlsx, tmp_path):
+    target = tmp_path / "results.xlsx"
+    verdicts = {}
+    with ddtable.open(login_xlsx) as book, book.run(target, user=7, group="Demo") as run:
+        for it in run.iterations("Login"):
+            assert it.sheet == "Login" and it.table is None
+            user = it["UserName"]
+            verdicts[it.number] = it.output("Greeting_out", f"Welcome, {user}!")
+            assert it["Greeting_out"] == f"Welcome, {user}!"
+            assert it.outputs[-1][0] == "Greeting_out"
+        run.save()
+    # Pattern match, exact match, mismatch.
+    assert verdicts == {1: True, 2: True, 3: False}
+
+    sheet = openpyxl.load_workbook(target)["Login"]
+    header = [c.value for c in sheet[1]]
+    out, exp = header.index("Greeting_out"), header.index("Greeting_exp")
+    rows = list(sheet.iter_rows(min_row=2, max_row=4))
+    assert [r[out].value for r in rows] == ["Welcome, alice!", "Welcome, bob!", "Welcome, carol!"]
+    assert [fill(r[out]) for r in rows] == [GREEN, GREEN, RED]
+    assert [fill(r[exp]) for r in rows] == [GREEN, GREEN, RED]
+    assert rows[0][0].value == "alice"  # the input row was copied
+    assert fill(rows[0][0]) is None
+
+
+def test_values_texts_and_substitution_in_a_run(login_xlsx):
+    with ddtable.open(login_xlsx) as book, book.run() as run:
+        first = next(run.iterations("Login"))
+        assert first.number == 1
+        assert first["Age"] == 30.0 and first.text("Age") == "30.00"
+        assert first["Admin"] is True and first["Note"] is None
+        assert first.as_dict()["UserName"] == "alice"
+        assert "Password" in first and "Missing" not in first
+        # Unknown names stay; a child table's parameter reads "" before its block started.
+        assert first.substitute("<UserName>/<Password> <Missing> [<Roles::Role>]") == \
+            "alice/wonderland <Missing> []"
+        with pytest.raises(ddtable.UnknownNameError):
+            first["Missing"]
+
+
+def test_an_iteration_is_over_once_the_run_moves_on(login_xlsx):
+    with ddtable.open(login_xlsx) as book, book.run() as run:
+        its = list(run.iterations("Login"))
+        assert [it.number for it in its] == [1, 2, 3]
+        assert its[-1]["UserName"] == "carol"  # the run still stands at row 3
+        with pytest.raises(ddtable.RunError, match="moved on from row 1 of 'Login'"):
+            its[0]["UserName"]
+        with pytest.raises(ddtable.RunError):
+            its[0].output("Greeting_out", "x")
+        child = next(run.goto("Login", 1).block("Roles"))
+        next(run.iterations("Checkout"))  # another scope
+        with pytest.raises(ddtable.RunError):
+            child["Role"]
+
+
+def test_output_expectations(login_xlsx):
+    with ddtable.open(login_xlsx) as book, book.run() as run:
+        it = run.goto("Login", 2)
+        assert it["UserName"] == "bob"
+        # No X_exp beside it: recorded, not checked.
+        assert it.output("Note", "free text") is None and it["Note"] == "free text"
+        # An explicit pattern, or a reference to any parameter.
+        assert it.output("Greeting_out", "Hello Bob", expected="Hello*") is True
+        assert it.output("Greeting_out", "Hello Bob", expected="<Password>") is False
+        assert it.output("Greeting_out", "Hello", verify=False) is None
+        # Numbers are written as the sheet would show them.
+        assert it.output("Age", 41.0) is None and it.text("Age") == "41"
+        with pytest.raises(ddtable.RunError, match="could not be written"):
+            it.output("Missing_out", "x")
+
+
+def test_child_blocks_follow_the_iteration(login_xlsx, tmp_path):
+    target = tmp_path / "blocks.xlsx"
+    seen = {}
+    with ddtable.open(login_xlsx) as book, book.run(target) as run:
+        for it in run.iterations("Login"):
+            roles = []
+            for child in it.block("Roles"):
+                assert child.sheet == "Login.Roles" and child.table == "Roles"
+                roles.append((child.number, child["Role"]))
+                child.output("Granted_out", "yes")
+            seen[it.number] = roles
+            if it.number == 2:
+                break
+        with pytest.raises(ddtable.UnknownNameError):
+            next(it.block("Nope"))
+        run.save()
+    assert seen == {1: [(1, "reader"), (2, "writer")], 2: [(4, "admin")]}
+    sheet = openpyxl.load_workbook(target)["Login.Roles"]
+    granted = {r[0].value: (r[1].value, fill(r[1])) for r in sheet.iter_rows(min_row=2)
+               if r[0].value and not r[0].value.startswith(".End")}
+    assert granted == {"reader": ("yes", GREEN), "writer": ("yes", GREEN), "admin": ("yes", RED)}
+
+
+def test_goto_and_note(login_xlsx, tmp_path):
+    target = tmp_path / "noted.xlsx"
+    with ddtable.open(login_xlsx) as book, book.run(target) as run:
+        assert run.goto("Login", 3)["UserName"] == "carol"
+        assert run.goto("Login", 1)["UserName"] == "alice"
+        with pytest.raises(ddtable.RunError, match="no row 4"):
+            run.goto("Login", 4)
+        with pytest.raises(ddtable.UnknownNameError):
+            run.goto("Login.Roles", 1)
+        run.note("Login", 1, "Verdict", "passed", True)
+        run.note("Login", 3, "Verdict", "failed", False)
+        run.save()
+    sheet = openpyxl.load_workbook(target)["Login"]
+    col = [c.value for c in sheet[1]].index("Verdict")
+    assert (sheet.cell(2, col + 1).value, fill(sheet.cell(2, col + 1))) == ("passed", GREEN)
+    assert (sheet.cell(4, col + 1).value, fill(sheet.cell(4, col + 1))) == ("failed", RED)
+    assert sheet.cell(3, 1).value is None  # row 2 never ran
+
+
+def test_unmarked_run_keeps_the_run_context(login_xlsx, tmp_path):
+    target = tmp_path / "context.xlsx"
+    with ddtable.open(login_xlsx) as book:
+        with book.run(target, user=7, group="Demo", host="box", marks=False) as run:
+            for it in run.iterations("Login"):
+                it.output("Greeting_out", "nobody")
+            run.save()
+    results = openpyxl.load_workbook(target)
+    glob = results["Global"]
+    assert [c.value for c in glob[1]] == ["Iter", "VID", "Host", "Group"]
+    assert [c.value for c in glob[2]] == [1, 7, "box", "Demo"]
+    assert fill(results["Login"]["E2"]) is None  # checked, not marked
+
+
+def test_run_errors(login_xlsx, tmp_path):
+    book = ddtable.open(login_xlsx)
+    run = book.run()
+    with pytest.raises(ddtable.UnknownNameError, match="no business process 'Nope'"):
+        run.iterations("Nope")
+    with pytest.raises(ddtable.Error, match="no results file name"):
+        run.save()
+    with pytest.raises(ddtable.FileError, match="no folder"):
+        run.save(tmp_path / "missing" / "r.xlsx")
+    book.close()
+    with pytest.raises(ValueError, match="closed"):
+        run.iterations("Login")
+    run.close()
+    with pytest.raises(ValueError, match="closed"):
+        run.save(tmp_path / "r.xlsx")
+
+
+def test_param_name():
+    ref = ddtable.ParamName("<ext@@Orders::Qty>")
+    assert (ref.alias, ref.sheet, ref.name, ref.is_reference) == ("ext", "Orders", "Qty", True)
+    assert str(ref) == "<ext@@Orders::Qty>"
+    assert ddtable.ParamName("Roles::Role").full_sheet("Login") == "Login.Roles"
+    assert ddtable.ParamName("<Custom::X>").full_sheet("Login") == "Custom"
+    assert not ddtable.ParamName("plain").is_reference
+
+
+def test_external_workbook_by_alias(login_xlsx, tmp_path):
+    prices = write_workbook(tmp_path / "prices.xlsx", {"Login": [["Fee"], [3], [4], [5]]})
+    with ddtable.Manager() as manager:
+        manager.open_external("fees", prices)
+        assert manager.externals == {"fees": str(prices)}
+        # A missing file is an empty workbook under its alias; a damaged one is an error.
+        manager.open_external("empty", tmp_path / "nope.xlsx")
+        damaged = tmp_path / "damaged.xlsx"
+        damaged.write_bytes(b"PK\x03\x04 no archive")
+        with pytest.raises(ddtable.FileError, match="damaged.xlsx"):
+            manager.open_external("bad", damaged)
+        assert sorted(manager.externals) == ["empty", "fees"]
+        with ddtable.open(login_xlsx) as book, book.run() as run:
+            it = run.goto("Login", 2)
+            assert it.substitute("fee <fees@@Login::Fee>") == "fee 4"
