@@ -66,8 +66,6 @@ CDDTResults::CDDTResults(ddt::platform::Window* parent, DT_TYPE type, std::strin
   m_pEngine->m_bInternalChange = 1;
 }
 
-CDDTResults::~CDDTResults() = default;
-
 void CDDTResults::Reset(CDDTInput* input) {
   const std::string name = GetFileName();
   Open("");
