@@ -80,6 +80,47 @@ void BM_ReadWholeSheetBySheetName(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadWholeSheetBySheetName)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// Lookup by name on a sheet of 20, 100 or 255 parameters (all names in turn), through the
+// table (index) and as a plain scan of the header list, the way lookups were answered before.
+struct NamedSheet {
+  std::unique_ptr<CDT> table;
+  std::vector<std::string> names;
+};
+NamedSheet MakeNamedSheet(int params) {
+  NamedSheet n;
+  n.table = std::make_unique<CDT>(nullptr, CDT::DT_TYPE_QX, "");
+  n.table->NewSheet("Data");
+  for (int c = 1; c <= params; ++c) {
+    std::string name = "Parameter_" + std::to_string(c);
+    n.table->AddParam("Data", name, "", CDT::DT_STYLE_NONE, "", 0);
+    n.names.push_back(name);
+  }
+  return n;
+}
+
+void BM_LookupByName(benchmark::State& state) {
+  NamedSheet n = MakeNamedSheet(static_cast<int>(state.range(0)));
+  const long sheet = n.table->GetSheetIndex("Data");
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(n.table->GetColIndex(n.names[i], sheet));
+    i = (i + 1) % n.names.size();
+  }
+}
+BENCHMARK(BM_LookupByName)->Arg(20)->Arg(100)->Arg(255);
+
+void BM_LookupByScan(benchmark::State& state) {
+  NamedSheet n = MakeNamedSheet(static_cast<int>(state.range(0)));
+  const long sheet = n.table->GetSheetIndex("Data");
+  CDT_IF* engine = n.table->m_pEngine;
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(engine->CDT_IF::FindHeaderColumn(static_cast<int>(sheet), n.names[i]));
+    i = (i + 1) % n.names.size();
+  }
+}
+BENCHMARK(BM_LookupByScan)->Arg(20)->Arg(100)->Arg(255);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "results/journal.h"
+#include "results/results_limits.h"
 #include "results_fixture.h"
 
 namespace ddt::results::testing {
@@ -146,8 +147,8 @@ TEST_F(JournalRun, RowsAndOutputsGoToTheJournalAndAreRecoveredOnOpen) {
   EXPECT_EQ(RunJournal::Read(journal).size(), 8u);
 
   // Another results workbook opening the file (as after a crash) recovers every row.
-  const DT_STYLE badMark = results_->StyleOf("A", "out", 5);
-  const DT_STYLE goodMark = results_->StyleOf("A", "out", 4);
+  const CDT::DT_STYLE badMark = results_->StyleOf("A", "out", 5);
+  const CDT::DT_STYLE goodMark = results_->StyleOf("A", "out", 4);
   EXPECT_NE(badMark, goodMark);
   auto recovered = MakeResults(CDT::DT_TYPE_QX);
   ASSERT_EQ(recovered->Open(file), 0);
