@@ -124,6 +124,7 @@ TEST_P(NameLookup, FollowsSheetsInsertedDeletedAndFilesOpenedAndSaved) {
   ASSERT_EQ(table().Save(file, 1), 0);
   ExpectLookupAgreesWithList(table());
   // Changed in memory, then the file opened again: the lists are refilled from it.
+  table().SetSheet("Two");  // the engine names columns of the current sheet
   table().m_pEngine->SetColText(2, 1, "Changed");
   EXPECT_EQ(table().GetColIndex("Changed", 2), 1);
   ASSERT_EQ(table().Open(file), 0);
