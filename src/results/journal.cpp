@@ -82,6 +82,56 @@ void PutBorder(std::string& out, const grid::Border& b) {
 }
 bool GetBorder(Reader& in, grid::Border& b) { return in.U16(b.style) && in.U32(b.color); }
 
+// A value as its kind (the variant's index) and its content.
+void PutValue(std::string& out, const grid::Value& value) {
+  PutU32(out, static_cast<uint32_t>(value.index()));
+  if (const auto* d = std::get_if<double>(&value)) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, d, sizeof bits);
+    PutU32(out, static_cast<uint32_t>(bits));
+    PutU32(out, static_cast<uint32_t>(bits >> 32));
+  } else if (const auto* t = std::get_if<std::string>(&value)) {
+    PutString(out, *t);
+  } else if (const auto* b = std::get_if<bool>(&value)) {
+    PutU32(out, *b ? 1 : 0);
+  } else if (const auto* e = std::get_if<grid::ErrorCode>(&value)) {
+    PutU32(out, static_cast<uint32_t>(*e));
+  }
+}
+bool GetValue(Reader& in, grid::Value& value) {
+  uint32_t kind = 0, a = 0, b = 0;
+  if (!in.U32(kind)) return false;
+  switch (kind) {
+    case 0:
+      value = grid::Empty{};
+      return true;
+    case 1: {
+      if (!in.U32(a) || !in.U32(b)) return false;
+      const uint64_t bits = static_cast<uint64_t>(a) | (static_cast<uint64_t>(b) << 32);
+      double d = 0;
+      std::memcpy(&d, &bits, sizeof d);
+      value = d;
+      return true;
+    }
+    case 2: {
+      std::string t;
+      if (!in.String(t)) return false;
+      value = std::move(t);
+      return true;
+    }
+    case 3:
+      if (!in.U32(a)) return false;
+      value = a != 0;
+      return true;
+    case 4:
+      if (!in.U32(a) || a < 1 || a > static_cast<uint32_t>(grid::ErrorCode::NA)) return false;
+      value = static_cast<grid::ErrorCode>(a);
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool DecodePayload(const char* data, std::size_t size, JournalRecord& record) {
   Reader in(data, size);
   uint32_t count = 0;
@@ -90,7 +140,8 @@ bool DecodePayload(const char* data, std::size_t size, JournalRecord& record) {
     JournalCell cell;
     grid::Style& s = cell.style;
     if (!in.String(cell.sheet) || !in.I32(cell.row) || !in.I32(cell.col) ||
-        !in.String(cell.name) || !in.String(cell.entry) || !in.String(s.numberFormat) ||
+        !in.String(cell.name) || !GetValue(in, cell.value) || !in.String(cell.formula) ||
+        !in.String(s.numberFormat) ||
         !in.U16(s.pattern) || !in.U32(s.patternFg) || !in.U32(s.patternBg) ||
         !in.U32(s.fontColor) || !GetBorder(in, s.left) || !GetBorder(in, s.right) ||
         !GetBorder(in, s.top) || !GetBorder(in, s.bottom))
@@ -113,7 +164,8 @@ std::string EncodeRecord(const JournalRecord& record) {
     PutU32(payload, static_cast<uint32_t>(cell.row));
     PutU32(payload, static_cast<uint32_t>(cell.col));
     PutString(payload, cell.name);
-    PutString(payload, cell.entry);
+    PutValue(payload, cell.value);
+    PutString(payload, cell.formula);
     PutString(payload, s.numberFormat);
     PutU32(payload, s.pattern);
     PutU32(payload, s.patternFg);

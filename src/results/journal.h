@@ -1,7 +1,7 @@
 // The run journal of a results workbook: an append-only file beside the workbook's file
 // ("<file>.journal") that makes each copied row and each verified output durable at the
 // cost of the cells written, instead of a rewrite of the whole workbook. A record holds
-// cells (sheet, row, column, the column's name, entry text, style); each is written with
+// cells (sheet, row, column, the column's name, typed value or formula, style); each is written with
 // one write and flushed to disk before Append returns. Records are framed with their length
 // and a checksum, so a record torn by a crash is recognised and dropped on reading, together
 // with anything after it.
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "grid/style.h"
+#include "grid/value.h"
 
 namespace ddt::results {
 
@@ -20,7 +21,8 @@ struct JournalCell {
   int32_t row = 0;
   int32_t col = 0;
   std::string name;   // the column's header text
-  std::string entry;  // as typed: "=..." for a formula, "" for an empty cell
+  grid::Value value;    // a constant (Empty for an empty cell)
+  std::string formula;  // "=..." for a formula cell, else empty
   grid::Style style;
 };
 using JournalRecord = std::vector<JournalCell>;

@@ -68,9 +68,12 @@ void CDDTResults::Recover(const std::string& fileName) {
         m_pEngine->SetColText(s, cell.col, cell.name.c_str());
       }
       try {
-        book->SetEntry(s, cell.row, cell.col, cell.entry);
+        if (!cell.formula.empty())
+          book->SetEntry(s, cell.row, cell.col, cell.formula);
+        else
+          book->SetCellValue(s, cell.row, cell.col, cell.value);
       } catch (const ddt::grid::GridError&) {
-        // An entry the grid refuses now was refused when it was first written too.
+        // A formula the grid refuses now was refused when it was first written too.
       }
       book->SetCellStyle(s, cell.row, cell.col, book->Styles().Intern(cell.style));
     }
@@ -110,7 +113,12 @@ void CDDTResults::JournalCells(const std::vector<std::array<long, 3>>& cells) {
       cell.col = static_cast<int>(c);
       if (header != nullptr && static_cast<std::size_t>(c) <= header->size())
         cell.name = (*header)[c - 1];
-      cell.entry = book->GetEntry(s, r, cell.col);
+      if (const ddt::grid::Cell* found = book->FindCell(s, r, cell.col)) {
+        if (found->formula)
+          cell.formula = book->GetEntry(s, r, cell.col);
+        else
+          cell.value = found->value;
+      }
       cell.style = book->CellStyle(s, r, cell.col);
       record.push_back(std::move(cell));
     }

@@ -26,12 +26,16 @@ namespace {
 namespace fs = std::filesystem;
 
 JournalCell MakeCell(const std::string& sheet, int row, int col, const std::string& entry) {
+  // Entries beginning with "=" are formulas; "#" a number, "!" an error; others text.
   JournalCell cell;
   cell.sheet = sheet;
   cell.row = row;
   cell.col = col;
   cell.name = "n" + std::to_string(col);
-  cell.entry = entry;
+  if (!entry.empty() && entry[0] == '=') cell.formula = entry;
+  else if (!entry.empty() && entry[0] == '#') cell.value = std::stod(entry.substr(1));
+  else if (entry == "!") cell.value = grid::ErrorCode::NA;
+  else cell.value = entry;
   cell.style.numberFormat = "0.00";
   cell.style.pattern = 1;
   cell.style.patternFg = 0x00FF00;
@@ -72,17 +76,22 @@ TEST(JournalFile, RecordsComeBackAndATornOrDamagedTailIsDropped) {
   {
     RunJournal journal(path);
     ASSERT_TRUE(journal.Append({MakeCell("A", 2, 1, "x"), MakeCell("Global", 2, 3, "=1+1")}));
-    ASSERT_TRUE(journal.Append({MakeCell("A", 3, 1, std::string("a\0b", 3))}));
+    ASSERT_TRUE(journal.Append({MakeCell("A", 3, 1, std::string("a\0b", 3)),
+                                MakeCell("A", 3, 2, "#0.1"), MakeCell("A", 3, 3, "!"),
+                                MakeCell("A", 3, 4, "#-1e300")}));
     ASSERT_TRUE(journal.Append({MakeCell("A", 4, 1, "last")}));
   }
   auto records = RunJournal::Read(path);
   ASSERT_EQ(records.size(), 3u);
   ASSERT_EQ(records[0].size(), 2u);
   EXPECT_EQ(records[0][1].sheet, "Global");
-  EXPECT_EQ(records[0][1].entry, "=1+1");
+  EXPECT_EQ(records[0][1].formula, "=1+1");
   EXPECT_EQ(records[0][1].name, "n3");
   EXPECT_EQ(records[0][1].style, MakeCell("", 0, 0, "").style);
-  EXPECT_EQ(records[1][0].entry, std::string("a\0b", 3));
+  EXPECT_EQ(records[1][0].value, grid::Value(std::string("a\0b", 3)));
+  EXPECT_EQ(records[1][1].value, grid::Value(0.1));  // every bit of the number
+  EXPECT_EQ(records[1][2].value, grid::Value(grid::ErrorCode::NA));
+  EXPECT_EQ(records[1][3].value, grid::Value(-1e300));
 
   // Torn inside the last record: the first two stay.
   const auto size = fs::file_size(path);
@@ -100,7 +109,7 @@ TEST(JournalFile, RecordsComeBackAndATornOrDamagedTailIsDropped) {
   }
   records = RunJournal::Read(path);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0][0].entry, "x");
+  EXPECT_EQ(records[0][0].value, grid::Value(std::string("x")));
 
   EXPECT_TRUE(RunJournal(path).Remove());
   EXPECT_FALSE(fs::exists(path));
