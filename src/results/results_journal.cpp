@@ -24,7 +24,7 @@ int CDDTResults::Open(const std::string& fileName) {
   // The file being left gets what its journal holds, as it would have after each row.
   if (m_pJournal) Save("", 1);
   m_pJournal.reset();
-  const int result = CDT::Open(fileName);
+  const int result = CDDTInput::Open(fileName);
   if (result == 0 && !fileName.empty()) Recover(fileName);
   return result;
 }
