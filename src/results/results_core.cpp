@@ -8,6 +8,7 @@
 #include "platform/resources.h"
 #include "manager/module.h"
 #include "results/cddt_results.h"
+#include "results/journal.h"
 #include "results/results_text.h"
 #include "table/engine_call.h"
 
