@@ -126,7 +126,7 @@ void BM_DurableRun(benchmark::State& state) {
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_DurableRun)
-    ->Args({1000, 0})->Args({2000, 0})->Args({1000, 1})->Args({2000, 1})->Args({10000, 1})
+    ->Args({500, 0})->Args({1000, 0})->Args({1000, 1})->Args({2000, 1})->Args({10000, 1})
     ->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
