@@ -255,16 +255,10 @@ CStringList* CDT::GetHeaderList(const std::string& sheetName) {
 }
 
 long CDT::GetColIndex(const std::string& paramName, long sheet) {
-  if (sheet == 0) sheet = m_pEngine->GetSheet();
-  if (sheet < 1 || sheet > GetNumSheets()) return -1;
-  // Sheets are found by name, so a sheet whose name an earlier sheet also has stands for
-  // that earlier one.
-  long index = 0;
-  if (const ddt::grid::Workbook* book = m_pEngine->GetBook())
-    index = book->FindSheet(book->SheetName(static_cast<int>(sheet)));
-  else
-    index = GetSheetIndex(GetSheetName(sheet));
-  if (index < 1) return -1;
+  // The sheet is found by name (through the members a derived workbook may replace), so a
+  // sheet whose name an earlier sheet also has stands for that earlier one.
+  const long index = GetSheetIndex(GetSheetName(sheet));
+  if (index == 0) return -1;
   return m_pEngine->FindHeaderColumn(static_cast<int>(index), paramName);
 }
 
