@@ -2,10 +2,11 @@
 #   make run    release build, then the example data-driven run
 #   make test   build with AddressSanitizer + UndefinedBehaviorSanitizer, run every test
 #   make bench  release build of the benchmarks (run them from build/release/bench)
+#   make docs   API documentation of the public headers (build/docs/html/index.html)
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja
 
-.PHONY: all deps run test bench release asan fuzz fuzz-build fuzz-smoke clean
+.PHONY: all deps run test bench release asan fuzz fuzz-build fuzz-smoke docs clean
 
 all: release
 
@@ -17,7 +18,8 @@ release: deps
 	cmake --build build/release -j $(JOBS)
 
 asan: deps
-	cmake -S . -B build/asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DDDT_SANITIZE=ON -DCMAKE_CXX_FLAGS="-O1"
+	cmake -S . -B build/asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DDDT_SANITIZE=ON -DDDT_WERROR=ON \
+	  -DCMAKE_CXX_FLAGS="-O1"
 	cmake --build build/asan -j $(JOBS)
 
 test: asan
@@ -26,6 +28,7 @@ test: asan
 
 run: release
 	@scripts/run-example build/release
+	@scripts/run-cli-example build/release
 
 bench: deps
 	cmake -S . -B build/bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DDDT_BUILD_TESTS=OFF -DDDT_BUILD_BENCH=ON
@@ -46,6 +49,15 @@ fuzz: fuzz-build
 
 fuzz-smoke: fuzz-build
 	fuzz/run.sh build/fuzz 20 smoke
+
+# Doxygen from Debian; the version shown is the one in include/ddtable/version.h.
+docs:
+	@scripts/install-deps --docs
+	@mkdir -p build/docs
+	DDT_VERSION=$$(sed -n 's/^\#define DDT_VERSION_STRING "\(.*\)"$$/\1/p' include/ddtable/version.h) \
+	  doxygen docs/Doxyfile
+	@if [ -s build/docs/warnings.log ]; then cat build/docs/warnings.log; fi
+	@echo "API documentation: build/docs/html/index.html"
 
 clean:
 	rm -rf build

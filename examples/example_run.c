@@ -140,13 +140,19 @@ static void booking_iteration(CDDTInput* input, CDDTResults* results, int row) {
 
 /* ---- The run ----------------------------------------------------------------------------- */
 
+/* A path cut to the buffer would name another file: stop instead. */
+static void path_fits(int length, size_t size) {
+  if (length < 0 || (size_t)length >= size) fail("building a file path (too long)");
+}
+
 static void default_results_path(char* path, size_t size) {
   const char* tmp = getenv("TMPDIR");
   char folder[kPathSize];
-  snprintf(folder, sizeof folder, "%s/ddtable-example-XXXXXX",
-           (tmp != NULL && *tmp != '\0') ? tmp : "/tmp");
+  path_fits(snprintf(folder, sizeof folder, "%s/ddtable-example-XXXXXX",
+                     (tmp != NULL && *tmp != '\0') ? tmp : "/tmp"),
+            sizeof folder);
   if (mkdtemp(folder) == NULL) fail("mkdtemp");
-  snprintf(path, size, "%s/flight_booking_results.xlsx", folder);
+  path_fits(snprintf(path, size, "%s/flight_booking_results.xlsx", folder), size);
 }
 
 int main(int argc, char** argv) {
@@ -155,9 +161,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   char inputPath[kPathSize], resultsPath[kPathSize];
-  snprintf(inputPath, sizeof inputPath, "%s/flight_booking.xlsx", argv[1]);
+  path_fits(snprintf(inputPath, sizeof inputPath, "%s/flight_booking.xlsx", argv[1]),
+            sizeof inputPath);
   if (argc > 2) {
-    snprintf(resultsPath, sizeof resultsPath, "%s", argv[2]);
+    path_fits(snprintf(resultsPath, sizeof resultsPath, "%s", argv[2]), sizeof resultsPath);
   } else {
     default_results_path(resultsPath, sizeof resultsPath);
   }

@@ -33,6 +33,7 @@
 #include <stdint.h>
 
 #include "ddtable/export.h"
+#include "ddtable/version.h"
 
 #ifdef __cplusplus
 #include <string>
@@ -227,8 +228,27 @@ DDT_API int compare_table_sheets(CDDTResults* results, const char* rsheet,
 /* Writes a suggested name for a new column into buffer (size bytes). */
 DDT_API void GetColumnNameSuggestion(char* buffer, int size);
 
+/* ---- Library and workbook information ------------------------------------------------- */
+
+/* The version of the loaded library, "MAJOR.MINOR.PATCH" (static text, never null). It
+ * equals DDT_VERSION_STRING of the headers the library was built with. */
+DDT_API const char* ddt_version(void);
+
+/* Number of sheets of the workbook (any workbook handle, cast to CDT*). -1 for a null
+ * handle. */
+DDT_API int get_sheet_count(CDT* table);
+/* Copies the name of sheet index (from 1, in workbook order) into buffer; *size is the
+ * buffer size in bytes. 0 when the whole name fitted; -1 when it was cut (the buffer holds
+ * its first *size - 1 bytes, terminated). In both cases *size receives the name's full
+ * length in bytes without the terminator, so a caller can call again with *size + 1.
+ * -1 with nothing written for a null handle, size or buffer, *size below 1, or an index
+ * outside 1..get_sheet_count. */
+DDT_API int get_sheet_name(CDT* table, long index, char* buffer, int* size);
+
+/* ---- Last-error text: why the last script function on this thread failed (to come) ---- */
+
 #ifdef __cplusplus
-}  // extern "C"
+}  /* extern "C" */
 
 /* table2sheet for C++ callers: the table is the standard library's vector of rows, each a
  * vector of strings; row 0 holds the column names. Every row must have at least as many

@@ -4,6 +4,7 @@
 
 #include "engine/control_window.h"
 #include "engine/engine_limits.h"
+#include "engine/header_cache.h"
 #include "engine/internal_sink.h"
 #include "engine/kinds.h"
 #include "engine/sheet_header.h"
@@ -65,7 +66,10 @@ void ShowDialog(const ddt::grid::Workbook& book, std::string_view dialog) {
 }  // namespace
 
 CDT_F1::CDT_F1(ddt::platform::Window* parent)
-    : CDT_IF(parent), m_pControl(std::make_unique<ControlWindow>()) {
+    : CDT_IF(parent),
+      m_pControl(std::make_unique<ControlWindow>()),
+      m_pHeaderCache(std::make_unique<ddt::engine::HeaderCache>()),
+      m_HeaderCache(*m_pHeaderCache) {
   if (!m_pControl->CreateControl(parent)) ddt::engine::FailControlCreation();
   m_bInternalChange = 0;
   m_pInternalSink = std::make_unique<ddt::engine::InternalSink>(*this);

@@ -6,6 +6,7 @@
 #include "engine/engine_limits.h"
 #include "engine/engine_testing.h"
 #include "engine/grid_window.h"
+#include "engine/header_cache.h"
 #include "engine/kinds.h"
 #include "engine/sheet_header.h"
 #include "grid/io/file_type.h"
@@ -52,7 +53,10 @@ void SetHeadlessCreationProbe(std::function<void()> probe) {
 }  // namespace ddt::engine::testing
 
 CDT_QX::CDT_QX(ddt::platform::Window* parent)
-    : CDT_IF(parent), m_pControl(std::make_unique<GridWindow>()) {
+    : CDT_IF(parent),
+      m_pControl(std::make_unique<GridWindow>()),
+      m_pHeaderCache(std::make_unique<ddt::engine::HeaderCache>()),
+      m_HeaderCache(*m_pHeaderCache) {
   ddt::platform::NamedMutex& mutex = CreationMutex();
   // Without a lock file the control is still created; the lock only orders creations.
   const bool locked = mutex.Lock();

@@ -182,6 +182,7 @@ void Sheet::InsertRows(int first, int count, int bandFirst, int bandLast) {
     rowHeadings.Insert(first, count, kMaxRows);
     rowHidden.Insert(first, count, kMaxRows);
     rowStyles.Insert(first, count, kMaxRows);
+    rowFileAttrs.Insert(first, count, kMaxRows);
     return;
   }
   std::vector<Placed> moved;
@@ -202,6 +203,7 @@ void Sheet::DeleteRows(int first, int count, int bandFirst, int bandLast) {
     rowHeadings.Delete(first, count);
     rowHidden.Delete(first, count);
     rowStyles.Delete(first, count);
+    rowFileAttrs.Delete(first, count);
     return;
   }
   for (auto r = LowerRow(first); r != rows_.end() && r->row <= end; ++r) {
@@ -236,6 +238,7 @@ void Sheet::InsertCols(int first, int count, int bandFirst, int bandLast) {
     colWidths.Insert(first, count, kMaxCols);
     colHidden.Insert(first, count, kMaxCols);
     colStyles.Insert(first, count, kMaxCols);
+    colFileAttrs.Insert(first, count, kMaxCols);
   }
 }
 
@@ -258,6 +261,7 @@ void Sheet::DeleteCols(int first, int count, int bandFirst, int bandLast) {
     colWidths.Delete(first, count);
     colHidden.Delete(first, count);
     colStyles.Delete(first, count);
+    colFileAttrs.Delete(first, count);
   }
 }
 

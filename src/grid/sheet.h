@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@
 #include "grid/workbook.h"
 
 namespace ddt::grid {
+
+// What the sheet's file held that the grid does not model; defined by the file layer.
+struct SheetExtras;
 
 inline constexpr double kDefaultColWidth = 8.43;
 
@@ -102,6 +106,10 @@ class Sheet {
   LineMap<bool> rowHidden, colHidden;
   LineMap<StyleId> rowStyles, colStyles;
   StyleId sheetStyle = kDefaultStyle;
+  // Row and column attributes of the file the grid does not model (heights, outline levels),
+  // as written there; they move with their lines and are written back.
+  LineMap<std::string> rowFileAttrs, colFileAttrs;
+  std::shared_ptr<SheetExtras> extras;  // null for a sheet not read from a workbook file
 
   // --- Selection (ranges stored with explicit bounds) and active cell ---
   std::vector<Range> selection{Range{}};

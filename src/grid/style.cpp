@@ -11,6 +11,7 @@ size_t StyleTable::Hash::operator()(const Style& s) const {
   mix((uint64_t{s.patternFg} << 32) | s.patternBg);
   mix(s.fontColor);
   for (const Border* b : {&s.left, &s.right, &s.top, &s.bottom}) mix((uint64_t{b->style} << 32) | b->color);
+  mix(reinterpret_cast<uintptr_t>(s.extras.get()));
   return h;
 }
 

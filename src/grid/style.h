@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +20,10 @@ struct Border {
   bool operator==(const Border&) const = default;
 };
 
+// What a cell format read from a file holds beyond the fields below (font, alignment,
+// protection, the records as written); defined by the file layer, opaque to the grid.
+struct StyleExtras;
+
 struct Style {
   std::string numberFormat = "General";
   uint16_t pattern = 0;  // 0 no fill, 1 solid, others the file format's pattern fills
@@ -26,6 +31,8 @@ struct Style {
   uint32_t patternBg = kWhite;
   uint32_t fontColor = kBlack;
   Border left, right, top, bottom;
+  // Shared by every style derived from one cell format of a file; compared by identity.
+  std::shared_ptr<const StyleExtras> extras;
   bool operator==(const Style&) const = default;
 };
 

@@ -236,7 +236,7 @@ std::string Workbook::GetEntry(int sheet, int row, int col) {
   CheckCell(row, col);
   const Cell* c = s.Find(row, col);
   if (!c) return {};
-  if (c->formula) return "=" + formula::PrintFormula(*c->formula, *this);
+  if (c->formula) return std::string("=").append(formula::PrintFormula(*c->formula, *this));
   return format::EntryText(c->value, c->forcedText);
 }
 
@@ -529,6 +529,7 @@ void Workbook::ReplaceContents(Workbook&& other) {
   rowOrigin_ = other.rowOrigin_;
   other.rowOrigin_ = 0;
   styles_ = std::move(other.styles_);
+  extras_ = std::move(other.extras_);
   // Leave the other workbook valid: one empty sheet.
   other.sheets_.clear();
   other.sheets_.push_back(std::make_unique<Sheet>(other.nextSheetId_++, "Sheet1"));

@@ -32,6 +32,7 @@ class Calculator;
 
 class Sheet;
 struct ClipBlock;
+struct FileExtras;  // what a workbook file held that the grid does not model (grid/io)
 
 struct Range {
   int firstRow = 1, firstCol = 1, lastRow = 1, lastCol = 1;
@@ -252,6 +253,13 @@ class Workbook {
   int ReadFile(const std::string& path, int fileType);
   // Write the workbook (Office Open XML) atomically: temporary file, then rename.
   void WriteFile(const std::string& path, int fileType) const;
+  // What was read from the file beside the grid's own model, carried to the next save
+  // (null for a workbook not read from an .xlsx/.xlsm file).
+  const std::shared_ptr<FileExtras>& Extras() const { return extras_; }
+  void SetExtras(std::shared_ptr<FileExtras> extras) { extras_ = std::move(extras); }
+  // What the last save could not keep (parts a structural edit made wrong, a macro project
+  // saved under a name that cannot hold one), one sentence each; empty when it kept all.
+  const std::vector<std::string>& LastSaveNotes() const { return saveNotes_; }
   // Take over the contents (sheets, cells, styles, date system) of another workbook,
   // keeping this workbook's handle, listener and hooks. Counts as one change.
   void ReplaceContents(Workbook&& other);
@@ -314,6 +322,8 @@ class Workbook {
   int rowOrigin_ = 0;  // rows held out above row 1 (HoldHeaderRow)
   bool modified_ = false;
   StyleTable styles_;
+  std::shared_ptr<FileExtras> extras_;
+  mutable std::vector<std::string> saveNotes_;
   std::unique_ptr<formula::Calculator> calc_;
   std::function<void()> listener_;
   UiHooks ui_;

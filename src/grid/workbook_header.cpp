@@ -27,6 +27,7 @@ void Workbook::MoveAllRows(int delta) {
     sheet->rowHeadings.Translate(delta, lowest, kMaxRows);
     sheet->rowHidden.Translate(delta, lowest, kMaxRows);
     sheet->rowStyles.Translate(delta, lowest, kMaxRows);
+    sheet->rowFileAttrs.Translate(delta, lowest, kMaxRows);
   }
   rowOrigin_ -= delta;
   // Cached results stay: every formula reads the same cells as before.

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "grid/formula/formula.h"
+#include "grid/io/xlsx_extras.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
 
@@ -110,6 +111,18 @@ void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
     else s.DeleteCols(first, count, bandFirst, bandLast);
     AdjustFormulas(static_cast<int>(insert ? Kind::InsertCols : Kind::DeleteCols), first, count,
                    bandFirst, bandLast);
+  }
+  // What the sheet's file held beside the cells moves with them when it is saved.
+  // The log counts the file's rows: while the header row is held out they are one more.
+  if (s.extras) {
+    const int first = rowsMove ? r.firstRow + rowOrigin_ : r.firstCol;
+    const int count = rowsMove ? r.lastRow - r.firstRow + 1 : r.lastCol - r.firstCol + 1;
+    LineEdit edit{rowsMove, insert, first, count, bandFirst, bandLast};
+    if (!rowsMove && !(bandFirst <= 1 && bandLast >= kMaxRows)) {
+      edit.bandFirst += rowOrigin_;
+      edit.bandLast += rowOrigin_;
+    }
+    NoteLineEdit(*s.extras, edit);
   }
   Changed();
 }

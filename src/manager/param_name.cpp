@@ -47,7 +47,7 @@ std::string CParamName::GetFullName() const {
 
 std::string CParamName::GetText() const {
   if (m_strName.empty()) return {};
-  return "<" + GetFullName() + ">";
+  return std::string("<").append(GetFullName()).append(">");
 }
 
 std::string CParamName::GetFullSheet(std::string scope) const {

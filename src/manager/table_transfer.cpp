@@ -53,7 +53,7 @@ int TransferTable(const StringTable& table, CDDTInput& workbook, const std::stri
     if (!table.empty()) {
       const std::vector<std::string>& names = table.front();
       for (std::size_t j = 0; j < names.size(); ++j) {
-        std::string name = names[j].empty() ? "#" + std::to_string(j + 1) : names[j];
+        std::string name = names[j].empty() ? std::string("#").append(std::to_string(j + 1)) : names[j];
         workbook.AppendColumnByName(sheet, name, "", CDT::DT_STYLE_GREY_TEXT);
       }
     }

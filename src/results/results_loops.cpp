@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "grid/workbook.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
 #include "results/cddt_results.h"
@@ -106,10 +107,11 @@ int CDDTResults::CopyRow(CDDTInput* input, const std::string& sheetName, long ro
   return rs::kCopied;
 }
 
-// Copies the value and number format of each parameter of this workbook's sheet from the input's column of that name; a parameter the input lacks gets an empty
-// value. Equivalent to GetRawValue/GetNumberFormat on the input and SetNumberFormat/
-// SetParamValue here, with each column looked up once per row instead of once per call
-// (a lookup walks the header, which made a row cost quadratic in its parameters).
+// Copies each parameter's cell of this workbook's sheet from the input's column of that name,
+// exactly: the value with its type (text that looks like a number stays that text, with every
+// character), a formula as its formula, and the number format; a parameter the input lacks
+// gets an empty value. Each column is looked up once per row instead of once per call (a
+// lookup walks the header, which made a row cost quadratic in its parameters).
 void CDDTResults::CopyValues(CDDTInput* input, long inputSheet, long sheet, long row,
                              const CStringList& header) {
   const CStringList params = header;
@@ -126,28 +128,46 @@ void CDDTResults::CopyValues(CDDTInput* input, long inputSheet, long sheet, long
   TryEngine([&] {
     if (m_pEngine->GetSheet() != sj) m_pEngine->SetSheet(sj);
   });
+  ddt::grid::Workbook* from = input->m_pEngine->GetBook();
+  ddt::grid::Workbook* to = m_pEngine->GetBook();
   // Column order: each cell is written on its own without recalculation, so the order is
   // free, and the grid appends to a row faster than it inserts at its front.
   for (auto n = params.begin(); n != params.end(); ++n) {
-    const auto from = inputCols.find(*n);
-    std::string value, format;
-    if (from != inputCols.end()) {
+    const auto source = inputCols.find(*n);
+    // What the input cell holds: its entry for a formula, else its typed value.
+    ddt::grid::Value value;
+    std::string formula, format;
+    bool forcedText = false;
+    if (source != inputCols.end()) {
       DataLock lock(*input);
       TryEngine([&] {
         if (input->m_pEngine->GetSheet() != si) input->m_pEngine->SetSheet(si);
-        value = input->m_pEngine->GetValue(si, r, from->second);
-        input->m_pEngine->SetActiveCell(r, from->second);
+        if (const ddt::grid::Cell* cell = from->FindCell(si, r, source->second)) {
+          if (cell->formula) formula = "=" + from->GetFormula(si, r, source->second);
+          else value = cell->value;
+          forcedText = cell->forcedText;
+        }
+        input->m_pEngine->SetActiveCell(r, source->second);
         format = input->m_pEngine->GetNumberFormat();
       });
     }
     const int c = cols[*n];
-    const std::string entry = ddt::table::ValueEntry(value);
     TryEngine([&] {
       m_pEngine->SetActiveCell(r, c);
       m_pEngine->SetSelection(r, c, r, c);
       m_pEngine->SetNumberFormat(format.c_str());
     });
-    TryEngine([&] { m_pEngine->SetValue(sj, r, c, entry.c_str()); });
+    TryEngine([&] {
+      if (!formula.empty()) {
+        to->SetEntry(sj, r, c, formula);
+      } else if (const auto* text = std::get_if<std::string>(&value); text && forcedText) {
+        to->SetEntry(sj, r, c, "'" + *text);  // keeps the mark the text was entered with
+      } else if (ddt::grid::IsEmpty(value)) {
+        to->SetEntry(sj, r, c, "");
+      } else {
+        to->SetCellValue(sj, r, c, value);
+      }
+    });
   }
 }
 

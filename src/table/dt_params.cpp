@@ -6,6 +6,7 @@
 #include "table/cdt.h"
 #include "table/engine_call.h"
 #include "table/param_names.h"
+#include "table/table_limits.h"
 
 using ddt::table::TryEngine;
 

@@ -7,6 +7,15 @@
 namespace ddt::grid {
 namespace {
 
+// A default style with the changes `edit` makes (aggregate initialisation would leave the
+// borders without initialisers).
+template <class Edit>
+Style WithStyle(Edit edit) {
+  Style style;
+  edit(style);
+  return style;
+}
+
 TEST(Sheets, NewWorkbookHasOneCurrentSheet) {
   Workbook b;
   EXPECT_EQ(b.SheetCount(), 1);
@@ -139,7 +148,7 @@ TEST(Extents, HeadingsAndStylesDoNotCount) {
   b.SetColHeading(5, "Name");
   EXPECT_EQ(b.LastUsedRow(), 0);
   EXPECT_EQ(b.LastUsedCol(), 0);
-  b.SetCellStyle(0, 9, 9, b.Styles().Intern(Style{.numberFormat = "0.00"}));
+  b.SetCellStyle(0, 9, 9, b.Styles().Intern(WithStyle([](Style& s) { s.numberFormat = "0.00"; })));
   EXPECT_EQ(b.LastUsedRow(), 0);
   EXPECT_EQ(b.LastUsedCol(), 0);
   b.SetEntry(0, 1, 2, "v");
@@ -154,7 +163,7 @@ TEST(Extents, HeadingsAndStylesDoNotCount) {
   // The remembered extent follows every kind of change.
   b.SetEntry(0, 2, 7, "far");
   EXPECT_EQ(b.LastUsedCol(), 7);
-  b.SetCellStyle(0, 2, 7, b.Styles().Intern(Style{.fontColor = 5}));
+  b.SetCellStyle(0, 2, 7, b.Styles().Intern(WithStyle([](Style& s) { s.fontColor = 5; })));
   b.SetFormula(0, 2, 7, "");
   EXPECT_EQ(b.LastUsedCol(), 2);
   b.SetCellValue(0, 3, 5, 1.0);

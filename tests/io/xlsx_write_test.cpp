@@ -17,6 +17,13 @@ namespace {
 
 using test::ScratchDir;
 
+// The grid's fields of a style read back (a style read from a file also refers to the file's
+// record, which the written workbook's style does not).
+Style Shown(Style s) {
+  s.extras.reset();
+  return s;
+}
+
 bool FormulaEngineAvailable() {
   Workbook book;
   try {
@@ -106,14 +113,14 @@ TEST(XlsxWrite, RoundTripKeepsEverything) {
       ASSERT_NE(other, nullptr) << s << ":" << r << "," << c;
       EXPECT_EQ(other->value, cell.value) << s << ":" << r << "," << c;
       EXPECT_EQ(other->forcedText, cell.forcedText);
-      EXPECT_EQ(back.CellStyle(s, r, c), book.CellStyle(s, r, c)) << s << ":" << r << "," << c;
+      EXPECT_EQ(Shown(back.CellStyle(s, r, c)), book.CellStyle(s, r, c)) << s << ":" << r << "," << c;
       if (cell.formula) {
         EXPECT_EQ(back.GetFormula(s, r, c), book.GetFormula(s, r, c));
       }
     });
   }
   EXPECT_EQ(back.GetEntry(1, 3, 2), "'42");
-  EXPECT_EQ(back.CellStyle(1, 7, 3), book.CellStyle(1, 7, 3));  // row style, no cell
+  EXPECT_EQ(Shown(back.CellStyle(1, 7, 3)), book.CellStyle(1, 7, 3));  // row style, no cell
   EXPECT_DOUBLE_EQ(back.ColWidth(1, 1), 25.5);
   EXPECT_DOUBLE_EQ(back.ColWidth(1, 2), 3);
   EXPECT_DOUBLE_EQ(back.ColWidth(1, 3), book.ColWidth(1, 3));

@@ -350,4 +350,57 @@ TEST_F(ResultsTest, InteractiveRefreshBringsInNewColumnsOnly) {
 }
 
 }  // namespace
+// A copied row holds exactly what the input row holds: texts that look like numbers stay
+// those texts, every type keeps its type, formulas stay formulas, formats go along.
+TEST_F(LoopsTest, CopiedRowsHoldExactlyWhatTheInputHolds) {
+  using ddt::grid::ErrorCode;
+  using ddt::grid::Value;
+  input_ = MakeInput(CDT::DT_TYPE_QX, {{"A", {"p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8",
+                                              "p9", "p10"}}},
+                     3);
+  results_ = Prepared(CDT::DT_TYPE_QX, *input_);
+  ASSERT_EQ(results_->SetScope(input_.get(), "A"), 0);
+  ddt::grid::Workbook& in = input_->Book();
+  const int sheet = static_cast<int>(input_->GetSheetIndex("A"));
+  const int row = 2;
+  in.SetCellValue(sheet, row, 1, Value(std::string("4111111111111111")));
+  in.SetCellValue(sheet, row, 2, Value(std::string("1234567890123456789")));
+  in.SetCellValue(sheet, row, 3, Value(std::string("1e3")));
+  in.SetCellValue(sheet, row, 4, Value(std::string(" 7 ")));
+  in.SetEntry(sheet, row, 5, "'0123");  // entered with the apostrophe
+  in.SetCellValue(sheet, row, 6, Value(42.5));
+  in.SetCellValue(sheet, row, 7, Value(true));
+  in.SetCellValue(sheet, row, 8, Value(ErrorCode::NA));
+  in.SetEntry(sheet, row, 9, "=1+2");
+  in.SetCellValue(sheet, row, 10, Value(45352.0));
+  input_->SetNumberFormat(row, "p10", "yyyy-mm-dd", sheet);
+  input_->SetRunRows({{"A", {{row, row}}}});
+  ASSERT_EQ(results_->CopyNextRunRow(input_.get(), 0, 1, 1), 0);
+
+  ddt::grid::Workbook& out = results_->Book();
+  const int target = static_cast<int>(results_->GetSheetIndex("A"));
+  for (int c = 1; c <= 10; ++c) {
+    SCOPED_TRACE(c);
+    const ddt::grid::Cell* a = in.FindCell(sheet, row, c);
+    const ddt::grid::Cell* b = out.FindCell(target, row, c);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    // A formula's result is computed when read; a constant is compared as stored.
+    const Value va = a->formula ? in.GetCellValue(sheet, row, c) : a->value;
+    const Value vb = b->formula ? out.GetCellValue(target, row, c) : b->value;
+    EXPECT_EQ(vb.index(), va.index());
+    EXPECT_EQ(vb, va);
+    EXPECT_EQ(b->forcedText, a->forcedText);
+    EXPECT_EQ(b->formula != nullptr, a->formula != nullptr);
+    EXPECT_EQ(out.GetEntry(target, row, c), in.GetEntry(sheet, row, c));
+    EXPECT_EQ(out.CellStyle(target, row, c).numberFormat, in.CellStyle(sheet, row, c).numberFormat);
+  }
+  EXPECT_EQ(results_->Value("A", row, "p5"), "'0123");
+  EXPECT_EQ(results_->Value("A", row, "p9"), "=1+2");
+  EXPECT_EQ(out.GetCellValue(target, row, 9), Value(3.0));
+  // A script writing a value still gets the leading-zero rule.
+  ASSERT_EQ(results_->SetParamValue(row, "p1", "007", "A", 0), 0);
+  EXPECT_EQ(out.GetCellValue(target, row, 1), Value(std::string("007")));
+}
+
 }  // namespace ddt::results::testing

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "grid/workbook.h"
 #include "input/cddt_input.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
@@ -34,6 +35,7 @@ class TestInput : public CDDTInput {
   void SetCell(const std::string& sheet, int row, int col, const std::string& text) {
     m_pEngine->SetValue(static_cast<int>(GetSheetIndex(sheet)), row, col, text.c_str());
   }
+  ddt::grid::Workbook& Book() { return *m_pEngine->GetBook(); }
 };
 
 class TestResults : public CDDTResults {
@@ -54,6 +56,7 @@ class TestResults : public CDDTResults {
     SetSheet(sheet);
     return GetStyle(param, row);
   }
+  ddt::grid::Workbook& Book() { return *m_pEngine->GetBook(); }
 };
 
 // Captures the message boxes shown during a test.

@@ -46,7 +46,7 @@ double RoundTo(double x, int digits, RoundMode mode) {
   if (digits > 308) return x;
   if (digits < -308) return 0;
   double scaled = To15Digits(Scale(std::fabs(x), digits));
-  double r;
+  double r = 0;
   switch (mode) {
     case RoundMode::Nearest: r = std::floor(scaled + 0.5); break;
     case RoundMode::Down: r = std::floor(scaled); break;

@@ -93,7 +93,7 @@ int DecimalsArg(Call& call, int i) {
 // The code for a number with `decimals` places: "0.00", "#,##0.00", ...
 std::string NumberCode(int decimals, bool grouping) {
   std::string code = grouping ? "#,##0" : "0";
-  if (decimals > 0) code += "." + std::string(static_cast<size_t>(decimals), '0');
+  if (decimals > 0) code.append(".").append(static_cast<size_t>(decimals), '0');
   return code;
 }
 
@@ -101,7 +101,7 @@ std::string NumberCode(int decimals, bool grouping) {
 Operand Dollar(Call& call) {
   const int decimals = DecimalsArg(call, 1);
   const double x = RoundTo(call.Number(0), decimals);
-  const std::string body = "$" + NumberCode(decimals, true);
+  const std::string body = std::string("$").append(NumberCode(decimals, true));
   return Str(format::FormatNumber(x, body + ";(" + body + ")"));
 }
 

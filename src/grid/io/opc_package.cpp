@@ -110,4 +110,13 @@ std::vector<Relationship> ReadRelationships(ZipReader& zip, std::string_view sou
   return rels;
 }
 
+std::vector<Relationship> ParseRelationships(std::string_view sourcePart, std::string_view xml) {
+  std::vector<Relationship> rels;
+  RelsHandler handler(sourcePart, rels);
+  XmlReader reader(handler, "relationships of " + std::string(sourcePart));
+  reader.Feed(xml.data(), xml.size());
+  reader.Finish();
+  return rels;
+}
+
 }  // namespace ddt::grid::io

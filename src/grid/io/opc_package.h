@@ -19,6 +19,8 @@ struct Relationship {
 // The relationships of `sourcePart` ("" for the package itself) from its .rels part; empty
 // when there is none. Relative targets resolve against the source part's folder.
 std::vector<Relationship> ReadRelationships(ZipReader& zip, std::string_view sourcePart);
+// The same from the text of a .rels part.
+std::vector<Relationship> ParseRelationships(std::string_view sourcePart, std::string_view xml);
 // The .rels part name of a part: "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels".
 std::string RelationshipsPartName(std::string_view sourcePart);
 // A target resolved against the folder of `sourcePart`: "../x", "./y", "/abs", %XX escapes.

@@ -40,7 +40,8 @@ int Workbook::ReadFile(const std::string& path, int fileType) {
 }
 
 void Workbook::WriteFile(const std::string& path, int fileType) const {
-  io::WriteXlsxFile(*this, path);
+  saveNotes_.clear();
+  io::WriteXlsxFile(*this, path, &saveNotes_);
 }
 
 }  // namespace ddt::grid

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ddt::grid {
 class Workbook;
@@ -34,11 +35,17 @@ void ReadCsv(const std::string& path, Workbook& book, ReadReport& report);
 int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
                      ReadReport* report = nullptr);
 
-// The workbook as an Office Open XML package (the bytes of an .xlsx file).
+// The workbook as an Office Open XML package (the bytes of an .xlsx file). A workbook read
+// from an .xlsx/.xlsm file gets back what the grid does not model; `path` (the name it is
+// saved under) decides whether a macro project can be kept; `notes` receives a sentence for
+// each thing a structural edit or the name made the save leave out.
 std::string XlsxBytes(const Workbook& book);
+std::string XlsxBytes(const Workbook& book, const std::string& path,
+                      std::vector<std::string>* notes);
 // Writes the workbook as .xlsx to `path` atomically: a temporary file beside it, flushed to
 // disk, then renamed over the target. On failure the previous file is untouched and
 // GridError names the file.
-void WriteXlsxFile(const Workbook& book, const std::string& path);
+void WriteXlsxFile(const Workbook& book, const std::string& path,
+                   std::vector<std::string>* notes = nullptr);
 
 }  // namespace ddt::grid::io

@@ -13,6 +13,9 @@
 
 namespace ddt::grid {
 class Workbook;
+struct SheetExtras;
+struct StylesExtras;
+struct XmlFragment;
 }
 
 namespace ddt::grid::io {
@@ -25,7 +28,9 @@ struct CellFormats {
   std::vector<Style> xfs;
   std::vector<bool> quotePrefix;  // text entered with a leading apostrophe
 };
-CellFormats ReadStylesPart(ZipReader& zip, std::string_view part);
+// With `extras`, the records are kept there as written and each style refers to its record.
+CellFormats ReadStylesPart(ZipReader& zip, std::string_view part,
+                           StylesExtras* extras = nullptr);
 
 // The shared-string table: rich-text runs concatenated, phonetic runs skipped.
 std::vector<std::string> ReadSharedStringsPart(ZipReader& zip, std::string_view part);
@@ -40,6 +45,7 @@ struct SheetContext {
   const std::vector<StyleId>& styleIds;
   const std::vector<bool>& quotePrefix;
   ReadReport& report;
+  SheetExtras* extras = nullptr;  // receives what the grid does not model
 };
 void ReadWorksheetPart(ZipReader& zip, std::string_view part, SheetContext& ctx);
 
@@ -70,12 +76,14 @@ class SharedStringsOut {
 // with an apostrophe (quote prefix) are added after them on demand.
 class StylesOut {
  public:
-  explicit StylesOut(const StyleTable& table) : table_(table) {}
+  explicit StylesOut(const StyleTable& table, const StylesExtras* extras = nullptr)
+      : table_(table), extras_(extras) {}
   uint32_t QuotedXf(StyleId style);
   std::string Xml(const std::string& fontFace, int fontSize) const;
 
  private:
   const StyleTable& table_;
+  const StylesExtras* extras_;  // records of the file the workbook was read from
   std::vector<StyleId> quoted_;  // style id of each extra cell format
   std::unordered_map<StyleId, uint32_t> quotedIndex_;
 };
@@ -85,8 +93,9 @@ class StylesOut {
 double FileColumnWidth(double characters);
 double GridColumnWidth(double fileWidth);
 
-// One worksheet part. `selected` marks the workbook's current sheet.
+// One worksheet part. `selected` marks the workbook's current sheet. `kept` are the
+// elements the file had that the grid does not model, written in their places.
 std::string WorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
-                         SharedStringsOut& strings);
+                         SharedStringsOut& strings, const std::vector<XmlFragment>& kept = {});
 
 }  // namespace ddt::grid::io

@@ -10,6 +10,7 @@
 #include "grid/grid_error.h"
 #include "grid/io/io_limits.h"
 #include "grid/io/workbook_io.h"
+#include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
 #include "grid/io/xml_reader.h"
@@ -56,6 +57,9 @@ class SheetHandler : public XmlHandler {
   explicit SheetHandler(SheetContext& ctx) : ctx_(ctx) {}
 
   void StartElement(std::string_view name, const char** attrs) override {
+    if (++depth_ <= 2 || capture_.Active()) {
+      if (Structure(name, attrs)) return;
+    }
     switch (name.size()) {
       case 1:
         if (name[0] == 'c') return StartCell(attrs);
@@ -83,6 +87,14 @@ class SheetHandler : public XmlHandler {
   }
 
   void EndElement(std::string_view name) override {
+    --depth_;
+    if (capture_.Active()) {
+      if (capture_.End(QName())) {
+        ctx_.extras->fragments.push_back({captureName_, capture_.Take()});
+        SetWantText(false);
+      }
+      return;
+    }
     switch (name.size()) {
       case 1:
         if (name[0] == 'c' && inCell_) return EndCell();
@@ -104,6 +116,7 @@ class SheetHandler : public XmlHandler {
   }
 
   void Text(const char* data, size_t size) override {
+    if (capture_.Active()) return capture_.Text(data, size);
     if (!target_) return;
     const size_t limit = target_ == &formula_ ? kMaxFormulaBytes : kMaxTextBytes;
     if (target_->size() + size > limit) {
@@ -117,6 +130,25 @@ class SheetHandler : public XmlHandler {
   }
 
  private:
+  // The root and its children other than the cells: the root's attributes and every element
+  // the grid does not model are kept as XML. True when the element was taken care of.
+  bool Structure(std::string_view name, const char** attrs) {
+    if (capture_.Active()) {
+      capture_.Start(QName(), attrs);
+      return true;
+    }
+    if (depth_ == 1) {
+      if (ctx_.extras) ctx_.extras->rootAttrs = AttrsText(attrs, [](std::string_view) { return false; });
+      return true;
+    }
+    if (name == "sheetData" || name == "cols") return false;
+    if (name == "dimension" || !ctx_.extras) return true;  // the extent is written anew
+    captureName_ = std::string(name);
+    capture_.Start(QName(), attrs);
+    SetWantText(true);
+    return true;
+  }
+
   [[noreturn]] void Fail(const std::string& what) const {
     std::string where;
     AppendCellRef(static_cast<int>(std::min<int64_t>(row_, kMaxRows)),
@@ -144,6 +176,12 @@ class SheetHandler : public XmlHandler {
     col_ = 0;
     const int row = static_cast<int>(r);
     if (IsTrue(Attr(attrs, "hidden"))) ctx_.book.SetRowsHidden(ctx_.sheet, row, row, true);
+    if (ctx_.extras) {
+      std::string kept = AttrsText(attrs, [](std::string_view a) {
+        return a == "r" || a == "spans" || a == "s" || a == "customFormat" || a == "hidden";
+      });
+      if (!kept.empty()) ctx_.book.SheetAt(ctx_.sheet).rowFileAttrs.Set(row, row, kept);
+    }
     if (IsTrue(Attr(attrs, "customFormat"))) {
       if (const char* s = Attr(attrs, "s")) {
         StyleId style = StyleOf(s);
@@ -177,6 +215,13 @@ class SheetHandler : public XmlHandler {
         for (int c = a; c <= b; ++c) ctx_.book.SetColWidth(ctx_.sheet, c, GridColumnWidth(width));
     }
     if (IsTrue(Attr(attrs, "hidden"))) ctx_.book.SetColsHidden(ctx_.sheet, a, b, true);
+    if (ctx_.extras) {
+      std::string kept = AttrsText(attrs, [](std::string_view n) {
+        return n == "min" || n == "max" || n == "width" || n == "customWidth" ||
+               n == "hidden" || n == "style";
+      });
+      if (!kept.empty()) ctx_.book.SheetAt(ctx_.sheet).colFileAttrs.Set(a, b, kept);
+    }
     if (const char* s = Attr(attrs, "style")) {
       StyleId style = StyleOf(s);
       if (style != kDefaultStyle) ctx_.book.SetColStyle(ctx_.sheet, a, b, style);
@@ -184,6 +229,7 @@ class SheetHandler : public XmlHandler {
   }
 
   StyleId StyleOf(const char* s) {
+    if (*s == 0) return kDefaultStyle;  // s="": no style, as other readers take it
     int64_t index = 0;
     if (!ParseInt64(s, &index) || index < 0 ||
         static_cast<uint64_t>(index) >= ctx_.styleIds.size()) {
@@ -265,7 +311,7 @@ class SheetHandler : public XmlHandler {
         return Value(Text(inline_));
       }
       case CellType::SharedString: {
-        if (!hasValue_) return Value();
+        if (!hasValue_ || value_.empty()) return Value();  // an empty index: an empty cell
         int64_t index = -1;
         if (!ParseInt64(value_.c_str(), &index) || index < 0 ||
             static_cast<uint64_t>(index) >= ctx_.sharedStrings.size())
@@ -375,6 +421,9 @@ class SheetHandler : public XmlHandler {
   }
 
   SheetContext& ctx_;
+  int depth_ = 0;
+  XmlCapture capture_;
+  std::string captureName_;
   int64_t row_ = 0, col_ = 0;
   bool inCell_ = false, inInline_ = false;
   int phonetic_ = 0;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "grid/formula/formula.h"
+#include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
 #include "grid/sheet.h"
@@ -40,6 +41,7 @@ void AppendCols(const Sheet& s, std::string& out) {
   AddRunBounds(s.colWidths, bounds);
   AddRunBounds(s.colHidden, bounds);
   AddRunBounds(s.colStyles, bounds);
+  AddRunBounds(s.colFileAttrs, bounds);
   std::sort(bounds.begin(), bounds.end());
   bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
   struct ColRec {
@@ -47,16 +49,20 @@ void AppendCols(const Sheet& s, std::string& out) {
     double width;
     bool hidden;
     StyleId style;
+    const std::string* attrs;  // the file's other attributes
   };
   std::vector<ColRec> recs;
   for (size_t i = 0; i + 1 < bounds.size() && bounds[i] <= kMaxCols; ++i) {
     const int first = bounds[i];
     ColRec r{first, bounds[i + 1] - 1, s.colWidths.Get(first), s.colHidden.Get(first),
-             s.colStyles.Get(first)};
+             s.colStyles.Get(first), &s.colFileAttrs.Get(first)};
     if (r.style == kDefaultStyle) r.style = s.sheetStyle;
-    if (r.width == s.colWidths.Default() && !r.hidden && r.style == kDefaultStyle) continue;
+    if (r.width == s.colWidths.Default() && !r.hidden && r.style == kDefaultStyle &&
+        r.attrs->empty())
+      continue;
     if (!recs.empty() && recs.back().last + 1 == r.first && recs.back().width == r.width &&
-        recs.back().hidden == r.hidden && recs.back().style == r.style)
+        recs.back().hidden == r.hidden && recs.back().style == r.style &&
+        *recs.back().attrs == *r.attrs)
       recs.back().last = r.last;
     else
       recs.push_back(r);
@@ -78,6 +84,7 @@ void AppendCols(const Sheet& s, std::string& out) {
       AppendInt(out, r.style);
       out += '"';
     }
+    out += *r.attrs;
     out += "/>";
   }
   out += "</cols>";
@@ -94,6 +101,9 @@ std::vector<int> RowsWithProperties(const Sheet& s) {
   });
   s.rowStyles.ForEach([&](int first, int last, StyleId style) {
     if (style != kDefaultStyle) add(first, last);
+  });
+  s.rowFileAttrs.ForEach([&](int first, int last, const std::string& attrs) {
+    if (!attrs.empty()) add(first, last);
   });
   std::sort(rows.begin(), rows.end());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -132,6 +142,7 @@ class SheetWriter {
       out_ += "\" customFormat=\"1\"";
     }
     if (hidden) out_ += " hidden=\"1\"";
+    if (!s_.rowFileAttrs.Empty()) out_ += s_.rowFileAttrs.Get(row);
     if (!entry) {
       out_ += "/>";
       return;
@@ -260,21 +271,50 @@ std::string SharedStringsOut::Xml() const {
 }
 
 std::string WorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
-                         SharedStringsOut& strings) {
+                         SharedStringsOut& strings, const std::vector<XmlFragment>& kept) {
   const Sheet& s = book.SheetAt(sheet);
   std::string out;
   out.reserve(4096 + s.CellCount() * 32);
-  out +=
-      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-      "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-      "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-      "<sheetViews><sheetView workbookViewId=\"0\"";
-  if (selected) out += " tabSelected=\"1\"";
-  out += "/></sheetViews><sheetFormatPr defaultRowHeight=\"12.75\"/>";
-  AppendCols(s, out);
-  out += "<sheetData>";
-  SheetWriter(book, s, styles, strings, out).Rows();
-  out += "</sheetData></worksheet>";
+  out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet";
+  if (s.extras && !s.extras->rootAttrs.empty())
+    out += s.extras->rootAttrs;
+  else
+    out +=
+        " xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
+  out += '>';
+
+  // The sheet's own elements; kept ones of the file take their places around them.
+  std::vector<XmlFragment> own;
+  bool keptView = false, keptFormat = false;
+  std::vector<XmlFragment> edited = kept;
+  for (XmlFragment& f : edited) {
+    if (f.name == "sheetViews") {
+      keptView = true;
+      SetFirstTagAttr(f.xml, "sheetView", "tabSelected", selected ? "1" : nullptr);
+    }
+    keptFormat = keptFormat || f.name == "sheetFormatPr";
+  }
+  if (!keptView) {
+    std::string view = "<sheetViews><sheetView workbookViewId=\"0\"";
+    if (selected) view += " tabSelected=\"1\"";
+    own.push_back({"sheetViews", view + "/></sheetViews>"});
+  }
+  if (!keptFormat) own.push_back({"sheetFormatPr", "<sheetFormatPr defaultRowHeight=\"12.75\"/>"});
+  std::string cols;
+  AppendCols(s, cols);
+  if (!cols.empty()) own.push_back({"cols", std::move(cols)});
+  own.push_back({"sheetData", std::string()});  // written in place below: it is the bulk
+  for (const std::string* xml : OrderFragments(edited, own, WorksheetRank)) {
+    if (xml != &own.back().xml) {
+      out += *xml;
+      continue;
+    }
+    out += "<sheetData>";
+    SheetWriter(book, s, styles, strings, out).Rows();
+    out += "</sheetData>";
+  }
+  out += "</worksheet>";
   return out;
 }
 

@@ -8,6 +8,7 @@
 #include "grid/format/number_format.h"
 #include "grid/grid_error.h"
 #include "grid/io/io_limits.h"
+#include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
 #include "grid/io/xml_reader.h"
@@ -35,9 +36,14 @@ struct BorderRec {
   BorderSide left, right, top, bottom;
 };
 struct XfRec {
-  int numFmt = 0, font = 0, fill = 0, border = 0;
+  int numFmt = 0, font = 0, fill = 0, border = 0, xfId = 0;
   bool quotePrefix = false;
+  std::string attrs, children;
+  std::string apply[4];
 };
+
+constexpr const char* kApplyNames[4] = {"applyNumberFormat", "applyFont", "applyFill",
+                                        "applyBorder"};
 
 int IntAttr(const char** attrs, std::string_view name, int fallback = 0) {
   const char* v = Attr(attrs, name);
@@ -79,8 +85,13 @@ ColorSpec ParseColor(const char** attrs) {
 
 class StylesHandler : public XmlHandler {
  public:
+  explicit StylesHandler(StylesExtras* extras) : x_(extras) {
+    if (x_) SetWantText(true);  // a small part: kept records need their text
+  }
+
   void StartElement(std::string_view name, const char** attrs) override {
     ++depth_;
+    if (x_) Keep(name, attrs);
     if (depth_ == 2) {
       section_ = std::string(name);
       return;
@@ -107,7 +118,20 @@ class StylesHandler : public XmlHandler {
         xf.font = IntAttr(attrs, "fontId");
         xf.fill = IntAttr(attrs, "fillId");
         xf.border = IntAttr(attrs, "borderId");
+        xf.xfId = IntAttr(attrs, "xfId");
         xf.quotePrefix = BoolAttr(attrs, "quotePrefix");
+        if (x_) {
+          xf.attrs = AttrsText(attrs, [](std::string_view a) {
+            if (a == "numFmtId" || a == "fontId" || a == "fillId" || a == "borderId" ||
+                a == "xfId" || a == "quotePrefix")
+              return true;
+            for (const char* apply : kApplyNames)
+              if (a == apply) return true;
+            return false;
+          });
+          for (int k = 0; k < 4; ++k)
+            if (const char* v = Attr(attrs, kApplyNames[k])) xf.apply[k] = v;
+        }
         xfs_.push_back(xf);
       } else {
         record_ = false;
@@ -140,12 +164,18 @@ class StylesHandler : public XmlHandler {
   }
 
   void EndElement(std::string_view name) override {
+    if (capture_.Active() && capture_.End(QName())) Kept(capture_.Take());
     if (depth_ == 4 && section_ == "borders") side_ = nullptr;
     --depth_;
   }
 
+  void Text(const char* data, size_t size) override { capture_.Text(data, size); }
+
+  const std::map<int, std::string>& NumFmts() const { return numFmts_; }
+
   CellFormats Result() const {
     CellFormats out;
+    std::shared_ptr<const StyleExtras> first;
     for (const XfRec& xf : xfs_) {
       Style style;
       style.numberFormat = NumberFormat(xf.numFmt);
@@ -166,6 +196,29 @@ class StylesHandler : public XmlHandler {
         style.top = ToBorder(b.top);
         style.bottom = ToBorder(b.bottom);
       }
+      if (x_) {
+        auto e = std::make_shared<StyleExtras>();
+        e->origin = x_;
+        e->base = style;
+        e->numFmtId = xf.numFmt;
+        e->fontId = xf.font;
+        e->fillId = xf.fill;
+        e->borderId = xf.border;
+        e->xfId = xf.xfId;
+        e->font = Record(x_->fonts, xf.font);
+        e->fill = Record(x_->fills, xf.fill);
+        e->border = Record(x_->borders, xf.border);
+        e->attrs = xf.attrs;
+        for (int k = 0; k < 4; ++k) e->apply[k] = xf.apply[k];
+        e->children = xf.children;
+        if (!first) {
+          x_->defaults = e;
+          first = e;
+        }
+        // A format that shows as the file's default is the grid's default style.
+        const bool plain = style == Style{} && SameRecord(*e, *first);
+        if (!plain) style.extras = std::move(e);
+      }
       out.xfs.push_back(std::move(style));
       out.quotePrefix.push_back(xf.quotePrefix);
     }
@@ -173,6 +226,56 @@ class StylesHandler : public XmlHandler {
   }
 
  private:
+  // Keeps the records as written: font, fill and border records whole, the attributes and
+  // children of cell formats, and whole sections the grid does not read.
+  void Keep(std::string_view name, const char** attrs) {
+    if (capture_.Active()) {
+      capture_.Start(QName(), attrs);
+      return;
+    }
+    if (depth_ == 1) {
+      x_->rootAttrs = AttrsText(attrs, [](std::string_view) { return false; });
+      return;
+    }
+    const std::string_view section = depth_ == 2 ? name : std::string_view(section_);
+    const bool records = section == "fonts" || section == "fills" || section == "borders";
+    if (depth_ == 2) {
+      if (records || section == "cellXfs" || section == "numFmts") {
+        x_->sectionAttrs[std::string(name)] =
+            AttrsText(attrs, [](std::string_view a) { return a == "count"; });
+        return;
+      }
+      keptName_ = std::string(name);
+    } else if (!((depth_ == 3 && records) || (depth_ == 4 && section == "cellXfs"))) {
+      return;
+    }
+    capture_.Start(QName(), attrs);
+    captureDepth_ = depth_;
+  }
+
+  void Kept(std::string xml) {
+    if (captureDepth_ == 2) {
+      x_->sections.push_back({keptName_, std::move(xml)});
+    } else if (captureDepth_ == 4) {
+      if (!xfs_.empty()) xfs_.back().children += xml;
+    } else if (section_ == "fonts") {
+      if (x_->fonts.size() < kMaxStyleRecords) x_->fonts.push_back(std::move(xml));
+    } else if (section_ == "fills") {
+      if (x_->fills.size() < kMaxStyleRecords) x_->fills.push_back(std::move(xml));
+    } else if (section_ == "borders") {
+      if (x_->borders.size() < kMaxStyleRecords) x_->borders.push_back(std::move(xml));
+    }
+  }
+
+  static std::string Record(const std::vector<std::string>& list, int i) {
+    return i >= 0 && static_cast<size_t>(i) < list.size() ? list[i] : std::string();
+  }
+  static bool SameRecord(const StyleExtras& a, const StyleExtras& b) {
+    return a.numFmtId == b.numFmtId && a.fontId == b.fontId && a.fillId == b.fillId &&
+           a.borderId == b.borderId && a.xfId == b.xfId && a.attrs == b.attrs &&
+           a.children == b.children;
+  }
+
   static void Bound(size_t n) {
     if (n >= kMaxStyleRecords) throw GridError("the styles part holds too many records");
   }
@@ -214,6 +317,10 @@ class StylesHandler : public XmlHandler {
     return b;
   }
 
+  StylesExtras* x_;
+  XmlCapture capture_;
+  int captureDepth_ = 0;
+  std::string keptName_;
   int depth_ = 0;
   bool record_ = false;
   std::string section_;
@@ -228,10 +335,15 @@ class StylesHandler : public XmlHandler {
 
 }  // namespace
 
-CellFormats ReadStylesPart(ZipReader& zip, std::string_view part) {
-  StylesHandler handler;
+CellFormats ReadStylesPart(ZipReader& zip, std::string_view part, StylesExtras* extras) {
+  StylesHandler handler(extras);
+  if (extras) *extras = StylesExtras{};
   ParseXmlPart(zip, part, kMaxSmallPartBytes, handler);
-  return handler.Result();
+  CellFormats out = handler.Result();
+  if (extras) {
+    for (const auto& [id, code] : handler.NumFmts()) extras->numFmts[id] = code;
+  }
+  return out;
 }
 
 }  // namespace ddt::grid::io

@@ -1,13 +1,23 @@
 // .xlsx as written: the package (content types, relationships), the workbook part with the
 // sheets in order under their names as they stand, one part per sheet, the shared strings
-// and the styles. The archive is built in memory, then written atomically.
+// and the styles. A workbook read from a file also gets back what the grid does not model
+// (xlsx_extras.h): the carried parts reachable from what is written, copied compressed, and
+// the kept elements in their places. The archive is built in memory, then written
+// atomically.
 #include <zip.h>
 
+#include <algorithm>
+#include <deque>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "grid/grid_error.h"
 #include "grid/io/atomic_file.h"
+#include "grid/io/io_limits.h"
+#include "grid/io/opc_package.h"
 #include "grid/io/workbook_io.h"
+#include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
 #include "grid/sheet.h"
@@ -122,6 +132,16 @@ class ZipBuilder {
                              kDeflateLevel);
   }
 
+  // An entry of a carried archive, copied as it is stored (no inflating, no deflating).
+  void AddCarried(const std::string& name, const CarriedArchive& carried, uint64_t index) {
+    zip_source_t* src = zip_source_zip(archive_, carried.archive, index, 0, 0, 0);
+    if (!src) Fail(zip_strerror(archive_));
+    if (zip_file_add(archive_, name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
+      zip_source_free(src);
+      Fail(zip_strerror(archive_));
+    }
+  }
+
   std::string Finish() {
     if (zip_close(archive_) != 0) Fail(zip_strerror(archive_));
     archive_ = nullptr;
@@ -148,7 +168,200 @@ class ZipBuilder {
 
 }  // namespace
 
-std::string XlsxBytes(const Workbook& book) {
+namespace {
+
+// --- Round trip of a workbook read from a file ---------------------------------------------
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& ch : out)
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  return out;
+}
+
+bool EndsWith(const std::string& s, std::string_view tail) {
+  return s.size() >= tail.size() && Lower(s.substr(s.size() - tail.size())) == tail;
+}
+
+constexpr const char* kMainType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+constexpr const char* kMacroMainType = "application/vnd.ms-excel.sheet.macroEnabled.main+xml";
+constexpr const char* kWorksheetType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+
+void AppendRel(std::string& out, const std::string& id, const std::string& type,
+               const std::string& target, bool external) {
+  out += "<Relationship Id=\"";
+  AppendXmlText(id, out, false);
+  out += "\" Type=\"";
+  AppendXmlText(type, out, false);
+  out += "\" Target=\"";
+  // Internal targets are written from the package root, so they hold wherever the source is.
+  AppendXmlText(external ? target : "/" + target, out, false);
+  out += external ? "\" TargetMode=\"External\"/>" : "\"/>";
+}
+
+// Relationship ids not yet taken among `taken`.
+class IdMaker {
+ public:
+  explicit IdMaker(const std::vector<Relationship>& taken) {
+    for (const Relationship& r : taken) taken_.insert(r.id);
+  }
+  std::string Next() {
+    std::string id;
+    do id = "rId" + std::to_string(++n_);
+    while (taken_.count(id));
+    taken_.insert(id);
+    return id;
+  }
+
+ private:
+  std::set<std::string> taken_;
+  int n_ = 0;
+};
+
+std::string ReadCarried(const CarriedArchive& carried, uint64_t index) {
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_stat_index(carried.archive, index, 0, &st) != 0 || st.size > kMaxSmallPartBytes)
+    return {};
+  zip_file_t* f = zip_fopen_index(carried.archive, index, 0);
+  if (!f) return {};
+  std::string out(st.size, '\0');
+  zip_int64_t n = zip_fread(f, out.data(), out.size());
+  zip_fclose(f);
+  if (n < 0 || static_cast<zip_uint64_t>(n) != st.size) return {};
+  return out;
+}
+
+// Everything a save writes beside the sheets' cells.
+struct PackagePlan {
+  std::vector<std::string> sheetParts;     // part of each sheet, in order
+  std::vector<std::string> sheetRelTypes;  // type of each sheet's relationship
+  std::vector<std::vector<XmlFragment>> kept;
+  std::vector<std::vector<Relationship>> sheetRels;
+  std::vector<Relationship> workbookRels;  // carried ones written
+  std::string mainType;
+};
+
+std::string SheetEntries(const Workbook& book, const FileExtras* x, const PackagePlan& plan,
+                         const std::vector<std::string>& relIds, int activeTab,
+                         std::vector<std::string>& notes) {
+  std::string out = "<sheets>";
+  bool anyVisible = false;
+  for (int i = 1; i <= book.SheetCount(); ++i) {
+    const auto& e = book.SheetAt(i).extras;
+    anyVisible = anyVisible || !e || e->state.empty() || e->state == "visible";
+  }
+  for (int i = 1; i <= book.SheetCount(); ++i) {
+    out += "<sheet name=\"";
+    AppendXmlText(book.SheetName(i), out);
+    out += "\" sheetId=\"" + std::to_string(i) + "\"";
+    const auto& e = book.SheetAt(i).extras;
+    // The sheet shown must be visible, and so must one sheet at least.
+    if (x && e && !e->state.empty() && e->state != "visible") {
+      if (i - 1 == activeTab || (!anyVisible && i == 1)) {
+        notes.push_back("Sheet '" + book.SheetName(i) +
+                        "' was saved visible: it is the sheet shown, or no sheet was visible");
+      } else {
+        out += " state=\"";
+        AppendXmlText(e->state, out, false);
+        out += "\"";
+      }
+    }
+    out += " r:id=\"" + relIds[i - 1] + "\"/>";
+  }
+  (void)plan;
+  return out + "</sheets>";
+}
+
+std::string DefinedNamesXml(const Workbook& book, const FileExtras& x,
+                            std::vector<std::string>& notes) {
+  // Sheets of the file that are gone: references to them cannot stand.
+  std::set<std::string> present;
+  for (int i = 1; i <= book.SheetCount(); ++i)
+    if (const auto& e = book.SheetAt(i).extras) present.insert(e->originalName);
+  LineEdit wipe{true, false, 1, kMaxRows, 1, kMaxCols};
+  std::string out;
+  int count = 0;
+  for (const DefinedNameEntry& n : x.names) {
+    std::string text = n.text;
+    bool ok = true;
+    int local = 0;
+    if (n.local) {
+      local = book.SheetIndexOfId(n.localSheet);
+      ok = local > 0;
+    }
+    for (int i = 1; ok && i <= book.SheetCount(); ++i) {
+      const auto& e = book.SheetAt(i).extras;
+      if (!e || (e->edits.empty() && e->originalName == book.SheetName(i))) continue;
+      ok = MoveFormulaRefs(text, e->originalName, book.SheetName(i), e->edits);
+    }
+    for (const std::string& gone : x.sheetNames) {
+      if (!ok || present.count(gone)) continue;
+      std::string probe = text;
+      ok = MoveFormulaRefs(probe, gone, gone, {wipe});
+    }
+    if (!ok) {
+      std::string label = n.attrs;
+      size_t at = label.find("name=\"");
+      label = at == std::string::npos ? "" : label.substr(at + 6, label.find('"', at + 6) - at - 6);
+      notes.push_back("The defined name '" + label +
+                      "' was left out: its sheet or the cells it names were deleted");
+      continue;
+    }
+    out += "<definedName" + n.attrs;
+    if (n.local) out += " localSheetId=\"" + std::to_string(local - 1) + "\"";
+    out += ">";
+    AppendXmlText(text, out, false);
+    out += "</definedName>";
+    ++count;
+  }
+  if (count == 0) return {};
+  return "<definedNames>" + out + "</definedNames>";
+}
+
+std::string WorkbookXmlWithExtras(const Workbook& book, const FileExtras& x,
+                                  const PackagePlan& plan,
+                                  const std::vector<std::string>& sheetRelIds,
+                                  std::vector<std::string>& notes) {
+  std::string out = kXmlHeader;
+  std::string root = x.workbookRootAttrs;
+  if (root.find("xmlns:r=\"") == std::string::npos)
+    root += std::string(" xmlns:r=\"") + kRelNs + "\"";
+  out += "<workbook" + root + ">";
+  int activeTab = book.CurrentSheet() - 1;
+  std::vector<XmlFragment> kept = x.workbookElements;
+  std::vector<XmlFragment> own;
+  bool pr = false, views = false;
+  for (XmlFragment& f : kept) {
+    if (f.name == "workbookPr") {
+      pr = true;
+      SetFirstTagAttr(f.xml, "workbookPr", "date1904", book.Date1904() ? "1" : nullptr);
+    } else if (f.name == "bookViews") {
+      views = true;
+      SetFirstTagAttr(f.xml, "workbookView", "activeTab", std::to_string(activeTab).c_str());
+      SetFirstTagAttr(f.xml, "workbookView", "firstSheet", nullptr);
+    }
+  }
+  if (!pr) own.push_back({"workbookPr", book.Date1904() ? "<workbookPr date1904=\"1\"/>" : "<workbookPr/>"});
+  if (!views)
+    own.push_back({"bookViews", "<bookViews><workbookView activeTab=\"" +
+                                    std::to_string(activeTab) + "\"/></bookViews>"});
+  own.push_back({"sheets", SheetEntries(book, &x, plan, sheetRelIds, activeTab, notes)});
+  std::string names = DefinedNamesXml(book, x, notes);
+  if (!names.empty()) own.push_back({"definedNames", std::move(names)});
+  for (const std::string* xml : OrderFragments(kept, own, WorkbookRank)) out += *xml;
+  out += "</workbook>";
+  return out;
+}
+
+}  // namespace
+
+std::string XlsxBytes(const Workbook& book) { return XlsxBytes(book, std::string(), nullptr); }
+
+std::string XlsxBytes(const Workbook& book, const std::string& path,
+                      std::vector<std::string>* notesOut) {
   // Formulas whose result is stale are computed first, so that the file carries results.
   // Evaluation only fills the cells' cached results.
   Workbook& mutableBook = const_cast<Workbook&>(book);
@@ -159,25 +372,196 @@ std::string XlsxBytes(const Workbook& book) {
         if (c.cell.formula && c.cell.dirty) stale.emplace_back(row.row, c.col);
     for (auto [r, c] : stale) mutableBook.GetCellValue(i, r, c);
   }
+  std::vector<std::string> notes;
 
   const int sheets = book.SheetCount();
+  const FileExtras* x = book.Extras().get();
   ZipBuilder zip;
-  zip.Add("[Content_Types].xml", ContentTypesXml(sheets));
-  zip.Add("_rels/.rels", PackageRelsXml());
-  zip.Add("xl/workbook.xml", WorkbookXml(book));
-  zip.Add("xl/_rels/workbook.xml.rels", WorkbookRelsXml(sheets));
-  StylesOut styles(book.Styles());
+  if (!x) {
+    zip.Add("[Content_Types].xml", ContentTypesXml(sheets));
+    zip.Add("_rels/.rels", PackageRelsXml());
+    zip.Add("xl/workbook.xml", WorkbookXml(book));
+    zip.Add("xl/_rels/workbook.xml.rels", WorkbookRelsXml(sheets));
+    StylesOut styles(book.Styles());
+    SharedStringsOut strings;
+    for (int i = 1; i <= sheets; ++i)
+      zip.Add(SheetPart(i), WorksheetXml(book, i, i == book.CurrentSheet(), styles, strings));
+    zip.Add("xl/sharedStrings.xml", strings.Xml());
+    zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
+    if (notesOut) *notesOut = std::move(notes);
+    return zip.Finish();
+  }
+
+  // The main part's type: a macro project needs the macro-enabled type, which a name ending
+  // in .xlsx cannot hold (other programs refuse such a file), so there it is left out.
+  PackagePlan plan;
+  const bool macroFile = x->workbookContentType == kMacroMainType;
+  bool dropMacros = false;
+  if (EndsWith(path, ".xlsx")) {
+    plan.mainType = kMainType;
+    dropMacros = macroFile;
+  } else if (EndsWith(path, ".xlsm")) {
+    plan.mainType = kMacroMainType;
+  } else {
+    plan.mainType = x->workbookContentType.empty() ? kMainType : x->workbookContentType;
+  }
+  for (const Relationship& r : x->workbookRels) {
+    if (dropMacros && TypeIs(r.type, "vbaProject")) {
+      notes.push_back("The macro project was left out: a file named .xlsx cannot hold one "
+                      "(save as .xlsm to keep it)");
+      continue;
+    }
+    plan.workbookRels.push_back(r);
+  }
+
+  // Sheets: worksheets are written anew; chart sheets and the like are carried.
+  IdMaker wbIds(plan.workbookRels);
+  std::vector<std::string> sheetRelIds;
+  std::vector<std::string> roots;
+  for (int i = 1; i <= sheets; ++i) {
+    const Sheet& s = book.SheetAt(i);
+    const auto& e = s.extras;
+    sheetRelIds.push_back(wbIds.Next());
+    std::vector<XmlFragment> kept;
+    std::vector<Relationship> rels;
+    if (e && !e->otherPart.empty() && s.Rows().empty()) {
+      plan.sheetParts.push_back(e->otherPart);
+      plan.sheetRelTypes.push_back(e->otherType);
+      roots.push_back(e->otherPart);
+    } else {
+      if (e && !e->otherPart.empty())
+        notes.push_back("Sheet '" + book.SheetName(i) +
+                        "' was saved as a worksheet: cells were entered on a chart sheet");
+      plan.sheetParts.push_back(SheetPart(i));
+      plan.sheetRelTypes.push_back(std::string(kRelNs) + "/worksheet");
+      if (e && e->otherPart.empty()) {
+        std::vector<std::string> dropped;
+        kept = KeptSheetElements(*e, book.SheetName(i), notes, dropped);
+        for (const Relationship& r : e->rels)
+          if (std::find(dropped.begin(), dropped.end(), r.id) == dropped.end()) {
+            rels.push_back(r);
+            if (!r.external) roots.push_back(r.target);
+          }
+      }
+    }
+    plan.kept.push_back(std::move(kept));
+    plan.sheetRels.push_back(std::move(rels));
+  }
+  const std::string stylesId = wbIds.Next(), stringsId = wbIds.Next();
+
+  // Carried parts reachable from what is written, with their own relationships' parts.
+  const CarriedArchive* carried = x->carried.get();
+  std::set<std::string> written;
+  {
+    for (const Relationship& r : x->packageRels)
+      if (!r.external) roots.push_back(r.target);
+    for (const Relationship& r : plan.workbookRels)
+      if (!r.external) roots.push_back(r.target);
+    std::deque<std::string> queue(roots.begin(), roots.end());
+    while (!queue.empty() && carried) {
+      std::string part = std::move(queue.front());
+      queue.pop_front();
+      if (!carried->index.count(part) || !written.insert(part).second) continue;
+      const std::string relsPart = RelationshipsPartName(part);
+      auto rels = carried->index.find(relsPart);
+      if (rels == carried->index.end()) continue;
+      written.insert(relsPart);
+      try {
+        for (const Relationship& r : ParseRelationships(part, ReadCarried(*carried, rels->second)))
+          if (!r.external) queue.push_back(r.target);
+      } catch (const GridError&) {
+        // A damaged relationships part is carried as it is; its targets are not followed.
+      }
+    }
+  }
+
+  // [Content_Types].xml
+  {
+    std::string out = kXmlHeader;
+    out += "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">";
+    std::set<std::string> extensions;
+    auto addDefault = [&](const std::string& ext, const std::string& type) {
+      if (!extensions.insert(Lower(ext)).second) return;
+      out += "<Default Extension=\"";
+      AppendXmlText(ext, out, false);
+      out += "\" ContentType=\"";
+      AppendXmlText(type, out, false);
+      out += "\"/>";
+    };
+    for (const auto& [ext, type] : x->defaultTypes) addDefault(ext, type);
+    addDefault("rels", "application/vnd.openxmlformats-package.relationships+xml");
+    addDefault("xml", "application/xml");
+    auto addOverride = [&](const std::string& part, const std::string& type) {
+      out += "<Override PartName=\"/";
+      AppendXmlText(part, out, false);
+      out += "\" ContentType=\"";
+      AppendXmlText(type, out, false);
+      out += "\"/>";
+    };
+    addOverride("xl/workbook.xml", plan.mainType);
+    addOverride("xl/styles.xml",
+                "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml");
+    addOverride("xl/sharedStrings.xml",
+                "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml");
+    for (int i = 1; i <= sheets; ++i)
+      if (plan.sheetParts[i - 1] == SheetPart(i)) addOverride(SheetPart(i), kWorksheetType);
+    for (const std::string& part : written) {
+      auto type = x->overrideTypes.find(Lower(part));
+      if (type != x->overrideTypes.end()) addOverride(part, type->second);
+    }
+    out += "</Types>";
+    zip.Add("[Content_Types].xml", std::move(out));
+  }
+
+  // Package relationships: the workbook, then the carried ones (properties, thumbnail).
+  {
+    IdMaker ids(x->packageRels);
+    std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
+    AppendRel(out, ids.Next(), std::string(kRelNs) + "/officeDocument", "xl/workbook.xml", false);
+    for (const Relationship& r : x->packageRels)
+      if (r.external || written.count(r.target)) AppendRel(out, r.id, r.type, r.target, r.external);
+    out += "</Relationships>";
+    zip.Add("_rels/.rels", std::move(out));
+  }
+
+  zip.Add("xl/workbook.xml", WorkbookXmlWithExtras(book, *x, plan, sheetRelIds, notes));
+  {
+    std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
+    for (int i = 1; i <= sheets; ++i)
+      AppendRel(out, sheetRelIds[i - 1], plan.sheetRelTypes[i - 1], plan.sheetParts[i - 1], false);
+    AppendRel(out, stylesId, std::string(kRelNs) + "/styles", "xl/styles.xml", false);
+    AppendRel(out, stringsId, std::string(kRelNs) + "/sharedStrings", "xl/sharedStrings.xml",
+              false);
+    for (const Relationship& r : plan.workbookRels)
+      if (r.external || written.count(r.target)) AppendRel(out, r.id, r.type, r.target, r.external);
+    out += "</Relationships>";
+    zip.Add("xl/_rels/workbook.xml.rels", std::move(out));
+  }
+
+  StylesOut styles(book.Styles(), x->hasStyles ? &x->styles : nullptr);
   SharedStringsOut strings;
-  for (int i = 1; i <= sheets; ++i)
-    zip.Add(SheetPart(i), WorksheetXml(book, i, i == book.CurrentSheet(), styles, strings));
+  for (int i = 1; i <= sheets; ++i) {
+    if (plan.sheetParts[i - 1] != SheetPart(i)) continue;
+    zip.Add(SheetPart(i), WorksheetXml(book, i, i == book.CurrentSheet(), styles, strings,
+                                       plan.kept[i - 1]));
+    const std::vector<Relationship>& rels = plan.sheetRels[i - 1];
+    if (rels.empty()) continue;
+    std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
+    for (const Relationship& r : rels) AppendRel(out, r.id, r.type, r.target, r.external);
+    out += "</Relationships>";
+    zip.Add(RelationshipsPartName(SheetPart(i)), std::move(out));
+  }
   zip.Add("xl/sharedStrings.xml", strings.Xml());
   zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
+  for (const std::string& part : written) zip.AddCarried(part, *carried, carried->index.at(part));
+  if (notesOut) *notesOut = std::move(notes);
   return zip.Finish();
 }
 
-void WriteXlsxFile(const Workbook& book, const std::string& path) {
+void WriteXlsxFile(const Workbook& book, const std::string& path,
+                   std::vector<std::string>* notes) {
   try {
-    ReplaceFileAtomically(path, XlsxBytes(book));
+    ReplaceFileAtomically(path, XlsxBytes(book, path, notes));
   } catch (const GridError& e) {
     throw GridError("Cannot save \"" + path + "\": " + e.what());
   } catch (const std::bad_alloc&) {

@@ -45,6 +45,7 @@ void XmlReader::Fail(std::exception_ptr error) {
 void XmlReader::OnStart(void* p, const char* name, const char** attrs) {
   auto* self = static_cast<XmlReader*>(p);
   try {
+    self->handler_.qname_ = name;
     self->handler_.StartElement(LocalName(name), attrs);
   } catch (...) {
     self->Fail(std::current_exception());
@@ -54,6 +55,7 @@ void XmlReader::OnStart(void* p, const char* name, const char** attrs) {
 void XmlReader::OnEnd(void* p, const char* name) {
   auto* self = static_cast<XmlReader*>(p);
   try {
+    self->handler_.qname_ = name;
     self->handler_.EndElement(LocalName(name));
   } catch (...) {
     self->Fail(std::current_exception());

@@ -26,11 +26,15 @@ class XmlHandler {
   bool WantText() const { return wantText_; }
 
  protected:
+  // The name of the element being started or ended as written, with its prefix.
+  std::string_view QName() const { return qname_; }
   // Text is delivered only between a handler's requests; keeps parsing cheap elsewhere.
   void SetWantText(bool on) { wantText_ = on; }
 
  private:
+  friend class XmlReader;
   bool wantText_ = false;
+  const char* qname_ = "";
 };
 
 // The value of the attribute whose name without prefix is `name`, or null.

@@ -10,6 +10,7 @@
 
 #include "grid/grid_error.h"
 #include "grid/io/io_limits.h"
+#include "grid/io/xlsx_extras.h"
 
 namespace ddt::grid::io {
 
@@ -55,25 +56,127 @@ ZipReader::ZipReader(const std::string& path) {
                       ZipErrorText(code) + ")");
     throw GridError("cannot open the archive (" + ZipErrorText(code) + ")");
   }
-  if (zip_get_num_entries(archive_, 0) > kMaxArchiveEntries) {
+  const zip_int64_t entries = zip_get_num_entries(archive_, 0);
+  if (entries > kMaxArchiveEntries) {
     zip_discard(archive_);
     archive_ = nullptr;
     throw GridError("the archive lists too many entries");
   }
+  // Some writers separate folders with backslashes; other readers accept such archives, so
+  // names are looked up with "/" in their place.
+  for (zip_int64_t i = 0; i < entries; ++i) {
+    const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+    if (!name || !std::strchr(name, '\\')) continue;
+    if (backslashed_.empty()) {
+      for (zip_int64_t k = 0; k < entries; ++k) {
+        const char* n = zip_get_name(archive_, static_cast<zip_uint64_t>(k), ZIP_FL_ENC_RAW);
+        if (n) backslashed_.emplace(Folded(n), k);
+      }
+    }
+    break;
+  }
+}
+
+std::string ZipReader::Folded(std::string_view name) {
+  std::string out(name);
+  for (char& ch : out) {
+    if (ch == '\\') ch = '/';
+    else if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  return out;
+}
+
+int64_t ZipReader::Locate(std::string_view name) const {
+  if (!backslashed_.empty()) {
+    auto it = backslashed_.find(Folded(name));
+    return it == backslashed_.end() ? -1 : it->second;
+  }
+  return zip_name_locate(archive_, std::string(name).c_str(), ZIP_FL_NOCASE);
+}
+
+std::vector<std::string> ZipReader::Names() const {
+  std::vector<std::string> names;
+  const zip_int64_t entries = zip_get_num_entries(archive_, 0);
+  for (zip_int64_t i = 0; i < entries; ++i) {
+    const char* n = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
+    if (!n) continue;
+    std::string name(n);
+    for (char& ch : name)
+      if (ch == '\\') ch = '/';
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+std::shared_ptr<CarriedArchive> ZipReader::CopyEntries(
+    const std::vector<std::string>& names) const {
+  auto carried = std::make_shared<CarriedArchive>();
+  if (names.empty()) return carried;
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  if (!buffer) throw GridError("out of memory");
+  zip_source_keep(buffer);
+  struct Free {
+    void operator()(zip_source_t* s) const { zip_source_free(s); }
+  };
+  std::unique_ptr<zip_source_t, Free> keep(buffer);
+  zip_t* out = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
+  if (!out) {
+    zip_source_free(buffer);
+    throw GridError("cannot keep the parts of the file");
+  }
+  std::vector<std::string> added;
+  for (const std::string& name : names) {
+    const int64_t index = Locate(name);
+    if (index < 0) continue;
+    // Start 0 and length 0 take the entry's stored (compressed) bytes.
+    zip_source_t* src = zip_source_zip(out, archive_, static_cast<zip_uint64_t>(index), 0, 0, 0);
+    if (!src) continue;
+    if (zip_file_add(out, name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
+      zip_source_free(src);
+      continue;
+    }
+    added.push_back(name);
+  }
+  if (zip_close(out) != 0) {
+    std::string why = zip_strerror(out);
+    zip_discard(out);
+    throw GridError("cannot keep the parts of the file (" + why + ")");
+  }
+  zip_stat_t st;
+  if (zip_source_open(buffer) != 0 || zip_source_stat(buffer, &st) != 0)
+    throw GridError("cannot keep the parts of the file");
+  carried->bytes.resize(st.size);
+  zip_int64_t n = zip_source_read(buffer, carried->bytes.data(), carried->bytes.size());
+  zip_source_close(buffer);
+  if (n < 0 || static_cast<zip_uint64_t>(n) != st.size)
+    throw GridError("cannot keep the parts of the file");
+  zip_source_t* view =
+      zip_source_buffer_create(carried->bytes.data(), carried->bytes.size(), 0, &error);
+  if (!view) throw GridError("out of memory");
+  carried->archive = zip_open_from_source(view, ZIP_RDONLY, &error);
+  if (!carried->archive) {
+    zip_source_free(view);
+    throw GridError("cannot keep the parts of the file");
+  }
+  for (const std::string& name : added) {
+    zip_int64_t i = zip_name_locate(carried->archive, name.c_str(), 0);
+    if (i >= 0) carried->index[name] = static_cast<uint64_t>(i);
+  }
+  return carried;
 }
 
 ZipReader::~ZipReader() {
   if (archive_) zip_discard(archive_);
 }
 
-bool ZipReader::Has(std::string_view name) const {
-  return zip_name_locate(archive_, std::string(name).c_str(), ZIP_FL_NOCASE) >= 0;
-}
+bool ZipReader::Has(std::string_view name) const { return Locate(name) >= 0; }
 
 void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
                        const std::function<void(const char*, size_t)>& sink) {
   const std::string entry(name);
-  zip_int64_t index = zip_name_locate(archive_, entry.c_str(), ZIP_FL_NOCASE);
+  zip_int64_t index = Locate(entry);
   if (index < 0) throw GridError("part " + entry + " is missing");
   zip_stat_t st;
   zip_stat_init(&st);

@@ -5,10 +5,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 struct zip;
+
+namespace ddt::grid {
+struct CarriedArchive;
+}
 
 namespace ddt::grid::io {
 
@@ -29,10 +36,20 @@ class ZipReader {
               const std::function<void(const char* data, size_t size)>& sink);
   // The whole entry as a string (for small parts).
   std::string Read(std::string_view name, uint64_t maxBytes);
+  // Every entry name, with "/" between folders whatever the archive used.
+  std::vector<std::string> Names() const;
+  // An archive in memory holding the named entries as they are stored here (compressed
+  // bytes copied, nothing inflated). Names that are missing are left out.
+  std::shared_ptr<CarriedArchive> CopyEntries(const std::vector<std::string>& names) const;
 
  private:
+  int64_t Locate(std::string_view name) const;
+  static std::string Folded(std::string_view name);
+
   zip* archive_ = nullptr;
   uint64_t totalRead_ = 0;
+  // Archives written with "\\" between folders: lower-case names with "/" -> entry.
+  std::unordered_map<std::string, int64_t> backslashed_;
 };
 
 }  // namespace ddt::grid::io

@@ -1,36 +1,39 @@
-// CDT_F1: the engine of the interactive editor. It hosts the grid in a control window that is
-// a visible child of the data table's window, keeps each sheet's parameter names out of the
-// cells while the workbook is in memory (row 1 of a file becomes the column headings, the data
-// moves up by one row), caches those names per sheet, and passes the grid's change events on
-// to the data table's sink.
+// CDT_QX: the headless engine of the test-script functions. Its grid sits in a window under
+// the (hidden) frame of the data table; nobody looks at it, so dialogs, notifications and
+// view operations do nothing, and it reports fixed extents (16384 rows, 255 columns). Like
+// the interactive engine it keeps parameter names as column headings while the workbook is in
+// memory and writes them back as row 1 on Save, but it takes names as they stand, without
+// trimming. Several processes may create headless engines at once: creating the control is
+// serialised across the machine by the named mutex "MutexToProtectFormula".
 //
-// Ownership: the binding owns its control window (and with it the grid workbook), its
-// internal change sink and the header lists it hands out. The parent window and the sink
-// given to RegisterNotify belong to the caller and must outlive their use here.
-// Threads: only the thread that owns the window tree calls it.
+// The number of sheets, the current sheet and the sheet names are always those of the
+// workbook itself, also after sheets were inserted, deleted or renamed.
+//
+// Ownership: the binding owns its control window (and the grid workbook in it) and the header
+// lists it hands out. The parent window belongs to the caller. Threads: one caller at a time.
 #pragma once
 
 #include <memory>
 
-#include "engine/dt_if.h"
-#include "engine/header_cache.h"
+#include "ddtable/dt_if.h"
 
 namespace ddt::engine {
-class ControlWindow;
-class InternalSink;
+class HeaderCache;
+class GridWindow;
 struct EngineTestPeer;
 }  // namespace ddt::engine
 
-class DDT_API CDT_F1 : public CDT_IF {
+class DDT_API CDT_QX : public CDT_IF {
  public:
-  // Creates the control window under parent. When it cannot be created, shows "Fail to
-  // create Formula One instance." and ends the process with a failure exit code.
-  explicit CDT_F1(ddt::platform::Window* parent);
-  ~CDT_F1() override;
-  CDT_F1(const CDT_F1&) = delete;
-  CDT_F1& operator=(const CDT_F1&) = delete;
+  // Creates the control window under parent while holding the named mutex. When it cannot be
+  // created, shows "Fail to create Formula One instance." and ends the process with a failure
+  // exit code.
+  explicit CDT_QX(ddt::platform::Window* parent);
+  ~CDT_QX() override;
+  CDT_QX(const CDT_QX&) = delete;
+  CDT_QX& operator=(const CDT_QX&) = delete;
 
-  // View and dialogs: dialogs and printing go to the grid's UiHooks.
+  // View and dialogs: nothing happens.
   void RegisterNotify(CDTNotify* notify) override;
   void LaunchDesigner() override;
   void FormatCellsDlg() override;
@@ -51,14 +54,13 @@ class DDT_API CDT_F1 : public CDT_IF {
   void SetEnabled(bool enabled) override;
   void InitView() override;
 
-  // Open reads any workbook file the grid recognises and moves row 1 of every sheet (names
-  // trimmed) into the column headings; the last sheet is current afterwards. Save writes the
-  // names back as row 1 of every sheet; unnamed columns among named ones are written, and
-  // named from then on, with their column letters. Both throw grid::GridError on failure and
-  // leave the workbook in memory as it was.
+  // Open reads any workbook file the grid recognises and moves row 1 of every sheet, as it
+  // stands, into the column headings. Save writes the names back as row 1 of every sheet
+  // (unnamed columns among named ones with their letters). Both throw grid::GridError on
+  // failure and leave the workbook in memory as it was.
   void Open(const char* path) override;
   void Save(const char* path) override;
-  void BlockModified(bool block) override;
+  void BlockModified(bool block) override;  // nothing: there are no notifications
   void OnModified(int sheet) override;
   int GetModified() override;
   void SetModified(int modified) override;
@@ -74,7 +76,7 @@ class DDT_API CDT_F1 : public CDT_IF {
   void InsertSheets(int position, int count) override;
   void DeleteSheets(int first, int count) override;
 
-  // Header texts.
+  // Header texts. SetRowText does nothing.
   void SetColText(int sheet, int col, const char* text) override;
   void SetRowText(int sheet, int row, const char* text) override;
   CStringList* GetHeaderList(int sheet) override;
@@ -88,7 +90,8 @@ class DDT_API CDT_F1 : public CDT_IF {
   std::string GetFormula(int sheet, int row, int col) override;
   std::string GetColText(int sheet, int col) override;
 
-  // Selection and ranges.
+  // Selection and ranges. DeleteRange removes whole rows or columns only (kinds 2 and 3);
+  // kinds 0 and 1 leave the workbook unchanged.
   short GetSelectionCount() override;
   void GetSelection(short index, int& firstRow, int& firstCol, int& lastRow,
                     int& lastCol) override;
@@ -102,8 +105,8 @@ class DDT_API CDT_F1 : public CDT_IF {
                    DT_SHIFT_TYPE kind) override;
   long GetLastRow() override;
   long GetLastCol() override;
-  long GetMaxRow() override;
-  long GetMaxCol() override;
+  long GetMaxRow() override;  // 16384
+  long GetMaxCol() override;  // 255
 
   // Cursor, visibility and calculation.
   void SetActiveCell(int row, int col) override;
@@ -113,7 +116,7 @@ class DDT_API CDT_F1 : public CDT_IF {
   void Recalc() override;
   void RecalcIfNeeded() override;
 
-  // Formats. SetPattern also draws thin light-grey borders around the selection.
+  // Formats. SetPattern does nothing.
   std::string GetNumberFormat() override;
   void SetNumberFormat(const char* format) override;
   void GetPattern(short& pattern, uint32_t& foreground, uint32_t& background) override;
@@ -131,18 +134,18 @@ class DDT_API CDT_F1 : public CDT_IF {
 
   ddt::grid::Workbook* GetBook() override;
 
-  // The control window, for the host to place it and pass it input (keys, double clicks).
-  ddt::engine::ControlWindow* GetControlWindow() { return m_pControl.get(); }
+  ddt::engine::GridWindow* GetControlWindow() { return m_pControl.get(); }
 
  private:
   friend struct ddt::engine::EngineTestPeer;
 
-  // Moves row 1 of every sheet into the column headings and rebuilds the header cache.
+  // Moves row 1 of every sheet, as it stands, into the column headings and rebuilds the
+  // header cache.
   void CreateHeader();
-  // Refills the header list of the current sheet from its column headings.
-  void RefillCurrent(CStringList& names);
 
-  std::unique_ptr<ddt::engine::ControlWindow> m_pControl;
-  std::unique_ptr<ddt::engine::InternalSink> m_pInternalSink;
-  ddt::engine::HeaderCache m_HeaderCache;
+  std::unique_ptr<ddt::engine::GridWindow> m_pControl;
+  // The cache lives behind a pointer so that this header needs no internal type; the
+  // reference names the same object for the member functions.
+  std::unique_ptr<ddt::engine::HeaderCache> m_pHeaderCache;
+  ddt::engine::HeaderCache& m_HeaderCache;
 };

@@ -73,7 +73,10 @@ struct Rect {
   int bottom = 0;
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
-  friend bool operator==(const Rect&, const Rect&) = default;
+  friend bool operator==(const Rect& a, const Rect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  }
+  friend bool operator!=(const Rect& a, const Rect& b) { return !(a == b); }
 };
 
 // What a dialog template provides: the dialog's title, client size and style.

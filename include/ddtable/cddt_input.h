@@ -19,7 +19,7 @@
 #include <string>
 
 #include "ddtable/export.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 
 class CPrm;
 class CDDTResults;

@@ -29,8 +29,8 @@
 
 #include "ddtable/ddtable.h"
 #include "ddtable/export.h"
-#include "input/cddt_input.h"
-#include "table/row_range.h"
+#include "ddtable/cddt_input.h"
+#include "ddtable/row_range.h"
 
 class CParamName;
 namespace ddt::results {

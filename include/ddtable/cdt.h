@@ -2,7 +2,7 @@
 //
 // In every sheet each column is a parameter: its header text is the parameter's name and
 // row n below it is iteration n (cell row 1 is the first data row; the header texts are kept
-// apart from the cells, see engine/dt_if.h). A data table is itself a child window; it owns
+// apart from the cells, see ddtable/dt_if.h). A data table is itself a child window; it owns
 // its engine (CDT_F1 for DT_TYPE 0, CDT_QX for DT_TYPE 1) and the host window it creates
 // when the caller gives none. The test input workbook (CDDTInput) and the results workbook
 // (CDDTResults) derive from it and replace some of its virtual members; CDT calls its own
@@ -23,12 +23,11 @@
 #include <string>
 
 #include "ddtable/export.h"
-#include "engine/dt_if.h"
-#include "platform/critical_section.h"
-#include "platform/window.h"
-#include "table/dt_notify.h"
-#include "table/row_range.h"
-#include "table/table_limits.h"
+#include "ddtable/dt_if.h"
+#include "ddtable/critical_section.h"
+#include "ddtable/window.h"
+#include "ddtable/dt_notify.h"
+#include "ddtable/row_range.h"
 
 class DDT_API CDT : public ddt::platform::Window {
  public:
@@ -140,7 +139,7 @@ class DDT_API CDT : public ddt::platform::Window {
   // column beforeName (empty or unknown: after the last column). paramName is replaced in
   // place by the legal, unique name used (GetSuggestion). Applies the style (unless
   // DT_STYLE_NONE), writes value into row 1 and, when show is set, scrolls to the column.
-  // -1, with a message box, when the sheet already uses kMaxParamColumns columns; -1 when no
+  // -1, with a message box, when the sheet already has 255 parameter columns; -1 when no
   // legal, unique name can be made of paramName (nothing is added then).
   virtual int AddParam(const std::string& sheetName, std::string& paramName,
                        const std::string& value, DT_STYLE style, const std::string& beforeName,
@@ -174,7 +173,10 @@ class DDT_API CDT : public ddt::platform::Window {
   // 1 when GetColIndex finds the parameter, else 0.
   virtual int ParamExists(const std::string& paramName, long sheet);
   // The cell's entry without number formatting (formulas with "="); empty for an unknown
-  // parameter or a bad row.
+  // parameter or a bad row. A text cell that carries the apostrophe mark (typed with one, or
+  // read from a file with the quote prefix) reads with it where the bare text would read as
+  // another value ("'0123"), so that entering the text again gives the same cell; a text
+  // cell without the mark reads bare.
   virtual std::string GetRawValue(long row, const std::string& paramName, long sheet);
   // The cell's value as displayed. The sheet-name form reads the current sheet when no sheet
   // has the name.
@@ -203,8 +205,7 @@ class DDT_API CDT : public ddt::platform::Window {
   // Column letters of the parameter in the current sheet; empty for an unknown name.
   virtual std::string GetParamLetters(const std::string& paramName);
   // Makes paramName legal and unique among the sheet's header texts in place (suffixes 1 to
-  // kMaxNameSuffix) and returns it; empty when the name is empty once legal or every
-  // suffix is taken.
+  // 999) and returns it; empty when the name is empty once legal or every suffix is taken.
   virtual std::string GetSuggestion(std::string& paramName, const std::string& sheetName);
 
   // --- Data lock (re-entrant on the holding thread, blocking for others) ------------------

@@ -25,9 +25,9 @@
 #include <string>
 
 #include "ddtable/export.h"
-#include "input/cddt_input.h"
-#include "results/cddt_results.h"
-#include "table/cdt.h"
+#include "ddtable/cddt_input.h"
+#include "ddtable/cddt_results.h"
+#include "ddtable/cdt.h"
 
 // An external workbook opened under an alias. Owned by the manager that listed it.
 struct EXTERNAL_DATA {

@@ -16,7 +16,10 @@
 struct CRowsRange {
   int m_nFirstRow = 0;
   int m_nLastRow = 0;
-  bool operator==(const CRowsRange&) const = default;
+  bool operator==(const CRowsRange& other) const {
+    return m_nFirstRow == other.m_nFirstRow && m_nLastRow == other.m_nLastRow;
+  }
+  bool operator!=(const CRowsRange& other) const { return !(*this == other); }
 };
 
 // The row ranges of every sheet of a workbook, each sheet's ranges in the order added.

@@ -1,0 +1,1 @@
+#include <ddtable/dt_f1.h>

@@ -1,0 +1,1 @@
+#include <ddtable/dt_if.h>

@@ -1,0 +1,1 @@
+#include <ddtable/dt_qx.h>

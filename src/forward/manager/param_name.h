@@ -1,0 +1,1 @@
+#include <ddtable/param_name.h>

@@ -1,0 +1,1 @@
+#include <ddtable/critical_section.h>

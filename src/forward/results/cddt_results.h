@@ -1,0 +1,1 @@
+#include <ddtable/cddt_results.h>

@@ -1,0 +1,1 @@
+#include <ddtable/cdt.h>

@@ -1,0 +1,1 @@
+#include <ddtable/row_range.h>

@@ -1,0 +1,453 @@
+// Round trip of workbooks made by other programs (tests/io/data/roundtrip_*, made by
+// scripts/make-roundtrip-fixtures.py): open, change one cell, save, and compare the saved
+// package with the original part by part, through openpyxl, and through LibreOffice.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "grid/io/file_type.h"
+#include "grid/io/workbook_io.h"
+#include "grid/io/xlsx_extras.h"
+#include "grid/sheet.h"
+#include "grid/workbook.h"
+#include "io_test_util.h"
+
+namespace ddt::grid::io {
+namespace {
+
+using test::DataFile;
+using test::ScratchDir;
+
+// Every entry of a zip archive, inflated.
+std::map<std::string, std::string> Parts(const std::string& path) {
+  std::map<std::string, std::string> parts;
+  int err = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &err);
+  if (!z) return parts;
+  for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+    zip_stat_t st;
+    zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
+    std::string data(st.size, '\0');
+    zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
+    if (f) {
+      zip_fread(f, data.data(), data.size());
+      zip_fclose(f);
+    }
+    parts[st.name] = std::move(data);
+  }
+  zip_discard(z);
+  return parts;
+}
+
+// Parts the writer makes anew: everything else must come back byte for byte.
+bool Rewritten(const std::string& name) {
+  return name == "[Content_Types].xml" || name == "_rels/.rels" || name == "xl/workbook.xml" ||
+         name == "xl/_rels/workbook.xml.rels" || name == "xl/styles.xml" ||
+         name == "xl/sharedStrings.xml" || name.rfind("xl/worksheets/", 0) == 0 ||
+         name == "xl/calcChain.xml";
+}
+
+int RunCommand(const std::string& command, std::string* output = nullptr) {
+  FILE* p = ::popen((command + " 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  size_t n;
+  std::string out;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  int status = ::pclose(p);
+  if (output) *output = out;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool HaveOpenpyxl() {
+  static const bool have = RunCommand("/usr/bin/python3 -c 'import openpyxl'") == 0;
+  return have;
+}
+
+bool HaveSoffice() {
+  static const bool have = RunCommand("command -v soffice") == 0;
+  return have;
+}
+
+// Differences openpyxl sees between two workbooks ("" when none); `changed` lists the cells
+// whose value the test changed ("Data!B2").
+std::string OpenpyxlDifferences(const std::string& a, const std::string& b,
+                                const std::string& changed = "") {
+  std::string out;
+  int rc = RunCommand("/usr/bin/python3 " + DataFile("compare_workbooks.py") + " '" + a + "' '" + b +
+                   "' " + changed,
+               &out);
+  return rc == 0 ? out : "exit " + std::to_string(rc) + ": " + out;
+}
+
+// LibreOffice converts each file to CSV without complaint (files it must repair or cannot
+// read fail the conversion or print errors).
+void ExpectLibreOfficeReads(const ScratchDir& dir, const std::vector<std::string>& files) {
+  if (!HaveSoffice()) {
+    std::printf("[ SKIPPED  ] LibreOffice (soffice) is not installed\n");
+    return;
+  }
+  std::string command = "cd '" + dir.Path() + "' && HOME='" + dir.Path() +
+                        "' timeout 300 soffice --headless -env:UserInstallation=file://" +
+                        dir.Path() + "/profile --convert-to csv --outdir '" + dir.Path() +
+                        "/csv'";
+  for (const std::string& f : files) command += " '" + f + "'";
+  std::string out;
+  EXPECT_EQ(RunCommand(command, &out), 0) << out;
+  EXPECT_EQ(out.find("Error"), std::string::npos) << out;
+  for (const std::string& f : files) {
+    std::string stem = std::filesystem::path(f).stem().string();
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() + "/csv/" + stem + ".csv"))
+        << f << " was not converted: " << out;
+  }
+}
+
+struct Fixture {
+  const char* file;
+  const char* savedAs;
+};
+
+constexpr Fixture kFixtures[] = {{"roundtrip_xlsxwriter.xlsx", "saved_xlsxwriter.xlsx"},
+                                 {"roundtrip_libreoffice.xlsx", "saved_libreoffice.xlsx"},
+                                 {"roundtrip_macro.xlsm", "saved_macro.xlsm"}};
+
+// Opens a fixture, changes Data!B2 and saves it.
+std::string OpenChangeSave(const ScratchDir& dir, const Fixture& f,
+                           std::vector<std::string>* notes = nullptr) {
+  Workbook book;
+  book.ReadFile(DataFile(f.file), kFileTypeAny);
+  const int data = book.FindSheet("Data");
+  book.SetEntry(data, 2, 2, "99");
+  const std::string saved = dir.File(f.savedAs);
+  book.WriteFile(saved, kFileTypeXlsx);
+  if (notes) *notes = book.LastSaveNotes();
+  return saved;
+}
+
+TEST(RoundTrip, CarriedPartsComeBackByteForByte) {
+  ScratchDir dir;
+  for (const Fixture& f : kFixtures) {
+    SCOPED_TRACE(f.file);
+    std::vector<std::string> notes;
+    const std::string saved = OpenChangeSave(dir, f, &notes);
+    EXPECT_TRUE(notes.empty()) << notes.front();
+    const auto before = Parts(DataFile(f.file));
+    const auto after = Parts(saved);
+    size_t carried = 0;
+    for (const auto& [name, bytes] : before) {
+      if (Rewritten(name) || name.find("/_rels/sheet") != std::string::npos) continue;
+      auto it = after.find(name);
+      ASSERT_NE(it, after.end()) << name << " was not saved";
+      EXPECT_EQ(it->second, bytes) << name << " changed";
+      ++carried;
+    }
+    EXPECT_GE(carried, 10u);  // drawings, charts, images, comments, tables, theme, properties
+  }
+}
+
+TEST(RoundTrip, OpenpyxlSeesTheSameWorkbook) {
+  if (!HaveOpenpyxl()) GTEST_SKIP() << "python3-openpyxl is not installed";
+  ScratchDir dir;
+  for (const Fixture& f : kFixtures) {
+    SCOPED_TRACE(f.file);
+    const std::string saved = OpenChangeSave(dir, f);
+    EXPECT_EQ(OpenpyxlDifferences(DataFile(f.file), saved, "Data!B2"), "");
+  }
+}
+
+TEST(RoundTrip, SavedAgainTheFileIsStable) {
+  // A second open and save writes the same package as the first.
+  ScratchDir dir;
+  const std::string first = OpenChangeSave(dir, kFixtures[0]);
+  Workbook book;
+  book.ReadFile(first, kFileTypeAny);
+  const std::string second = dir.File("second.xlsx");
+  book.WriteFile(second, kFileTypeXlsx);
+  EXPECT_EQ(Parts(first), Parts(second));
+}
+
+TEST(RoundTrip, SheetKindsAndStatesComeBack) {
+  ScratchDir dir;
+  const std::string saved = OpenChangeSave(dir, kFixtures[0]);
+  const auto parts = Parts(saved);
+  const std::string& workbook = parts.at("xl/workbook.xml");
+  EXPECT_NE(workbook.find("name=\"Hidden\" sheetId=\"3\" state=\"hidden\""), std::string::npos);
+  EXPECT_NE(workbook.find("name=\"Secret\" sheetId=\"4\" state=\"veryHidden\""), std::string::npos);
+  // The chart sheet is still a chart sheet, pointing at its carried part.
+  const std::string& rels = parts.at("xl/_rels/workbook.xml.rels");
+  EXPECT_NE(rels.find("/chartsheet\" Target=\"/xl/chartsheets/sheet1.xml\""), std::string::npos);
+  EXPECT_NE(parts.at("[Content_Types].xml").find("chartsheet+xml"), std::string::npos);
+  // The changed cell and the unchanged ones read back.
+  Workbook book;
+  book.ReadFile(saved, kFileTypeAny);
+  EXPECT_EQ(book.SheetCount(), 5);
+  EXPECT_EQ(book.GetEntry(1, 2, 2), "99");
+  EXPECT_EQ(book.GetEntry(1, 3, 1), "beta");
+}
+
+TEST(RoundTrip, FormatsKeepWhatTheGridDoesNotShowWhenItsFieldsChange) {
+  ScratchDir dir;
+  Workbook book;
+  book.ReadFile(DataFile("roundtrip_xlsxwriter.xlsx"), kFileTypeAny);
+  // A1 is bold italic Courier New 14: give it a fill and another font colour.
+  book.SetSelection(Range{1, 1, 1, 1});
+  book.SetPattern(1, 0x00FFFF, 0xFFFFFF);
+  book.SetFontColor(0x0000FF);
+  // A new cell takes the file's default font, not the grid's.
+  book.SetEntry(1, 30, 1, "new");
+  const std::string saved = dir.File("styled.xlsx");
+  book.WriteFile(saved, kFileTypeXlsx);
+
+  Workbook back;
+  back.ReadFile(saved, kFileTypeAny);
+  const Style& a1 = back.CellStyle(1, 1, 1);
+  EXPECT_EQ(a1.pattern, 1);
+  EXPECT_EQ(a1.patternFg, 0x00FFFFu);
+  EXPECT_EQ(a1.fontColor, 0x0000FFu);
+  ASSERT_TRUE(a1.extras);
+  EXPECT_NE(a1.extras->font.find("<b/>"), std::string::npos) << a1.extras->font;
+  EXPECT_NE(a1.extras->font.find("<i/>"), std::string::npos);
+  EXPECT_NE(a1.extras->font.find("Courier New"), std::string::npos);
+  EXPECT_NE(a1.extras->font.find("<sz val=\"14\"/>"), std::string::npos);
+  // B1 still has the red font it was read with.
+  EXPECT_EQ(back.CellStyle(1, 1, 2).fontColor, 0x0000C0u);
+  // The new cell shows as unstyled cells of the file do.
+  const auto parts = Parts(saved);
+  const std::string& styles = parts.at("xl/styles.xml");
+  EXPECT_NE(styles.find("<name val=\"Calibri\"/>"), std::string::npos);
+  EXPECT_EQ(styles.find("<name val=\"Arial\"/>"), std::string::npos);
+  // Alignment, rotation and protection of other cells are still there.
+  EXPECT_NE(styles.find("textRotation=\"45\""), std::string::npos);
+  EXPECT_NE(styles.find("<protection locked=\"0\" hidden=\"1\"/>"), std::string::npos);
+  EXPECT_NE(styles.find("diagonalUp=\"1\""), std::string::npos);
+}
+
+TEST(RoundTrip, InsertedRowsMoveKeptRangesAndNames) {
+  ScratchDir dir;
+  Workbook book;
+  book.ReadFile(DataFile("roundtrip_xlsxwriter.xlsx"), kFileTypeAny);
+  ASSERT_EQ(book.CurrentSheet(), 1);
+  book.InsertRange(Range{3, kAll, 4, kAll}, Shift::Rows);  // two rows before row 3
+  const std::string saved = dir.File("inserted.xlsx");
+  book.WriteFile(saved, kFileTypeXlsx);
+  const auto notes = book.LastSaveNotes();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("drawings (images, charts), comments, tables"), std::string::npos);
+
+  const auto parts = Parts(saved);
+  const std::string& sheet = parts.at("xl/worksheets/sheet1.xml");
+  EXPECT_NE(sheet.find("<mergeCell ref=\"A17:C18\"/>"), std::string::npos);
+  EXPECT_NE(sheet.find("sqref=\"C2:C7\""), std::string::npos);
+  EXPECT_NE(sheet.find("sqref=\"B2:B7\""), std::string::npos);
+  EXPECT_NE(sheet.find("<autoFilter ref=\"A1:C7\""), std::string::npos);
+  EXPECT_NE(sheet.find("<hyperlink ref=\"D5\""), std::string::npos);
+  EXPECT_NE(sheet.find("<hyperlink ref=\"D2\""), std::string::npos);
+  // The anchored objects are gone with their relationships and parts.
+  EXPECT_EQ(sheet.find("<drawing"), std::string::npos);
+  EXPECT_EQ(sheet.find("<legacyDrawing"), std::string::npos);
+  EXPECT_EQ(sheet.find("<tableParts"), std::string::npos);
+  EXPECT_EQ(parts.count("xl/comments1.xml"), 0u);
+  EXPECT_EQ(parts.count("xl/tables/table1.xml"), 0u);
+  EXPECT_EQ(parts.count("xl/drawings/drawing1.xml"), 0u);
+  // The chart sheet's drawing and chart stay.
+  EXPECT_EQ(parts.count("xl/drawings/drawing2.xml"), 1u);
+  EXPECT_EQ(parts.count("xl/charts/chart2.xml"), 1u);
+  const std::string& workbook = parts.at("xl/workbook.xml");
+  EXPECT_NE(workbook.find(">Data!$B$2:$B$7<"), std::string::npos) << workbook;
+  EXPECT_NE(workbook.find(">Data!$A$1:$E$32<"), std::string::npos);  // print area
+  EXPECT_NE(workbook.find(">Lists!$A$1:$A$3<"), std::string::npos);  // another sheet's
+
+  if (HaveOpenpyxl()) {
+    std::string out;
+    EXPECT_EQ(RunCommand("/usr/bin/python3 -c \"import openpyxl; ws = openpyxl.load_workbook('" + saved +
+                      "')['Data']; print(ws.row_dimensions[8].height, ws.freeze_panes)\"",
+                  &out),
+              0);
+    EXPECT_EQ(out, "40.0 B2\n");  // the tall row moved with its line
+  }
+  ExpectLibreOfficeReads(dir, {saved});
+}
+
+TEST(RoundTrip, DeletionsDropWhatTheyDeleteAndWhatTheyCut) {
+  ScratchDir dir;
+  Workbook book;
+  book.ReadFile(DataFile("roundtrip_xlsxwriter.xlsx"), kFileTypeAny);
+  // Rows 14-16 hold the merged block A15:C16: deleted whole, it goes without a note.
+  book.DeleteRange(Range{14, kAll, 16, kAll}, Shift::Rows);
+  // Cells of column C, rows 3-4, shift up: the validation C2:C5 is moved part by part...
+  book.DeleteRange(Range{3, 3, 4, 3}, Shift::CellsVertical);
+  // ... and the filter A1:C5 is split by the band edge: it cannot stand.
+  const std::string saved = dir.File("deleted.xlsx");
+  book.WriteFile(saved, kFileTypeXlsx);
+  const auto parts = Parts(saved);
+  const std::string& sheet = parts.at("xl/worksheets/sheet1.xml");
+  EXPECT_EQ(sheet.find("<mergeCell "), std::string::npos);
+  EXPECT_EQ(sheet.find("<mergeCells"), std::string::npos);
+  EXPECT_EQ(sheet.find("<autoFilter"), std::string::npos);
+  EXPECT_NE(sheet.find("sqref=\"C2:C3\""), std::string::npos) << sheet;
+  bool filterNote = false;
+  for (const std::string& n : book.LastSaveNotes())
+    filterNote = filterNote || n.find("autoFilter") != std::string::npos;
+  EXPECT_TRUE(filterNote);
+  ExpectLibreOfficeReads(dir, {saved});
+}
+
+TEST(RoundTrip, DeletedSheetTakesItsPartsAndLocalNames) {
+  ScratchDir dir;
+  Workbook book;
+  book.ReadFile(DataFile("roundtrip_xlsxwriter.xlsx"), kFileTypeAny);
+  book.DeleteSheets(2, 1);  // "Lists": the local name goes, names referring to it too
+  book.SetSheetName(1, "Main");
+  const std::string saved = dir.File("no_lists.xlsx");
+  book.WriteFile(saved, kFileTypeXlsx);
+  const auto parts = Parts(saved);
+  const std::string& workbook = parts.at("xl/workbook.xml");
+  EXPECT_EQ(workbook.find("LocalRate"), std::string::npos);
+  EXPECT_EQ(workbook.find("Kinds"), std::string::npos);
+  EXPECT_NE(workbook.find(">Main!$B$2:$B$5<"), std::string::npos) << workbook;
+  EXPECT_EQ(book.LastSaveNotes().size(), 2u);
+  ExpectLibreOfficeReads(dir, {saved});
+}
+
+TEST(RoundTrip, MacroProjectNeedsAMacroName) {
+  ScratchDir dir;
+  Workbook book;
+  book.ReadFile(DataFile("roundtrip_macro.xlsm"), kFileTypeAny);
+  const std::string xlsm = dir.File("kept.xlsm"), xlsx = dir.File("plain.xlsx");
+  book.WriteFile(xlsm, kFileTypeXlsx);
+  EXPECT_TRUE(book.LastSaveNotes().empty());
+  book.WriteFile(xlsx, kFileTypeXlsx);
+  ASSERT_EQ(book.LastSaveNotes().size(), 1u);
+  EXPECT_NE(book.LastSaveNotes()[0].find("macro"), std::string::npos);
+
+  const auto original = Parts(DataFile("roundtrip_macro.xlsm"));
+  const auto kept = Parts(xlsm), plain = Parts(xlsx);
+  ASSERT_EQ(kept.count("xl/vbaProject.bin"), 1u);
+  EXPECT_EQ(kept.at("xl/vbaProject.bin"), original.at("xl/vbaProject.bin"));
+  EXPECT_NE(kept.at("[Content_Types].xml").find("macroEnabled.main+xml"), std::string::npos);
+  EXPECT_EQ(plain.count("xl/vbaProject.bin"), 0u);
+  EXPECT_EQ(plain.at("[Content_Types].xml").find("macroEnabled"), std::string::npos);
+  EXPECT_EQ(plain.at("xl/_rels/workbook.xml.rels").find("vbaProject"), std::string::npos);
+}
+
+TEST(RoundTrip, LibreOfficeReadsEverySavedFixture) {
+  if (!HaveSoffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  ScratchDir dir;
+  std::vector<std::string> saved;
+  for (const Fixture& f : kFixtures) saved.push_back(OpenChangeSave(dir, f));
+  ExpectLibreOfficeReads(dir, saved);
+}
+
+TEST(RoundTrip, WorkbooksNotReadFromAPackageWriteAsBefore) {
+  // No file behind the workbook: nothing is carried, the save is the grid's own.
+  Workbook book;
+  book.SetEntry(1, 1, 1, "x");
+  EXPECT_EQ(book.Extras(), nullptr);
+  ScratchDir dir;
+  book.WriteFile(dir.File("plain.xlsx"), kFileTypeXlsx);
+  const auto parts = Parts(dir.File("plain.xlsx"));
+  EXPECT_EQ(parts.size(), 7u);  // types, package and workbook relationships, 4 parts
+  EXPECT_TRUE(book.LastSaveNotes().empty());
+}
+
+// --- Moving references ------------------------------------------------------------------
+
+TEST(MoveRefs, ListsFollowInsertionsAndDeletions) {
+  const LineEdit insertRows{true, true, 3, 2, 1, kMaxCols};
+  std::string list = "A1 B2:C5 D3 E10:F12 $G$1:$G$2";
+  ASSERT_TRUE(MoveRefList(list, {insertRows}));
+  EXPECT_EQ(list, "A1 B2:C7 D5 E12:F14 $G$1:$G$2");
+  const LineEdit deleteCols{false, false, 2, 2, 1, kMaxRows};  // columns B:C
+  list = "A1:D1 B2 C3:C9 E5";
+  ASSERT_TRUE(MoveRefList(list, {deleteCols}));
+  EXPECT_EQ(list, "A1:B1 C5");
+  // A band edit that splits a range cannot be written.
+  const LineEdit band{true, false, 2, 1, 2, 2};  // cells of column B shift up
+  list = "A1:C4";
+  EXPECT_FALSE(MoveRefList(list, {band}));
+  list = "B1:B4 D1:D4";
+  ASSERT_TRUE(MoveRefList(list, {band}));
+  EXPECT_EQ(list, "B1:B3 D1:D4");
+}
+
+TEST(MoveRefs, FormulaTextsMoveOnlyTheirSheet) {
+  const LineEdit insertRows{true, true, 2, 3, 1, kMaxCols};
+  std::string text = "SUM(Data!$B$2:$B$5,'Other Sheet'!A2,\"Data!A2\")+Data!A1";
+  ASSERT_TRUE(MoveFormulaRefs(text, "Data", "Data", {insertRows}));
+  EXPECT_EQ(text, "SUM(Data!$B$5:$B$8,'Other Sheet'!A2,\"Data!A2\")+Data!A1");
+  text = "'My Data'!$1:$1,Data!$A:$A";
+  ASSERT_TRUE(MoveFormulaRefs(text, "my data", "New name", {LineEdit{true, true, 1, 1, 1, kMaxCols}}));
+  EXPECT_EQ(text, "'New name'!$2:$2,Data!$A:$A");
+  text = "Data!$C$3";
+  EXPECT_FALSE(MoveFormulaRefs(text, "Data", "Data", {LineEdit{true, false, 3, 1, 1, kMaxCols}}));
+}
+
+// --- Files other readers accept ---------------------------------------------------------
+
+// As LibreOffice reads them: s="" is no style, a shared-string cell without an index is
+// empty, "_x0000_" is a NUL character. Backslashes between folders (which LibreOffice refuses)
+// are read as other readers do.
+TEST(TolerantReading, BackslashNamesEmptyStyleEmptyStringIndexAndNul) {
+  ScratchDir dir;
+  const std::string ct =
+      "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+      "content-types\"><Default Extension=\"rels\" ContentType=\"application/"
+      "vnd.openxmlformats-package.relationships+xml\"/><Default Extension=\"xml\" "
+      "ContentType=\"application/xml\"/></Types>";
+  const std::string rels =
+      "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/"
+      "2006/relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/"
+      "officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/>"
+      "</Relationships>";
+  const std::string workbook =
+      std::string("<?xml version=\"1.0\"?><workbook xmlns=\"") + test::kMain +
+      "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+      "<sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+  const std::string wbRels =
+      "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/"
+      "2006/relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/"
+      "officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+      "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+      "relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
+  const std::string strings = std::string("<?xml version=\"1.0\"?><sst xmlns=\"") + test::kMain +
+                              "\"><si><t>first</t></si><si><t>_x0000_</t></si></sst>";
+  const std::string sheet = std::string("<?xml version=\"1.0\"?><worksheet xmlns=\"") +
+                            test::kMain +
+                            "\"><sheetData><row r=\"1\"><c r=\"A1\" s=\"\"><v>5</v></c>"
+                            "<c r=\"B1\" t=\"s\"><v></v></c><c r=\"C1\" t=\"s\"><v>1</v></c>"
+                            "<c r=\"D1\" t=\"inlineStr\"><is><t>_x0000_</t></is></c>"
+                            "</row></sheetData></worksheet>";
+  const std::string path = dir.File("backslash.xlsx");
+  test::WriteZip(path, {{"[Content_Types].xml", ct},
+                        {"_rels\\.rels", rels},
+                        {"xl\\workbook.xml", workbook},
+                        {"xl\\_rels\\workbook.xml.rels", wbRels},
+                        {"xl\\sharedStrings.xml", strings},
+                        {"xl\\worksheets\\sheet1.xml", sheet}});
+  Workbook book;
+  ASSERT_EQ(book.ReadFile(path, kFileTypeAny), kFileTypeXlsx);
+  EXPECT_EQ(book.SheetName(1), "S");
+  const Cell* a1 = book.FindCell(1, 1, 1);
+  ASSERT_NE(a1, nullptr);
+  EXPECT_EQ(a1->value, Value(5.0));
+  EXPECT_EQ(a1->style, kDefaultStyle);
+  EXPECT_EQ(book.FindCell(1, 1, 2), nullptr);  // an empty index: an empty cell
+  EXPECT_EQ(book.GetEntry(1, 1, 3), std::string(1, '\0'));
+  EXPECT_EQ(book.GetEntry(1, 1, 4), std::string(1, '\0'));
+  // Saved again, the package has ordinary names and the same cells.
+  const std::string again = dir.File("again.xlsx");
+  book.WriteFile(again, kFileTypeXlsx);
+  EXPECT_EQ(Parts(again).count("xl/workbook.xml"), 1u);
+  Workbook back;
+  back.ReadFile(again, kFileTypeAny);
+  EXPECT_EQ(back.GetEntry(1, 1, 3), std::string(1, '\0'));
+  EXPECT_EQ(back.GetEntry(1, 1, 4), std::string(1, '\0'));
+}
+
+}  // namespace
+}  // namespace ddt::grid::io

@@ -1,0 +1,108 @@
+#include "cli_common.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "ddtable/platform.h"
+#include "input/cddt_input.h"
+
+namespace ddtcli {
+
+void FailFile(const std::string& file, const std::string& reason) {
+  throw CliError(kExitUsage, file + ": " + reason);
+}
+
+void FailUsage(const std::string& message) { throw CliError(kExitUsage, message); }
+
+GlobalOptions& Global() {
+  static GlobalOptions options;
+  return options;
+}
+
+void Warn(const std::string& message) {
+  if (!Global().quiet) std::fprintf(stderr, "ddtable: %s\n", message.c_str());
+}
+
+void Note(const std::string& message) { std::fprintf(stderr, "ddtable: %s\n", message.c_str()); }
+
+namespace {
+int OnMessageBox(const char* text, const char* caption, unsigned flags, void* user) {
+  std::string message = caption != nullptr && *caption != '\0' ? std::string(caption) + ": " : "";
+  message += text != nullptr ? text : "";
+  Warn(message);
+  return 1;  // OK
+}
+}  // namespace
+
+void InstallMessageHandler() { ddt_set_message_handler(&OnMessageBox, nullptr); }
+
+std::string ReadFailureReason(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::strerror(errno);
+  if (S_ISDIR(info.st_mode)) return "is a folder, not a workbook";
+  if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+  return "not a workbook this library can read (.xlsx, .xlsm, .xls or .csv)";
+}
+
+std::string WriteFailureReason(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path target(path);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  if (!fs::is_directory(folder, ec)) return "folder " + folder.string() + " does not exist";
+  if (::access(folder.c_str(), W_OK) != 0) return "cannot write in " + folder.string() + ": " + std::strerror(errno);
+  if (fs::is_directory(target, ec)) return "is a folder";
+  return "the workbook could not be written";
+}
+
+std::unique_ptr<CDDTInput> OpenWorkbook(const std::string& path) {
+  // A file the library cannot read still gives an (empty) workbook with Open answering -1;
+  // the command refuses it instead of working on nothing.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) FailFile(path, ReadFailureReason(path));
+  auto book = std::make_unique<CDDTInput>(nullptr, CDT::DT_TYPE_QX);
+  int opened = -1;
+  try {
+    opened = book->Open(path);
+  } catch (...) {
+    opened = -1;
+  }
+  if (opened != 0) FailFile(path, ReadFailureReason(path));
+  return book;
+}
+
+std::string Extension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext;
+}
+
+Progress::Progress(std::string label, std::size_t total)
+    : label_(std::move(label)), total_(total),
+      shown_(!Global().quiet && total > 0 && ::isatty(STDERR_FILENO) == 1) {}
+
+Progress::~Progress() {
+  if (shown_ && lastWidth_ >= 0) std::fprintf(stderr, "\r\033[K");
+}
+
+void Progress::Update(std::size_t done) {
+  if (!shown_) return;
+  constexpr int kBar = 30;
+  const int width = static_cast<int>(done * kBar / total_);
+  if (width == lastWidth_ && done != total_) return;
+  lastWidth_ = width;
+  std::fprintf(stderr, "\r%s [%s%s] %zu/%zu", label_.c_str(), std::string(width, '#').c_str(),
+               std::string(kBar - width, ' ').c_str(), done, total_);
+  std::fflush(stderr);
+}
+
+}  // namespace ddtcli

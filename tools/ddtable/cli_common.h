@@ -1,0 +1,83 @@
+// Shared pieces of the ddtable command: exit codes, error reporting, opening workbooks,
+// warnings from the library and the progress bar.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "input/cddt_input.h"
+
+namespace ddtcli {
+
+// Exit codes of every subcommand.
+enum ExitCode : int {
+  kExitOk = 0,          // done; every check passed
+  kExitChecksFailed = 1,  // done, but a check, a lint or a run row failed
+  kExitUsage = 2,       // bad usage, or a file that cannot be read or written
+};
+
+// An error that ends the command: the message (already naming the file and the reason)
+// goes to standard error and the command exits with `code`.
+class CliError : public std::runtime_error {
+ public:
+  CliError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+  int code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+// Throws CliError(kExitUsage, "FILE: REASON").
+[[noreturn]] void FailFile(const std::string& file, const std::string& reason);
+// Throws CliError(kExitUsage, message).
+[[noreturn]] void FailUsage(const std::string& message);
+
+// Options every subcommand shares.
+struct GlobalOptions {
+  bool quiet = false;
+};
+GlobalOptions& Global();
+
+// "ddtable: " + message on standard error, unless --quiet.
+void Warn(const std::string& message);
+// "ddtable: " + message on standard error, always (results the user asked for).
+void Note(const std::string& message);
+
+// Routes the library's message boxes to Warn (they never wait for an answer here).
+void InstallMessageHandler();
+
+// Why `path` could not be read as a workbook. Called after the library refused the file;
+// it names what the system says about the file (missing, unreadable, a folder) and else
+// says that the content is not a workbook.
+std::string ReadFailureReason(const std::string& path);
+// Why a workbook could not be written to `path`.
+std::string WriteFailureReason(const std::string& path);
+
+// Opens a workbook for reading with the headless binding. Throws CliError (exit 2) naming
+// the file and the reason when it cannot be read.
+std::unique_ptr<CDDTInput> OpenWorkbook(const std::string& path);
+
+// The lower-cased file extension without the dot ("xlsx"), or "" when there is none.
+std::string Extension(const std::string& path);
+
+// A progress bar on standard error for long work. Shown only when standard error is a
+// terminal and --quiet is not set; otherwise every member does nothing.
+class Progress {
+ public:
+  Progress(std::string label, std::size_t total);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  void Update(std::size_t done);
+
+ private:
+  std::string label_;
+  std::size_t total_;
+  bool shown_;
+  int lastWidth_ = -1;
+};
+
+}  // namespace ddtcli

@@ -1,0 +1,60 @@
+// The subcommands of the ddtable command. Each returns the exit code (see cli_common.h) or
+// throws CliError.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ddtcli {
+
+enum class Format { Table, Csv, Json };
+
+struct ShowOptions {
+  std::string file, sheet;
+  Format format = Format::Table;
+};
+int Show(const ShowOptions& options);
+
+struct CheckOptions {
+  std::string file;
+  Format format = Format::Table;
+};
+int Check(const CheckOptions& options);
+
+struct ConvertOptions {
+  std::string in, out, sheet;
+};
+int Convert(const ConvertOptions& options);
+
+struct CompareOptions {
+  std::string results, reference;
+  std::string sheet, referenceSheet;
+  std::string firstColumn, lastColumn;
+  std::string firstIteration, lastIteration;
+  int base = 0;
+  std::string save;  // the results workbook with the comparison's marks
+};
+int Compare(const CompareOptions& options);
+
+struct RunOptions {
+  std::string input, bp, results;
+  std::string output, outputFile, expect;
+  std::string each;
+  std::vector<std::string> env;  // NAME=VALUE, references substituted per row
+  int jobs = 1;
+  std::string shard;             // "I/N"
+  double timeout = 0;
+  std::size_t maxOutput = 1 << 20;
+  std::string junit;
+  std::vector<std::string> command;
+};
+int Run(const RunOptions& options);
+
+struct MergeOptions {
+  std::string out;
+  std::vector<std::string> parts;
+  std::string junit;
+};
+int Merge(const MergeOptions& options);
+
+}  // namespace ddtcli

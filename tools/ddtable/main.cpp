@@ -1,0 +1,149 @@
+// ddtable: inspect, check, convert, compare and run data tables from a shell.
+//
+// Exit codes: 0 done (every check passed), 1 a check, lint or run row failed, 2 bad usage or
+// a file that cannot be read or written. Messages go to standard error and name the file
+// and the reason; results the user asked for go to standard output (or the named files).
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+
+#include "cli_common.h"
+#include "commands.h"
+
+namespace {
+
+using namespace ddtcli;
+
+const std::map<std::string, Format> kFormats = {
+    {"table", Format::Table}, {"csv", Format::Csv}, {"json", Format::Json}};
+
+constexpr const char kExitCodes[] =
+    "Exit codes: 0 done, every check passed; 1 a check, lint or run row failed; "
+    "2 bad usage, or a file that cannot be read or written.";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"ddtable: inspect, check, convert, compare and run data tables (spreadsheet "
+               "workbooks of test data).",
+               "ddtable"};
+  app.footer(kExitCodes);
+  app.require_subcommand(1);
+  app.fallthrough();  // --quiet may also follow the subcommand
+  app.add_flag("-q,--quiet", Global().quiet, "No progress bar, summaries or warnings on standard error")
+      ->configurable(false);
+  app.set_version_flag("--version", "ddtable 0.1.0");
+
+  ShowOptions show;
+  CLI::App* showCmd = app.add_subcommand(
+      "show", "Sheets with their roles, parameters, rows and child-table blocks; with SHEET, its rows");
+  showCmd->add_option("file", show.file, "Workbook (.xlsx, .xlsm, .xls, .csv)")->required();
+  showCmd->add_option("sheet", show.sheet, "Sheet whose rows to show");
+  showCmd->add_option("--format", show.format, "table, csv or json")
+      ->transform(CLI::CheckedTransformer(kFormats, CLI::ignore_case));
+
+  CheckOptions check;
+  CLI::App* checkCmd = app.add_subcommand(
+      "check",
+      "Lint a data workbook: illegal or duplicate parameter names, child tables without a "
+      "business process, unclosed or misnumbered .End blocks, references and expected values "
+      "that name nothing, formulas that do not compute, cells over the limits. Exit 1 when "
+      "anything is found");
+  checkCmd->add_option("file", check.file, "Workbook")->required();
+  checkCmd->add_option("--format", check.format, "table, csv or json")
+      ->transform(CLI::CheckedTransformer(kFormats, CLI::ignore_case));
+
+  ConvertOptions convert;
+  CLI::App* convertCmd = app.add_subcommand(
+      "convert", "Convert .xls, .csv or .xlsx to .xlsx, or one sheet to .csv (by OUT's extension)");
+  convertCmd->add_option("in", convert.in, "Workbook to read")->required();
+  convertCmd->add_option("out", convert.out, "File to write (.xlsx or .csv)")->required();
+  convertCmd->add_option("--sheet", convert.sheet, "Sheet written to a .csv (default: the first)");
+
+  CompareOptions compare;
+  CLI::App* compareCmd = app.add_subcommand(
+      "compare",
+      "Compare a sheet of a results workbook cell by cell with the first block of a sheet of a "
+      "reference workbook (displayed values). Exit 1 when a cell differs, a reference column "
+      "is missing or nothing was compared");
+  compareCmd->add_option("results", compare.results, "Results workbook")->required();
+  compareCmd->add_option("reference", compare.reference, "Reference workbook")->required();
+  compareCmd->add_option("--sheet", compare.sheet, "Sheet of the results workbook")->required();
+  compareCmd->add_option("--reference-sheet", compare.referenceSheet, "Sheet of the reference (default: --sheet)");
+  compareCmd->add_option("--first-column", compare.firstColumn, "First parameter compared (default: the first)");
+  compareCmd->add_option("--last-column", compare.lastColumn, "Last parameter compared (default: the last)");
+  compareCmd->add_option("--first-row", compare.firstIteration, "First row compared (default 1)");
+  compareCmd->add_option("--last-row", compare.lastIteration, "Last row compared (default: the block's last)");
+  compareCmd->add_option("--base", compare.base, "Reference row i is compared with results row BASE + i (default 0)");
+  compareCmd->add_option("--save", compare.save, "Write the results workbook with the comparison's marks here");
+
+  RunOptions run;
+  CLI::App* runCmd = app.add_subcommand(
+      "run",
+      "Data-driven run of any program: for each run row of the business process, substitute "
+      "the <parameter> references in COMMAND's arguments (and --env, --output-file), run it, "
+      "check its output and write the results workbook. Exit 1 when a row failed");
+  runCmd->add_option("input", run.input, "Input workbook")->required();
+  runCmd->add_option("command", run.command, "Command and its arguments, after --")->required();
+  runCmd->add_option("--bp", run.bp, "Business process (sheet) to run")->required();
+  runCmd->add_option("--results", run.results,
+                     "Results workbook (default: INPUT's name + _results.xlsx beside it)");
+  runCmd->add_option("--output", run.output,
+                     "Output parameter that receives the command's standard output; it is checked "
+                     "against its expected column (NAME_exp, or X_exp for X_out) or --expect");
+  runCmd->add_option("--output-file", run.outputFile,
+                     "Take the output parameter from this file (references substituted) instead of standard output");
+  runCmd->add_option("--expect", run.expect,
+                     "Expected value of the output: a <parameter> reference or a pattern (*, ?, [...])");
+  runCmd->add_option("--each", run.each,
+                     "Run the command once per row of this child table's block in each iteration");
+  runCmd->add_option("--env", run.env, "NAME=VALUE for the command's environment (references substituted)");
+  runCmd->add_option("-j,--jobs", run.jobs, "Rows run at the same time (separate processes)")
+      ->check(CLI::PositiveNumber);
+  runCmd->add_option("--shard", run.shard, "I/N: run only iterations I, I+N, I+2N, ... (merge the parts with 'ddtable merge')");
+  runCmd->add_option("--timeout", run.timeout, "Seconds a command may run before it is killed (0: no limit)")
+      ->check(CLI::NonNegativeNumber);
+  runCmd->add_option("--max-output", run.maxOutput, "Bytes of standard output and error kept per row and stream")
+      ->check(CLI::PositiveNumber);
+  runCmd->add_option("--junit", run.junit, "Write a JUnit XML report here (one test case per row run)");
+
+  MergeOptions merge;
+  CLI::App* mergeCmd = app.add_subcommand(
+      "merge", "Combine the results workbooks of 'ddtable run --shard I/N' into one. Exit 1 when a row failed");
+  mergeCmd->add_option("out", merge.out, "Merged results workbook")->required();
+  mergeCmd->add_option("parts", merge.parts, "Results workbooks of the shards")->required();
+  mergeCmd->add_option("--junit", merge.junit, "Write a JUnit XML report of the merged run here");
+
+  for (CLI::App* sub : app.get_subcommands({})) sub->footer(kExitCodes);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  }
+
+  InstallMessageHandler();
+  try {
+    if (*showCmd) return Show(show);
+    if (*checkCmd) return Check(check);
+    if (*convertCmd) return Convert(convert);
+    if (*compareCmd) return Compare(compare);
+    if (*runCmd) return Run(run);
+    if (*mergeCmd) return Merge(merge);
+  } catch (const CliError& e) {
+    std::fprintf(stderr, "ddtable: %s\n", e.what());
+    return e.code();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ddtable: %s\n", e.what());
+    return kExitUsage;
+  }
+  return kExitUsage;
+}
