@@ -80,6 +80,52 @@ void BM_ReadWholeSheetBySheetName(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadWholeSheetBySheetName)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// Lookup by name on a sheet of 20, 100 or 255 parameters (all names in turn), through the
+// table (index) and as the sheet found by name plus a walk of its header list, the way
+// lookups were answered before.
+struct NamedSheet {
+  std::unique_ptr<CDT> table;
+  std::vector<std::string> names;
+};
+NamedSheet MakeNamedSheet(int params) {
+  NamedSheet n;
+  n.table = std::make_unique<CDT>(nullptr, CDT::DT_TYPE_QX, "");
+  n.table->NewSheet("Data");
+  for (int c = 1; c <= params; ++c) {
+    std::string name = "Parameter_" + std::to_string(c);
+    n.table->AddParam("Data", name, "", CDT::DT_STYLE_NONE, "", 0);
+    n.names.push_back(name);
+  }
+  return n;
+}
+
+void BM_LookupByName(benchmark::State& state) {
+  NamedSheet n = MakeNamedSheet(static_cast<int>(state.range(0)));
+  const long sheet = n.table->GetSheetIndex("Data");
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(n.table->GetColIndex(n.names[i], sheet));
+    i = (i + 1) % n.names.size();
+  }
+}
+BENCHMARK(BM_LookupByName)->Arg(20)->Arg(100)->Arg(255);
+
+void BM_LookupByScan(benchmark::State& state) {
+  NamedSheet n = MakeNamedSheet(static_cast<int>(state.range(0)));
+  const long sheet = n.table->GetSheetIndex("Data");
+  size_t i = 0;
+  for (auto _ : state) {
+    // The sheet found by name, then its list walked.
+    const CStringList* header = n.table->GetHeaderList(n.table->GetSheetName(sheet));
+    long col = -1;
+    for (size_t c = 0; c < header->size() && col < 0; ++c)
+      if ((*header)[c] == n.names[i]) col = static_cast<long>(c) + 1;
+    benchmark::DoNotOptimize(col);
+    i = (i + 1) % n.names.size();
+  }
+}
+BENCHMARK(BM_LookupByScan)->Arg(20)->Arg(100)->Arg(255);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -21,8 +21,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
+#include <array>
 
 #include "ddtable/ddtable.h"
 #include "ddtable/export.h"
@@ -30,6 +33,9 @@
 #include "ddtable/row_range.h"
 
 class CParamName;
+namespace ddt::results {
+class RunJournal;
+}
 
 // The substitution callback, DDT_SUBSTITUTE_CALLBACK, is declared with the script functions
 // in ddtable/ddtable.h.
@@ -42,7 +48,17 @@ class DDT_API CDDTResults : public CDDTInput {
   // this class).
   CDDTResults(ddt::platform::Window* parent, DT_TYPE type, std::string virtualUserId,
               std::string groupName, std::string hostName);
+  // Folds a run journal into the file first (see Save).
   ~CDDTResults() override;
+
+  // --- Files ----------------------------------------------------------------------------
+  // With the save-after-every-row setting on (headless binding), each copied row and each
+  // verified output goes into a journal beside the file (results/journal.h) instead of a
+  // rewrite of the whole workbook. Open brings in the rows of a journal left over beside the
+  // file (a run that was killed) and folds them into the file; a successful Save writes
+  // everything, so the journal of the file written is removed.
+  int Open(const std::string& fileName) override;
+  int Save(const std::string& fileName, int setName) override;
 
   // --- Structure ------------------------------------------------------------------------
   // Empties the workbook (Open with no name), gives it the input's structure, saves it under
@@ -160,6 +176,14 @@ class DDT_API CDDTResults : public CDDTInput {
                   const CStringList& header);
   void WriteRunContext(long row);
   void WriteCustomValues(CDDTInput* input, long row);
+
+  // Journals rows (sheet index, row) or single cells (sheet index, row, column; column 0:
+  // the row's parameter columns) of this workbook; starts the journal, after one full save,
+  // when there is none yet. Nothing without the setting or a file name.
+  void JournalCells(const std::vector<std::array<long, 3>>& cells);
+  void JournalVerified(const Resolved* output, const Resolved* expected);
+  void Recover(const std::string& fileName);
+  std::unique_ptr<ddt::results::RunJournal> m_pJournal;
 
   // Position among the run rows of each sheet's current row, kept beside the current rows
   // so that overlapping run ranges are walked once (see results/row_choice.h).

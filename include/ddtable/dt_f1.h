@@ -78,6 +78,7 @@ class DDT_API CDT_F1 : public CDT_IF {
   void SetColText(int sheet, int col, const char* text) override;
   void SetRowText(int sheet, int row, const char* text) override;
   CStringList* GetHeaderList(int sheet) override;
+  long FindHeaderColumn(int sheet, const std::string& name) override;
 
   // Cells.
   void SetValue(int sheet, int row, int col, const char* text) override;

@@ -89,6 +89,9 @@ class DDT_API CDT_IF {
   virtual void SetRowText(int sheet, int row, const char* text) = 0;
   // Entry i-1 is the header text of column i. Owned by the engine; null for a bad sheet.
   virtual CStringList* GetHeaderList(int sheet) = 0;
+  // The column of the first header text equal to name in GetHeaderList(sheet); -1 when
+  // there is none. The bindings answer from an index kept with the list.
+  virtual long FindHeaderColumn(int sheet, const std::string& name);
 
   // Cells.
   virtual void SetValue(int sheet, int row, int col, const char* text) = 0;  // may throw

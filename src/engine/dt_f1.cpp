@@ -239,7 +239,7 @@ void CDT_F1::OnModified(int sheet) {
     m_HeaderCache.Truncate(static_cast<std::size_t>(sheets));
     book.SetCurrentSheet(current);
   } else if (sheet == book.CurrentSheet()) {
-    RefillCurrent(*m_HeaderCache.Find(sheet));
+    RefillCurrent(*m_HeaderCache.Edit(sheet));
   }
 }
 
@@ -312,6 +312,10 @@ void CDT_F1::SetRowText(int /*sheet*/, int row, const char* text) {
 }
 
 CStringList* CDT_F1::GetHeaderList(int sheet) { return m_HeaderCache.Find(sheet); }
+
+long CDT_F1::FindHeaderColumn(int sheet, const std::string& name) {
+  return m_HeaderCache.IndexOf(sheet, name);
+}
 
 std::string CDT_F1::GetColText(int sheet, int col) {
   return ColumnName(m_HeaderCache.Find(sheet), col);

@@ -16,3 +16,11 @@ CDT_IF& CDT_IF::operator=(const CDT_IF& other) {
 }
 
 CDT_IF::~CDT_IF() = default;
+
+long CDT_IF::FindHeaderColumn(int sheet, const std::string& name) {
+  const CStringList* header = GetHeaderList(sheet);
+  if (header == nullptr) return -1;
+  for (std::size_t i = 0; i < header->size(); ++i)
+    if ((*header)[i] == name) return static_cast<long>(i) + 1;
+  return -1;
+}

@@ -163,7 +163,7 @@ void CDT_QX::OnModified(int sheet) {
   if (sheet >= 1 && sheet <= sheets) m_HeaderCache.Ensure(static_cast<int>(sheets));
   if (sheet < 1 || static_cast<std::size_t>(sheet) > m_HeaderCache.Size()) return;
   SetSheet(sheet);
-  ddt::engine::ReadHeadings(m_pControl->Book(), *m_HeaderCache.Find(sheet));
+  ddt::engine::ReadHeadings(m_pControl->Book(), *m_HeaderCache.Edit(sheet));
   SetModified(1);
 }
 
@@ -223,6 +223,10 @@ void CDT_QX::SetColText(int sheet, int col, const char* text) {
 }
 
 CStringList* CDT_QX::GetHeaderList(int sheet) { return m_HeaderCache.Find(sheet); }
+
+long CDT_QX::FindHeaderColumn(int sheet, const std::string& name) {
+  return m_HeaderCache.IndexOf(sheet, name);
+}
 
 std::string CDT_QX::GetColText(int sheet, int col) {
   return ddt::engine::ColumnName(m_HeaderCache.Find(sheet), col);

@@ -8,6 +8,7 @@
 #include "platform/resources.h"
 #include "manager/module.h"
 #include "results/cddt_results.h"
+#include "results/journal.h"
 #include "results/results_text.h"
 #include "table/engine_call.h"
 
@@ -65,8 +66,6 @@ CDDTResults::CDDTResults(ddt::platform::Window* parent, DT_TYPE type, std::strin
       m_strGroup(std::move(groupName)) {
   m_pEngine->m_bInternalChange = 1;
 }
-
-CDDTResults::~CDDTResults() = default;
 
 void CDDTResults::Reset(CDDTInput* input) {
   const std::string name = GetFileName();

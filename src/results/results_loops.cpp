@@ -101,9 +101,10 @@ int CDDTResults::CopyRow(CDDTInput* input, const std::string& sheetName, long ro
   WriteRunContext(row);
   WriteCustomValues(input, row);
   TryEngine([&] { m_pEngine->RecalcIfNeeded(); });
-  if (m_nType == DT_TYPE_QX && rs::SaveResultsAfterEveryRow() && Save("", 1) != 0)
-    ddt::platform::NotePartial("The row was copied but the results were not saved: " +
-                               ddt::platform::LastError());
+  // The row, its run context and custom values are made durable (journal or first save).
+  JournalCells({{j, row, 0},
+                {GetSheetIndex(ddt::Shared().global), row, 0},
+                {GetSheetIndex(std::string(rs::kCustomSheet)), row, 0}});
   return rs::kCopied;
 }
 

@@ -120,7 +120,10 @@ int CDDTResults::SetAndVerifyOutput(const char* outputName, const char* value,
     if (r.book->SetParamValue(r.row, r.name, v, r.fullSheet, 1) != 0) return rs::kVerifyRefused;
     output = r;
   }
-  if (!verify) return rs::kVerifyNotAsked;
+  if (!verify) {
+    JournalVerified(output ? &*output : nullptr, nullptr);
+    return rs::kVerifyNotAsked;
+  }
 
   const std::string e = rs::Trim(expected != nullptr ? expected : "");
   const CParamName ref(e.c_str());
@@ -160,5 +163,6 @@ int CDDTResults::SetAndVerifyOutput(const char* outputName, const char* value,
     mark(*expectedCell,
          match && previousStyle != DT_STYLE_LIGHT_RED ? DT_STYLE_GREEN : DT_STYLE_LIGHT_RED);
   }
+  JournalVerified(output ? &*output : nullptr, expectedCell ? &*expectedCell : nullptr);
   return match ? rs::kVerifyMatch : rs::kVerifyMismatch;
 }

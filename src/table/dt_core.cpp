@@ -364,11 +364,11 @@ CStringList* CDT::GetHeaderList(const std::string& sheetName) {
 }
 
 long CDT::GetColIndex(const std::string& paramName, long sheet) {
-  const CStringList* header = GetHeaderList(GetSheetName(sheet));
-  if (header == nullptr) return -1;
-  for (size_t i = 0; i < header->size(); ++i)
-    if ((*header)[i] == paramName) return static_cast<long>(i) + 1;
-  return -1;
+  // The sheet is found by name (through the members a derived workbook may replace), so a
+  // sheet whose name an earlier sheet also has stands for that earlier one.
+  const long index = GetSheetIndex(GetSheetName(sheet));
+  if (index == 0) return -1;
+  return m_pEngine->FindHeaderColumn(static_cast<int>(index), paramName);
 }
 
 int CDT::ParamExists(const std::string& paramName, long sheet) {
