@@ -32,7 +32,10 @@ void CopyRow(CDT& from, CDT& to, const SheetInfo& sheet, long row) {
   for (const std::string& name : sheet.params) {
     const std::string entry = from.GetRawValue(row, name, sheet.index);
     const std::string format = from.GetNumberFormat(row, name, sheet.index);
-    to.SetParamValue(row, name, entry, sheet.name, 0);
+    // Cells the run did not write hold the same exact copy of the input in every part;
+    // leaving them alone keeps their type (a text "4" entered again would become a number).
+    if (entry != to.GetRawValue(row, name, sheet.index))
+      to.SetParamValue(row, name, entry, sheet.name, 0);
     if (!format.empty()) to.SetNumberFormat(row, name, format, sheet.index);
     const CDT::DT_STYLE style = from.GetStyle(name, row);
     if (style == CDT::DT_STYLE_GREEN || style == CDT::DT_STYLE_LIGHT_RED) to.SetStyle(style, name, row);
