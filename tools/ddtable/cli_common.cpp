@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "ddtable/ddtable.h"
 #include "ddtable/platform.h"
 #include "input/cddt_input.h"
 
@@ -48,6 +49,10 @@ std::string ReadFailureReason(const std::string& path) {
   if (::stat(path.c_str(), &info) != 0) return std::strerror(errno);
   if (S_ISDIR(info.st_mode)) return "is a folder, not a workbook";
   if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+  // The library says why it refused the file (damaged archive, encrypted, ...), when it did.
+  const char* reason = ddt_last_error();
+  if (reason != nullptr && *reason != '\0')
+    return std::string("not a workbook this library can read: ") + reason;
   return "not a workbook this library can read (.xlsx, .xlsm, .xls or .csv)";
 }
 
