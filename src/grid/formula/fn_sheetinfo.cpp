@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "grid/utf8.h"
 #include "grid/formula/a1.h"
 #include "grid/formula/formula.h"
 #include "grid/formula/functions.h"
@@ -131,21 +132,7 @@ Operand Unichar(Call& call) {
   if (d < 1 || d > 0x10FFFF || (d >= 0xD800 && d <= 0xDFFF)) Fail(ErrorCode::Value);
   const auto cp = static_cast<uint32_t>(d);
   std::string out;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
+  AppendUtf8(out, cp);
   return Value{out};
 }
 
