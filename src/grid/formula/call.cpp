@@ -53,6 +53,17 @@ void Call::ForEachValue(int i, const std::function<bool(const Value&, bool)>& fn
   }
 }
 
+std::vector<double> Call::NumbersOf(int i) {
+  std::vector<double> out;
+  ForEachValue(i, [&](const Value& v, bool fromRef) {
+    if (auto* e = std::get_if<ErrorCode>(&v)) throw FormulaError{*e};
+    if (auto* d = std::get_if<double>(&v)) out.push_back(*d);
+    else if (!fromRef) out.push_back(AsNumber(v));
+    return true;
+  });
+  return out;
+}
+
 void Call::ForEachNumber(int first, const std::function<void(double)>& fn) {
   for (int i = first; i < Count(); ++i) {
     if (Missing(i)) {

@@ -318,16 +318,7 @@ Operand TInv2T(Call& call) {
 
 // --- Tests -----------------------------------------------------------------------------------
 
-std::vector<double> NumbersOf(Call& call, int i) {
-  std::vector<double> out;
-  call.ForEachValue(i, [&](const Value& v, bool fromRef) {
-    ThrowIfError(v);
-    if (IsNumber(v)) out.push_back(std::get<double>(v));
-    else if (!fromRef) out.push_back(AsNumber(v));
-    return true;
-  });
-  return out;
-}
+std::vector<double> NumbersOf(Call& call, int i) { return call.NumbersOf(i); }
 
 struct Sample {
   double n = 0, mean = 0, var = 0;  // sample variance

@@ -149,16 +149,7 @@ Operand Npv(Call& call) {
 }
 
 // The numbers of a range or array (text, booleans and blanks skipped; errors thrown).
-std::vector<double> Flows(Call& call, int i) {
-  std::vector<double> out;
-  call.ForEachValue(i, [&](const Value& v, bool fromRef) {
-    ThrowIfError(v);
-    if (IsNumber(v)) out.push_back(std::get<double>(v));
-    else if (!fromRef) out.push_back(AsNumber(v));
-    return true;
-  });
-  return out;
-}
+std::vector<double> Flows(Call& call, int i) { return call.NumbersOf(i); }
 
 bool HasBothSigns(const std::vector<double>& v) {
   bool pos = false, neg = false;

@@ -32,15 +32,8 @@ std::vector<double> Numbers(Call& call, int first = 0) {
 
 // The numbers of argument i only (a range or array; missing gives none).
 std::vector<double> NumbersOf(Call& call, int i) {
-  std::vector<double> out;
-  if (call.Missing(i)) return out;
-  call.ForEachValue(i, [&](const Value& v, bool fromRef) {
-    ThrowIfError(v);
-    if (const auto* d = std::get_if<double>(&v)) out.push_back(*d);
-    else if (!fromRef) out.push_back(AsNumber(v));
-    return true;
-  });
-  return out;
+  if (call.Missing(i)) return {};
+  return call.NumbersOf(i);
 }
 
 // As the *A functions read their arguments: in ranges and arrays text counts 0 and booleans

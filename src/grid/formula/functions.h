@@ -146,6 +146,9 @@ class Call {
   // count when they coerce (text that is not a number gives #VALUE!, booleans count as 1/0);
   // in areas and arrays only numbers count. The first error met is thrown.
   void ForEachNumber(int first, const std::function<void(double)>& fn);
+  // The numbers of argument i alone, the same way (a missing argument counts as a blank
+  // value written directly, which gives 0).
+  std::vector<double> NumbersOf(int i);
 };
 
 // An operand as one value: a value itself, a single cell's value, a larger area by implicit
