@@ -27,18 +27,15 @@
 #include <vector>
 #include <array>
 
-#include "ddtable/ddtable.h"
-#include "ddtable/export.h"
 #include "ddtable/cddt_input.h"
+#include "ddtable/export.h"
 #include "ddtable/row_range.h"
+#include "ddtable/substitute_callback.h"
 
 class CParamName;
 namespace ddt::results {
 class RunJournal;
 }
-
-// The substitution callback, DDT_SUBSTITUTE_CALLBACK, is declared with the script functions
-// in ddtable/ddtable.h.
 
 class DDT_API CDDTResults : public CDDTInput {
  public:

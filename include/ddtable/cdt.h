@@ -22,14 +22,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-#include "ddtable/export.h"
-#include "ddtable/dt_if.h"
 #include "ddtable/critical_section.h"
-#include "ddtable/window.h"
+#include "ddtable/dt_if.h"
 #include "ddtable/dt_notify.h"
+#include "ddtable/export.h"
 #include "ddtable/row_range.h"
+#include "ddtable/window.h"
 
 class DDT_API CDT : public ddt::platform::Window {
  public:
@@ -263,6 +264,11 @@ class DDT_API CDT : public ddt::platform::Window {
   // Sheets a row-list member works on: sheet 0 gives 1..GetNumSheets(), another index just
   // itself; current is the engine's current sheet. -1 for an index out of range.
   long GetRequestedSheets(long sheet, long& first, long& last, long& current);
+  // Makes each sheet GetRequestedSheets names current in turn and calls visit with its name
+  // (a sheet without a name is passed over); then makes the sheet that was current before
+  // current again when restore is true. -1 for an index out of range.
+  long ForEachRequestedSheet(long sheet, bool restore,
+                             const std::function<void(const std::string& name)>& visit);
 
  private:
   // Makes sheet current unless it is 0 or already current; false for an index out of range.

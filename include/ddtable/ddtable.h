@@ -39,6 +39,7 @@
 #include <stdint.h>
 
 #include "ddtable/export.h"
+#include "ddtable/substitute_callback.h"
 #include "ddtable/version.h"
 
 #ifdef __cplusplus
@@ -58,12 +59,8 @@ typedef struct CDDTResults CDDTResults;
 typedef struct EXTERNAL_DATA EXTERNAL_DATA;
 #endif
 
-/* The host's conversion of a substituted value (see substitute_parameters). First called
- * with a null name, a null buffer and size 0: returns the number of characters the converted
- * value needs. Then called with the parameter's name, a buffer of that many characters plus
- * the terminator, and that size: writes the converted value, zero-terminated. */
-typedef int (*DDT_SUBSTITUTE_CALLBACK)(void* context, const char* name, const char* value,
-                                       char* buffer, uint32_t size);
+/* DDT_SUBSTITUTE_CALLBACK, the host's conversion of a substituted value, is declared in
+ * ddtable/substitute_callback.h. */
 
 /* ---- Errors and files ------------------------------------------------------------------ */
 

@@ -100,7 +100,7 @@ void Workbook::Save(const std::string& path) {
 SheetKind KindOf(const std::string& name) {
   if (name.find('.') != std::string::npos) return SheetKind::ChildTable;
   if (name == ddt::Shared().global) return SheetKind::Global;
-  if (ddt::input::EqualsIgnoreCase(name, "Custom")) return SheetKind::Custom;
+  if (ddt::text::EqualsNoCase(name, "Custom")) return SheetKind::Custom;
   return SheetKind::BusinessProcess;
 }
 
@@ -191,7 +191,7 @@ struct Block {
 };
 
 bool IsTerminator(CDT& table, int sheet, long row) {
-  return ddt::input::BeginsWithIgnoreCase(table.m_pEngine->GetValue(sheet, static_cast<int>(row), 1),
+  return ddt::text::StartsWithNoCase(table.m_pEngine->GetValue(sheet, static_cast<int>(row), 1),
                                           ddt::Shared().end);
 }
 

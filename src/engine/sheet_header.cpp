@@ -3,23 +3,13 @@
 #include <algorithm>
 #include <variant>
 
-#include "engine/column_letters.h"
 #include "engine/engine_limits.h"
 #include "grid/format/number_format.h"
 #include "grid/formula/formula.h"
+#include "text/ascii.h"
+#include "text/column_letters.h"
 
 namespace ddt::engine {
-
-namespace {
-constexpr std::string_view kWhiteSpace = " \t\n\r\f\v";
-}
-
-std::string TrimWhiteSpace(std::string_view text) {
-  const auto first = text.find_first_not_of(kWhiteSpace);
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(kWhiteSpace);
-  return std::string(text.substr(first, last - first + 1));
-}
 
 int LastHeaderCol(const grid::Workbook& book) {
   int col = std::min(book.LastUsedCol(), kMaxHeaderCols) + 1;
@@ -77,7 +67,7 @@ void TakeHeaderRow(grid::Workbook& book, bool trim, CStringList& names) {
   const int lastCol = std::max(LastHeaderCol(book), LastHeaderCellCol(book));
   for (int col = 1; col <= lastCol; ++col) {
     std::string name = HeaderCellText(book, col);
-    if (trim) name = TrimWhiteSpace(name);
+    if (trim) name = std::string(text::Trim(name));
     if (!name.empty()) {
       book.SetColHeading(col, name);
       book.SetHeaderName(col, name);
@@ -95,7 +85,7 @@ std::string SavedName(const CStringList* cached, const grid::Workbook& book, int
       !(*cached)[col - 1].empty())
     return (*cached)[col - 1];
   std::string heading = book.ColHeading(col);
-  return heading.empty() ? ColumnLetters(col) : heading;
+  return heading.empty() ? text::ColumnLetters(col) : heading;
 }
 
 void PutHeaderRow(grid::Workbook& book, const CStringList& names) {
@@ -128,7 +118,7 @@ std::string ColumnName(const CStringList* names, int col) {
       !(*names)[col - 1].empty()) {
     return (*names)[col - 1];
   }
-  return ColumnLetters(col);
+  return text::ColumnLetters(col);
 }
 
 }  // namespace ddt::engine

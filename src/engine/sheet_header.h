@@ -10,9 +10,6 @@
 
 namespace ddt::engine {
 
-// The text without leading and trailing white space.
-std::string TrimWhiteSpace(std::string_view text);
-
 // The column bound of the current sheet: the last column holding data, extended over the
 // directly following columns that carry a heading, never beyond kMaxHeaderCols.
 int LastHeaderCol(const grid::Workbook& book);

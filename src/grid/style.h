@@ -30,9 +30,9 @@ struct Style {
   uint32_t patternFg = kBlack;
   uint32_t patternBg = kWhite;
   uint32_t fontColor = kBlack;
-  Border left, right, top, bottom;
+  Border left{}, right{}, top{}, bottom{};
   // Shared by every style derived from one cell format of a file; compared by identity.
-  std::shared_ptr<const StyleExtras> extras;
+  std::shared_ptr<const StyleExtras> extras{};
   bool operator==(const Style&) const = default;
 };
 

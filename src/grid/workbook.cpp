@@ -12,6 +12,7 @@
 #include "grid/format/number_format.h"
 #include "grid/formula/formula.h"
 #include "grid/sheet.h"
+#include "text/utf8.h"
 
 namespace ddt::grid {
 
@@ -401,12 +402,6 @@ void Workbook::SetColWidth(int sheet, int col, double width) {
 }
 
 namespace {
-// Characters of UTF-8 text (continuation bytes do not count).
-size_t CharCount(std::string_view text) {
-  size_t n = 0;
-  for (unsigned char ch : text) n += (ch & 0xC0) != 0x80;
-  return n;
-}
 // Room beside the text, in characters, when a column is fitted to its contents.
 constexpr double kFitPadding = 1.0;
 }  // namespace
@@ -422,12 +417,12 @@ void Workbook::FitColumns(const Range& range) {
   std::unordered_map<int, size_t> widest;
   for (auto [row, col] : used) {
     size_t& w = widest[col];
-    w = std::max(w, CharCount(GetFormattedText(0, row, col)));
+    w = std::max(w, text::utf8::CountCharacters(GetFormattedText(0, row, col)));
   }
   s.colHeadings.ForEach([&](int first, int last, const std::string& text) {
     for (int col = std::max(first, r.firstCol); col <= std::min(last, r.lastCol); ++col) {
       size_t& w = widest[col];
-      w = std::max(w, CharCount(text));
+      w = std::max(w, text::utf8::CountCharacters(text));
     }
   });
   for (auto [col, chars] : widest) {

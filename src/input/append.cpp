@@ -9,12 +9,11 @@
 #include "input/cddt_input.h"
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
-#include "manager/module.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
 #include "table/entry_limits.h"
+#include "table/shared_strings.h"
 
-using ddt::input::BeginsWithIgnoreCase;
 
 namespace {
 
@@ -137,7 +136,7 @@ int CDDTInput::AppendColumnByName(const std::string& bpName, const std::string& 
   const long maxRow = m_pEngine->GetMaxRow();
   for (long r = row; r <= maxRow; ++r) {
     const int ri = static_cast<int>(r);
-    if (BeginsWithIgnoreCase(m_pEngine->GetValue(sheet, ri, 1), mark)) break;
+    if (ddt::text::StartsWithNoCase(m_pEngine->GetValue(sheet, ri, 1), mark)) break;
     bool empty = r > lastRow;
     for (long c = 1; !empty && c <= lastCol; ++c) {
       if (!m_pEngine->GetValue(sheet, ri, static_cast<int>(c)).empty()) break;
@@ -179,7 +178,7 @@ bool CDDTInput::CorrectReferenceCells() {
       } catch (const ddt::grid::GridError& error) {
         const std::string message =
             std::string(error.what()).substr(0, ddt::input::kMaxErrorMessageChars);
-        if (!ddt::input::EqualsIgnoreCase(message, ddt::grid::kInvalidFormulaSyntax)) throw;
+        if (!ddt::text::EqualsNoCase(message, ddt::grid::kInvalidFormulaSyntax)) throw;
         const std::string name = FindReferencedSheetName(text);
         if (std::find(missing.begin(), missing.end(), name) == missing.end())
           missing.push_back(name);

@@ -3,6 +3,7 @@
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
 #include "platform/profile.h"
+#include "text/utf8.h"
 
 namespace ddt::input {
 
@@ -12,7 +13,7 @@ bool ToolkitChangesEnabled() {
 }
 
 std::string CustomParameterFile(const std::string& callerPath) {
-  if (CountCharacters(callerPath) <= kMinPathCharsForSuffix) return callerPath;
+  if (ddt::text::utf8::CountCharacters(callerPath) <= kMinPathCharsForSuffix) return callerPath;
   return ReplaceLastCharacters(callerPath, kCustomFileSuffix.size(), kCustomFileSuffix);
 }
 

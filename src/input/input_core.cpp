@@ -6,56 +6,25 @@
 #include "grid/grid_error.h"
 #include "grid/workbook.h"
 #include "input/cddt_input.h"
+#include "input/column_look.h"
 #include "input/custom_params.h"
 #include "input/engine_guards.h"
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
-#include "manager/module.h"
 #include "platform/last_error.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
+#include "table/current_manager.h"
 
 using ddt::input::ChildSeparator;
+using ddt::input::ColumnLook;
+using ddt::input::ReadColumnLook;
 using ddt::input::ModifiedBlock;
 
 namespace {
 
 bool Contains(const CStringList& list, const std::string& name) {
   return std::find(list.begin(), list.end(), name) != list.end();
-}
-
-// Fill, font colour and number format of one column of a source workbook.
-struct ColumnLook {
-  short pattern = 0;
-  uint32_t foreground = 0;
-  uint32_t background = 0;
-  uint32_t fontColor = 0;
-  std::string numberFormat;
-};
-
-// Reads the look of column col of sheet `sheet` from a workbook's grid the way a user
-// would see it: the whole column selected, its first cell active. The grid's current sheet
-// is restored afterwards. False when the grid refuses the indexes.
-bool ReadColumnLook(ddt::grid::Workbook& book, int sheet, int col, ColumnLook& look) {
-  const int current = book.CurrentSheet();
-  bool ok = true;
-  try {
-    book.SetCurrentSheet(sheet);
-    book.SetSelection(ddt::grid::Range{ddt::grid::kAll, col, ddt::grid::kAll, col});
-    book.SetActiveCell(1, col);
-    uint16_t pattern = 0;
-    book.GetPattern(&pattern, &look.foreground, &look.background);
-    look.pattern = static_cast<short>(pattern);
-    look.fontColor = book.GetFontColor();
-    look.numberFormat = book.GetNumberFormat();
-  } catch (const ddt::grid::GridError&) {
-    ok = false;
-  }
-  try {
-    book.SetCurrentSheet(current);
-  } catch (const ddt::grid::GridError&) {
-  }
-  return ok;
 }
 
 }  // namespace

@@ -8,10 +8,8 @@
 #include "input/engine_guards.h"
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
-#include "manager/module.h"
+#include "table/shared_strings.h"
 
-using ddt::input::BeginsWithIgnoreCase;
-using ddt::input::EqualsIgnoreCase;
 
 namespace {
 
@@ -22,7 +20,7 @@ bool Contains(const CStringList& list, const std::string& name) {
 bool HasDot(const std::string& name) { return name.find('.') != std::string::npos; }
 
 bool IsCustomSheet(const std::string& name) {
-  return EqualsIgnoreCase(name, ddt::input::kCustomSheet);
+  return ddt::text::EqualsNoCase(name, ddt::input::kCustomSheet);
 }
 
 std::string NumberedMark(long number) {
@@ -85,7 +83,7 @@ int CDDTInput::CaptureRowsList(const CStringList* bpNames) {
     for (long i = 1; i <= sheets; ++i) {
       const std::string name = GetSheetName(i);
       if (!HasDot(name) && (bpNames == nullptr || Contains(*bpNames, name) ||
-                            EqualsIgnoreCase(name, global) || IsCustomSheet(name))) {
+                            ddt::text::EqualsNoCase(name, global) || IsCustomSheet(name))) {
         if (i == current) continue;
         m_RunRows.AddSheetEntry(name);
         for (int k = 0; k < rangeCount; ++k) {
@@ -151,9 +149,9 @@ int CDDTInput::PrepareTable(const std::string& name, long count) {
     for (long r = 1; r <= last; ++r) {
       end = r;
       const std::string value = m_pEngine->GetValue(s, static_cast<int>(r), 1);
-      if (BeginsWithIgnoreCase(value, mark)) {
+      if (ddt::text::StartsWithNoCase(value, mark)) {
         const std::string text = NumberedMark(block_number++);
-        if (!EqualsIgnoreCase(text, value)) m_pEngine->SetValue(s, static_cast<int>(r), 1, text.c_str());
+        if (!ddt::text::EqualsNoCase(text, value)) m_pEngine->SetValue(s, static_cast<int>(r), 1, text.c_str());
       }
       if (block_number > count) break;
     }
@@ -161,7 +159,7 @@ int CDDTInput::PrepareTable(const std::string& name, long count) {
   if (end == 0) end = 1;
 
   int result = 0;
-  if (!BeginsWithIgnoreCase(m_pEngine->GetValue(s, static_cast<int>(end), 1), mark)) {
+  if (!ddt::text::StartsWithNoCase(m_pEngine->GetValue(s, static_cast<int>(end), 1), mark)) {
     // The closing terminator goes below the data; it never replaces a row that holds any.
     const long row = end + 1;
     if (row > last && row <= m_pEngine->GetMaxRow()) {

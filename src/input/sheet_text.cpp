@@ -1,9 +1,9 @@
 #include "input/sheet_text.h"
 
+#include "text/utf8.h"
+
 namespace ddt::input {
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsAsciiAlnum(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -12,45 +12,14 @@ bool IsAsciiAlnum(unsigned char c) {
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // Length of the well-formed UTF-8 multibyte character that starts at text[pos], or 0 when
-// the bytes there are not one (ASCII, a stray continuation byte, an overlong or surrogate
-// form, a lead byte beyond U+10FFFF, or a sequence cut short by the end of the text).
+// the bytes there are not one (ASCII, or not well-formed).
 std::size_t MultibyteLength(std::string_view text, std::size_t pos) {
-  const auto lead = static_cast<unsigned char>(text[pos]);
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size()) return 0;
-  const auto second = static_cast<unsigned char>(text[pos + 1]);
-  if (second < low || second > high) return 0;
-  for (std::size_t i = 2; i < length; ++i)
-    if (!IsContinuation(static_cast<unsigned char>(text[pos + i]))) return 0;
-  return length;
+  char32_t cp;
+  const std::size_t length = text::utf8::DecodeWellFormed(text, pos, cp);
+  return length > 1 ? length : 0;
 }
 
 }  // namespace
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && BeginsWithIgnoreCase(a, b);
-}
-
-bool BeginsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
-  return true;
-}
 
 std::size_t ChildSeparator(std::string_view sheetName) {
   const std::size_t dot = sheetName.find('.');
@@ -96,16 +65,9 @@ std::string ReferencedSheetName(std::string_view formula) {
   return std::string(formula.substr(first + 1, last - first - 1));
 }
 
-std::size_t CountCharacters(std::string_view text) {
-  std::size_t count = 0;
-  for (char c : text)
-    if (!IsContinuation(static_cast<unsigned char>(c))) ++count;
-  return count;
-}
-
 std::string ReplaceLastCharacters(std::string_view text, std::size_t n,
                                   std::string_view replacement) {
-  if (CountCharacters(text) <= n) return std::string(text);
+  if (text::utf8::CountCharacters(text) <= n) return std::string(text);
   std::size_t cut = text.size();
   for (std::size_t seen = 0; seen < n;) {
     --cut;

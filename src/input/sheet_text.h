@@ -7,13 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "text/ascii.h"
+
 namespace ddt::input {
 
-// True when a equals b ignoring ASCII letter case.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-// True when text begins with prefix, compared over the prefix's length ignoring ASCII case
-// (".end", ".END 7" and ".Ending" all begin with ".End").
-bool BeginsWithIgnoreCase(std::string_view text, std::string_view prefix);
+// Letter case is compared with text::EqualsNoCase and text::StartsWithNoCase (ASCII only:
+// ".end", ".END 7" and ".Ending" all begin with ".End").
 
 // Position of the "." that separates a child table's business process from its table name:
 // the first "." when it is not the first character; npos otherwise.
@@ -36,8 +35,6 @@ bool RemoveBracketPairs(std::string& text);
 // enclose nothing ("='A" has a single quote and gives "").
 std::string ReferencedSheetName(std::string_view formula);
 
-// Number of UTF-8 characters of text (bytes that do not continue a character).
-std::size_t CountCharacters(std::string_view text);
 // Text with its last n characters replaced by replacement; unchanged when it has at most
 // n characters.
 std::string ReplaceLastCharacters(std::string_view text, std::size_t n,

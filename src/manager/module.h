@@ -1,34 +1,7 @@
-// Module start-up: what exists for the library's whole life. The eight shared strings (the
-// fixed sheet, column and mark names every part of the library uses) are loaded from the
-// string table when the library is loaded; the current-manager reference points at the
-// parameter manager the latest CPrm constructor registered.
+// Module start-up: what exists for the library's whole life. The shared strings are loaded
+// from the string table when the library is loaded; the current-manager reference points at
+// the parameter manager the latest CPrm constructor registered.
 #pragma once
 
-#include <string>
-
-class CPrm;
-
-namespace ddt {
-
-// Read-only after load.
-struct SharedStrings {
-  std::string global;  // "Global": name of the global sheet
-  std::string iter;    // "Iter": iteration column of the global sheet
-  std::string vid;     // "VID": virtual-user id column
-  std::string host;    // "Host": host column
-  std::string group;   // "Group": group column
-  std::string out;     // "_out": suffix of output-parameter columns
-  std::string exp;     // "_exp": suffix of expected-value columns
-  std::string end;     // ".End": mark that begins a terminator row
-};
-
-// The shared strings. Filled before any other code of the library runs (also safe to call
-// from another static initialiser: the first call loads them).
-const SharedStrings& Shared();
-
-// The process-wide current manager: null at load; set by every CPrm constructor. Not owned:
-// nothing here deletes it, and unloading the library does not reset it.
-CPrm* CurrentManager();
-void SetCurrentManager(CPrm* manager);
-
-}  // namespace ddt
+#include "table/current_manager.h"
+#include "table/shared_strings.h"

@@ -4,12 +4,13 @@
 #include <algorithm>
 #include <memory>
 
-#include "grid/formula/fn_utf8.h"
 #include "manager/module.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/resources.h"
+#include "results/extern_alias.h"
 #include "table/engine_call.h"
+#include "text/utf8.h"
 
 using ddt::platform::Quoted;
 using ddt::table::Guarded;
@@ -24,7 +25,7 @@ std::string DefaultHost() { return ddt::platform::LoadString(ddt::platform::IDS_
 // File names of loaded workbooks: case-insensitive, multibyte characters whole. An empty
 // given name never matches.
 bool SameFile(const std::string& given, const std::string& loaded) {
-  return !given.empty() && ddt::grid::formula::utf8::CompareNoCase(given, loaded) == 0;
+  return !given.empty() && ddt::text::utf8::CompareNoCase(given, loaded) == 0;
 }
 
 // Reads a workbook found again from its file. The name it was found by may differ in letter
@@ -35,9 +36,18 @@ void Reopen(CDDTInput& workbook) {
   workbook.m_pEngine->InitView();
 }
 
+// External aliases in parameter references resolve through the current manager.
+CDDTResults* FindThroughCurrentManager(const std::string& alias) {
+  CPrm* manager = ddt::CurrentManager();
+  return manager == nullptr ? nullptr : manager->GetExternWorkbook(alias);
+}
+
 }  // namespace
 
-CPrm::CPrm(CDT::DT_TYPE type) : m_nType(type) { ddt::SetCurrentManager(this); }
+CPrm::CPrm(CDT::DT_TYPE type) : m_nType(type) {
+  ddt::SetCurrentManager(this);
+  ddt::results::SetExternWorkbookLookup(&FindThroughCurrentManager);
+}
 
 CPrm::~CPrm() {
   for (CDDTInput* workbook : m_WorkbookList) delete workbook;

@@ -12,6 +12,7 @@
 
 #include "platform/last_error.h"
 #include "platform/resources.h"
+#include "text/utf8.h"
 
 namespace ddt::manager {
 
@@ -73,28 +74,13 @@ Result NullArgument(Result code, const char* function, const char* what) {
 // A string argument; null counts as empty.
 inline std::string Arg(const char* text) { return text == nullptr ? std::string() : text; }
 
-// Length of the longest prefix of text of at most limit bytes that ends on a UTF-8
-// character boundary (a cut never leaves half a character).
-inline std::size_t Utf8Cut(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return text.size();
-  const auto continuation = [&](std::size_t i) {
-    return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
-  };
-  // A character takes at most four bytes: step back over at most three continuation bytes
-  // to the lead byte of the character the limit splits. Text that is not UTF-8 is cut at
-  // the limit.
-  std::size_t n = limit;
-  for (int back = 0; back < 3 && n > 0 && continuation(n); ++back) --n;
-  return continuation(n) ? limit : n;
-}
-
 // Copies at most size - 1 bytes of value into buffer, cut on a character boundary, and sets
 // every byte from there up to size - 1 to 0 (the value is always terminated). False, with
 // nothing written, for a null buffer or a size below 1. True when the whole value fitted.
 inline bool CopyToBuffer(std::string_view value, char* buffer, long size) {
   if (buffer == nullptr || size < 1) return false;
   const std::size_t room = static_cast<std::size_t>(size) - 1;
-  const std::size_t n = Utf8Cut(value, room);
+  const std::size_t n = text::utf8::CutPoint(value, room);
   std::memcpy(buffer, value.data(), n);
   std::memset(buffer + n, 0, static_cast<std::size_t>(size) - n);
   return value.size() <= room;

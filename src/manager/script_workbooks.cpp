@@ -10,6 +10,7 @@
 #include "manager/prm.h"
 #include "manager/script_boundary.h"
 #include "results/cddt_results.h"
+#include "table/data_lock.h"
 #include "table/entry_limits.h"
 #include "table/table_limits.h"
 
@@ -91,11 +92,7 @@ int GetCell(CDT* table, const char* function, long sheet, long row, long column,
     ddt::platform::SetLastError(std::string(function) + ": " + bad);
     result = -1;
   } else {
-    struct Lock {
-      CDT* table;
-      explicit Lock(CDT* t) : table(t) { table->LockData(); }
-      ~Lock() { table->UnlockData(); }
-    } lock(table);
+    const ddt::table::DataLock lock(*table);
     try {
       text = table->m_pEngine->GetFormattedText(static_cast<int>(sheet), static_cast<int>(row),
                                                 static_cast<int>(column));

@@ -135,7 +135,7 @@ bool IsTerminatorRow(CDT& book, long sheetIndex, long row, const std::string& fi
                      const std::string& mark) {
   const std::string value =
       book.m_pEngine->GetValue(static_cast<int>(sheetIndex), static_cast<int>(row), 1);
-  if (!ddt::input::BeginsWithIgnoreCase(value, mark)) return false;
+  if (!ddt::text::StartsWithNoCase(value, mark)) return false;
   return book.m_nType != CDT::DT_TYPE_F1 ||
          book.GetStyle(firstParam, row) == CDT::DT_STYLE_WHITE_ON_BLUE;
 }

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "ddtable/ddtable.h"
 
 namespace ddt::platform {
 namespace {
@@ -55,13 +54,3 @@ std::string Quoted(std::string_view name) {
 }
 
 }  // namespace ddt::platform
-
-extern "C" DDT_API const char* ddt_last_error(void) {
-  return ddt::platform::LastError().c_str();
-}
-
-namespace ddt {
-
-DDT_API std::string LastError() { return platform::LastError(); }
-
-}  // namespace ddt

@@ -11,6 +11,9 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "text/ascii.h"
+#include "text/utf8.h"
+
 namespace ddt::platform {
 namespace {
 
@@ -25,22 +28,6 @@ struct Section {
 struct Profile {
   std::vector<Section> sections;  // every block of the file, duplicates included
 };
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
-
-std::string_view Trim(std::string_view s) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 std::string_view Unquote(std::string_view v) {
   if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
@@ -57,12 +44,12 @@ Profile Parse(std::string_view text) {
     std::string_view line = text.substr(0, eol);
     text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    line = Trim(line);
+    line = text::Trim(line, text::kSpaceAndTab);
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     if (line.front() == '[') {
       line.remove_prefix(1);
       const std::size_t close = line.find(']');
-      profile.sections.push_back({std::string(Trim(line.substr(0, close))), {}});
+      profile.sections.push_back({std::string(text::Trim(line.substr(0, close), text::kSpaceAndTab)), {}});
       current = &profile.sections.back();
       continue;
     }
@@ -71,8 +58,8 @@ Profile Parse(std::string_view text) {
     if (eq == std::string_view::npos) {
       current->entries.push_back({std::string(line), {}});
     } else {
-      current->entries.push_back({std::string(Trim(line.substr(0, eq))),
-                                  std::string(Unquote(Trim(line.substr(eq + 1))))});
+      current->entries.push_back({std::string(text::Trim(line.substr(0, eq), text::kSpaceAndTab)),
+                                  std::string(Unquote(text::Trim(line.substr(eq + 1), text::kSpaceAndTab)))});
     }
   }
   return profile;
@@ -127,21 +114,12 @@ std::shared_ptr<const Profile> Load(std::string_view file) {
 
 const std::string* Find(const Profile& profile, std::string_view section, std::string_view key) {
   for (const Section& s : profile.sections) {
-    if (!EqualNoCase(s.name, section)) continue;
+    if (!text::EqualsNoCase(s.name, section)) continue;
     for (const Entry& e : s.entries)
-      if (EqualNoCase(e.key, key)) return &e.value;
+      if (text::EqualsNoCase(e.key, key)) return &e.value;
     return nullptr;  // only the first section of a name counts
   }
   return nullptr;
-}
-
-// Longest prefix of s of at most limit bytes that does not end inside a UTF-8 sequence.
-std::string_view CutUtf8(std::string_view s, std::size_t limit) {
-  if (s.size() <= limit) return s;
-  std::size_t end = limit;
-  // Step back over continuation bytes to the lead byte of the character at the cut.
-  while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) --end;
-  return s.substr(0, end);
 }
 
 std::string HomeDirectory() {
@@ -154,6 +132,11 @@ std::string HomeDirectory() {
 std::string WithoutTrailingSlash(std::string s) {
   while (s.size() > 1 && s.back() == '/') s.pop_back();
   return s;
+}
+
+// Longest prefix of s of at most limit bytes that does not end inside a UTF-8 character.
+std::string_view CutToCharacters(std::string_view s, std::size_t limit) {
+  return s.substr(0, text::utf8::CutPoint(s, limit));
 }
 
 }  // namespace
@@ -177,7 +160,7 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int def
   const auto profile = Load(file);
   const std::string* value = Find(*profile, section, key);
   if (value == nullptr || value->empty()) return def;
-  std::string_view v = Trim(*value);
+  std::string_view v = text::Trim(*value, text::kSpaceAndTab);
   bool negative = false;
   if (!v.empty() && (v.front() == '-' || v.front() == '+')) {
     negative = v.front() == '-';
@@ -200,7 +183,7 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
   if (size == 0) return {};
   const auto profile = Load(file);
   const std::string* value = Find(*profile, section, key);
-  return std::string(CutUtf8(value != nullptr ? std::string_view(*value) : def, size - 1));
+  return std::string(CutToCharacters(value != nullptr ? std::string_view(*value) : def, size - 1));
 }
 
 std::vector<std::string> GetPrivateProfileSectionNames(std::string_view file, std::size_t size,
@@ -212,7 +195,7 @@ std::vector<std::string> GetPrivateProfileSectionNames(std::string_view file, st
   std::size_t used = 1;                  // the final zero byte
   for (const Section& s : profile->sections) {
     std::string folded = s.name;
-    for (char& c : folded) c = LowerAscii(c);
+    for (char& c : folded) c = text::LowerAscii(c);
     if (!seen.insert(std::move(folded)).second) continue;
     if (used + s.name.size() + 1 > size) {
       if (truncated != nullptr) *truncated = true;

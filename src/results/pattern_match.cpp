@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "text/utf8.h"
 
 namespace ddt::results {
 namespace {
@@ -57,29 +58,9 @@ bool Fnmatch(const std::string& value, const std::string& pattern, locale_t loca
 bool Decode(std::string_view text, std::vector<char32_t>& out) {
   out.clear();
   for (std::size_t i = 0; i < text.size() && text[i] != '\0';) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length;
-    char32_t cp, min;
-    if (lead < 0x80) {
-      out.push_back(lead);
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, cp = lead & 0x1F, min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, cp = lead & 0x0F, min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, cp = lead & 0x07, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto b = static_cast<unsigned char>(text[i + k]);
-      if ((b & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    char32_t cp;
+    const std::size_t length = text::utf8::DecodeWellFormed(text, i, cp);
+    if (length == 0) return false;
     out.push_back(cp);
     i += length;
   }

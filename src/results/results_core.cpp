@@ -4,59 +4,19 @@
 
 #include "grid/grid_error.h"
 #include "grid/workbook.h"
+#include "input/column_look.h"
+#include "input/engine_guards.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
-#include "manager/module.h"
 #include "results/cddt_results.h"
 #include "results/journal.h"
 #include "results/results_text.h"
 #include "table/engine_call.h"
+#include "table/shared_strings.h"
 
+using ddt::input::ColumnLook;
+using ddt::input::ReadColumnLook;
 using ddt::table::TryEngine;
-
-namespace {
-
-// Switches a window's redrawing off for the guard's lifetime and repaints it whole after.
-class RedrawPause {
- public:
-  explicit RedrawPause(ddt::platform::Window& window) : window_(window) {
-    window_.SetRedraw(false);
-  }
-  ~RedrawPause() {
-    window_.SetRedraw(true);
-    window_.Invalidate();
-  }
-  RedrawPause(const RedrawPause&) = delete;
-  RedrawPause& operator=(const RedrawPause&) = delete;
-
- private:
-  ddt::platform::Window& window_;
-};
-
-// Fill and font colour of a column of a workbook's grid, read as a user would see them:
-// the whole column selected, its first cell active. False when the grid refuses the
-// indexes. The grid's current sheet is left at `sheet`, as the caller made it.
-struct ColumnLook {
-  short pattern = 0;
-  uint32_t foreground = 0;
-  uint32_t background = 0;
-  uint32_t fontColor = 0;
-};
-bool ReadColumnLook(ddt::grid::Workbook& book, int col, ColumnLook& look) {
-  try {
-    book.SetSelection(ddt::grid::Range{ddt::grid::kAll, col, ddt::grid::kAll, col});
-    book.SetActiveCell(1, col);
-    uint16_t pattern = 0;
-    book.GetPattern(&pattern, &look.foreground, &look.background);
-    look.pattern = static_cast<short>(pattern);
-    look.fontColor = book.GetFontColor();
-    return true;
-  } catch (const ddt::grid::GridError&) {
-    return false;
-  }
-}
-
-}  // namespace
 
 CDDTResults::CDDTResults(ddt::platform::Window* parent, DT_TYPE type, std::string virtualUserId,
                          std::string groupName, std::string hostName)
@@ -88,7 +48,8 @@ int CDDTResults::PrepareResults(CDDTInput* input) {
 // refresh brings in what is new without repeating what is there.
 int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
   if (input == nullptr || input == this) return -1;
-  RedrawPause redraw(*this);
+  ddt::input::RedrawOff redraw(*this);
+  redraw.InvalidateOnExit();
   ddt::grid::Workbook* inputBook = input->m_pEngine->GetBook();
   const std::string& globalName = ddt::Shared().global;
   const long sheets = input->GetNumSheets();

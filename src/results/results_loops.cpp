@@ -6,31 +6,21 @@
 
 #include "grid/workbook.h"
 #include "input/sheet_text.h"
-#include "manager/module.h"
 #include "platform/last_error.h"
 #include "results/cddt_results.h"
 #include "results/results_limits.h"
 #include "results/results_text.h"
 #include "results/row_choice.h"
+#include "table/data_lock.h"
 #include "table/engine_call.h"
 #include "table/param_names.h"
+#include "table/shared_strings.h"
 
+using ddt::table::DataLock;
 using ddt::table::TryEngine;
 namespace rs = ddt::results;
 
 namespace {
-
-// Holds a data table's data lock for the guard's lifetime.
-class DataLock {
- public:
-  explicit DataLock(CDT& table) : table_(table) { table_.LockData(); }
-  ~DataLock() { table_.UnlockData(); }
-  DataLock(const DataLock&) = delete;
-  DataLock& operator=(const DataLock&) = delete;
-
- private:
-  CDT& table_;
-};
 
 // The run rows of one sheet of a run-row list.
 rs::RunRows RunRowsOf(const CWBRowsRangeList& list, const std::string& sheetName) {
@@ -215,7 +205,7 @@ int CDDTResults::AdvanceLoop(CDDTInput* input, const std::string& tableName) {
   const long j = GetSheetIndex(sheet);
   std::string cell;
   if (j > 0) TryEngine([&] { cell = m_pEngine->GetValue(static_cast<int>(j), static_cast<int>(r), 1); });
-  if (!ddt::input::BeginsWithIgnoreCase(cell, ddt::Shared().end)) return rs::kLoopGoesOn;
+  if (!ddt::text::StartsWithNoCase(cell, ddt::Shared().end)) return rs::kLoopGoesOn;
   // The row just copied closes a block.
   if (m_nType == DT_TYPE_F1) {
     SetSheet(sheet);

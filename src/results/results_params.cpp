@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "manager/param_name.h"
+#include "ddtable/param_name.h"
 #include "results/cddt_results.h"
 #include "results/extern_alias.h"
 #include "results/pattern_match.h"

@@ -5,15 +5,9 @@
 #include "input/sheet_text.h"
 #include "platform/profile.h"
 #include "results/results_limits.h"
+#include "text/ascii.h"
 
 namespace ddt::results {
-namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-}  // namespace
 
 bool NextReference(std::string_view source, std::string& reference) {
   std::size_t start = 0;
@@ -39,12 +33,7 @@ std::size_t ReplaceFirst(std::string& text, std::string_view what, std::string_v
   return at;
 }
 
-std::string Trim(std::string_view text) {
-  std::size_t first = 0, last = text.size();
-  while (first < last && IsBlank(text[first])) ++first;
-  while (last > first && IsBlank(text[last - 1])) --last;
-  return std::string(text.substr(first, last - first));
-}
+std::string Trim(std::string_view text) { return std::string(text::Trim(text)); }
 
 void CleanResultsName(std::string& name) {
   name = Trim(name);
@@ -69,7 +58,7 @@ std::string SuggestResultsName(std::string& name, const std::vector<std::string>
 }
 
 bool ClosesBlock(std::string_view cell, std::string_view mark, long block) {
-  if (!input::BeginsWithIgnoreCase(cell, mark)) return false;
+  if (!ddt::text::StartsWithNoCase(cell, mark)) return false;
   const std::size_t numberAt = mark.size() + 1;  // after the separator
   if (cell.size() <= numberAt) return false;
   return cell.substr(numberAt) == std::to_string(block);
@@ -77,9 +66,9 @@ bool ClosesBlock(std::string_view cell, std::string_view mark, long block) {
 
 std::optional<bool> FormulaTruth(std::string_view raw, std::string_view displayed) {
   if (raw.empty() || raw[0] != '=') return std::nullopt;
-  if (input::EqualsIgnoreCase(displayed, kTrueText)) return true;
-  if (input::EqualsIgnoreCase(displayed, kFalseText) ||
-      input::EqualsIgnoreCase(displayed, kNotAvailableText))
+  if (ddt::text::EqualsNoCase(displayed, kTrueText)) return true;
+  if (ddt::text::EqualsNoCase(displayed, kFalseText) ||
+      ddt::text::EqualsNoCase(displayed, kNotAvailableText))
     return false;
   return std::nullopt;
 }

@@ -2,15 +2,16 @@
 #include <string>
 #include <unordered_set>
 
+#include "grid/limits.h"
+#include "platform/last_error.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
 #include "table/cdt.h"
-#include "grid/limits.h"
-#include "platform/last_error.h"
 #include "table/engine_call.h"
 #include "table/entry_limits.h"
 #include "table/param_names.h"
 #include "table/table_limits.h"
+#include "text/column_letters.h"
 
 using ddt::table::TryEngine;
 
@@ -113,7 +114,7 @@ int CDT::SelectParam(const std::string& paramName, long sheet, int show) {
 }
 
 std::string CDT::GetParamLetters(const std::string& paramName) {
-  return ddt::table::ColumnLetters(static_cast<int>(GetColIndex(paramName, 0)));
+  return ddt::text::ColumnLetters(static_cast<int>(GetColIndex(paramName, 0)));
 }
 
 // --- Values -------------------------------------------------------------------------------

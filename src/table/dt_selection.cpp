@@ -37,14 +37,11 @@ int CDT::UnSelectRows(long sheet) {
 }
 
 int CDT::SelectRows(const CWBRowsRangeList& rowsList, long sheet) {
-  long first = 0, last = 0, current = 0;
-  if (GetRequestedSheets(sheet, first, last, current) != 0) return -1;
-  for (long i = first; i <= last; ++i) {
-    m_pEngine->SetSheet(static_cast<int>(i));
-    std::string name = GetSheetName(i);
-    if (name.empty()) break;
+  // Selecting rows of every sheet leaves the sheet current that was; rows of one sheet leave
+  // that sheet current, as SelectRows of a row span does.
+  return ForEachRequestedSheet(sheet, sheet == 0, [&](const std::string& name) {
     int count = 0;
-    if (rowsList.GetRowsRangeCount(name, count) != 0) continue;
+    if (rowsList.GetRowsRangeCount(name, count) != 0) return;
     bool firstRange = true;
     for (int k = 0; k < count; ++k) {
       CRowsRange range;
@@ -57,20 +54,12 @@ int CDT::SelectRows(const CWBRowsRangeList& rowsList, long sheet) {
       });
       if (shown) firstRange = false;
     }
-  }
-  if (sheet == 0 && m_pEngine->GetSheet() != current)
-    m_pEngine->SetSheet(static_cast<int>(current));
-  return 0;
+  }) == 0 ? 0 : -1;
 }
 
 int CDT::GetSelectedRows(CWBRowsRangeList& rowsList, long sheet) {
   rowsList.ClearWBRowsRangeList();
-  long first = 0, last = 0, current = 0;
-  if (GetRequestedSheets(sheet, first, last, current) != 0) return -1;
-  for (long i = first; i <= last; ++i) {
-    m_pEngine->SetSheet(static_cast<int>(i));
-    std::string name = GetSheetName(i);
-    if (name.empty()) break;
+  return ForEachRequestedSheet(sheet, true, [&](const std::string& name) {
     long maxCol = m_pEngine->GetMaxCol();
     long maxRow = m_pEngine->GetMaxRow();
     short selections = m_pEngine->GetSelectionCount();
@@ -94,23 +83,27 @@ int CDT::GetSelectedRows(CWBRowsRangeList& rowsList, long sheet) {
         lastAdded = rowsList.AddRowsRangeEntry(name, added);
       }
     }
-  }
-  if (m_pEngine->GetSheet() != current) m_pEngine->SetSheet(static_cast<int>(current));
-  return 0;
+  }) == 0 ? 0 : -1;
 }
 
 int CDT::GetAllRows(CWBRowsRangeList& rowsList, long sheet) {
   rowsList.ClearWBRowsRangeList();
+  return ForEachRequestedSheet(sheet, true, [&](const std::string& name) {
+    rowsList.AddSheetEntry(name);
+    long lastRow = m_pEngine->GetLastRow();
+    if (lastRow > 0) rowsList.AddRowsRangeEntry(name, CRowsRange{1, static_cast<int>(lastRow)});
+  }) == 0 ? 0 : -1;
+}
+
+long CDT::ForEachRequestedSheet(long sheet, bool restore,
+                                const std::function<void(const std::string& name)>& visit) {
   long first = 0, last = 0, current = 0;
   if (GetRequestedSheets(sheet, first, last, current) != 0) return -1;
   for (long i = first; i <= last; ++i) {
     m_pEngine->SetSheet(static_cast<int>(i));
-    std::string name = GetSheetName(i);
-    if (name.empty()) continue;
-    rowsList.AddSheetEntry(name);
-    long lastRow = m_pEngine->GetLastRow();
-    if (lastRow > 0) rowsList.AddRowsRangeEntry(name, CRowsRange{1, static_cast<int>(lastRow)});
+    const std::string name = GetSheetName(i);
+    if (!name.empty()) visit(name);
   }
-  if (m_pEngine->GetSheet() != current) m_pEngine->SetSheet(static_cast<int>(current));
+  if (restore && m_pEngine->GetSheet() != current) m_pEngine->SetSheet(static_cast<int>(current));
   return 0;
 }

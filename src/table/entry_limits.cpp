@@ -4,6 +4,7 @@
 
 #include "grid/limits.h"
 #include "platform/last_error.h"
+#include "text/utf8.h"
 
 namespace ddt::table {
 namespace {
@@ -12,24 +13,16 @@ namespace {
 std::string Shown(std::string_view name) {
   constexpr std::size_t kShown = 40;
   if (name.size() <= kShown) return ddt::platform::Quoted(name);
-  std::size_t n = kShown;
-  while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
+  const std::size_t n = text::utf8::CutPoint(name, kShown);
   return ddt::platform::Quoted(std::string(name.substr(0, n)) + "...");
 }
 
 bool TooLong(std::string_view text) {
   return text.size() > static_cast<std::size_t>(ddt::grid::kMaxCellTextLength) &&
-         Utf8Characters(text) > static_cast<std::size_t>(ddt::grid::kMaxCellTextLength);
+         text::utf8::CountCharacters(text) > static_cast<std::size_t>(ddt::grid::kMaxCellTextLength);
 }
 
 }  // namespace
-
-std::size_t Utf8Characters(std::string_view text) {
-  std::size_t n = 0;
-  for (char c : text)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  return n;
-}
 
 bool CheckSheetName(std::string_view name) {
   if (TooLong(name)) {

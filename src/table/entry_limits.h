@@ -8,9 +8,6 @@
 
 namespace ddt::table {
 
-// Characters of UTF-8 text (bytes that are not continuation bytes).
-std::size_t Utf8Characters(std::string_view text);
-
 // Each returns false and records the reason as the last error when the entry is refused.
 bool CheckSheetName(std::string_view name);
 bool CheckParamName(std::string_view name);

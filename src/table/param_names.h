@@ -9,19 +9,10 @@
 
 namespace ddt::table {
 
-// White space as the data table trims it: space, tab, line feed, vertical tab, form feed,
-// carriage return. Bytes of multibyte characters are never white space.
-bool IsBlank(char c);
-std::string_view TrimBlanks(std::string_view text);
-
-// Makes a name legal in place: trims blanks; a leading "+", "-" or "=" becomes "_"; a
+// Makes a name legal in place: trims white space (text::Trim); a leading "+", "-" or "=" becomes "_"; a
 // leading digit gets "_" in front; each ",", "!", "$" and "\" becomes "_". A name of blanks
 // only becomes empty.
 void MakeLegalName(std::string& name);
-
-// Column letters: "A" to "Z" for 1 to 26, then "AA" (27), "AZ" (52), "BA" (53) ... "IU"
-// (255). Empty for a column below 1.
-std::string ColumnLetters(int col);
 
 // The text a parameter value is written as: the value trimmed of blanks, and a text that
 // would lose its leading zero as a number ("007", "0.50": at least two characters, starting

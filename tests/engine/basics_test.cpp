@@ -3,11 +3,11 @@
 
 #include <climits>
 
-#include "engine/column_letters.h"
 #include "engine/dt_f1.h"
 #include "engine_test_util.h"
+#include "text/column_letters.h"
 
-using ddt::engine::ColumnLetters;
+using ddt::text::ColumnLetters;
 
 TEST(ColumnLetters, OneTwoAndThreeLetters) {
   EXPECT_EQ(ColumnLetters(1), "A");

@@ -1,8 +1,8 @@
-#include "grid/format/date_serial.h"
+#include "text/date_serial.h"
 
 #include <gtest/gtest.h>
 
-namespace ddt::grid::format {
+namespace ddt::text {
 namespace {
 
 TEST(DateSerial, System1900KeepsTheFictitiousLeapDay) {
@@ -92,4 +92,4 @@ TEST(DateSerial, SplitSerialRoundsAndCarries) {
 }
 
 }  // namespace
-}  // namespace ddt::grid::format
+}  // namespace ddt::text

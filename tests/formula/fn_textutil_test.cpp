@@ -4,45 +4,45 @@
 #include <cmath>
 
 #include "grid/formula/fn_textnum.h"
-#include "grid/formula/fn_utf8.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::formula {
 namespace {
 
 TEST(FnUtf8, CharactersNotBytes) {
-  EXPECT_EQ(utf8::Length("héllo€"), 6u);
-  EXPECT_EQ(utf8::Length("😀a"), 2u);
-  EXPECT_EQ(utf8::Slice("héllo€", 1, 3), "éll");
-  EXPECT_EQ(utf8::Slice("héllo€", 5, 10), "€");
-  EXPECT_EQ(utf8::Slice("abc", 7, 2), "");
-  EXPECT_EQ(utf8::Offset("é€x", 2), 5u);
+  EXPECT_EQ(text::utf8::Length("héllo€"), 6u);
+  EXPECT_EQ(text::utf8::Length("😀a"), 2u);
+  EXPECT_EQ(text::utf8::Slice("héllo€", 1, 3), "éll");
+  EXPECT_EQ(text::utf8::Slice("héllo€", 5, 10), "€");
+  EXPECT_EQ(text::utf8::Slice("abc", 7, 2), "");
+  EXPECT_EQ(text::utf8::Offset("é€x", 2), 5u);
 }
 
 TEST(FnUtf8, MalformedBytesCountOnceAndSurviveRoundTrip) {
   const std::string bad = "a\xC3" "b\xFF\xE2\x82";  // truncated and invalid sequences
-  EXPECT_EQ(utf8::Length(bad), 6u);
-  EXPECT_EQ(utf8::Encode(utf8::Decode(bad)), bad);
-  EXPECT_EQ(utf8::Upper(bad), "A\xC3" "B\xFF\xE2\x82");
-  EXPECT_EQ(utf8::Length("\xC0\x80"), 2u);  // overlong NUL is two bad bytes
+  EXPECT_EQ(text::utf8::Length(bad), 6u);
+  EXPECT_EQ(text::utf8::Encode(text::utf8::Decode(bad)), bad);
+  EXPECT_EQ(text::utf8::Upper(bad), "A\xC3" "B\xFF\xE2\x82");
+  EXPECT_EQ(text::utf8::Length("\xC0\x80"), 2u);  // overlong NUL is two bad bytes
 }
 
 TEST(FnUtf8, CaseMappingCoversNonAscii) {
-  EXPECT_EQ(utf8::Upper("straße été"), "STRAßE ÉTÉ");
-  EXPECT_EQ(utf8::Lower("ÀÉÎ ΣΑ"), "àéî σα");
-  EXPECT_EQ(utf8::Proper("hello wORLD o'neil 2nd élan"), "Hello World O'Neil 2Nd Élan");
-  EXPECT_EQ(utf8::CompareNoCase("Été", "éTÉ"), 0);
-  EXPECT_LT(utf8::CompareNoCase("abc", "ABD"), 0);
-  EXPECT_GT(utf8::CompareNoCase("abcd", "ABC"), 0);
+  EXPECT_EQ(text::utf8::Upper("straße été"), "STRAßE ÉTÉ");
+  EXPECT_EQ(text::utf8::Lower("ÀÉÎ ΣΑ"), "àéî σα");
+  EXPECT_EQ(text::utf8::Proper("hello wORLD o'neil 2nd élan"), "Hello World O'Neil 2Nd Élan");
+  EXPECT_EQ(text::utf8::CompareNoCase("Été", "éTÉ"), 0);
+  EXPECT_LT(text::utf8::CompareNoCase("abc", "ABD"), 0);
+  EXPECT_GT(text::utf8::CompareNoCase("abcd", "ABC"), 0);
 }
 
 TEST(FnUtf8, AnsiCodePageForCharAndCode) {
-  EXPECT_EQ(utf8::FromAnsi(65), U'A');
-  EXPECT_EQ(utf8::FromAnsi(0x80), U'€');
-  EXPECT_EQ(utf8::FromAnsi(0xE9), U'é');
-  EXPECT_EQ(utf8::ToAnsi(U'€'), 0x80);
-  EXPECT_EQ(utf8::ToAnsi(U'é'), 0xE9);
-  EXPECT_EQ(utf8::ToAnsi(U'😀'), 0);
-  for (int b = 1; b < 256; ++b) EXPECT_EQ(utf8::ToAnsi(utf8::FromAnsi(b)), b) << b;
+  EXPECT_EQ(text::utf8::FromAnsi(65), U'A');
+  EXPECT_EQ(text::utf8::FromAnsi(0x80), U'€');
+  EXPECT_EQ(text::utf8::FromAnsi(0xE9), U'é');
+  EXPECT_EQ(text::utf8::ToAnsi(U'€'), 0x80);
+  EXPECT_EQ(text::utf8::ToAnsi(U'é'), 0xE9);
+  EXPECT_EQ(text::utf8::ToAnsi(U'😀'), 0);
+  for (int b = 1; b < 256; ++b) EXPECT_EQ(text::utf8::ToAnsi(text::utf8::FromAnsi(b)), b) << b;
 }
 
 double Num(std::string_view s) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "input/input_limits.h"
+#include "support/config_dir.h"
 
 namespace ddt::input {
 namespace {
@@ -18,32 +19,12 @@ namespace fs = std::filesystem;
 // A scratch configuration directory that bare settings names resolve to.
 class ConfigDirTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("ddt-input-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    if (const char* old = std::getenv("DDTABLE_CONFIG_DIR")) {
-      hadConfig_ = true;
-      oldConfig_ = old;
-    }
-    ::setenv("DDTABLE_CONFIG_DIR", dir_.c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadConfig_)
-      ::setenv("DDTABLE_CONFIG_DIR", oldConfig_.c_str(), 1);
-    else
-      ::unsetenv("DDTABLE_CONFIG_DIR");
-    fs::remove_all(dir_);
-  }
   std::string Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-    return (dir_ / name).string();
+    return config_.Write(name, text);
   }
 
-  fs::path dir_;
-  std::string oldConfig_;
-  bool hadConfig_ = false;
+  ddt::test::ConfigDir config_{"ddt-input"};
+  const fs::path& dir_ = config_.Path();
 };
 
 TEST_F(ConfigDirTest, ToolkitSwitchFollowsTheSettingsFile) {

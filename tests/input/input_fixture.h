@@ -14,6 +14,7 @@
 
 #include "input/cddt_input.h"
 #include "platform/window.h"
+#include "support/config_dir.h"
 
 namespace ddt::input::testing {
 
@@ -58,42 +59,11 @@ class TestInput : public CDDTInput {
   }
 };
 
-// A scratch directory made the configuration directory for the test's lifetime.
-class ConfigDir {
+// The configuration directory of the test, with the toolkit switch at hand.
+class ConfigDir : public ddt::test::ConfigDir {
  public:
-  ConfigDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    path_ = std::filesystem::temp_directory_path() /
-            ("ddt_input_" + std::to_string(::getpid()) + "_" + name);
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-    if (const char* old = std::getenv("DDTABLE_CONFIG_DIR")) {
-      had_ = true;
-      old_ = old;
-    }
-    ::setenv("DDTABLE_CONFIG_DIR", path_.c_str(), 1);
-  }
-  ~ConfigDir() {
-    if (had_)
-      ::setenv("DDTABLE_CONFIG_DIR", old_.c_str(), 1);
-    else
-      ::unsetenv("DDTABLE_CONFIG_DIR");
-    std::filesystem::remove_all(path_);
-  }
-  std::string Write(const std::string& name, const std::string& text) const {
-    std::ofstream(path_ / name, std::ios::binary) << text;
-    return File(name);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  ConfigDir() : ddt::test::ConfigDir("ddt_input") {}
   void SwitchOn() const { Write("velmora.ini", "[SLM]\nTOOLKIT_CHANGES=1\n"); }
-
- private:
-  std::filesystem::path path_;
-  std::string old_;
-  bool had_ = false;
 };
 
 // A host window for the workbooks of a test.

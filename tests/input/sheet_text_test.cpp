@@ -1,4 +1,5 @@
 #include "input/sheet_text.h"
+#include "text/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -75,18 +76,18 @@ TEST(NameRulesTest, ChildSeparatorParentAndCaseInsensitiveMarks) {
   EXPECT_EQ(ParentName("Orders"), "Orders");
   EXPECT_EQ(ParentName(".x"), "");
 
-  EXPECT_TRUE(BeginsWithIgnoreCase(".end", ".End"));
-  EXPECT_TRUE(BeginsWithIgnoreCase(".END 7", ".End"));
-  EXPECT_TRUE(BeginsWithIgnoreCase(".Ending", ".End"));
-  EXPECT_FALSE(BeginsWithIgnoreCase(".En", ".End"));
-  EXPECT_FALSE(BeginsWithIgnoreCase(" .End", ".End"));
-  EXPECT_TRUE(EqualsIgnoreCase("cUSTOM", "Custom"));
-  EXPECT_FALSE(EqualsIgnoreCase("Customs", "Custom"));
+  EXPECT_TRUE(ddt::text::StartsWithNoCase(".end", ".End"));
+  EXPECT_TRUE(ddt::text::StartsWithNoCase(".END 7", ".End"));
+  EXPECT_TRUE(ddt::text::StartsWithNoCase(".Ending", ".End"));
+  EXPECT_FALSE(ddt::text::StartsWithNoCase(".En", ".End"));
+  EXPECT_FALSE(ddt::text::StartsWithNoCase(" .End", ".End"));
+  EXPECT_TRUE(ddt::text::EqualsNoCase("cUSTOM", "Custom"));
+  EXPECT_FALSE(ddt::text::EqualsNoCase("Customs", "Custom"));
 }
 
 TEST(CharacterTest, CountsAndReplacesWholeCharacters) {
-  EXPECT_EQ(CountCharacters("abc"), 3u);
-  EXPECT_EQ(CountCharacters("äöü"), 3u);
+  EXPECT_EQ(ddt::text::utf8::CountCharacters("abc"), 3u);
+  EXPECT_EQ(ddt::text::utf8::CountCharacters("äöü"), 3u);
   EXPECT_EQ(ReplaceLastCharacters("data.usr", 3, "prm"), "data.prm");
   EXPECT_EQ(ReplaceLastCharacters("x.äöü", 3, "prm"), "x.prm");
   EXPECT_EQ(ReplaceLastCharacters("ab", 3, "prm"), "ab");

@@ -23,7 +23,7 @@ TEST(CellRefs, ParseAndPrintAgree) {
     EXPECT_EQ(row, 7);
   }
   std::string ref;
-  AppendColumnName(703, ref);
+  text::AppendColumnLetters(ref, 703);
   EXPECT_EQ(ref, "AAA");
 }
 

@@ -88,8 +88,9 @@ void ExpectSameBook(Workbook& want, Workbook& got, const std::string& what) {
         ADD_FAILURE() << "extra cell at row " << row << " col " << col;
     });
     for (int col = 1; col <= 8; ++col) {
-      if (want.ColWidth(s, col) != Workbook().ColWidth(1, 1))
+      if (want.ColWidth(s, col) != Workbook().ColWidth(1, 1)) {
         EXPECT_NEAR(got.ColWidth(s, col), want.ColWidth(s, col), 0.05) << "column " << col;
+      }
       EXPECT_EQ(got.ColHidden(s, col), want.ColHidden(s, col)) << "column " << col;
     }
     for (int row = 1; row <= 50; ++row)

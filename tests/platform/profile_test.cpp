@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include "support/config_dir.h"
+
 namespace ddt::platform {
 namespace {
 
@@ -16,31 +18,13 @@ namespace fs = std::filesystem;
 // A scratch configuration directory, made the lookup place for bare file names.
 class ProfileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("ddt-profile-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    const char* old = std::getenv("DDTABLE_CONFIG_DIR");
-    if (old != nullptr) oldConfig_ = old;
-    hadConfig_ = old != nullptr;
-    ::setenv("DDTABLE_CONFIG_DIR", dir_.c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadConfig_)
-      ::setenv("DDTABLE_CONFIG_DIR", oldConfig_.c_str(), 1);
-    else
-      ::unsetenv("DDTABLE_CONFIG_DIR");
-    fs::remove_all(dir_);
-  }
   std::string Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
+    config_.Write(name, text);
     return name;
   }
 
-  fs::path dir_;
-  std::string oldConfig_;
-  bool hadConfig_ = false;
+  ddt::test::ConfigDir config_{"ddt-profile"};
+  const fs::path& dir_ = config_.Path();
 };
 
 TEST_F(ProfileTest, MissingFileSectionOrKeyGivesTheDefault) {

@@ -19,6 +19,7 @@
 #include "results/journal.h"
 #include "results/results_limits.h"
 #include "results_fixture.h"
+#include "support/config_dir.h"
 
 namespace ddt::results::testing {
 namespace {
@@ -44,29 +45,12 @@ JournalCell MakeCell(const std::string& sheet, int row, int col, const std::stri
 }
 
 // A scratch directory that is also the configuration directory, with the setting given.
-class JournalDir {
+class JournalDir : public ddt::test::ConfigDir {
  public:
-  explicit JournalDir(bool saveEveryRow) {
-    dir_ = fs::temp_directory_path() /
-           ("ddt_journal_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    if (const char* old = std::getenv("DDTABLE_CONFIG_DIR")) old_ = old;
-    ::setenv("DDTABLE_CONFIG_DIR", dir_.c_str(), 1);
-    std::ofstream(dir_ / "qxctl.ini")
-        << "[TessaroSAP]\nSaveResultsSpreadSheetFile=" << (saveEveryRow ? 1 : 0) << "\n";
+  explicit JournalDir(bool saveEveryRow) : ddt::test::ConfigDir("ddt_journal") {
+    Write("qxctl.ini", std::string("[TessaroSAP]\nSaveResultsSpreadSheetFile=") +
+                           (saveEveryRow ? "1" : "0") + "\n");
   }
-  ~JournalDir() {
-    if (old_.empty()) ::unsetenv("DDTABLE_CONFIG_DIR");
-    else ::setenv("DDTABLE_CONFIG_DIR", old_.c_str(), 1);
-    fs::remove_all(dir_);
-  }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-
- private:
-  fs::path dir_;
-  std::string old_;
 };
 
 TEST(JournalFile, RecordsComeBackAndATornOrDamagedTailIsDropped) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "results_fixture.h"
+#include "support/config_dir.h"
 
 namespace ddt::results::testing {
 namespace {
@@ -157,13 +158,8 @@ TEST_F(LoopsTest, CustomValuesAreStoredBesideEachCopiedRow) {
 }
 
 TEST_F(LoopsTest, TheSaveSettingRewritesTheFileAfterEveryCopiedRow) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("ddt_results_save_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const char* oldConfig = std::getenv("DDTABLE_CONFIG_DIR");
-  const std::string saved = oldConfig ? oldConfig : "";
-  ::setenv("DDTABLE_CONFIG_DIR", dir.c_str(), 1);
-  const std::string file = (dir / "results.xlsx").string();
+  const ddt::test::ConfigDir config("ddt_results_save");
+  const std::string file = config.File("results.xlsx");
   input_->SetRunRows({{"A", {{2, 3}}}});
   ASSERT_EQ(results_->Save(file, 1), 0);
   const auto readBack = [&](long row) {
@@ -173,13 +169,10 @@ TEST_F(LoopsTest, TheSaveSettingRewritesTheFileAfterEveryCopiedRow) {
   };
   ASSERT_EQ(results_->CopyNextRunRow(input_.get(), 0, 1, 1), 0);
   EXPECT_EQ(readBack(2), "");  // setting off: the file is as saved
-  std::ofstream(dir / "qxctl.ini") << "[TessaroSAP]\nSaveResultsSpreadSheetFile=1\n";
+  config.Write("qxctl.ini", "[TessaroSAP]\nSaveResultsSpreadSheetFile=1\n");
   ASSERT_EQ(results_->CopyNextRunRow(input_.get(), 0, 1, 1), 0);
   EXPECT_EQ(readBack(2), "A:p:2");
   EXPECT_EQ(readBack(3), "A:p:3");
-  if (oldConfig) ::setenv("DDTABLE_CONFIG_DIR", saved.c_str(), 1);
-  else ::unsetenv("DDTABLE_CONFIG_DIR");
-  std::filesystem::remove_all(dir);
 }
 
 TEST_F(LoopsTest, ResetEmptiesTheWorkbookAndForgetsEveryCurrentRow) {

@@ -11,6 +11,7 @@
 
 #include "results/pattern_match.h"
 #include "results/results_text.h"
+#include "support/config_dir.h"
 
 namespace ddt::results {
 namespace {
@@ -171,23 +172,9 @@ TEST(MatchesPattern, LeavesTheProcessAndThreadLocaleAsTheyWere) {
 
 class SaveSetting : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ddt_results_cfg_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    const char* old = std::getenv("DDTABLE_CONFIG_DIR");
-    if (old) old_ = old;
-    setenv("DDTABLE_CONFIG_DIR", dir_.c_str(), 1);
-  }
-  void TearDown() override {
-    if (old_) setenv("DDTABLE_CONFIG_DIR", old_->c_str(), 1);
-    else unsetenv("DDTABLE_CONFIG_DIR");
-    std::filesystem::remove_all(dir_);
-  }
-  void Write(const std::string& text) { std::ofstream(dir_ / "qxctl.ini") << text; }
+  void Write(const std::string& text) { config_.Write("qxctl.ini", text); }
 
-  std::filesystem::path dir_;
-  std::optional<std::string> old_;
+  ddt::test::ConfigDir config_{"ddt_results_cfg"};
 };
 
 TEST_F(SaveSetting, IsOffWithoutFileOrKeyAndFollowsTheValue) {

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "grid/format/compiled_format.h"
+#include "text/ascii.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::format {
 
@@ -18,7 +20,7 @@ constexpr std::string_view kSystemLongDate = "dddd, mmmm d, yyyy";
 constexpr std::string_view kSystemLongTime = "h:mm:ss AM/PM";
 
 bool StartsWithNoCase(std::string_view s, size_t at, std::string_view word) {
-  return s.size() - at >= word.size() && strncasecmp(s.data() + at, word.data(), word.size()) == 0;
+  return text::StartsWithNoCase(s.substr(at), word);
 }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -260,11 +262,7 @@ class SectionParser {
     i_ = j;
   }
 
-  size_t Utf8Length(size_t at) const {
-    const unsigned char c = static_cast<unsigned char>(s_[at]);
-    size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    return std::min(len, s_.size() - at);
-  }
+  size_t Utf8Length(size_t at) const { return text::utf8::CharBytes(s_, at); }
 
   static bool IsDateToken(TokenKind k) {
     return k == TokenKind::Year || k == TokenKind::Month || k == TokenKind::Day ||

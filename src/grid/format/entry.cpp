@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "grid/format/number_format.h"
+#include "text/ascii.h"
 
 namespace ddt::grid::format {
 
@@ -70,9 +71,7 @@ std::optional<double> ToNumber(std::string_view s, int shift) {
   return v == 0 ? 0.0 : v;  // "-0" is zero
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
+using text::EqualsNoCase;
 
 }  // namespace
 

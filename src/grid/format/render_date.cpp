@@ -1,8 +1,8 @@
 // Dates and times through a date section (en-US names).
 #include <cmath>
 
-#include "grid/format/date_serial.h"
 #include "grid/format/render.h"
+#include "text/date_serial.h"
 
 namespace ddt::grid::format {
 
@@ -28,18 +28,18 @@ void AppendPadded(std::string& out, int64_t n, int width) {
 void RenderDate(std::string& out, const Section& s, double v, bool date1904) {
   // Far outside the calendar is as invalid as a negative serial; the bound keeps the
   // millisecond arithmetic in range.
-  if (!(v >= 0) || v >= static_cast<double>(MaxSerial(date1904) + 1)) {
+  if (!(v >= 0) || v >= static_cast<double>(text::MaxSerial(date1904) + 1)) {
     out += kNoDisplayText;
     return;
   }
-  const SerialParts p = SplitSerial(v, s.subSecondDigits);
-  std::optional<CivilDate> date;
+  const text::SerialParts p = text::SplitSerial(v, s.subSecondDigits);
+  std::optional<text::CivilDate> date;
   bool needDate = false;
   for (const Token& t : s.tokens)
     needDate = needDate || t.kind == TokenKind::Year || t.kind == TokenKind::Month ||
                (t.kind == TokenKind::Day && t.width <= 2);
   if (needDate) {
-    date = SerialToDate(p.day, date1904);
+    date = text::SerialToDate(p.day, date1904);
     if (!date) {  // rounding carried past 9999-12-31
       out += kNoDisplayText;
       return;
@@ -63,7 +63,7 @@ void RenderDate(std::string& out, const Section& s, double v, bool date1904) {
         if (t.width <= 2) {
           AppendPadded(out, date->day, t.width);
         } else {
-          const char* name = kDayNames[Weekday(p.day, date1904)];
+          const char* name = kDayNames[text::Weekday(p.day, date1904)];
           if (t.width == 3) out.append(name, kAbbreviation);
           else out += name;
         }

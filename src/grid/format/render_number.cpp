@@ -4,6 +4,7 @@
 
 #include "grid/format/decimal_digits.h"
 #include "grid/format/render.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::format {
 
@@ -195,12 +196,7 @@ void BestFraction(double x, int64_t maxDen, int64_t& num, int64_t& den) {
   }
 }
 
-size_t DisplayWidth(std::string_view s) {
-  size_t n = 0;
-  for (unsigned char c : s)
-    if ((c & 0xC0) != 0x80) ++n;
-  return n;
-}
+size_t DisplayWidth(std::string_view s) { return text::utf8::CountCharacters(s); }
 
 void RenderFraction(std::string& out, const Section& s, double x) {
   x = Scale(s, x);

@@ -48,30 +48,8 @@ bool EndsHere(std::string_view t, size_t pos) {
 }  // namespace
 
 int ColumnFromLetters(std::string_view letters) {
-  if (letters.empty() || letters.size() > kMaxColumnLetters) return 0;
-  int col = 0;
-  for (char c : letters) {
-    if (!IsLetter(c)) return 0;
-    col = col * 26 + ((c | 0x20) - 'a' + 1);
-  }
+  const int col = text::ColumnFromLetters(letters);
   return col <= kMaxCols ? col : 0;
-}
-
-void AppendColumnLetters(std::string& out, int col) {
-  char buf[8];
-  int n = 0;
-  while (col > 0 && n < 8) {
-    int rem = (col - 1) % 26;
-    buf[n++] = static_cast<char>('A' + rem);
-    col = (col - 1) / 26;
-  }
-  while (n > 0) out += buf[--n];
-}
-
-std::string ColumnLetters(int col) {
-  std::string s;
-  AppendColumnLetters(s, col);
-  return s;
 }
 
 size_t ScanCellRef(std::string_view t, size_t pos, ScannedCorner* c, int minRow) {

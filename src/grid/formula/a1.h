@@ -5,13 +5,15 @@
 #include <string>
 #include <string_view>
 
+#include "text/column_letters.h"
+
 namespace ddt::grid::formula {
 
 // The column number of letters "A".."XFD" in any case; 0 when not a column of the grid.
 int ColumnFromLetters(std::string_view letters);
 // "A" for 1, "XFD" for 16384.
-void AppendColumnLetters(std::string& out, int col);
-std::string ColumnLetters(int col);
+using text::AppendColumnLetters;
+using text::ColumnLetters;
 
 // Characters that may continue a name (function, defined name or unquoted sheet name).
 inline bool IsNameChar(char c) {

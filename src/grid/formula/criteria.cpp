@@ -1,18 +1,18 @@
 #include "grid/formula/criteria.h"
 
 #include "grid/formula/fn_textnum.h"
-#include "grid/formula/fn_utf8.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::formula {
 
 Wildcard::Wildcard(std::string_view pattern) {
-  const std::u32string p = utf8::Decode(pattern);
+  const std::u32string p = text::utf8::Decode(pattern);
   for (size_t i = 0; i < p.size(); ++i) {
     char32_t c = p[i];
     if (c == U'~' && i + 1 < p.size() && (p[i + 1] == U'*' || p[i + 1] == U'?' || p[i + 1] == U'~')) {
       c = p[++i];
-      tokens_.push_back({Kind::Char, utf8::ToLower(c)});
-      utf8::Append(literal_, c);
+      tokens_.push_back({Kind::Char, text::utf8::ToLower(c)});
+      text::utf8::Append(literal_, c);
     } else if (c == U'*') {
       // Consecutive stars match what one star matches.
       if (tokens_.empty() || tokens_.back().kind != Kind::Any) tokens_.push_back({Kind::Any, 0});
@@ -23,8 +23,8 @@ Wildcard::Wildcard(std::string_view pattern) {
       hasWildcards_ = true;
       literal_ += '?';
     } else {
-      tokens_.push_back({Kind::Char, utf8::ToLower(c)});
-      utf8::Append(literal_, c);
+      tokens_.push_back({Kind::Char, text::utf8::ToLower(c)});
+      text::utf8::Append(literal_, c);
     }
   }
 }
@@ -44,7 +44,7 @@ bool Wildcard::MatchTokens(const std::vector<Token>& tokens, const std::u32strin
         starT = t;
         continue;
       }
-      if (tok.kind == Kind::One || tok.c == utf8::ToLower(text[t])) {
+      if (tok.kind == Kind::One || tok.c == text::utf8::ToLower(text[t])) {
         ++p;
         ++t;
         continue;
@@ -62,11 +62,11 @@ bool Wildcard::MatchTokens(const std::vector<Token>& tokens, const std::u32strin
 }
 
 bool Wildcard::Matches(std::string_view text) const {
-  return MatchTokens(tokens_, utf8::Decode(text), 0, false);
+  return MatchTokens(tokens_, text::utf8::Decode(text), 0, false);
 }
 
 size_t Wildcard::Search(std::string_view text, size_t start) const {
-  const std::u32string t = utf8::Decode(text);
+  const std::u32string t = text::utf8::Decode(text);
   // Split at the first star: the part before it is matched at each start position; the rest
   // (star first) matches from a position only if it matches from every earlier one, so it
   // is tried once, at the first place where the head fits. Linear in the text for the head.
@@ -118,9 +118,9 @@ Criterion::Criterion(const Value& criterion) {
     number_ = *n;
     return;
   }
-  if (utf8::CompareNoCase(s, "TRUE") == 0 || utf8::CompareNoCase(s, "FALSE") == 0) {
+  if (text::utf8::CompareNoCase(s, "TRUE") == 0 || text::utf8::CompareNoCase(s, "FALSE") == 0) {
     kind_ = Kind::Boolean;
-    boolean_ = utf8::CompareNoCase(s, "TRUE") == 0;
+    boolean_ = text::utf8::CompareNoCase(s, "TRUE") == 0;
     return;
   }
   if (auto e = ParseErrorText(s)) {
@@ -155,7 +155,7 @@ bool Criterion::Equal(const Value& cell) const {
       const auto* t = std::get_if<std::string>(&cell);
       if (!t) return false;
       return pattern_.HasWildcards() ? pattern_.Matches(*t)
-                                     : utf8::CompareNoCase(*t, pattern_.Literal()) == 0;
+                                     : text::utf8::CompareNoCase(*t, pattern_.Literal()) == 0;
     }
     case Kind::Blank:
       if (IsEmpty(cell)) return true;
@@ -177,7 +177,7 @@ bool Criterion::Ordered(const Value& cell) const {
   } else if (kind_ == Kind::Text || kind_ == Kind::Blank) {
     const auto* t = std::get_if<std::string>(&cell);
     if (!t) return false;
-    cmp = utf8::CompareNoCase(*t, text_);
+    cmp = text::utf8::CompareNoCase(*t, text_);
   } else if (kind_ == Kind::Boolean) {
     const auto* b = std::get_if<bool>(&cell);
     if (!b) return false;

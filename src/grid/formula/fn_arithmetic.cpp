@@ -6,19 +6,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "grid/formula/fn_results.h"
 #include "grid/formula/functions.h"
 
 namespace ddt::grid::formula {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-Value Num(double d) {
-  if (!std::isfinite(d)) throw FormulaError{ErrorCode::Num};
-  return Value{d};
-}
-
-[[noreturn]] void Fail(ErrorCode code = ErrorCode::Num) { throw FormulaError{code}; }
 
 // A quotient to 15 significant digits, so 4.2/0.1 counts as the whole number 42.
 double Quotient15(double a, double b) {

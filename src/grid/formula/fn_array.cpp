@@ -12,13 +12,12 @@
 #include <vector>
 
 #include "grid/formula/criteria.h"
+#include "grid/formula/fn_results.h"
 #include "grid/formula/fn_table.h"
 #include "grid/formula/functions.h"
 
 namespace ddt::grid::formula {
 namespace {
-
-[[noreturn]] void Fail(ErrorCode code) { throw FormulaError{code}; }
 
 // Results larger than this many elements are refused (#NUM!), so that a formula cannot make
 // the engine allocate without bound.

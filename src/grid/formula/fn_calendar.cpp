@@ -1,35 +1,29 @@
 // Calendar functions beyond the basic date set: ISOWEEKNUM, DAYS360, YEARFRAC, and the
-// work-day functions with a chosen weekend (WORKDAY.INTL, NETWORKDAYS.INTL).
+// work-day functions (WORKDAY, NETWORKDAYS and their .INTL forms with a chosen weekend).
 #include <array>
 #include <cmath>
 #include <set>
 #include <string>
 
-#include "grid/format/date_serial.h"
+#include "grid/formula/fn_results.h"
 #include "grid/formula/fn_table.h"
 #include "grid/formula/fn_textnum.h"
 #include "grid/formula/functions.h"
+#include "text/date_serial.h"
 
 namespace ddt::grid::formula {
 namespace {
 
-[[noreturn]] void Fail(ErrorCode code = ErrorCode::Num) { throw FormulaError{code}; }
-
-Value Num(double d) {
-  if (!std::isfinite(d)) Fail();
-  return Value{d};
-}
-
 int64_t DayArg(Call& call, int i) { return static_cast<int64_t>(std::floor(SerialArg(call, i))); }
 
-format::CivilDate CivilOf(int64_t day, bool date1904) {
-  auto d = format::SerialToDate(day, date1904);
+text::CivilDate CivilOf(int64_t day, bool date1904) {
+  auto d = text::SerialToDate(day, date1904);
   if (!d) Fail();
   return *d;
 }
 
 int64_t SerialOf(int year, int month, int day, bool date1904) {
-  auto s = format::DateToSerial(year, month, day, date1904);
+  auto s = text::DateToSerial(year, month, day, date1904);
   if (!s) Fail();
   return *s;
 }
@@ -45,9 +39,9 @@ int DaysInMonth(int y, int m) {
 Operand IsoWeekNum(Call& call) {
   const bool d1904 = call.Ctx().Date1904();
   const int64_t day = DayArg(call, 0);
-  const int weekday = (format::Weekday(day, d1904) + 6) % 7;  // Monday 0
+  const int weekday = (text::Weekday(day, d1904) + 6) % 7;  // Monday 0
   const int64_t thursday = day - weekday + 3;
-  const format::CivilDate t = CivilOf(thursday, d1904);
+  const text::CivilDate t = CivilOf(thursday, d1904);
   const int64_t jan1 = SerialOf(t.year, 1, 1, d1904);
   return Num(static_cast<double>((thursday - jan1) / 7 + 1));
 }
@@ -55,7 +49,7 @@ Operand IsoWeekNum(Call& call) {
 // 30/360 day count. US: a start on the 31st or on the last day of February counts as the
 // 30th, and an end on the 31st counts as the 30th when the start is (then) the 30th.
 // European: the 31st always counts as the 30th.
-double Days360(format::CivilDate a, format::CivilDate b, bool european, bool febEnds) {
+double Days360(text::CivilDate a, text::CivilDate b, bool european, bool febEnds) {
   int d1 = a.day, d2 = b.day;
   if (european) {
     d1 = std::min(d1, 30);
@@ -73,8 +67,8 @@ double Days360(format::CivilDate a, format::CivilDate b, bool european, bool feb
 
 Operand Days360Fn(Call& call) {
   const bool d1904 = call.Ctx().Date1904();
-  const format::CivilDate a = CivilOf(DayArg(call, 0), d1904);
-  const format::CivilDate b = CivilOf(DayArg(call, 1), d1904);
+  const text::CivilDate a = CivilOf(DayArg(call, 0), d1904);
+  const text::CivilDate b = CivilOf(DayArg(call, 1), d1904);
   return Num(Days360(a, b, call.Bool(2, false), false));
 }
 
@@ -86,7 +80,7 @@ Operand YearFrac(Call& call) {
   const double basis = std::trunc(call.Number(2, 0));
   if (basis < 0 || basis > 4) Fail();
   if (s > e) std::swap(s, e);
-  const format::CivilDate a = CivilOf(s, d1904), b = CivilOf(e, d1904);
+  const text::CivilDate a = CivilOf(s, d1904), b = CivilOf(e, d1904);
   const double days = static_cast<double>(e - s);
   switch (static_cast<int>(basis)) {
     case 0: return Num(Days360(a, b, false, true) / 360);
@@ -171,18 +165,26 @@ std::set<int64_t> Holidays(Call& call, int i) {
   return out;
 }
 
-Operand NetworkDaysIntl(Call& call) {
+// Sunday (0) to Saturday (6) as text::Weekday counts them: the weekend of NETWORKDAYS and
+// WORKDAY.
+constexpr std::array<bool, 7> kSaturdaySunday = {true, false, false, false, false, false, true};
+
+// The weekend argument at index i, or Saturday and Sunday for i < 0.
+std::array<bool, 7> WeekendOf(Call& call, int i) { return i < 0 ? kSaturdaySunday : Weekend(call, i); }
+
+// Work days from start to end inclusive, less holidays; negative when end comes first.
+Operand CountWorkDays(Call& call, int weekendArg, int holidayArg) {
   const bool d1904 = call.Ctx().Date1904();
   int64_t s = DayArg(call, 0), e = DayArg(call, 1);
-  const std::array<bool, 7> rest = Weekend(call, 2);
-  const std::set<int64_t> holidays = Holidays(call, 3);
+  const std::array<bool, 7> rest = WeekendOf(call, weekendArg);
+  const std::set<int64_t> holidays = Holidays(call, holidayArg);
   const int sign = s > e ? -1 : 1;
   if (s > e) std::swap(s, e);
   int workPerWeek = 0;
   for (bool r : rest) workPerWeek += !r;
   const int64_t weeks = (e - s + 1) / 7;
   int64_t count = weeks * workPerWeek;
-  auto working = [&](int64_t d) { return !rest[static_cast<size_t>(format::Weekday(d, d1904))]; };
+  auto working = [&](int64_t d) { return !rest[static_cast<size_t>(text::Weekday(d, d1904))]; };
   for (int64_t d = s + weeks * 7; d <= e; ++d) count += working(d);
   for (auto it = holidays.lower_bound(s); it != holidays.end() && *it <= e; ++it) {
     count -= working(*it);
@@ -190,22 +192,30 @@ Operand NetworkDaysIntl(Call& call) {
   return Num(static_cast<double>(sign * count));
 }
 
-Operand WorkDayIntl(Call& call) {
+// The work day `days` work days after (before) start.
+Operand AddWorkDays(Call& call, int weekendArg, int holidayArg) {
   const bool d1904 = call.Ctx().Date1904();
   int64_t d = DayArg(call, 0);
   const double n = std::trunc(call.Number(1));
-  const std::array<bool, 7> rest = Weekend(call, 2);
-  const std::set<int64_t> holidays = Holidays(call, 3);
-  const int64_t maxDay = format::MaxSerial(d1904);
+  const std::array<bool, 7> rest = WeekendOf(call, weekendArg);
+  const std::set<int64_t> holidays = Holidays(call, holidayArg);
+  const int64_t maxDay = text::MaxSerial(d1904);
   if (std::fabs(n) > static_cast<double>(maxDay)) Fail();
   const int step = n < 0 ? -1 : 1;
   for (int64_t left = static_cast<int64_t>(std::fabs(n)); left > 0;) {
     d += step;
     if (d < 0 || d > maxDay) Fail();
-    if (!rest[static_cast<size_t>(format::Weekday(d, d1904))] && !holidays.count(d)) --left;
+    if (!rest[static_cast<size_t>(text::Weekday(d, d1904))] && !holidays.count(d)) --left;
   }
   return Num(static_cast<double>(d));
 }
+
+// NETWORKDAYS(start, end, [holidays]) and NETWORKDAYS.INTL(start, end, [weekend], [holidays]).
+Operand NetworkDays(Call& call) { return CountWorkDays(call, -1, 2); }
+Operand NetworkDaysIntl(Call& call) { return CountWorkDays(call, 2, 3); }
+// WORKDAY(start, days, [holidays]) and WORKDAY.INTL(start, days, [weekend], [holidays]).
+Operand WorkDay(Call& call) { return AddWorkDays(call, -1, 2); }
+Operand WorkDayIntl(Call& call) { return AddWorkDays(call, 2, 3); }
 
 }  // namespace
 
@@ -213,7 +223,9 @@ void RegisterCalendarFunctions(FunctionRegistry& r) {
   r.Add({"ISOWEEKNUM", 1, 1, IsoWeekNum});
   r.Add({"DAYS360", 2, 3, Days360Fn});
   r.Add({"YEARFRAC", 2, 3, YearFrac});
+  r.Add({"NETWORKDAYS", 2, 3, NetworkDays});
   r.Add({"NETWORKDAYS.INTL", 2, 4, NetworkDaysIntl});
+  r.Add({"WORKDAY", 2, 3, WorkDay});
   r.Add({"WORKDAY.INTL", 2, 4, WorkDayIntl});
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "grid/formula/fn_results.h"
 #include "grid/formula/fn_table.h"
 #include "grid/formula/functions.h"
 
@@ -15,8 +16,6 @@ namespace ddt::grid::formula {
 namespace {
 
 using Complex = std::complex<double>;
-
-[[noreturn]] void Fail(ErrorCode code = ErrorCode::Num) { throw FormulaError{code}; }
 
 struct Parsed {
   Complex z;

@@ -8,18 +8,12 @@
 #include <vector>
 
 #include "grid/formula/criteria.h"
+#include "grid/formula/fn_results.h"
 #include "grid/formula/fn_table.h"
 #include "grid/formula/functions.h"
 
 namespace ddt::grid::formula {
 namespace {
-
-[[noreturn]] void Fail(ErrorCode code) { throw FormulaError{code}; }
-
-Value Num(double d) {
-  if (!std::isfinite(d)) Fail(ErrorCode::Num);
-  return Value{d};
-}
 
 bool StartsWithOperator(const std::string& s) {
   return !s.empty() && (s[0] == '=' || s[0] == '<' || s[0] == '>');

@@ -1,16 +1,15 @@
-// Date and time functions on serial numbers (format/date_serial.h): the workbook's date
+// Date and time functions on serial numbers (text/date_serial.h): the workbook's date
 // system, the 1900 system with its fictitious 29 February 1900 by default. Date arguments
 // may be numbers or text that reads as a date (fn_textnum.h).
 #include <algorithm>
 #include <cmath>
 #include <ctime>
-#include <set>
 
-#include "grid/format/date_serial.h"
 #include "grid/formula/fn_table.h"
 #include "grid/formula/fn_textnum.h"
-#include "grid/formula/fn_utf8.h"
 #include "grid/formula/functions.h"
+#include "text/date_serial.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::formula {
 namespace {
@@ -36,8 +35,8 @@ bool Is1904(Call& call) { return call.Ctx().Date1904(); }
 
 int64_t DayArg(Call& call, int i) { return static_cast<int64_t>(std::floor(SerialArg(call, i))); }
 
-format::CivilDate CivilOf(int64_t day, bool date1904) {
-  auto d = format::SerialToDate(day, date1904);
+text::CivilDate CivilOf(int64_t day, bool date1904) {
+  auto d = text::SerialToDate(day, date1904);
   if (!d) throw FormulaError{ErrorCode::Num};
   return *d;
 }
@@ -47,7 +46,7 @@ double SerialOf(int year, int64_t month, int64_t day, bool date1904) {
       std::fabs(static_cast<double>(day)) > kMaxDays) {
     throw FormulaError{ErrorCode::Num};
   }
-  auto s = format::DateToSerial(year, static_cast<int>(month), static_cast<int>(day), date1904);
+  auto s = text::DateToSerial(year, static_cast<int>(month), static_cast<int>(day), date1904);
   if (!s) throw FormulaError{ErrorCode::Num};
   return static_cast<double>(*s);
 }
@@ -95,7 +94,7 @@ Operand TimeValue(Call& call) {
 // EDATE(start, months): the same day `months` later, cut to the month's last day.
 Operand EDate(Call& call) {
   const bool d1904 = Is1904(call);
-  const format::CivilDate start = CivilOf(DayArg(call, 0), d1904);
+  const text::CivilDate start = CivilOf(DayArg(call, 0), d1904);
   const int64_t month = start.month + WholeArg(call, 1, kMaxMonths);
   const int day = std::min(start.day, DaysInMonth(start.year, month, d1904));
   return Num(SerialOf(start.year, month, std::max(day, 1), d1904));
@@ -104,7 +103,7 @@ Operand EDate(Call& call) {
 // EOMONTH(start, months): the last day of the month `months` later.
 Operand EoMonth(Call& call) {
   const bool d1904 = Is1904(call);
-  const format::CivilDate start = CivilOf(DayArg(call, 0), d1904);
+  const text::CivilDate start = CivilOf(DayArg(call, 0), d1904);
   const int64_t month = start.month + WholeArg(call, 1, kMaxMonths);
   return Num(SerialOf(start.year, month + 1, 0, d1904));
 }
@@ -114,9 +113,9 @@ Operand EoMonth(Call& call) {
 Operand DateDif(Call& call) {
   const bool d1904 = Is1904(call);
   const int64_t s = DayArg(call, 0), e = DayArg(call, 1);
-  const std::string unit = utf8::Upper(call.Text(2));
+  const std::string unit = text::utf8::Upper(call.Text(2));
   if (s > e) throw FormulaError{ErrorCode::Num};
-  const format::CivilDate a = CivilOf(s, d1904), b = CivilOf(e, d1904);
+  const text::CivilDate a = CivilOf(s, d1904), b = CivilOf(e, d1904);
   const int64_t months =
       (int64_t{b.year} - a.year) * 12 + (b.month - a.month) - (b.day < a.day ? 1 : 0);
   if (unit == "D") return Num(static_cast<double>(e - s));
@@ -137,9 +136,9 @@ Operand DateDif(Call& call) {
 
 // --- Times -------------------------------------------------------------------------------
 
-Operand Hour(Call& call) { return Num(format::SplitSerial(SerialArg(call, 0)).hour); }
-Operand Minute(Call& call) { return Num(format::SplitSerial(SerialArg(call, 0)).minute); }
-Operand Second(Call& call) { return Num(format::SplitSerial(SerialArg(call, 0)).second); }
+Operand Hour(Call& call) { return Num(text::SplitSerial(SerialArg(call, 0)).hour); }
+Operand Minute(Call& call) { return Num(text::SplitSerial(SerialArg(call, 0)).minute); }
+Operand Second(Call& call) { return Num(text::SplitSerial(SerialArg(call, 0)).second); }
 
 // TIME(hour, minute, second): the fraction of a day, wrapping past 24 hours.
 Operand Time(Call& call) {
@@ -149,7 +148,7 @@ Operand Time(Call& call) {
   if (h > kMaxTimePart || m > kMaxTimePart || s > kMaxTimePart) throw FormulaError{ErrorCode::Num};
   const double total = h * 3600 + m * 60 + s;
   if (total < 0) throw FormulaError{ErrorCode::Num};
-  return Num(std::fmod(total, format::kSecondsPerDay) / format::kSecondsPerDay);
+  return Num(std::fmod(total, text::kSecondsPerDay) / text::kSecondsPerDay);
 }
 
 // The current local date and time as a serial.
@@ -158,7 +157,7 @@ double NowSerial(bool date1904) {
   std::tm tm{};
   localtime_r(&now, &tm);
   const double day = SerialOf(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, date1904);
-  return day + format::TimeToSerial(tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return day + text::TimeToSerial(tm.tm_hour, tm.tm_min, tm.tm_sec);
 }
 
 Operand Now(Call& call) { return Num(NowSerial(Is1904(call))); }
@@ -178,7 +177,7 @@ Operand WeekdayFn(Call& call) {
   const bool d1904 = Is1904(call);
   const int64_t day = DayArg(call, 0);
   const int type = call.Int(1, 1);
-  const int w = format::Weekday(day, d1904);
+  const int w = text::Weekday(day, d1904);
   if (type == 3) return Num((w + 6) % 7);
   const int start = WeekStart(type);
   if (start < 0) throw FormulaError{ErrorCode::Num};
@@ -189,75 +188,18 @@ Operand WeekNum(Call& call) {
   const bool d1904 = Is1904(call);
   const int64_t day = DayArg(call, 0);
   const int type = call.Int(1, 1);
-  const format::CivilDate date = CivilOf(day, d1904);
+  const text::CivilDate date = CivilOf(day, d1904);
   if (type == 21) {  // ISO 8601: the week of the year holding its Thursday
-    const int64_t thursday = day - (format::Weekday(day, d1904) + 6) % 7 + 3;
-    const format::CivilDate t = CivilOf(std::max<int64_t>(thursday, 1), d1904);
+    const int64_t thursday = day - (text::Weekday(day, d1904) + 6) % 7 + 3;
+    const text::CivilDate t = CivilOf(std::max<int64_t>(thursday, 1), d1904);
     const double jan1 = SerialOf(t.year, 1, 1, d1904);
     return Num(std::floor((static_cast<double>(thursday) - jan1) / 7) + 1);
   }
   const int start = type == 2 ? 1 : WeekStart(type);
   if (start < 0 || type == 3) throw FormulaError{ErrorCode::Num};
   const int64_t jan1 = static_cast<int64_t>(SerialOf(date.year, 1, 1, d1904));
-  const int offset = (format::Weekday(jan1, d1904) - start + 7) % 7;
+  const int offset = (text::Weekday(jan1, d1904) - start + 7) % 7;
   return Num(static_cast<double>((day - jan1 + offset) / 7 + 1));
-}
-
-bool IsWeekend(int64_t day, bool date1904) {
-  const int w = format::Weekday(day, date1904);
-  return w == 0 || w == 6;
-}
-
-std::set<int64_t> Holidays(Call& call, int i) {
-  std::set<int64_t> out;
-  if (call.Missing(i)) return out;
-  const bool d1904 = Is1904(call);
-  call.ForEachValue(i, [&](const Value& v, bool) {
-    ThrowIfError(v);
-    if (const auto* d = std::get_if<double>(&v)) {
-      out.insert(static_cast<int64_t>(std::floor(*d)));
-    } else if (const auto* t = std::get_if<std::string>(&v)) {
-      auto n = ReadNumberText(*t, d1904);
-      if (!n) throw FormulaError{ErrorCode::Value};
-      out.insert(static_cast<int64_t>(std::floor(*n)));
-    }
-    return true;
-  });
-  return out;
-}
-
-// NETWORKDAYS(start, end, [holidays]): Monday-to-Friday days from start to end inclusive,
-// less holidays; negative when end comes first.
-Operand NetworkDays(Call& call) {
-  const bool d1904 = Is1904(call);
-  int64_t s = DayArg(call, 0), e = DayArg(call, 1);
-  const std::set<int64_t> holidays = Holidays(call, 2);
-  const int sign = s > e ? -1 : 1;
-  if (s > e) std::swap(s, e);
-  const int64_t weeks = (e - s + 1) / 7;
-  int64_t count = weeks * 5;
-  for (int64_t d = s + weeks * 7; d <= e; ++d) count += !IsWeekend(d, d1904);
-  for (auto it = holidays.lower_bound(s); it != holidays.end() && *it <= e; ++it) {
-    count -= !IsWeekend(*it, d1904);
-  }
-  return Num(static_cast<double>(sign * count));
-}
-
-// WORKDAY(start, days, [holidays]): the work day `days` work days after (before) start.
-Operand WorkDay(Call& call) {
-  const bool d1904 = Is1904(call);
-  int64_t d = DayArg(call, 0);
-  const double n = std::trunc(call.Number(1));
-  const std::set<int64_t> holidays = Holidays(call, 2);
-  const int64_t maxDay = format::MaxSerial(d1904);
-  if (std::fabs(n) > static_cast<double>(maxDay)) throw FormulaError{ErrorCode::Num};
-  const int step = n < 0 ? -1 : 1;
-  for (int64_t left = static_cast<int64_t>(std::fabs(n)); left > 0;) {
-    d += step;
-    if (d < 0 || d > maxDay) throw FormulaError{ErrorCode::Num};
-    if (!IsWeekend(d, d1904) && !holidays.count(d)) --left;
-  }
-  return Num(static_cast<double>(d));
 }
 
 }  // namespace
@@ -273,7 +215,6 @@ void RegisterDateTimeFunctions(FunctionRegistry& r) {
   r.Add({"HOUR", 1, 1, Hour});
   r.Add({"MINUTE", 1, 1, Minute});
   r.Add({"MONTH", 1, 1, Month});
-  r.Add({"NETWORKDAYS", 2, 3, NetworkDays});
   r.Add({"NOW", 0, 0, Now, true});
   r.Add({"SECOND", 1, 1, Second});
   r.Add({"TIME", 3, 3, Time});
@@ -281,7 +222,6 @@ void RegisterDateTimeFunctions(FunctionRegistry& r) {
   r.Add({"TODAY", 0, 0, Today, true});
   r.Add({"WEEKDAY", 1, 2, WeekdayFn});
   r.Add({"WEEKNUM", 1, 2, WeekNum});
-  r.Add({"WORKDAY", 2, 3, WorkDay});
   r.Add({"YEAR", 1, 1, Year});
 }
 

@@ -26,6 +26,7 @@
 #include <cmath>
 #include <vector>
 
+#include "grid/formula/fn_results.h"
 #include "grid/formula/fn_table.h"
 #include "grid/formula/functions.h"
 
@@ -33,13 +34,6 @@ namespace ddt::grid::formula {
 namespace {
 
 namespace bm = boost::math;
-
-Value Num(double d) {
-  if (!std::isfinite(d)) throw FormulaError{ErrorCode::Num};
-  return Value{d};
-}
-
-[[noreturn]] void Fail(ErrorCode code = ErrorCode::Num) { throw FormulaError{code}; }
 
 void Require(bool ok) {
   if (!ok) Fail();

@@ -6,17 +6,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "grid/formula/fn_results.h"
 #include "grid/formula/functions.h"
 
 namespace ddt::grid::formula {
 namespace {
-
-Value Num(double d) {
-  if (!std::isfinite(d)) throw FormulaError{ErrorCode::Num};
-  return Value{d};
-}
-
-[[noreturn]] void Fail(ErrorCode code = ErrorCode::Num) { throw FormulaError{code}; }
 
 constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 

@@ -5,18 +5,12 @@
 #include <cmath>
 #include <vector>
 
+#include "grid/formula/fn_results.h"
 #include "grid/formula/fn_table.h"
 #include "grid/formula/functions.h"
 
 namespace ddt::grid::formula {
 namespace {
-
-Value Num(double d) {
-  if (!std::isfinite(d)) throw FormulaError{ErrorCode::Num};
-  return Value{d};
-}
-
-[[noreturn]] void Fail(ErrorCode code = ErrorCode::Num) { throw FormulaError{code}; }
 
 // "type": payments at the end (0) or the beginning (any other number) of each period.
 double TypeArg(Call& call, int i) { return call.Number(i, 0) != 0 ? 1 : 0; }

@@ -6,8 +6,8 @@
 
 #include "grid/formula/criteria.h"
 #include "grid/formula/fn_table.h"
-#include "grid/formula/fn_utf8.h"
 #include "grid/formula/functions.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::formula {
 namespace {
@@ -43,7 +43,7 @@ std::optional<int> Compare(const Value& cell, const Value& key) {
     return *d < k ? -1 : (*d > k ? 1 : 0);
   }
   if (const auto* t = std::get_if<std::string>(&cell)) {
-    return utf8::CompareNoCase(*t, std::get<std::string>(key));
+    return text::utf8::CompareNoCase(*t, std::get<std::string>(key));
   }
   if (const auto* b = std::get_if<bool>(&cell)) return int(*b) - int(std::get<bool>(key));
   return std::nullopt;
@@ -65,7 +65,7 @@ std::optional<int> FindExact(const Line& line, const Value& key) {
     line.ForEachUsed([&](int i, const Value& v) {
       const auto* t = std::get_if<std::string>(&v);
       if (t && (pattern.HasWildcards() ? pattern.Matches(*t)
-                                       : utf8::CompareNoCase(*t, pattern.Literal()) == 0)) {
+                                       : text::utf8::CompareNoCase(*t, pattern.Literal()) == 0)) {
         found = i;
         return false;
       }

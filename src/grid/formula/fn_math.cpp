@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "grid/formula/fn_results.h"
 #include "grid/formula/functions.h"
 
 namespace ddt::grid::formula {
@@ -15,11 +16,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxFactorial = 170;
 // GCD and LCM work on whole numbers below 2^53.
 constexpr double kMaxExactInteger = 9007199254740992.0;
-
-double Checked(double d) {
-  if (!std::isfinite(d)) throw FormulaError{ErrorCode::Num};
-  return d;
-}
 
 // The value rounded to 15 significant digits, as the spreadsheet sees it before rounding:
 // 1.005*100 is 100.49999999999999 in binary but 100.5 to the user.
@@ -60,8 +56,6 @@ int Digits(Call& call, int i) {
   double d = std::trunc(call.Number(i, 0));
   return static_cast<int>(std::fmax(-1000, std::fmin(1000, d)));
 }
-
-Value Num(double d) { return Value{Checked(d)}; }
 
 // A quotient that is a whole number to 15 digits counts as whole (4.2/0.1 is 42).
 double Quotient15(double a, double b) { return To15Digits(a / b); }

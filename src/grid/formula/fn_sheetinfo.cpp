@@ -5,16 +5,15 @@
 #include <cmath>
 #include <string>
 
-#include "grid/utf8.h"
 #include "grid/formula/a1.h"
+#include "grid/formula/fn_results.h"
 #include "grid/formula/formula.h"
 #include "grid/formula/functions.h"
 #include "grid/workbook.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::formula {
 namespace {
-
-[[noreturn]] void Fail(ErrorCode code) { throw FormulaError{code}; }
 
 Operand IsRef(Call& call) { return Value{IsArea(call.Arg(0))}; }
 
@@ -132,7 +131,7 @@ Operand Unichar(Call& call) {
   if (d < 1 || d > 0x10FFFF || (d >= 0xD800 && d <= 0xDFFF)) Fail(ErrorCode::Value);
   const auto cp = static_cast<uint32_t>(d);
   std::string out;
-  AppendUtf8(out, cp);
+  text::utf8::AppendCodePoint(out, cp);
   return Value{out};
 }
 
@@ -140,15 +139,8 @@ Operand Unichar(Call& call) {
 Operand Unicode(Call& call) {
   const std::string s = call.Text(0);
   if (s.empty()) Fail(ErrorCode::Value);
-  const auto b = static_cast<unsigned char>(s[0]);
-  int len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-  if (len == 0 || s.size() < static_cast<size_t>(len)) Fail(ErrorCode::Value);
-  uint32_t cp = len == 1 ? b : b & (0x7F >> len);
-  for (int i = 1; i < len; ++i) {
-    const auto c = static_cast<unsigned char>(s[static_cast<size_t>(i)]);
-    if ((c & 0xC0) != 0x80) Fail(ErrorCode::Value);
-    cp = (cp << 6) | (c & 0x3F);
-  }
+  char32_t cp = 0;
+  if (text::utf8::DecodeWellFormed(s, 0, cp) == 0) Fail(ErrorCode::Value);
   return Value{static_cast<double>(cp)};
 }
 

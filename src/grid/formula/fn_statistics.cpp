@@ -7,19 +7,13 @@
 #include <vector>
 
 #include "grid/formula/ast.h"
+#include "grid/formula/fn_results.h"
 #include "grid/formula/fn_table.h"
 #include "grid/formula/functions.h"
 #include "grid/workbook.h"
 
 namespace ddt::grid::formula {
 namespace {
-
-Value Num(double d) {
-  if (!std::isfinite(d)) throw FormulaError{ErrorCode::Num};
-  return Value{d};
-}
-
-[[noreturn]] void Fail(ErrorCode code) { throw FormulaError{code}; }
 
 // --- Number lists ----------------------------------------------------------------------------
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "grid/format/date_serial.h"
 #include "grid/formula/fn_textnum.h"
+#include "text/date_serial.h"
 
 namespace ddt::grid::formula {
 
@@ -89,7 +89,7 @@ double SerialArg(Call& call, int i) {
     serial = AsNumber(v);
   }
   if (!std::isfinite(serial) || serial < 0 ||
-      serial >= static_cast<double>(format::MaxSerial(date1904) + 1)) {
+      serial >= static_cast<double>(text::MaxSerial(date1904) + 1)) {
     throw FormulaError{ErrorCode::Num};
   }
   return serial;

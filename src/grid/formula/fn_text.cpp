@@ -1,5 +1,5 @@
 // Text functions. Positions and lengths count characters, not bytes: a multibyte UTF-8
-// character is one character (see fn_utf8.h). CHAR and CODE use the Windows-1252 character
+// character is one character (see text/utf8.h). CHAR and CODE use the Windows-1252 character
 // set, as the spreadsheet does on the systems its workbooks come from.
 #include <cmath>
 #include <string>
@@ -8,8 +8,8 @@
 #include "grid/formula/criteria.h"
 #include "grid/formula/fn_table.h"
 #include "grid/formula/fn_textnum.h"
-#include "grid/formula/fn_utf8.h"
 #include "grid/formula/functions.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::formula {
 namespace {
@@ -31,23 +31,23 @@ Operand Char(Call& call) {
   const double n = std::trunc(call.Number(0));
   if (n < 1 || n > 255) throw FormulaError{ErrorCode::Value};
   std::string out;
-  utf8::Append(out, utf8::FromAnsi(static_cast<unsigned char>(n)));
+  text::utf8::Append(out, text::utf8::FromAnsi(static_cast<unsigned char>(n)));
   return Str(out);
 }
 
 // Removes the control characters 0 to 31.
 Operand Clean(Call& call) {
-  std::u32string u = utf8::Decode(call.Text(0));
+  std::u32string u = text::utf8::Decode(call.Text(0));
   std::erase_if(u, [](char32_t c) { return c < 32; });
-  return Str(utf8::Encode(u));
+  return Str(text::utf8::Encode(u));
 }
 
 // The Windows-1252 code of the first character; 63 ("?") for one that set lacks.
 Operand Code(Call& call) {
   const std::string text = call.Text(0);
   if (text.empty()) throw FormulaError{ErrorCode::Value};
-  const std::u32string first = utf8::Decode(utf8::Slice(text, 0, 1));
-  const unsigned char code = utf8::ToAnsi(first[0]);
+  const std::u32string first = text::utf8::Decode(text::utf8::Slice(text, 0, 1));
+  const unsigned char code = text::utf8::ToAnsi(first[0]);
   return Num(code ? code : '?');
 }
 
@@ -117,8 +117,8 @@ Operand Exact(Call& call) { return Value{call.Text(0) == call.Text(1)}; }
 
 // FIND(find, within, [start]): case-sensitive, no wildcards; 1-based character position.
 Operand Find(Call& call) {
-  const std::u32string find = utf8::Decode(call.Text(0));
-  const std::u32string within = utf8::Decode(call.Text(1));
+  const std::u32string find = text::utf8::Decode(call.Text(0));
+  const std::u32string within = text::utf8::Decode(call.Text(1));
   const size_t start = CountArg(call, 2, 1, 1);
   if (start > within.size() + 1) throw FormulaError{ErrorCode::Value};
   const size_t pos = within.find(find, start - 1);
@@ -131,7 +131,7 @@ Operand Search(Call& call) {
   const Wildcard find(call.Text(0));
   const std::string within = call.Text(1);
   const size_t start = CountArg(call, 2, 1, 1);
-  if (start > utf8::Length(within) + 1) throw FormulaError{ErrorCode::Value};
+  if (start > text::utf8::Length(within) + 1) throw FormulaError{ErrorCode::Value};
   const size_t pos = find.Search(within, start - 1);
   if (pos == Wildcard::npos) throw FormulaError{ErrorCode::Value};
   return Num(static_cast<double>(pos + 1));
@@ -139,27 +139,27 @@ Operand Search(Call& call) {
 
 Operand Left(Call& call) {
   const std::string text = call.Text(0);
-  return Str(std::string(utf8::Slice(text, 0, CountArg(call, 1, 1, 0))));
+  return Str(std::string(text::utf8::Slice(text, 0, CountArg(call, 1, 1, 0))));
 }
 
 Operand Right(Call& call) {
   const std::string text = call.Text(0);
   const size_t n = CountArg(call, 1, 1, 0);
-  const size_t len = utf8::Length(text);
-  return Str(std::string(utf8::Slice(text, n >= len ? 0 : len - n, n)));
+  const size_t len = text::utf8::Length(text);
+  return Str(std::string(text::utf8::Slice(text, n >= len ? 0 : len - n, n)));
 }
 
 Operand Mid(Call& call) {
   const std::string text = call.Text(0);
   const size_t start = CountArg(call, 1, 1, 1);
   const size_t n = CountArg(call, 2, 0, 0);
-  return Str(std::string(utf8::Slice(text, start - 1, n)));
+  return Str(std::string(text::utf8::Slice(text, start - 1, n)));
 }
 
-Operand Len(Call& call) { return Num(static_cast<double>(utf8::Length(call.Text(0)))); }
-Operand Lower(Call& call) { return Str(utf8::Lower(call.Text(0))); }
-Operand Upper(Call& call) { return Str(utf8::Upper(call.Text(0))); }
-Operand Proper(Call& call) { return Str(utf8::Proper(call.Text(0))); }
+Operand Len(Call& call) { return Num(static_cast<double>(text::utf8::Length(call.Text(0)))); }
+Operand Lower(Call& call) { return Str(text::utf8::Lower(call.Text(0))); }
+Operand Upper(Call& call) { return Str(text::utf8::Upper(call.Text(0))); }
+Operand Proper(Call& call) { return Str(text::utf8::Proper(call.Text(0))); }
 
 // REPLACE(old, start, count, new): characters start..start+count-1 become `new`.
 Operand Replace(Call& call) {
@@ -167,8 +167,8 @@ Operand Replace(Call& call) {
   const size_t start = CountArg(call, 1, 1, 1);
   const size_t n = CountArg(call, 2, 0, 0);
   const std::string with = call.Text(3);
-  const size_t begin = utf8::Offset(text, start - 1);
-  const size_t end = begin + utf8::Offset(std::string_view(text).substr(begin), n);
+  const size_t begin = text::utf8::Offset(text, start - 1);
+  const size_t end = begin + text::utf8::Offset(std::string_view(text).substr(begin), n);
   return Str(text.substr(0, begin) + with + text.substr(end));
 }
 

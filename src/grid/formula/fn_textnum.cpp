@@ -7,21 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "grid/format/date_serial.h"
-#include "grid/formula/fn_utf8.h"
+#include "text/ascii.h"
+#include "text/date_serial.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::formula {
 namespace {
 
 constexpr int kTwoDigitYearPivot = 30;  // 00..29 -> 20xx, 30..99 -> 19xx
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
+// Blanks around and between the parts of a typed date, time or number.
+constexpr std::string_view kBlanks = " \t\n\r";
+bool IsBlank(char c) { return kBlanks.find(c) != std::string_view::npos; }
+std::string_view Trim(std::string_view s) { return text::Trim(s, kBlanks); }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -112,7 +110,7 @@ std::vector<Token> Tokenize(std::string_view s, bool& ok) {
     } else if (std::isalpha(static_cast<unsigned char>(c))) {
       size_t j = i;
       while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
-      out.push_back({Token::Word, utf8::Lower(s.substr(i, j - i))});
+      out.push_back({Token::Word, text::utf8::Lower(s.substr(i, j - i))});
       i = j;
     } else if (IsBlank(c) || c == ',') {
       // Runs of blanks and commas act as one separator; a comma counts as a blank.
@@ -162,7 +160,7 @@ std::optional<int> YearOf(const Token& t) {
   if (t.text.size() <= 2) {
     return static_cast<int>(t.value < kTwoDigitYearPivot ? 2000 + t.value : 1900 + t.value);
   }
-  if (t.text.size() == 4 && t.value >= 1900 && t.value <= format::kMaxSerialYear) {
+  if (t.text.size() == 4 && t.value >= 1900 && t.value <= text::kMaxSerialYear) {
     return static_cast<int>(t.value);
   }
   return std::nullopt;
@@ -172,7 +170,7 @@ std::optional<double> Serial(std::optional<int> year, long month, long day, bool
   if (!year || month < 1 || month > 12 || day < 1 || day > DaysInMonth(*year, month)) {
     return std::nullopt;
   }
-  auto s = format::DateToSerial(*year, static_cast<int>(month), static_cast<int>(day), date1904);
+  auto s = text::DateToSerial(*year, static_cast<int>(month), static_cast<int>(day), date1904);
   if (!s) return std::nullopt;
   return static_cast<double>(*s);
 }
@@ -282,7 +280,7 @@ class DateTimeParser {
     } else if (h > 9999) {
       return std::nullopt;
     }
-    return format::TimeToSerial(static_cast<double>(h), static_cast<double>(m), s);
+    return text::TimeToSerial(static_cast<double>(h), static_cast<double>(m), s);
   }
 
   const std::vector<Token>& t_;

@@ -1,6 +1,7 @@
 // Trigonometric and hyperbolic functions, and the angle conversions.
 #include <cmath>
 
+#include "grid/formula/fn_results.h"
 #include "grid/formula/functions.h"
 
 namespace ddt::grid::formula {
@@ -9,11 +10,6 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // Past this magnitude the spreadsheet refuses the circular functions' argument (2^27).
 constexpr double kMaxAngle = 134217728.0;
-
-Value Num(double d) {
-  if (!std::isfinite(d)) throw FormulaError{ErrorCode::Num};
-  return Value{d};
-}
 
 double Angle(Call& call) {
   const double x = call.Number(0);

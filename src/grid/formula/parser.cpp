@@ -10,6 +10,7 @@
 #include "grid/formula/a1.h"
 #include "grid/formula/ast.h"
 #include "grid/grid_error.h"
+#include "text/ascii.h"
 
 namespace ddt::grid::formula {
 
@@ -25,16 +26,7 @@ constexpr const char* kErrorLiterals[] = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
+using text::EqualsNoCase;
 
 class Parser {
  public:

@@ -1,5 +1,4 @@
 // Coercions and comparisons shared by the operators and the function library.
-#include "grid/utf8.h"
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +6,7 @@
 
 #include "grid/format/number_format.h"
 #include "grid/formula/functions.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::formula {
 
@@ -16,78 +16,12 @@ constexpr double kEqualTolerance = 1e-15;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// Decodes one UTF-8 sequence at s[i], advancing i; invalid bytes come back as themselves.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-  if (extra <= 0 || i + extra >= s.size()) {
-    ++i;
-    return c;
-  }
-  char32_t cp = c & (0x3F >> extra);
-  for (int k = 1; k <= extra; ++k) {
-    unsigned char cc = static_cast<unsigned char>(s[i + k]);
-    if ((cc & 0xC0) != 0x80) {
-      ++i;
-      return c;
-    }
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  i += extra + 1;
-  return cp;
-}
-
-char32_t FoldLower(char32_t c) {
-  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-  if (c >= 0x100 && c <= 0x137 && c != 0x130) return c | 1;
-  if (c >= 0x139 && c <= 0x148) return (c & 1) ? c + 1 : c;
-  if (c >= 0x14A && c <= 0x177) return c | 1;
-  if (c == 0x178) return 0xFF;
-  if (c >= 0x179 && c <= 0x17E) return (c & 1) ? c + 1 : c;
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
-  if (c >= 0x410 && c <= 0x42F) return c + 32;
-  if (c >= 0x400 && c <= 0x40F) return c + 80;
-  return c;
-}
-
-char32_t FoldUpper(char32_t c) {
-  if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x100 && c <= 0x137 && c != 0x131) return c & ~char32_t{1};
-  if (c >= 0x139 && c <= 0x148) return (c & 1) ? c : c - 1;
-  if (c >= 0x14A && c <= 0x177) return c & ~char32_t{1};
-  if (c >= 0x179 && c <= 0x17E) return (c & 1) ? c : c - 1;
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;
-  if (c >= 0x430 && c <= 0x44F) return c - 32;
-  if (c >= 0x450 && c <= 0x45F) return c - 80;
-  return c;
-}
-
-std::string MapText(std::string_view text, char32_t (*fn)(char32_t)) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) AppendUtf8(out, fn(NextCodePoint(text, i)));
-  return out;
-}
-
 }  // namespace
 
-int CompareTextNoCase(std::string_view a, std::string_view b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    char32_t x = FoldLower(NextCodePoint(a, i));
-    char32_t y = FoldLower(NextCodePoint(b, j));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (i < a.size()) return 1;
-  if (j < b.size()) return -1;
-  return 0;
-}
-
-std::string UpperText(std::string_view text) { return MapText(text, FoldUpper); }
-std::string LowerText(std::string_view text) { return MapText(text, FoldLower); }
+// Letter case follows the one Unicode case mapping of the text functions (UPPER, LOWER).
+int CompareTextNoCase(std::string_view a, std::string_view b) { return text::utf8::CompareNoCase(a, b); }
+std::string UpperText(std::string_view text) { return text::utf8::Upper(text); }
+std::string LowerText(std::string_view text) { return text::utf8::Lower(text); }
 
 std::optional<double> TextToNumber(std::string_view text) {
   size_t b = 0, e = text.size();

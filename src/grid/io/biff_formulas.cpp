@@ -126,7 +126,7 @@ class Decoder {
 
   static void AppendCol(const Corner& c, std::string& out) {
     if (!c.colRel) out += '$';
-    AppendColumnName(c.col + 1, out);
+    text::AppendColumnLetters(out, c.col + 1);
   }
   static void AppendRow(const Corner& c, std::string& out) {
     if (!c.rowRel) out += '$';

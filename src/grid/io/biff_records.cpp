@@ -6,17 +6,18 @@
 #include <cerrno>
 
 #include "grid/grid_error.h"
-#include "grid/utf8.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::io::biff {
 
 namespace {
 
-// Windows-1252 characters 0x80-0x9F (the rest of the code page is Latin-1).
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+// A Windows-1252 byte as a code point; the five bytes the code page leaves unassigned read
+// as the replacement character.
+char32_t Cp1252(unsigned char b) {
+  const char32_t c = text::utf8::FromAnsi(b);
+  return c == b && b >= 0x80 && b < 0xA0 ? 0xFFFD : c;
+}
 
 // The iconv name of a Windows code page number; null for Windows-1252 and its aliases.
 std::string IconvName(uint16_t cp) {
@@ -89,8 +90,7 @@ void CodePage::AppendUtf8(std::string_view bytes, std::string& out) const {
   if (!iconv_) {
     for (unsigned char c : bytes) {
       if (c < 0x80) out += static_cast<char>(c);
-      else if (c < 0xA0) grid::AppendUtf8(out, kCp1252High[c - 0x80]);
-      else grid::AppendUtf8(out, c);
+      else text::utf8::AppendCodePoint(out, Cp1252(c));
     }
     return;
   }
@@ -106,7 +106,7 @@ void CodePage::AppendUtf8(std::string_view bytes, std::string& out) const {
     out.append(buf, static_cast<size_t>(o - buf));
     if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
       // An invalid or incomplete sequence: one replacement character, then go on.
-      grid::AppendUtf8(out, 0xFFFD);
+      text::utf8::AppendCodePoint(out, 0xFFFD);
       ++in;
       --inLeft;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -186,13 +186,13 @@ void Pieces::Chars(size_t count, bool wide, std::string& out) {
           }
         }
         if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-        grid::AppendUtf8(out, cp);
+        text::utf8::AppendCodePoint(out, cp);
       }
     } else {
       for (size_t i = 0; i < take; ++i) {
         const unsigned char b = static_cast<unsigned char>(c[i]);
         if (b < 0x80) out += static_cast<char>(b);
-        else grid::AppendUtf8(out, b);
+        else text::utf8::AppendCodePoint(out, b);
       }
     }
     pos_ += take * unit;

@@ -227,7 +227,7 @@ bool ParseRefPart(std::string_view s, size_t& i, RefPart& p) {
 void AppendRefPart(const RefPart& p, std::string& out) {
   if (p.col) {
     if (p.colAbs) out += '$';
-    AppendColumnName(p.col, out);
+    text::AppendColumnLetters(out, p.col);
   }
   if (p.row) {
     if (p.rowAbs) out += '$';

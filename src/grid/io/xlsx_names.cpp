@@ -1,10 +1,12 @@
-#include "grid/utf8.h"
 #include "grid/io/xlsx_names.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+
+#include "text/date_serial.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::io {
 
@@ -39,38 +41,6 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-// Decodes one UTF-8 sequence at s[i]; returns its length, or 0 when it is invalid.
-size_t DecodeUtf8(std::string_view s, size_t i, uint32_t* cp) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  size_t len;
-  uint32_t v;
-  if (c < 0x80) {
-    *cp = c;
-    return 1;
-  } else if ((c & 0xE0) == 0xC0) {
-    len = 2;
-    v = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    len = 3;
-    v = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0) {
-    len = 4;
-    v = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    unsigned char cc = static_cast<unsigned char>(s[i + k]);
-    if ((cc & 0xC0) != 0x80) return 0;
-    v = (v << 6) | (cc & 0x3F);
-  }
-  static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (v < kMin[len] || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
-  *cp = v;
-  return len;
 }
 
 bool IsXstringEscape(std::string_view s, size_t i) {
@@ -113,19 +83,8 @@ bool ParseCellRef(std::string_view ref, int64_t* row, int64_t* col) {
   return r > 0;
 }
 
-void AppendColumnName(int col, std::string& out) {
-  char buf[8];
-  int n = 0;
-  while (col > 0 && n < 8) {
-    int rem = (col - 1) % 26;
-    buf[n++] = static_cast<char>('A' + rem);
-    col = (col - 1) / 26;
-  }
-  while (n > 0) out += buf[--n];
-}
-
 void AppendCellRef(int row, int col, std::string& out) {
-  AppendColumnName(col, out);
+  text::AppendColumnLetters(out, col);
   char buf[16];
   auto [p, ec] = std::to_chars(buf, buf + sizeof buf, row);
   out.append(buf, p);
@@ -211,8 +170,8 @@ uint32_t ThemeColor(int index, double tint) {
 
 void AppendXmlText(std::string_view s, std::string& out, bool escapeControls) {
   for (size_t i = 0; i < s.size();) {
-    uint32_t cp;
-    size_t len = DecodeUtf8(s, i, &cp);
+    char32_t cp;
+    size_t len = text::utf8::DecodeWellFormed(s, i, cp);
     if (len == 0) {  // not UTF-8: keep the file well-formed
       out += "\xEF\xBF\xBD";
       ++i;
@@ -250,30 +209,13 @@ void UnescapeXstring(std::string& text) {
       uint32_t cp = 0;
       for (size_t k = 2; k < 6; ++k) cp = (cp << 4) | static_cast<uint32_t>(HexDigit(text[i + k]));
       if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-      AppendUtf8(out, cp);
+      text::utf8::AppendCodePoint(out, cp);
       i += 7;
     } else {
       out += text[i++];
     }
   }
   text.swap(out);
-}
-
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-double SerialFromDays(int64_t days, bool date1904) {
-  if (date1904) return static_cast<double>(days - DaysFromCivil(1904, 1, 1));
-  // The 1900 system counts a 29 February 1900 that never was: from 1 March 1900 on,
-  // serials are one higher than a plain day count from 31 December 1899.
-  if (days < DaysFromCivil(1900, 3, 1)) return static_cast<double>(days - DaysFromCivil(1899, 12, 31));
-  return static_cast<double>(days - DaysFromCivil(1899, 12, 30));
 }
 
 std::optional<double> IsoDateToSerial(std::string_view s, bool date1904) {
@@ -283,8 +225,7 @@ std::optional<double> IsoDateToSerial(std::string_view s, bool date1904) {
   if (s.size() >= 10 && s[4] == '-' && s[7] == '-' && ParseInt(s.substr(0, 4), &y) &&
       ParseInt(s.substr(5, 2), &mo) && ParseInt(s.substr(8, 2), &d)) {
     if (mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;
-    serial = SerialFromDays(DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)),
-                            date1904);
+    serial = static_cast<double>(text::SerialFromDays(text::DaysFromCivil(y, mo, d), date1904));
     i = 10;
     if (i < s.size() && (s[i] == 'T' || s[i] == ' ')) ++i;
   }

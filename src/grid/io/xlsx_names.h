@@ -7,13 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "text/column_letters.h"
+
 namespace ddt::grid::io {
 
 // "B12" -> row 12, column 2. Returns false when the text is not a cell reference; row and
 // column may then lie beyond the grid's limits (the caller checks, to say so).
 bool ParseCellRef(std::string_view ref, int64_t* row, int64_t* col);
-// Column letters of a 1-based column ("A", "XFD"); appended to `out`.
-void AppendColumnName(int col, std::string& out);
+// The reference of a cell ("B12"); appended to `out`. Column letters alone:
+// text::AppendColumnLetters.
 void AppendCellRef(int row, int col, std::string& out);
 
 // Fill pattern names in the order of their codes (Style::pattern): 0 "none", 1 "solid", ...
@@ -50,9 +52,6 @@ void UnescapeXstring(std::string& text);
 
 // Dates: ISO 8601 "2024-03-01T12:00:00" as a serial number of the 1900 or 1904 date system.
 std::optional<double> IsoDateToSerial(std::string_view iso, bool date1904);
-// Days since 1970-01-01 of a civil date, and the serial number of such a day count.
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d);
-double SerialFromDays(int64_t daysSince1970, bool date1904);
 
 }  // namespace ddt::grid::io
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace ddt::grid::format {
+namespace ddt::text {
 
 // The last year a serial can reach.
 constexpr int kMaxSerialYear = 9999;
@@ -27,6 +27,12 @@ struct CivilDate {
 
 // 2958465 in the 1900 system, 2957003 in the 1904 system (both 9999-12-31).
 int64_t MaxSerial(bool date1904);
+
+// Days from 1970-01-01 of a proleptic Gregorian date (month 1..12, day 1..31).
+int64_t DaysFromCivil(int64_t year, int month, int day);
+// The serial of a day count from 1970-01-01, unchecked: in the 1900 system days from
+// 1 March 1900 on count one more, for the fictitious 29 February.
+int64_t SerialFromDays(int64_t days, bool date1904);
 
 // The civil date of a whole serial day, or nothing outside 0..MaxSerial.
 std::optional<CivilDate> SerialToDate(int64_t serialDay, bool date1904);
@@ -57,4 +63,4 @@ SerialParts SplitSerial(double serial, int secondDigits = 0);
 // The fraction of a day of a time: (hour * 3600 + minute * 60 + second) / 86400, no wrap.
 double TimeToSerial(double hour, double minute, double second);
 
-}  // namespace ddt::grid::format
+}  // namespace ddt::text

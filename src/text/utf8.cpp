@@ -1,56 +1,22 @@
-#include "grid/formula/fn_utf8.h"
+#include "text/utf8.h"
 
 #include <locale.h>
 #include <wctype.h>
 
-namespace ddt::grid::formula::utf8 {
+namespace ddt::text::utf8 {
 namespace {
 
 constexpr char32_t kEscapeBase = 0xDC00;  // malformed byte b decodes as kEscapeBase + b
 
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
-// Decodes the character at pos; returns its byte length and sets cp.
+// Decodes the character at pos; returns its byte length and sets cp. A malformed byte b
+// decodes alone, as kEscapeBase + b.
 size_t DecodeAt(std::string_view s, size_t pos, char32_t& cp) {
-  const auto b0 = static_cast<unsigned char>(s[pos]);
-  size_t len;
-  char32_t c;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2;
-    c = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3;
-    c = b0 & 0x0F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4;
-    c = b0 & 0x07;
-  } else {
-    cp = kEscapeBase + b0;
-    return 1;
-  }
-  if (pos + len > s.size()) {
-    cp = kEscapeBase + b0;
-    return 1;
-  }
-  for (size_t i = 1; i < len; ++i) {
-    const auto b = static_cast<unsigned char>(s[pos + i]);
-    if (!IsContinuation(b)) {
-      cp = kEscapeBase + b0;
-      return 1;
-    }
-    c = (c << 6) | (b & 0x3F);
-  }
-  // Overlong forms, surrogates and values past U+10FFFF are malformed.
-  const bool overlong = (len == 3 && c < 0x800) || (len == 4 && c < 0x10000);
-  if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-    cp = kEscapeBase + b0;
-    return 1;
-  }
-  cp = c;
-  return len;
+  const size_t len = DecodeWellFormed(s, pos, cp);
+  if (len != 0) return len;
+  cp = kEscapeBase + static_cast<unsigned char>(s[pos]);
+  return 1;
 }
 
 locale_t Utf8Locale() {
@@ -71,6 +37,74 @@ constexpr char32_t kAnsiHigh[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 }  // namespace
+
+size_t DecodeWellFormed(std::string_view s, size_t pos, char32_t& cp) {
+  if (pos >= s.size()) return 0;
+  const auto b0 = static_cast<unsigned char>(s[pos]);
+  size_t len;
+  char32_t c;
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2;
+    c = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3;
+    c = b0 & 0x0F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4;
+    c = b0 & 0x07;
+  } else {
+    return 0;
+  }
+  if (pos + len > s.size()) return 0;
+  for (size_t i = 1; i < len; ++i) {
+    const auto b = static_cast<unsigned char>(s[pos + i]);
+    if (!IsContinuation(b)) return 0;
+    c = (c << 6) | (b & 0x3F);
+  }
+  // Overlong forms, surrogates and values past U+10FFFF are malformed.
+  const bool overlong = (len == 3 && c < 0x800) || (len == 4 && c < 0x10000);
+  if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return 0;
+  cp = c;
+  return len;
+}
+
+void AppendCodePoint(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+size_t CutPoint(std::string_view s, size_t limit) {
+  if (s.size() <= limit) return s.size();
+  // A character takes at most four bytes: step back over at most three continuation bytes
+  // to the lead byte of the character the limit splits.
+  size_t cut = limit;
+  for (int steps = 0; steps < 3 && cut > 0 && IsContinuation(static_cast<unsigned char>(s[cut]));
+       ++steps)
+    --cut;
+  return IsContinuation(static_cast<unsigned char>(s[cut])) ? limit : cut;
+}
+
+size_t CountCharacters(std::string_view s) {
+  size_t n = 0;
+  for (char c : s) n += !IsContinuation(static_cast<unsigned char>(c));
+  return n;
+}
 
 size_t CharBytes(std::string_view s, size_t pos) {
   if (pos >= s.size()) return 0;
@@ -110,20 +144,8 @@ std::u32string Decode(std::string_view s) {
 void Append(std::string& out, char32_t c) {
   if (IsEscaped(c)) {
     out.push_back(static_cast<char>(c - kEscapeBase));
-  } else if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    AppendCodePoint(out, c);
   }
 }
 
@@ -212,4 +234,4 @@ unsigned char ToAnsi(char32_t c) {
   return 0;
 }
 
-}  // namespace ddt::grid::formula::utf8
+}  // namespace ddt::text::utf8

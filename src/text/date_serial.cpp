@@ -1,20 +1,10 @@
-#include "grid/format/date_serial.h"
+#include "text/date_serial.h"
 
 #include <cmath>
 
-namespace ddt::grid::format {
+namespace ddt::text {
 
 namespace {
-
-// Days from 1970-01-01 of a proleptic Gregorian date (month 1..12).
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
 
 // The proleptic Gregorian date of a day count from 1970-01-01.
 CivilDate CivilFromDays(int64_t z) {
@@ -37,13 +27,25 @@ constexpr int64_t kYearGuard = 1000000;
 
 // Serial of the first day of a month (month 1..12), unchecked.
 int64_t SerialOfFirst(int64_t year, int month, bool date1904) {
-  const int64_t days = DaysFromCivil(year, month, 1);
+  return SerialFromDays(DaysFromCivil(year, month, 1), date1904);
+}
+
+}  // namespace
+
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+int64_t SerialFromDays(int64_t days, bool date1904) {
   if (date1904) return days - kEpoch1904;
   const int64_t real = days - kEpoch1900;
   return real >= kFictitiousDay ? real + 1 : real;
 }
-
-}  // namespace
 
 int64_t MaxSerial(bool date1904) {
   return SerialOfFirst(kMaxSerialYear, 12, date1904) + 30;
@@ -105,4 +107,4 @@ double TimeToSerial(double hour, double minute, double second) {
   return (hour * 3600 + minute * 60 + second) / kSecondsPerDay;
 }
 
-}  // namespace ddt::grid::format
+}  // namespace ddt::text

@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Fails when a source file includes a header of a layer above its own.
+
+The library's layers, bottom to top, are listed in LAYERS. A file in src/<layer>/ may include
+headers of its own layer and of the layers below it; the public headers in include/ddtable/
+belong to the layer that implements them (PUBLIC_HEADERS). Prints every upward include as
+file:line and exits 1 when there is one.
+"""
+import pathlib
+import re
+import sys
+
+LAYERS = ["text", "platform", "grid", "engine", "table", "input", "results", "manager"]
+
+# Public headers by the layer whose classes or functions they declare. version.h and export.h
+# are plain macros every layer may use.
+PUBLIC_HEADERS = {
+    "version.h": "text", "export.h": "text", "platform.h": "platform",
+    "window.h": "platform", "critical_section.h": "platform",
+    "dt_if.h": "engine", "dt_f1.h": "engine", "dt_qx.h": "engine", "dt_notify.h": "engine",
+    "cdt.h": "table", "row_range.h": "table",
+    "cddt_input.h": "input", "cddt_results.h": "results", "substitute_callback.h": "results",
+    "param_name.h": "results",
+    "prm.h": "manager", "ddtable.h": "manager",
+}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+
+
+def layer_of_include(path: str, forward_dir: pathlib.Path):
+    first, _, rest = path.partition("/")
+    if first == "ddtable":
+        return PUBLIC_HEADERS.get(rest)
+    if first in LAYERS:
+        # An old include path kept in src/forward names its public header's layer.
+        if (forward_dir / path).exists():
+            return PUBLIC_HEADERS.get(pathlib.Path(rest).name, first)
+        return first
+    return None
+
+
+def main(root: pathlib.Path) -> int:
+    src = root / "src"
+    forward_dir = src / "forward"
+    rank = {name: i for i, name in enumerate(LAYERS)}
+    problems = []
+    files = [(p, p.relative_to(src).parts[0]) for p in src.rglob("*")
+             if p.suffix in (".h", ".cpp") and p.relative_to(src).parts[0] in rank]
+    files += [(p, PUBLIC_HEADERS[p.name]) for p in (root / "include" / "ddtable").glob("*.h")
+              if p.name in PUBLIC_HEADERS]
+    for path, own in files:
+        for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+            match = INCLUDE.match(line)
+            if not match:
+                continue
+            target = layer_of_include(match.group(1), forward_dir)
+            if target is not None and rank[target] > rank[own]:
+                problems.append(f"{path.relative_to(root)}:{number}: {own} includes "
+                                f"{match.group(1)} ({target} is above {own})")
+    for problem in problems:
+        print(problem)
+    if problems:
+        print(f"{len(problems)} include(s) run upward; layers bottom to top: "
+              + " < ".join(LAYERS), file=sys.stderr)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()))

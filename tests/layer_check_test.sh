@@ -1,0 +1,21 @@
+#!/bin/sh
+# The layer check finds an upward include (also one through an old forwarding path and one in
+# a public header) and passes a tree whose includes all point down.
+set -eu
+checker="$1"
+tree=$(mktemp -d)
+trap 'rm -rf "$tree"' EXIT
+mkdir -p "$tree/src/grid" "$tree/src/table" "$tree/src/forward/table" "$tree/include/ddtable"
+printf '#include "grid/cells.h"\n#include "platform/clock.h"\n#include "text/utf8.h"\n' > "$tree/src/grid/cells.cpp"
+printf '#include "grid/cells.h"\n#include "ddtable/dt_if.h"\n' > "$tree/src/table/table.cpp"
+printf '#include "ddtable/version.h"\n' > "$tree/include/ddtable/dt_if.h"
+python3 "$checker" "$tree" > "$tree/out" || { echo "a clean tree was refused:"; cat "$tree/out"; exit 1; }
+
+printf '#include "table/row_range.h"\n' >> "$tree/src/grid/cells.cpp"
+printf '#include "ddtable/cdt.h"\n' > "$tree/src/forward/table/row_range.h"
+printf '#include "ddtable/cdt.h"\n' >> "$tree/include/ddtable/dt_if.h"
+if python3 "$checker" "$tree" > "$tree/out"; then echo "upward includes were let through"; exit 1; fi
+grep -q 'src/grid/cells.cpp:4: grid includes table/row_range.h' "$tree/out"
+grep -q 'include/ddtable/dt_if.h:2: engine includes ddtable/cdt.h' "$tree/out"
+test "$(wc -l < "$tree/out")" -eq 2
+echo "layer check: ok"
