@@ -8,7 +8,8 @@
 //   - the control window it creates, and how (CDT_F1 a window with change events, CDT_QX a
 //     plain one, created under a machine-wide lock);
 //   - the view: dialogs, printing, sizing, editing, row texts, the fill style and the change
-//     notifications (BlockModified, RegisterNotify, OnModified);
+//     notifications (BlockModified, RegisterNotify), which do nothing here;
+//   - how a change refreshes the header cache (OnModified);
 //   - whether header names are trimmed when a file is read (TrimsHeaderNames);
 //   - how new sheets are set up for the view (SetUpInsertedSheets);
 //   - what Open and Save do around the shared file step (blocking notifications, moving the
@@ -33,6 +34,31 @@ class DDT_API CDT_GRID : public CDT_IF {
   ~CDT_GRID() override;
   CDT_GRID(const CDT_GRID&) = delete;
   CDT_GRID& operator=(const CDT_GRID&) = delete;
+
+  // Without a screen the view, its dialogs, change notifications, row texts and the fill
+  // style do nothing; a binding that shows its grid (CDT_F1) replaces them.
+  void RegisterNotify(CDTNotify*) override {}
+  void LaunchDesigner() override {}
+  void FormatCellsDlg() override {}
+  void GotoDlg() override {}
+  void FindDlg() override {}
+  void DeleteDlg() override {}
+  void InsertDlg() override {}
+  void ReplaceDlg() override {}
+  void FilePrint(int) override {}
+  void FilePrintSetupDlg() override {}
+  void Resize(int, int, int, int) override {}
+  void AutoResizeColumns(int, int, int) override {}
+  void StartEdit() override {}
+  void RedrawWindow() override {}
+  void ShowActiveCell() override {}
+  void CancelEdit() override {}
+  void SetAllowDelete(int) override {}
+  void SetEnabled(bool) override {}
+  void InitView() override {}
+  void BlockModified(bool) override {}
+  void SetRowText(int, int, const char*) override {}
+  void SetPattern(short, uint32_t, uint32_t) override {}
 
   // Open reads any workbook file the grid recognises and moves row 1 of every sheet into the
   // column headings (trimmed when the binding asks for it); the last sheet is current
@@ -94,7 +120,7 @@ class DDT_API CDT_GRID : public CDT_IF {
   void Recalc() override;
   void RecalcIfNeeded() override;
 
-  // Formats (SetPattern is the binding's).
+  // Formats.
   std::string GetNumberFormat() override;
   void SetNumberFormat(const char* format) override;
   void GetPattern(short& pattern, uint32_t& foreground, uint32_t& background) override;

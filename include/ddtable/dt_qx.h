@@ -27,30 +27,6 @@ class DDT_API CDT_QX : public CDT_GRID {
   CDT_QX(const CDT_QX&) = delete;
   CDT_QX& operator=(const CDT_QX&) = delete;
 
-  // View, dialogs and notifications: nothing happens.
-  void RegisterNotify(CDTNotify* notify) override;
-  void LaunchDesigner() override;
-  void FormatCellsDlg() override;
-  void GotoDlg() override;
-  void FindDlg() override;
-  void DeleteDlg() override;
-  void InsertDlg() override;
-  void ReplaceDlg() override;
-  void FilePrint(int flag) override;
-  void FilePrintSetupDlg() override;
-  void Resize(int x, int y, int width, int height) override;
-  void AutoResizeColumns(int firstCol, int lastCol, int flag) override;
-  void StartEdit() override;
-  void RedrawWindow() override;
-  void ShowActiveCell() override;
-  void CancelEdit() override;
-  void SetAllowDelete(int allow) override;
-  void SetEnabled(bool enabled) override;
-  void InitView() override;
-  void BlockModified(bool block) override;
-  void SetRowText(int sheet, int row, const char* text) override;
-  void SetPattern(short pattern, uint32_t foreground, uint32_t background) override;
-
   // Refreshes the list of `sheet` (made current) from its headings and sets the modified
   // flag; a workbook that gained sheets behind the cache first gets a list for each.
   void OnModified(int sheet) override;

@@ -62,31 +62,6 @@ CDT_QX::CDT_QX(ddt::platform::Window* parent)
 
 CDT_QX::~CDT_QX() = default;
 
-// --- No screen: view, dialogs, notifications and styles do nothing ------------------------
-
-void CDT_QX::RegisterNotify(CDTNotify*) {}
-void CDT_QX::LaunchDesigner() {}
-void CDT_QX::FormatCellsDlg() {}
-void CDT_QX::GotoDlg() {}
-void CDT_QX::FindDlg() {}
-void CDT_QX::DeleteDlg() {}
-void CDT_QX::InsertDlg() {}
-void CDT_QX::ReplaceDlg() {}
-void CDT_QX::FilePrint(int) {}
-void CDT_QX::FilePrintSetupDlg() {}
-void CDT_QX::Resize(int, int, int, int) {}
-void CDT_QX::AutoResizeColumns(int, int, int) {}
-void CDT_QX::StartEdit() {}
-void CDT_QX::RedrawWindow() {}
-void CDT_QX::ShowActiveCell() {}
-void CDT_QX::CancelEdit() {}
-void CDT_QX::SetAllowDelete(int) {}
-void CDT_QX::SetEnabled(bool) {}
-void CDT_QX::InitView() {}
-void CDT_QX::BlockModified(bool) {}
-void CDT_QX::SetRowText(int, int, const char*) {}
-void CDT_QX::SetPattern(short, uint32_t, uint32_t) {}
-
 // --- Header cache ------------------------------------------------------------------------
 
 void CDT_QX::OnModified(int sheet) {
