@@ -150,7 +150,7 @@ class DDT_API CDT_GRID : public CDT_IF {
   // Whether CreateHeader removes white space around the names it takes.
   virtual bool TrimsHeaderNames() const { return false; }
   // Called by InsertSheets after the grid inserted sheets position..position+count-1.
-  virtual void SetUpInsertedSheets(int position, int count) {}
+  virtual void SetUpInsertedSheets(int /*position*/, int /*count*/) {}
 
  private:
   std::unique_ptr<ddt::engine::GridWindow> m_pHost;
