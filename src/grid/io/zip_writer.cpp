@@ -3,8 +3,13 @@
 #include <zip.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <ctime>
+#include <exception>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 #include "grid/grid_error.h"
 
@@ -13,6 +18,7 @@ namespace ddt::grid::io {
 namespace {
 
 constexpr size_t kOutBytes = 256 * 1024;
+constexpr size_t kInBytes = 256 * 1024;
 constexpr uint32_t kLocalSig = 0x04034b50, kDescriptorSig = 0x08074b50,
                    kCentralSig = 0x02014b50, kEndSig = 0x06054b50;
 constexpr uint16_t kUtf8Name = 0x0800, kHasDescriptor = 0x0008, kEncrypted = 0x0001;
@@ -61,7 +67,30 @@ ZipWriter::ZipWriter(Sink sink, int level) : sink_(std::move(sink)), level_(leve
   }
 }
 
-ZipWriter::~ZipWriter() = default;
+// The worker deflates one buffer while the caller fills the next: making the XML and
+// deflating it then take about the time of the slower of the two, not their sum. The
+// caller's thread writes headers only while the worker is idle (Sync), so the sink sees one
+// writer at a time.
+struct ZipWriter::Worker {
+  std::thread thread;
+  std::mutex m;
+  std::condition_variable cv;
+  std::vector<char> job;  // waiting to be deflated
+  bool hasJob = false, finishJob = false, busy = false, stop = false;
+  std::vector<std::vector<char>> spare;
+  std::exception_ptr error;
+};
+
+ZipWriter::~ZipWriter() {
+  if (!worker_) return;
+  {
+    std::lock_guard lock(worker_->m);
+    worker_->stop = true;
+    worker_->hasJob = false;  // an abandoned archive: what is waiting is dropped
+  }
+  worker_->cv.notify_all();
+  worker_->thread.join();
+}
 
 void ZipWriter::Put(const void* data, size_t size) {
   if (size == 0) return;
@@ -94,6 +123,7 @@ void ZipWriter::LocalHeader(const Entry& e) {
 
 void ZipWriter::Begin(const std::string& name) {
   if (open_ || finished_) Fail("entries overlap");
+  Sync();
   if (name.empty() || name.size() > 0xffff) Fail("bad part name");
   CheckOffset();
   Entry e;
@@ -119,6 +149,8 @@ void ZipWriter::Begin(const std::string& name) {
 void ZipWriter::Deflate(const char* data, size_t size, bool finish) {
   z_stream& z = stream_->z;
   Entry& e = entries_.back();
+  e.crc = static_cast<uint32_t>(crc32_z(e.crc, reinterpret_cast<const Bytef*>(data), size));
+  e.size += size;
   // zlib counts in 32 bits: feed at most 1 GB a call.
   constexpr size_t kPiece = size_t{1} << 30;
   do {
@@ -141,24 +173,89 @@ void ZipWriter::Deflate(const char* data, size_t size, bool finish) {
   } while (size > 0);
 }
 
+void ZipWriter::Run() {
+  Worker& w = *worker_;
+  std::unique_lock lock(w.m);
+  for (;;) {
+    w.cv.wait(lock, [&] { return w.hasJob || w.stop; });
+    if (!w.hasJob) return;
+    std::vector<char> data = std::move(w.job);
+    const bool finish = w.finishJob;
+    w.hasJob = false;
+    w.busy = true;
+    const bool failed = static_cast<bool>(w.error);
+    lock.unlock();
+    std::exception_ptr error;
+    if (!failed) {
+      try {
+        Deflate(data.data(), data.size(), finish);
+      } catch (...) {
+        error = std::current_exception();
+      }
+    }
+    lock.lock();
+    if (error && !w.error) w.error = error;
+    data.clear();
+    w.spare.push_back(std::move(data));
+    w.busy = false;
+    w.cv.notify_all();
+  }
+}
+
+void ZipWriter::Submit(bool finish) {
+  if (!worker_) {
+    worker_ = std::make_unique<Worker>();
+    worker_->thread = std::thread([this] { Run(); });
+  }
+  Worker& w = *worker_;
+  std::unique_lock lock(w.m);
+  w.cv.wait(lock, [&] { return !w.hasJob; });
+  if (w.error) std::rethrow_exception(w.error);
+  w.job = std::move(in_);
+  w.hasJob = true;
+  w.finishJob = finish;
+  if (!w.spare.empty()) {
+    in_ = std::move(w.spare.back());
+    w.spare.pop_back();
+  } else {
+    in_ = std::vector<char>();
+  }
+  w.cv.notify_all();
+  lock.unlock();
+  in_.reserve(kInBytes);
+  handedOn_ = true;
+}
+
+void ZipWriter::Sync() {
+  if (!worker_) return;
+  Worker& w = *worker_;
+  std::unique_lock lock(w.m);
+  w.cv.wait(lock, [&] { return !w.hasJob && !w.busy; });
+  if (w.error) std::rethrow_exception(w.error);
+}
+
 void ZipWriter::Write(std::string_view data) {
   if (!open_) Fail("no entry is open");
-  if (data.empty()) return;
-  Entry& e = entries_.back();
-  for (size_t done = 0; done < data.size();) {
-    const size_t piece = std::min<size_t>(data.size() - done, size_t{1} << 30);
-    e.crc = static_cast<uint32_t>(
-        crc32(e.crc, reinterpret_cast<const Bytef*>(data.data() + done), static_cast<uInt>(piece)));
-    done += piece;
+  while (!data.empty()) {
+    if (in_.capacity() < kInBytes) in_.reserve(kInBytes);
+    const size_t n = std::min(data.size(), kInBytes - in_.size());
+    in_.insert(in_.end(), data.data(), data.data() + n);
+    data.remove_prefix(n);
+    if (in_.size() == kInBytes) Submit(false);
   }
-  e.size += data.size();
-  Deflate(data.data(), data.size(), false);
 }
 
 void ZipWriter::End() {
   if (!open_) Fail("no entry is open");
-  Deflate("", 0, true);
   open_ = false;
+  if (handedOn_) {
+    Submit(true);
+    Sync();
+  } else {
+    Deflate(in_.data(), in_.size(), true);  // a small part: not worth a hand-over
+  }
+  in_.clear();
+  handedOn_ = false;
   const Entry& e = entries_.back();
   std::string d;
   Le32(d, kDescriptorSig);
@@ -166,7 +263,6 @@ void ZipWriter::End() {
   Le32(d, Narrow(e.compressed));
   Le32(d, Narrow(e.size));
   Put(d.data(), d.size());
-  if (out_.capacity() > kOutBytes) out_.shrink_to_fit();
 }
 
 void ZipWriter::Add(const std::string& name, std::string_view content) {

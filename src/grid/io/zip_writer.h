@@ -1,6 +1,6 @@
 // Writing a zip archive front to back, for a save that streams: each entry is deflated as
-// its bytes arrive and handed on to a sink, so that no part (and not the archive) is ever
-// held whole in memory. Entries written here carry their CRC and sizes in a data descriptor
+// its bytes arrive (on a second thread once a part is larger than one buffer) and handed on
+// to a sink, so that no part (and not the archive) is ever held whole in memory. Entries written here carry their CRC and sizes in a data descriptor
 // after the data; entries copied from another archive are copied compressed, as stored.
 #pragma once
 
@@ -49,8 +49,14 @@ class ZipWriter {
   };
   void Put(const void* data, size_t size);
   void LocalHeader(const Entry& e);
+  // Adds the bytes to the open entry's CRC and size and deflates them into the sink.
   void Deflate(const char* data, size_t size, bool finish);
   void CheckOffset() const;
+  // Hands the filled input buffer to the worker thread (started on first use).
+  void Submit(bool finish);
+  // Waits until the worker is idle; rethrows what it failed with.
+  void Sync();
+  void Run();  // the worker's loop
 
   Sink sink_;
   int level_;
@@ -61,6 +67,10 @@ class ZipWriter {
   struct Stream;
   std::unique_ptr<Stream> stream_;  // zlib state of the open entry
   std::vector<unsigned char> out_;
+  std::vector<char> in_;   // the open entry's bytes not yet deflated
+  bool handedOn_ = false;  // part of the open entry went to the worker
+  struct Worker;
+  std::unique_ptr<Worker> worker_;
 };
 
 }  // namespace ddt::grid::io
