@@ -37,8 +37,7 @@ CellType ParseCellType(const char* t) {
   return CellType::Number;
 }
 
-bool ParseInt64(const char* text, int64_t* out) {
-  std::string_view s(text);
+bool ParseInt64(std::string_view s, int64_t* out) {
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), *out);
   return ec == std::errc() && p == s.data() + s.size();
 }
@@ -318,7 +317,7 @@ class SheetHandler : public XmlHandler {
       case CellType::SharedString: {
         if (!hasValue_ || value_.empty()) return Value();  // an empty index: an empty cell
         int64_t index = -1;
-        if (!ParseInt64(value_.c_str(), &index) || index < 0 ||
+        if (!ParseInt64(value_, &index) || index < 0 ||
             static_cast<uint64_t>(index) >= ctx_.sharedStrings.size())
           Fail("shared string index '" + value_ + "' is out of range");
         return Value(ctx_.sharedStrings[static_cast<size_t>(index)]);

@@ -16,7 +16,7 @@ namespace ddt::grid::io {
 
 namespace {
 
-constexpr size_t kChunkBytes = 256 * 1024;
+constexpr size_t kChunkBytes = 64 * 1024;
 
 std::string ZipErrorText(int code) {
   zip_error_t error;
