@@ -15,6 +15,8 @@
 #include "grid/io/atomic_file.h"
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
+#include "grid/io/io_limits.h"
+#include "grid/io/zip_reader.h"
 #include "grid/io/zip_writer.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
@@ -253,6 +255,44 @@ TEST(StreamingRead, FormulasAndTheCellsTheyReadInFileOrder) {
   book.SetCellValue(2, 1, 1, Value(1.0));
   EXPECT_EQ(book.GetCellValue(2, 2, 1), Value(7.0));
   EXPECT_EQ(book.SheetAt(2).LastCol(), 1);
+}
+
+// Large parts are inflated ahead on a second thread: a damaged one is reported, and a reader
+// that stops half way (a handler failing) stops that thread too.
+TEST(StreamingRead, LargePartsThatFailHalfWay) {
+  ScratchDir dir;
+  std::string xml;
+  for (int i = 0; xml.size() < 3 * 1024 * 1024; ++i)
+    xml += "<c r=\"A" + std::to_string(i) + "\"><v>" + std::to_string(i * 7919 % 1000) + "</v></c>";
+  const std::string path = dir.File("big.zip");
+  test::WriteZip(path, {{"part.xml", xml}});
+  {
+    ZipReader zip(path);
+    size_t seen = 0;
+    EXPECT_THROW(zip.Stream("part.xml", kMaxEntryBytes,
+                            [&](const char*, size_t n) {
+                              seen += n;
+                              if (seen > 1024 * 1024) throw GridError("handler stops");
+                            }),
+                 GridError);
+    // The archive stays usable.
+    EXPECT_TRUE(zip.Read("part.xml", kMaxEntryBytes) == xml);
+  }
+  // Bytes in the middle of the compressed data scrambled.
+  std::string bytes = test::ReadBytes(path);
+  for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i) bytes[i] = static_cast<char>(~bytes[i]);
+  test::WriteBytes(path, bytes);
+  ZipReader zip(path);
+  try {
+    zip.Read("part.xml", kMaxEntryBytes);
+    ADD_FAILURE() << "a damaged part was read";
+  } catch (const GridError& e) {
+    // Inflating scrambled data fails, or yields more than the part declares.
+    const std::string message = e.what();
+    EXPECT_TRUE(message.find("damaged") != std::string::npos ||
+                message.find("declared size") != std::string::npos)
+        << message;
+  }
 }
 
 }  // namespace
