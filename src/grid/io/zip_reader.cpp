@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -279,7 +280,11 @@ void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
   if (!file)
     throw GridError("part " + entry + " cannot be read (" + zip_strerror(archive_) + ")");
   std::optional<Inflater> ahead;
-  if (declared >= kThreadedBytes) ahead.emplace(file.get());
+  try {
+    if (declared >= kThreadedBytes) ahead.emplace(file.get());
+  } catch (const std::system_error&) {
+    ahead.reset();  // no thread to be had: inflate on this one
+  }
   std::vector<char> buffer(ahead ? 0 : kChunkBytes);
   uint64_t count = 0;
   for (;;) {

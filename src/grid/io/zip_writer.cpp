@@ -9,6 +9,7 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "grid/grid_error.h"
@@ -203,9 +204,19 @@ void ZipWriter::Run() {
 }
 
 void ZipWriter::Submit(bool finish) {
-  if (!worker_) {
-    worker_ = std::make_unique<Worker>();
-    worker_->thread = std::thread([this] { Run(); });
+  if (!worker_ && !threadless_) {
+    auto worker = std::make_unique<Worker>();
+    try {
+      worker->thread = std::thread([this] { Run(); });
+      worker_ = std::move(worker);
+    } catch (const std::system_error&) {
+      threadless_ = true;  // no thread to be had: deflate on this one
+    }
+  }
+  if (threadless_) {
+    Deflate(in_.data(), in_.size(), finish);
+    in_.clear();
+    return;
   }
   Worker& w = *worker_;
   std::unique_lock lock(w.m);

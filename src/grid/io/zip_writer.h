@@ -69,6 +69,7 @@ class ZipWriter {
   std::vector<unsigned char> out_;
   std::vector<char> in_;   // the open entry's bytes not yet deflated
   bool handedOn_ = false;  // part of the open entry went to the worker
+  bool threadless_ = false;  // the worker thread could not be started
   struct Worker;
   std::unique_ptr<Worker> worker_;
 };
