@@ -154,6 +154,8 @@ TEST(ZipWriter, AFailingSinkIsReportedAndStopsTheWorker) {
   other.Begin("a");
   EXPECT_THROW(other.Begin("b"), GridError);
   EXPECT_THROW(other.Finish(), GridError);
+  other.End();
+  EXPECT_THROW(other.Add("a", "again"), GridError);  // a name taken
 }
 
 TEST(AtomicFileWriter, OnlyACommittedWriteReplacesTheFile) {

@@ -9,6 +9,7 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -99,9 +100,13 @@ void ZipWriter::Put(const void* data, size_t size) {
   written_ += size;
 }
 
-void ZipWriter::CheckOffset() const {
+void ZipWriter::CheckEntry(const std::string& name) {
+  if (open_ || finished_) Fail("entries overlap");
+  if (name.empty() || name.size() > 0xffff) Fail("bad part name");
   if (written_ > kMax32) Fail("an archive larger than 4 GB cannot be written");
   if (entries_.size() >= kMaxEntries) Fail("too many parts");
+  // Two entries of one name: readers would take either.
+  if (!names_.insert(name).second) Fail("the part " + name + " is written twice");
 }
 
 void ZipWriter::LocalHeader(const Entry& e) {
@@ -123,10 +128,8 @@ void ZipWriter::LocalHeader(const Entry& e) {
 }
 
 void ZipWriter::Begin(const std::string& name) {
-  if (open_ || finished_) Fail("entries overlap");
   Sync();
-  if (name.empty() || name.size() > 0xffff) Fail("bad part name");
-  CheckOffset();
+  CheckEntry(name);
   Entry e;
   e.name = name;
   e.flags = kUtf8Name | kHasDescriptor;
@@ -283,9 +286,7 @@ void ZipWriter::Add(const std::string& name, std::string_view content) {
 }
 
 void ZipWriter::AddCopied(const std::string& name, zip* from, uint64_t index) {
-  if (open_ || finished_) Fail("entries overlap");
-  if (name.empty() || name.size() > 0xffff) Fail("bad part name");
-  CheckOffset();
+  CheckEntry(name);
   zip_stat_t st;
   zip_stat_init(&st);
   const zip_uint64_t need = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC |

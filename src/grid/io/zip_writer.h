@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,7 +52,8 @@ class ZipWriter {
   void LocalHeader(const Entry& e);
   // Adds the bytes to the open entry's CRC and size and deflates them into the sink.
   void Deflate(const char* data, size_t size, bool finish);
-  void CheckOffset() const;
+  // Refuses an entry that cannot start here (one open, too many, a name taken, past 4 GB).
+  void CheckEntry(const std::string& name);
   // Hands the filled input buffer to the worker thread (started on first use).
   void Submit(bool finish);
   // Waits until the worker is idle; rethrows what it failed with.
@@ -63,6 +65,7 @@ class ZipWriter {
   uint64_t written_ = 0;
   uint16_t time_ = 0, date_ = 0;
   std::vector<Entry> entries_;
+  std::set<std::string> names_;
   bool open_ = false, finished_ = false;
   struct Stream;
   std::unique_ptr<Stream> stream_;  // zlib state of the open entry
