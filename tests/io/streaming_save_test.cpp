@@ -131,6 +131,24 @@ TEST(ZipWriter, EntriesOfEverySizeReadBackWithOtherReaders) {
   }
 }
 
+// Each writer starts its worker when its first part outgrows a buffer; many in a row give a
+// race at that start its chances.
+TEST(ZipWriter, ManyWritersInARow) {
+  std::string xml;
+  for (int i = 0; xml.size() < 600 * 1024; ++i) xml += "<v>" + std::to_string(i) + "</v>";
+  for (int round = 0; round < 40; ++round) {
+    std::string bytes;
+    ZipWriter zip([&](const char* d, size_t n) { bytes.append(d, n); });
+    zip.Add("part.xml", xml);
+    zip.Finish();
+    ScratchDir dir;
+    test::WriteBytes(dir.File("z.zip"), bytes);
+    const auto entries = Entries(dir.File("z.zip"));
+    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_TRUE(entries[0].second == xml) << "round " << round;
+  }
+}
+
 TEST(ZipWriter, AFailingSinkIsReportedAndStopsTheWorker) {
   // The sink fails after 1 MB, while the second thread deflates a large entry.
   size_t taken = 0;

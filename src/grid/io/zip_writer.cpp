@@ -177,8 +177,7 @@ void ZipWriter::Deflate(const char* data, size_t size, bool finish) {
   } while (size > 0);
 }
 
-void ZipWriter::Run() {
-  Worker& w = *worker_;
+void ZipWriter::Run(Worker& w) {
   std::unique_lock lock(w.m);
   for (;;) {
     w.cv.wait(lock, [&] { return w.hasJob || w.stop; });
@@ -208,11 +207,11 @@ void ZipWriter::Run() {
 
 void ZipWriter::Submit(bool finish) {
   if (!worker_ && !threadless_) {
-    auto worker = std::make_unique<Worker>();
+    worker_ = std::make_unique<Worker>();
     try {
-      worker->thread = std::thread([this] { Run(); });
-      worker_ = std::move(worker);
+      worker_->thread = std::thread([this, w = worker_.get()] { Run(*w); });
     } catch (const std::system_error&) {
+      worker_.reset();
       threadless_ = true;  // no thread to be had: deflate on this one
     }
   }

@@ -58,7 +58,8 @@ class ZipWriter {
   void Submit(bool finish);
   // Waits until the worker is idle; rethrows what it failed with.
   void Sync();
-  void Run();  // the worker's loop
+  struct Worker;
+  void Run(Worker& w);  // the worker's loop
 
   Sink sink_;
   int level_;
@@ -73,7 +74,6 @@ class ZipWriter {
   std::vector<char> in_;   // the open entry's bytes not yet deflated
   bool handedOn_ = false;  // part of the open entry went to the worker
   bool threadless_ = false;  // the worker thread could not be started
-  struct Worker;
   std::unique_ptr<Worker> worker_;
 };
 
