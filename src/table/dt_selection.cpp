@@ -1,16 +1,21 @@
 // CDT: whole-row selections and row-range lists.
+#include "platform/boundary.h"
 #include "table/cdt.h"
 #include "table/engine_call.h"
 
 using ddt::table::TryEngine;
 
-int CDT::SelectRows(long firstRow, long lastRow, long sheet) {
+int CDT::SelectRows(long firstRow, long lastRow, long sheet) try {
+  const ddt::platform::MemberScope boundary;
   if (!SwitchToSheet(sheet)) return -1;
   int r1 = static_cast<int>(firstRow), r2 = static_cast<int>(lastRow);
   return TryEngine([&] { m_pEngine->SetSelection(r1, -1, r2, -1); }) ? 0 : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::AddSelectRows(long firstRow, long lastRow, long sheet) {
+int CDT::AddSelectRows(long firstRow, long lastRow, long sheet) try {
+  const ddt::platform::MemberScope boundary;
   if (!SwitchToSheet(sheet)) return -1;
   int r1 = static_cast<int>(firstRow), r2 = static_cast<int>(lastRow);
   bool wholeRows = false;
@@ -27,16 +32,22 @@ int CDT::AddSelectRows(long firstRow, long lastRow, long sheet) {
          })
              ? 0
              : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::UnSelectRows(long sheet) {
+int CDT::UnSelectRows(long sheet) try {
+  const ddt::platform::MemberScope boundary;
   if (!SwitchToSheet(sheet)) return -1;
   m_pEngine->SetSelection(1, 1, 1, 1);
   m_pEngine->RedrawWindow();
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::SelectRows(const CWBRowsRangeList& rowsList, long sheet) {
+int CDT::SelectRows(const CWBRowsRangeList& rowsList, long sheet) try {
+  const ddt::platform::MemberScope boundary;
   // Selecting rows of every sheet leaves the sheet current that was; rows of one sheet leave
   // that sheet current, as SelectRows of a row span does.
   return ForEachRequestedSheet(sheet, sheet == 0, [&](const std::string& name) {
@@ -55,9 +66,12 @@ int CDT::SelectRows(const CWBRowsRangeList& rowsList, long sheet) {
       if (shown) firstRange = false;
     }
   }) == 0 ? 0 : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::GetSelectedRows(CWBRowsRangeList& rowsList, long sheet) {
+int CDT::GetSelectedRows(CWBRowsRangeList& rowsList, long sheet) try {
+  const ddt::platform::LookupScope boundary;
   rowsList.ClearWBRowsRangeList();
   return ForEachRequestedSheet(sheet, true, [&](const std::string& name) {
     long maxCol = m_pEngine->GetMaxCol();
@@ -84,15 +98,20 @@ int CDT::GetSelectedRows(CWBRowsRangeList& rowsList, long sheet) {
       }
     }
   }) == 0 ? 0 : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::GetAllRows(CWBRowsRangeList& rowsList, long sheet) {
+int CDT::GetAllRows(CWBRowsRangeList& rowsList, long sheet) try {
+  const ddt::platform::LookupScope boundary;
   rowsList.ClearWBRowsRangeList();
   return ForEachRequestedSheet(sheet, true, [&](const std::string& name) {
     rowsList.AddSheetEntry(name);
     long lastRow = m_pEngine->GetLastRow();
     if (lastRow > 0) rowsList.AddRowsRangeEntry(name, CRowsRange{1, static_cast<int>(lastRow)});
   }) == 0 ? 0 : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 long CDT::ForEachRequestedSheet(long sheet, bool restore,
