@@ -17,7 +17,7 @@ LAYERS = ["text", "platform", "grid", "engine", "table", "input", "results", "ma
 PUBLIC_HEADERS = {
     "version.h": "text", "export.h": "text", "platform.h": "platform",
     "window.h": "platform", "critical_section.h": "platform",
-    "dt_if.h": "engine", "dt_f1.h": "engine", "dt_qx.h": "engine", "dt_notify.h": "engine",
+    "dt_if.h": "engine", "dt_grid.h": "engine", "dt_f1.h": "engine", "dt_qx.h": "engine", "dt_notify.h": "engine",
     "cdt.h": "table", "row_range.h": "table",
     "cddt_input.h": "input", "cddt_results.h": "results", "substitute_callback.h": "results",
     "param_name.h": "results",
@@ -43,7 +43,10 @@ def main(root: pathlib.Path) -> int:
     src = root / "src"
     forward_dir = src / "forward"
     rank = {name: i for i, name in enumerate(LAYERS)}
-    problems = []
+    problems = [f"include/ddtable/{p.name}: a public header without a layer (add it to "
+                f"PUBLIC_HEADERS in {pathlib.Path(__file__).name})"
+                for p in sorted((root / "include" / "ddtable").glob("*.h"))
+                if p.name not in PUBLIC_HEADERS]
     files = [(p, p.relative_to(src).parts[0]) for p in src.rglob("*")
              if p.suffix in (".h", ".cpp") and p.relative_to(src).parts[0] in rank]
     files += [(p, PUBLIC_HEADERS[p.name]) for p in (root / "include" / "ddtable").glob("*.h")

@@ -1,6 +1,7 @@
 #!/bin/sh
 # The layer check finds an upward include (also one through an old forwarding path and one in
-# a public header) and passes a tree whose includes all point down.
+# a public header) and a public header without a layer, and passes a tree whose includes all
+# point down.
 set -eu
 checker="$1"
 tree=$(mktemp -d)
@@ -18,4 +19,9 @@ if python3 "$checker" "$tree" > "$tree/out"; then echo "upward includes were let
 grep -q 'src/grid/cells.cpp:4: grid includes table/row_range.h' "$tree/out"
 grep -q 'include/ddtable/dt_if.h:2: engine includes ddtable/cdt.h' "$tree/out"
 test "$(wc -l < "$tree/out")" -eq 2
+
+# A new public header must be given a layer.
+printf '#pragma once\n' > "$tree/include/ddtable/new_thing.h"
+if python3 "$checker" "$tree" > "$tree/out" 2>/dev/null; then echo "a header without a layer passed"; exit 1; fi
+grep -q 'include/ddtable/new_thing.h: a public header without a layer' "$tree/out"
 echo "layer check: ok"
