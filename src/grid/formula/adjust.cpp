@@ -123,6 +123,14 @@ bool IsArrayFormula(const Formula& f, int* rows, int* cols) {
   return true;
 }
 
+bool FillsArrayCells(const Formula& f, int* rows, int* cols) {
+  if (!f.isArray || (f.arrayRows == 1 && f.arrayCols == 1)) return false;
+  if (static_cast<long>(f.arrayRows) * f.arrayCols > kMaxFilledArrayCells) return false;
+  *rows = f.arrayRows;
+  *cols = f.arrayCols;
+  return true;
+}
+
 FormulaPtr Translated(const Formula& f, int rows) {
   auto copy = std::make_shared<Formula>(f);
   for (Reference& r : copy->refs) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "grid/limits.h"
 #include "grid/value.h"
@@ -75,6 +76,12 @@ bool KeepsCachedResult(const Formula& f);
 FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols);
 // Whether it is one, and its extent.
 bool IsArrayFormula(const Formula& f, int* rows, int* cols);
+// An array formula over more than one cell fills each of them with its part of the result;
+// its other cells are plain cells the calculator writes. Arrays over more cells than this
+// give only their own cell a result (the others keep what the file stored).
+inline constexpr long kMaxFilledArrayCells = 65536;
+// Whether `f` is an array formula whose other cells it fills, and its extent.
+bool FillsArrayCells(const Formula& f, int* rows, int* cols);
 
 // The formula moved by (rows, cols) as by copy and paste: relative parts shift, $ parts stay;
 // a reference pushed off the sheet becomes #REF!.
@@ -116,6 +123,8 @@ class Calculator {
   void RecalcIfNeeded();
   // Every formula.
   void RecalcAll();
+  // The extents of the array formulas over several cells of a sheet that overlap `range`.
+  std::vector<Range> ArraysOverlapping(uint32_t sheetId, const Range& range);
 
  private:
   struct State;
