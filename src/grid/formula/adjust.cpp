@@ -108,9 +108,10 @@ bool KeepsCachedResult(const Formula& f) {
   return false;
 }
 
-FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols) {
+FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols, bool dynamic) {
   auto copy = std::make_shared<Formula>(f);
   copy->isArray = true;
+  copy->isDynamic = f.isDynamic || dynamic;
   copy->arrayRows = std::clamp(rows, 1, kMaxRows);
   copy->arrayCols = std::clamp(cols, 1, kMaxCols);
   return copy;
@@ -122,6 +123,8 @@ bool IsArrayFormula(const Formula& f, int* rows, int* cols) {
   *cols = f.arrayCols;
   return true;
 }
+
+bool IsDynamicArrayFormula(const Formula& f) { return f.isArray && f.isDynamic; }
 
 bool FillsArrayCells(const Formula& f, int* rows, int* cols) {
   if (!f.isArray || (f.arrayRows == 1 && f.arrayCols == 1)) return false;

@@ -87,6 +87,8 @@ class Formula {
   // anchored at its own cell.
   bool isArray = false;
   int arrayRows = 1, arrayCols = 1;
+  // A dynamic-array formula of a newer file: an array formula that files mark as such.
+  bool isDynamic = false;
 
   const Node& Child(const Node& n, uint32_t i) const { return nodes[kids[n.first + i]]; }
   uint32_t ChildIndex(const Node& n, uint32_t i) const { return kids[n.first + i]; }

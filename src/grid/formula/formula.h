@@ -72,8 +72,11 @@ FormulaPtr VerbatimFormula(std::string text);
 // verbatim formula, or one calling a function or naming a name this engine does not have.
 bool KeepsCachedResult(const Formula& f);
 
-// The formula as an array (CSE) formula over `rows` x `cols` cells anchored at its cell.
-FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols);
+// The formula as an array (CSE) formula over `rows` x `cols` cells anchored at its cell;
+// `dynamic`: a dynamic-array formula (kept as one by a save). An array formula stays
+// dynamic when it was.
+FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols, bool dynamic = false);
+bool IsDynamicArrayFormula(const Formula& f);
 // Whether it is one, and its extent.
 bool IsArrayFormula(const Formula& f, int* rows, int* cols);
 // An array formula over more than one cell fills each of them with its part of the result;

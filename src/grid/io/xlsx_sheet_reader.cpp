@@ -244,8 +244,10 @@ class SheetHandler : public XmlHandler {
     // One pass over the attributes: this runs for every cell. Attributes of cells carry no
     // prefix (unprefixed attributes are in no namespace).
     const char *r = nullptr, *t = nullptr, *s = nullptr;
+    cellMetadata_ = -1;
     for (const char** a = attrs; *a; a += 2) {
       const char* n = a[0];
+      if (n[0] == 'c' && n[1] == 'm' && n[2] == 0) ParseInt64(a[1], &cellMetadata_);
       if (n[0] == 0 || n[1] != 0) continue;
       if (n[0] == 'r') r = a[1];
       else if (n[0] == 't') t = a[1];
@@ -392,7 +394,11 @@ class SheetHandler : public XmlHandler {
       Refused(formula_);
       f = formula::VerbatimFormula(formula_);
     }
-    if (formulaKind_ == "array") f = formula::AsArrayFormula(*f, arrayRows_, arrayCols_);
+    if (formulaKind_ == "array") {
+      const bool dynamic = cellMetadata_ > 0 && ctx_.dynamicArrayCells &&
+                           ctx_.dynamicArrayCells->count(cellMetadata_);
+      f = formula::AsArrayFormula(*f, arrayRows_, arrayCols_, dynamic);
+    }
     if (formulaKind_ == "shared" && sharedIndex_ >= 0)
       shared_[sharedIndex_] = SharedMaster{f, row, col};
     return f;
@@ -434,6 +440,7 @@ class SheetHandler : public XmlHandler {
   std::string value_, formula_, inline_, formulaKind_;
   int64_t sharedIndex_ = -1;
   int arrayRows_ = 1, arrayCols_ = 1;
+  int64_t cellMetadata_ = -1;  // the cell's cm attribute
   std::string* target_ = nullptr;
   std::unordered_map<int64_t, SharedMaster> shared_;
 };

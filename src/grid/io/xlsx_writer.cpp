@@ -17,6 +17,7 @@
 #include "grid/io/io_limits.h"
 #include "grid/io/opc_package.h"
 #include "grid/io/workbook_io.h"
+#include "grid/io/xlsx_dynamic_arrays.h"
 #include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
@@ -378,10 +379,14 @@ std::string XlsxBytes(const Workbook& book, const std::string& path,
   const FileExtras* x = book.Extras().get();
   ZipBuilder zip;
   if (!x) {
-    zip.Add("[Content_Types].xml", ContentTypesXml(sheets));
+    std::string types = ContentTypesXml(sheets), rels = WorkbookRelsXml(sheets);
+    const DynamicArrayParts dynamic = PlanDynamicArrayParts(book, nullptr, nullptr);
+    AddDynamicArrayReferences(dynamic, "rIdDynamicArrays", &types, &rels);
+    if (dynamic.needed) zip.Add(dynamic.part, DynamicArrayMetadataXml());
+    zip.Add("[Content_Types].xml", std::move(types));
     zip.Add("_rels/.rels", PackageRelsXml());
     zip.Add("xl/workbook.xml", WorkbookXml(book));
-    zip.Add("xl/_rels/workbook.xml.rels", WorkbookRelsXml(sheets));
+    zip.Add("xl/_rels/workbook.xml.rels", std::move(rels));
     StylesOut styles(book.Styles());
     SharedStringsOut strings;
     for (int i = 1; i <= sheets; ++i)
@@ -475,6 +480,10 @@ std::string XlsxBytes(const Workbook& book, const std::string& path,
     }
   }
 
+  const DynamicArrayParts dynamic = PlanDynamicArrayParts(book, &plan.workbookRels, &written);
+  std::string dynamicRelId;
+  if (dynamic.needed && !dynamic.replaces) dynamicRelId = wbIds.Next();
+
   // [Content_Types].xml
   {
     std::string out = kXmlHeader;
@@ -510,6 +519,8 @@ std::string XlsxBytes(const Workbook& book, const std::string& path,
       if (type != x->overrideTypes.end()) addOverride(part, type->second);
     }
     out += "</Types>";
+    std::string unused;
+    AddDynamicArrayReferences(dynamic, dynamicRelId, &out, &unused);
     zip.Add("[Content_Types].xml", std::move(out));
   }
 
@@ -535,6 +546,8 @@ std::string XlsxBytes(const Workbook& book, const std::string& path,
     for (const Relationship& r : plan.workbookRels)
       if (r.external || written.count(r.target)) AppendRel(out, r.id, r.type, r.target, r.external);
     out += "</Relationships>";
+    std::string unused;
+    AddDynamicArrayReferences(dynamic, dynamicRelId, &unused, &out);
     zip.Add("xl/_rels/workbook.xml.rels", std::move(out));
   }
 
@@ -553,7 +566,10 @@ std::string XlsxBytes(const Workbook& book, const std::string& path,
   }
   zip.Add("xl/sharedStrings.xml", strings.Xml());
   zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
-  for (const std::string& part : written) zip.AddCarried(part, *carried, carried->index.at(part));
+  if (dynamic.needed) zip.Add(dynamic.part, DynamicArrayMetadataXml());
+  for (const std::string& part : written)
+    if (!(dynamic.replaces && part == dynamic.part))
+      zip.AddCarried(part, *carried, carried->index.at(part));
   if (notesOut) *notesOut = std::move(notes);
   return zip.Finish();
 }
