@@ -86,12 +86,17 @@ def make(path):
     data.write_number("J3", 31)
     data.write_number("J4", 41)
 
+    # Whole columns, which take in row 1.
+    data.write_formula("G2", "=COUNTA(C:C)", None, 9)
+
     # Another sheet's references into the data sheet, row 1 included.
     other.write_string("A1", "Ref")
     other.write_string("C1", "Later")  # a name past the last column that holds data
     other.write_formula("A2", "=Data!A1*10", None, 10)
     other.write_formula("A3", "=Data!B1+Data!B2", None, 30)
     other.write_formula("A4", "=SUM(Data!B1:B4)", None, 100)
+    other.write_formula("A5", "=COUNTA(Data!A:A)", None, 8)
+    other.write_formula("A6", "=SUM(Data!$1:$1)", None, 111)
     wb.close()
 
 

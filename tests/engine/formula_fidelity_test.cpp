@@ -96,7 +96,7 @@ class FormulaFidelity : public ::testing::Test {
         {"A7", "1"},   {"A8", "20"},   {"B5", "100"},   {"B6", "20"},     {"C2", "100"},
         {"C3", "0"},   {"C4", "1010"}, {"C5", "1010!"}, {"C6", "6"},      {"C7", "50"},
         {"C8", "7"},   {"C9", "14"},   {"D2", "1800"},  {"D3", "40"},     {"D4", "60"},
-        {"E2", "5"},   {"E3", "6"},    {"F2", "20"},    {"I2", "40"},
+        {"E2", "5"},   {"E3", "6"},    {"F2", "20"},    {"G2", "9"},      {"I2", "40"},
         {"I3", "60"},  {"I4", "80"},   {"J2", "21"},    {"J3", "31"},     {"J4", "41"}};
     for (const auto& [ref, value] : want) {
       const int col = ref[0] - 'A' + 1;
@@ -106,6 +106,8 @@ class FormulaFidelity : public ::testing::Test {
     EXPECT_EQ(Shown(2, 2, 1), "10");
     EXPECT_EQ(Shown(2, 3, 1), "30");
     EXPECT_EQ(Shown(2, 4, 1), "100");
+    EXPECT_EQ(Shown(2, 5, 1), "8");    // COUNTA(Data!A:A), row 1 included
+    EXPECT_EQ(Shown(2, 6, 1), "111");  // SUM(Data!$1:$1)
   }
 
   ParentWindow parent;

@@ -163,5 +163,33 @@ TEST(ArrayFormulas, EvaluateOverWholeRanges) {
   EXPECT_EQ(Number(b, 1, 5, 1), 23);
 }
 
+TEST(HeldHeaderRow, WholeColumnsAndRowsTakeInTheHeaderRow) {
+  Workbook b;
+  b.SetEntry(1, 1, 1, "Name");  // the header row: file row 1
+  b.SetEntry(1, 2, 1, "x");
+  b.SetEntry(1, 3, 1, "y");
+  b.SetEntry(1, 1, 2, "5");
+  b.SetEntry(1, 2, 2, "6");
+  b.SetEntry(1, 5, 4, "=COUNTA(A:A)");
+  b.SetEntry(1, 6, 4, "=SUM($1:$1)");
+  b.HoldHeaderRow();
+  b.Recalc();
+  EXPECT_EQ(Number(b, 1, 4, 4), 3);
+  EXPECT_EQ(Number(b, 1, 5, 4), 5);
+  // Typed while the header row is held, and through INDIRECT, which counts the file's rows.
+  b.SetEntry(1, 6, 4, "=SUM(B:B)");
+  b.SetEntry(1, 7, 4, "=SUM(INDIRECT(\"B:B\"))");
+  EXPECT_EQ(Number(b, 1, 6, 4), 11);
+  EXPECT_EQ(Number(b, 1, 7, 4), 11);
+  // The header cell changes what reads its column.
+  b.SetHeaderCell(1, 2, Value(50.0));
+  EXPECT_EQ(Number(b, 1, 6, 4), 56);
+  b.ReleaseHeaderRow();
+  EXPECT_EQ(b.GetFormula(1, 5, 4), "COUNTA(A:A)");
+  EXPECT_EQ(b.GetFormula(1, 7, 4), "SUM(B:B)");
+  EXPECT_EQ(Number(b, 1, 5, 4), 3);
+  EXPECT_EQ(Number(b, 1, 7, 4), 56);
+}
+
 }  // namespace
 }  // namespace ddt::grid

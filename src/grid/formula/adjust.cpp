@@ -137,7 +137,12 @@ bool FillsArrayCells(const Formula& f, int* rows, int* cols) {
 FormulaPtr Translated(const Formula& f, int rows) {
   auto copy = std::make_shared<Formula>(f);
   for (Reference& r : copy->refs) {
-    if (r.invalid || r.kind == Kind::Cols) continue;
+    if (r.invalid) continue;
+    if (r.kind == Kind::Cols) {
+      // Whole columns stay whole: they start at the header row while it is held.
+      r.row1 = r.row2 = std::clamp(r.row1 + rows, 0, 1);
+      continue;
+    }
     r.row1 += rows;
     r.row2 = r.kind == Kind::Cell ? r.row1 : r.row2 + rows;
     if (r.row1 < 0 || r.row2 > kMaxRows) r.invalid = true;

@@ -191,12 +191,12 @@ MatrixPtr Evaluator::ToMatrix(const Operand& op) {
   }
   Area a = std::get<Area>(op);
   // Whole columns and rows are cut down to the sheet's used part.
-  if (a.Rows() == kMaxRows || a.Cols() == kMaxCols) {
+  if (a.Rows() >= kMaxRows || a.Cols() == kMaxCols) {
     Area bounds;
     if (!engine_.UsedBounds(a.sheetId, &bounds)) {
       a.lastRow = a.firstRow, a.lastCol = a.firstCol;
     } else {
-      if (a.Rows() == kMaxRows) a.lastRow = std::max(a.firstRow, bounds.lastRow);
+      if (a.Rows() >= kMaxRows) a.lastRow = std::max(a.firstRow, bounds.lastRow);
       if (a.Cols() == kMaxCols) a.lastCol = std::max(a.firstCol, bounds.lastCol);
     }
   }

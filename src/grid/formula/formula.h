@@ -58,9 +58,9 @@ struct StructuralChange {
 // change does not touch it. References into a deleted area become #REF!.
 FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t hostSheetId);
 
-// The formula with every row number moved by `rows`, $ or not (whole columns stay): the
-// same cells seen from a grid whose rows all moved by that much. Nothing becomes #REF!
-// unless it leaves the grid.
+// The formula with every row number moved by `rows`, $ or not: the same cells seen from a
+// grid whose rows all moved by that much (whole columns stay whole, from row 0 when the
+// move reaches it). Nothing becomes #REF! unless it leaves the grid.
 FormulaPtr Translated(const Formula& f, int rows);
 
 // A formula kept as a file wrote it because this engine cannot read it (structured table
