@@ -63,7 +63,7 @@ void Workbook::AdjustFormulas(int kind, int first, int count, int bandFirst, int
     sheet->ForEachMutableIn(0, 1, kMaxRows, kMaxCols, [&](int, int, Cell& c) {
       if (!c.formula) return;
       any = true;
-      if (auto adjusted = formula::Adjusted(*c.formula, change, host)) {
+      if (auto adjusted = formula::Adjusted(*c.formula, change, host, this)) {
         c.formula = std::move(adjusted);
         c.dirty = true;
       }

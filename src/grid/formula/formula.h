@@ -56,7 +56,12 @@ struct StructuralChange {
 
 // The formula after the change, for a formula living on sheet `hostSheetId`; null when the
 // change does not touch it. References into a deleted area become #REF!.
-FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t hostSheetId);
+// A formula kept as written (VerbatimFormula) needs `book`: the plain A1 references and
+// ranges of its text move the same way, the text's rows being the file's (one more than the
+// cells' while the header row is held); strings, structured table references, external and
+// 3-D references, names and calls stay as written.
+FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t hostSheetId,
+                    const Workbook* book = nullptr);
 
 // The formula with every row number moved by `rows`, $ or not: the same cells seen from a
 // grid whose rows all moved by that much (whole columns stay whole, from row 0 when the
