@@ -145,6 +145,12 @@ TEST_F(ArrayFill, EditsOfPartOfAnArrayAreRefusedAndChangeNothing) {
   EXPECT_EQ(book.FindCell(1, 4, 5), nullptr);
   book.SetEntry(1, 4, 5, "free");
   EXPECT_EQ(book.GetEntry(1, 4, 5), "free");
+  // So does a clear of many cells (one notice for the range instead of one per cell).
+  PutArray(2000, 1, "B1:B3", 3, 1);
+  for (int r = 1; r <= 1100; ++r) book.SetEntry(1, r, 8, "1");
+  book.ClearRange(Range{1, 1, 2002, 8}, Clear::All);
+  book.SetEntry(1, 2001, 1, "free");
+  EXPECT_EQ(book.GetEntry(1, 2001, 1), "free");
 }
 
 TEST_F(ArrayFill, PastedArraysFillOnlyWhatTheBlockBrought) {

@@ -282,6 +282,29 @@ void Engine::CellsMoved(const StructuralChange& change) {
 }
 
 void Engine::RangeChanged(uint32_t sheetId, const Area& area) {
+  EnsureIndex();
+  // Formulas that left the range (a large clear) leave the index, and those put there (a
+  // large paste) join it, so that what they read reaches them later.
+  for (auto it = formulas_.begin(); it != formulas_.end();) {
+    CellKey key = it->first;
+    if (KeySheet(key) == sheetId && area.Contains(KeyRow(key), KeyCol(key))) {
+      int index = book_.SheetIndexOfId(sheetId);
+      const Cell* c = index ? book_.FindCell(index, KeyRow(key), KeyCol(key)) : nullptr;
+      if (!c || c->formula != it->second.formula) {
+        staleEntries_ += it->second.formula->refs.size();
+        arrays_.erase(key);
+        it = formulas_.erase(it);
+        continue;
+      }
+    }
+    ++it;
+  }
+  if (int index = book_.SheetIndexOfId(sheetId)) {
+    book_.SheetAt(index).ForEachIn(area.firstRow, area.firstCol, area.lastRow, area.lastCol,
+                                   [&](int row, int col, const Cell& c) {
+                                     if (c.formula) Register(MakeKey(sheetId, row, col), c);
+                                   });
+  }
   MarkReaders([&](const Cell& cell, uint32_t host) {
     if (cell.formula->isVolatile) return true;
     for (const Reference& r : cell.formula->refs) {
