@@ -100,6 +100,7 @@ void Workbook::PasteBlock(Sheet& s, int row, int col, const ClipBlock& b, bool m
   const Workbook* source = b.sourceHandle == handle_ ? this : FromHandle(b.sourceHandle);
 
   std::vector<std::pair<int, int>> changed;
+  std::vector<std::pair<int, int>> arrays;  // pasted array formulas that fill other cells
   for (const ClipBlock::Item& item : b.items) {
     int tr = row + item.dr, tc = col + item.dc;
     if (tr > kMaxRows || tc > kMaxCols) continue;
@@ -121,6 +122,12 @@ void Workbook::PasteBlock(Sheet& s, int row, int col, const ClipBlock& b, bool m
       if (auto shifted = formula::Shifted(*f, tr - (b.originRow + item.dr),
                                           tc - (b.originCol + item.dc), 1 - RowOrigin()))
         f = shifted;
+    }
+    // An array formula pasted without all of its cells fills its own cell only, so that it
+    // writes over nothing the block did not bring.
+    if (int rows = 1, cols = 1; f && formula::FillsArrayCells(*f, &rows, &cols)) {
+      if (item.dr + rows > b.rows || item.dc + cols > b.cols) f = formula::AsArrayFormula(*f, 1, 1);
+      else arrays.emplace_back(tr, tc);
     }
     Cell& c = s.At(tr, tc);
     c.value = item.value;
@@ -161,6 +168,7 @@ void Workbook::PasteBlock(Sheet& s, int row, int col, const ClipBlock& b, bool m
     }
   }
   if (b.wholeCols && b.wholeRows) s.sheetStyle = idOf(b.sheetStyle);
+  for (auto [r, c] : arrays) AddArrayCells(s, r, c);
   ContentsChanged(s, changed);
 }
 
@@ -172,6 +180,7 @@ void Workbook::EditCopy() {
 void Workbook::EditCut() {
   Sheet& s = Current();
   Range r = s.selection.front();
+  CheckArrayEdit(s, r);  // before the clipboard takes it: a refused cut changes nothing
   Clipboard::Instance().Put(TakeBlock(s, r), true);
   ClearIn(s, r, Clear::All);
   Changed();

@@ -78,7 +78,8 @@ void Sheet::Erase(int row, int col) {
 
 void Sheet::EraseIfUnused(int row, int col) {
   const Cell* c = Find(row, col);
-  if (c && !HasContent(*c) && c->style == kDefaultStyle) Erase(row, col);
+  // A stale cell an array formula fills stays for the array to write.
+  if (c && !HasContent(*c) && c->style == kDefaultStyle && !c->dirty) Erase(row, col);
 }
 
 void Sheet::Compact(int firstRow, int lastRow) {
@@ -87,7 +88,7 @@ void Sheet::Compact(int firstRow, int lastRow) {
   auto e = b;
   for (; e != rows_.end() && e->row <= lastRow; ++e) {
     std::erase_if(e->cells, [](const CellEntry& c) {
-      return !HasContent(c.cell) && c.cell.style == kDefaultStyle;
+      return !HasContent(c.cell) && c.cell.style == kDefaultStyle && !c.cell.dirty;
     });
   }
   rows_.erase(std::remove_if(b, e, [](const RowEntry& r) { return r.cells.empty(); }), e);

@@ -55,7 +55,8 @@ class Sheet {
     if (col >= lastColCache_) lastColCache_ = -1;
   }
   void Erase(int row, int col);
-  // Removes the cell when it has neither content nor a style of its own.
+  // Removes the cell when it has neither content nor a style of its own (nor a stale result
+  // of an array formula to receive: Cell::dirty).
   void EraseIfUnused(int row, int col);
   const std::vector<RowEntry>& Rows() const { return rows_; }
   std::vector<RowEntry>& MutableRows() {

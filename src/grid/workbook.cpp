@@ -10,6 +10,7 @@
 #include "grid/clipboard.h"
 #include "grid/format/entry.h"
 #include "grid/format/number_format.h"
+#include "grid/formula/a1.h"
 #include "grid/formula/formula.h"
 #include "grid/sheet.h"
 #include "text/utf8.h"
@@ -184,6 +185,21 @@ void Workbook::ClearContent(Sheet& s, int row, int col) {
   s.EraseIfUnused(row, col);
 }
 
+void Workbook::CheckArrayEdit(const Sheet& s, const Range& r) const {
+  for (const Range& a : calc_->ArraysOverlapping(s.Id(), r)) {
+    if (a.firstRow >= r.firstRow && a.lastRow <= r.lastRow && a.firstCol >= r.firstCol &&
+        a.lastCol <= r.lastCol)
+      continue;
+    RefuseArrayEdit(a);
+  }
+}
+
+void Workbook::RefuseArrayEdit(const Range& a) {
+  throw GridError("Cannot change part of an array formula (" + formula::ColumnLetters(a.firstCol) +
+                  std::to_string(a.firstRow) + ":" + formula::ColumnLetters(a.lastCol) +
+                  std::to_string(a.lastRow) + ").");
+}
+
 void Workbook::PutFormula(Sheet& s, int row, int col, std::shared_ptr<const formula::Formula> f) {
   Cell& c = s.At(row, col);
   c.formula = std::move(f);
@@ -192,11 +208,28 @@ void Workbook::PutFormula(Sheet& s, int row, int col, std::shared_ptr<const form
   c.dirty = true;
   s.mayHaveFormulas = true;
   s.NoteContent(col);
+  AddArrayCells(s, row, col);
+}
+
+void Workbook::AddArrayCells(Sheet& s, int row, int col) {
+  const Cell* anchor = s.Find(row, col);
+  int rows = 1, cols = 1;
+  if (!anchor || !anchor->formula || !formula::FillsArrayCells(*anchor->formula, &rows, &cols))
+    return;
+  // The other cells of an array formula exist from the start, so that computing it only
+  // writes values (cells kept for their content: a file's stored results stay).
+  for (int r = row; r < row + rows && r <= kMaxRows; ++r)
+    for (int k = col; k < col + cols && k <= kMaxCols; ++k) {
+      if (r == row && k == col) continue;
+      Cell& m = s.At(r, k);
+      if (!HasContent(m)) m.dirty = true;
+    }
 }
 
 void Workbook::SetEntry(int sheet, int row, int col, std::string_view text) {
   Sheet& s = SheetAt(sheet);
   CheckCell(row, col);
+  CheckArrayEdit(s, Range{row, col, row, col});
   format::ParsedEntry e = format::ParseEntry(text);
   switch (e.kind) {
     case format::ParsedEntry::Kind::Empty:
@@ -255,6 +288,7 @@ std::string Workbook::GetFormattedText(int sheet, int row, int col) {
 void Workbook::SetFormula(int sheet, int row, int col, std::string_view text) {
   Sheet& s = SheetAt(sheet);
   CheckCell(row, col);
+  CheckArrayEdit(s, Range{row, col, row, col});
   if (text.empty() || text == "=") {
     if (text == "=") throw GridError(kInvalidFormulaSyntax);
     ClearContent(s, row, col);
@@ -328,7 +362,8 @@ Value Workbook::GetCellValue(int sheet, int row, int col) {
   CheckCell(row, col);
   const Cell* c = sheets_[index - 1]->Find(row, col);
   if (!c) return Empty{};
-  if (!c->formula) return c->value;
+  // A cell an array formula fills is stale while its array is.
+  if (!c->formula && !c->dirty) return c->value;
   return Calc().Evaluate(index, row, col);
 }
 

@@ -63,7 +63,8 @@ struct Cell {
   std::shared_ptr<const formula::Formula> formula;  // null for a constant
   StyleId style = kDefaultStyle;  // kDefaultStyle: the row, column or sheet style applies
   bool forcedText = false;        // entered with a leading apostrophe
-  bool dirty = false;             // formula result is stale or missing
+  bool dirty = false;             // formula result is stale or missing; on a cell without
+                                  // a formula: the array formula filling it is stale
 };
 
 // Dialogs and print requests the host may want to see; by default nothing happens.
@@ -297,9 +298,19 @@ class Workbook {
   const Sheet& Current() const { return *sheets_[current_ - 1]; }
   std::string NewSheetName(int taken) const;
   void ClearContent(Sheet& s, int row, int col);
+  // Refuses (GridError) an edit of the cells of `range` that would change part of an array
+  // formula over several cells; ranges covering whole arrays pass.
+  void CheckArrayEdit(const Sheet& s, const Range& range) const;
+  [[noreturn]] static void RefuseArrayEdit(const Range& array);
   void PutFormula(Sheet& s, int row, int col, std::shared_ptr<const formula::Formula> f);
+  // Creates the missing cells an array formula at (row, col) fills, stale until computed.
+  void AddArrayCells(Sheet& s, int row, int col);
   void ClearIn(Sheet& s, const Range& range, Clear what);
   void ShiftRange(const Range& range, Shift shift, bool insert);
+  // Refuses (GridError) an insertion or deletion that would move or remove part of an
+  // array formula over several cells.
+  void CheckArrayShift(const Sheet& s, const Range& r, bool rowsMove, bool insert, int bandFirst,
+                       int bandLast) const;
   void AdjustFormulas(int kind, int first, int count, int bandFirst, int bandLast);
   // Rewrites the styles of a range of a sheet: whole rows, columns or the sheet change their
   // line styles and only the cells that carry a style of their own.

@@ -1,6 +1,7 @@
 // Workbook: inserting, deleting and clearing ranges, and the selection.
 #include <algorithm>
 
+#include "grid/formula/a1.h"
 #include "grid/formula/formula.h"
 #include "grid/io/xlsx_extras.h"
 #include "grid/sheet.h"
@@ -62,7 +63,7 @@ void Workbook::AdjustFormulas(int kind, int first, int count, int bandFirst, int
     sheet->ForEachMutableIn(0, 1, kMaxRows, kMaxCols, [&](int, int, Cell& c) {
       if (!c.formula) return;
       any = true;
-      if (auto adjusted = formula::Adjusted(*c.formula, change, host)) {
+      if (auto adjusted = formula::Adjusted(*c.formula, change, host, this)) {
         c.formula = std::move(adjusted);
         c.dirty = true;
       }
@@ -71,6 +72,25 @@ void Workbook::AdjustFormulas(int kind, int first, int count, int bandFirst, int
   }
   // Formulas that moved (ROW(), ranges partly inside the band) or read moved cells go stale.
   Calc().CellsMoved(change);
+}
+
+void Workbook::CheckArrayShift(const Sheet& s, const Range& r, bool rowsMove, bool insert,
+                               int bandFirst, int bandLast) const {
+  const int first = rowsMove ? r.firstRow : r.firstCol;
+  const int last = rowsMove ? r.lastRow : r.lastCol;
+  for (const Range& a : calc_->ArraysOverlapping(s.Id(), Range{1, 1, kMaxRows, kMaxCols})) {
+    // Along the moving axis (lo..hi) and across it (the band decides what moves).
+    const int lo = rowsMove ? a.firstRow : a.firstCol, hi = rowsMove ? a.lastRow : a.lastCol;
+    const int across1 = rowsMove ? a.firstCol : a.firstRow;
+    const int across2 = rowsMove ? a.lastCol : a.lastRow;
+    if (across2 < bandFirst || across1 > bandLast || hi < first) continue;  // stays as it is
+    const bool inBand = across1 >= bandFirst && across2 <= bandLast;
+    bool whole;
+    if (!inBand) whole = false;  // part of it would move
+    else if (insert) whole = lo >= first;
+    else whole = lo > last || (lo >= first && hi <= last);
+    if (!whole) RefuseArrayEdit(a);
+  }
 }
 
 void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
@@ -99,6 +119,7 @@ void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
     default:
       throw GridError("Invalid shift kind.");
   }
+  CheckArrayShift(s, r, rowsMove, insert, bandFirst, bandLast);
   if (rowsMove) {
     int first = r.firstRow, count = r.lastRow - r.firstRow + 1;
     if (insert) s.InsertRows(first, count, bandFirst, bandLast);
@@ -134,6 +155,7 @@ void Workbook::ClearIn(Sheet& s, const Range& r, Clear what) {
   if (what != Clear::All && what != Clear::Values && what != Clear::Formats)
     throw GridError("Invalid clear kind.");
   bool values = what != Clear::Formats, formats = what != Clear::Values;
+  if (values) CheckArrayEdit(s, r);
   std::vector<std::pair<int, int>> changed;
   if (values || s.mayHaveCellStyles) {
     s.ForEachMutableIn(r.firstRow, r.firstCol, r.lastRow, r.lastCol, [&](int row, int col, Cell& c) {
@@ -207,6 +229,9 @@ void Workbook::GetActiveCell(int* row, int* col) const {
 void Workbook::EditClear(Clear what) {
   Sheet& s = Current();
   std::vector<Range> sel = s.selection;
+  // All or nothing: a range that would change part of an array refuses the whole clear.
+  if (what != Clear::Formats)
+    for (const Range& r : sel) CheckArrayEdit(s, r);
   for (const Range& r : sel) ClearIn(s, r, what);
   Changed();
 }

@@ -1,8 +1,9 @@
 // Formulas through the bindings' Open and Save: a workbook made by another program, with
 // formulas that read row 1 or cross it, formulas this engine cannot compute, array formulas
-// and a cycle, comes back with every formula text and stored result it had. The workbook
-// is made at test time by scripts/formula-fixture.py (python3-xlsxwriter) and read back with
-// openpyxl through the same script.
+// (legacy and dynamic, over one cell or several) and a cycle, comes back with every formula
+// text and stored result it had. The workbook is made at test time by
+// scripts/formula-fixture.py (python3-xlsxwriter) and read back with openpyxl through the
+// same script.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -60,6 +61,9 @@ std::map<std::string, std::string> Dump(const std::string& path) {
   return cells;
 }
 
+// The array formulas of a file as stored: "Sheet!A1\tref\tdynamic|legacy" lines.
+std::string Arrays(const std::string& path) { return RunScript("arrays", path); }
+
 template <class Engine>
 class FormulaFidelity : public ::testing::Test {
  protected:
@@ -92,7 +96,8 @@ class FormulaFidelity : public ::testing::Test {
         {"A7", "1"},   {"A8", "20"},   {"B5", "100"},   {"B6", "20"},     {"C2", "100"},
         {"C3", "0"},   {"C4", "1010"}, {"C5", "1010!"}, {"C6", "6"},      {"C7", "50"},
         {"C8", "7"},   {"C9", "14"},   {"D2", "1800"},  {"D3", "40"},     {"D4", "60"},
-        {"E2", "5"},   {"E3", "6"},    {"F2", "20"}};
+        {"E2", "5"},   {"E3", "6"},    {"F2", "20"},    {"G2", "9"},      {"I2", "40"},
+        {"I3", "60"},  {"I4", "80"},   {"J2", "21"},    {"J3", "31"},     {"J4", "41"}};
     for (const auto& [ref, value] : want) {
       const int col = ref[0] - 'A' + 1;
       const int row = std::stoi(ref.substr(1));
@@ -101,6 +106,8 @@ class FormulaFidelity : public ::testing::Test {
     EXPECT_EQ(Shown(2, 2, 1), "10");
     EXPECT_EQ(Shown(2, 3, 1), "30");
     EXPECT_EQ(Shown(2, 4, 1), "100");
+    EXPECT_EQ(Shown(2, 5, 1), "8");    // COUNTA(Data!A:A), row 1 included
+    EXPECT_EQ(Shown(2, 6, 1), "111");  // SUM(Data!$1:$1)
   }
 
   ParentWindow parent;
@@ -148,6 +155,29 @@ TYPED_TEST(FormulaFidelity, SaveWritesBackEveryFormulaTextAndStoredResult) {
   EXPECT_EQ(engine.GetFormula(1, 1, 1), "A0+1");
   EXPECT_EQ(engine.GetColText(1, 2), "10.00");
   this->ExpectStoredResults();
+}
+
+TYPED_TEST(FormulaFidelity, ArraysFillTheirRangesAndKeepTheirKindOnSave) {
+  auto& engine = *this->engine;
+  engine.SetValue(1, 2, 2, "35");  // file B3, read by the arrays in D3:D4, I2:I4 and J2:J4
+  EXPECT_EQ(this->Shown(1, 3, 9), "70");
+  EXPECT_EQ(this->Shown(1, 3, 10), "36");
+  EXPECT_EQ(this->Shown(1, 4, 4), "70");
+  EXPECT_EQ(this->Shown(1, 2, 9), "40");
+  // A write into part of an array is refused and changes nothing.
+  EXPECT_ANY_THROW(engine.SetValue(1, 2, 9, "5"));
+  EXPECT_EQ(this->Shown(1, 3, 9), "70");
+  engine.Save(this->saved.c_str());
+  const std::map<std::string, std::string> after = Dump(this->saved);
+  EXPECT_EQ(after.at("Data!I2"), "array I2:I4\t=B2:B4*2\t40");
+  EXPECT_EQ(after.at("Data!I3"), "value\t70\t70");
+  EXPECT_EQ(after.at("Data!J3"), "value\t36\t36");
+  EXPECT_EQ(after.at("Data!D4"), "value\t70\t70");
+  // Legacy arrays stay legacy, dynamic ones dynamic (cell metadata and its part).
+  const std::string arrays = Arrays(this->saved);
+  EXPECT_EQ(arrays, Arrays(this->original));
+  EXPECT_NE(arrays.find("Data!J2\tJ2:J4\tdynamic"), std::string::npos) << arrays;
+  EXPECT_NE(arrays.find("Data!I2\tI2:I4\tlegacy"), std::string::npos) << arrays;
 }
 
 TYPED_TEST(FormulaFidelity, EditsKeepTheirMeaningAndRenamedHeadersBecomeText) {

@@ -51,6 +51,19 @@ TEST(FormulaCells, ValuesFollowLargeClearsAndMovedCells) {
   b.ClearRange(Range{1, 1, 2000, 1}, Clear::Values);
   EXPECT_DOUBLE_EQ(Number(b, 0, 1, 3), 0);
 
+  // A large paste: the pasted formulas follow their inputs like any other.
+  b.SetEntry(0, 1, 1, "1");
+  for (int r = 1; r <= 1200; ++r) b.SetEntry(0, r, 2, "=$A$1*2");
+  b.SetSelection(Range{1, 2, 1200, 2});
+  b.EditCopy();
+  b.SetSelection(Range{1, 5, 1, 5});
+  b.EditPaste();
+  EXPECT_DOUBLE_EQ(Number(b, 0, 7, 5), 2);
+  b.SetEntry(0, 1, 1, "10");
+  EXPECT_DOUBLE_EQ(Number(b, 0, 7, 5), 20);
+  b.ClearRange(Range{1, 2, 1200, 2}, Clear::All);
+  b.ClearRange(Range{1, 5, 1200, 5}, Clear::All);
+
   b.SetEntry(0, 5, 4, "=ROW()");
   EXPECT_DOUBLE_EQ(Number(b, 0, 5, 4), 5);
   b.InsertRange(Range{1, kAll, 2, kAll}, Shift::Rows);

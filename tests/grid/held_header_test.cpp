@@ -163,5 +163,71 @@ TEST(ArrayFormulas, EvaluateOverWholeRanges) {
   EXPECT_EQ(Number(b, 1, 5, 1), 23);
 }
 
+TEST(HeldHeaderRow, WholeColumnsAndRowsTakeInTheHeaderRow) {
+  Workbook b;
+  b.SetEntry(1, 1, 1, "Name");  // the header row: file row 1
+  b.SetEntry(1, 2, 1, "x");
+  b.SetEntry(1, 3, 1, "y");
+  b.SetEntry(1, 1, 2, "5");
+  b.SetEntry(1, 2, 2, "6");
+  b.SetEntry(1, 5, 4, "=COUNTA(A:A)");
+  b.SetEntry(1, 6, 4, "=SUM($1:$1)");
+  b.HoldHeaderRow();
+  b.Recalc();
+  EXPECT_EQ(Number(b, 1, 4, 4), 3);
+  EXPECT_EQ(Number(b, 1, 5, 4), 5);
+  // Typed while the header row is held, and through INDIRECT, which counts the file's rows.
+  b.SetEntry(1, 6, 4, "=SUM(B:B)");
+  b.SetEntry(1, 7, 4, "=SUM(INDIRECT(\"B:B\"))");
+  EXPECT_EQ(Number(b, 1, 6, 4), 11);
+  EXPECT_EQ(Number(b, 1, 7, 4), 11);
+  // The header cell changes what reads its column.
+  b.SetHeaderCell(1, 2, Value(50.0));
+  EXPECT_EQ(Number(b, 1, 6, 4), 56);
+  b.ReleaseHeaderRow();
+  EXPECT_EQ(b.GetFormula(1, 5, 4), "COUNTA(A:A)");
+  EXPECT_EQ(b.GetFormula(1, 7, 4), "SUM(B:B)");
+  EXPECT_EQ(Number(b, 1, 5, 4), 3);
+  EXPECT_EQ(Number(b, 1, 7, 4), 56);
+}
+
+TEST(VerbatimFormulas, PlainReferencesFollowInsertsAndDeletes) {
+  Workbook b;
+  b.InsertSheets(2, 1);
+  b.SetSheetName(2, "My Sheet");
+  const std::string kept =
+      "SUM(B2:B4 C3:C5)+'My Sheet'!A3+Sheet1!$B$3+[1]Sheet1!A3+Table1[[#This Row],[A3]]&\"A3\""
+      "+COUNT(A:A,3:4)+Rate+#REF!";
+  b.SetCellFormula(1, 10, 5, formula::VerbatimFormula(kept), Value(1.0));
+  b.InsertRange(Range{3, kAll, 3, kAll}, Shift::Rows);
+  EXPECT_EQ(b.GetFormula(1, 11, 5),
+            "SUM(B2:B5 C4:C6)+'My Sheet'!A3+Sheet1!$B$4+[1]Sheet1!A3+Table1[[#This Row],[A3]]&"
+            "\"A3\"+COUNT(A:A,4:5)+Rate+#REF!");
+  EXPECT_EQ(b.GetCellValue(1, 11, 5), Value(1.0));  // still the stored result
+  b.DeleteRange(Range{4, kAll, 6, kAll}, Shift::Rows);
+  EXPECT_EQ(b.GetFormula(1, 8, 5),
+            "SUM(B2:B3 #REF!)+'My Sheet'!A3+Sheet1!#REF!+[1]Sheet1!A3+Table1[[#This Row],[A3]]&"
+            "\"A3\"+COUNT(A:A,#REF!)+Rate+#REF!");
+  // Another sheet's change moves only what points there; cells moved within a band too.
+  b.SetCurrentSheet(2);
+  b.InsertRange(Range{kAll, 1, kAll, 1}, Shift::Columns);
+  b.SetCurrentSheet(1);
+  b.InsertRange(Range{1, 2, 2, 2}, Shift::CellsHorizontal);
+  EXPECT_EQ(b.GetFormula(1, 8, 5),
+            "SUM(B2:B3 #REF!)+'My Sheet'!B3+Sheet1!#REF!+[1]Sheet1!A3+Table1[[#This Row],[A3]]&"
+            "\"A3\"+COUNT(A:A,#REF!)+Rate+#REF!");
+  b.InsertRange(Range{2, 2, 3, 2}, Shift::CellsHorizontal);  // rows 2..3, the whole of B2:B3
+  EXPECT_EQ(b.GetFormula(1, 8, 5).substr(0, 17), "SUM(C2:C3 #REF!)+");
+
+  // The text counts the file's rows while the header row is held.
+  Workbook h;
+  h.SetEntry(1, 1, 1, "head");
+  h.SetCellFormula(1, 4, 2, formula::VerbatimFormula("A1+A2+A3+A$4"), Value(3.0));
+  h.HoldHeaderRow();
+  h.InsertRange(Range{2, kAll, 2, kAll}, Shift::Rows);  // above file row 3
+  h.ReleaseHeaderRow();
+  EXPECT_EQ(h.GetFormula(1, 5, 2), "A1+A2+A4+A$5");
+}
+
 }  // namespace
 }  // namespace ddt::grid

@@ -128,6 +128,30 @@ TEST_F(XlsxRead, FormulasKeepTheirCachedResultsOfEveryType) {
   EXPECT_EQ(book_.GetCellValue(1, 1, 3), Value(std::string("ab")));
 }
 
+TEST_F(XlsxRead, ArrayFormulasOverSeveralCellsKeepTheirStoredParts) {
+  if (!FormulaEngineAvailable()) GTEST_SKIP() << "formula engine not available";
+  // The cells the array fills hold its stored parts, one of them text entered with an
+  // apostrophe (quotePrefix), which a user could not type there.
+  Package p;
+  p.styles =
+      "<fonts count=\"1\"><font/></fonts><fills count=\"1\"><fill/></fills>"
+      "<borders count=\"1\"><border/></borders><cellStyleXfs count=\"1\"><xf/></cellStyleXfs>"
+      "<cellXfs count=\"2\"><xf/><xf quotePrefix=\"1\"/></cellXfs>";
+  p.sheets = {{"S", "<sheetData>"
+                    "<row r=\"1\"><c r=\"A1\" t=\"str\"><v>x</v></c>"
+                    "<c r=\"B1\" t=\"str\"><f t=\"array\" ref=\"B1:B2\">A1:A2&amp;\"!\"</f>"
+                    "<v>x!</v></c></row>"
+                    "<row r=\"2\"><c r=\"A2\" t=\"str\"><v>y</v></c>"
+                    "<c r=\"B2\" s=\"1\" t=\"str\"><v>y!</v></c></row>"
+                    "</sheetData>"}};
+  Read(p);
+  EXPECT_EQ(At(1, 2, 2), Value(std::string("y!")));
+  EXPECT_TRUE(book_.FindCell(1, 2, 2)->forcedText);
+  book_.SetEntry(1, 2, 1, "z");
+  EXPECT_EQ(book_.GetCellValue(1, 2, 2), Value(std::string("z!")));
+  EXPECT_THROW(book_.SetEntry(1, 2, 2, "'typed"), GridError);
+}
+
 TEST_F(XlsxRead, SharedFormulasShiftFromTheirMaster) {
   Package p;
   p.sheets = {{"S", "<sheetData>"

@@ -135,6 +135,34 @@ TEST(XlsxWrite, RoundTripKeepsEverything) {
   }
 }
 
+TEST(XlsxWrite, ArrayFormulasKeepTheirRangeAndKind) {
+  if (!FormulaEngineAvailable()) GTEST_SKIP() << "no formula engine";
+  // A workbook made in memory: the save writes the dynamic-array metadata part itself.
+  Workbook book;
+  for (int r = 1; r <= 3; ++r) book.SetCellValue(1, r, 1, Value(r * 1.0));
+  auto f = formula::ParseFormula("A1:A3*2", book);
+  book.SetCellFormula(1, 1, 2, formula::AsArrayFormula(*f, 3, 1), std::nullopt);
+  book.SetCellFormula(1, 1, 3, formula::AsArrayFormula(*f, 3, 1, true), std::nullopt);
+  ScratchDir dir;
+  const std::string path = dir.File("arrays.xlsx");
+  book.WriteFile(path, kFileTypeXlsx);
+  for (int round = 0; round < 2; ++round) {  // and again from what was read
+    Workbook back;
+    ASSERT_EQ(ReadWorkbookFile(back, path, kFileTypeAny, nullptr), kFileTypeXlsx);
+    int rows = 0, cols = 0;
+    for (int col = 2; col <= 3; ++col) {
+      const Cell* first = back.FindCell(1, 1, col);
+      ASSERT_TRUE(first && first->formula);
+      EXPECT_TRUE(formula::IsArrayFormula(*first->formula, &rows, &cols));
+      EXPECT_EQ(rows * 10 + cols, 31);
+      EXPECT_EQ(formula::IsDynamicArrayFormula(*first->formula), col == 3);
+      EXPECT_EQ(back.FindCell(1, 3, col)->formula, nullptr);  // a value, as files store it
+      EXPECT_EQ(back.FindCell(1, 3, col)->value, Value(6.0));
+    }
+    back.WriteFile(path, kFileTypeXlsx);
+  }
+}
+
 TEST(XlsxWrite, Date1904AndEmptyWorkbook) {
   Workbook book;
   book.SetDate1904(true);

@@ -1,7 +1,12 @@
 // New formulas for moved cells: structural changes, copy and paste, other workbooks.
 #include <algorithm>
 
+#include <optional>
+#include <string>
+
+#include "grid/formula/a1.h"
 #include "grid/formula/ast.h"
+#include "grid/workbook.h"
 
 
 namespace ddt::grid::formula {
@@ -76,9 +81,216 @@ bool AdjustRef(Reference& r, const StructuralChange& ch) {
 // The sheet a reference points at, for a formula living on `host`.
 uint32_t TargetSheet(const Reference& r, uint32_t host) { return r.hasSheet ? r.sheetId : host; }
 
+// Moves the plain A1 references of a formula's text as AdjustRef moves parsed ones. The
+// text is read token by token: strings, bracketed parts (structured references, external
+// books) and error literals are copied; a sheet prefix decides whether the reference after
+// it is on the changed sheet (a prefix naming another book or several sheets never is).
+class VerbatimAdjuster {
+ public:
+  VerbatimAdjuster(std::string_view text, const StructuralChange& change, uint32_t host,
+                   const Workbook& book)
+      : t_(text), change_(change), host_(host), book_(book), origin_(book.RowOrigin()) {}
+
+  // The adjusted text; nothing when no reference changed.
+  std::optional<std::string> Run() {
+    while (p_ < t_.size()) {
+      char c = t_[p_];
+      if (c == '"') {
+        CopyQuoted('"');
+        target_ = kNone;
+      } else if (c == '\'') {
+        size_t start = p_;
+        CopyQuoted('\'');
+        if (p_ < t_.size() && t_[p_] == '!') {
+          std::string_view quoted = t_.substr(start + 1, p_ - start - 2);
+          Prefix(Unquote(quoted));
+        }
+      } else if (c == '[') {
+        CopyBracketed();
+        external_ = true;  // "[1]Sheet1!A1": what follows is another book's, if anything
+      } else if (c == '#') {
+        // An error literal (#REF!, #DIV/0!, #N/A, #NAME?) is no sheet prefix.
+        size_t start = p_++;
+        while (p_ < t_.size() && (IsNameChar(t_[p_]) || t_[p_] == '/')) ++p_;
+        if (p_ < t_.size() && (t_[p_] == '!' || t_[p_] == '?')) ++p_;
+        out_.append(t_.substr(start, p_ - start));
+        target_ = kNone;
+      } else if (IsNameChar(c) || c == '$') {
+        Word();
+      } else {
+        out_ += c;
+        ++p_;
+        external_ = false;
+        target_ = kNone;
+      }
+    }
+    if (!changed_) return std::nullopt;
+    return std::move(out_);
+  }
+
+ private:
+  static constexpr uint32_t kNone = 0xFFFFFFFF;  // no prefix read: the host's sheet
+  static constexpr uint32_t kElsewhere = 0xFFFFFFFE;
+
+  static std::string Unquote(std::string_view q) {
+    std::string s;
+    for (size_t i = 0; i < q.size(); ++i) {
+      s += q[i];
+      if (q[i] == '\'' && i + 1 < q.size() && q[i + 1] == '\'') ++i;
+    }
+    return s;
+  }
+
+  void CopyQuoted(char quote) {
+    size_t start = p_++;
+    while (p_ < t_.size()) {
+      if (t_[p_] == quote) {
+        if (p_ + 1 < t_.size() && t_[p_ + 1] == quote) {
+          p_ += 2;
+          continue;
+        }
+        ++p_;
+        break;
+      }
+      ++p_;
+    }
+    out_.append(t_.substr(start, p_ - start));
+  }
+
+  void CopyBracketed() {
+    size_t start = p_;
+    int depth = 0;
+    while (p_ < t_.size()) {
+      char c = t_[p_++];
+      if (c == '\'' && p_ < t_.size()) {
+        ++p_;  // an escaped character inside a column name: '[ or ']
+      } else if (c == '[') {
+        ++depth;
+      } else if (c == ']' && --depth == 0) {
+        break;
+      }
+    }
+    out_.append(t_.substr(start, p_ - start));
+  }
+
+  // A sheet prefix ending at the '!' at p_ (copied): the sheet the next reference is on.
+  void Prefix(const std::string& name) {
+    out_ += '!';
+    ++p_;
+    if (external_ || name.find('[') != std::string::npos || name.find(':') != std::string::npos) {
+      target_ = kElsewhere;  // another book, or several sheets
+    } else {
+      uint32_t id = BookSheetNames(book_).IdOf(name);
+      target_ = id ? id : kElsewhere;
+    }
+    external_ = false;
+  }
+
+  // A word: a reference, a sheet prefix, a name or a call.
+  void Word() {
+    ScannedCorner a, b;
+    Reference r;
+    size_t end;
+    if ((end = ScanColumnRange(t_, p_, &a, &b)) != npos) {
+      r.kind = Reference::Kind::Cols;
+    } else if ((end = ScanRowRange(t_, p_, &a, &b)) != npos) {
+      r.kind = Reference::Kind::Rows;
+    } else if ((end = ScanCellRef(t_, p_, &a)) != npos) {
+      r.kind = Reference::Kind::Cell;
+      b = a;
+      if (end < t_.size() && t_[end] == ':') {
+        size_t end2 = ScanCellRef(t_, end + 1, &b);
+        if (end2 != npos) {
+          r.kind = Reference::Kind::Area;
+          end = end2;
+        }
+      }
+    }
+    if (end == npos || (end < t_.size() && t_[end] == '[')) {
+      // A name: a sheet prefix before '!', a table before '[', else a call or a name.
+      size_t start = p_;
+      while (p_ < t_.size() && (IsNameChar(t_[p_]) || t_[p_] == '$' || t_[p_] == ':')) ++p_;
+      std::string_view word = t_.substr(start, p_ - start);
+      out_.append(word);
+      if (p_ < t_.size() && t_[p_] == '!') {
+        Prefix(std::string(word));
+      } else {
+        target_ = kNone;
+        external_ = false;
+      }
+      return;
+    }
+    const uint32_t sheet = target_ == kNone ? host_ : target_;
+    target_ = kNone;
+    external_ = false;
+    std::string_view written = t_.substr(p_, end - p_);
+    p_ = end;
+    if (sheet != change_.sheetId) {
+      out_.append(written);
+      return;
+    }
+    if (r.kind == Reference::Kind::Area) {
+      if (a.row > b.row) std::swap(a.row, b.row), std::swap(a.rowAbs, b.rowAbs);
+      if (a.col > b.col) std::swap(a.col, b.col), std::swap(a.colAbs, b.colAbs);
+    }
+    // The text counts the file's rows.
+    r.row1 = r.kind == Reference::Kind::Cols ? 1 - origin_ : a.row - origin_;
+    r.row2 = r.kind == Reference::Kind::Cols ? r.row1 : b.row - origin_;
+    r.col1 = a.col;
+    r.col2 = b.col;
+    r.row1Abs = a.rowAbs, r.row2Abs = b.rowAbs, r.col1Abs = a.colAbs, r.col2Abs = b.colAbs;
+    if (!AdjustRef(r, change_)) {
+      out_.append(written);
+      return;
+    }
+    changed_ = true;
+    if (r.invalid) {
+      out_ += "#REF!";
+      return;
+    }
+    auto corner = [&](int row, bool rowAbs, int col, bool colAbs, bool rows, bool cols) {
+      if (cols) {
+        if (colAbs) out_ += '$';
+        AppendColumnLetters(out_, col);
+      }
+      if (rows) {
+        if (rowAbs) out_ += '$';
+        out_ += std::to_string(row + origin_);
+      }
+    };
+    const bool rows = r.kind != Reference::Kind::Cols, cols = r.kind != Reference::Kind::Rows;
+    corner(r.row1, r.row1Abs, r.col1, r.col1Abs, rows, cols);
+    if (r.kind != Reference::Kind::Cell) {
+      out_ += ':';
+      corner(r.row2, r.row2Abs, r.col2, r.col2Abs, rows, cols);
+    }
+  }
+
+  static constexpr size_t npos = std::string_view::npos;
+  std::string_view t_;
+  const StructuralChange& change_;
+  uint32_t host_;
+  const Workbook& book_;
+  int origin_;
+  size_t p_ = 0;
+  std::string out_;
+  uint32_t target_ = kNone;
+  bool external_ = false;
+  bool changed_ = false;
+};
+
 }  // namespace
 
-FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t hostSheetId) {
+FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t hostSheetId,
+                    const Workbook* book) {
+  if (f.isVerbatim) {
+    if (!book) return nullptr;
+    auto text = VerbatimAdjuster(f.verbatim, change, hostSheetId, *book).Run();
+    if (!text) return nullptr;
+    auto copy = std::make_shared<Formula>(f);
+    copy->verbatim = std::move(*text);
+    return copy;
+  }
   std::shared_ptr<Formula> copy;
   for (size_t i = 0; i < f.refs.size(); ++i) {
     if (TargetSheet(f.refs[i], hostSheetId) != change.sheetId) continue;
@@ -108,9 +320,10 @@ bool KeepsCachedResult(const Formula& f) {
   return false;
 }
 
-FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols) {
+FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols, bool dynamic) {
   auto copy = std::make_shared<Formula>(f);
   copy->isArray = true;
+  copy->isDynamic = f.isDynamic || dynamic;
   copy->arrayRows = std::clamp(rows, 1, kMaxRows);
   copy->arrayCols = std::clamp(cols, 1, kMaxCols);
   return copy;
@@ -123,10 +336,25 @@ bool IsArrayFormula(const Formula& f, int* rows, int* cols) {
   return true;
 }
 
+bool IsDynamicArrayFormula(const Formula& f) { return f.isArray && f.isDynamic; }
+
+bool FillsArrayCells(const Formula& f, int* rows, int* cols) {
+  if (!f.isArray || (f.arrayRows == 1 && f.arrayCols == 1)) return false;
+  if (static_cast<long>(f.arrayRows) * f.arrayCols > kMaxFilledArrayCells) return false;
+  *rows = f.arrayRows;
+  *cols = f.arrayCols;
+  return true;
+}
+
 FormulaPtr Translated(const Formula& f, int rows) {
   auto copy = std::make_shared<Formula>(f);
   for (Reference& r : copy->refs) {
-    if (r.invalid || r.kind == Kind::Cols) continue;
+    if (r.invalid) continue;
+    if (r.kind == Kind::Cols) {
+      // Whole columns stay whole: they start at the header row while it is held.
+      r.row1 = r.row2 = std::clamp(r.row1 + rows, 0, 1);
+      continue;
+    }
     r.row1 += rows;
     r.row2 = r.kind == Kind::Cell ? r.row1 : r.row2 + rows;
     if (r.row1 < 0 || r.row2 > kMaxRows) r.invalid = true;

@@ -45,6 +45,8 @@ enum class Op : uint8_t {
 struct Reference {
   enum class Kind : uint8_t { Cell, Area, Cols, Rows };
   Kind kind = Kind::Cell;
+  // Cols: row1 is where the columns start, 0 while the workbook holds its header row out of
+  // the cells (the file's row 1), else 1.
   bool hasSheet = false;  // written with a sheet name; otherwise the formula's own sheet
   bool invalid = false;   // the referenced cells were deleted: #REF!
   uint32_t sheetId = 0;   // when hasSheet
@@ -52,7 +54,7 @@ struct Reference {
   bool row1Abs = false, col1Abs = false, row2Abs = false, col2Abs = false;
 
   // The rectangle it covers (whole columns span every row, whole rows every column).
-  int FirstRow() const { return kind == Kind::Cols ? 1 : row1; }
+  int FirstRow() const { return row1; }
   int LastRow() const { return kind == Kind::Cols ? kMaxRows : kind == Kind::Cell ? row1 : row2; }
   int FirstCol() const { return kind == Kind::Rows ? 1 : col1; }
   int LastCol() const { return kind == Kind::Rows ? kMaxCols : kind == Kind::Cell ? col1 : col2; }
@@ -87,6 +89,8 @@ class Formula {
   // anchored at its own cell.
   bool isArray = false;
   int arrayRows = 1, arrayCols = 1;
+  // A dynamic-array formula of a newer file: an array formula that files mark as such.
+  bool isDynamic = false;
 
   const Node& Child(const Node& n, uint32_t i) const { return nodes[kids[n.first + i]]; }
   uint32_t ChildIndex(const Node& n, uint32_t i) const { return kids[n.first + i]; }

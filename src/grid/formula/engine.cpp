@@ -3,6 +3,7 @@
 #include "grid/formula/engine.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "grid/sheet.h"
 
@@ -97,12 +98,20 @@ void Engine::Register(CellKey key, const Cell& cell) {
   info.formula = cell.formula;
   info.isVolatile = cell.formula->isVolatile;
   deps_.Add(key, *cell.formula, KeySheet(key));
+  if (int rows = 1, cols = 1; FillsArrayCells(*cell.formula, &rows, &cols)) {
+    int row = KeyRow(key), col = KeyCol(key);
+    arrays_[key] = Area{KeySheet(key), row, col, std::min(row + rows - 1, kMaxRows),
+                        std::min(col + cols - 1, kMaxCols)};
+  } else {
+    arrays_.erase(key);
+  }
 }
 
 void Engine::EnsureIndex() {
   if (indexValid_ && staleEntries_ <= deps_.Entries() / 2 + 1024) return;
   deps_.Clear();
   formulas_.clear();
+  arrays_.clear();
   staleEntries_ = 0;
   // Formulas waiting for a result and formulas reading a deleted sheet: what reads them
   // must be recomputed too.
@@ -121,6 +130,20 @@ void Engine::EnsureIndex() {
       if (NeedsCompute(cell)) sources.push_back(key);
     });
   }
+  // An array with a cell lacking its result (a file that stored none) is computed again.
+  for (const auto& [key, area] : arrays_) {
+    int index = book_.SheetIndexOfId(area.sheetId);
+    Cell* anchor = MutableCell(index, area.firstRow, area.firstCol);
+    if (!anchor || NeedsCompute(*anchor)) continue;
+    bool stale = false;
+    book_.SheetAt(index).ForEachIn(area.firstRow, area.firstCol, area.lastRow, area.lastCol,
+                                   [&](int, int, const Cell& c) {
+                                     if (!c.formula && c.dirty) stale = true;
+                                   });
+    if (!stale) continue;
+    anchor->dirty = true;
+    sources.push_back(key);
+  }
   indexValid_ = true;
   Propagate(std::move(sources));
 }
@@ -136,10 +159,66 @@ void Engine::MarkDirty(CellKey key, std::vector<CellKey>* queue) {
   queue->push_back(key);
 }
 
+void Engine::MarkArrayCells(CellKey anchor, std::vector<CellKey>* queue) {
+  auto it = arrays_.find(anchor);
+  if (it == arrays_.end()) return;
+  const Area& area = it->second;
+  int index = book_.SheetIndexOfId(area.sheetId);
+  const Cell* own = index ? book_.FindCell(index, area.firstRow, area.firstCol) : nullptr;
+  if (!own || !own->formula || !NeedsCompute(*own)) return;
+  book_.SheetAt(index).ForEachMutableIn(
+      area.firstRow, area.firstCol, area.lastRow, area.lastCol, [&](int row, int col, Cell& c) {
+        if (c.formula) return;
+        CellKey key = MakeKey(area.sheetId, row, col);
+        if (!dirtyMarked_.insert(key).second) return;
+        c.dirty = true;
+        queue->push_back(key);
+      });
+}
+
+void Engine::FillArrayCells(CellKey anchor, int sheetIndex, const Area& area,
+                            const std::vector<Value>* values, bool cycle) {
+  int cols = area.Cols();
+  book_.SheetAt(sheetIndex).ForEachMutableIn(
+      area.firstRow, area.firstCol, area.lastRow, area.lastCol, [&](int row, int col, Cell& c) {
+        CellKey key = MakeKey(area.sheetId, row, col);
+        if (c.formula || key == anchor) return;
+        if (values) {
+          size_t i = static_cast<size_t>(row - area.firstRow) * cols + (col - area.firstCol);
+          if (i < values->size()) c.value = (*values)[i];
+        } else if (cycle && IsEmpty(c.value)) {
+          c.value = 0.0;
+        }
+        c.dirty = false;
+        dirtyMarked_.erase(key);
+      });
+}
+
+CellKey Engine::ArrayAnchorOf(CellKey key) const {
+  uint32_t sheet = KeySheet(key);
+  int row = KeyRow(key), col = KeyCol(key);
+  for (const auto& [anchor, area] : arrays_)
+    if (area.sheetId == sheet && area.Contains(row, col) && anchor != key) return anchor;
+  return 0;
+}
+
+std::vector<Area> Engine::ArraysOverlapping(uint32_t sheetId, const Area& a) {
+  EnsureIndex();
+  std::vector<Area> out;
+  for (const auto& [anchor, area] : arrays_) {
+    if (area.sheetId != sheetId) continue;
+    if (area.firstRow <= a.lastRow && area.lastRow >= a.firstRow && area.firstCol <= a.lastCol &&
+        area.lastCol >= a.firstCol)
+      out.push_back(area);
+  }
+  return out;
+}
+
 void Engine::Propagate(std::vector<CellKey> queue) {
   while (!queue.empty()) {
     CellKey k = queue.back();
     queue.pop_back();
+    if (!arrays_.empty()) MarkArrayCells(k, &queue);
     deps_.ForEachDependent(KeySheet(k), KeyRow(k), KeyCol(k),
                            [&](CellKey d) { MarkDirty(d, &queue); });
   }
@@ -148,6 +227,8 @@ void Engine::Propagate(std::vector<CellKey> queue) {
 void Engine::CellChanged(uint32_t sheetId, int row, int col) {
   EnsureIndex();
   CellKey key = MakeKey(sheetId, row, col);
+  // Whatever it held before, its readers must be reached again.
+  dirtyMarked_.erase(key);
   int index = book_.SheetIndexOfId(sheetId);
   const Cell* cell = index ? book_.FindCell(index, row, col) : nullptr;
   if (cell && cell->formula) {
@@ -157,7 +238,7 @@ void Engine::CellChanged(uint32_t sheetId, int row, int col) {
   } else if (auto it = formulas_.find(key); it != formulas_.end()) {
     staleEntries_ += it->second.formula->refs.size();
     formulas_.erase(it);
-    dirtyMarked_.erase(key);
+    arrays_.erase(key);
   }
   Propagate({key});
 }
@@ -165,6 +246,7 @@ void Engine::CellChanged(uint32_t sheetId, int row, int col) {
 void Engine::StructureChanged() {
   indexValid_ = false;
   formulas_.clear();
+  arrays_.clear();
   deps_.Clear();
   dirtyMarked_.clear();
 }
@@ -200,6 +282,29 @@ void Engine::CellsMoved(const StructuralChange& change) {
 }
 
 void Engine::RangeChanged(uint32_t sheetId, const Area& area) {
+  EnsureIndex();
+  // Formulas that left the range (a large clear) leave the index, and those put there (a
+  // large paste) join it, so that what they read reaches them later.
+  for (auto it = formulas_.begin(); it != formulas_.end();) {
+    CellKey key = it->first;
+    if (KeySheet(key) == sheetId && area.Contains(KeyRow(key), KeyCol(key))) {
+      int index = book_.SheetIndexOfId(sheetId);
+      const Cell* c = index ? book_.FindCell(index, KeyRow(key), KeyCol(key)) : nullptr;
+      if (!c || c->formula != it->second.formula) {
+        staleEntries_ += it->second.formula->refs.size();
+        arrays_.erase(key);
+        it = formulas_.erase(it);
+        continue;
+      }
+    }
+    ++it;
+  }
+  if (int index = book_.SheetIndexOfId(sheetId)) {
+    book_.SheetAt(index).ForEachIn(area.firstRow, area.firstCol, area.lastRow, area.lastCol,
+                                   [&](int row, int col, const Cell& c) {
+                                     if (c.formula) Register(MakeKey(sheetId, row, col), c);
+                                   });
+  }
   MarkReaders([&](const Cell& cell, uint32_t host) {
     if (cell.formula->isVolatile) return true;
     for (const Reference& r : cell.formula->refs) {
@@ -230,20 +335,51 @@ void Engine::ComputeOnce(CellKey key, int sheetIndex, const Cell& cell) {
   std::shared_ptr<const Formula> f = cell.formula;
   Value before = cell.value;
   Value v;
+  // An array formula over several cells computes all of them.
+  std::optional<Area> fills;
+  if (auto it = arrays_.find(key); it != arrays_.end()) fills = it->second;
+  std::vector<Value> parts;
   if (KeepsCachedResult(*f) && !IsEmpty(before)) {
-    // Not computable here: the result the file stored stands.
+    // Not computable here: the result the file stored stands (its other cells' too).
     v = before;
+  } else if (fills) {
+    Evaluator ev(*this, *f, KeySheet(key), KeyRow(key), KeyCol(key));
+    parts = ev.RunArray(fills->Rows(), fills->Cols());
+    v = parts.front();
   } else {
     Evaluator ev(*this, *f, KeySheet(key), KeyRow(key), KeyCol(key));
     v = ev.Run();
   }
-  // A formula of a cycle keeps the result it had, 0 when it had none.
-  if (cyclic_.erase(key)) v = IsEmpty(before) ? Value{0.0} : std::move(before);
+  // A formula of a cycle keeps the result it had, 0 when it had none; an array keeps all.
+  const bool cycle = cyclic_.erase(key) > 0;
+  if (cycle) {
+    v = IsEmpty(before) ? Value{0.0} : std::move(before);
+    parts.clear();
+  }
   if (Cell* c = MutableCell(sheetIndex, KeyRow(key), KeyCol(key))) {
     c->value = std::move(v);
     c->dirty = false;
   }
   dirtyMarked_.erase(key);
+  if (fills) FillArrayCells(key, sheetIndex, *fills, parts.empty() ? nullptr : &parts, cycle);
+}
+
+bool Engine::PrepareArrayCell(CellKey key, CellKey* anchorOut) {
+  int index = book_.SheetIndexOfId(KeySheet(key));
+  Cell* cell = index ? MutableCell(index, KeyRow(key), KeyCol(key)) : nullptr;
+  CellKey anchor = ArrayAnchorOf(key);
+  Cell* own = anchor ? MutableCell(index, KeyRow(anchor), KeyCol(anchor)) : nullptr;
+  if (!own || !own->formula || inProgress_.count(anchor)) {
+    // No array fills it any more, or its array is being computed (a cycle through the
+    // array): it keeps the value it has.
+    if (own && own->formula) MarkCycle(anchor);
+    if (cell) cell->dirty = false;
+    dirtyMarked_.erase(key);
+    return false;
+  }
+  own->dirty = true;  // its array is computed again even if it had a result
+  *anchorOut = anchor;
+  return true;
 }
 
 void Engine::Enter(CellKey key) {
@@ -275,6 +411,14 @@ Value Engine::CellValue(uint32_t sheetId, int row, int col) {
   if (!cell) return Value{};
   if (!NeedsCompute(*cell)) return cell->value;
   CellKey key = MakeKey(sheetId, row, col);
+  if (!cell->formula) {
+    // A cell an array formula fills: its value comes with the array's.
+    CellKey anchor = 0;
+    if (PrepareArrayCell(key, &anchor)) CellValue(sheetId, KeyRow(anchor), KeyCol(anchor));
+    cell = book_.FindCell(index, row, col);
+    if (!cell) return Value{};
+    return IsEmpty(cell->value) && cell->dirty ? Value{0.0} : cell->value;
+  }
   if (inProgress_.count(key)) {
     // A circular reference: the cell's earlier result (0 when none) is what it reads as.
     MarkCycle(key);
@@ -322,6 +466,13 @@ void Engine::Compute(CellKey first) {
     if (!cell || !NeedsCompute(*cell)) {
       Leave(key);
       stack.pop_back();
+      continue;
+    }
+    if (!cell->formula) {
+      // A cell an array formula fills: the array is computed in its place.
+      stack.pop_back();
+      CellKey anchor = 0;
+      if (PrepareArrayCell(key, &anchor)) stack.push_back(anchor);
       continue;
     }
     // First visit: the stale formulas it reads go first, so chains are computed in order
@@ -388,6 +539,9 @@ void Engine::RecalcAll() {
     }
   }
   dirtyMarked_.clear();
+  // The cells arrays fill are stale with them, so that their readers wait for them.
+  std::vector<CellKey> ignored;
+  for (const auto& [key, area] : arrays_) MarkArrayCells(key, &ignored);
   std::sort(all.begin(), all.end());
   for (CellKey k : all) Compute(k);
 }
@@ -415,5 +569,12 @@ Value Calculator::Evaluate(int sheet, int row, int col) {
 }
 void Calculator::RecalcIfNeeded() { state_->engine.RecalcIfNeeded(); }
 void Calculator::RecalcAll() { state_->engine.RecalcAll(); }
+std::vector<Range> Calculator::ArraysOverlapping(uint32_t sheetId, const Range& range) {
+  std::vector<Range> out;
+  for (const Area& a : state_->engine.ArraysOverlapping(
+           sheetId, Area{sheetId, range.firstRow, range.firstCol, range.lastRow, range.lastCol}))
+    out.push_back(Range{a.firstRow, a.firstCol, a.lastRow, a.lastCol});
+  return out;
+}
 
 }  // namespace ddt::grid::formula

@@ -29,9 +29,12 @@ inline uint32_t KeySheet(CellKey k) { return static_cast<uint32_t>(k >> 40); }
 inline int KeyRow(CellKey k) { return static_cast<int>((k >> 16) & 0xFFFFFF); }
 inline int KeyCol(CellKey k) { return static_cast<int>(k & 0xFFFF); }
 
-// Whether a cell holds a formula without a usable result: stale, or read from a file that
-// stored none (a formula never gives an empty result).
-inline bool NeedsCompute(const Cell& c) { return c.formula && (c.dirty || IsEmpty(c.value)); }
+// Whether a cell needs computing: a formula that is stale or was read from a file that
+// stored no result (a formula never gives an empty result), or a cell an array formula
+// fills whose formula is stale (dirty without a formula of its own).
+inline bool NeedsCompute(const Cell& c) {
+  return c.dirty || (c.formula && IsEmpty(c.value));
+}
 
 // Suspends an evaluation until cell `key` has been computed.
 struct NeedCell {
@@ -83,6 +86,9 @@ class Engine {
   void RecalcIfNeeded();
   void RecalcAll();
 
+  // The extents of the multi-cell array formulas of a sheet that overlap `area`.
+  std::vector<Area> ArraysOverlapping(uint32_t sheetId, const Area& area);
+
   // Sheet extent in use (for whole-column walks); false when the sheet has no content.
   bool UsedBounds(uint32_t sheetId, Area* bounds);
   double Random() { return uniform_(rng_); }
@@ -110,6 +116,17 @@ class Engine {
   // One attempt at a formula; may throw NeedCell.
   void ComputeOnce(CellKey key, int sheetIndex, const Cell& cell);
   Cell* MutableCell(int sheetIndex, int row, int col);
+  // Array formulas filling other cells: their stale cells are marked with them, and
+  // computing one writes every cell of its extent.
+  void MarkArrayCells(CellKey anchor, std::vector<CellKey>* queue);
+  // `values` null: each keeps its value (an empty one becomes 0 in a cycle).
+  void FillArrayCells(CellKey anchor, int sheetIndex, const Area& area,
+                      const std::vector<Value>* values, bool cycle);
+  // The array formula filling the (formula-less) cell `key`; 0 when none does.
+  CellKey ArrayAnchorOf(CellKey key) const;
+  // A stale cell an array fills: its array is computed (or left, in a cycle); false when
+  // the array is in progress (a cycle) or there is none.
+  bool PrepareArrayCell(CellKey key, CellKey* anchor);
   // Cells being computed, in the order they were entered (path_ mirrors inProgress_).
   void Enter(CellKey key);
   void Leave(CellKey key);
@@ -120,6 +137,8 @@ class Engine {
   DependencyIndex deps_;
   bool indexValid_ = false;
   std::unordered_map<CellKey, FormulaInfo> formulas_;
+  // Multi-cell array formulas by their own cell: the extent each fills.
+  std::unordered_map<CellKey, Area> arrays_;
   size_t staleEntries_ = 0;
   std::unordered_set<CellKey> inProgress_;
   std::vector<CellKey> path_;
@@ -139,6 +158,10 @@ class Evaluator final : public Context {
 
   // The formula's result as a cell holds it: references resolved, empty as 0.
   Value Run();
+  // An array formula's result over rows x cols cells, row-major, each as a cell holds it:
+  // a result of one row (column) repeats down (across) the extent, cells beyond the
+  // result's size get #N/A.
+  std::vector<Value> RunArray(int rows, int cols);
   // One node; in array context operators apply to ranges element by element.
   Operand Eval(uint32_t node, bool arrayContext);
 

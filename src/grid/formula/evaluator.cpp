@@ -1,4 +1,5 @@
 // Evaluation of one formula: operators with Excel's coercions, references, calls.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -113,6 +114,46 @@ Value Evaluator::Run() {
   return v;
 }
 
+std::vector<Value> Evaluator::RunArray(int rows, int cols) {
+  auto asCell = [](Value v) -> Value {
+    if (IsEmpty(v)) return 0.0;
+    if (auto* d = std::get_if<double>(&v)) return Finite(*d);
+    if (auto* t = std::get_if<std::string>(&v))
+      if (t->size() > static_cast<size_t>(kMaxCellTextLength)) return ErrorCode::Value;
+    return v;
+  };
+  Operand op = Eval(f_.root, true);
+  // The result's own size decides how it spreads; an area is read only as far as needed.
+  int resultRows = 1, resultCols = 1;
+  MatrixPtr m;
+  if (auto* a = std::get_if<Area>(&op)) {
+    resultRows = a->Rows();
+    resultCols = a->Cols();
+    Area part = *a;
+    part.lastRow = part.firstRow + std::min(resultRows, rows) - 1;
+    part.lastCol = part.firstCol + std::min(resultCols, cols) - 1;
+    try {
+      m = ToMatrix(part);
+    } catch (const FormulaError& e) {
+      return std::vector<Value>(static_cast<size_t>(rows) * cols, Value{e.code});
+    }
+  } else {
+    m = ToMatrix(op);
+    resultRows = m->rows;
+    resultCols = m->cols;
+  }
+  std::vector<Value> out;
+  out.reserve(static_cast<size_t>(rows) * cols);
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < cols; ++c) {
+      int rr = resultRows == 1 ? 0 : r, cc = resultCols == 1 ? 0 : c;
+      if (rr >= resultRows || cc >= resultCols) out.emplace_back(ErrorCode::NA);
+      else out.push_back(asCell(m->At(rr, cc)));
+    }
+  }
+  return out;
+}
+
 Operand Evaluator::Eval(uint32_t index, bool arrayContext) {
   DepthGuard guard(engine_.Depth());
   const Node& n = f_.nodes[index];
@@ -150,12 +191,12 @@ MatrixPtr Evaluator::ToMatrix(const Operand& op) {
   }
   Area a = std::get<Area>(op);
   // Whole columns and rows are cut down to the sheet's used part.
-  if (a.Rows() == kMaxRows || a.Cols() == kMaxCols) {
+  if (a.Rows() >= kMaxRows || a.Cols() == kMaxCols) {
     Area bounds;
     if (!engine_.UsedBounds(a.sheetId, &bounds)) {
       a.lastRow = a.firstRow, a.lastCol = a.firstCol;
     } else {
-      if (a.Rows() == kMaxRows) a.lastRow = std::max(a.firstRow, bounds.lastRow);
+      if (a.Rows() >= kMaxRows) a.lastRow = std::max(a.firstRow, bounds.lastRow);
       if (a.Cols() == kMaxCols) a.lastCol = std::max(a.firstCol, bounds.lastCol);
     }
   }
@@ -284,7 +325,7 @@ void Evaluator::ForEachUsed(const Area& area,
   bool stopped = false;
   sheet.ForEachIn(area.firstRow, area.firstCol, area.lastRow, area.lastCol,
                   [&](int r, int c, const Cell& cell) {
-                    if (stopped || (!cell.formula && IsEmpty(cell.value))) return;
+                    if (stopped || (!NeedsCompute(cell) && IsEmpty(cell.value))) return;
                     if (!NeedsCompute(cell)) {
                       stopped = !fn(r, c, cell.value);
                       return;

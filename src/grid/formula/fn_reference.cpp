@@ -188,6 +188,8 @@ Operand Indirect(Call& call) {
   if (area->Rows() < kMaxRows) {
     area->firstRow -= origin;
     area->lastRow -= origin;
+  } else {
+    area->firstRow -= origin;  // whole columns start at a held header row
   }
   return *area;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "grid/limits.h"
 #include "grid/value.h"
@@ -55,11 +56,16 @@ struct StructuralChange {
 
 // The formula after the change, for a formula living on sheet `hostSheetId`; null when the
 // change does not touch it. References into a deleted area become #REF!.
-FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t hostSheetId);
+// A formula kept as written (VerbatimFormula) needs `book`: the plain A1 references and
+// ranges of its text move the same way, the text's rows being the file's (one more than the
+// cells' while the header row is held); strings, structured table references, external and
+// 3-D references, names and calls stay as written.
+FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t hostSheetId,
+                    const Workbook* book = nullptr);
 
-// The formula with every row number moved by `rows`, $ or not (whole columns stay): the
-// same cells seen from a grid whose rows all moved by that much. Nothing becomes #REF!
-// unless it leaves the grid.
+// The formula with every row number moved by `rows`, $ or not: the same cells seen from a
+// grid whose rows all moved by that much (whole columns stay whole, from row 0 when the
+// move reaches it). Nothing becomes #REF! unless it leaves the grid.
 FormulaPtr Translated(const Formula& f, int rows);
 
 // A formula kept as a file wrote it because this engine cannot read it (structured table
@@ -71,10 +77,19 @@ FormulaPtr VerbatimFormula(std::string text);
 // verbatim formula, or one calling a function or naming a name this engine does not have.
 bool KeepsCachedResult(const Formula& f);
 
-// The formula as an array (CSE) formula over `rows` x `cols` cells anchored at its cell.
-FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols);
+// The formula as an array (CSE) formula over `rows` x `cols` cells anchored at its cell;
+// `dynamic`: a dynamic-array formula (kept as one by a save). An array formula stays
+// dynamic when it was.
+FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols, bool dynamic = false);
+bool IsDynamicArrayFormula(const Formula& f);
 // Whether it is one, and its extent.
 bool IsArrayFormula(const Formula& f, int* rows, int* cols);
+// An array formula over more than one cell fills each of them with its part of the result;
+// its other cells are plain cells the calculator writes. Arrays over more cells than this
+// give only their own cell a result (the others keep what the file stored).
+inline constexpr long kMaxFilledArrayCells = 65536;
+// Whether `f` is an array formula whose other cells it fills, and its extent.
+bool FillsArrayCells(const Formula& f, int* rows, int* cols);
 
 // The formula moved by (rows, cols) as by copy and paste: relative parts shift, $ parts stay;
 // a reference pushed off the sheet becomes #REF!.
@@ -116,6 +131,8 @@ class Calculator {
   void RecalcIfNeeded();
   // Every formula.
   void RecalcAll();
+  // The extents of the array formulas over several cells of a sheet that overlap `range`.
+  std::vector<Range> ArraysOverlapping(uint32_t sheetId, const Range& range);
 
  private:
   struct State;

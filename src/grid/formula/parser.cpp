@@ -312,7 +312,7 @@ class Parser {
     if (r.kind != Reference::Kind::Rows && a.col > b.col) std::swap(a.col, b.col), std::swap(a.colAbs, b.colAbs);
     r.row1 = a.row, r.col1 = a.col, r.row2 = b.row, r.col2 = b.col;
     r.row1Abs = a.rowAbs, r.col1Abs = a.colAbs, r.row2Abs = b.rowAbs, r.col2Abs = b.colAbs;
-    if (r.kind == Reference::Kind::Cols) r.row1 = r.row2 = 1;
+    if (r.kind == Reference::Kind::Cols) r.row1 = r.row2 = minRow;  // from a held header row
     if (r.kind == Reference::Kind::Rows) r.col1 = r.col2 = 1;
     pos_ = end;
     *node = AddRef(r);

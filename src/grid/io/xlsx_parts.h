@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <string_view>
@@ -46,6 +47,8 @@ struct SheetContext {
   const std::vector<bool>& quotePrefix;
   ReadReport& report;
   SheetExtras* extras = nullptr;  // receives what the grid does not model
+  // Cell-metadata indexes (cm) marking dynamic-array formulas; null when the file has none.
+  const std::set<int64_t>* dynamicArrayCells = nullptr;
 };
 void ReadWorksheetPart(ZipReader& zip, std::string_view part, SheetContext& ctx);
 

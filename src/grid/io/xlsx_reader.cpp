@@ -10,6 +10,7 @@
 #include "grid/io/io_limits.h"
 #include "grid/io/opc_package.h"
 #include "grid/io/workbook_io.h"
+#include "grid/io/xlsx_dynamic_arrays.h"
 #include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_parts.h"
 #include "grid/io/xml_reader.h"
@@ -220,6 +221,10 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
   styleIds.reserve(formats.xfs.size());
   for (const Style& style : formats.xfs) styleIds.push_back(book.Styles().Intern(style));
 
+  std::set<int64_t> dynamicArrayCells;
+  if (const Relationship* rel = FindByType(rels, "sheetMetadata"); rel && zip.Has(rel->target))
+    dynamicArrayCells = ReadDynamicArrayMetadata(zip, rel->target);
+
   // Parts the save writes itself; every other part is carried.
   std::set<std::string> rewritten{"[content_types].xml", "_rels/.rels", Lower(workbookPart),
                                   Lower(RelationshipsPartName(workbookPart))};
@@ -254,6 +259,7 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
       throw GridError("the part " + rel->target + " of sheet '" + entry.name + "' is missing");
     SheetContext ctx{book,      static_cast<int>(i + 1), entry.name, sharedStrings,
                      styleIds,  formats.quotePrefix,     report};
+    if (!dynamicArrayCells.empty()) ctx.dynamicArrayCells = &dynamicArrayCells;
     if (sheetExtras) {
       ctx.extras = sheetExtras.get();
       sheetExtras->rels = ReadRelationships(zip, rel->target);

@@ -248,8 +248,10 @@ class SheetHandler : public XmlHandler {
     // One pass over the attributes: this runs for every cell. Attributes of cells carry no
     // prefix (unprefixed attributes are in no namespace).
     const char *r = nullptr, *t = nullptr, *s = nullptr;
+    cellMetadata_ = -1;
     for (const char** a = attrs; *a; a += 2) {
       const char* n = a[0];
+      if (n[0] == 'c' && n[1] == 'm' && n[2] == 0) ParseInt64(a[1], &cellMetadata_);
       if (n[0] == 0 || n[1] != 0) continue;
       if (n[0] == 'r') r = a[1];
       else if (n[0] == 't') t = a[1];
@@ -396,7 +398,11 @@ class SheetHandler : public XmlHandler {
       Refused(formula_);
       f = formula::VerbatimFormula(formula_);
     }
-    if (formulaKind_ == "array") f = formula::AsArrayFormula(*f, arrayRows_, arrayCols_);
+    if (formulaKind_ == "array") {
+      const bool dynamic = cellMetadata_ > 0 && ctx_.dynamicArrayCells &&
+                           ctx_.dynamicArrayCells->count(cellMetadata_);
+      f = formula::AsArrayFormula(*f, arrayRows_, arrayCols_, dynamic);
+    }
     if (formulaKind_ == "shared" && sharedIndex_ >= 0)
       shared_[sharedIndex_] = SharedMaster{f, row, col};
     return f;
@@ -417,7 +423,10 @@ class SheetHandler : public XmlHandler {
     } else if (!IsEmpty(value)) {
       if (styleXf_ >= 0 && static_cast<size_t>(styleXf_) < ctx_.quotePrefix.size() &&
           ctx_.quotePrefix[styleXf_] && IsText(value)) {
-        ctx_.book.SetEntry(ctx_.sheet, row, col, "'" + std::get<std::string>(value));
+        // Text entered with an apostrophe. Typed access, as a user's entry into a cell an
+        // array formula fills would be refused.
+        ctx_.book.SetCellValue(ctx_.sheet, row, col, std::move(value));
+        sheet_.FindMutable(row, col)->forcedText = true;
       } else if (!formulasSeen_) {
         PutConstant(row, col, std::move(value));
       } else {
@@ -455,6 +464,7 @@ class SheetHandler : public XmlHandler {
   std::string value_, formula_, inline_, formulaKind_;
   int64_t sharedIndex_ = -1;
   int arrayRows_ = 1, arrayCols_ = 1;
+  int64_t cellMetadata_ = -1;  // the cell's cm attribute
   std::string* target_ = nullptr;
   std::unordered_map<int64_t, SharedMaster> shared_;
 };

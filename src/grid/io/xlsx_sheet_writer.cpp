@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "grid/formula/formula.h"
+#include "grid/io/xlsx_dynamic_arrays.h"
 #include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
@@ -186,6 +187,11 @@ class SheetWriter {
     const bool cached = !(cell.formula && cell.dirty);
     if (!formulaText.empty()) {
       if (cached) TypeAttr(v, true);
+      if (formula::IsDynamicArrayFormula(*cell.formula)) {
+        out_ += " cm=\"";
+        out_ += kDynamicArrayCellMetadata;
+        out_ += '"';
+      }
       out_ += "><f";
       // An array formula carries its flag and the range it covers.
       if (int rows = 1, cols = 1; formula::IsArrayFormula(*cell.formula, &rows, &cols)) {

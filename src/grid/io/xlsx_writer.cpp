@@ -17,6 +17,7 @@
 #include "grid/io/io_limits.h"
 #include "grid/io/opc_package.h"
 #include "grid/io/workbook_io.h"
+#include "grid/io/xlsx_dynamic_arrays.h"
 #include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
@@ -319,10 +320,14 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
   const int sheets = book.SheetCount();
   const FileExtras* x = book.Extras().get();
   if (!x) {
-    zip.Add("[Content_Types].xml", ContentTypesXml(sheets));
+    std::string types = ContentTypesXml(sheets), rels = WorkbookRelsXml(sheets);
+    const DynamicArrayParts dynamic = PlanDynamicArrayParts(book, nullptr, nullptr);
+    AddDynamicArrayReferences(dynamic, "rIdDynamicArrays", &types, &rels);
+    if (dynamic.needed) zip.Add(dynamic.part, DynamicArrayMetadataXml());
+    zip.Add("[Content_Types].xml", types);
     zip.Add("_rels/.rels", PackageRelsXml());
     zip.Add("xl/workbook.xml", WorkbookXml(book));
-    zip.Add("xl/_rels/workbook.xml.rels", WorkbookRelsXml(sheets));
+    zip.Add("xl/_rels/workbook.xml.rels", rels);
     StylesOut styles(book.Styles());
     SharedStringsOut strings;
     for (int i = 1; i <= sheets; ++i) AddSheet(zip, book, i, styles, strings, {});
@@ -416,6 +421,10 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
     }
   }
 
+  const DynamicArrayParts dynamic = PlanDynamicArrayParts(book, &plan.workbookRels, &written);
+  std::string dynamicRelId;
+  if (dynamic.needed && !dynamic.replaces) dynamicRelId = wbIds.Next();
+
   // [Content_Types].xml
   {
     std::string out = kXmlHeader;
@@ -451,6 +460,8 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
       if (type != x->overrideTypes.end()) addOverride(part, type->second);
     }
     out += "</Types>";
+    std::string unused;
+    AddDynamicArrayReferences(dynamic, dynamicRelId, &out, &unused);
     zip.Add("[Content_Types].xml", std::move(out));
   }
 
@@ -476,6 +487,8 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
     for (const Relationship& r : plan.workbookRels)
       if (r.external || written.count(r.target)) AppendRel(out, r.id, r.type, r.target, r.external);
     out += "</Relationships>";
+    std::string unused;
+    AddDynamicArrayReferences(dynamic, dynamicRelId, &unused, &out);
     zip.Add("xl/_rels/workbook.xml.rels", std::move(out));
   }
 
@@ -493,8 +506,10 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
   }
   AddSharedStrings(zip, strings);
   zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
+  if (dynamic.needed) zip.Add(dynamic.part, DynamicArrayMetadataXml());
   for (const std::string& part : written)
-    zip.AddCopied(part, carried->archive, carried->index.at(part));
+    if (!(dynamic.replaces && part == dynamic.part))
+      zip.AddCopied(part, carried->archive, carried->index.at(part));
   zip.Finish();
   if (notesOut) *notesOut = std::move(notes);
 }
