@@ -127,9 +127,15 @@ Operand XLookup(Call& call) {
 
 // --- Matrix arithmetic and shapes ------------------------------------------------------------
 
+// Products costing more multiply-adds than this are refused (#NUM!), as results too large are:
+// about a 630 x 630 square product, a second's work; two 3000 x 3000 arguments (within the
+// element limit) would take minutes.
+constexpr int64_t kMaxMultiplyAdds = 250'000'000;
+
 Operand MMult(Call& call) {
   const auto a = MatrixArg(call, 0), b = MatrixArg(call, 1);
   if (a->cols != b->rows) Fail(ErrorCode::Value);
+  if (int64_t{a->rows} * a->cols * b->cols > kMaxMultiplyAdds) Fail(ErrorCode::Num);
   auto number = [](const Value& v) {
     ThrowIfError(v);
     if (!IsNumber(v)) Fail(ErrorCode::Value);
