@@ -208,30 +208,12 @@ bool IsWeekend(int64_t day, bool date1904) {
   return w == 0 || w == 6;
 }
 
-std::set<int64_t> Holidays(Call& call, int i) {
-  std::set<int64_t> out;
-  if (call.Missing(i)) return out;
-  const bool d1904 = Is1904(call);
-  call.ForEachValue(i, [&](const Value& v, bool) {
-    ThrowIfError(v);
-    if (const auto* d = std::get_if<double>(&v)) {
-      out.insert(static_cast<int64_t>(std::floor(*d)));
-    } else if (const auto* t = std::get_if<std::string>(&v)) {
-      auto n = ReadNumberText(*t, d1904);
-      if (!n) throw FormulaError{ErrorCode::Value};
-      out.insert(static_cast<int64_t>(std::floor(*n)));
-    }
-    return true;
-  });
-  return out;
-}
-
 // NETWORKDAYS(start, end, [holidays]): Monday-to-Friday days from start to end inclusive,
 // less holidays; negative when end comes first.
 Operand NetworkDays(Call& call) {
   const bool d1904 = Is1904(call);
   int64_t s = DayArg(call, 0), e = DayArg(call, 1);
-  const std::set<int64_t> holidays = Holidays(call, 2);
+  const std::set<int64_t> holidays = HolidaysArg(call, 2);
   const int sign = s > e ? -1 : 1;
   if (s > e) std::swap(s, e);
   const int64_t weeks = (e - s + 1) / 7;
@@ -248,7 +230,7 @@ Operand WorkDay(Call& call) {
   const bool d1904 = Is1904(call);
   int64_t d = DayArg(call, 0);
   const double n = std::trunc(call.Number(1));
-  const std::set<int64_t> holidays = Holidays(call, 2);
+  const std::set<int64_t> holidays = HolidaysArg(call, 2);
   const int64_t maxDay = format::MaxSerial(d1904);
   if (std::fabs(n) > static_cast<double>(maxDay)) throw FormulaError{ErrorCode::Num};
   const int step = n < 0 ? -1 : 1;

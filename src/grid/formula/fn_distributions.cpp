@@ -186,7 +186,8 @@ Operand BinomDist(Call& call) {
 // The smallest number of successes whose cumulative probability reaches alpha.
 Operand BinomInv(Call& call) {
   const double n = std::trunc(call.Number(0)), p = call.Number(1), alpha = call.Number(2);
-  Require(n >= 0 && p >= 0 && p <= 1 && alpha >= 0 && alpha <= 1);
+  // Counts of trials past 2^53 are not whole numbers apart: the search below would not end.
+  Require(n >= 0 && n <= 9007199254740992.0 && p >= 0 && p <= 1 && alpha >= 0 && alpha <= 1);
   const bm::binomial d(n, p);
   // Binary search: the cumulative probability grows with k.
   double lo = 0, hi = n;
