@@ -32,8 +32,9 @@ smoke_runs() {
   case $1 in
     workbook_reader) echo 4000 ;;
     xls_reader) echo 6000 ;;
-    formula) echo 60000 ;;
+    formula) echo 20000 ;;
     results_text) echo 40000 ;;
+    profile) echo 15000 ;;
     *) echo 100000 ;;
   esac
 }

@@ -60,14 +60,18 @@ TEST(HypergeometricLargePopulations, SymmetricHugeCase) {
   EXPECT_NEAR(Number("=HYPGEOM.DIST(499999999,1E9,1E9,2E9,TRUE)"), 0.5 - mass / 2, 1e-12);
 }
 
-// A matrix product is refused when it would take more multiply-adds than about a 630 x 630
+// A matrix product is refused when it would take more multiply-adds than about a 464 x 464
 // square product, as a result too large is; smaller products are computed.
 TEST(MatrixProduct, RefusedBeyondItsWorkLimit) {
-  EXPECT_EQ(Eval("=MMULT(SEQUENCE(700,700),SEQUENCE(700,700))"), Value(ErrorCode::Num));
+  EXPECT_EQ(Eval("=MMULT(SEQUENCE(350,700),SEQUENCE(700,700))"), Value(ErrorCode::Num));
   EXPECT_EQ(Eval("=MMULT(SEQUENCE(2,2),SEQUENCE(2,2))"), Value(7.0));  // 1*1 + 2*3
   // 1..n times a column of ones is n(n+1)/2.
   EXPECT_EQ(Eval("=MMULT(SEQUENCE(1,5000),SEQUENCE(5000,1,1,0))"), Value(5000.0 * 5001 / 2));
   EXPECT_EQ(Eval("=INDEX(MMULT(SEQUENCE(1,700),SEQUENCE(700,700,1,0)),1,700)"), Value(245350.0));
+  EXPECT_EQ(Eval("=INDEX(MMULT(SEQUENCE(200,200),SEQUENCE(200,200,1,0)),2,7)"), Value(60100.0));
+  // Texts and errors inside either argument.
+  EXPECT_EQ(Eval("=MMULT({1,\"a\"},{1;2})"), Value(ErrorCode::Value));
+  EXPECT_EQ(Eval("=MMULT({1,2},{1;#N/A})"), Value(ErrorCode::NA));
 }
 
 
