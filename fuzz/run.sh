@@ -7,11 +7,13 @@
 #   fuzz/run.sh BUILD_DIR smoke                  the CI run: a fixed number of executions per
 #                                                target from a fixed seed and the seeds alone
 # Fails when a target finds a crash, hang, leak, out-of-memory or sanitizer report; the input
-# that did it is left in BUILD_DIR/fuzz-artifacts/. The smoke run repeats exactly: the same
-# seed, the same starting corpus (a fresh directory) and a count of executions instead of a
-# time, so a finding fails every run or none. Its time limit per input (60 s) and per target
-# (an upper bound that only a very slow machine reaches: the run then stops early, reported,
-# not failed) leave room for a loaded machine; the long run stops an input after 10 s.
+# that did it is left in BUILD_DIR/fuzz-artifacts/. The smoke run repeats: the same seed, the
+# same starting corpus (a fresh directory), scratch files of fixed names, no corpus reloads
+# and a count of executions instead of a time (targets whose library code reads the clock,
+# results_text and formula, still differ a little between runs). Its time limit per input
+# (60 s) and per target (an upper bound that only a very slow machine reaches: the run then
+# stops early, reported, not failed) leave room for a loaded machine; the long run stops an
+# input after 10 s.
 set -euo pipefail
 build=${1:?build directory}
 mode=full
@@ -51,8 +53,11 @@ for seeds in "$src"/corpus/*/; do
   if [ -f "$src/$name.dict" ]; then flags+=(-dict="$src/$name.dict"); fi
   if [ "$mode" = smoke ]; then
     work="$build/fuzz-smoke-corpus/$name"
-    rm -rf "$work"
-    flags+=(-seed=1 -runs="$(smoke_runs "$name")" -max_total_time=300 -timeout=60)
+    rm -rf "$work" "$build/fuzz-smoke-scratch/$name"
+    mkdir -p "$build/fuzz-smoke-scratch/$name"
+    export DDT_FUZZ_SCRATCH="$build/fuzz-smoke-scratch/$name"
+    # -reload=0: the corpus is not re-read every second (a timing the run would depend on).
+    flags+=(-seed=1 -reload=0 -runs="$(smoke_runs "$name")" -max_total_time=300 -timeout=60)
   else
     work="$build/fuzz-corpus/$name"
     flags+=(-max_total_time="$seconds" -timeout=10)
