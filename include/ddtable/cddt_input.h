@@ -117,8 +117,8 @@ class DDT_API CDDTInput : public CDT {
   int AppendColumnByName(const std::string& bpName, const std::string& tableName,
                          std::string& paramName, const CStringList& values, DT_STYLE style);
   // Removes "[]" from every formula that has it; lists the sheets that such formulas refer
-  // to but the workbook lacks (each once, in the order met) in a message box. Errors of the
-  // engine other than a refused formula reach the caller. Always true.
+  // to but the workbook lacks (each once, in the order met) in a message box. True; false
+  // when the engine failed otherwise than by refusing a formula (reason in the last error).
   bool CorrectReferenceCells();
   // Deletes every "[]" from text (also pairs that only meet after a deletion). 1 when
   // anything was deleted, else 0.

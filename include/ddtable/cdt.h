@@ -13,9 +13,14 @@
 // unless a member says otherwise; a column lookup that finds nothing gives -1, a sheet lookup
 // 0, a string member an empty string. Parameter names are found with GetColIndex: exact,
 // case-sensitive, first match. An index the grid would refuse (a row, column or sheet out of
-// range) makes the member fail with its failure result and changes no cell. A failing
-// member leaves its reason in the thread's last error (ddt::LastError(), ddtable.h); Open,
-// Save, the sheet members, AddParam and SetParamValue clear it when they succeed.
+// range) makes the member fail with its failure result and changes no cell. No exception
+// leaves a member (other than the constructor): a failing member returns its failure result
+// and leaves its reason in the thread's last error (ddt::LastError(), ddtable.h). Every
+// member that acts on the workbook clears that text when it begins, so it is empty after
+// such a member succeeded, unless the member noted what it left undone. Members that only
+// answer (the Get... members, ParamExists, HeaderValidityCheck, FileRead, and LockData,
+// UnlockData, SetFileName) leave it as it is, so the reason of a failure can still be read
+// after asking them.
 //
 // Threads: every member runs on the caller's thread and takes no lock; callers that need a
 // consistent view across threads bracket their calls with LockData/UnlockData.

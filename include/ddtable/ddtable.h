@@ -87,8 +87,8 @@ typedef int (*DDT_SUBSTITUTE_CALLBACK)(void* context, const char* name, const ch
  *       the buffer;
  *   get_parameter_count: no such sheet (0).
  * Results that are no failure (the end of a loop or of the run rows) may leave a text that
- * explains them. The members of the exported classes set it when they fail as well (see
- * table/cdt.h). */
+ * explains them. The members of the exported classes set it when they fail as well, and
+ * clear it when they begin (see ddtable/cdt.h). */
 DDT_API const char* ddt_last_error(void);
 
 /* 1 when the workbook's file was read by its last open; 0 when the file could not be read

@@ -43,7 +43,9 @@ Cell* Sheet::FindMutable(int row, int col) {
 Cell& Sheet::At(int row, int col) {
   std::vector<RowEntry>::iterator r;
   // Filling in order appends: check the end before searching.
-  if (rows_.empty() || rows_.back().row < row) {
+  if (!rows_.empty() && rows_.back().row == row) {
+    r = rows_.end() - 1;
+  } else if (rows_.empty() || rows_.back().row < row) {
     // Rows filled in order tend to be as wide as the row before: size the new one alike,
     // which saves the slack of growing by doubling.
     size_t width = rows_.empty() ? 0 : rows_.back().cells.size();

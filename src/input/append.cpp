@@ -10,6 +10,7 @@
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
+#include "platform/boundary.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
 #include "table/entry_limits.h"
@@ -27,7 +28,8 @@ bool ContainsAfterFirst(const std::string& text, const std::string& part) {
 
 }  // namespace
 
-void CDDTInput::AppendTableByName(const std::string& bpName, std::string& tableName) {
+void CDDTInput::AppendTableByName(const std::string& bpName, std::string& tableName) try {
+  const ddt::platform::MemberScope boundary;
   ddt::input::MakeLegalTableName(tableName);
   std::string used = tableName;
   std::string full = bpName + "." + used;
@@ -48,6 +50,8 @@ void CDDTInput::AppendTableByName(const std::string& bpName, std::string& tableN
   const long index = (GetNumSheets() == sheetsBefore && after >= 1) ? after : after + 1;
   m_pEngine->SetSheetName(static_cast<int>(index), full.c_str());
   tableName = used;
+} catch (...) {
+  ddt::platform::Failed();
 }
 
 int CDDTInput::AppendColumn(const std::string& sheetName, std::string& paramName,
@@ -106,14 +110,18 @@ int CDDTInput::AppendColumn(const std::string& sheetName, std::string& paramName
 }
 
 void CDDTInput::AppendColumnByName(const std::string& sheetName, std::string& paramName,
-                                   const std::string& value, DT_STYLE style) {
+                                   const std::string& value, DT_STYLE style) try {
+  const ddt::platform::MemberScope boundary;
   AppendColumn(sheetName, paramName, value, style);
   paramName = Enclose(paramName);
+} catch (...) {
+  ddt::platform::Failed();
 }
 
 int CDDTInput::AppendColumnByName(const std::string& bpName, const std::string& tableName,
                                   std::string& paramName, const CStringList& values,
-                                  DT_STYLE style) {
+                                  DT_STYLE style) try {
+  const ddt::platform::MemberScope boundary;
   const std::string sheetName = bpName + "." + tableName;
   if (SetSheet(sheetName) == -1) return -1;
   std::string plain = paramName;
@@ -150,9 +158,12 @@ int CDDTInput::AppendColumnByName(const std::string& bpName, const std::string& 
     }
   }
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-bool CDDTInput::CorrectReferenceCells() {
+bool CDDTInput::CorrectReferenceCells() try {
+  const ddt::platform::MemberScope boundary;
   std::vector<std::string> missing;
   ddt::grid::Workbook* book = m_pEngine->GetBook();
   const long sheets = m_pEngine->GetNumSheets();
@@ -195,12 +206,17 @@ bool CDDTInput::CorrectReferenceCells() {
         ddt::platform::MB_ICONINFORMATION | ddt::platform::MB_OK);
   }
   return true;
+} catch (...) {
+  return ddt::platform::Failed(false);
 }
 
 std::string CDDTInput::FindReferencedSheetName(const std::string& formula) {
   return ddt::input::ReferencedSheetName(formula);
 }
 
-int CDDTInput::RemoveBrackets(std::string& text) {
+int CDDTInput::RemoveBrackets(std::string& text) try {
+  const ddt::platform::MemberScope boundary;
   return ddt::input::RemoveBracketPairs(text) ? 1 : 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

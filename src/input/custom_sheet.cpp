@@ -2,8 +2,10 @@
 #include "input/cddt_input.h"
 #include "input/custom_params.h"
 #include "input/input_limits.h"
+#include "platform/boundary.h"
 
-int CDDTInput::LoadCustomParameters(std::string& path) {
+int CDDTInput::LoadCustomParameters(std::string& path) try {
+  const ddt::platform::MemberScope boundary;
   const std::string custom(ddt::input::kCustomSheet);
   const long customSheet = GetSheetIndex(custom);
   // Without a custom sheet nothing could be written.
@@ -25,4 +27,6 @@ int CDDTInput::LoadCustomParameters(std::string& path) {
     SetParamValue(4, name, p.mandatory, custom, 1);
   }
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

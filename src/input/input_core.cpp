@@ -11,6 +11,7 @@
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
+#include "platform/boundary.h"
 #include "platform/last_error.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
@@ -88,14 +89,16 @@ void CDDTInput::AddGlobals() {
   }
 }
 
-int CDDTInput::Open(const std::string& fileName) {
-  ddt::platform::ErrorScope scope;
+int CDDTInput::Open(const std::string& fileName) try {
+  const ddt::platform::MemberScope boundary;
   const int rc = CDT::Open(fileName);
   if (rc != -1 && m_nGlobalUsage != 0) AddGlobals();
   if (m_nType != DT_TYPE_QX && ddt::input::ToolkitChangesEnabled()) PrepareCustomSheet();
   // The sheet look-ups on the way fail by design; a successful Open leaves no error.
-  if (rc == 0 && scope.Outermost()) ddt::platform::ClearLastError();
+  if (rc == 0 && boundary.Outermost()) ddt::platform::ClearLastError();
   return rc;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 void CDDTInput::PrepareCustomSheet() {
@@ -174,17 +177,26 @@ int CDDTInput::RenameBP(const std::string& oldName, const std::string& newName) 
   return result;
 }
 
-void CDDTInput::OpenView() {
+void CDDTInput::OpenView() try {
+  const ddt::platform::MemberScope boundary;
   if (m_pHostWnd == nullptr) return;
   m_pHostWnd->Show(ddt::platform::SW_SHOWNORMAL);
   m_pHostWnd->Activate();
+} catch (...) {
+  ddt::platform::Failed();
 }
 
 CPrm* CDDTInput::GetPrmManager() { return ddt::CurrentManager(); }
 
-int CDDTInput::Sync(CDDTInput* source, int copy) { return SyncSheetSelection(source, copy, nullptr); }
+int CDDTInput::Sync(CDDTInput* source, int copy) try {
+  const ddt::platform::MemberScope boundary;
+  return SyncSheetSelection(source, copy, nullptr);
+} catch (...) {
+  return ddt::platform::Failed(0);
+}
 
-int CDDTInput::SyncSheetSelection(CDDTInput* source, int copy, const CStringList* sheets) {
+int CDDTInput::SyncSheetSelection(CDDTInput* source, int copy, const CStringList* sheets) try {
+  const ddt::platform::MemberScope boundary;
   if (source == nullptr || source == this) return 0;
   ddt::input::RedrawOff redraw(*this);
   ddt::grid::Workbook* sourceBook = source->m_pEngine->GetBook();
@@ -229,4 +241,6 @@ int CDDTInput::SyncSheetSelection(CDDTInput* source, int copy, const CStringList
   }
   redraw.InvalidateOnExit();
   return 1;
+} catch (...) {
+  return ddt::platform::Failed(0);
 }

@@ -9,6 +9,7 @@
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
+#include "platform/boundary.h"
 
 using ddt::input::BeginsWithIgnoreCase;
 using ddt::input::EqualsIgnoreCase;
@@ -47,7 +48,8 @@ int CDDTInput::CountIterations(const CStringList* bpNames, const CWBRowsRangeLis
   return count == 0 ? 1 : count;
 }
 
-int CDDTInput::GetIterationCount(const CStringList* bpNames) {
+int CDDTInput::GetIterationCount(const CStringList* bpNames) try {
+  const ddt::platform::LookupScope boundary;
   CWBRowsRangeList rows;
   const long current = m_pEngine->GetSheet();
   const std::string currentName = GetSheetName(current);
@@ -59,15 +61,21 @@ int CDDTInput::GetIterationCount(const CStringList* bpNames) {
   }
   if (GetAllRows(rows, 0) == -1) return 0;
   return CountIterations(bpNames, rows);
+} catch (...) {
+  return ddt::platform::Failed(0);
 }
 
-int CDDTInput::GetQXIterationCount(const CStringList* bpNames) {
+int CDDTInput::GetQXIterationCount(const CStringList* bpNames) try {
+  const ddt::platform::LookupScope boundary;
   CWBRowsRangeList rows;
   if (GetAllRows(rows, 0) == -1) return 1;
   return CountIterations(bpNames, rows);
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDDTInput::CaptureRowsList(const CStringList* bpNames) {
+int CDDTInput::CaptureRowsList(const CStringList* bpNames) try {
+  const ddt::platform::MemberScope boundary;
   const std::string& global = ddt::Shared().global;
   const long current = m_pEngine->GetSheet();
   const std::string currentName = GetSheetName(current);
@@ -135,6 +143,8 @@ int CDDTInput::CaptureRowsList(const CStringList* bpNames) {
     }
   }
   return count;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 int CDDTInput::PrepareTable(const std::string& name, long count) {
@@ -182,12 +192,15 @@ int CDDTInput::PrepareTable(const std::string& name, long count) {
   return result;
 }
 
-int CDDTInput::GetMaxIterations(std::string sheetName) {
+int CDDTInput::GetMaxIterations(std::string sheetName) try {
+  const ddt::platform::LookupScope boundary;
   const long current = m_pEngine->GetSheet();
   if (!sheetName.empty() && SetSheet(sheetName) == -1) return -1;
   const long result = m_pEngine->GetLastRow();
   m_pEngine->SetSheet(static_cast<int>(current));
   return static_cast<int>(result);
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 long CDDTInput::GetNumRunRows(const std::string& sheetName) {
@@ -238,7 +251,8 @@ long CDDTInput::GetLastRunRow(const std::string& sheetName) {
   return range.m_nLastRow;
 }
 
-int CDDTInput::InsertTerminatorRow() {
+int CDDTInput::InsertTerminatorRow() try {
+  const ddt::platform::MemberScope boundary;
   if (m_pEngine->GetSelectionCount() < 1) return -1;
   int firstRow = 0, firstCol = 0, lastRow = 0, lastCol = 0;
   m_pEngine->GetSelection(0, firstRow, firstCol, lastRow, lastCol);
@@ -253,10 +267,15 @@ int CDDTInput::InsertTerminatorRow() {
     SetStyle(DT_STYLE_WHITE_ON_BLUE, "", r);
   }
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDDTInput::OnEndExecution() {
+int CDDTInput::OnEndExecution() try {
+  const ddt::platform::MemberScope boundary;
   if (m_nCaptureSheet != 0 && m_nCaptureSheet <= GetNumSheets())
     m_pEngine->SetSheet(m_nCaptureSheet);
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include "platform/boundary.h"
+
 namespace {
 constexpr std::string_view kAliasSeparator = "@@";
 constexpr std::string_view kSheetSeparator = "::";
@@ -15,7 +17,8 @@ CParamName::CParamName(std::string alias, std::string sheet, std::string name)
 
 CParamName::~CParamName() = default;
 
-void CParamName::SetParamName(const char* text) {
+void CParamName::SetParamName(const char* text) try {
+  const ddt::platform::LookupScope boundary;
   m_strAlias.clear();
   m_strSheet.clear();
   m_bParam = 0;
@@ -36,22 +39,33 @@ void CParamName::SetParamName(const char* text) {
     m_strSheet = m_strName.substr(0, colons);
     m_strName.erase(0, colons + kSheetSeparator.size());
   }
+} catch (...) {
+  ddt::platform::Failed();
 }
 
-std::string CParamName::GetFullName() const {
+std::string CParamName::GetFullName() const try {
+  const ddt::platform::LookupScope boundary;
   std::string full;
   if (!m_strAlias.empty()) full.append(m_strAlias).append(kAliasSeparator);
   if (!m_strSheet.empty()) full.append(m_strSheet).append(kSheetSeparator);
   return full + m_strName;
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
-std::string CParamName::GetText() const {
+std::string CParamName::GetText() const try {
+  const ddt::platform::LookupScope boundary;
   if (m_strName.empty()) return {};
   return std::string("<").append(GetFullName()).append(">");
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
-std::string CParamName::GetFullSheet(std::string scope) const {
+std::string CParamName::GetFullSheet(std::string scope) const try {
+  const ddt::platform::LookupScope boundary;
   if (m_strSheet.empty()) return scope;
   if (!m_strAlias.empty() || strcasecmp(m_strSheet.c_str(), kCustomSheet) == 0) return m_strSheet;
   return scope + "." + m_strSheet;
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }

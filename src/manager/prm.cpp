@@ -6,6 +6,7 @@
 
 #include "grid/formula/fn_utf8.h"
 #include "manager/module.h"
+#include "platform/boundary.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/resources.h"
@@ -46,13 +47,17 @@ CPrm::~CPrm() {
   if (ddt::CurrentManager() == this) ddt::SetCurrentManager(nullptr);
 }
 
-void CPrm::SetGlobalUsage(int usage) {
+void CPrm::SetGlobalUsage(int usage) try {
+  const ddt::platform::MemberScope boundary;
   m_nGlobalUsage = usage;
   for (CDDTInput* workbook : m_WorkbookList) workbook->SetGlobalUsage(usage);
+} catch (...) {
+  ddt::platform::Failed();
 }
 
 CDDTInput* CPrm::LoadInputWorkbook(ddt::platform::Window* parent, const std::string& fileName,
-                                   int toFront) {
+                                   int toFront) try {
+  const ddt::platform::MemberScope boundary;
   if (parent == nullptr) return nullptr;
   for (auto it = m_WorkbookList.begin(); it != m_WorkbookList.end(); ++it) {
     CDDTInput* workbook = *it;
@@ -61,14 +66,10 @@ CDDTInput* CPrm::LoadInputWorkbook(ddt::platform::Window* parent, const std::str
     Reopen(*workbook);
     return workbook;
   }
-  std::unique_ptr<CDDTInput> workbook;
-  try {
-    workbook = std::make_unique<CDDTInput>(parent, m_nType);
-    workbook->Open(fileName);
-    workbook->SetGlobalUsage(m_nGlobalUsage);
-  } catch (...) {
-    return nullptr;  // the half-made workbook is deleted by the unique_ptr
-  }
+  // On an error the half-made workbook is deleted by the unique_ptr.
+  auto workbook = std::make_unique<CDDTInput>(parent, m_nType);
+  workbook->Open(fileName);
+  workbook->SetGlobalUsage(m_nGlobalUsage);
   CDDTInput* loaded = workbook.release();
   if (toFront != 0) {
     m_WorkbookList.push_front(loaded);
@@ -77,10 +78,13 @@ CDDTInput* CPrm::LoadInputWorkbook(ddt::platform::Window* parent, const std::str
   }
   loaded->m_pEngine->InitView();
   return loaded;
+} catch (...) {
+  return ddt::platform::Failed<CDDTInput*>(nullptr);
 }
 
 CDDTResults* CPrm::LoadResultsWorkbook(ddt::platform::Window* parent,
-                                       const std::string& fileName) {
+                                       const std::string& fileName) try {
+  const ddt::platform::MemberScope boundary;
   if (parent == nullptr) return nullptr;
   // Only results workbooks are candidates: an input workbook of the same file is not a
   // results workbook and must not be handed out as one.
@@ -93,13 +97,8 @@ CDDTResults* CPrm::LoadResultsWorkbook(ddt::platform::Window* parent,
     }
     return workbook;
   }
-  CDDTResults* workbook = nullptr;
-  try {
-    workbook = new CDDTResults(parent, m_nType, DefaultVirtualUserId(), DefaultGroup(),
-                               DefaultHost());
-  } catch (...) {
-    return nullptr;
-  }
+  auto* workbook = new CDDTResults(parent, m_nType, DefaultVirtualUserId(), DefaultGroup(),
+                                   DefaultHost());
   m_WorkbookList.push_back(workbook);
   try {
     workbook->Open(fileName);
@@ -109,19 +108,24 @@ CDDTResults* CPrm::LoadResultsWorkbook(ddt::platform::Window* parent,
     // Kept: the workbook is listed and returned as it stands.
   }
   return workbook;
+} catch (...) {
+  return ddt::platform::Failed<CDDTResults*>(nullptr);
 }
 
-int CPrm::UnloadWorkbook(CDDTInput* workbook) {
+int CPrm::UnloadWorkbook(CDDTInput* workbook) try {
+  const ddt::platform::MemberScope boundary;
   auto it = std::find(m_WorkbookList.begin(), m_WorkbookList.end(), workbook);
   if (it != m_WorkbookList.end()) {
     m_WorkbookList.erase(it);
     delete workbook;
   }
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CPrm::NewBP(const std::string& name) {
-  ddt::platform::ErrorScope scope;
+int CPrm::NewBP(const std::string& name) try {
+  const ddt::platform::MemberScope boundary;
   if (m_WorkbookList.empty()) {
     ddt::platform::SetLastError("Cannot add business process " + Quoted(name) +
                                 ": no workbook is loaded");
@@ -142,18 +146,22 @@ int CPrm::NewBP(const std::string& name) {
     }
     return result;
   });
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CPrm::RenameBP(std::string oldName, std::string newName) {
-  ddt::platform::ErrorScope scope;
+int CPrm::RenameBP(std::string oldName, std::string newName) try {
+  const ddt::platform::MemberScope boundary;
   return Guarded(-1, [&] {
     for (CDDTInput* workbook : m_WorkbookList) workbook->RenameBP(oldName, newName);
     return 0;
   });
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CPrm::DeleteBP(CDDTInput* workbook, std::string name) {
-  ddt::platform::ErrorScope scope;
+int CPrm::DeleteBP(CDDTInput* workbook, std::string name) try {
+  const ddt::platform::MemberScope boundary;
   if (m_WorkbookList.empty() || workbook == nullptr) return 0;
   return Guarded(-1, [&] {
     const std::string headFile = m_WorkbookList.front()->GetFileName();
@@ -164,11 +172,14 @@ int CPrm::DeleteBP(CDDTInput* workbook, std::string name) {
     workbook->DeleteBP(name);
     return 0;
   });
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 EXTERNAL_DATA* CPrm::LoadExternalWorkbook(std::string alias, std::string fileName,
                                           std::string directory,
-                                          ddt::platform::Window* parent) {
+                                          ddt::platform::Window* parent) try {
+  const ddt::platform::MemberScope boundary;
   for (EXTERNAL_DATA* record : m_ExternList)
     if (SameFile(fileName, record->strFileName)) return record;
 
@@ -201,24 +212,32 @@ EXTERNAL_DATA* CPrm::LoadExternalWorkbook(std::string alias, std::string fileNam
   record->strFileName = std::move(fileName);
   m_ExternList.push_back(record.get());
   return record.release();
+} catch (...) {
+  return ddt::platform::Failed<EXTERNAL_DATA*>(nullptr);
 }
 
-void CPrm::ClearExternData() {
+void CPrm::ClearExternData() try {
+  const ddt::platform::MemberScope boundary;
   for (EXTERNAL_DATA* record : m_ExternList) {
     delete record->pWorkbook;
     delete record;
   }
   m_ExternList.clear();
+} catch (...) {
+  ddt::platform::Failed();
 }
 
-CDDTResults* CPrm::GetExternWorkbook(std::string alias) {
+CDDTResults* CPrm::GetExternWorkbook(std::string alias) try {
+  const ddt::platform::LookupScope boundary;
   for (EXTERNAL_DATA* record : m_ExternList)
     if (record->strAlias == alias) return record->pWorkbook;
   return nullptr;
+} catch (...) {
+  return ddt::platform::Failed<CDDTResults*>(nullptr);
 }
 
-int CPrm::AppendTableByName(const std::string& bpName, std::string& tableName) {
-  ddt::platform::ErrorScope scope;
+int CPrm::AppendTableByName(const std::string& bpName, std::string& tableName) try {
+  const ddt::platform::MemberScope boundary;
   return Guarded(-1, [&] {
     int result = 0;
     for (CDDTInput* workbook : m_WorkbookList) {
@@ -234,12 +253,14 @@ int CPrm::AppendTableByName(const std::string& bpName, std::string& tableName) {
     }
     return result;
   });
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 int CPrm::AppendColumnByName(const std::string& bpName, const std::string& tableName,
                              std::string& paramName, const CStringList& values,
-                             CDT::DT_STYLE style) {
-  ddt::platform::ErrorScope scope;
+                             CDT::DT_STYLE style) try {
+  const ddt::platform::MemberScope boundary;
   return Guarded(-1, [&] {
     int result = 0;
     for (CDDTInput* workbook : m_WorkbookList)
@@ -248,11 +269,13 @@ int CPrm::AppendColumnByName(const std::string& bpName, const std::string& table
         result = -1;  // the table is there but did not take the column (a limit)
     return result;
   });
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 int CPrm::AppendColumnByName(const std::string& sheetName, std::string& paramName,
-                             const std::string& value, CDT::DT_STYLE style) {
-  ddt::platform::ErrorScope scope;
+                             const std::string& value, CDT::DT_STYLE style) try {
+  const ddt::platform::MemberScope boundary;
   return Guarded(-1, [&] {
     std::string name = paramName;
     int result = 0;
@@ -268,4 +291,6 @@ int CPrm::AppendColumnByName(const std::string& sheetName, std::string& paramNam
     paramName = name;
     return result;
   });
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

@@ -10,51 +10,23 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/boundary.h"
 #include "platform/last_error.h"
 #include "platform/resources.h"
 
 namespace ddt::manager {
 
-// Returns body()'s result; any exception becomes `failure`, its text the last error.
-template <class Result, class Body>
-Result Contained(Result failure, Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    ddt::platform::SetLastError("out of memory");
-  } catch (const std::exception& e) {
-    try {
-      ddt::platform::SetLastError(e.what());
-    } catch (...) {
-    }
-  } catch (...) {
-    ddt::platform::SetLastError("unknown error");
-  }
-  return failure;
-}
+using ddt::platform::Contained;
 
-// Runs body() with the library's module context current and returns its result; any
-// exception becomes `failure`. One call per exported function. The thread's last error
-// starts empty; a result other than `failure` clears what failed on the way and was
-// overcome, unless the body noted a partial success (NotePartial).
+// The C-function boundary (platform/boundary.h) under the names the script functions use:
+// one call per exported function.
 template <class Result, class Body>
 Result ScriptCall(Result failure, Body&& body) noexcept {
-  ddt::platform::ModuleContextGuard guard;
-  ddt::platform::ErrorScope scope;
-  Result result = Contained(failure, static_cast<Body&&>(body));
-  if (result != failure && !ddt::platform::LastErrorIsPartial()) ddt::platform::ClearLastError();
-  return result;
+  return ddt::platform::CFunctionCall(std::move(failure), std::forward<Body>(body));
 }
-
-// As ScriptCall for functions without a result.
 template <class Body>
 void ScriptCallVoid(Body&& body) noexcept {
-  ddt::platform::ModuleContextGuard guard;
-  ddt::platform::ErrorScope scope;
-  Contained(0, [&] {
-    body();
-    return 0;
-  });
+  ddt::platform::CFunctionCallVoid(std::forward<Body>(body));
 }
 
 // Records text as the last error and returns code: `return Fail(-1, "...")`.
@@ -104,13 +76,7 @@ inline bool CopyToBuffer(std::string_view value, char* buffer, long size) {
 // function (it returns the workbook, empty): its reason is noted as a partial success.
 template <class Table>
 void OpenNoted(Table& table, const char* fileName) {
-  int result = -1;
-  try {
-    result = table.Open(fileName);
-  } catch (const std::exception& e) {
-    ddt::platform::SetLastError(e.what());
-  }
-  if (result == 0) return;
+  if (Contained(-1, [&] { return table.Open(fileName); }) == 0) return;
   const std::string reason = ddt::platform::LastError();
   ddt::platform::NotePartial(reason.empty() ? "Cannot open \"" + std::string(fileName) + "\""
                                             : reason);

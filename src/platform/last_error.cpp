@@ -39,8 +39,8 @@ void ClearLastError() {
   Current().partial = false;
 }
 
-ErrorScope::ErrorScope() : outermost_(Current().depth++ == 0) {
-  if (outermost_) ClearLastError();
+ErrorScope::ErrorScope(bool clearWhenOutermost) : outermost_(Current().depth++ == 0) {
+  if (outermost_ && clearWhenOutermost) ClearLastError();
 }
 
 ErrorScope::~ErrorScope() { --Current().depth; }

@@ -22,10 +22,12 @@ void ClearLastError();
 
 // Marks an exported call. The outermost scope on a thread clears the text on entry, so
 // that the text always belongs to the call that just returned; nested scopes (a member
-// calling other members) keep what inner calls recorded.
+// calling other members) keep what inner calls recorded. A scope made with
+// clearWhenOutermost false keeps the text even when it is the outermost one.
 class ErrorScope {
  public:
-  ErrorScope();
+  ErrorScope() : ErrorScope(true) {}
+  explicit ErrorScope(bool clearWhenOutermost);
   ~ErrorScope();
   ErrorScope(const ErrorScope&) = delete;
   ErrorScope& operator=(const ErrorScope&) = delete;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ddtable/platform.h"
+#include "platform/boundary.h"
 
 namespace ddt::platform {
 namespace {
@@ -72,15 +73,17 @@ MessageCapture::~MessageCapture() { SetMessageHandler(std::move(previous_)); }
 
 extern "C" DDT_API void ddt_set_message_handler(ddt_message_handler handler, void* user) {
   using namespace ddt::platform;
-  if (handler == nullptr) {
-    SetMessageHandler(nullptr);
-    return;
-  }
-  SetMessageHandler([handler, user](std::string_view text, std::string_view caption,
-                                    unsigned flags) {
-    // The C side wants zero-terminated strings.
-    const std::string t(text);
-    const std::string c(caption);
-    return handler(t.c_str(), c.c_str(), flags, user);
+  CFunctionCallVoid([&] {
+    if (handler == nullptr) {
+      SetMessageHandler(nullptr);
+      return;
+    }
+    SetMessageHandler([handler, user](std::string_view text, std::string_view caption,
+                                      unsigned flags) {
+      // The C side wants zero-terminated strings.
+      const std::string t(text);
+      const std::string c(caption);
+      return handler(t.c_str(), c.c_str(), flags, user);
+    });
   });
 }

@@ -4,6 +4,7 @@
 
 #include "grid/grid_error.h"
 #include "grid/workbook.h"
+#include "platform/boundary.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
 #include "manager/module.h"
@@ -67,20 +68,25 @@ CDDTResults::CDDTResults(ddt::platform::Window* parent, DT_TYPE type, std::strin
   m_pEngine->m_bInternalChange = 1;
 }
 
-void CDDTResults::Reset(CDDTInput* input) {
+void CDDTResults::Reset(CDDTInput* input) try {
+  const ddt::platform::MemberScope boundary;
   const std::string name = GetFileName();
   Open("");
   PrepareResults(input);
   if (!name.empty()) Save(name, 1);
   m_CurrRows.ClearLastSelectedRow();
   m_RunPositions.clear();
+} catch (...) {
+  ddt::platform::Failed();
 }
 
-int CDDTResults::PrepareResults(CDDTInput* input) {
-  ddt::platform::ErrorScope scope;
+int CDDTResults::PrepareResults(CDDTInput* input) try {
+  const ddt::platform::MemberScope boundary;
   // A results workbook read from an earlier run already has columns: they are reused, so
   // that a sheet keeps one column per parameter however often it is prepared.
   return PrepareFrom(input, true);
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 // Builds this workbook's sheets and columns from the input. missingOnly: a parameter the
@@ -142,9 +148,12 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
   return 0;
 }
 
-int CDDTResults::SetScope(CDDTInput* input, const std::string& bpName) {
+int CDDTResults::SetScope(CDDTInput* input, const std::string& bpName) try {
+  const ddt::platform::MemberScope boundary;
   m_strScope = bpName;
   return RefreshSheet(input, bpName);
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 int CDDTResults::RefreshSheet(CDDTInput* input, const std::string& sheetName) {
@@ -164,12 +173,18 @@ int CDDTResults::RefreshSheet(CDDTInput* input, const std::string& sheetName) {
   return 0;
 }
 
-std::string CDDTResults::GetSuggestion(std::string& paramName, const std::string& sheetName) {
+std::string CDDTResults::GetSuggestion(std::string& paramName, const std::string& sheetName) try {
+  const ddt::platform::LookupScope boundary;
   return ddt::results::SuggestResultsName(paramName, GetHeaderList(sheetName));
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
-std::string CDDTResults::LoopSheet(const std::string& tableName) const {
+std::string CDDTResults::LoopSheet(const std::string& tableName) const try {
+  const ddt::platform::LookupScope boundary;
   return tableName.empty() ? m_strScope : m_strScope + "." + tableName;
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
 long CDDTResults::CurrentRow(const std::string& sheetName) const {
@@ -184,6 +199,9 @@ void CDDTResults::SetOrAddCurrentRow(const std::string& sheetName, long row) {
   m_RunPositions.erase(sheetName);
 }
 
-int CDDTResults::GetCurrRunRow(std::string sheetName) {
+int CDDTResults::GetCurrRunRow(std::string sheetName) try {
+  const ddt::platform::LookupScope boundary;
   return static_cast<int>(CurrentRow(sheetName.empty() ? m_strScope : sheetName));
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

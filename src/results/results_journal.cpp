@@ -5,6 +5,7 @@
 
 #include "grid/grid_error.h"
 #include "grid/workbook.h"
+#include "platform/boundary.h"
 #include "results/cddt_results.h"
 #include "platform/last_error.h"
 #include "results/journal.h"
@@ -21,16 +22,20 @@ CDDTResults::~CDDTResults() {
   }
 }
 
-int CDDTResults::Open(const std::string& fileName) {
+int CDDTResults::Open(const std::string& fileName) try {
+  const ddt::platform::MemberScope boundary;
   // The file being left gets what its journal holds, as it would have after each row.
   if (m_pJournal) Save("", 1);
   m_pJournal.reset();
   const int result = CDDTInput::Open(fileName);
   if (result == 0 && !fileName.empty()) Recover(fileName);
   return result;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDDTResults::Save(const std::string& fileName, int setName) {
+int CDDTResults::Save(const std::string& fileName, int setName) try {
+  const ddt::platform::MemberScope boundary;
   const std::string target = fileName.empty() ? GetFileName() : fileName;
   const int result = CDT::Save(fileName, setName);
   if (result != 0 || target.empty()) return result;
@@ -42,6 +47,8 @@ int CDDTResults::Save(const std::string& fileName, int setName) {
     rs::RunJournal(journal).Remove();
   }
   return result;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 void CDDTResults::Recover(const std::string& fileName) {

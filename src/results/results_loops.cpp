@@ -7,6 +7,7 @@
 #include "grid/workbook.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
+#include "platform/boundary.h"
 #include "platform/last_error.h"
 #include "results/cddt_results.h"
 #include "results/results_limits.h"
@@ -49,7 +50,8 @@ rs::RunRows RunRowsOf(const CWBRowsRangeList& list, const std::string& sheetName
 }  // namespace
 
 int CDDTResults::CopyNextRow(CDDTInput* input, const std::string& sheetName, int mode,
-                             int first, int count) {
+                             int first, int count) try {
+  const ddt::platform::MemberScope boundary;
   if (input == nullptr || input == this) return rs::kNothingToCopy;
   const long current = CurrentRow(sheetName);
   const auto hint = m_RunPositions.find(sheetName);
@@ -66,10 +68,15 @@ int CDDTResults::CopyNextRow(CDDTInput* input, const std::string& sheetName, int
     return rs::kEndOfRows;
   }
   return CopyRow(input, sheetName, choice.row, choice.position);
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDDTResults::CopyNextRunRow(CDDTInput* input, int mode, int first, int count) {
+int CDDTResults::CopyNextRunRow(CDDTInput* input, int mode, int first, int count) try {
+  const ddt::platform::MemberScope boundary;
   return CopyNextRow(input, m_strScope, mode, first, count);
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 // Copies input row `row` of the sheet into the same row of this workbook's sheet of that
@@ -201,7 +208,8 @@ void CDDTResults::WriteCustomValues(CDDTInput* input, long row) {
   }
 }
 
-int CDDTResults::AdvanceLoop(CDDTInput* input, const std::string& tableName) {
+int CDDTResults::AdvanceLoop(CDDTInput* input, const std::string& tableName) try {
+  const ddt::platform::MemberScope boundary;
   const std::string sheet = LoopSheet(tableName);
   if (CopyNextRow(input, sheet, 0, 1, 1) != rs::kCopied) return rs::kLoopEnds;
   long r = 0;
@@ -222,9 +230,12 @@ int CDDTResults::AdvanceLoop(CDDTInput* input, const std::string& tableName) {
     SetStyle(DT_STYLE_WHITE_ON_BLUE, "", r);
   }
   return rs::kLoopEnds;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDDTResults::ResetLoop(CDDTInput* input, const std::string& tableName) {
+int CDDTResults::ResetLoop(CDDTInput* input, const std::string& tableName) try {
+  const ddt::platform::MemberScope boundary;
   if (input == nullptr || input == this) return -1;
   const std::string sheet = LoopSheet(tableName);
   RefreshSheet(input, sheet);
@@ -253,4 +264,6 @@ int CDDTResults::ResetLoop(CDDTInput* input, const std::string& tableName) {
   }
   SetOrAddCurrentRow(sheet, start);
   return AdvanceLoop(input, tableName);
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "manager/param_name.h"
+#include "platform/boundary.h"
 #include "results/cddt_results.h"
 #include "results/extern_alias.h"
 #include "results/pattern_match.h"
@@ -33,25 +34,35 @@ int CDDTResults::NextParameter(const std::string& source, std::string& reference
   return rs::NextReference(source, reference) ? 1 : 0;
 }
 
-int CDDTResults::GetParamCount(const std::string& tableName) {
+int CDDTResults::GetParamCount(const std::string& tableName) try {
+  const ddt::platform::LookupScope boundary;
   const CStringList* header = GetHeaderList(LoopSheet(tableName));
   return header == nullptr ? 0 : static_cast<int>(header->size());
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-std::string CDDTResults::GetParamName(long index, const std::string& tableName) {
+std::string CDDTResults::GetParamName(long index, const std::string& tableName) try {
+  const ddt::platform::LookupScope boundary;
   if (index <= 0) return {};
   return GetHeader(LoopSheet(tableName), index);
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
-std::string CDDTResults::GetValue(const std::string& paramName, const std::string& tableName) {
+std::string CDDTResults::GetValue(const std::string& paramName, const std::string& tableName) try {
+  const ddt::platform::LookupScope boundary;
   const std::string sheet = LoopSheet(tableName);
   const long index = GetSheetIndex(sheet);
   if (index < 1) return {};  // index 0 would read the current sheet
   return GetParamValue(CurrentRow(sheet), paramName, index);
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
 int CDDTResults::SubstituteParameters(const std::string& source, std::string& out,
-                                      DDT_SUBSTITUTE_CALLBACK callback, void* context) {
+                                      DDT_SUBSTITUTE_CALLBACK callback, void* context) try {
+  const ddt::platform::MemberScope boundary;
   out = source;
   CDT* book = this;  // a known alias switches it for the rest of the call
   std::string reference;
@@ -91,13 +102,18 @@ int CDDTResults::SubstituteParameters(const std::string& source, std::string& ou
     }
   }
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDDTResults::RefreshParameters(CDDTInput* input, const std::string& text) {
+int CDDTResults::RefreshParameters(CDDTInput* input, const std::string& text) try {
+  const ddt::platform::MemberScope boundary;
   std::string reference;
   while (NextParameter(text, reference) == 1)
     RefreshParameter(input, reference.substr(1, reference.size() - 2));
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 int CDDTResults::RefreshParameter(CDDTInput*, const std::string&) {
@@ -106,7 +122,8 @@ int CDDTResults::RefreshParameter(CDDTInput*, const std::string&) {
 }
 
 int CDDTResults::SetAndVerifyOutput(const char* outputName, const char* value,
-                                    const char* expected, bool verify) {
+                                    const char* expected, bool verify) try {
+  const ddt::platform::MemberScope boundary;
   const std::string v = rs::Trim(value != nullptr ? value : "");
   CDT* book = this;
   std::optional<Resolved> output;  // the output cell, once written
@@ -165,4 +182,6 @@ int CDDTResults::SetAndVerifyOutput(const char* outputName, const char* value,
   }
   JournalVerified(output ? &*output : nullptr, expectedCell ? &*expectedCell : nullptr);
   return match ? rs::kVerifyMatch : rs::kVerifyMismatch;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

@@ -1,5 +1,6 @@
 // CDT: notification sink, data lock, clipboard and copying between tables.
 #include "grid/workbook.h"
+#include "platform/boundary.h"
 #include "table/cdt.h"
 #include "table/engine_call.h"
 
@@ -17,19 +18,25 @@ bool ValidRows(long first, long last) {
 
 // --- Notification -------------------------------------------------------------------------
 
-int CDT::RegisterNotify(CDTNotify* pNotify) {
+int CDT::RegisterNotify(CDTNotify* pNotify) try {
+  const ddt::platform::MemberScope boundary;
   if (m_pNotify != nullptr) return 0;
   m_pNotify = pNotify;
   m_pEngine->RegisterNotify(pNotify);
   return 1;
+} catch (...) {
+  return ddt::platform::Failed(0);
 }
 
-int CDT::UnRegisterNotify(int) {
+int CDT::UnRegisterNotify(int) try {
+  const ddt::platform::MemberScope boundary;
   if (m_pNotify == nullptr) return -1;
   m_pNotify = nullptr;
   // The engine lets go of the sink too, so a host may destroy it right after.
   m_pEngine->RegisterNotify(nullptr);
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 // --- Data lock ----------------------------------------------------------------------------
@@ -40,28 +47,38 @@ void CDT::UnlockData() { m_DataLock.Unlock(); }
 
 // --- Clipboard ----------------------------------------------------------------------------
 
-int CDT::EditCopy() {
+int CDT::EditCopy() try {
+  const ddt::platform::MemberScope boundary;
   if (m_pEngine->GetSelectionCount() != 1) return 0;
   m_pEngine->EditCopy();
   return 1;
+} catch (...) {
+  return ddt::platform::Failed(0);
 }
 
-int CDT::EditPaste() {
+int CDT::EditPaste() try {
+  const ddt::platform::MemberScope boundary;
   if (m_pEngine->GetSelectionCount() != 1) return 0;
   m_pEngine->EditPaste();
   return 1;
+} catch (...) {
+  return ddt::platform::Failed(0);
 }
 
-int CDT::CopySheet(const std::string& sheetName) {
+int CDT::CopySheet(const std::string& sheetName) try {
+  const ddt::platform::MemberScope boundary;
   if (GetSheetIndex(sheetName) == 0) return -1;
   SetSheet(sheetName);
   SelectRows(-1, -1, 0);
   m_pEngine->EditCopy();
   UnSelectRows(0);
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::PasteSheet(const std::string& sheetName) {
+int CDT::PasteSheet(const std::string& sheetName) try {
+  const ddt::platform::MemberScope boundary;
   if (NewSheet(sheetName) != 0) return -1;
   SetSheet(sheetName);
   SelectRows(-1, -1, 0);
@@ -69,13 +86,16 @@ int CDT::PasteSheet(const std::string& sheetName) {
   RefreshHeader();
   UnSelectRows(0);
   return pasted ? 0 : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 // --- Copy from another table --------------------------------------------------------------
 
 int CDT::CopyRange(CDT* source, const std::string& sourceSheet, const std::string& targetSheet,
                    long tr1, long /*tc1*/, long tr2, long /*tc2*/, long sr1, long /*sc1*/,
-                   long sr2, long /*sc2*/) {
+                   long sr2, long /*sc2*/) try {
+  const ddt::platform::MemberScope boundary;
   // Everything that can be checked is checked before the new sheet is made.
   if (source == nullptr || !ValidRows(tr1, tr2) || !ValidRows(sr1, sr2)) return -1;
   long sourceIndex = source->GetSheetIndex(sourceSheet);
@@ -110,4 +130,6 @@ int CDT::CopyRange(CDT* source, const std::string& sourceSheet, const std::strin
   }
   RefreshHeader();
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

@@ -6,6 +6,7 @@
 #include "engine/dt_qx.h"
 #include "grid/limits.h"
 #include "grid/workbook.h"
+#include "platform/boundary.h"
 #include "table/cdt.h"
 #include "table/engine_call.h"
 #include "table/entry_limits.h"
@@ -84,8 +85,8 @@ CDT::~CDT() {
 
 // --- File ---------------------------------------------------------------------------------
 
-int CDT::Open(const std::string& fileName) {
-  ddt::platform::ErrorScope scope;
+int CDT::Open(const std::string& fileName) try {
+  const ddt::platform::MemberScope boundary;
   if (!fileName.empty()) {
     m_strFileName = fileName;
     // The stamp is taken before reading: a change made while the file is read then shows
@@ -109,12 +110,14 @@ int CDT::Open(const std::string& fileName) {
   }
   m_pEngine->SetModified(0);
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::Save(const std::string& fileName, int setName) {
+int CDT::Save(const std::string& fileName, int setName) try {
+  const ddt::platform::MemberScope boundary;
   using ddt::platform::Quoted;
   using ddt::platform::SetLastError;
-  ddt::platform::ErrorScope scope;
   const bool changed = m_pEngine->m_bChanged != 0 || m_pEngine->GetModified() != 0;
   const bool ownName = fileName.empty() || fileName == m_strFileName;
   std::string target = m_strFileName;
@@ -171,6 +174,8 @@ int CDT::Save(const std::string& fileName, int setName) {
   m_pEngine->SetModified(written ? 0 : 1);
   if (written) ddt::table::NoteWritten(this, target);
   return written ? 0 : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 bool CDT::FileRead() const { return ddt::table::WasRead(this); }
@@ -179,29 +184,44 @@ std::string CDT::GetFileName() { return m_strFileName; }
 
 void CDT::SetFileName(const std::string& fileName) { m_strFileName = fileName; }
 
-void CDT::Resize(int x, int y, int width, int height) {
+void CDT::Resize(int x, int y, int width, int height) try {
+  const ddt::platform::MemberScope boundary;
   Move(x, y, width, height);
   m_pEngine->Resize(0, 0, width, height);
+} catch (...) {
+  ddt::platform::Failed();
 }
 
 // --- Sheets -------------------------------------------------------------------------------
 
-long CDT::GetNumSheets() { return m_pEngine->GetNumSheets(); }
+long CDT::GetNumSheets() try {
+  const ddt::platform::LookupScope boundary;
+  return m_pEngine->GetNumSheets();
+} catch (...) {
+  return ddt::platform::Failed(0L);
+}
 
-long CDT::GetSheetIndex(const std::string& sheetName) {
+long CDT::GetSheetIndex(const std::string& sheetName) try {
+  const ddt::platform::LookupScope boundary;
   long count = GetNumSheets();
   for (long i = 1; i <= count; ++i)
     if (m_pEngine->GetSheetName(static_cast<int>(i)) == sheetName) return i;
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(0L);
 }
 
-std::string CDT::GetSheetName(long sheet) {
+std::string CDT::GetSheetName(long sheet) try {
+  const ddt::platform::LookupScope boundary;
   if (sheet == 0) sheet = m_pEngine->GetSheet();
   if (sheet < 1 || sheet > GetNumSheets()) return {};
   return m_pEngine->GetSheetName(static_cast<int>(sheet));
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
-const CStringList& CDT::GetSheetList() {
+const CStringList& CDT::GetSheetList() try {
+  const ddt::platform::LookupScope boundary;
   m_SheetList.clear();
   long count = GetNumSheets();
   for (long i = 1; i <= count; ++i) {
@@ -210,10 +230,14 @@ const CStringList& CDT::GetSheetList() {
     m_SheetList.push_back(std::move(name));
   }
   return m_SheetList;
+} catch (...) {
+  ddt::platform::Failed();
+  m_SheetList.clear();
+  return m_SheetList;
 }
 
-int CDT::SetSheet(const std::string& sheetName) {
-  ddt::platform::ErrorScope scope;
+int CDT::SetSheet(const std::string& sheetName) try {
+  const ddt::platform::MemberScope boundary;
   long sheet = GetSheetIndex(sheetName);
   if (sheet == 0) {
     ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName));
@@ -221,10 +245,12 @@ int CDT::SetSheet(const std::string& sheetName) {
   }
   m_pEngine->SetSheet(static_cast<int>(sheet));
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::SetSheetName(const std::string& oldName, const std::string& newName) {
-  ddt::platform::ErrorScope scope;
+int CDT::SetSheetName(const std::string& oldName, const std::string& newName) try {
+  const ddt::platform::MemberScope boundary;
   long sheet = oldName.empty() ? m_pEngine->GetSheet() : GetSheetIndex(oldName);
   if (sheet < 1 || sheet > GetNumSheets()) {
     ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(oldName));
@@ -239,10 +265,12 @@ int CDT::SetSheetName(const std::string& oldName, const std::string& newName) {
   return TryEngine([&] { m_pEngine->SetSheetName(static_cast<int>(sheet), newName.c_str()); })
              ? 0
              : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::InsertSheets(int position, int count) {
-  ddt::platform::ErrorScope scope;
+int CDT::InsertSheets(int position, int count) try {
+  const ddt::platform::MemberScope boundary;
   // Every caller inserts one sheet; one is what this inserts, whatever the count.
   long sheets = GetNumSheets();
   if (position > sheets + 1) {
@@ -277,10 +305,12 @@ int CDT::InsertSheets(int position, int count) {
   }
   if (blank) m_pEngine->DeleteSheets(placeholder, 1);
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::DeleteSheets(int first, int count) {
-  ddt::platform::ErrorScope scope;
+int CDT::DeleteSheets(int first, int count) try {
+  const ddt::platform::MemberScope boundary;
   long sheets = GetNumSheets();
   if (first < 1 || count < 0 || static_cast<long>(first) + count - 1 > sheets) {
     ddt::platform::SetLastError("Cannot delete " + std::to_string(count) +
@@ -303,20 +333,24 @@ int CDT::DeleteSheets(int first, int count) {
     }
     return 0;
   });
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::DeleteSheet(const std::string& sheetName) {
-  ddt::platform::ErrorScope scope;
+int CDT::DeleteSheet(const std::string& sheetName) try {
+  const ddt::platform::MemberScope boundary;
   long sheet = GetSheetIndex(sheetName);
   if (sheet == 0) {
     ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName));
     return -1;
   }
   return DeleteSheets(static_cast<int>(sheet), 1);
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::NewSheet(const std::string& sheetName) {
-  ddt::platform::ErrorScope scope;
+int CDT::NewSheet(const std::string& sheetName) try {
+  const ddt::platform::MemberScope boundary;
   if (sheetName.empty()) {
     ddt::platform::SetLastError("Cannot add a sheet without a name");
     return -2;
@@ -331,6 +365,8 @@ int CDT::NewSheet(const std::string& sheetName) {
   long last = GetNumSheets();
   TryEngine([&] { m_pEngine->SetSheetName(static_cast<int>(last), sheetName.c_str()); });
   return GetSheetIndex(sheetName) != 0 ? 0 : -2;
+} catch (...) {
+  return ddt::platform::Failed(-2);
 }
 
 long CDT::GetRequestedSheets(long sheet, long& first, long& last, long& current) {
@@ -357,33 +393,46 @@ void CDT::RefreshHeader() { m_pEngine->OnModified(static_cast<int>(m_pEngine->Ge
 
 // --- Header row ---------------------------------------------------------------------------
 
-CStringList* CDT::GetHeaderList(const std::string& sheetName) {
+CStringList* CDT::GetHeaderList(const std::string& sheetName) try {
+  const ddt::platform::LookupScope boundary;
   long sheet = GetSheetIndex(sheetName);
   if (sheet == 0) return nullptr;
   return m_pEngine->GetHeaderList(static_cast<int>(sheet));
+} catch (...) {
+  return ddt::platform::Failed<CStringList*>(nullptr);
 }
 
-long CDT::GetColIndex(const std::string& paramName, long sheet) {
+long CDT::GetColIndex(const std::string& paramName, long sheet) try {
+  const ddt::platform::LookupScope boundary;
   // The sheet is found by name (through the members a derived workbook may replace), so a
   // sheet whose name an earlier sheet also has stands for that earlier one.
   const long index = GetSheetIndex(GetSheetName(sheet));
   if (index == 0) return -1;
   return m_pEngine->FindHeaderColumn(static_cast<int>(index), paramName);
+} catch (...) {
+  return ddt::platform::Failed(-1L);
 }
 
-int CDT::ParamExists(const std::string& paramName, long sheet) {
+int CDT::ParamExists(const std::string& paramName, long sheet) try {
+  const ddt::platform::LookupScope boundary;
   return GetColIndex(paramName, sheet) > 0 ? 1 : 0;
+} catch (...) {
+  return ddt::platform::Failed(0);
 }
 
-std::string CDT::GetHeader(const std::string& sheetName, long col) {
+std::string CDT::GetHeader(const std::string& sheetName, long col) try {
+  const ddt::platform::LookupScope boundary;
   long sheet = GetSheetIndex(sheetName);
   if (sheet == 0 || col < 1) return {};
   std::string text;
   TryEngine([&] { text = m_pEngine->GetColText(static_cast<int>(sheet), static_cast<int>(col)); });
   return text;
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
-int CDT::HeaderValidityCheck(const CStringList* expected, const std::string& sheetName) {
+int CDT::HeaderValidityCheck(const CStringList* expected, const std::string& sheetName) try {
+  const ddt::platform::LookupScope boundary;
   const CStringList* header = GetHeaderList(sheetName);
   if (header == nullptr || expected == nullptr) return -1;
   size_t n = std::max(header->size(), expected->size());
@@ -392,15 +441,21 @@ int CDT::HeaderValidityCheck(const CStringList* expected, const std::string& she
       return static_cast<int>(i) + 1;
   }
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-void CDT::SetColHidden(const std::string& paramName, bool hidden) {
+void CDT::SetColHidden(const std::string& paramName, bool hidden) try {
+  const ddt::platform::MemberScope boundary;
   long col = GetColIndex(paramName, 0);
   if (col < 1) return;
   m_pEngine->SetColHidden(static_cast<int>(col), static_cast<int>(col), hidden);
+} catch (...) {
+  ddt::platform::Failed();
 }
 
-int CDT::SetActiveCell(long row, const std::string& paramName, long sheet) {
+int CDT::SetActiveCell(long row, const std::string& paramName, long sheet) try {
+  const ddt::platform::MemberScope boundary;
   m_pEngine->CancelEdit();
   if (!SwitchToSheet(sheet)) return -1;
   long col = GetColIndex(paramName, 0);
@@ -408,4 +463,6 @@ int CDT::SetActiveCell(long row, const std::string& paramName, long sheet) {
   return TryEngine([&] { m_pEngine->SetActiveCell(static_cast<int>(row), static_cast<int>(col)); })
              ? 0
              : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

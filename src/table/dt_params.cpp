@@ -2,6 +2,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "platform/boundary.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
 #include "table/cdt.h"
@@ -38,8 +39,8 @@ constexpr StyleLook kLooks[] = {
 // --- Columns ------------------------------------------------------------------------------
 
 int CDT::AddParam(const std::string& sheetName, std::string& paramName, const std::string& value,
-                  DT_STYLE style, const std::string& beforeName, int show) {
-  ddt::platform::ErrorScope scope;
+                  DT_STYLE style, const std::string& beforeName, int show) try {
+  const ddt::platform::MemberScope boundary;
   if (!ddt::table::CheckParamName(paramName) || !ddt::table::CheckCellText(value)) return -1;
   // An unknown sheet name leaves the current sheet in use; the name lookups below then
   // refer to that sheet too.
@@ -80,9 +81,12 @@ int CDT::AddParam(const std::string& sheetName, std::string& paramName, const st
     if (show != 0) m_pEngine->ShowActiveCell();
     return 0;
   });
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::DeleteParam(const std::string& paramName) {
+int CDT::DeleteParam(const std::string& paramName) try {
+  const ddt::platform::MemberScope boundary;
   if (paramName.empty()) return -1;
   long col = GetColIndex(paramName, 0);
   if (col < 1) return -1;
@@ -91,16 +95,22 @@ int CDT::DeleteParam(const std::string& paramName) {
   m_pEngine->DeleteRange(-1, c, -1, c, CDT_IF::DT_SHIFT_COLUMNS);
   RefreshHeader();
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::DelRow(long row) {
+int CDT::DelRow(long row) try {
+  const ddt::platform::MemberScope boundary;
   m_pEngine->CancelEdit();
   if (row < 1) return -1;
   int r = static_cast<int>(row);
   return TryEngine([&] { m_pEngine->DeleteRange(r, -1, r, -1, CDT_IF::DT_SHIFT_ROWS); }) ? 0 : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::SelectParam(const std::string& paramName, long sheet, int show) {
+int CDT::SelectParam(const std::string& paramName, long sheet, int show) try {
+  const ddt::platform::MemberScope boundary;
   if (paramName.empty()) return -1;
   if (!SwitchToSheet(sheet)) return -1;
   long col = GetColIndex(paramName, 0);
@@ -110,15 +120,21 @@ int CDT::SelectParam(const std::string& paramName, long sheet, int show) {
   m_pEngine->SetActiveCell(1, c);
   if (show != 0) m_pEngine->ShowActiveCell();
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-std::string CDT::GetParamLetters(const std::string& paramName) {
+std::string CDT::GetParamLetters(const std::string& paramName) try {
+  const ddt::platform::LookupScope boundary;
   return ddt::table::ColumnLetters(static_cast<int>(GetColIndex(paramName, 0)));
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
 // --- Values -------------------------------------------------------------------------------
 
-std::string CDT::GetRawValue(long row, const std::string& paramName, long sheet) {
+std::string CDT::GetRawValue(long row, const std::string& paramName, long sheet) try {
+  const ddt::platform::LookupScope boundary;
   long col = GetColIndex(paramName, sheet);
   if (col < 1 || row < 1) return {};
   std::string text;
@@ -127,9 +143,12 @@ std::string CDT::GetRawValue(long row, const std::string& paramName, long sheet)
                                static_cast<int>(col));
   });
   return text;
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
-std::string CDT::GetParamValue(long row, const std::string& paramName, long sheet) {
+std::string CDT::GetParamValue(long row, const std::string& paramName, long sheet) try {
+  const ddt::platform::LookupScope boundary;
   long col = GetColIndex(paramName, sheet);
   if (col < 1 || row < 1) return {};
   std::string text;
@@ -138,22 +157,31 @@ std::string CDT::GetParamValue(long row, const std::string& paramName, long shee
                                        static_cast<int>(col));
   });
   return text;
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
 std::string CDT::GetParamValue(long row, const std::string& paramName,
-                               const std::string& sheetName) {
+                               const std::string& sheetName) try {
+  const ddt::platform::LookupScope boundary;
   return GetParamValue(row, paramName, GetSheetIndex(sheetName));
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
 int CDT::SetParamValue(long row, const std::string& paramName, const std::string& value,
-                       const std::string& sheetName, int recalc) {
+                       const std::string& sheetName, int recalc) try {
+  const ddt::platform::MemberScope boundary;
   long sheet = GetSheetIndex(sheetName);
   if (sheet == 0) return -1;
   return SetParamValue(row, paramName, value, sheet, recalc);
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 int CDT::SetParamValue(long row, const std::string& paramName, const std::string& value,
-                       long sheet, int recalc) {
+                       long sheet, int recalc) try {
+  const ddt::platform::MemberScope boundary;
   m_pEngine->CancelEdit();
   long col = GetColIndex(paramName, sheet);
   if (col < 1) {
@@ -174,17 +202,23 @@ int CDT::SetParamValue(long row, const std::string& paramName, const std::string
     if (recalc != 0) m_pEngine->RecalcIfNeeded();
   });
   return done ? 0 : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 // --- Number formats -----------------------------------------------------------------------
 
-std::string CDT::GetNumberFormat(long row, const std::string& paramName, long sheet) {
+std::string CDT::GetNumberFormat(long row, const std::string& paramName, long sheet) try {
+  const ddt::platform::LookupScope boundary;
   if (SetActiveCell(row, paramName, sheet) != 0) return {};
   return m_pEngine->GetNumberFormat();
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
 int CDT::SetNumberFormat(long row, const std::string& paramName, const std::string& format,
-                         long sheet) {
+                         long sheet) try {
+  const ddt::platform::MemberScope boundary;
   if (SetActiveCell(row, paramName, sheet) != 0) return -1;
   // The engine formats the selection; it is narrowed to the parameter's cell first so that
   // no other cell is touched.
@@ -195,11 +229,14 @@ int CDT::SetNumberFormat(long row, const std::string& paramName, const std::stri
          })
              ? 0
              : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
 // --- Styles -------------------------------------------------------------------------------
 
-int CDT::SetStyle(DT_STYLE style, const std::string& paramName, long row) {
+int CDT::SetStyle(DT_STYLE style, const std::string& paramName, long row) try {
+  const ddt::platform::MemberScope boundary;
   if (m_nType == DT_TYPE_QX) return 0;
   m_pEngine->CancelEdit();
   if (style == DT_STYLE_NONE) return 0;
@@ -234,9 +271,12 @@ int CDT::SetStyle(DT_STYLE style, const std::string& paramName, long row) {
   if (look.background != kKeep) background = static_cast<uint32_t>(look.background);
   m_pEngine->SetPattern(pattern, foreground, background);
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-CDT::DT_STYLE CDT::GetStyle(const std::string& paramName, long row) {
+CDT::DT_STYLE CDT::GetStyle(const std::string& paramName, long row) try {
+  const ddt::platform::LookupScope boundary;
   long col = GetColIndex(paramName, 0);
   if (col < 1 || row < 0) return DT_STYLE_PLAIN;
   if (row > 0) {
@@ -252,9 +292,12 @@ CDT::DT_STYLE CDT::GetStyle(const std::string& paramName, long row) {
   uint32_t foreground = 0, background = 0;
   m_pEngine->GetPattern(pattern, foreground, background);
   return ConvertToStyle(pattern, foreground, m_pEngine->GetFontColor());
+} catch (...) {
+  return ddt::platform::Failed(CDT::DT_STYLE_PLAIN);
 }
 
-CDT::DT_STYLE CDT::ConvertToStyle(short pattern, uint32_t foreground, uint32_t fontColor) {
+CDT::DT_STYLE CDT::ConvertToStyle(short pattern, uint32_t foreground, uint32_t fontColor) try {
+  const ddt::platform::LookupScope boundary;
   if (pattern == 0) {
     if (fontColor == 0x808080) return DT_STYLE_GREY_TEXT;
     if (fontColor == 0xFF0000) return DT_STYLE_BLUE_TEXT;
@@ -270,16 +313,22 @@ CDT::DT_STYLE CDT::ConvertToStyle(short pattern, uint32_t foreground, uint32_t f
     }
   }
   return DT_STYLE_WHITE_ON_BLUE;
+} catch (...) {
+  return ddt::platform::Failed(CDT::DT_STYLE_PLAIN);
 }
 
 // --- Names --------------------------------------------------------------------------------
 
-std::string CDT::GetSuggestionNotUnique(std::string& name) {
+std::string CDT::GetSuggestionNotUnique(std::string& name) try {
+  const ddt::platform::LookupScope boundary;
   ddt::table::MakeLegalName(name);
   return name;
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }
 
-std::string CDT::GetSuggestion(std::string& paramName, const std::string& sheetName) {
+std::string CDT::GetSuggestion(std::string& paramName, const std::string& sheetName) try {
+  const ddt::platform::LookupScope boundary;
   if (GetSuggestionNotUnique(paramName).empty()) return {};
   const CStringList* header = GetHeaderList(sheetName);
   if (header == nullptr) return paramName;
@@ -291,4 +340,6 @@ std::string CDT::GetSuggestion(std::string& paramName, const std::string& sheetN
     if (!taken.count(paramName)) return paramName;
   }
   return {};
+} catch (...) {
+  return ddt::platform::Failed(std::string());
 }

@@ -1,16 +1,21 @@
 // CDT: whole-row selections and row-range lists.
+#include "platform/boundary.h"
 #include "table/cdt.h"
 #include "table/engine_call.h"
 
 using ddt::table::TryEngine;
 
-int CDT::SelectRows(long firstRow, long lastRow, long sheet) {
+int CDT::SelectRows(long firstRow, long lastRow, long sheet) try {
+  const ddt::platform::MemberScope boundary;
   if (!SwitchToSheet(sheet)) return -1;
   int r1 = static_cast<int>(firstRow), r2 = static_cast<int>(lastRow);
   return TryEngine([&] { m_pEngine->SetSelection(r1, -1, r2, -1); }) ? 0 : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::AddSelectRows(long firstRow, long lastRow, long sheet) {
+int CDT::AddSelectRows(long firstRow, long lastRow, long sheet) try {
+  const ddt::platform::MemberScope boundary;
   if (!SwitchToSheet(sheet)) return -1;
   int r1 = static_cast<int>(firstRow), r2 = static_cast<int>(lastRow);
   bool wholeRows = false;
@@ -27,16 +32,22 @@ int CDT::AddSelectRows(long firstRow, long lastRow, long sheet) {
          })
              ? 0
              : -1;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::UnSelectRows(long sheet) {
+int CDT::UnSelectRows(long sheet) try {
+  const ddt::platform::MemberScope boundary;
   if (!SwitchToSheet(sheet)) return -1;
   m_pEngine->SetSelection(1, 1, 1, 1);
   m_pEngine->RedrawWindow();
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::SelectRows(const CWBRowsRangeList& rowsList, long sheet) {
+int CDT::SelectRows(const CWBRowsRangeList& rowsList, long sheet) try {
+  const ddt::platform::MemberScope boundary;
   long first = 0, last = 0, current = 0;
   if (GetRequestedSheets(sheet, first, last, current) != 0) return -1;
   for (long i = first; i <= last; ++i) {
@@ -61,9 +72,12 @@ int CDT::SelectRows(const CWBRowsRangeList& rowsList, long sheet) {
   if (sheet == 0 && m_pEngine->GetSheet() != current)
     m_pEngine->SetSheet(static_cast<int>(current));
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::GetSelectedRows(CWBRowsRangeList& rowsList, long sheet) {
+int CDT::GetSelectedRows(CWBRowsRangeList& rowsList, long sheet) try {
+  const ddt::platform::LookupScope boundary;
   rowsList.ClearWBRowsRangeList();
   long first = 0, last = 0, current = 0;
   if (GetRequestedSheets(sheet, first, last, current) != 0) return -1;
@@ -97,9 +111,12 @@ int CDT::GetSelectedRows(CWBRowsRangeList& rowsList, long sheet) {
   }
   if (m_pEngine->GetSheet() != current) m_pEngine->SetSheet(static_cast<int>(current));
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }
 
-int CDT::GetAllRows(CWBRowsRangeList& rowsList, long sheet) {
+int CDT::GetAllRows(CWBRowsRangeList& rowsList, long sheet) try {
+  const ddt::platform::LookupScope boundary;
   rowsList.ClearWBRowsRangeList();
   long first = 0, last = 0, current = 0;
   if (GetRequestedSheets(sheet, first, last, current) != 0) return -1;
@@ -113,4 +130,6 @@ int CDT::GetAllRows(CWBRowsRangeList& rowsList, long sheet) {
   }
   if (m_pEngine->GetSheet() != current) m_pEngine->SetSheet(static_cast<int>(current));
   return 0;
+} catch (...) {
+  return ddt::platform::Failed(-1);
 }

@@ -4,31 +4,19 @@
 // keeps the grid's message as the thread's last error.
 #pragma once
 
-#include <exception>
-#include <new>
-#include <string>
 #include <utility>
 
-#include "platform/last_error.h"
+#include "platform/boundary.h"
 
 namespace ddt::table {
 
 // Runs fn; false when it threw. The exception's text becomes the last error.
 template <class Fn>
 bool TryEngine(Fn&& fn) {
-  try {
+  return ddt::platform::Contained(false, [&] {
     std::forward<Fn>(fn)();
     return true;
-  } catch (const std::bad_alloc&) {
-    ddt::platform::SetLastError("out of memory");
-    return false;
-  } catch (const std::exception& e) {
-    ddt::platform::SetLastError(e.what());
-    return false;
-  } catch (...) {
-    ddt::platform::SetLastError("unknown error");
-    return false;
-  }
+  });
 }
 
 // Runs fn, which returns the member's result; an exception gives `failure` with its text

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/boundary.h"
 #include "platform/resources.h"
 
 namespace ddt::table {
@@ -63,15 +64,13 @@ size_t Utf8Prefix(const std::string& text, size_t limit) {
 }  // namespace
 
 extern "C" void GetColumnNameSuggestion(char* buffer, int size) {
-  ddt::platform::ModuleContextGuard context;
-  if (buffer == nullptr || size < 1) return;
-  try {
+  // On a failure (out of memory) the buffer keeps what the caller put there.
+  ddt::platform::CFunctionCallVoid([&] {
+    if (buffer == nullptr || size < 1) return;
     std::string name(buffer, strnlen(buffer, static_cast<size_t>(size)));
     ddt::table::MakeLegalName(name);
     size_t n = Utf8Prefix(name, static_cast<size_t>(size) - 1);
     std::memcpy(buffer, name.data(), n);
     buffer[n] = '\0';
-  } catch (...) {
-    // Out of memory: the buffer keeps what the caller put there.
-  }
+  });
 }

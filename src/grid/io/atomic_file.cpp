@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -15,12 +16,15 @@ namespace ddt::grid::io {
 namespace {
 
 constexpr int kNameAttempts = 100;
+constexpr size_t kBufferBytes = 1 << 20;
 
 std::string SystemError(const char* what) {
   return std::string(what) + " (" + std::strerror(errno) + ")";
 }
 
-class TempFile {
+}  // namespace
+
+class AtomicFileWriter::TempFile {
  public:
   explicit TempFile(const std::string& target) {
     size_t slash = target.find_last_of('/');
@@ -58,14 +62,16 @@ class TempFile {
   bool committed_ = false;
 };
 
-}  // namespace
+AtomicFileWriter::AtomicFileWriter(const std::string& path)
+    : path_(path), tmp_(std::make_unique<TempFile>(path)) {}
 
-void ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  TempFile tmp(path);
-  const char* p = bytes.data();
-  size_t left = bytes.size();
+AtomicFileWriter::~AtomicFileWriter() = default;
+
+namespace {
+
+void WriteAll(int fd, const char* p, size_t left) {
   while (left > 0) {
-    ssize_t n = ::write(tmp.fd(), p, left);
+    ssize_t n = ::write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
       throw GridError(SystemError("cannot write the file"));
@@ -73,20 +79,57 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
     p += n;
     left -= static_cast<size_t>(n);
   }
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) throw GridError("the name is a directory");
-    ::fchmod(tmp.fd(), st.st_mode & 07777);
+}
+
+}  // namespace
+
+void AtomicFileWriter::Flush() {
+  WriteAll(tmp_->fd(), buffer_.data(), used_);
+  used_ = 0;
+}
+
+void AtomicFileWriter::Write(const char* data, size_t size) {
+  if (!tmp_ || tmp_->fd() < 0) throw GridError("the file is already written");
+  if (size >= kBufferBytes) {  // large pieces go straight to the file
+    Flush();
+    WriteAll(tmp_->fd(), data, size);
+    return;
   }
-  if (::fsync(tmp.fd()) != 0) throw GridError(SystemError("cannot flush the file to disk"));
-  tmp.Close();
-  tmp.CommitTo(path);
+  if (buffer_.empty()) buffer_.resize(kBufferBytes);
+  while (size > 0) {
+    const size_t n = std::min(size, buffer_.size() - used_);
+    std::memcpy(buffer_.data() + used_, data, n);
+    used_ += n;
+    data += n;
+    size -= n;
+    if (used_ == buffer_.size()) Flush();
+  }
+}
+
+void AtomicFileWriter::Commit() {
+  if (!tmp_ || tmp_->fd() < 0) throw GridError("the file is already written");
+  Flush();
+  std::vector<char>().swap(buffer_);
+  struct stat st;
+  if (::stat(path_.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) throw GridError("the name is a directory");
+    ::fchmod(tmp_->fd(), st.st_mode & 07777);
+  }
+  if (::fsync(tmp_->fd()) != 0) throw GridError(SystemError("cannot flush the file to disk"));
+  tmp_->Close();
+  tmp_->CommitTo(path_);
   // Make the rename itself durable.
-  int dirfd = ::open(tmp.dir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dirfd = ::open(tmp_->dir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirfd >= 0) {
     ::fsync(dirfd);
     ::close(dirfd);
   }
+}
+
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  AtomicFileWriter file(path);
+  file.Write(bytes.data(), bytes.size());
+  file.Commit();
 }
 
 }  // namespace ddt::grid::io

@@ -55,12 +55,15 @@ namespace ddt::grid::io {
 
 // --- Writer side -------------------------------------------------------------------------
 
+// Receives a part's XML piece by piece, in order (a save streams its parts).
+using XmlSink = std::function<void(std::string_view xml)>;
+
 // The shared-string table being collected while the sheets are written. Views refer to the
 // workbook's cell texts, which outlive the write.
 class SharedStringsOut {
  public:
   uint32_t Add(std::string_view text);
-  std::string Xml() const;
+  void WriteXml(const XmlSink& sink) const;
   size_t References() const { return references_; }
 
  private:
@@ -93,9 +96,11 @@ class StylesOut {
 double FileColumnWidth(double characters);
 double GridColumnWidth(double fileWidth);
 
-// One worksheet part. `selected` marks the workbook's current sheet. `kept` are the
-// elements the file had that the grid does not model, written in their places.
-std::string WorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
-                         SharedStringsOut& strings, const std::vector<XmlFragment>& kept = {});
+// One worksheet part, handed to `sink` a few rows at a time. `selected` marks the workbook's
+// current sheet. `kept` are the elements the file had that the grid does not model, written
+// in their places.
+void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
+                       SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
+                       const XmlSink& sink);
 
 }  // namespace ddt::grid::io

@@ -37,8 +37,7 @@ CellType ParseCellType(const char* t) {
   return CellType::Number;
 }
 
-bool ParseInt64(const char* text, int64_t* out) {
-  std::string_view s(text);
+bool ParseInt64(std::string_view s, int64_t* out) {
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), *out);
   return ec == std::errc() && p == s.data() + s.size();
 }
@@ -54,7 +53,12 @@ struct SharedMaster {
 
 class SheetHandler : public XmlHandler {
  public:
-  explicit SheetHandler(SheetContext& ctx) : ctx_(ctx) {}
+  explicit SheetHandler(SheetContext& ctx) : ctx_(ctx), sheet_(ctx.book.SheetAt(ctx.sheet)) {
+    // Until a formula is read, no cell of the workbook has a reader to tell about a new
+    // value: constants then go straight into the sheet, without the per-cell notices.
+    for (int i = 1; i <= ctx.book.SheetCount(); ++i)
+      formulasSeen_ = formulasSeen_ || ctx.book.SheetAt(i).mayHaveFormulas;
+  }
 
   void StartElement(std::string_view name, const char** attrs) override {
     if (++depth_ <= 2 || capture_.Active()) {
@@ -313,7 +317,7 @@ class SheetHandler : public XmlHandler {
       case CellType::SharedString: {
         if (!hasValue_ || value_.empty()) return Value();  // an empty index: an empty cell
         int64_t index = -1;
-        if (!ParseInt64(value_.c_str(), &index) || index < 0 ||
+        if (!ParseInt64(value_, &index) || index < 0 ||
             static_cast<uint64_t>(index) >= ctx_.sharedStrings.size())
           Fail("shared string index '" + value_ + "' is out of range");
         return Value(ctx_.sharedStrings[static_cast<size_t>(index)]);
@@ -408,11 +412,14 @@ class SheetHandler : public XmlHandler {
       // formula is evaluated when read.
       std::optional<Value> cached;
       if (!IsEmpty(value)) cached = std::move(value);
+      formulasSeen_ = true;
       ctx_.book.SetCellFormula(ctx_.sheet, row, col, std::move(f), std::move(cached));
     } else if (!IsEmpty(value)) {
       if (styleXf_ >= 0 && static_cast<size_t>(styleXf_) < ctx_.quotePrefix.size() &&
           ctx_.quotePrefix[styleXf_] && IsText(value)) {
         ctx_.book.SetEntry(ctx_.sheet, row, col, "'" + std::get<std::string>(value));
+      } else if (!formulasSeen_) {
+        PutConstant(row, col, std::move(value));
       } else {
         ctx_.book.SetCellValue(ctx_.sheet, row, col, std::move(value));
       }
@@ -420,7 +427,21 @@ class SheetHandler : public XmlHandler {
     if (style_ != kDefaultStyle) ctx_.book.SetCellStyle(ctx_.sheet, row, col, style_);
   }
 
+  // What SetCellValue does to a cell, without telling the calculator: the workbook being
+  // read has no formula yet, so no cell reads this one. The read ends with the workbook's
+  // contents replaced, which rebuilds the calculator's index anyway.
+  void PutConstant(int row, int col, Value value) {
+    Cell& c = sheet_.At(row, col);
+    c.value = std::move(value);
+    c.formula.reset();
+    c.forcedText = false;
+    c.dirty = false;
+    sheet_.NoteContent(col);
+  }
+
   SheetContext& ctx_;
+  Sheet& sheet_;
+  bool formulasSeen_ = false;
   int depth_ = 0;
   XmlCapture capture_;
   std::string captureName_;

@@ -110,11 +110,14 @@ std::vector<int> RowsWithProperties(const Sheet& s) {
   return rows;
 }
 
+// XML is collected up to about this size, then handed on.
+constexpr size_t kPieceBytes = 256 * 1024;
+
 class SheetWriter {
  public:
   SheetWriter(const Workbook& book, const Sheet& sheet, StylesOut& styles,
-              SharedStringsOut& strings, std::string& out)
-      : book_(book), s_(sheet), styles_(styles), strings_(strings), out_(out) {
+              SharedStringsOut& strings, std::string& out, const XmlSink& sink)
+      : book_(book), s_(sheet), styles_(styles), strings_(strings), out_(out), sink_(sink) {
     columnStyles_ = !s_.colStyles.Empty() || s_.sheetStyle != kDefaultStyle;
   }
 
@@ -125,6 +128,10 @@ class SheetWriter {
       for (; next != special.end() && *next < row.row; ++next) Row(*next, nullptr);
       if (next != special.end() && *next == row.row) ++next;
       Row(row.row, &row);
+      if (out_.size() >= kPieceBytes) {
+        sink_(out_);
+        out_.clear();
+      }
     }
     for (; next != special.end(); ++next) Row(*next, nullptr);
   }
@@ -241,6 +248,7 @@ class SheetWriter {
   StylesOut& styles_;
   SharedStringsOut& strings_;
   std::string& out_;
+  const XmlSink& sink_;
   bool columnStyles_ = false;
 };
 
@@ -253,7 +261,7 @@ uint32_t SharedStringsOut::Add(std::string_view text) {
   return it->second;
 }
 
-std::string SharedStringsOut::Xml() const {
+void SharedStringsOut::WriteXml(const XmlSink& sink) const {
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
       "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"";
@@ -265,16 +273,21 @@ std::string SharedStringsOut::Xml() const {
     out += "<si><t xml:space=\"preserve\">";
     AppendXmlText(s, out);
     out += "</t></si>";
+    if (out.size() >= kPieceBytes) {
+      sink(out);
+      out.clear();
+    }
   }
   out += "</sst>";
-  return out;
+  sink(out);
 }
 
-std::string WorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
-                         SharedStringsOut& strings, const std::vector<XmlFragment>& kept) {
+void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
+                       SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
+                       const XmlSink& sink) {
   const Sheet& s = book.SheetAt(sheet);
   std::string out;
-  out.reserve(4096 + s.CellCount() * 32);
+  out.reserve(kPieceBytes + 64 * 1024);
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet";
   if (s.extras && !s.extras->rootAttrs.empty())
     out += s.extras->rootAttrs;
@@ -311,11 +324,11 @@ std::string WorksheetXml(const Workbook& book, int sheet, bool selected, StylesO
       continue;
     }
     out += "<sheetData>";
-    SheetWriter(book, s, styles, strings, out).Rows();
+    SheetWriter(book, s, styles, strings, out, sink).Rows();
     out += "</sheetData>";
   }
   out += "</worksheet>";
-  return out;
+  sink(out);
 }
 
 }  // namespace ddt::grid::io

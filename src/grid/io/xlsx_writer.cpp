@@ -2,8 +2,8 @@
 // sheets in order under their names as they stand, one part per sheet, the shared strings
 // and the styles. A workbook read from a file also gets back what the grid does not model
 // (xlsx_extras.h): the carried parts reachable from what is written, copied compressed, and
-// the kept elements in their places. The archive is built in memory, then written
-// atomically.
+// the kept elements in their places. The archive streams into the file as it is made (no
+// part is held whole in memory); the file is replaced atomically when it is complete.
 #include <zip.h>
 
 #include <algorithm>
@@ -20,15 +20,13 @@
 #include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
+#include "grid/io/zip_writer.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
 
 namespace ddt::grid::io {
 
 namespace {
-
-// Deflate level: 6 is zlib's balance of speed and size (libzip would otherwise use 9).
-constexpr zip_uint32_t kDeflateLevel = 6;
 
 constexpr const char* kXmlHeader =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
@@ -94,77 +92,6 @@ std::string WorkbookRelsXml(int sheets) {
   out += "</Relationships>";
   return out;
 }
-
-struct SourceFree {
-  void operator()(zip_source_t* s) const { zip_source_free(s); }
-};
-
-// Builds a zip archive in memory from (name, content) parts.
-class ZipBuilder {
- public:
-  ZipBuilder() {
-    zip_error_t error;
-    zip_error_init(&error);
-    buffer_.reset(zip_source_buffer_create(nullptr, 0, 0, &error));
-    if (!buffer_) Fail(zip_error_strerror(&error));
-    zip_source_keep(buffer_.get());
-    archive_ = zip_open_from_source(buffer_.get(), ZIP_TRUNCATE, &error);
-    if (!archive_) {
-      zip_source_free(buffer_.get());  // the reference the archive did not take
-      Fail(zip_error_strerror(&error));
-    }
-  }
-  ~ZipBuilder() {
-    if (archive_) zip_discard(archive_);
-  }
-
-  void Add(const std::string& name, std::string content) {
-    parts_.push_back(std::make_unique<std::string>(std::move(content)));
-    const std::string& data = *parts_.back();
-    zip_source_t* src = zip_source_buffer(archive_, data.data(), data.size(), 0);
-    if (!src) Fail(zip_strerror(archive_));
-    zip_int64_t index = zip_file_add(archive_, name.c_str(), src, ZIP_FL_ENC_UTF_8);
-    if (index < 0) {
-      zip_source_free(src);
-      Fail(zip_strerror(archive_));
-    }
-    zip_set_file_compression(archive_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
-                             kDeflateLevel);
-  }
-
-  // An entry of a carried archive, copied as it is stored (no inflating, no deflating).
-  void AddCarried(const std::string& name, const CarriedArchive& carried, uint64_t index) {
-    zip_source_t* src = zip_source_zip(archive_, carried.archive, index, 0, 0, 0);
-    if (!src) Fail(zip_strerror(archive_));
-    if (zip_file_add(archive_, name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
-      zip_source_free(src);
-      Fail(zip_strerror(archive_));
-    }
-  }
-
-  std::string Finish() {
-    if (zip_close(archive_) != 0) Fail(zip_strerror(archive_));
-    archive_ = nullptr;
-    parts_.clear();
-    zip_source_t* src = buffer_.get();
-    zip_stat_t st;
-    if (zip_source_open(src) != 0 || zip_source_stat(src, &st) != 0)
-      Fail(zip_error_strerror(zip_source_error(src)));
-    std::string bytes(st.size, '\0');
-    zip_int64_t n = zip_source_read(src, bytes.data(), bytes.size());
-    zip_source_close(src);
-    if (n < 0 || static_cast<zip_uint64_t>(n) != st.size) Fail("cannot read back the archive");
-    return bytes;
-  }
-
- private:
-  [[noreturn]] static void Fail(const std::string& what) {
-    throw GridError("cannot build the archive (" + what + ")");
-  }
-  std::unique_ptr<zip_source_t, SourceFree> buffer_;
-  zip_t* archive_ = nullptr;
-  std::vector<std::unique_ptr<std::string>> parts_;
-};
 
 }  // namespace
 
@@ -358,10 +285,25 @@ std::string WorkbookXmlWithExtras(const Workbook& book, const FileExtras& x,
 
 }  // namespace
 
-std::string XlsxBytes(const Workbook& book) { return XlsxBytes(book, std::string(), nullptr); }
+namespace {
 
-std::string XlsxBytes(const Workbook& book, const std::string& path,
-                      std::vector<std::string>* notesOut) {
+void AddSheet(ZipWriter& zip, const Workbook& book, int i, StylesOut& styles,
+              SharedStringsOut& strings, const std::vector<XmlFragment>& kept) {
+  zip.Begin(SheetPart(i));
+  WriteWorksheetXml(book, i, i == book.CurrentSheet(), styles, strings, kept,
+                    [&](std::string_view xml) { zip.Write(xml); });
+  zip.End();
+}
+
+void AddSharedStrings(ZipWriter& zip, const SharedStringsOut& strings) {
+  zip.Begin("xl/sharedStrings.xml");
+  strings.WriteXml([&](std::string_view xml) { zip.Write(xml); });
+  zip.End();
+}
+
+// Every part of the package, in order, into `zip`; then its directory.
+void WriteXlsxParts(const Workbook& book, const std::string& path,
+                    std::vector<std::string>* notesOut, ZipWriter& zip) {
   // Formulas whose result is stale are computed first, so that the file carries results.
   // Evaluation only fills the cells' cached results.
   Workbook& mutableBook = const_cast<Workbook&>(book);
@@ -376,7 +318,6 @@ std::string XlsxBytes(const Workbook& book, const std::string& path,
 
   const int sheets = book.SheetCount();
   const FileExtras* x = book.Extras().get();
-  ZipBuilder zip;
   if (!x) {
     zip.Add("[Content_Types].xml", ContentTypesXml(sheets));
     zip.Add("_rels/.rels", PackageRelsXml());
@@ -384,12 +325,12 @@ std::string XlsxBytes(const Workbook& book, const std::string& path,
     zip.Add("xl/_rels/workbook.xml.rels", WorkbookRelsXml(sheets));
     StylesOut styles(book.Styles());
     SharedStringsOut strings;
-    for (int i = 1; i <= sheets; ++i)
-      zip.Add(SheetPart(i), WorksheetXml(book, i, i == book.CurrentSheet(), styles, strings));
-    zip.Add("xl/sharedStrings.xml", strings.Xml());
+    for (int i = 1; i <= sheets; ++i) AddSheet(zip, book, i, styles, strings, {});
+    AddSharedStrings(zip, strings);
     zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
+    zip.Finish();
     if (notesOut) *notesOut = std::move(notes);
-    return zip.Finish();
+    return;
   }
 
   // The main part's type: a macro project needs the macro-enabled type, which a name ending
@@ -542,8 +483,7 @@ std::string XlsxBytes(const Workbook& book, const std::string& path,
   SharedStringsOut strings;
   for (int i = 1; i <= sheets; ++i) {
     if (plan.sheetParts[i - 1] != SheetPart(i)) continue;
-    zip.Add(SheetPart(i), WorksheetXml(book, i, i == book.CurrentSheet(), styles, strings,
-                                       plan.kept[i - 1]));
+    AddSheet(zip, book, i, styles, strings, plan.kept[i - 1]);
     const std::vector<Relationship>& rels = plan.sheetRels[i - 1];
     if (rels.empty()) continue;
     std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
@@ -551,17 +491,33 @@ std::string XlsxBytes(const Workbook& book, const std::string& path,
     out += "</Relationships>";
     zip.Add(RelationshipsPartName(SheetPart(i)), std::move(out));
   }
-  zip.Add("xl/sharedStrings.xml", strings.Xml());
+  AddSharedStrings(zip, strings);
   zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
-  for (const std::string& part : written) zip.AddCarried(part, *carried, carried->index.at(part));
+  for (const std::string& part : written)
+    zip.AddCopied(part, carried->archive, carried->index.at(part));
+  zip.Finish();
   if (notesOut) *notesOut = std::move(notes);
-  return zip.Finish();
+}
+
+}  // namespace
+
+std::string XlsxBytes(const Workbook& book) { return XlsxBytes(book, std::string(), nullptr); }
+
+std::string XlsxBytes(const Workbook& book, const std::string& path,
+                      std::vector<std::string>* notes) {
+  std::string bytes;
+  ZipWriter zip([&](const char* data, size_t size) { bytes.append(data, size); });
+  WriteXlsxParts(book, path, notes, zip);
+  return bytes;
 }
 
 void WriteXlsxFile(const Workbook& book, const std::string& path,
                    std::vector<std::string>* notes) {
   try {
-    ReplaceFileAtomically(path, XlsxBytes(book, path, notes));
+    AtomicFileWriter file(path);
+    ZipWriter zip([&](const char* data, size_t size) { file.Write(data, size); });
+    WriteXlsxParts(book, path, notes, zip);
+    file.Commit();
   } catch (const GridError& e) {
     throw GridError("Cannot save \"" + path + "\": " + e.what());
   } catch (const std::bad_alloc&) {

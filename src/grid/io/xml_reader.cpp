@@ -12,9 +12,13 @@ namespace ddt::grid::io {
 
 namespace {
 
+// One pass over the name: this runs for every element.
 std::string_view LocalName(const char* name) {
-  const char* colon = std::strrchr(name, ':');
-  return colon ? std::string_view(colon + 1) : std::string_view(name);
+  const char* local = name;
+  const char* p = name;
+  for (; *p; ++p)
+    if (*p == ':') local = p + 1;
+  return std::string_view(local, static_cast<size_t>(p - local));
 }
 
 }  // namespace
