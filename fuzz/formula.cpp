@@ -1,7 +1,11 @@
 // Fuzzes the formula parser, printer and evaluator: parse any text against a small workbook,
 // print it, parse the printed form again, and evaluate it in a cell. Refusal must be the
 // grid's error; what parses must print to a form that parses again, and evaluate to a value.
+// The workbook holds the cells the function vectors of the tests read (their fixture), so the
+// seeds (fuzz/gen-formula-seeds.py: a vector call of every function) compute real results.
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -11,16 +15,36 @@
 
 namespace {
 
-// Two sheets ("Data", "My Sheet") with numbers, texts, a boolean, an error and a formula.
+// The cells of tests/formula/data/fn_fixture.tsv ("A1<TAB>entry" lines) on sheet 1.
+void LoadFixture(ddt::grid::Workbook& book) {
+  std::ifstream in(DDT_SOURCE_DIR "/tests/formula/data/fn_fixture.tsv");
+  std::string line;
+  int cells = 0;
+  while (std::getline(in, line)) {
+    const size_t tab = line.find('\t');
+    if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
+    int row = 0, col = 0;
+    size_t i = 0;
+    for (; i < tab && line[i] >= 'A' && line[i] <= 'Z'; ++i) col = col * 26 + (line[i] - 'A' + 1);
+    for (; i < tab && line[i] >= '0' && line[i] <= '9'; ++i) row = row * 10 + (line[i] - '0');
+    if (i != tab || row == 0 || col == 0) continue;
+    book.SetEntry(1, row, col, line.substr(tab + 1));
+    ++cells;
+  }
+  if (cells == 0) {  // without its cells the fuzzing means little
+    std::fprintf(stderr, "formula fuzzer: no fixture cells in %s\n", DDT_SOURCE_DIR);
+    __builtin_trap();
+  }
+}
+
+// Sheet 1 "Data" holds the fixture; sheet 2 "My Sheet" a number and a text.
 ddt::grid::Workbook& Book() {
   static ddt::grid::Workbook* book = [] {
     auto* b = new ddt::grid::Workbook;
     b->SetSheetName(1, "Data");
+    LoadFixture(*b);
     b->InsertSheets(2, 1);
     b->SetSheetName(2, "My Sheet");
-    const char* entries[] = {"1", "2.5", "-3", "text", "TRUE", "#N/A", "12.5%", "", "0", "abc"};
-    for (int r = 1; r <= 10; ++r)
-      for (int c = 1; c <= 3; ++c) b->SetEntry(1, r, c, entries[(r + c) % 10]);
     b->SetEntry(2, 1, 1, "7");
     b->SetEntry(2, 2, 1, "x");
     return b;

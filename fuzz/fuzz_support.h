@@ -13,12 +13,16 @@
 
 namespace ddt::fuzz {
 
-// A file path private to this process, removed at exit; the same path on every call.
+// A file path private to this process, removed at exit; the same path on every call. In a
+// directory of its own (DDT_FUZZ_SCRATCH, the smoke run sets it) the name has no process id,
+// so that the inputs the library sees, and the run, repeat exactly.
 inline const std::string& ScratchPath(const char* suffix) {
   static const std::string path = [suffix] {
+    const char* own = std::getenv("DDT_FUZZ_SCRATCH");
     const char* dir = std::getenv("TMPDIR");
-    std::string p = std::string(dir && *dir ? dir : "/tmp") + "/ddt_fuzz_" +
-                    std::to_string(::getpid()) + suffix;
+    std::string p = own && *own ? std::string(own) + "/ddt_fuzz" + suffix
+                                : std::string(dir && *dir ? dir : "/tmp") + "/ddt_fuzz_" +
+                                      std::to_string(::getpid()) + suffix;
     static const std::string removeAtExit = p;
     std::atexit([] { std::remove(removeAtExit.c_str()); });
     return p;

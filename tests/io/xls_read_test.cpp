@@ -4,6 +4,7 @@
 // decoder on token arrays; and the public corpus when it is present.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -12,10 +13,25 @@
 #include "grid/grid_error.h"
 #include "grid/io/biff_formulas.h"
 #include "grid/io/file_type.h"
+#include "grid/io/ole2_reader.h"
 #include "grid/io/workbook_io.h"
 #include "grid/workbook.h"
 #include "io_test_util.h"
 #include "xls_test_util.h"
+
+// The sanitizers' allocator reports every allocation to hooks (LargestAllocation below).
+#if defined(__SANITIZE_ADDRESS__)
+#define DDT_HAVE_MALLOC_HOOKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DDT_HAVE_MALLOC_HOOKS 1
+#endif
+#endif
+#ifdef DDT_HAVE_MALLOC_HOOKS
+// From the sanitizer runtime (sanitizer/allocator_interface.h, which GCC does not install).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*malloc_hook)(const volatile void*, size_t), void (*free_hook)(const volatile void*));
+#endif
 
 namespace ddt::grid::io {
 namespace {
@@ -298,6 +314,52 @@ TEST_F(XlsRecords, DamageIsRefusedCleanly) {
   // A string longer than its record.
   b.sheets = {{"S", Rec(0x0204, U16s({0, 0, 0}) + U16s({200}) + std::string(1, '\0') + "short")}};
   ExpectRefused(Write(b.Stream()), "runs past its record");
+}
+
+// The largest single allocation while `fn` runs, when the sanitizers' allocator reports them;
+// -1 without it.
+#ifdef DDT_HAVE_MALLOC_HOOKS
+std::atomic<bool> gWatching{false};
+std::atomic<size_t> gLargest{0};
+void OnMalloc(const volatile void*, size_t size) {
+  if (gWatching && size > gLargest) gLargest = size;
+}
+void OnFree(const volatile void*) {}
+#endif
+template <typename Fn>
+long LargestAllocation(Fn&& fn) {
+#ifdef DDT_HAVE_MALLOC_HOOKS
+  static const bool installed = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0;
+  if (!installed) return -1;
+  gLargest = 0;
+  gWatching = true;
+  fn();
+  gWatching = false;
+  return static_cast<long>(gLargest.load());
+#else
+  fn();
+  return -1;
+#endif
+}
+
+TEST_F(XlsRecords, LoopingChainCostsNoMoreThanTheFile) {
+  // A stream of 10 sectors whose chain loops back to its start; the FAT has room for 128
+  // sectors. The loop is found once the chain is longer than the file has sectors, before
+  // it collects the FAT's 128 sectors (and 128 times the file in a file with a large FAT).
+  BiffBook b;
+  b.sheets = {{"S", Number(0, 0, 1)}};
+  const std::string file = test::Compound("Workbook", b.Stream() + std::string(5000, '\0'), true);
+  std::string error;
+  const long largest = LargestAllocation([&] {
+    try {
+      ReadCompoundStream(file, "Workbook");
+    } catch (const GridError& e) {
+      error = e.what();
+    }
+  });
+  EXPECT_NE(error.find("looping"), std::string::npos) << error;
+  if (largest < 0) GTEST_SKIP() << "allocations are only seen in the sanitizer build";
+  EXPECT_LE(static_cast<size_t>(largest), 2 * file.size());
 }
 
 TEST_F(XlsRecords, FormulaTokensTheGridCannotTakeKeepTheirResults) {

@@ -147,24 +147,6 @@ std::array<bool, 7> Weekend(Call& call, int i) {
   return rest;
 }
 
-std::set<int64_t> Holidays(Call& call, int i) {
-  std::set<int64_t> out;
-  if (call.Missing(i)) return out;
-  const bool d1904 = call.Ctx().Date1904();
-  call.ForEachValue(i, [&](const Value& v, bool) {
-    ThrowIfError(v);
-    if (const auto* d = std::get_if<double>(&v)) {
-      out.insert(static_cast<int64_t>(std::floor(*d)));
-    } else if (const auto* t = std::get_if<std::string>(&v)) {
-      auto n = ReadNumberText(*t, d1904);
-      if (!n) Fail(ErrorCode::Value);
-      out.insert(static_cast<int64_t>(std::floor(*n)));
-    }
-    return true;
-  });
-  return out;
-}
-
 // Sunday (0) to Saturday (6) as text::Weekday counts them: the weekend of NETWORKDAYS and
 // WORKDAY.
 constexpr std::array<bool, 7> kSaturdaySunday = {true, false, false, false, false, false, true};
@@ -177,7 +159,7 @@ Operand CountWorkDays(Call& call, int weekendArg, int holidayArg) {
   const bool d1904 = call.Ctx().Date1904();
   int64_t s = DayArg(call, 0), e = DayArg(call, 1);
   const std::array<bool, 7> rest = WeekendOf(call, weekendArg);
-  const std::set<int64_t> holidays = Holidays(call, holidayArg);
+  const std::set<int64_t> holidays = HolidaysArg(call, holidayArg);
   const int sign = s > e ? -1 : 1;
   if (s > e) std::swap(s, e);
   int workPerWeek = 0;
@@ -198,7 +180,7 @@ Operand AddWorkDays(Call& call, int weekendArg, int holidayArg) {
   int64_t d = DayArg(call, 0);
   const double n = std::trunc(call.Number(1));
   const std::array<bool, 7> rest = WeekendOf(call, weekendArg);
-  const std::set<int64_t> holidays = Holidays(call, holidayArg);
+  const std::set<int64_t> holidays = HolidaysArg(call, holidayArg);
   const int64_t maxDay = text::MaxSerial(d1904);
   if (std::fabs(n) > static_cast<double>(maxDay)) Fail();
   const int step = n < 0 ? -1 : 1;

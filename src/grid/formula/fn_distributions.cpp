@@ -180,7 +180,8 @@ Operand BinomDist(Call& call) {
 // The smallest number of successes whose cumulative probability reaches alpha.
 Operand BinomInv(Call& call) {
   const double n = std::trunc(call.Number(0)), p = call.Number(1), alpha = call.Number(2);
-  Require(n >= 0 && p >= 0 && p <= 1 && alpha >= 0 && alpha <= 1);
+  // Counts of trials past 2^53 are not whole numbers apart: the search below would not end.
+  Require(n >= 0 && n <= 9007199254740992.0 && p >= 0 && p <= 1 && alpha >= 0 && alpha <= 1);
   const bm::binomial d(n, p);
   // Binary search: the cumulative probability grows with k.
   double lo = 0, hi = n;
@@ -199,6 +200,45 @@ Operand NegBinomDist(Call& call) {
   return Num(DistValue(bm::negative_binomial(s, p), f, cumulative));
 }
 
+// Hypergeometric probabilities for populations above Boost's table methods (104,729): the
+// mass as a ratio of binomial masses (each from the incomplete beta function, in constant
+// time), which Boost's own method for these sizes can take time proportional to the
+// population for (a draw of 5E8 from 2E9 took minutes). p(k) = B(k; K, q) B(n-k; N-K, q) /
+// B(n; N, q) for any q; q = n/N keeps the denominator near its mode, far from underflow.
+struct LargeHypergeometric {
+  double k, n, K, N;  // successes wanted, draws, successes in the population, population
+
+  double Mass(double x) const {
+    const double q = n / N;
+    if (q >= 1) return x == K ? 1 : 0;  // every item drawn
+    return bm::pdf(bm::binomial(K, q), x) * bm::pdf(bm::binomial(N - K, q), n - x) /
+           bm::pdf(bm::binomial(N, q), n);
+  }
+
+  // P(X <= k): the terms from k towards the nearer tail, each from the one before, until
+  // they no longer change the sum. They fall off within a few standard deviations (at most
+  // about 2E5 terms for a population of 2^32).
+  double Cumulative() const {
+    const double lowest = std::max(0.0, n + K - N), highest = std::min(n, K);
+    const double mode = std::floor((n + 1) * (K + 1) / (N + 2));
+    if (k < mode) {
+      double term = Mass(k), sum = term;
+      for (double x = k; x > lowest && term > sum * 1e-17; --x) {
+        term *= x * (N - n - K + x) / ((n - x + 1) * (K - x + 1));
+        sum += term;
+      }
+      return std::min(sum, 1.0);
+    }
+    if (k >= highest) return 1;
+    double term = Mass(k + 1), upper = term;
+    for (double x = k + 1; x < highest && term > 1e-17; ++x) {
+      term *= (n - x) * (K - x) / ((x + 1) * (N - n - K + x + 1));
+      upper += term;
+    }
+    return std::max(0.0, 1 - upper);
+  }
+};
+
 Operand HypGeomDist(Call& call) {
   const double s = std::trunc(call.Number(0)), draws = std::trunc(call.Number(1));
   const double successes = std::trunc(call.Number(2)), population = std::trunc(call.Number(3));
@@ -207,6 +247,10 @@ Operand HypGeomDist(Call& call) {
   Require(s >= 0 && draws > 0 && successes > 0 && population > 0 && draws <= population &&
           successes <= population && s <= std::min(draws, successes) &&
           s >= std::max(0.0, draws + successes - population));
+  if (population > 104729) {
+    const LargeHypergeometric d{s, draws, successes, population};
+    return Num(cumulative ? d.Cumulative() : d.Mass(s));
+  }
   const bm::hypergeometric_distribution<> d(static_cast<unsigned>(successes),
                                             static_cast<unsigned>(draws),
                                             static_cast<unsigned>(population));

@@ -253,13 +253,16 @@ int Order(Call& call) {
   return static_cast<int>(n);
 }
 
+// The standard library's special functions report arguments out of their range with
+// domain_error, and arguments too large for their series with runtime_error (overflow_error
+// among them): #NUM! each.
 template <typename F>
 double Guarded(F f) {
   try {
     return f();
   } catch (const std::domain_error&) {
     Fail();
-  } catch (const std::overflow_error&) {
+  } catch (const std::runtime_error&) {
     Fail();
   }
 }

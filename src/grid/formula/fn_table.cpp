@@ -41,8 +41,18 @@ void Table::ForEachUsed(const std::function<bool(int, int, const Value&)>& fn) c
     });
     return;
   }
-  for (int r = 0; r < rows_; ++r) {
-    for (int c = 0; c < cols_; ++c) {
+  // An array or value cut to a larger shape (SUMIF's sum range) is empty past its elements:
+  // those positions are not visited, or a whole-sheet shape would take minutes.
+  int rows = 0, cols = 0;
+  if (const auto* m = std::get_if<MatrixPtr>(&op_)) {
+    rows = *m ? std::min(rows_, (*m)->rows - r0_) : 0;
+    cols = *m ? std::min(cols_, (*m)->cols - c0_) : 0;
+  } else if (r0_ == 0 && c0_ == 0) {
+    rows = std::min(rows_, 1);
+    cols = std::min(cols_, 1);
+  }
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < cols; ++c) {
       if (!fn(r, c, At(r, c))) return;
     }
   }
@@ -93,6 +103,28 @@ double SerialArg(Call& call, int i) {
     throw FormulaError{ErrorCode::Num};
   }
   return serial;
+}
+
+std::set<int64_t> HolidaysArg(Call& call, int i) {
+  std::set<int64_t> out;
+  if (call.Missing(i)) return out;
+  const bool date1904 = call.Ctx().Date1904();
+  const double last = static_cast<double>(text::MaxSerial(date1904));
+  const auto add = [&](double day) {
+    if (day >= 0 && day < last + 1) out.insert(static_cast<int64_t>(std::floor(day)));
+  };
+  call.ForEachValue(i, [&](const Value& v, bool) {
+    ThrowIfError(v);
+    if (const auto* d = std::get_if<double>(&v)) {
+      add(*d);
+    } else if (const auto* t = std::get_if<std::string>(&v)) {
+      auto n = ReadNumberText(*t, date1904);
+      if (!n) throw FormulaError{ErrorCode::Value};
+      add(*n);
+    }
+    return true;
+  });
+  return out;
 }
 
 }  // namespace ddt::grid::formula

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 
 #include "grid/formula/functions.h"
 
@@ -41,6 +42,11 @@ class Table {
 // Argument i as a date serial: numbers, booleans, blanks, and text read as a date or number;
 // #VALUE! for other text, #NUM! below 0 or past the last date. Errors are thrown.
 double SerialArg(Call& call, int i);
+
+// Argument i of the work-day functions: the whole days of its numbers and date texts (#VALUE!
+// for other text); nothing when it is omitted. Days outside the date range are left out: no
+// day of a calculation can be one of them. Errors are thrown.
+std::set<int64_t> HolidaysArg(Call& call, int i);
 
 // Throws a value's error, if it holds one.
 inline void ThrowIfError(const Value& v) {

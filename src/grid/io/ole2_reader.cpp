@@ -166,16 +166,20 @@ class CompoundFile {
   }
 
   // The bytes of a chain of sectors of `unit` bytes inside `space`; regular sectors are
-  // offset by the header (`headerFirst`).
+  // offset by the header (`headerFirst`). A chain visits each sector of the space at most
+  // once, so a longer one loops: it is refused before it collects more than the space holds
+  // (a FAT is up to 128 times longer than the file has sectors).
   std::string Chain(uint32_t start, const std::vector<uint32_t>& table, size_t unit,
                     std::string_view space, bool headerFirst) const {
     std::string out;
+    const size_t units = (space.size() + unit - 1) / unit - (headerFirst && !space.empty() ? 1 : 0);
+    const size_t maxSteps = std::min(table.size(), units);
     uint32_t s = start;
     for (size_t steps = 0; s != kEndOfChain && s != kFreeSector; ++steps) {
-      if (steps > table.size()) Damaged("looping sector chain");
       if (s >= table.size()) Damaged("sector index out of range");
       const uint64_t offset = (static_cast<uint64_t>(s) + (headerFirst ? 1 : 0)) * unit;
       if (offset >= space.size()) Damaged("sector beyond the end of the file");
+      if (steps >= maxSteps) Damaged("looping sector chain");
       out.append(space.data() + offset, std::min<uint64_t>(unit, space.size() - offset));
       s = table[s];
     }

@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/io/xlsx_extras.h"  // XmlFragment: a default argument below needs it complete
 #include "grid/style.h"
 
 namespace ddt::grid {
 class Workbook;
 struct SheetExtras;
 struct StylesExtras;
-struct XmlFragment;
 }
 
 namespace ddt::grid::io {
