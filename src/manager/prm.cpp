@@ -37,6 +37,12 @@ void Reopen(CDDTInput& workbook) {
   workbook.m_pEngine->InitView();
 }
 
+// Puts what could not be added to a loaded workbook in front of the reason the workbook gave.
+void NoteCannotAdd(const std::string& what, CDDTInput& workbook) {
+  ddt::platform::SetLastError("Cannot add " + what + " to " + Quoted(workbook.GetFileName()) +
+                              ": " + ddt::platform::LastError());
+}
+
 // External aliases in parameter references resolve through the current manager.
 CDDTResults* FindThroughCurrentManager(const std::string& alias) {
   CPrm* manager = ddt::CurrentManager();
@@ -148,9 +154,7 @@ int CPrm::NewBP(const std::string& name) try {
         workbook->SetSheet(name);
       } else if (workbook->GetSheetIndex(name) == 0) {
         // The sheet limit or a name no file can hold: this workbook lacks the process.
-        ddt::platform::SetLastError("Cannot add business process " + Quoted(name) + " to " +
-                                    Quoted(workbook->GetFileName()) + ": " +
-                                    ddt::platform::LastError());
+        NoteCannotAdd("business process " + Quoted(name), *workbook);
         result = -1;
       }
     }
@@ -255,9 +259,7 @@ int CPrm::AppendTableByName(const std::string& bpName, std::string& tableName) t
       workbook->AppendTableByName(bpName, tableName);
       if (workbook->GetNumSheets() <= sheets &&
           workbook->GetSheetIndex(bpName + "." + tableName) == 0) {
-        ddt::platform::SetLastError("Cannot add table " + Quoted(tableName) + " to " +
-                                    Quoted(workbook->GetFileName()) + ": " +
-                                    ddt::platform::LastError());
+        NoteCannotAdd("table " + Quoted(tableName), *workbook);
         result = -1;
       }
     }
