@@ -32,7 +32,7 @@ py::object CellValue(CDT& table, int sheet, int row, int col) {
     case 1:
       return py::float_(std::get<double>(value));
     case 2:
-      return py::str(std::get<std::string>(value));
+      return py::str(std::string(ddt::grid::TextOf(value)));
     case 3:
       return py::bool_(std::get<bool>(value));
     case 4:

@@ -47,7 +47,7 @@ int LastHeaderCellCol(const grid::Workbook& book) {
 std::string HeaderCellText(grid::Workbook& book, int col) {
   const grid::Cell* cell = book.HeaderCell(0, col);
   if (cell == nullptr) return {};
-  if (!cell->formula && grid::IsText(cell->value)) return std::get<std::string>(cell->value);
+  if (!cell->formula && grid::IsText(cell->value)) return std::get<grid::SharedText>(cell->value).str();
   if (!cell->formula && grid::IsEmpty(cell->value)) return {};
   const grid::Style& style = book.Styles().Get(
       cell->style != grid::kDefaultStyle ? cell->style : book.ColStyle(0, col));
@@ -55,7 +55,7 @@ std::string HeaderCellText(grid::Workbook& book, int col) {
       cell->formula ? book.Calc().Evaluate(book.CurrentSheet(), kHeldHeaderRow, col) : cell->value;
   if (const double* d = std::get_if<double>(&value))
     return grid::format::FormatNumber(*d, style.numberFormat, book.Date1904());
-  if (const std::string* t = std::get_if<std::string>(&value))
+  if (const grid::SharedText* t = std::get_if<grid::SharedText>(&value))
     return grid::format::FormatText(*t, style.numberFormat);
   if (const bool* b = std::get_if<bool>(&value)) return *b ? "TRUE" : "FALSE";
   if (const grid::ErrorCode* e = std::get_if<grid::ErrorCode>(&value)) return grid::ErrorText(*e);

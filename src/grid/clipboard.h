@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "grid/formula/formula_ptr.h"
 #include "grid/style.h"
 #include "grid/value.h"
 
@@ -31,7 +32,7 @@ struct ClipBlock {
   struct Item {
     int dr = 0, dc = 0;  // offset from the block's top-left cell
     Value value;
-    std::shared_ptr<const formula::Formula> formula;  // refers to the source's sheets
+    formula::FormulaPtr formula;  // refers to the source's sheets
     std::string formulaText;  // the formula once the source is gone (null `formula`)
     bool forcedText = false;
     int style = -1;  // index into `styles`, -1 for none

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <variant>
 
+#include "grid/shared_text.h"
+
 namespace ddt::grid {
 
 // Spreadsheet error values, in the order of their ERROR.TYPE numbers (1 to 7).
@@ -22,12 +24,14 @@ struct Empty {
 };
 
 // Alternatives in this order: empty, number, text, boolean, error.
-using Value = std::variant<Empty, double, std::string, bool, ErrorCode>;
+using Value = std::variant<Empty, double, SharedText, bool, ErrorCode>;
 
 inline bool IsEmpty(const Value& v) { return std::holds_alternative<Empty>(v); }
 inline bool IsNumber(const Value& v) { return std::holds_alternative<double>(v); }
-inline bool IsText(const Value& v) { return std::holds_alternative<std::string>(v); }
+inline bool IsText(const Value& v) { return std::holds_alternative<SharedText>(v); }
 inline bool IsBoolean(const Value& v) { return std::holds_alternative<bool>(v); }
 inline bool IsError(const Value& v) { return std::holds_alternative<ErrorCode>(v); }
+// The text of a text value.
+inline std::string_view TextOf(const Value& v) { return std::get<SharedText>(v).view(); }
 
 }  // namespace ddt::grid

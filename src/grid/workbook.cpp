@@ -200,7 +200,7 @@ void Workbook::RefuseArrayEdit(const Range& a) {
                   std::to_string(a.lastRow) + ").");
 }
 
-void Workbook::PutFormula(Sheet& s, int row, int col, std::shared_ptr<const formula::Formula> f) {
+void Workbook::PutFormula(Sheet& s, int row, int col, formula::FormulaPtr f) {
   Cell& c = s.At(row, col);
   c.formula = std::move(f);
   c.value = Empty{};
@@ -240,7 +240,7 @@ void Workbook::SetEntry(int sheet, int row, int col, std::string_view text) {
       PutFormula(s, row, col, formula::ParseFormula(e.formula, *this));
       break;
     case format::ParsedEntry::Kind::Constant: {
-      if (auto* t = std::get_if<std::string>(&e.value); t && t->size() > kMaxCellTextLength)
+      if (auto* t = std::get_if<SharedText>(&e.value); t && t->size() > kMaxCellTextLength)
         throw GridError("Text is longer than 32767 characters.");
       std::string code = e.numberFormat;
       Cell& c = s.At(row, col);
@@ -278,7 +278,7 @@ std::string Workbook::GetFormattedText(int sheet, int row, int col) {
   Value v = GetCellValue(sheet, row, col);
   if (auto* d = std::get_if<double>(&v))
     return format::FormatNumber(*d, CellStyle(sheet, row, col).numberFormat, date1904_);
-  if (auto* t = std::get_if<std::string>(&v))
+  if (auto* t = std::get_if<SharedText>(&v))
     return format::FormatText(*t, CellStyle(sheet, row, col).numberFormat);
   if (auto* b = std::get_if<bool>(&v)) return *b ? "TRUE" : "FALSE";
   if (auto* e = std::get_if<ErrorCode>(&v)) return ErrorText(*e);
@@ -326,7 +326,7 @@ void Workbook::SetCellValue(int sheet, int row, int col, Value value) {
 }
 
 void Workbook::SetCellFormula(int sheet, int row, int col,
-                              std::shared_ptr<const formula::Formula> f,
+                              formula::FormulaPtr f,
                               std::optional<Value> cachedResult) {
   Sheet& s = SheetAt(sheet);
   CheckCell(row, col);

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/formula/formula_ptr.h"
 #include "grid/grid_error.h"
 #include "grid/limits.h"
 #include "grid/style.h"
@@ -60,7 +61,7 @@ enum class Clear { All = 0, Values = 1, Formats = 2 };
 // One cell. A formula cell keeps its parsed form and its cached result in `value`.
 struct Cell {
   Value value;
-  std::shared_ptr<const formula::Formula> formula;  // null for a constant
+  formula::FormulaPtr formula;  // null for a constant
   StyleId style = kDefaultStyle;  // kDefaultStyle: the row, column or sheet style applies
   bool forcedText = false;        // entered with a leading apostrophe
   bool dirty = false;             // formula result is stale or missing; on a cell without
@@ -125,7 +126,7 @@ class Workbook {
 
   // Typed access, used by the file readers and writers and by the formula evaluator.
   void SetCellValue(int sheet, int row, int col, Value value);  // a constant
-  void SetCellFormula(int sheet, int row, int col, std::shared_ptr<const formula::Formula> f,
+  void SetCellFormula(int sheet, int row, int col, formula::FormulaPtr f,
                       std::optional<Value> cachedResult);  // no result: evaluated on read
   void SetCellStyle(int sheet, int row, int col, StyleId style);
   Value GetCellValue(int sheet, int row, int col);  // evaluated when stale
@@ -302,7 +303,7 @@ class Workbook {
   // formula over several cells; ranges covering whole arrays pass.
   void CheckArrayEdit(const Sheet& s, const Range& range) const;
   [[noreturn]] static void RefuseArrayEdit(const Range& array);
-  void PutFormula(Sheet& s, int row, int col, std::shared_ptr<const formula::Formula> f);
+  void PutFormula(Sheet& s, int row, int col, formula::FormulaPtr f);
   // Creates the missing cells an array formula at (row, col) fills, stale until computed.
   void AddArrayCells(Sheet& s, int row, int col);
   void ClearIn(Sheet& s, const Range& range, Clear what);

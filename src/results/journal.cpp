@@ -35,7 +35,7 @@ uint32_t Crc32(const char* data, std::size_t size) {
 void PutU32(std::string& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
-void PutString(std::string& out, const std::string& s) {
+void PutString(std::string& out, std::string_view s) {
   PutU32(out, static_cast<uint32_t>(s.size()));
   out += s;
 }
@@ -90,7 +90,7 @@ void PutValue(std::string& out, const grid::Value& value) {
     std::memcpy(&bits, d, sizeof bits);
     PutU32(out, static_cast<uint32_t>(bits));
     PutU32(out, static_cast<uint32_t>(bits >> 32));
-  } else if (const auto* t = std::get_if<std::string>(&value)) {
+  } else if (const auto* t = std::get_if<grid::SharedText>(&value)) {
     PutString(out, *t);
   } else if (const auto* b = std::get_if<bool>(&value)) {
     PutU32(out, *b ? 1 : 0);

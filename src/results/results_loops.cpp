@@ -158,8 +158,8 @@ void CDDTResults::CopyValues(CDDTInput* input, long inputSheet, long sheet, long
     TryEngine([&] {
       if (!formula.empty()) {
         to->SetEntry(sj, r, c, formula);
-      } else if (const auto* text = std::get_if<std::string>(&value); text && forcedText) {
-        to->SetEntry(sj, r, c, "'" + *text);  // keeps the mark the text was entered with
+      } else if (const auto* text = std::get_if<ddt::grid::SharedText>(&value); text && forcedText) {
+        to->SetEntry(sj, r, c, "'" + text->str());  // keeps the mark the text was entered with
       } else if (ddt::grid::IsEmpty(value)) {
         to->SetEntry(sj, r, c, "");
       } else {

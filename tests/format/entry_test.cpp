@@ -20,7 +20,7 @@ double NumberOf(std::string_view typed) {
 
 bool IsTextEntry(std::string_view typed) {
   const ParsedEntry e = ParseEntry(typed);
-  const auto* s = std::get_if<std::string>(&e.value);
+  const auto* s = std::get_if<grid::SharedText>(&e.value);
   return e.kind == Kind::Constant && !e.forcedText && s && *s == typed;
 }
 
@@ -32,12 +32,12 @@ TEST(ParseEntry, FormulasApostrophesAndEmpty) {
   ParsedEntry t = ParseEntry("'007");
   EXPECT_EQ(t.kind, Kind::Constant);
   EXPECT_TRUE(t.forcedText);
-  EXPECT_EQ(std::get<std::string>(t.value), "007");
+  EXPECT_EQ(std::get<grid::SharedText>(t.value), "007");
   ParsedEntry eq = ParseEntry("'=A1");
-  EXPECT_EQ(std::get<std::string>(eq.value), "=A1");
+  EXPECT_EQ(std::get<grid::SharedText>(eq.value), "=A1");
   ParsedEntry lone = ParseEntry("'");
   EXPECT_TRUE(lone.forcedText);
-  EXPECT_EQ(std::get<std::string>(lone.value), "");
+  EXPECT_EQ(std::get<grid::SharedText>(lone.value), "");
 }
 
 TEST(ParseEntry, PlainNumbers) {
@@ -118,7 +118,7 @@ TEST(EntryText, ApostropheOnlyWhereTheTextWouldParseOtherwise) {
   // What EntryText gives, typed again, is the same constant.
   for (const char* s : {"abc", "007", "=A1", "true", "#N/A", "12%", "'quoted", "", "1,234"}) {
     const ParsedEntry again = ParseEntry(forced(s));
-    EXPECT_EQ(std::get<std::string>(again.value), s);
+    EXPECT_EQ(std::get<grid::SharedText>(again.value), s);
   }
 }
 

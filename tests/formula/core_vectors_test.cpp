@@ -52,7 +52,7 @@ std::string Unescape(const std::string& s) {
   std::string kind = expected.substr(0, 2), body = Unescape(expected.substr(2));
   std::string shown = IsError(got)    ? std::string(ErrorText(std::get<ErrorCode>(got)))
                       : IsNumber(got) ? "n:" + std::to_string(std::get<double>(got))
-                      : IsText(got)   ? "s:" + std::get<std::string>(got)
+                      : IsText(got)   ? "s:" + std::get<grid::SharedText>(got).str()
                       : IsBoolean(got) ? (std::get<bool>(got) ? "TRUE" : "FALSE")
                                        : "empty";
   bool ok = false;
@@ -60,7 +60,7 @@ std::string Unescape(const std::string& s) {
     double want = std::stod(body), have = std::get<double>(got);
     ok = std::fabs(want - have) <= 1e-12 * std::fmax(1.0, std::fabs(want));
   } else if (kind == "s:" && IsText(got)) {
-    ok = std::get<std::string>(got) == body;
+    ok = std::get<grid::SharedText>(got) == body;
   } else if (kind == "b:" && IsBoolean(got)) {
     ok = std::get<bool>(got) == (body == "TRUE");
   } else if (kind == "e:" && IsError(got)) {

@@ -166,9 +166,9 @@ TEST_F(FnDirect, TextResultsStayWithinTheCellLimit) {
   EXPECT_EQ(Run("REPT", {S("ab"), N(kMaxCellTextLength / 2 + 1)}), Value(ErrorCode::Value));
   const Value ok = Run("REPT", {S("ab"), N(kMaxCellTextLength / 2)});
   ASSERT_TRUE(IsText(ok));
-  EXPECT_EQ(std::get<std::string>(ok).size(), static_cast<size_t>(kMaxCellTextLength - 1));
-  Put(1, 1, std::get<std::string>(ok));
-  Put(2, 1, std::get<std::string>(ok));
+  EXPECT_EQ(std::get<grid::SharedText>(ok).size(), static_cast<size_t>(kMaxCellTextLength - 1));
+  Put(1, 1, std::get<grid::SharedText>(ok));
+  Put(2, 1, std::get<grid::SharedText>(ok));
   EXPECT_EQ(Run("CONCAT", {Col(1)}), Value(ErrorCode::Value));
   EXPECT_EQ(Run("TEXTJOIN", {S(","), Value{false}, Col(2)}), Value(ErrorCode::Value));
   EXPECT_EQ(Run("TEXTJOIN", {S(""), Value{false}, Col(3)}), Value(std::string()));

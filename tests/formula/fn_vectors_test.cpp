@@ -71,7 +71,7 @@ std::string Describe(const Value& v) {
     std::snprintf(buf, sizeof buf, "n:%.17g", *d);
     return buf;
   }
-  if (auto* t = std::get_if<std::string>(&v)) return "s:" + *t;
+  if (auto* t = std::get_if<grid::SharedText>(&v)) return "s:" + t->str();
   if (auto* b = std::get_if<bool>(&v)) return *b ? "b:TRUE" : "b:FALSE";
   if (auto* e = std::get_if<ErrorCode>(&v)) return std::string("e:") + ErrorText(*e);
   return "empty";
@@ -86,7 +86,7 @@ bool Same(const Value& v, const std::string& expected) {
     const auto* d = std::get_if<double>(&v);
     return d && std::fabs(*d - want) <= 1e-9 * std::max(1.0, std::fabs(want));
   }
-  if (kind == "s:") return IsText(v) && std::get<std::string>(v) == Unescape(body);
+  if (kind == "s:") return IsText(v) && std::get<grid::SharedText>(v) == Unescape(body);
   if (kind == "b:") return IsBoolean(v) && std::get<bool>(v) == (body == "TRUE");
   if (kind == "e:") return IsError(v) && ErrorText(std::get<ErrorCode>(v)) == body;
   return false;
@@ -120,7 +120,7 @@ class FnVectors : public ::testing::Test {
           << (v.note.empty() ? "" : " (" + v.note + ")");
       // A text result shows as it is.
       if (v.expected.starts_with("s:") && IsText(got)) {
-        EXPECT_EQ(book_.GetFormattedText(1, row, kResultCol), std::get<std::string>(got));
+        EXPECT_EQ(book_.GetFormattedText(1, row, kResultCol), std::get<grid::SharedText>(got));
       }
     }
     return n;

@@ -177,7 +177,7 @@ TEST_F(BadInput, TextLongerThanACellHolds) {
   ok.Write(dir_.File("ok.xlsx"));
   Workbook book;
   ReadWorkbookFile(book, dir_.File("ok.xlsx"), kFileTypeAny);
-  EXPECT_EQ(std::get<std::string>(book.FindCell(1, 1, 1)->value).size(), 32767u);
+  EXPECT_EQ(std::get<grid::SharedText>(book.FindCell(1, 1, 1)->value).size(), 32767u);
   // 32767 characters of two bytes each are fine too: characters count, not bytes.
   std::string wide;
   for (int i = 0; i < 32767; ++i) wide += "\xC3\xA9";

@@ -48,7 +48,7 @@ Value At(const Workbook& book, int sheet, int row, int col) {
 
 std::string Describe(const Value& v) {
   if (const double* d = std::get_if<double>(&v)) return std::to_string(*d);
-  if (const std::string* s = std::get_if<std::string>(&v)) return "\"" + *s + "\"";
+  if (const auto* s = std::get_if<grid::SharedText>(&v)) return "\"" + s->str() + "\"";
   if (const bool* b = std::get_if<bool>(&v)) return *b ? "TRUE" : "FALSE";
   if (const ErrorCode* e = std::get_if<ErrorCode>(&v)) return ErrorText(*e);
   return "(empty)";

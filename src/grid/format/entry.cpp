@@ -119,15 +119,15 @@ std::string EntryText(const Value& value, bool forcedText) {
   if (auto* d = std::get_if<double>(&value)) return FormatGeneral(*d);
   if (auto* b = std::get_if<bool>(&value)) return std::string(*b ? kTrue : kFalse);
   if (auto* err = std::get_if<ErrorCode>(&value)) return ErrorText(*err);
-  if (auto* t = std::get_if<std::string>(&value)) {
+  if (auto* t = std::get_if<SharedText>(&value)) {
     if (forcedText) {
       // The apostrophe comes back only where the bare text would not read as this text.
       const ParsedEntry again = ParseEntry(*t);
-      const auto* s = std::get_if<std::string>(&again.value);
+      const auto* s = std::get_if<SharedText>(&again.value);
       const bool same = again.kind == ParsedEntry::Kind::Constant && !again.forcedText && s && *s == *t;
-      if (!same) return "'" + *t;
+      if (!same) return "'" + t->str();
     }
-    return *t;
+    return t->str();
   }
   return {};
 }

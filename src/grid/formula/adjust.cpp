@@ -287,23 +287,23 @@ FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t h
     if (!book) return nullptr;
     auto text = VerbatimAdjuster(f.verbatim, change, hostSheetId, *book).Run();
     if (!text) return nullptr;
-    auto copy = std::make_shared<Formula>(f);
+    auto copy = MakeFormula(f);
     copy->verbatim = std::move(*text);
     return copy;
   }
-  std::shared_ptr<Formula> copy;
+  Ref<Formula> copy;
   for (size_t i = 0; i < f.refs.size(); ++i) {
     if (TargetSheet(f.refs[i], hostSheetId) != change.sheetId) continue;
     Reference r = f.refs[i];
     if (!AdjustRef(r, change)) continue;
-    if (!copy) copy = std::make_shared<Formula>(f);
+    if (!copy) copy = MakeFormula(f);
     copy->refs[i] = r;
   }
   return copy;
 }
 
 FormulaPtr VerbatimFormula(std::string text) {
-  auto f = std::make_shared<Formula>();
+  auto f = MakeFormula();
   f->isVerbatim = true;
   f->verbatim = std::move(text);
   Node n;
@@ -321,7 +321,7 @@ bool KeepsCachedResult(const Formula& f) {
 }
 
 FormulaPtr AsArrayFormula(const Formula& f, int rows, int cols, bool dynamic) {
-  auto copy = std::make_shared<Formula>(f);
+  auto copy = MakeFormula(f);
   copy->isArray = true;
   copy->isDynamic = f.isDynamic || dynamic;
   copy->arrayRows = std::clamp(rows, 1, kMaxRows);
@@ -347,7 +347,7 @@ bool FillsArrayCells(const Formula& f, int* rows, int* cols) {
 }
 
 FormulaPtr Translated(const Formula& f, int rows) {
-  auto copy = std::make_shared<Formula>(f);
+  auto copy = MakeFormula(f);
   for (Reference& r : copy->refs) {
     if (r.invalid) continue;
     if (r.kind == Kind::Cols) {
@@ -363,7 +363,7 @@ FormulaPtr Translated(const Formula& f, int rows) {
 }
 
 FormulaPtr Shifted(const Formula& f, int rows, int cols, int minRow) {
-  auto copy = std::make_shared<Formula>(f);
+  auto copy = MakeFormula(f);
   for (Reference& r : copy->refs) {
     if (r.invalid) continue;
     bool ok = true;

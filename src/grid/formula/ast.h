@@ -4,6 +4,7 @@
 // spaces, with names in canonical case).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -94,7 +95,21 @@ class Formula {
 
   const Node& Child(const Node& n, uint32_t i) const { return nodes[kids[n.first + i]]; }
   uint32_t ChildIndex(const Node& n, uint32_t i) const { return kids[n.first + i]; }
+
+  // How many Refs hold this formula; a copy starts with none.
+  struct RefCount {
+    mutable std::atomic<uint32_t> n{0};
+    RefCount() = default;
+    RefCount(const RefCount&) noexcept {}
+    RefCount& operator=(const RefCount&) noexcept { return *this; }
+  } refCount;
 };
+
+// A new formula, counted from the start: Ref<Formula> while it is built, FormulaPtr after.
+template <class... Args>
+Ref<Formula> MakeFormula(Args&&... args) {
+  return Ref<Formula>(new Formula(std::forward<Args>(args)...));
+}
 
 // How parse and print see sheet names; a Workbook or a stand-in in tests.
 class SheetNames {

@@ -99,7 +99,7 @@ Criterion::Criterion(const Value& criterion) {
   }
   if (IsEmpty(criterion)) return;  // a blank criterion cell means 0
 
-  std::string_view s = std::get<std::string>(criterion);
+  std::string_view s = std::get<SharedText>(criterion);
   bool explicitOp = true;
   if (s.starts_with("<=")) op_ = Op::Le, s.remove_prefix(2);
   else if (s.starts_with(">=")) op_ = Op::Ge, s.remove_prefix(2);
@@ -138,7 +138,7 @@ bool Criterion::Equal(const Value& cell) const {
     case Kind::Number:
       if (const auto* d = std::get_if<double>(&cell)) return *d == number_;
       // Text that reads as a number equals it, as in the spreadsheet this imitates.
-      if (const auto* t = std::get_if<std::string>(&cell)) {
+      if (const auto* t = std::get_if<SharedText>(&cell)) {
         auto n = ReadNumberText(*t);
         return n && *n == number_;
       }
@@ -152,7 +152,7 @@ bool Criterion::Equal(const Value& cell) const {
       return e && *e == error_;
     }
     case Kind::Text: {
-      const auto* t = std::get_if<std::string>(&cell);
+      const auto* t = std::get_if<SharedText>(&cell);
       if (!t) return false;
       return pattern_.HasWildcards() ? pattern_.Matches(*t)
                                      : text::utf8::CompareNoCase(*t, pattern_.Literal()) == 0;
@@ -160,7 +160,7 @@ bool Criterion::Equal(const Value& cell) const {
     case Kind::Blank:
       if (IsEmpty(cell)) return true;
       if (blankOrEmptyText_) {
-        const auto* t = std::get_if<std::string>(&cell);
+        const auto* t = std::get_if<SharedText>(&cell);
         return t && t->empty();
       }
       return false;
@@ -175,7 +175,7 @@ bool Criterion::Ordered(const Value& cell) const {
     if (!d) return false;
     cmp = *d < number_ ? -1 : (*d > number_ ? 1 : 0);
   } else if (kind_ == Kind::Text || kind_ == Kind::Blank) {
-    const auto* t = std::get_if<std::string>(&cell);
+    const auto* t = std::get_if<SharedText>(&cell);
     if (!t) return false;
     cmp = text::utf8::CompareNoCase(*t, text_);
   } else if (kind_ == Kind::Boolean) {

@@ -332,7 +332,7 @@ bool Engine::UsedBounds(uint32_t sheetId, Area* out) {
 
 void Engine::ComputeOnce(CellKey key, int sheetIndex, const Cell& cell) {
   // Keep the parsed form alive even if the formula is replaced while it runs.
-  std::shared_ptr<const Formula> f = cell.formula;
+  FormulaPtr f = cell.formula;
   Value before = cell.value;
   Value v;
   // An array formula over several cells computes all of them.

@@ -97,7 +97,7 @@ class Engine {
 
  private:
   struct FormulaInfo {
-    std::shared_ptr<const Formula> formula;  // the one registered; kept alive for identity
+    FormulaPtr formula;  // the one registered; kept alive for identity
     bool isVolatile = false;
   };
 

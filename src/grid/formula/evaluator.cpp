@@ -109,7 +109,7 @@ Value Evaluator::Run() {
   Value v = ScalarOf(*this, op);
   if (IsEmpty(v)) return 0.0;
   if (auto* d = std::get_if<double>(&v)) return Finite(*d);
-  if (auto* t = std::get_if<std::string>(&v))
+  if (auto* t = std::get_if<SharedText>(&v))
     if (t->size() > static_cast<size_t>(kMaxCellTextLength)) return ErrorCode::Value;
   return v;
 }
@@ -118,7 +118,7 @@ std::vector<Value> Evaluator::RunArray(int rows, int cols) {
   auto asCell = [](Value v) -> Value {
     if (IsEmpty(v)) return 0.0;
     if (auto* d = std::get_if<double>(&v)) return Finite(*d);
-    if (auto* t = std::get_if<std::string>(&v))
+    if (auto* t = std::get_if<SharedText>(&v))
       if (t->size() > static_cast<size_t>(kMaxCellTextLength)) return ErrorCode::Value;
     return v;
   };

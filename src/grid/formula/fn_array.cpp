@@ -76,7 +76,7 @@ Operand XLookup(Call& call) {
   if ((vertical ? ret.Rows() : ret.Cols()) != n) Fail(ErrorCode::Value);
 
   std::optional<Wildcard> pattern;
-  if (matchMode == 2 && IsText(key)) pattern.emplace(std::get<std::string>(key));
+  if (matchMode == 2 && IsText(key)) pattern.emplace(std::get<SharedText>(key));
   const int used = std::min(n, std::max(1, vertical ? lookup.UsedRows() : lookup.UsedCols()));
   int found = -1;
   Value best;
@@ -84,7 +84,7 @@ Operand XLookup(Call& call) {
     const int i = searchMode < 0 ? used - 1 - k : k;
     const Value v = vertical ? lookup.At(i, 0) : lookup.At(0, i);
     if (pattern) {
-      if (IsText(v) && pattern->Matches(std::get<std::string>(v))) {
+      if (IsText(v) && pattern->Matches(std::get<SharedText>(v))) {
         found = i;
         break;
       }
@@ -247,7 +247,7 @@ std::string LineKey(const Matrix& m, bool byCol, int line) {
       char buf[32];
       std::snprintf(buf, sizeof buf, "%.17g", *d);
       key += buf;
-    } else if (const auto* t = std::get_if<std::string>(&v)) {
+    } else if (const auto* t = std::get_if<SharedText>(&v)) {
       key += LowerText(*t);
     } else if (const auto* b = std::get_if<bool>(&v)) {
       key += *b ? '1' : '0';

@@ -123,7 +123,7 @@ std::array<bool, 7> Weekend(Call& call, int i) {
   }
   const Value v = call.Scalar(i);
   if (const auto* e = std::get_if<ErrorCode>(&v)) Fail(*e);
-  if (const auto* t = std::get_if<std::string>(&v)) {
+  if (const auto* t = std::get_if<SharedText>(&v)) {
     if (t->size() != 7) Fail(ErrorCode::Value);
     for (int k = 0; k < 7; ++k) {
       const char c = (*t)[static_cast<size_t>(k)];

@@ -68,8 +68,8 @@ Operand CountUnique(Call& call) {
   for (int i = 0; i < call.Count(); ++i) {
     call.ForEachValue(i, [&](const Value& v, bool) {
       if (const auto* d = std::get_if<double>(&v)) numbers.insert(*d);
-      else if (const auto* t = std::get_if<std::string>(&v)) {
-        if (!t->empty()) texts.insert(*t);
+      else if (const auto* t = std::get_if<SharedText>(&v)) {
+        if (!t->empty()) texts.insert(t->str());
       } else if (const auto* b = std::get_if<bool>(&v)) booleans.insert(*b);
       else if (const auto* e = std::get_if<ErrorCode>(&v)) errors.insert(static_cast<int>(*e));
       return true;

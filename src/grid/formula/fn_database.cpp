@@ -15,7 +15,7 @@
 namespace ddt::grid::formula {
 namespace {
 
-bool StartsWithOperator(const std::string& s) {
+bool StartsWithOperator(std::string_view s) {
   return !s.empty() && (s[0] == '=' || s[0] == '<' || s[0] == '>');
 }
 
@@ -24,7 +24,7 @@ int FieldIndex(const Table& db, const Value& name) {
   for (int c = 0; c < db.Cols(); ++c) {
     const Value h = db.At(0, c);
     if (IsText(h) && IsText(name) &&
-        CompareTextNoCase(std::get<std::string>(h), std::get<std::string>(name)) == 0) {
+        CompareTextNoCase(std::get<SharedText>(h), std::get<SharedText>(name)) == 0) {
       return c;
     }
   }
@@ -70,8 +70,8 @@ std::vector<int> Matching(Call& call, const Table& db, int criteriaArg) {
       }
       // A plain text matches every text that begins with it.
       Value criterion = v;
-      if (const auto* t = std::get_if<std::string>(&v); t && !StartsWithOperator(*t)) {
-        criterion = *t + "*";
+      if (const auto* t = std::get_if<SharedText>(&v); t && !StartsWithOperator(*t)) {
+        criterion = t->str() + "*";
       }
       conds.push_back({column, Criterion(criterion)});
     }

@@ -78,7 +78,7 @@ Operand Days(Call& call) { return Num(static_cast<double>(DayArg(call, 0) - DayA
 double DateTimeText(Call& call, int i) {
   const Value v = call.Scalar(i);
   ThrowIfError(v);
-  const auto* t = std::get_if<std::string>(&v);
+  const auto* t = std::get_if<SharedText>(&v);
   if (!t) throw FormulaError{ErrorCode::Value};
   auto n = ReadDateTimeText(*t, Is1904(call));
   if (!n) throw FormulaError{ErrorCode::Value};

@@ -42,8 +42,8 @@ std::optional<int> Compare(const Value& cell, const Value& key) {
     const double k = std::get<double>(key);
     return *d < k ? -1 : (*d > k ? 1 : 0);
   }
-  if (const auto* t = std::get_if<std::string>(&cell)) {
-    return text::utf8::CompareNoCase(*t, std::get<std::string>(key));
+  if (const auto* t = std::get_if<SharedText>(&cell)) {
+    return text::utf8::CompareNoCase(*t, std::get<SharedText>(key));
   }
   if (const auto* b = std::get_if<bool>(&cell)) return int(*b) - int(std::get<bool>(key));
   return std::nullopt;
@@ -60,10 +60,10 @@ Value KeyArg(Call& call, int i) {
 // First position equal to the key (text ignoring case, with wildcards).
 std::optional<int> FindExact(const Line& line, const Value& key) {
   std::optional<int> found;
-  if (const auto* text = std::get_if<std::string>(&key)) {
+  if (const auto* text = std::get_if<SharedText>(&key)) {
     const Wildcard pattern(*text);
     line.ForEachUsed([&](int i, const Value& v) {
-      const auto* t = std::get_if<std::string>(&v);
+      const auto* t = std::get_if<SharedText>(&v);
       if (t && (pattern.HasWildcards() ? pattern.Matches(*t)
                                        : text::utf8::CompareNoCase(*t, pattern.Literal()) == 0)) {
         found = i;

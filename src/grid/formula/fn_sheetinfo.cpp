@@ -52,7 +52,7 @@ Operand Sheet(Call& call) {
       const Value v = call.Scalar(0);
       if (const auto* e = std::get_if<ErrorCode>(&v)) Fail(*e);
       if (!IsText(v)) Fail(ErrorCode::NA);
-      id = call.Ctx().FindSheetId(std::get<std::string>(v));
+      id = call.Ctx().FindSheetId(std::get<SharedText>(v));
       if (id == 0) Fail(ErrorCode::NA);
     }
   }

@@ -259,7 +259,7 @@ Operand Count(Call& call) {
     call.ForEachValue(i, [&](const Value& v, bool fromRef) {
       if (IsNumber(v)) ++n;
       else if (!fromRef && IsBoolean(v)) ++n;
-      else if (!fromRef && IsText(v) && ReadNumberText(std::get<std::string>(v))) ++n;
+      else if (!fromRef && IsText(v) && ReadNumberText(std::get<SharedText>(v))) ++n;
       return true;
     });
   }
@@ -279,7 +279,7 @@ Operand CountA(Call& call) {
 
 bool IsBlankValue(const Value& v) {
   if (IsEmpty(v)) return true;
-  const auto* t = std::get_if<std::string>(&v);
+  const auto* t = std::get_if<SharedText>(&v);
   return t && t->empty();
 }
 

@@ -91,7 +91,7 @@ double SerialArg(Call& call, int i) {
   ThrowIfError(v);
   const bool date1904 = call.Ctx().Date1904();
   double serial;
-  if (const auto* t = std::get_if<std::string>(&v)) {
+  if (const auto* t = std::get_if<SharedText>(&v)) {
     auto n = ReadNumberText(*t, date1904);
     if (!n) throw FormulaError{ErrorCode::Value};
     serial = *n;
@@ -117,7 +117,7 @@ std::set<int64_t> HolidaysArg(Call& call, int i) {
     ThrowIfError(v);
     if (const auto* d = std::get_if<double>(&v)) {
       add(*d);
-    } else if (const auto* t = std::get_if<std::string>(&v)) {
+    } else if (const auto* t = std::get_if<SharedText>(&v)) {
       auto n = ReadNumberText(*t, date1904);
       if (!n) throw FormulaError{ErrorCode::Value};
       add(*n);

@@ -222,7 +222,7 @@ Operand Text(Call& call) {
   ThrowIfError(v);
   const std::string code = call.Text(1);
   const bool date1904 = call.Ctx().Date1904();
-  if (const auto* t = std::get_if<std::string>(&v)) {
+  if (const auto* t = std::get_if<SharedText>(&v)) {
     if (auto n = ReadNumberText(*t, date1904)) return Str(format::FormatNumber(*n, code, date1904));
     return Str(format::FormatText(*t, code));
   }
@@ -287,7 +287,7 @@ Operand ValueFn(Call& call) {
   ThrowIfError(v);
   if (const auto* d = std::get_if<double>(&v)) return Num(*d);
   if (IsEmpty(v)) return Num(0);
-  if (const auto* t = std::get_if<std::string>(&v)) {
+  if (const auto* t = std::get_if<SharedText>(&v)) {
     if (auto n = ReadNumberText(*t, call.Ctx().Date1904())) return Num(*n);
   }
   throw FormulaError{ErrorCode::Value};

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/formula/formula_ptr.h"
 #include "grid/limits.h"
 #include "grid/value.h"
 
@@ -22,10 +23,6 @@ struct Range;
 
 namespace ddt::grid::formula {
 
-class Formula;  // defined in formula/ast.h
-// The value of a formula that depends on itself (directly or through other cells) when it has
-// no earlier result to keep: as a spreadsheet without iterative calculation, 0.
-using FormulaPtr = std::shared_ptr<const Formula>;
 
 // Parse formula text, with or without its leading "=". Sheet names resolve against `book`.
 // Throws GridError(kInvalidFormulaSyntax) when the text does not parse or names a sheet the

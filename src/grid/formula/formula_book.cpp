@@ -35,7 +35,7 @@ std::optional<std::string> BookSheetNames::NameOf(uint32_t id) const {
 int BookSheetNames::MinRow() const { return 1 - book_.RowOrigin(); }
 
 FormulaPtr Rebased(const Formula& f, const Workbook& from, const Workbook& to) {
-  auto copy = std::make_shared<Formula>(f);
+  auto copy = MakeFormula(f);
   BookSheetNames fromNames(from), toNames(to);
   for (Reference& r : copy->refs) {
     if (!r.hasSheet) continue;

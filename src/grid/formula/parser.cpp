@@ -41,7 +41,7 @@ class Parser {
     f_.root = ParseCompare();
     SkipSpaces();
     if (pos_ != s_.size()) Fail();
-    return std::make_shared<const Formula>(std::move(f_));
+    return MakeFormula(std::move(f_));
   }
 
  private:

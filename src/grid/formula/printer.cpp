@@ -123,7 +123,7 @@ class Printer {
     out_ += buf;
   }
 
-  void AppendString(const std::string& s) {
+  void AppendString(std::string_view s) {
     out_ += '"';
     for (char c : s) {
       if (c == '"') out_ += '"';
@@ -140,7 +140,7 @@ class Printer {
         if (c) out_ += ',';
         const Value& v = m.At(r, c);
         if (auto* d = std::get_if<double>(&v)) AppendNumber(*d);
-        else if (auto* t = std::get_if<std::string>(&v)) AppendString(*t);
+        else if (auto* t = std::get_if<SharedText>(&v)) AppendString(*t);
         else if (auto* b = std::get_if<bool>(&v)) out_ += *b ? "TRUE" : "FALSE";
         else if (auto* e = std::get_if<ErrorCode>(&v)) out_ += ErrorText(*e);
       }

@@ -90,7 +90,7 @@ double AsNumber(const Value& v) {
     case 0: return 0;
     case 1: return std::get<double>(v);
     case 2: {
-      if (auto d = TextToNumber(std::get<std::string>(v))) return *d;
+      if (auto d = TextToNumber(std::get<SharedText>(v))) return *d;
       throw FormulaError{ErrorCode::Value};
     }
     case 3: return std::get<bool>(v) ? 1 : 0;
@@ -102,7 +102,7 @@ std::string AsText(const Value& v) {
   switch (v.index()) {
     case 0: return {};
     case 1: return NumberToText(std::get<double>(v));
-    case 2: return std::get<std::string>(v);
+    case 2: return std::get<SharedText>(v).str();
     case 3: return std::get<bool>(v) ? "TRUE" : "FALSE";
     default: throw FormulaError{std::get<ErrorCode>(v)};
   }
@@ -113,7 +113,7 @@ bool AsBool(const Value& v) {
     case 0: return false;
     case 1: return std::get<double>(v) != 0;
     case 2: {
-      const std::string& t = std::get<std::string>(v);
+      std::string_view t = std::get<SharedText>(v);
       if (CompareTextNoCase(t, "TRUE") == 0) return true;
       if (CompareTextNoCase(t, "FALSE") == 0) return false;
       throw FormulaError{ErrorCode::Value};
@@ -143,7 +143,7 @@ int CompareValues(const Value& a, const Value& b) {
     return x < y ? -1 : 1;
   }
   if (ra == 1) {
-    int c = CompareTextNoCase(std::get<std::string>(a), std::get<std::string>(b));
+    int c = CompareTextNoCase(std::get<SharedText>(a), std::get<SharedText>(b));
     return c < 0 ? -1 : c > 0 ? 1 : 0;
   }
   bool x = std::get<bool>(a), y = std::get<bool>(b);

@@ -72,7 +72,7 @@ struct Globals {
   int activeTab = 0;
   XlsStyleRecords styles;
   std::vector<SheetEntry> sheets;
-  std::vector<std::string> sst;
+  std::vector<SharedText> sst;  // shared by the cells that show them
   FormulaContext formulas;
 };
 
@@ -82,7 +82,7 @@ std::string CheckedText(std::string text, const std::string& where) {
   return text;
 }
 
-void ReadSst(Pieces& p, std::vector<std::string>& out) {
+void ReadSst(Pieces& p, std::vector<SharedText>& out) {
   p.U32();  // references in the workbook
   const uint32_t unique = p.U32();
   // The declared count is not trusted: some writers get it wrong. The strings run to the end
@@ -367,10 +367,10 @@ class SheetReader {
     if (style != kDefaultStyle) book_.SetCellStyle(sheet_, row + 1, col + 1, style);
   }
 
-  void PutText(int row, int col, uint16_t xf, const std::string& text) {
+  void PutText(int row, int col, uint16_t xf, const SharedText& text) {
     if (!InGrid(row, col)) return;
     if (xf < quotePrefix_.size() && quotePrefix_[xf] && !text.empty()) {
-      book_.SetEntry(sheet_, row + 1, col + 1, "'" + text);
+      book_.SetEntry(sheet_, row + 1, col + 1, "'" + text.str());
       const StyleId style = StyleOf(xf);
       if (style != kDefaultStyle) book_.SetCellStyle(sheet_, row + 1, col + 1, style);
       return;

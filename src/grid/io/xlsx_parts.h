@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "grid/io/xlsx_extras.h"  // XmlFragment: a default argument below needs it complete
+#include "grid/shared_text.h"
 #include "grid/style.h"
 
 namespace ddt::grid {
@@ -34,7 +35,7 @@ CellFormats ReadStylesPart(ZipReader& zip, std::string_view part,
                            StylesExtras* extras = nullptr);
 
 // The shared-string table: rich-text runs concatenated, phonetic runs skipped.
-std::vector<std::string> ReadSharedStringsPart(ZipReader& zip, std::string_view part);
+std::vector<SharedText> ReadSharedStringsPart(ZipReader& zip, std::string_view part);
 
 // One worksheet part into sheet `sheet` of `book`. `styleIds` maps cellXfs indexes to the
 // book's style ids.
@@ -42,7 +43,7 @@ struct SheetContext {
   Workbook& book;
   int sheet;
   std::string sheetName;
-  const std::vector<std::string>& sharedStrings;
+  const std::vector<SharedText>& sharedStrings;
   const std::vector<StyleId>& styleIds;
   const std::vector<bool>& quotePrefix;
   ReadReport& report;

@@ -208,7 +208,7 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
   for (size_t i = 0; i < wb.sheets.size(); ++i)
     book.SetSheetName(static_cast<int>(i + 1), wb.sheets[i].name);
 
-  std::vector<std::string> sharedStrings;
+  std::vector<SharedText> sharedStrings;
   if (const Relationship* rel = FindByType(rels, "sharedStrings"); rel && zip.Has(rel->target))
     sharedStrings = ReadSharedStringsPart(zip, rel->target);
 

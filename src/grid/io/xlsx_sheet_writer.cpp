@@ -238,7 +238,7 @@ class SheetWriter {
     if (const double* d = std::get_if<double>(&v)) {
       if (std::isfinite(*d)) AppendNumber(out_, *d);
       else out_ += ErrorText(ErrorCode::Num);
-    } else if (const std::string* t = std::get_if<std::string>(&v)) {
+    } else if (const SharedText* t = std::get_if<SharedText>(&v)) {
       if (formula) AppendXmlText(*t, out_);
       else AppendInt(out_, strings_.Add(*t));
     } else if (const bool* b = std::get_if<bool>(&v)) {

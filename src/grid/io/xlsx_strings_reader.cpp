@@ -16,7 +16,7 @@ namespace {
 
 class SharedStringsHandler : public XmlHandler {
  public:
-  explicit SharedStringsHandler(std::vector<std::string>& out) : out_(out) {}
+  explicit SharedStringsHandler(std::vector<SharedText>& out) : out_(out) {}
 
   void StartElement(std::string_view name, const char** attrs) override {
     if (name == "si") {
@@ -60,7 +60,7 @@ class SharedStringsHandler : public XmlHandler {
   }
 
  private:
-  std::vector<std::string>& out_;
+  std::vector<SharedText>& out_;
   std::string text_;
   bool inItem_ = false;
   int phonetic_ = 0;
@@ -68,8 +68,8 @@ class SharedStringsHandler : public XmlHandler {
 
 }  // namespace
 
-std::vector<std::string> ReadSharedStringsPart(ZipReader& zip, std::string_view part) {
-  std::vector<std::string> strings;
+std::vector<SharedText> ReadSharedStringsPart(ZipReader& zip, std::string_view part) {
+  std::vector<SharedText> strings;
   SharedStringsHandler handler(strings);
   ParseXmlPart(zip, part, kMaxEntryBytes, handler);
   return strings;
