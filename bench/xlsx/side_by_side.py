@@ -52,7 +52,7 @@ def run(cmd):
     proc.stderr.close()
     if proc.returncode != 0:
         sys.exit("failed (%d): %s\n%s" % (proc.returncode, " ".join(cmd), err))
-    return wall, usage.ru_maxrss / 1024.0
+    return wall, usage.ru_maxrss * 1024 / 1e6  # ru_maxrss is in KiB
 
 
 def pair(name, ours, peer, runs):

@@ -10,7 +10,7 @@ constexpr size_t kRowReserveLimit = 256;
 
 // A stored cell's size sets what a large workbook costs in memory (and, through page faults
 // and cache misses, in time to open): texts and formulas are held by one pointer each.
-static_assert(sizeof(Value) <= 16 && sizeof(Cell) <= 32 && sizeof(Sheet::CellEntry) <= 40,
+static_assert(sizeof(Value) <= 16 && sizeof(Cell) <= 32 && sizeof(Sheet::CellEntry) <= 32,
               "a stored cell grew");
 }  // namespace
 
@@ -63,11 +63,11 @@ Cell& Sheet::At(int row, int col) {
   }
   auto& cells = r->cells;
   if (cells.empty() || cells.back().col < col) {
-    cells.push_back(CellEntry{Cell{}, col});
+    cells.push_back(CellEntry{Cell{}, static_cast<uint16_t>(col)});
     return cells.back().cell;
   }
   auto c = LowerCol(*r, col);
-  if (c->col != col) c = cells.insert(c, CellEntry{Cell{}, col});
+  if (c->col != col) c = cells.insert(c, CellEntry{Cell{}, static_cast<uint16_t>(col)});
   return c->cell;
 }
 
@@ -165,7 +165,7 @@ void Sheet::MergeIn(std::vector<Placed>&& cells) {
     int row = cells[i].row;
     std::vector<CellEntry> incoming;
     for (; i < cells.size() && cells[i].row == row; ++i)
-      incoming.push_back(CellEntry{std::move(cells[i].cell), cells[i].col});
+      incoming.push_back(CellEntry{std::move(cells[i].cell), static_cast<uint16_t>(cells[i].col)});
     if (r != rows_.end() && r->row == row) {
       std::vector<CellEntry> both;
       both.reserve(r->cells.size() + incoming.size());

@@ -27,10 +27,12 @@ inline bool HasContent(const Cell& c) { return c.formula != nullptr || !IsEmpty(
 
 class Sheet {
  public:
+  // The column sits in the cell's tail padding: an entry takes 32 bytes, not 40.
   struct CellEntry {
-    Cell cell;
-    int col;
+    [[no_unique_address]] Cell cell;
+    uint16_t col;
   };
+  static_assert(kMaxCols <= UINT16_MAX, "a column must fit a CellEntry");
   struct RowEntry {
     int row;
     std::vector<CellEntry> cells;  // sorted by col, never empty
