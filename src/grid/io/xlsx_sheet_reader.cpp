@@ -13,6 +13,7 @@
 #include "grid/io/xlsx_extras.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
+#include "grid/io/xml_pipeline.h"
 #include "grid/io/xml_reader.h"
 #include "grid/io/zip_reader.h"
 #include "grid/limits.h"
@@ -473,7 +474,7 @@ class SheetHandler : public XmlHandler {
 
 void ReadWorksheetPart(ZipReader& zip, std::string_view part, SheetContext& ctx) {
   SheetHandler handler(ctx);
-  ParseXmlPart(zip, part, kMaxEntryBytes, handler);
+  ParseXmlPartPipelined(zip, part, kMaxEntryBytes, handler);
 }
 
 }  // namespace ddt::grid::io

@@ -7,6 +7,7 @@
 #include "grid/io/io_limits.h"
 #include "grid/io/xlsx_names.h"
 #include "grid/io/xlsx_parts.h"
+#include "grid/io/xml_pipeline.h"
 #include "grid/io/xml_reader.h"
 #include "grid/io/zip_reader.h"
 
@@ -71,7 +72,7 @@ class SharedStringsHandler : public XmlHandler {
 std::vector<SharedText> ReadSharedStringsPart(ZipReader& zip, std::string_view part) {
   std::vector<SharedText> strings;
   SharedStringsHandler handler(strings);
-  ParseXmlPart(zip, part, kMaxEntryBytes, handler);
+  ParseXmlPartPipelined(zip, part, kMaxEntryBytes, handler);
   return strings;
 }
 

@@ -46,11 +46,24 @@ void XmlReader::Fail(std::exception_ptr error) {
   XML_StopParser(parser_, XML_FALSE);
 }
 
+void DeliverStart(XmlHandler& handler, const char* qname, const char** attrs) {
+  const std::string_view local = LocalName(qname);
+  handler.qname_ = qname;
+  handler.qnameEnd_ = local.data() + local.size();
+  handler.StartElement(local, attrs);
+}
+
+void DeliverEnd(XmlHandler& handler, const char* qname) {
+  const std::string_view local = LocalName(qname);
+  handler.qname_ = qname;
+  handler.qnameEnd_ = local.data() + local.size();
+  handler.EndElement(local);
+}
+
 void XmlReader::OnStart(void* p, const char* name, const char** attrs) {
   auto* self = static_cast<XmlReader*>(p);
   try {
-    self->handler_.qname_ = name;
-    self->handler_.StartElement(LocalName(name), attrs);
+    DeliverStart(self->handler_, name, attrs);
   } catch (...) {
     self->Fail(std::current_exception());
   }
@@ -59,8 +72,7 @@ void XmlReader::OnStart(void* p, const char* name, const char** attrs) {
 void XmlReader::OnEnd(void* p, const char* name) {
   auto* self = static_cast<XmlReader*>(p);
   try {
-    self->handler_.qname_ = name;
-    self->handler_.EndElement(LocalName(name));
+    DeliverEnd(self->handler_, name);
   } catch (...) {
     self->Fail(std::current_exception());
   }

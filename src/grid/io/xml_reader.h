@@ -27,18 +27,28 @@ class XmlHandler {
 
  protected:
   // The name of the element being started or ended as written, with its prefix.
-  std::string_view QName() const { return qname_; }
+  std::string_view QName() const {
+    return std::string_view(qname_, static_cast<size_t>(qnameEnd_ - qname_));
+  }
   // Text is delivered only between a handler's requests; keeps parsing cheap elsewhere.
   void SetWantText(bool on) { wantText_ = on; }
 
  private:
   friend class XmlReader;
+  friend void DeliverStart(XmlHandler& handler, const char* qname, const char** attrs);
+  friend void DeliverEnd(XmlHandler& handler, const char* qname);
   bool wantText_ = false;
   const char* qname_ = "";
+  const char* qnameEnd_ = qname_;  // its terminating zero
 };
 
 // The value of the attribute whose name without prefix is `name`, or null.
 const char* Attr(const char** attrs, std::string_view name);
+
+// One start or end event to a handler, as XmlReader delivers it (for events recorded
+// elsewhere and replayed).
+void DeliverStart(XmlHandler& handler, const char* qname, const char** attrs);
+void DeliverEnd(XmlHandler& handler, const char* qname);
 
 // Feeds bytes to expat; exceptions thrown by the handler stop the parse and come out of
 // Feed or Finish. Errors are GridError naming `what` (the part) and the line.

@@ -252,6 +252,16 @@ ZipReader::~ZipReader() {
 
 bool ZipReader::Has(std::string_view name) const { return Locate(name) >= 0; }
 
+uint64_t ZipReader::DeclaredSize(std::string_view name) const {
+  const int64_t index = Locate(name);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+      !(st.valid & ZIP_STAT_SIZE))
+    return 0;
+  return st.size;
+}
+
 void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
                        const std::function<void(const char*, size_t)>& sink) {
   const std::string entry(name);

@@ -29,6 +29,9 @@ class ZipReader {
 
   // Whether an entry of that name exists (case-insensitive, as part names are).
   bool Has(std::string_view name) const;
+  // The entry's uncompressed size as the archive declares it (not checked: Stream counts);
+  // 0 when the entry is missing.
+  uint64_t DeclaredSize(std::string_view name) const;
   // Inflates an entry and hands it to `sink` in chunks. Throws GridError when the entry is
   // missing, damaged, larger than `maxBytes`, expands suspiciously, or the archive's total
   // read so far passes kMaxArchiveBytes.
