@@ -34,6 +34,7 @@ smoke_runs() {
   case $1 in
     workbook_reader) echo 4000 ;;
     xls_reader) echo 6000 ;;
+    xml_pipeline) echo 20000 ;;
     formula) echo 20000 ;;
     results_text) echo 40000 ;;
     profile) echo 15000 ;;
