@@ -9,13 +9,16 @@ namespace {
 struct ThreadError {
   std::string text;
   bool partial = false;
-  int depth = 0;
 };
 
 ThreadError& Current() {
   thread_local ThreadError error;
   return error;
 }
+
+// How many exported calls are running on this thread. Apart from the text: every exported
+// call counts, and a plain thread_local int needs no first-use check.
+thread_local int callDepth = 0;
 
 }  // namespace
 
@@ -38,11 +41,11 @@ void ClearLastError() {
   Current().partial = false;
 }
 
-ErrorScope::ErrorScope(bool clearWhenOutermost) : outermost_(Current().depth++ == 0) {
+ErrorScope::ErrorScope(bool clearWhenOutermost) : outermost_(callDepth++ == 0) {
   if (outermost_ && clearWhenOutermost) ClearLastError();
 }
 
-ErrorScope::~ErrorScope() { --Current().depth; }
+ErrorScope::~ErrorScope() { --callDepth; }
 
 std::string Quoted(std::string_view name) {
   std::string text;
