@@ -1,6 +1,6 @@
 // Turning the library's failures into Python exceptions with a message that names the file
-// and the reason. The library's members answer -1 without a reason; the reason is found
-// here, in one place, by looking at the file again.
+// and the reason: the thread's last error, which the failed member left, or else what a look
+// at the file finds.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "core.h"
+#include "ddtable/ddtable.h"
 #include "grid/grid_error.h"
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
@@ -43,20 +44,24 @@ void RaiseReadError(const std::string& path) {
   }
   if (S_ISDIR(info.st_mode)) RaiseFileError("FileError", path, std::strerror(EISDIR));
   if (::access(path.c_str(), R_OK) != 0) RaiseFileError("FileError", path, std::strerror(errno));
-  // The file is there: read it once more to learn what the reader refused.
-  std::string reason = "the file could not be read as a workbook";
-  try {
-    ddt::grid::Workbook scratch;
-    ddt::grid::io::ReadWorkbookFile(scratch, path, ddt::grid::io::kFileTypeAny);
-  } catch (const std::exception& error) {
-    reason = error.what();
-    // The reader's message usually names the file already.
-    if (reason.find(path) != std::string::npos) {
-      py::object type = py::module_::import("ddtable.errors").attr("FileError");
-      py::object e = type(reason, py::arg("filename") = path);
-      PyErr_SetObject(type.ptr(), e.ptr());
-      throw py::error_already_set();
+  // The file is there. The failed open left the reader's reason as the last error; only
+  // when it did not is the file read once more (a large one would be read twice).
+  std::string reason = ddt::LastError();
+  if (reason.empty()) {
+    reason = "the file could not be read as a workbook";
+    try {
+      ddt::grid::Workbook scratch;
+      ddt::grid::io::ReadWorkbookFile(scratch, path, ddt::grid::io::kFileTypeAny);
+    } catch (const std::exception& error) {
+      reason = error.what();
     }
+  }
+  // The reader's message usually names the file already.
+  if (reason.find(path) != std::string::npos) {
+    py::object type = py::module_::import("ddtable.errors").attr("FileError");
+    py::object e = type(reason, py::arg("filename") = path);
+    PyErr_SetObject(type.ptr(), e.ptr());
+    throw py::error_already_set();
   }
   RaiseFileError("FileError", path, reason);
 }
