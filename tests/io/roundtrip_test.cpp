@@ -190,6 +190,52 @@ TEST(RoundTrip, SheetKindsAndStatesComeBack) {
   EXPECT_EQ(book.GetEntry(1, 3, 1), "beta");
 }
 
+TEST(RoundTrip, AHiddenCurrentSheetStaysHiddenAndAVisibleOneIsShown) {
+  // Opening through a data table makes the last sheet current; a hidden one must not come
+  // back visible from a save that changed nothing about it.
+  ScratchDir dir;
+  Workbook book;
+  book.ReadFile(DataFile(kFixtures[0].file), kFileTypeAny);
+  const int hidden = book.FindSheet("Hidden");
+  ASSERT_GT(hidden, 0);
+  book.SetCurrentSheet(hidden);
+  const std::string saved = dir.File("hidden_current.xlsx");
+  book.WriteFile(saved, kFileTypeXlsx);
+  EXPECT_TRUE(book.LastSaveNotes().empty());
+  auto parts = Parts(saved);
+  const std::string& workbook = parts.at("xl/workbook.xml");
+  EXPECT_NE(workbook.find("name=\"Hidden\" sheetId=\"3\" state=\"hidden\""), std::string::npos);
+  // The next visible sheet is shown (here the chart sheet after the very hidden one).
+  const size_t tab = workbook.find("activeTab=\"");
+  ASSERT_NE(tab, std::string::npos);
+  const int shown = std::stoi(workbook.substr(tab + 11)) + 1;
+  EXPECT_GT(shown, hidden);
+  ASSERT_TRUE(book.SheetAt(shown).extras);
+  EXPECT_EQ(book.SheetAt(shown).extras->state, "");
+  auto selectedWorksheets = [](const std::map<std::string, std::string>& package) {
+    std::vector<std::string> selected;
+    for (const auto& [name, xml] : package)
+      if (name.rfind("xl/worksheets/", 0) == 0 && xml.find("tabSelected=\"1\"") != std::string::npos)
+        selected.push_back(name);
+    return selected;
+  };
+  EXPECT_TRUE(selectedWorksheets(parts).empty());  // the hidden sheet is not the selected tab
+
+  // With no visible sheet at all, the first one is shown and the save says so.
+  for (int i = 1; i <= book.SheetCount(); ++i)
+    if (book.SheetAt(i).extras) book.SheetAt(i).extras->state = "hidden";
+  const std::string none = dir.File("none_visible.xlsx");
+  book.WriteFile(none, kFileTypeXlsx);
+  ASSERT_EQ(book.LastSaveNotes().size(), 1u);
+  EXPECT_NE(book.LastSaveNotes()[0].find("no sheet of the workbook was visible"),
+            std::string::npos);
+  const std::string again = Parts(none).at("xl/workbook.xml");
+  EXPECT_NE(again.find("activeTab=\"0\""), std::string::npos);
+  EXPECT_EQ(again.find("sheetId=\"1\" state="), std::string::npos);
+  EXPECT_NE(again.find("sheetId=\"2\" state=\"hidden\""), std::string::npos);
+  EXPECT_EQ(selectedWorksheets(Parts(none)), std::vector<std::string>{"xl/worksheets/sheet1.xml"});
+}
+
 TEST(RoundTrip, FormatsKeepWhatTheGridDoesNotShowWhenItsFieldsChange) {
   ScratchDir dir;
   Workbook book;

@@ -162,6 +162,25 @@ std::string ReadCarried(const CarriedArchive& carried, uint64_t index) {
   return out;
 }
 
+bool SheetVisible(const Workbook& book, int sheet) {
+  const auto& e = book.SheetAt(sheet).extras;
+  return !e || e->state.empty() || e->state == "visible";
+}
+
+// The sheet the saved workbook opens on: the current one, or when it is hidden the next
+// visible sheet (the one before it when none follows), as a spreadsheet moves off a sheet
+// that gets hidden. Saving never shows a hidden sheet the user did not show, unless the
+// workbook has no visible sheet at all (then the first one).
+int ShownSheet(const Workbook& book) {
+  const int current = book.CurrentSheet();
+  if (SheetVisible(book, current)) return current;
+  for (int i = current + 1; i <= book.SheetCount(); ++i)
+    if (SheetVisible(book, i)) return i;
+  for (int i = current - 1; i >= 1; --i)
+    if (SheetVisible(book, i)) return i;
+  return 1;
+}
+
 // Everything a save writes beside the sheets' cells.
 struct PackagePlan {
   std::vector<std::string> sheetParts;     // part of each sheet, in order
@@ -173,24 +192,20 @@ struct PackagePlan {
 };
 
 std::string SheetEntries(const Workbook& book, const FileExtras* x, const PackagePlan& plan,
-                         const std::vector<std::string>& relIds, int activeTab,
+                         const std::vector<std::string>& relIds, int shown,
                          std::vector<std::string>& notes) {
   std::string out = "<sheets>";
-  bool anyVisible = false;
-  for (int i = 1; i <= book.SheetCount(); ++i) {
-    const auto& e = book.SheetAt(i).extras;
-    anyVisible = anyVisible || !e || e->state.empty() || e->state == "visible";
-  }
   for (int i = 1; i <= book.SheetCount(); ++i) {
     out += "<sheet name=\"";
     AppendXmlText(book.SheetName(i), out);
     out += "\" sheetId=\"" + std::to_string(i) + "\"";
     const auto& e = book.SheetAt(i).extras;
-    // The sheet shown must be visible, and so must one sheet at least.
-    if (x && e && !e->state.empty() && e->state != "visible") {
-      if (i - 1 == activeTab || (!anyVisible && i == 1)) {
+    // The sheet shown is a visible one whenever the workbook has one (ShownSheet); when it
+    // has none, the sheet shown is made visible, as a workbook must show one.
+    if (x && !SheetVisible(book, i)) {
+      if (i == shown) {
         notes.push_back("Sheet '" + book.SheetName(i) +
-                        "' was saved visible: it is the sheet shown, or no sheet was visible");
+                        "' was saved visible: no sheet of the workbook was visible");
       } else {
         out += " state=\"";
         AppendXmlText(e->state, out, false);
@@ -258,7 +273,8 @@ std::string WorkbookXmlWithExtras(const Workbook& book, const FileExtras& x,
   if (root.find("xmlns:r=\"") == std::string::npos)
     root += std::string(" xmlns:r=\"") + kRelNs + "\"";
   out += "<workbook" + root + ">";
-  int activeTab = book.CurrentSheet() - 1;
+  const int shown = ShownSheet(book);
+  const int activeTab = shown - 1;
   std::vector<XmlFragment> kept = x.workbookElements;
   std::vector<XmlFragment> own;
   bool pr = false, views = false;
@@ -276,7 +292,7 @@ std::string WorkbookXmlWithExtras(const Workbook& book, const FileExtras& x,
   if (!views)
     own.push_back({"bookViews", "<bookViews><workbookView activeTab=\"" +
                                     std::to_string(activeTab) + "\"/></bookViews>"});
-  own.push_back({"sheets", SheetEntries(book, &x, plan, sheetRelIds, activeTab, notes)});
+  own.push_back({"sheets", SheetEntries(book, &x, plan, sheetRelIds, shown, notes)});
   std::string names = DefinedNamesXml(book, x, notes);
   if (!names.empty()) own.push_back({"definedNames", std::move(names)});
   for (const std::string* xml : OrderFragments(kept, own, WorkbookRank)) out += *xml;
@@ -291,7 +307,7 @@ namespace {
 void AddSheet(ZipWriter& zip, const Workbook& book, int i, StylesOut& styles,
               SharedStringsOut& strings, const std::vector<XmlFragment>& kept) {
   zip.Begin(SheetPart(i));
-  WriteWorksheetXml(book, i, i == book.CurrentSheet(), styles, strings, kept,
+  WriteWorksheetXml(book, i, i == ShownSheet(book), styles, strings, kept,
                     [&](std::string_view xml) { zip.Write(xml); });
   zip.End();
 }
