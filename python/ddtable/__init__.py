@@ -36,13 +36,14 @@ from ddtable.errors import (
     FileError,
     MissingFileError,
     RunError,
+    SaveWarning,
     UnknownNameError,
 )
 
 __all__ = [
     "open", "new", "Workbook", "Sheet", "Row", "Block", "Run", "Iteration", "Manager",
     "ParamName", "Error", "FileError", "MissingFileError", "UnknownNameError", "RunError",
-    "CellError",
+    "CellError", "SaveWarning",
 ]
 
 __version__ = "0.1.0"

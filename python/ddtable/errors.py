@@ -35,6 +35,12 @@ class RunError(Error):
     """A run cannot do what was asked: no current row, an output that cannot be written."""
 
 
+class SaveWarning(UserWarning):
+    """A save wrote the file but could not keep something in it (a macro project in a file
+    named .xlsx, parts that an insertion or deletion made wrong); the message names the file
+    and what was left out."""
+
+
 class CellError(str):
     """The value of a cell holding a spreadsheet error ("#N/A", "#DIV/0!", ...).
 

@@ -29,6 +29,8 @@ namespace py = pybind11;
 [[noreturn]] void RaiseReadError(const std::string& path);
 // FileError for a workbook that could not be written to path.
 [[noreturn]] void RaiseWriteError(const std::string& path);
+// A SaveWarning for each thing the save of `table` to path could not keep.
+void WarnSaveNotes(CDT& table, const std::string& path);
 
 // ---- Values -----------------------------------------------------------------------------
 

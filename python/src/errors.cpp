@@ -66,6 +66,17 @@ void RaiseReadError(const std::string& path) {
   RaiseFileError("FileError", path, reason);
 }
 
+void WarnSaveNotes(CDT& table, const std::string& path) {
+  const ddt::grid::Workbook* book = table.m_pEngine ? table.m_pEngine->GetBook() : nullptr;
+  if (book == nullptr || book->LastSaveNotes().empty()) return;
+  py::object category = py::module_::import("ddtable.errors").attr("SaveWarning");
+  for (const std::string& note : book->LastSaveNotes()) {
+    // A filter may turn the warning into an exception: it then propagates.
+    if (PyErr_WarnEx(category.ptr(), (path + ": " + note).c_str(), 1) != 0)
+      throw py::error_already_set();
+  }
+}
+
 void RaiseWriteError(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code ec;

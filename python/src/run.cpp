@@ -71,6 +71,7 @@ class Run {
     const std::string target = path.empty() ? results.GetFileName() : path;
     if (target.empty()) Raise("Error", "the run has no results file name: give save() a path");
     if (results.Save(target, 1) != 0) RaiseWriteError(target);
+    WarnSaveNotes(results, target);
   }
 
   // Writes a note (such as a test's outcome) into column `name` of the results sheet at

@@ -93,6 +93,7 @@ void Workbook::Save(const std::string& path) {
   if (target.empty()) Raise("Error", "the workbook has no file name: give save() a path");
   if (input.Save(target, 1) != 0) RaiseWriteError(target);
   path_ = target;
+  WarnSaveNotes(input, target);
 }
 
 // ---- Sheets -------------------------------------------------------------------------------

@@ -1,5 +1,8 @@
 """Reading workbooks: sheets and their roles, typed values and texts, blocks, errors."""
 
+import pathlib
+import warnings
+
 import openpyxl
 import pytest
 
@@ -174,3 +177,20 @@ def test_new_workbook_needs_a_path_to_save(tmp_path):
         book.save(tmp_path / "no" / "such" / "dir.xlsx")
     book.save(tmp_path / "new.xlsx")
     assert ddtable.open(tmp_path / "new.xlsx").sheet_names == ["Sheet1"]
+
+
+def test_what_a_save_cannot_keep_is_a_warning(tmp_path):
+    macro = pathlib.Path(__file__).resolve().parents[2] / "tests" / "io" / "data" / "roundtrip_macro.xlsm"
+    with ddtable.open(macro) as book:
+        with pytest.warns(ddtable.SaveWarning, match="macro project was left out") as caught:
+            book.save(tmp_path / "lost.xlsx")
+        assert str(tmp_path / "lost.xlsx") in str(caught[0].message)
+        with warnings.catch_warnings():
+            warnings.simplefilter("error")  # no warning when nothing is lost
+            book.save(tmp_path / "kept.xlsm")
+        # A filter that makes the warning an error stops the call, the file being written.
+        with warnings.catch_warnings():
+            warnings.simplefilter("error", ddtable.SaveWarning)
+            with pytest.raises(ddtable.SaveWarning):
+                book.save(tmp_path / "again.xlsx")
+        assert (tmp_path / "again.xlsx").exists()

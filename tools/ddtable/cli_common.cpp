@@ -12,6 +12,7 @@
 
 #include "ddtable/ddtable.h"
 #include "ddtable/platform.h"
+#include "grid/workbook.h"
 #include "input/cddt_input.h"
 
 namespace ddtcli {
@@ -32,6 +33,12 @@ void Warn(const std::string& message) {
 }
 
 void Note(const std::string& message) { std::fprintf(stderr, "ddtable: %s\n", message.c_str()); }
+
+void WarnSaveNotes(CDT& table, const std::string& path) {
+  const ddt::grid::Workbook* book = table.m_pEngine ? table.m_pEngine->GetBook() : nullptr;
+  if (book == nullptr) return;
+  for (const std::string& note : book->LastSaveNotes()) Warn(path + ": " + note);
+}
 
 namespace {
 int OnMessageBox(const char* text, const char* caption, unsigned flags, void* user) {

@@ -55,6 +55,9 @@ void InstallMessageHandler();
 std::string ReadFailureReason(const std::string& path);
 // Why a workbook could not be written to `path`.
 std::string WriteFailureReason(const std::string& path);
+// Warns of what the last save of `table` to `path` could not keep (a macro project in a
+// file named .xlsx, parts an insertion made wrong, ...): one line each.
+void WarnSaveNotes(CDT& table, const std::string& path);
 
 // Opens a workbook for reading with the headless binding. Throws CliError (exit 2) naming
 // the file and the reason when it cannot be read.

@@ -59,8 +59,10 @@ int Compare(const CompareOptions& options) {
     code = kExitChecksFailed;
   }
   if (code == kExitOk) Warn(options.results + ": " + options.sheet + ": every compared cell matches");
-  if (!options.save.empty() && results->Save(options.save, 1) != 0)
-    FailFile(options.save, WriteFailureReason(options.save));
+  if (!options.save.empty()) {
+    if (results->Save(options.save, 1) != 0) FailFile(options.save, WriteFailureReason(options.save));
+    WarnSaveNotes(*results, options.save);
+  }
   results.reset();
   prm_release_data_manager();
   return code;

@@ -18,6 +18,7 @@ int Convert(const ConvertOptions& options) {
   if (kind != "csv") {
     if (!options.sheet.empty()) FailUsage("--sheet applies to a .csv output only");
     if (book->Save(options.out, 1) != 0) FailFile(options.out, WriteFailureReason(options.out));
+    WarnSaveNotes(*book, options.out);
     return kExitOk;
   }
   const std::vector<SheetInfo> sheets = Sheets(*book);

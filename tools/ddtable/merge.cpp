@@ -85,6 +85,7 @@ int Merge(const MergeOptions& options) {
     }
   }
   if (merged->Save(options.out, 1) != 0) FailFile(options.out, WriteFailureReason(options.out));
+  WarnSaveNotes(*merged, options.out);
   if (!options.junit.empty()) WriteJUnit(*merged, suite.empty() ? "ddtable" : suite, options.junit);
   Warn(options.out + ": " + std::to_string(options.parts.size()) + " parts, " + std::to_string(rows) +
        " rows, " + std::to_string(bad) + " not passed");

@@ -465,6 +465,7 @@ int Run(const RunOptions& options) {
            row.record.status + ": " + row.record.message);
   }
   if (book.Save(resultsPath, 1) != 0) FailFile(resultsPath, WriteFailureReason(resultsPath));
+  WarnSaveNotes(book, resultsPath);
   if (!options.junit.empty()) WriteJUnit(book, plan.bp, options.junit);
   Warn(plan.bp + ": " + OutcomeSummary(rows, passed, failed, errors, skipped) + "; results in " +
        resultsPath);

@@ -16,6 +16,7 @@ import sys
 import tempfile
 import time
 import unittest
+import zipfile
 
 import openpyxl
 from lxml import etree
@@ -276,6 +277,17 @@ class Convert(CliTestCase):
             before = ddtable("show", xls, sheet["name"], "--format", "csv").stdout.splitlines()
             after = ddtable("show", out, sheet["name"], "--format", "csv").stdout.splitlines()
             self.assertEqual(before[1:], after[1:])
+
+    def test_what_a_save_cannot_keep_is_said(self):
+        xlsm = os.path.join(SOURCE, "tests", "io", "data", "roundtrip_macro.xlsm")
+        result = ddtable("convert", xlsm, self.path("lost.xlsx"))
+        self.assertExit(result, 0)
+        self.assertIn("lost.xlsx: The macro project was left out", result.stderr)
+        result = ddtable("convert", xlsm, self.path("kept.xlsm"))
+        self.assertExit(result, 0)
+        self.assertNotIn("left out", result.stderr)
+        with zipfile.ZipFile(self.path("kept.xlsm")) as z:
+            self.assertIn("xl/vbaProject.bin", z.namelist())
 
     def test_refused_targets(self):
         book = self.login_workbook()
