@@ -91,13 +91,14 @@ Operand TimeValue(Call& call) {
   return Num(v - std::floor(v));
 }
 
-// EDATE(start, months): the same day `months` later, cut to the month's last day.
+// EDATE(start, months): the same day `months` later, cut to the month's last day. Serial 0
+// is day 0 of January 1900, and day 0 of a later month is the last day of the one before.
 Operand EDate(Call& call) {
   const bool d1904 = Is1904(call);
   const text::CivilDate start = CivilOf(DayArg(call, 0), d1904);
   const int64_t month = start.month + WholeArg(call, 1, kMaxMonths);
   const int day = std::min(start.day, DaysInMonth(start.year, month, d1904));
-  return Num(SerialOf(start.year, month, std::max(day, 1), d1904));
+  return Num(SerialOf(start.year, month, day, d1904));
 }
 
 // EOMONTH(start, months): the last day of the month `months` later.
