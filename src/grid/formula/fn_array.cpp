@@ -55,10 +55,38 @@ std::optional<int> CompareSameKind(const Value& a, const Value& b) {
   return CompareValues(a, b);
 }
 
+// Sort order across kinds for the binary searches: numbers, texts, logicals, then errors.
+int SortOrder(const Value& a, const Value& b) {
+  if (IsError(a) || IsError(b)) return IsError(a) == IsError(b) ? 0 : IsError(a) ? 1 : -1;
+  return CompareValues(a, b);
+}
+
+// XLOOKUP's binary searches (search_mode 2 over data sorted ascending, -2 descending):
+// the range is halved as a spreadsheet halves it, so on data that is not sorted the result
+// is the one the spreadsheet gives, not the closest value. The position found, or -1.
+int BinarySearch(const Table& lookup, bool vertical, int used, const Value& key,
+                 int matchMode, bool descending) {
+  auto at = [&](int i) { return vertical ? lookup.At(i, 0) : lookup.At(0, i); };
+  auto order = [&](const Value& v) { return descending ? -SortOrder(v, key) : SortOrder(v, key); };
+  int lo = 0, hi = used;  // the first position not before the key
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    if (order(at(mid)) < 0) lo = mid + 1;
+    else hi = mid;
+  }
+  if (lo < used && SortOrder(at(lo), key) == 0) return lo;
+  // Past the key in the search's order lies the larger value ascending, the smaller one
+  // descending.
+  const bool wantAfter = (matchMode == 1) != descending;
+  if (matchMode == 0) return -1;
+  if (wantAfter) return lo < used ? lo : -1;
+  return lo - 1;
+}
+
 // XLOOKUP(key, lookup, return, [if_not_found], [match_mode], [search_mode]). match_mode 0
 // exact, -1 exact or next smaller, 1 exact or next larger, 2 wildcards; search_mode 1 from
-// the first, -1 from the last (2 and -2, binary searches over sorted data, find the same
-// items and are searched in order here).
+// the first, -1 from the last, 2 and -2 binary searches over data sorted ascending or
+// descending (wildcards are matched in order from the first).
 Operand XLookup(Call& call) {
   Value key = call.Scalar(0);
   ThrowIfError(key);
@@ -80,7 +108,9 @@ Operand XLookup(Call& call) {
   const int used = std::min(n, std::max(1, vertical ? lookup.UsedRows() : lookup.UsedCols()));
   int found = -1;
   Value best;
-  for (int k = 0; k < used; ++k) {
+  const bool binary = (searchMode == 2 || searchMode == -2) && !pattern;
+  if (binary) found = BinarySearch(lookup, vertical, used, key, matchMode, searchMode < 0);
+  for (int k = 0; !binary && k < used; ++k) {
     const int i = searchMode < 0 ? used - 1 - k : k;
     const Value v = vertical ? lookup.At(i, 0) : lookup.At(0, i);
     if (pattern) {
