@@ -46,11 +46,16 @@ void* operator new(size_t n) {
   Track(p);
   return p;
 }
+// The replacement delete frees what the replacement new took from malloc; GCC cannot see
+// that the two are a pair.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept {
   if (!p) return;
   g_live.fetch_sub(malloc_usable_size(p));
   std::free(p);
 }
+#pragma GCC diagnostic pop
 void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 namespace {
