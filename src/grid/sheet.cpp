@@ -34,10 +34,18 @@ std::vector<Sheet::CellEntry>::iterator Sheet::LowerCol(RowEntry& r, int col) {
 }
 
 const Cell* Sheet::Find(int row, int col) const {
-  auto r = LowerRow(row);
-  if (r == rows_.end() || r->row != row) return nullptr;
-  auto c = LowerCol(*r, col);
-  if (c == r->cells.end() || c->col != col) return nullptr;
+  // Reads go row by row: the row found last, or the one after it, before a search.
+  size_t i = rowHint_;
+  if (i < rows_.size() && rows_[i].row != row) ++i;
+  if (i >= rows_.size() || rows_[i].row != row) {
+    auto r = LowerRow(row);
+    if (r == rows_.end() || r->row != row) return nullptr;
+    i = static_cast<size_t>(r - rows_.begin());
+  }
+  rowHint_ = i;
+  const RowEntry& r = rows_[i];
+  auto c = LowerCol(r, col);
+  if (c == r.cells.end() || c->col != col) return nullptr;
   return &c->cell;
 }
 

@@ -143,6 +143,7 @@ class Sheet {
   std::string name_;
   std::vector<RowEntry> rows_;  // sorted by row, no empty rows
   mutable int lastColCache_ = -1;
+  mutable size_t rowHint_ = 0;  // where Find found its last row (checked before use)
 };
 
 }  // namespace ddt::grid
