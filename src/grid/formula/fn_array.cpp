@@ -55,30 +55,33 @@ std::optional<int> CompareSameKind(const Value& a, const Value& b) {
   return CompareValues(a, b);
 }
 
-// Sort order across kinds for the binary searches: numbers, texts, logicals, then errors.
-int SortOrder(const Value& a, const Value& b) {
-  if (IsError(a) || IsError(b)) return IsError(a) == IsError(b) ? 0 : IsError(a) ? 1 : -1;
+// Order for SORT, and of the data XLOOKUP's binary searches expect: numbers < text < booleans; blanks and errors last.
+int SortCompare(const Value& a, const Value& b) {
+  auto rank = [](const Value& v) { return IsEmpty(v) || IsError(v) ? 1 : 0; };
+  if (rank(a) != rank(b)) return rank(a) - rank(b);
+  if (rank(a) == 1) return 0;
   return CompareValues(a, b);
 }
 
-// XLOOKUP's binary searches (search_mode 2 over data sorted ascending, -2 descending):
-// the range is halved as a spreadsheet halves it, so on data that is not sorted the result
-// is the one the spreadsheet gives, not the closest value. The position found, or -1.
+// XLOOKUP's binary searches (search_mode 2 over data sorted ascending, -2 descending, in
+// SORT's order): the range is halved as a spreadsheet halves it, so on data that is not
+// sorted the result is the one the spreadsheet gives, not the closest value. The position
+// found, or -1.
 int BinarySearch(const Table& lookup, bool vertical, int used, const Value& key,
                  int matchMode, bool descending) {
   auto at = [&](int i) { return vertical ? lookup.At(i, 0) : lookup.At(0, i); };
-  auto order = [&](const Value& v) { return descending ? -SortOrder(v, key) : SortOrder(v, key); };
+  auto order = [&](const Value& v) { return descending ? -SortCompare(v, key) : SortCompare(v, key); };
   int lo = 0, hi = used;  // the first position not before the key
   while (lo < hi) {
     const int mid = lo + (hi - lo) / 2;
     if (order(at(mid)) < 0) lo = mid + 1;
     else hi = mid;
   }
-  if (lo < used && SortOrder(at(lo), key) == 0) return lo;
+  if (lo < used && SortCompare(at(lo), key) == 0) return lo;
+  if (matchMode == 0) return -1;
   // Past the key in the search's order lies the larger value ascending, the smaller one
   // descending.
   const bool wantAfter = (matchMode == 1) != descending;
-  if (matchMode == 0) return -1;
   if (wantAfter) return lo < used ? lo : -1;
   return lo - 1;
 }
@@ -226,14 +229,6 @@ Operand Sequence(Call& call) {
     v += step;
   }
   return Result(out);
-}
-
-// Order for SORT: numbers < text < booleans; blanks and errors last.
-int SortCompare(const Value& a, const Value& b) {
-  auto rank = [](const Value& v) { return IsEmpty(v) || IsError(v) ? 1 : 0; };
-  if (rank(a) != rank(b)) return rank(a) - rank(b);
-  if (rank(a) == 1) return 0;
-  return CompareValues(a, b);
 }
 
 // SORT(array, [index], [order], [by_col]): rows (columns) ordered by the index-th column

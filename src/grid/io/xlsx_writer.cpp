@@ -304,10 +304,10 @@ std::string WorkbookXmlWithExtras(const Workbook& book, const FileExtras& x,
 
 namespace {
 
-void AddSheet(ZipWriter& zip, const Workbook& book, int i, StylesOut& styles,
+void AddSheet(ZipWriter& zip, const Workbook& book, int i, bool shown, StylesOut& styles,
               SharedStringsOut& strings, const std::vector<XmlFragment>& kept) {
   zip.Begin(SheetPart(i));
-  WriteWorksheetXml(book, i, i == ShownSheet(book), styles, strings, kept,
+  WriteWorksheetXml(book, i, shown, styles, strings, kept,
                     [&](std::string_view xml) { zip.Write(xml); });
   zip.End();
 }
@@ -346,7 +346,8 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
     zip.Add("xl/_rels/workbook.xml.rels", rels);
     StylesOut styles(book.Styles());
     SharedStringsOut strings;
-    for (int i = 1; i <= sheets; ++i) AddSheet(zip, book, i, styles, strings, {});
+    for (int i = 1; i <= sheets; ++i)
+      AddSheet(zip, book, i, i == book.CurrentSheet(), styles, strings, {});
     AddSharedStrings(zip, strings);
     zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
     zip.Finish();
@@ -510,9 +511,10 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
 
   StylesOut styles(book.Styles(), x->hasStyles ? &x->styles : nullptr);
   SharedStringsOut strings;
+  const int shown = ShownSheet(book);
   for (int i = 1; i <= sheets; ++i) {
     if (plan.sheetParts[i - 1] != SheetPart(i)) continue;
-    AddSheet(zip, book, i, styles, strings, plan.kept[i - 1]);
+    AddSheet(zip, book, i, i == shown, styles, strings, plan.kept[i - 1]);
     const std::vector<Relationship>& rels = plan.sheetRels[i - 1];
     if (rels.empty()) continue;
     std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
