@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -98,23 +99,52 @@ std::string Extension(const std::string& path) {
   return ext;
 }
 
+namespace {
+double MonotonicSeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
 Progress::Progress(std::string label, std::size_t total)
-    : label_(std::move(label)), total_(total),
-      shown_(!Global().quiet && total > 0 && ::isatty(STDERR_FILENO) == 1) {}
+    : label_(std::move(label)), total_(total), quiet_(Global().quiet),
+      shown_(!Global().quiet && total > 0 && ::isatty(STDERR_FILENO) == 1),
+      lastCount_(MonotonicSeconds()) {}
 
 Progress::~Progress() {
   if (shown_ && lastWidth_ >= 0) std::fprintf(stderr, "\r\033[K");
 }
 
 void Progress::Update(std::size_t done) {
+  done_ = done;
   if (!shown_) return;
   constexpr int kBar = 30;
   const int width = static_cast<int>(done * kBar / total_);
   if (width == lastWidth_ && done != total_) return;
   lastWidth_ = width;
+  Draw();
+}
+
+void Progress::Draw() {
+  constexpr int kBar = 30;
+  const int width = std::max(0, lastWidth_);
   std::fprintf(stderr, "\r%s [%s%s] %zu/%zu", label_.c_str(), std::string(width, '#').c_str(),
-               std::string(kBar - width, ' ').c_str(), done, total_);
+               std::string(kBar - width, ' ').c_str(), done_, total_);
   std::fflush(stderr);
+}
+
+void Progress::Say(const std::string& line) {
+  if (quiet_) return;
+  if (shown_ && lastWidth_ >= 0) std::fprintf(stderr, "\r\033[K");
+  std::fprintf(stderr, "ddtable: %s\n", line.c_str());
+  if (shown_ && lastWidth_ >= 0) Draw();
+  std::fflush(stderr);
+}
+
+bool Progress::DueForCount() {
+  const double now = MonotonicSeconds();
+  if (now - lastCount_ < 10.0) return false;
+  lastCount_ = now;
+  return true;
 }
 
 }  // namespace ddtcli

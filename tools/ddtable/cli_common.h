@@ -66,8 +66,8 @@ std::unique_ptr<CDDTInput> OpenWorkbook(const std::string& path);
 // The lower-cased file extension without the dot ("xlsx"), or "" when there is none.
 std::string Extension(const std::string& path);
 
-// A progress bar on standard error for long work. Shown only when standard error is a
-// terminal and --quiet is not set; otherwise every member does nothing.
+// Progress of long work on standard error. On a terminal: a bar. Elsewhere (a CI log): a
+// one-line count at most every 10 seconds. --quiet silences both.
 class Progress {
  public:
   Progress(std::string label, std::size_t total);
@@ -75,12 +75,27 @@ class Progress {
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
   void Update(std::size_t done);
+  // A line of its own ("ddtable: " + line), printed at once above the bar (unless --quiet).
+  void Say(const std::string& line);
+  // Without a terminal, prints "ddtable: " + label + ": " + count() when 10 seconds have
+  // passed since the work began or since the last count.
+  template <typename CountText>
+  void Periodic(CountText count) {
+    if (quiet_ || shown_ || !DueForCount()) return;
+    Say(label_ + ": " + count());
+  }
 
  private:
+  bool DueForCount();
+  void Draw();
+
   std::string label_;
   std::size_t total_;
+  std::size_t done_ = 0;
+  bool quiet_;
   bool shown_;
   int lastWidth_ = -1;
+  double lastCount_;
 };
 
 }  // namespace ddtcli

@@ -44,6 +44,8 @@ struct RunOptions {
   int jobs = 1;
   std::string shard;             // "I/N"
   double timeout = 0;
+  double maxRunTime = 0;         // the whole run's limit in seconds; 0: none
+  bool restart = false;          // ignore the journal of a killed earlier run
   std::size_t maxOutput = 1 << 20;
   std::string junit;
   std::vector<std::string> command;
@@ -54,6 +56,7 @@ struct MergeOptions {
   std::string out;
   std::vector<std::string> parts;
   std::string junit;
+  bool allowPartial = false;     // merge what is there; rows of missing parts are "not run"
 };
 int Merge(const MergeOptions& options);
 

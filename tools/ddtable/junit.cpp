@@ -68,7 +68,7 @@ int WriteJUnit(CDT& results, const std::string& suite, const std::string& path) 
   for (const Case& c : cases) {
     failures += c.status == kFailed;
     errors += c.status == kError;
-    skipped += c.status == kSkipped;
+    skipped += c.status == kSkipped || c.status == kNotRun;
     total += c.seconds;
   }
   char host[256] = "localhost";
@@ -99,7 +99,7 @@ int WriteJUnit(CDT& results, const std::string& suite, const std::string& path) 
     } else if (c.status == kError) {
       xml << "      <error type=\"command\" message=\"" << Xml(c.message) << "\">" << Xml(c.message)
           << "</error>\n";
-    } else if (c.status == kSkipped) {
+    } else if (c.status == kSkipped || c.status == kNotRun) {
       xml << "      <skipped message=\"" << Xml(c.message) << "\"/>\n";
     }
     if (!c.out.empty()) xml << "      <system-out>" << Xml(c.out) << "</system-out>\n";

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "cli_common.h"
 #include "commands.h"
@@ -19,8 +20,30 @@ const std::map<std::string, Format> kFormats = {
     {"table", Format::Table}, {"csv", Format::Csv}, {"json", Format::Json}};
 
 constexpr const char kExitCodes[] =
-    "Exit codes: 0 done, every check passed; 1 a check, lint or run row failed; "
-    "2 bad usage, or a file that cannot be read or written.";
+    "Exit codes: 0 done, every check passed; 1 a check, lint or run row failed (or was not run); "
+    "2 bad usage, a file that cannot be read or written, or a command that cannot be started; "
+    "128+N the run was stopped by signal N (130 SIGINT, 143 SIGTERM) after saving the rows that ended.";
+
+constexpr const char kRunFooter[] = R"(References: <Name> is a parameter of the business process, or inside --each CHILD of the
+child table first, then of the business process; <Table::Name> a parameter of the child table
+BP.Table; <Custom::Name> of the "Custom" sheet. A "<" followed by a ">" always starts a
+reference: a reference that names no parameter makes the row an error (nothing escapes a "<";
+put shell redirections in a script). Expected values (the NAME_exp column or --expect) have
+their references substituted too, and their values are matched literally.
+
+The command gets the environment of ddtable plus DDTABLE_ITERATION (the iteration, from 1) and
+DDTABLE_ROW (the row of the sheet it runs, from 1) and every --env NAME=VALUE. Its standard
+input is /dev/null; it runs in a process group of its own.
+
+An output file (--output-file) left by an earlier run is removed before the row runs; a command
+that writes none is an error. Rows go into RESULTS.run-journal as they end: a run that is
+killed is taken up by the next run of the same command (--restart runs every row again).
+
+CI: run one shard per machine, then merge (which refuses a missing or doubled part):
+  ddtable run data.xlsx --bp Login --shard $CI_NODE_INDEX/$CI_NODE_TOTAL --junit j.xml -- ./check <UserName>
+  ddtable merge results.xlsx data_results.part*of*.xlsx --junit junit.xml
+
+)";
 
 }  // namespace
 
@@ -107,6 +130,12 @@ int main(int argc, char** argv) {
   runCmd->add_option("--max-output", run.maxOutput, "Bytes of standard output and error kept per row and stream")
       ->check(CLI::PositiveNumber);
   runCmd->add_option("--junit", run.junit, "Write a JUnit XML report here (one test case per row run)");
+  runCmd->add_option("--max-run-time", run.maxRunTime,
+                     "Seconds the whole run may take; then the running commands are stopped, the rows "
+                     "that ended are saved and the others are \"not run\" (0: no limit)")
+      ->check(CLI::NonNegativeNumber);
+  runCmd->add_flag("--restart", run.restart,
+                   "Run every row, even those a killed earlier run recorded in its journal");
 
   MergeOptions merge;
   CLI::App* mergeCmd = app.add_subcommand(
@@ -114,8 +143,12 @@ int main(int argc, char** argv) {
   mergeCmd->add_option("out", merge.out, "Merged results workbook")->required();
   mergeCmd->add_option("parts", merge.parts, "Results workbooks of the shards")->required();
   mergeCmd->add_option("--junit", merge.junit, "Write a JUnit XML report of the merged run here");
+  mergeCmd->add_flag("--allow-partial", merge.allowPartial,
+                     "Merge the parts that are there when some are missing: their rows are \"not run\" and "
+                     "the exit code is 1 (without it, a missing, doubled or foreign part is refused with exit 2)");
 
   for (CLI::App* sub : app.get_subcommands({})) sub->footer(kExitCodes);
+  runCmd->footer(std::string(kRunFooter) + kExitCodes);
 
   try {
     app.parse(argc, argv);

@@ -4,12 +4,14 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -97,6 +99,11 @@ Running Start(std::size_t index, const Command& command, const CommandLimits& li
     outcome.startError = "empty command";
     return run;
   }
+  if (!command.freshFile.empty() && ::unlink(command.freshFile.c_str()) != 0 && errno != ENOENT) {
+    outcome.startError = "the output file " + command.freshFile +
+                         " left by an earlier run could not be removed: " + std::strerror(errno);
+    return run;
+  }
   int outPipe[2], errPipe[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0) {
     outcome.startError = std::strerror(errno);
@@ -171,11 +178,16 @@ void Finish(Running& run, int status, CommandOutcome& outcome, std::size_t cap) 
 
 }  // namespace
 
-std::vector<CommandOutcome> RunCommands(const std::vector<Command>& commands,
-                                        const CommandLimits& limits,
-                                        const std::function<void(std::size_t)>& progress) {
-  std::vector<CommandOutcome> outcomes(commands.size());
-  if (commands.empty()) return outcomes;
+RunStop RunCommands(const std::vector<Command>& commands, const CommandLimits& limits,
+                    std::vector<CommandOutcome>& outcomes, const CommandEvents& events) {
+  outcomes.resize(commands.size());
+  RunStop stop;
+  std::size_t next = 0;
+  auto skipSettled = [&] {
+    while (next < commands.size() && outcomes[next].finished) ++next;
+  };
+  skipSettled();
+  if (next == commands.size()) return stop;
 
   int wake[2];
   if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error(std::strerror(errno));
@@ -191,12 +203,12 @@ std::vector<CommandOutcome> RunCommands(const std::vector<Command>& commands,
   // The commands run in process groups of their own, out of reach of the terminal's Ctrl-C:
   // an interrupt or termination of this process ends them here.
   g_stopSignal = 0;
-  struct sigaction stop {}, previousInt {}, previousTerm {}, previousHup {};
-  stop.sa_handler = &OnStop;
-  sigemptyset(&stop.sa_mask);
-  ::sigaction(SIGINT, &stop, &previousInt);
-  ::sigaction(SIGTERM, &stop, &previousTerm);
-  ::sigaction(SIGHUP, &stop, &previousHup);
+  struct sigaction onStop {}, previousInt {}, previousTerm {}, previousHup {};
+  onStop.sa_handler = &OnStop;
+  sigemptyset(&onStop.sa_mask);
+  ::sigaction(SIGINT, &onStop, &previousInt);
+  ::sigaction(SIGTERM, &onStop, &previousTerm);
+  ::sigaction(SIGHUP, &onStop, &previousHup);
   auto restore = [&] {
     ::sigaction(SIGCHLD, &previous, nullptr);
     ::sigaction(SIGPIPE, &previousPipe, nullptr);
@@ -209,90 +221,140 @@ std::vector<CommandOutcome> RunCommands(const std::vector<Command>& commands,
   };
 
   const std::size_t jobs = static_cast<std::size_t>(std::max(1, limits.jobs));
+  const Clock::time_point begin = Clock::now();
+  std::optional<Clock::time_point> runDeadline;
+  if (limits.runSeconds > 0)
+    runDeadline = begin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limits.runSeconds));
+  Clock::time_point lastTick = begin;
   std::vector<Running> running;
-  std::size_t next = 0, done = 0;
-  while (done < commands.size()) {
-    if (g_stopSignal != 0) {
-      const int signal = g_stopSignal;
-      for (Running& run : running) {
-        ::kill(-run.pid, SIGKILL);
-        int status = 0;
-        while (::waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
+  try {
+    for (;;) {
+      if (g_stopSignal != 0 || (runDeadline && Clock::now() >= *runDeadline)) {
+        stop.signal = g_stopSignal;
+        stop.overTime = stop.signal == 0;
+        for (Running& run : running) {
+          ::kill(-run.pid, SIGKILL);
+          int status = 0;
+          while (::waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
+          }
+          CloseFd(run.outFd);
+          CloseFd(run.errFd);
+          // Killed by this stop, not by its own doing: the row did not run to its end.
+          outcomes[run.index] = CommandOutcome();
         }
-        CloseFd(run.outFd);
-        CloseFd(run.errFd);
+        break;
       }
-      restore();
-      throw Interrupted(signal);
-    }
-    while (running.size() < jobs && next < commands.size()) {
-      Running run = Start(next, commands[next], limits, outcomes[next]);
-      if (run.pid < 0) {
-        ++done;
-        if (progress) progress(done);
-      } else {
-        running.push_back(run);
+      while (running.size() < jobs && next < commands.size()) {
+        Running run = Start(next, commands[next], limits, outcomes[next]);
+        if (run.pid < 0) {
+          outcomes[next].finished = true;
+          if (events.finished) events.finished(next);
+        } else {
+          running.push_back(run);
+        }
+        ++next;
+        skipSettled();
       }
-      ++next;
-    }
-    if (running.empty()) continue;
+      if (running.empty()) break;
 
-    // Wait for output, a finished child or the nearest deadline.
-    std::vector<pollfd> fds;
-    fds.push_back({wake[0], POLLIN, 0});
-    for (const Running& run : running) {
-      if (run.outFd >= 0) fds.push_back({run.outFd, POLLIN, 0});
-      if (run.errFd >= 0) fds.push_back({run.errFd, POLLIN, 0});
-    }
-    int waitMs = -1;
-    const Clock::time_point now = Clock::now();
-    for (const Running& run : running) {
-      if (!run.deadline) continue;
-      const double left = std::chrono::duration<double, std::milli>(*run.deadline - now).count();
-      const int ms = left <= 0 ? 0 : static_cast<int>(std::ceil(left));
-      waitMs = waitMs < 0 ? ms : std::min(waitMs, ms);
-    }
-    if (::poll(fds.data(), fds.size(), waitMs) < 0 && errno != EINTR) {
-      const std::string error = std::strerror(errno);
-      for (Running& run : running) ::kill(-run.pid, SIGKILL);
-      restore();
-      throw std::runtime_error("poll: " + error);
-    }
-    char sink[256];
-    while (::read(wake[0], sink, sizeof sink) > 0) {
-    }
+      // Wait for output, a finished child, the nearest deadline or the next tick.
+      std::vector<pollfd> fds;
+      fds.push_back({wake[0], POLLIN, 0});
+      for (const Running& run : running) {
+        if (run.outFd >= 0) fds.push_back({run.outFd, POLLIN, 0});
+        if (run.errFd >= 0) fds.push_back({run.errFd, POLLIN, 0});
+      }
+      int waitMs = events.tick ? 1000 : -1;
+      const Clock::time_point now = Clock::now();
+      auto nearer = [&](Clock::time_point deadline) {
+        const double left = std::chrono::duration<double, std::milli>(deadline - now).count();
+        const int ms = left <= 0 ? 0 : static_cast<int>(std::ceil(left));
+        waitMs = waitMs < 0 ? ms : std::min(waitMs, ms);
+      };
+      for (const Running& run : running) {
+        if (run.deadline) nearer(*run.deadline);
+      }
+      if (runDeadline) nearer(*runDeadline);
+      if (::poll(fds.data(), fds.size(), waitMs) < 0 && errno != EINTR)
+        throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
+      char sink[256];
+      while (::read(wake[0], sink, sizeof sink) > 0) {
+      }
 
+      for (Running& run : running) {
+        CommandOutcome& outcome = outcomes[run.index];
+        if (run.outFd >= 0 && !Drain(run.outFd, outcome.out, outcome.outBytes, limits.maxOutputBytes))
+          CloseFd(run.outFd);
+        if (run.errFd >= 0 && !Drain(run.errFd, outcome.err, outcome.errBytes, limits.maxOutputBytes))
+          CloseFd(run.errFd);
+        if (run.deadline && !outcome.timedOut && Clock::now() >= *run.deadline) {
+          outcome.timedOut = true;
+          ::kill(-run.pid, SIGKILL);
+        }
+        int status = 0;
+        const pid_t reaped = ::waitpid(run.pid, &status, WNOHANG);
+        if (reaped == run.pid) {
+          if (outcome.timedOut) ::kill(-run.pid, SIGKILL);
+          Finish(run, status, outcome, limits.maxOutputBytes);
+          run.exited = true;
+        }
+      }
+      for (std::size_t i = 0; i < running.size();) {
+        if (running[i].exited) {
+          const std::size_t index = running[i].index;
+          running.erase(running.begin() + static_cast<long>(i));
+          outcomes[index].finished = true;
+          if (events.finished) events.finished(index);
+        } else {
+          ++i;
+        }
+      }
+      if (events.tick && Clock::now() - lastTick >= std::chrono::seconds(1)) {
+        lastTick = Clock::now();
+        events.tick();
+      }
+    }
+  } catch (...) {
     for (Running& run : running) {
-      CommandOutcome& outcome = outcomes[run.index];
-      if (run.outFd >= 0 && !Drain(run.outFd, outcome.out, outcome.outBytes, limits.maxOutputBytes))
-        CloseFd(run.outFd);
-      if (run.errFd >= 0 && !Drain(run.errFd, outcome.err, outcome.errBytes, limits.maxOutputBytes))
-        CloseFd(run.errFd);
-      if (run.deadline && !outcome.timedOut && Clock::now() >= *run.deadline) {
-        outcome.timedOut = true;
-        ::kill(-run.pid, SIGKILL);
-      }
+      ::kill(-run.pid, SIGKILL);
       int status = 0;
-      const pid_t reaped = ::waitpid(run.pid, &status, WNOHANG);
-      if (reaped == run.pid) {
-        if (outcome.timedOut) ::kill(-run.pid, SIGKILL);
-        Finish(run, status, outcome, limits.maxOutputBytes);
-        run.exited = true;
+      while (::waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
       }
+      CloseFd(run.outFd);
+      CloseFd(run.errFd);
     }
-    for (std::size_t i = 0; i < running.size();) {
-      if (running[i].exited) {
-        running.erase(running.begin() + static_cast<long>(i));
-        ++done;
-        if (progress) progress(done);
-      } else {
-        ++i;
-      }
-    }
+    restore();
+    throw;
   }
-
   restore();
-  return outcomes;
+  return stop;
+}
+
+std::string StartProblem(const std::string& argv0) {
+  if (argv0.empty()) return "empty command";
+  auto executable = [](const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+  };
+  if (argv0.find('/') != std::string::npos) {
+    struct stat info {};
+    if (::stat(argv0.c_str(), &info) != 0) return std::strerror(errno);
+    if (!S_ISREG(info.st_mode)) return "not a program file";
+    if (::access(argv0.c_str(), X_OK) != 0) return std::strerror(errno);
+    return "";
+  }
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t colon = dirs.find(':', from);
+    std::string dir = dirs.substr(from, colon == std::string::npos ? std::string::npos : colon - from);
+    if (dir.empty()) dir = ".";
+    if (executable(dir + "/" + argv0)) return "";
+    if (colon == std::string::npos) break;
+    from = colon + 1;
+  }
+  return "not found on PATH";
 }
 
 }  // namespace ddtcli

@@ -14,15 +14,20 @@ namespace ddtcli {
 struct Command {
   std::vector<std::string> argv;  // argv[0] is looked up on PATH when it has no "/"
   std::vector<std::string> env;   // the whole environment, "NAME=value"
+  // A file the command is expected to write: one left by an earlier run is removed just
+  // before the command starts, so what is read afterwards is this command's.
+  std::string freshFile;
 };
 
 struct CommandLimits {
   int jobs = 1;                   // commands running at the same time
   double timeoutSeconds = 0;      // 0: no limit
   std::size_t maxOutputBytes = 1 << 20;  // kept per stream; the rest is read and dropped
+  double runSeconds = 0;          // the whole run's limit; 0: none
 };
 
 struct CommandOutcome {
+  bool finished = false;      // the command ended, or could not be started; false: not run
   bool started = false;       // false: it could not be run (startError says why)
   std::string startError;
   int exitStatus = -1;        // when it exited
@@ -37,22 +42,27 @@ struct CommandOutcome {
   std::string Problem(double timeoutSeconds) const;
 };
 
-// Thrown by RunCommands when SIGINT, SIGTERM or SIGHUP arrived: the running commands were
-// killed and reaped, the others never started.
-class Interrupted : public std::runtime_error {
- public:
-  explicit Interrupted(int signal)
-      : std::runtime_error("interrupted by signal " + std::to_string(signal)), signal_(signal) {}
-  int signal() const { return signal_; }
-
- private:
-  int signal_;
+// Why RunCommands stopped before every command had run: a signal (SIGINT, SIGTERM, SIGHUP)
+// or the run's time limit. The running commands were killed and reaped (their outcomes are
+// not finished), the others never started.
+struct RunStop {
+  int signal = 0;
+  bool overTime = false;
+  bool Stopped() const { return signal != 0 || overTime; }
 };
 
-// Runs every command; outcome i belongs to command i whatever the order they finish in.
-// progress(done) is called after each command ends.
-std::vector<CommandOutcome> RunCommands(const std::vector<Command>& commands,
-                                        const CommandLimits& limits,
-                                        const std::function<void(std::size_t)>& progress);
+struct CommandEvents {
+  std::function<void(std::size_t index)> finished;  // command `index` ended; its outcome is set
+  std::function<void()> tick;                        // about once a second while commands run
+};
+
+// Runs every command whose outcome is not already finished (a caller marks rows it settles
+// itself as finished); outcome i belongs to command i whatever the order they finish in.
+RunStop RunCommands(const std::vector<Command>& commands, const CommandLimits& limits,
+                    std::vector<CommandOutcome>& outcomes, const CommandEvents& events);
+
+// Whether argv0 names a program that can be started: a path that is an executable file, or
+// a name found on PATH. "" when it can, else the reason.
+std::string StartProblem(const std::string& argv0);
 
 }  // namespace ddtcli

@@ -7,7 +7,13 @@
 // The run goes over the rows twice with the library: the first pass only substitutes (a
 // scratch results workbook, never saved), then the commands run, several at once with
 // --jobs, and the second pass copies the rows into the results workbook and verifies the
-// outputs in input order. The results are therefore the same whatever --jobs is.
+// outputs in input order, each row as soon as it and every row before it have ended. The
+// results are therefore the same whatever --jobs is, and a failed row is reported as it
+// happens.
+//
+// Every reference is resolved before a row runs: one that names no parameter makes the row
+// an error. Each ended row goes into a journal beside the results workbook, so an
+// interrupted run keeps what finished (see run_journal.h).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,7 +22,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <sstream>
 
 #include "cli_common.h"
@@ -26,8 +35,12 @@
 #include "junit.h"
 #include "manager/param_name.h"
 #include "process_pool.h"
+#include "references.h"
+#include "results_target.h"
 #include "results/cddt_results.h"
 #include "run_columns.h"
+#include "run_info.h"
+#include "run_journal.h"
 #include "table/cdt.h"
 #include "workbook_view.h"
 
@@ -68,76 +81,105 @@ std::string Substitute(CDDTResults* results, const std::string& source) {
   return text;
 }
 
-// The references "<...>" a text holds, as the library finds them: from a "<" to the first
-// ">" after it.
-std::vector<std::string> References(const std::string& text) {
-  std::vector<std::string> refs;
-  std::size_t at = 0;
-  while ((at = text.find('<', at)) != std::string::npos) {
-    const std::size_t end = text.find('>', at);
-    if (end == std::string::npos) break;
-    refs.push_back(text.substr(at, end - at + 1));
-    at = end + 1;
-  }
-  return refs;
-}
-
 // Where a run is in the input.
 struct Position {
   long iteration = 0;  // from 1, in run order
   long bpRow = 0;
   long childRow = 0;   // 0 without --each
   bool inShard = true;
+  bool blockEnd = false;  // with --each: the end of a business-process row's block
+  long childRows = 0;     // at a block's end: the rows it had
 };
 
 struct Plan {
   std::string input, bp, child, childSheet;
   long bpLastRow = 0;
   Shard shard;
-  std::string outputRef, expected;  // "<name>" / "<table::name>", expected reference or pattern
+  std::vector<std::string> command, env;  // references qualified for the scope
+  std::string outputFile;
+  std::string templateProblem;            // references of the above that name nothing
+  std::string outputRef;                  // "<name>" / "<table::name>"
   std::string outputSheet, outputName;
+  std::string expected;                   // a reference, or a pattern that may hold references
+  bool expectedIsRef = false;
   std::string expectedSheet, expectedName;  // set when the expected side is a parameter here
   bool verify = false;
 };
 
-using Visit = std::function<void(const Position&)>;
-using EndIteration = std::function<void(const Position&, long childRows)>;
+// The run rows of the business process in run order (and each row of a child-table block
+// with --each, followed by the end of the block), copying each row into `results`.
+class RowWalk {
+ public:
+  RowWalk(CDDTInput* input, CDDTResults* results, const Plan& plan)
+      : input_(input), results_(results), plan_(plan) {}
 
-// Walks the run rows of the business process in run order (and each block of the child
-// table with --each), copying each row into `results`.
-void Walk(CDDTInput* input, CDDTResults* results, const Plan& plan, const Visit& visit,
-          const EndIteration& endIteration) {
-  if (set_bp(input, results, plan.bp.c_str()) != 0)
-    FailFile(plan.input, "cannot start business process '" + plan.bp + "'");
-  Position at;
-  while (next_runrow(input, results, 0, 0, 0) == 0) {
-    at.bpRow = prm_get_current_run_row(results);
+  bool Next(Position& out) {
+    if (!started_) {
+      if (set_bp(input_, results_, plan_.bp.c_str()) != 0)
+        FailFile(plan_.input, "cannot start business process '" + plan_.bp + "'");
+      started_ = true;
+    }
+    if (done_) return false;
+    if (inBlock_) {
+      if (advance_loop(input_, results_, plan_.child.c_str()) == 0) {
+        at_.childRow = results_->GetCurrRunRow(plan_.childSheet);
+        ++blockRows_;
+        out = at_;
+        return true;
+      }
+      inBlock_ = false;
+      return BlockEnd(out);
+    }
+    if (next_runrow(input_, results_, 0, 0, 0) != 0) return Stop();
+    at_.bpRow = prm_get_current_run_row(results_);
     // Rows past the sheet's data are empty: without data the run-row list covers a whole
     // default range.
-    if (at.bpRow < 1 || at.bpRow > plan.bpLastRow) break;
-    ++at.iteration;
-    at.inShard = (at.iteration - 1) % plan.shard.count == plan.shard.index - 1;
-    at.childRow = 0;
-    if (plan.child.empty()) {
-      visit(at);
-      continue;
+    if (at_.bpRow < 1 || at_.bpRow > plan_.bpLastRow) return Stop();
+    ++at_.iteration;
+    at_.inShard = (at_.iteration - 1) % plan_.shard.count == plan_.shard.index - 1;
+    at_.childRow = 0;
+    at_.blockEnd = false;
+    if (plan_.child.empty()) {
+      out = at_;
+      return true;
     }
-    long rows = 0;
-    for (int more = reset_loop(input, results, plan.child.c_str()); more == 0;
-         more = advance_loop(input, results, plan.child.c_str())) {
-      at.childRow = results->GetCurrRunRow(plan.childSheet);
-      visit(at);
-      ++rows;
+    blockRows_ = 0;
+    if (reset_loop(input_, results_, plan_.child.c_str()) == 0) {
+      at_.childRow = results_->GetCurrRunRow(plan_.childSheet);
+      ++blockRows_;
+      inBlock_ = true;
+      out = at_;
+      return true;
     }
-    at.childRow = 0;
-    endIteration(at, rows);
+    return BlockEnd(out);
   }
-}
+
+ private:
+  bool Stop() {
+    done_ = true;
+    return false;
+  }
+  bool BlockEnd(Position& out) {
+    out = at_;
+    out.childRow = 0;
+    out.blockEnd = true;
+    out.childRows = blockRows_;
+    return true;
+  }
+
+  CDDTInput* input_;
+  CDDTResults* results_;
+  const Plan& plan_;
+  Position at_;
+  bool started_ = false, done_ = false, inBlock_ = false;
+  long blockRows_ = 0;
+};
 
 struct Task {
   Position at;
   Command command;
-  std::string outputFile;
+  std::string problem;  // set when the row cannot run (a reference names nothing)
+  std::string outputFileText, outputFileProblem;
 };
 
 struct Mark {
@@ -150,12 +192,14 @@ struct Record {
   std::string sheet;
   long row;
   RowRecord record;
+  bool hasOutput = false;
+  std::string output;  // the output as printed (surrounding blanks removed), written as text
 };
 
 std::string ReadCapped(const std::string& path, std::size_t cap, std::string& problem) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
-    problem = "output file " + path + ": " + std::strerror(errno);
+    problem = "the command wrote no output file " + path + " (" + std::strerror(errno) + ")";
     return "";
   }
   std::string text(cap, '\0');
@@ -171,14 +215,16 @@ std::string DefaultResultsPath(const std::string& input, const Shard& shard) {
   return (path.parent_path() / (name + ".xlsx")).string();
 }
 
-void CheckWritable(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path target(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  if (!fs::is_directory(folder, ec) || ::access(folder.c_str(), W_OK) != 0 ||
-      fs::is_directory(target, ec))
-    FailFile(path, WriteFailureReason(path));
+std::string Trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n\v\f");
+  if (first == std::string::npos) return "";
+  const std::size_t last = text.find_last_not_of(" \t\r\n\v\f");
+  return text.substr(first, last - first + 1);
+}
+
+bool IsWholeReference(const std::string& text) {
+  return text.size() >= 2 && text.front() == '<' && text.back() == '>' &&
+         FindReferences(text).size() == 1;
 }
 
 // Checks the options against the input workbook and fills the plan.
@@ -198,6 +244,19 @@ Plan MakePlan(const RunOptions& options, CDDTInput& input) {
     plan.childSheet = options.bp + "." + options.each;
     owner = FindSheet(input, plan.childSheet);
   }
+  const ReferenceScope scope(input, plan.bp, plan.child);
+  std::vector<std::string> problems;
+  auto qualify = [&](const std::string& where, const std::string& text) {
+    std::vector<std::string> unresolved;
+    std::string qualified = scope.Qualify(text, unresolved);
+    if (!unresolved.empty()) problems.push_back(UnresolvedMessage(where, unresolved));
+    return qualified;
+  };
+  for (std::size_t i = 0; i < options.command.size(); ++i)
+    plan.command.push_back(qualify(i == 0 ? "the command" : "argument " + std::to_string(i), options.command[i]));
+  for (const std::string& env : options.env) plan.env.push_back(qualify("--env " + env.substr(0, env.find('=')), env));
+  if (!options.outputFile.empty()) plan.outputFile = qualify("--output-file", options.outputFile);
+
   if (!options.output.empty()) {
     std::string name = options.output;
     if (name.size() >= 2 && name.front() == '<' && name.back() == '>') name = name.substr(1, name.size() - 2);
@@ -217,38 +276,32 @@ Plan MakePlan(const RunOptions& options, CDDTInput& input) {
         plan.expected = "<" + (plan.child.empty() ? "" : plan.child + "::") + expected + ">";
     }
     plan.verify = !plan.expected.empty();
-    if (plan.verify && plan.expected.front() == '<') {
-      CParamName ref(plan.expected.c_str());
-      if (ref.IsParam() && ref.GetExternAlias().empty()) {
-        const std::string sheet = ref.GetFullSheet(plan.bp);
-        const long index = input.GetSheetIndex(sheet);
-        if (index > 0 && input.ParamExists(ref.GetName(), index) != 0) {
-          plan.expectedSheet = sheet;
+    if (plan.verify && IsWholeReference(plan.expected)) {
+      const std::string resolved = scope.Resolve(plan.expected);
+      if (resolved.empty()) {
+        problems.push_back(UnresolvedMessage("--expect", {plan.expected}));
+      } else {
+        plan.expected = resolved;
+        plan.expectedIsRef = true;
+        CParamName ref(resolved.c_str());
+        if (ref.GetExternAlias().empty()) {
+          plan.expectedSheet = ref.GetFullSheet(plan.bp);
           plan.expectedName = ref.GetName();
         }
       }
+    } else if (plan.verify) {
+      plan.expected = qualify("--expect", plan.expected);
     }
   } else if (!options.expect.empty() || !options.outputFile.empty()) {
     FailUsage("--expect and --output-file need --output NAME");
   }
-  // References that name nothing are passed on as they are (a shell command may hold "<"
-  // and ">" of its own); say so once.
-  std::vector<std::pair<std::string, std::string>> texts;
-  for (std::size_t i = 0; i < options.command.size(); ++i)
-    texts.emplace_back("argument " + std::to_string(i), options.command[i]);
-  for (const std::string& env : options.env) texts.emplace_back("--env", env);
-  if (!options.outputFile.empty()) texts.emplace_back("--output-file", options.outputFile);
-  for (const auto& [where, text] : texts) {
-    for (const std::string& token : References(text)) {
-      CParamName ref(token.c_str());
-      if (!ref.GetExternAlias().empty()) continue;
-      const std::string sheet = ref.GetFullSheet(plan.bp);
-      const long index = input.GetSheetIndex(sheet);
-      if (index < 1 || input.ParamExists(ref.GetName(), index) == 0)
-        Warn(options.input + ": " + where + ": " + token + " names no parameter of sheet '" + sheet +
-             "'; passed on unchanged");
-    }
+  for (const std::string& problem : problems) {
+    if (!plan.templateProblem.empty()) plan.templateProblem += "; ";
+    plan.templateProblem += problem;
   }
+  if (!plan.templateProblem.empty())
+    Warn(options.input + ": " + plan.templateProblem + " of sheet '" + owner.name +
+         "'; every row is an error and no command runs");
   return plan;
 }
 
@@ -270,12 +323,231 @@ void SetEnv(std::vector<std::string>& env, const std::string& assignment) {
 }
 
 std::string OutcomeSummary(std::size_t rows, std::size_t passed, std::size_t failed,
-                           std::size_t errors, std::size_t skipped) {
+                           std::size_t errors, std::size_t notRun) {
   std::ostringstream text;
   text << rows << " row" << (rows == 1 ? "" : "s") << ": " << passed << " passed, " << failed
        << " failed, " << errors << " error" << (errors == 1 ? "" : "s");
-  if (skipped > 0) text << ", " << skipped << " skipped";
+  if (notRun > 0) text << ", " << notRun << " not run";
   return text.str();
+}
+
+// What identifies a run for its journal: the same input, rows and command give the same
+// rows.
+std::string RunIdentity(const RunOptions& options, const std::string& digest) {
+  std::string id = "ddtable run 1\n" + digest + "\n" + options.bp + "\n" + options.each + "\n" +
+                   options.shard + "\n" + options.output + "\n" + options.outputFile + "\n" +
+                   options.expect + "\n";
+  for (const std::string& arg : options.command) id += "arg " + arg + "\n";
+  for (const std::string& env : options.env) id += "env " + env + "\n";
+  return id;
+}
+
+// The second pass: copies each row into the results workbook and verifies its output, in
+// input order, as soon as the row and every row before it have ended.
+class Recorder {
+ public:
+  Recorder(CDDTInput* input, CDDTResults* results, const Plan& plan, const RunOptions& options,
+           std::vector<Task>& tasks, std::vector<CommandOutcome>& outcomes, Progress& progress)
+      : walk_(input, results, plan), results_(results), plan_(plan), options_(options),
+        scope_(*input, plan.bp, plan.child), tasks_(tasks), outcomes_(outcomes), progress_(progress) {}
+
+  // Records what can be recorded now; with `final`, every row, those not ended as "not run".
+  void Advance(bool final) {
+    for (;;) {
+      if (!pending_) {
+        Position at;
+        if (!walk_.Next(at)) break;
+        pending_ = at;
+      }
+      const Position at = *pending_;
+      if (at.inShard && !at.blockEnd && !final &&
+          (next_ >= tasks_.size() || !outcomes_[next_].finished))
+        break;
+      pending_.reset();
+      if (!at.inShard) continue;
+      if (at.blockEnd) {
+        EndBlock(at);
+      } else {
+        RecordRow(at);
+      }
+    }
+    if (final && next_ != tasks_.size())
+      throw CliError(kExitUsage, options_.input + ": the run rows changed during the run");
+  }
+
+  std::vector<Record>& Records() { return records_; }
+  const std::vector<Mark>& Marks() const { return marks_; }
+  std::size_t Failed() const { return failed_; }
+  std::size_t Errors() const { return errors_; }
+
+ private:
+  void Report(const Record& row) {
+    const std::string& status = row.record.status;
+    if (status == kFailed) ++failed_;
+    if (status == kError) ++errors_;
+    if (status == kFailed || status == kError)
+      progress_.Say(options_.input + ": " + row.sheet + " row " + std::to_string(row.row) + ": " + status +
+                    ": " + row.record.message);
+  }
+
+  // The expected value as a pattern: references in it replaced by their values, taken
+  // literally. Unresolved references are collected.
+  std::string ExpandPattern(const std::string& text, std::vector<std::string>& unresolved) const {
+    std::string out;
+    std::size_t from = 0, at = 0;
+    while ((at = text.find('<', at)) != std::string::npos) {
+      const std::size_t end = text.find('>', at);
+      if (end == std::string::npos) break;
+      const std::string token = text.substr(at, end - at + 1);
+      const std::string resolved = scope_.Resolve(token);
+      out.append(text, from, at - from);
+      if (resolved.empty()) {
+        unresolved.push_back(token);
+        out += token;
+      } else {
+        out += EscapePattern(Substitute(results_, resolved));
+      }
+      from = at = end + 1;
+    }
+    out.append(text, from, std::string::npos);
+    return out;
+  }
+
+  void RecordRow(const Position& at) {
+    if (next_ >= tasks_.size() || tasks_[next_].at.bpRow != at.bpRow || tasks_[next_].at.childRow != at.childRow)
+      throw CliError(kExitUsage, options_.input + ": the run rows changed during the run");
+    const Task& task = tasks_[next_];
+    const CommandOutcome& outcome = outcomes_[next_];
+    ++next_;
+    Record row;
+    row.sheet = plan_.child.empty() ? plan_.bp : plan_.childSheet;
+    row.row = plan_.child.empty() ? at.bpRow : at.childRow;
+    RowRecord& record = row.record;
+    record.command = true;
+    if (!task.problem.empty()) {
+      record.status = kError;
+      record.message = task.problem;
+      Report(row);
+      records_.push_back(std::move(row));
+      return;
+    }
+    if (!outcome.finished) {
+      record.status = kNotRun;
+      records_.push_back(std::move(row));
+      return;
+    }
+    if (outcome.started && !outcome.timedOut && outcome.signal == 0)
+      record.exitStatus = std::to_string(outcome.exitStatus);
+    record.seconds = outcome.seconds;
+    record.out = CellText(outcome.out, outcome.outBytes);
+    record.err = CellText(outcome.err, outcome.errBytes);
+    std::string problem = outcome.Problem(options_.timeout);
+    std::string mismatch;
+    if (!plan_.outputRef.empty() && outcome.started) {
+      std::string value = task.command.freshFile.empty() ? outcome.out : task.outputFileText;
+      if (!task.outputFileProblem.empty()) {
+        if (problem.empty()) problem = task.outputFileProblem;
+      } else {
+        if (value.size() > kMaxCellText - 1) {
+          value = CellText(value.substr(0, kMaxCellText - 1), value.size());
+          value = value.substr(0, value.find("\n[... output cut"));
+          Warn(options_.input + ": " + row.sheet + " row " + std::to_string(row.row) +
+               ": output cut to the cell limit before the check");
+        }
+        // The expected value with the references it holds substituted; a reference to an
+        // expected cell that holds none goes to the library as it is (it reads the cell and
+        // handles formulas there).
+        std::string expected = plan_.expected;
+        std::string shownExpected;
+        std::vector<std::string> unresolved;
+        if (plan_.verify && plan_.expectedIsRef) {
+          shownExpected = Substitute(results_, plan_.expected);
+          if (!FindReferences(shownExpected).empty()) {
+            expected = ExpandPattern(shownExpected, unresolved);
+          }
+        } else if (plan_.verify) {
+          expected = ExpandPattern(plan_.expected, unresolved);
+          shownExpected = expected;
+        }
+        const bool verify = plan_.verify && unresolved.empty();
+        const int verdict = prm_set_and_verify_output(results_, plan_.outputRef.c_str(), value.c_str(),
+                                                      expected.c_str(), verify ? 1 : 0);
+        row.hasOutput = verdict >= 0;
+        row.output = Trim(value);
+        if (!unresolved.empty()) {
+          if (problem.empty()) problem = UnresolvedMessage("expected value " + shownExpected, unresolved);
+        } else if (verdict < 0) {
+          if (problem.empty()) problem = "output " + plan_.outputName + " could not be written";
+        } else if (verdict == 1 || verdict == 2) {
+          const CDT::DT_STYLE style = verdict == 1 ? CDT::DT_STYLE_GREEN : CDT::DT_STYLE_LIGHT_RED;
+          marks_.push_back({plan_.outputSheet, plan_.outputName, row.row, style});
+          if (!plan_.expectedName.empty()) marks_.push_back({plan_.expectedSheet, plan_.expectedName, row.row, style});
+          if (verdict == 2) {
+            mismatch = plan_.outputName + " was '" + row.output + "', expected '" +
+                       (plan_.expectedIsRef && expected == plan_.expected ? shownExpected : expected) + "'";
+          }
+        }
+      }
+    }
+    record.status = !problem.empty() ? kError : !mismatch.empty() ? kFailed : kPassed;
+    record.message = !problem.empty() ? problem : mismatch;
+    Report(row);
+    records_.push_back(std::move(row));
+  }
+
+  // The business-process row sums up its block.
+  void EndBlock(const Position& at) {
+    Record row;
+    row.sheet = plan_.bp;
+    row.row = at.bpRow;
+    std::size_t failed = 0, errors = 0, notRun = 0;
+    for (std::size_t i = blockStart_; i < records_.size(); ++i) {
+      if (records_[i].record.status == kFailed) ++failed;
+      if (records_[i].record.status == kError) ++errors;
+      if (records_[i].record.status == kNotRun) ++notRun;
+    }
+    const std::size_t total = records_.size() - blockStart_;
+    if (at.childRows == 0) {
+      // A business-process row without rows to run is not a pass.
+      row.record.status = kError;
+      row.record.message = "no rows in its block of " + plan_.childSheet;
+      Report(row);
+    } else {
+      row.record.status = errors > 0 ? kError : failed > 0 ? kFailed : notRun > 0 ? kNotRun : kPassed;
+      if (errors + failed > 0)
+        row.record.message = std::to_string(errors + failed) + " of " + std::to_string(total) +
+                             " rows of " + plan_.childSheet + " did not pass";
+    }
+    records_.push_back(std::move(row));
+    blockStart_ = records_.size();
+  }
+
+  RowWalk walk_;
+  CDDTResults* results_;
+  const Plan& plan_;
+  const RunOptions& options_;
+  ReferenceScope scope_;
+  std::vector<Task>& tasks_;
+  std::vector<CommandOutcome>& outcomes_;
+  Progress& progress_;
+  std::optional<Position> pending_;
+  std::size_t next_ = 0, blockStart_ = 0;
+  std::vector<Record> records_;
+  std::vector<Mark> marks_;
+  std::size_t failed_ = 0, errors_ = 0;
+};
+
+// Saves the results workbook to `path`, or beside it under a new name when `path` has
+// become impossible to write (held open by another program, say). Returns where it went;
+// "" when it could not be saved anywhere.
+template <typename SaveTo>
+std::string SaveWithFallback(const std::string& path, SaveTo save) {
+  const std::string problem = ResultsTargetProblem(path);
+  if (problem.empty() && save(path)) return path;
+  const std::string beside = NameBeside(path);
+  Note(path + ": " + (problem.empty() ? WriteFailureReason(path) : problem) + "; the results go to " + beside +
+       " instead");
+  return save(beside) ? beside : "";
 }
 
 }  // namespace
@@ -295,12 +567,26 @@ int Run(const RunOptions& options) {
   std::unique_ptr<CDDTInput> inputBook = OpenWorkbook(options.input);
   CDDTInput* input = inputBook.get();
   const Plan plan = MakePlan(options, *input);
-  CheckWritable(resultsPath);
   std::error_code same;
   if (std::filesystem::equivalent(options.input, resultsPath, same))
     FailFile(resultsPath, "is the input workbook; the results go into a workbook of their own");
-  if (!options.junit.empty()) CheckWritable(options.junit);
+  // A results workbook that cannot be written is found now, not after every row has run.
+  if (const std::string problem = ResultsTargetProblem(resultsPath); !problem.empty()) FailFile(resultsPath, problem);
+  if (!options.junit.empty()) {
+    if (const std::string problem = ResultsTargetProblem(options.junit); !problem.empty())
+      FailFile(options.junit, problem);
+  }
   if (plan.bpLastRow == 0) Warn(options.input + ": business process '" + plan.bp + "' has no data rows");
+
+  RunInfo info;
+  info.input = options.input;
+  info.inputDigest = FileDigest(options.input);
+  info.bp = plan.bp;
+  info.each = plan.child;
+  info.shardIndex = shard.index;
+  info.shardCount = shard.count;
+  info.started = UtcNow();
+  info.host = HostName();
 
   // Pass 1: substitute every row's command.
   std::vector<Task> tasks;
@@ -310,166 +596,159 @@ int Run(const RunOptions& options) {
       FailFile(options.input, "the results workbook could not be given its sheets");
     capture_runrows(input);
     const std::vector<std::string> base = BaseEnvironment();
-    Walk(input, scratch.get(), plan,
-         [&](const Position& at) {
-           if (!at.inShard) return;
-           Task task;
-           task.at = at;
-           for (const std::string& arg : options.command)
-             task.command.argv.push_back(Substitute(scratch.get(), arg));
-           task.command.env = base;
-           SetEnv(task.command.env, "DDTABLE_ITERATION=" + std::to_string(at.iteration));
-           SetEnv(task.command.env,
-                  "DDTABLE_ROW=" + std::to_string(at.childRow > 0 ? at.childRow : at.bpRow));
-           for (const std::string& env : options.env) SetEnv(task.command.env, Substitute(scratch.get(), env));
-           if (!options.outputFile.empty()) task.outputFile = Substitute(scratch.get(), options.outputFile);
-           tasks.push_back(std::move(task));
-         },
-         [](const Position&, long) {});
+    RowWalk walk(input, scratch.get(), plan);
+    Position at;
+    while (walk.Next(at)) {
+      if (at.blockEnd) continue;
+      if (info.iterations != at.iteration) info.rows.push_back(at.bpRow);
+      info.iterations = at.iteration;
+      if (!at.inShard) continue;
+      if (info.given.empty() || info.given.back() != at.iteration) info.given.push_back(at.iteration);
+      Task task;
+      task.at = at;
+      task.problem = plan.templateProblem;
+      for (const std::string& arg : plan.command) task.command.argv.push_back(Substitute(scratch.get(), arg));
+      task.command.env = base;
+      SetEnv(task.command.env, "DDTABLE_ITERATION=" + std::to_string(at.iteration));
+      SetEnv(task.command.env, "DDTABLE_ROW=" + std::to_string(at.childRow > 0 ? at.childRow : at.bpRow));
+      for (const std::string& env : plan.env) SetEnv(task.command.env, Substitute(scratch.get(), env));
+      if (!plan.outputFile.empty()) task.command.freshFile = Substitute(scratch.get(), plan.outputFile);
+      tasks.push_back(std::move(task));
+    }
+  }
+  // A command that cannot be started stops the run before any row runs.
+  {
+    std::set<std::string> checked;
+    for (const Task& task : tasks) {
+      if (!task.problem.empty() || task.command.argv.empty()) continue;
+      const std::string& program = task.command.argv.front();
+      if (!checked.insert(program).second) continue;
+      if (const std::string problem = StartProblem(program); !problem.empty())
+        FailUsage(options.input + ": the command '" + program + "' cannot be started: " + problem);
+    }
+  }
+  if (!plan.outputFile.empty() && options.jobs > 1 && plan.outputFile.find('<') == std::string::npos)
+    Warn("--output-file " + plan.outputFile + " is the same file for every row; with --jobs " +
+         std::to_string(options.jobs) + " rows running at once overwrite each other's output");
+
+  // Rows ended in an earlier, interrupted run of the same rows and command are taken from
+  // its journal; the others run.
+  std::vector<CommandOutcome> outcomes(tasks.size());
+  for (std::size_t i = 0; i < tasks.size(); ++i) outcomes[i].finished = !tasks[i].problem.empty();
+  OutcomeJournal journal(RunJournalPath(resultsPath), RunIdentity(options, info.inputDigest));
+  {
+    bool foreign = false;
+    std::map<RowKey, JournalRow> recovered;
+    if (!options.restart) recovered = journal.Recover(foreign);
+    if (foreign) Warn(RunJournalPath(resultsPath) + ": the journal of another run (other input or command) is replaced");
+    std::map<RowKey, JournalRow> carried;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+      const RowKey key{tasks[i].at.iteration, tasks[i].at.childRow};
+      auto found = recovered.find(key);
+      if (found == recovered.end() || !tasks[i].problem.empty()) continue;
+      outcomes[i] = found->second.outcome;
+      tasks[i].outputFileText = found->second.outputFileText;
+      tasks[i].outputFileProblem = found->second.outputFileProblem;
+      carried.insert(*found);
+    }
+    if (!carried.empty())
+      Warn(options.input + ": " + std::to_string(carried.size()) +
+           " rows ended in an interrupted run are taken from its journal; the other rows run");
+    std::string problem;
+    if (!journal.Start(carried, problem))
+      Warn(RunJournalPath(resultsPath) + ": no journal (" + problem + "); an interrupted run keeps no rows");
   }
 
-  // The commands.
+  // The commands, and the second pass behind them.
+  auto results = std::make_unique<CDDTResults>(nullptr, CDT::DT_TYPE_QX, "1", "None", "Local");
+  if (prepare_results(results.get(), input) != 0)
+    FailFile(options.input, "the results workbook could not be given its sheets");
   CommandLimits limits;
   limits.jobs = options.jobs;
   limits.timeoutSeconds = options.timeout;
   limits.maxOutputBytes = options.maxOutput;
+  limits.runSeconds = options.maxRunTime;
   std::vector<Command> commands;
   commands.reserve(tasks.size());
   for (const Task& task : tasks) commands.push_back(task.command);
-  std::vector<CommandOutcome> outcomes;
-  {
-    Progress progress("run " + plan.bp, commands.size());
-    try {
-      outcomes = RunCommands(commands, limits, [&](std::size_t done) { progress.Update(done); });
-    } catch (const Interrupted& e) {
-      throw CliError(kExitUsage, options.input + ": run " + e.what() +
-                                     "; its commands were stopped and no results were written");
-    }
+  Progress progress("run " + plan.bp, commands.size());
+  Recorder recorder(input, results.get(), plan, options, tasks, outcomes, progress);
+  std::size_t ended = 0;
+  for (const CommandOutcome& outcome : outcomes) ended += outcome.finished ? 1 : 0;
+  progress.Update(ended);
+  CommandEvents events;
+  events.finished = [&](std::size_t i) {
+    Task& task = tasks[i];
+    if (!task.command.freshFile.empty() && outcomes[i].started)
+      task.outputFileText = ReadCapped(task.command.freshFile, options.maxOutput, task.outputFileProblem);
+    journal.Append({task.at.iteration, task.at.childRow}, {outcomes[i], task.outputFileText, task.outputFileProblem});
+    progress.Update(++ended);
+    recorder.Advance(false);
+  };
+  events.tick = [&] {
+    progress.Periodic([&] {
+      return std::to_string(ended) + " of " + std::to_string(tasks.size()) + " rows ended, " +
+             std::to_string(recorder.Failed()) + " failed, " + std::to_string(recorder.Errors()) + " errors";
+    });
+  };
+  recorder.Advance(false);
+  const RunStop stop = RunCommands(commands, limits, outcomes, events);
+  recorder.Advance(true);
+  if (stop.Stopped()) {
+    info.outcome = stop.signal != 0 ? kRunInterrupted : kRunOverTime;
+    Note(options.input + ": run " +
+         (stop.signal != 0 ? "interrupted by signal " + std::to_string(stop.signal)
+                           : std::string("stopped at its time limit")) +
+         "; the rows that ended are kept, the others are \"not run\"");
   }
+  info.finished = UtcNow();
 
-  // Pass 2: copy the rows into the results workbook and verify each output in input order.
-  std::vector<Record> records;
-  std::vector<Mark> marks;
-  auto results = std::make_unique<CDDTResults>(nullptr, CDT::DT_TYPE_QX, "1", "None", "Local");
-  if (prepare_results(results.get(), input) != 0)
-    FailFile(options.input, "the results workbook could not be given its sheets");
-  std::size_t next = 0;
-  std::size_t blockStart = 0;
-  Walk(input, results.get(), plan,
-       [&](const Position& at) {
-         if (!at.inShard) return;
-         if (next >= tasks.size() || tasks[next].at.bpRow != at.bpRow ||
-             tasks[next].at.childRow != at.childRow)
-           throw CliError(kExitUsage, options.input + ": the run rows changed during the run");
-         const Task& task = tasks[next];
-         const CommandOutcome& outcome = outcomes[next];
-         ++next;
-         Record row;
-         row.sheet = plan.child.empty() ? plan.bp : plan.childSheet;
-         row.row = plan.child.empty() ? at.bpRow : at.childRow;
-         RowRecord& record = row.record;
-         record.command = true;
-         if (outcome.started && !outcome.timedOut && outcome.signal == 0)
-           record.exitStatus = std::to_string(outcome.exitStatus);
-         record.seconds = outcome.seconds;
-         record.out = CellText(outcome.out, outcome.outBytes);
-         record.err = CellText(outcome.err, outcome.errBytes);
-         std::string problem = outcome.Problem(options.timeout);
-         std::string mismatch;
-         if (!plan.outputRef.empty() && outcome.started) {
-           std::string value = outcome.out;
-           std::string fileProblem;
-           if (!task.outputFile.empty()) value = ReadCapped(task.outputFile, options.maxOutput, fileProblem);
-           if (!fileProblem.empty()) {
-             if (problem.empty()) problem = fileProblem;
-           } else {
-             if (value.size() > kMaxCellText - 1) {
-               value = CellText(value.substr(0, kMaxCellText - 1), value.size());
-               value = value.substr(0, value.find("\n[... output cut"));
-               Warn(options.input + ": " + row.sheet + " row " + std::to_string(row.row) +
-                    ": output cut to the cell limit before the check");
-             }
-             const int verdict = prm_set_and_verify_output(results.get(), plan.outputRef.c_str(),
-                                                           value.c_str(), plan.expected.c_str(),
-                                                           plan.verify ? 1 : 0);
-             if (verdict < 0) {
-               if (problem.empty()) problem = "output " + plan.outputName + " could not be written";
-             } else if (verdict == 1 || verdict == 2) {
-               const CDT::DT_STYLE style = verdict == 1 ? CDT::DT_STYLE_GREEN : CDT::DT_STYLE_LIGHT_RED;
-               marks.push_back({plan.outputSheet, plan.outputName, row.row, style});
-               if (!plan.expectedName.empty())
-                 marks.push_back({plan.expectedSheet, plan.expectedName, row.row, style});
-               if (verdict == 2) {
-                 std::string got = value;
-                 while (!got.empty() && std::isspace(static_cast<unsigned char>(got.back()))) got.pop_back();
-                 mismatch = plan.outputName + " was '" + got + "', expected '" +
-                            Substitute(results.get(), plan.expected) + "'";
-               }
-             }
-           }
-         }
-         record.status = !problem.empty() ? kError : !mismatch.empty() ? kFailed : kPassed;
-         record.message = !problem.empty() ? problem : mismatch;
-         records.push_back(std::move(row));
-       },
-       [&](const Position& at, long rows) {
-         if (!at.inShard) return;
-         // The business-process row sums up its block.
-         Record row;
-         row.sheet = plan.bp;
-         row.row = at.bpRow;
-         std::size_t failed = 0, errors = 0;
-         for (std::size_t i = blockStart; i < records.size(); ++i) {
-           if (records[i].record.status == kFailed) ++failed;
-           if (records[i].record.status == kError) ++errors;
-         }
-         const std::size_t total = records.size() - blockStart;
-         if (rows == 0) {
-           row.record.status = kSkipped;
-           row.record.message = "no rows in its block of " + plan.childSheet;
-         } else {
-           row.record.status = errors > 0 ? kError : failed > 0 ? kFailed : kPassed;
-           if (errors + failed > 0)
-             row.record.message = std::to_string(errors + failed) + " of " + std::to_string(total) +
-                                  " rows of " + plan.childSheet + " did not pass";
-         }
-         records.push_back(std::move(row));
-         blockStart = records.size();
-       });
-  if (next != tasks.size()) throw CliError(kExitUsage, options.input + ": the run rows changed during the run");
-  if (save_results_as(results.get(), resultsPath.c_str(), 1) != 0) FailFile(resultsPath, WriteFailureReason(resultsPath));
+  // The library writes the rows it copied; the run columns, outputs as printed, marks and
+  // the run information go in with the interactive binding, which keeps styles.
+  const std::string written = SaveWithFallback(resultsPath, [&](const std::string& path) {
+    return save_results_as(results.get(), path.c_str(), 1) == 0;
+  });
   results.reset();
   inputBook.reset();
   prm_release_data_manager();
+  if (written.empty()) FailFile(resultsPath, WriteFailureReason(resultsPath) + "; the journal " +
+                                                 RunJournalPath(resultsPath) + " keeps the rows that ended");
 
-  // The run columns and the marks go in with the interactive binding, which keeps styles.
   CDT book(nullptr, CDT::DT_TYPE_F1, "");
-  if (book.Open(resultsPath) != 0) FailFile(resultsPath, ReadFailureReason(resultsPath));
+  if (book.Open(written) != 0) FailFile(written, ReadFailureReason(written));
   const bool each = !plan.child.empty();
   if (AddRunColumns(book, plan.bp, !each) != 0 || (each && AddRunColumns(book, plan.childSheet, true) != 0))
-    FailFile(resultsPath, "the run columns could not be added");
-  for (const Mark& mark : marks) {
+    FailFile(written, "the run columns could not be added");
+  // Outputs are written as the text printed: "0.5", "007" and "1e3" stay as they were.
+  for (const Record& row : recorder.Records()) {
+    if (row.hasOutput) WriteText(book, plan.outputSheet, row.row, plan.outputName, row.output);
+  }
+  for (const Mark& mark : recorder.Marks()) {
     if (book.SetSheet(mark.sheet) == 0) book.SetStyle(mark.style, mark.name, mark.row);
   }
-  std::size_t passed = 0, failed = 0, errors = 0, skipped = 0, rows = 0;
-  for (const Record& row : records) {
+  std::size_t passed = 0, failed = 0, errors = 0, notRun = 0, rows = 0;
+  for (const Record& row : recorder.Records()) {
     WriteRecord(book, row.sheet, row.row, row.record);
     if (!row.record.command && each) continue;  // counted through its block's rows
     ++rows;
     if (row.record.status == kPassed) ++passed;
     if (row.record.status == kFailed) ++failed;
     if (row.record.status == kError) ++errors;
-    if (row.record.status == kSkipped) ++skipped;
-    if (row.record.status == kFailed || row.record.status == kError)
-      Warn(options.input + ": " + row.sheet + " row " + std::to_string(row.row) + ": " +
-           row.record.status + ": " + row.record.message);
+    if (row.record.status == kNotRun) ++notRun;
   }
-  if (book.Save(resultsPath, 1) != 0) FailFile(resultsPath, WriteFailureReason(resultsPath));
-  WarnSaveNotes(book, resultsPath);
+  WriteRunInfo(book, info);
+  const std::string saved = SaveWithFallback(written, [&](const std::string& path) { return book.Save(path, 1) == 0; });
+  if (!saved.empty()) {
+    WarnSaveNotes(book, saved);
+    journal.Remove();
+  }
   if (!options.junit.empty()) WriteJUnit(book, plan.bp, options.junit);
-  Warn(plan.bp + ": " + OutcomeSummary(rows, passed, failed, errors, skipped) + "; results in " +
-       resultsPath);
-  return failed + errors > 0 ? kExitChecksFailed : kExitOk;
+  if (saved.empty())
+    FailFile(written, WriteFailureReason(written) + "; the journal " + RunJournalPath(resultsPath) +
+                          " keeps the rows that ended");
+  Warn(plan.bp + ": " + OutcomeSummary(rows, passed, failed, errors, notRun) + "; results in " + saved);
+  if (stop.signal != 0) return 128 + stop.signal;
+  return failed + errors + notRun > 0 ? kExitChecksFailed : kExitOk;
 }
 
 }  // namespace ddtcli

@@ -25,6 +25,8 @@ std::string CutUtf8(const std::string& text, std::size_t limit) {
   return text.substr(0, end);
 }
 
+}  // namespace
+
 // Numbers go in as entered: a parameter value such as "0.250" would be kept as text.
 void WriteNumber(CDT& book, const std::string& sheet, long row, const char* param,
                  const std::string& number) {
@@ -38,8 +40,6 @@ void WriteNumber(CDT& book, const std::string& sheet, long row, const char* para
     // A value the grid refuses leaves the cell empty; the run's outcome is elsewhere too.
   }
 }
-
-}  // namespace
 
 int AddRunColumns(CDT& book, const std::string& sheet, bool commandColumns) {
   const char* all[] = {kStatusColumn, kMessageColumn, kExitColumn,
@@ -90,7 +90,7 @@ void WriteRecord(CDT& book, const std::string& sheet, long row, const RowRecord&
   }
   if (book.SetSheet(sheet) == 0) {
     const CDT::DT_STYLE mark = record.status == kPassed ? CDT::DT_STYLE_GREEN
-                               : record.status == kSkipped ? CDT::DT_STYLE_NONE
+                               : record.status == kSkipped || record.status == kNotRun ? CDT::DT_STYLE_NONE
                                                            : CDT::DT_STYLE_LIGHT_RED;
     book.SetStyle(mark, kStatusColumn, row);
   }

@@ -10,7 +10,7 @@ class CDT;
 
 namespace ddtcli {
 
-inline constexpr const char kStatusColumn[] = "RunStatus";    // passed, failed, error, skipped
+inline constexpr const char kStatusColumn[] = "RunStatus";    // passed, failed, error, not run
 inline constexpr const char kMessageColumn[] = "RunMessage";  // why a row did not pass
 inline constexpr const char kExitColumn[] = "ExitStatus";
 inline constexpr const char kDurationColumn[] = "Duration";   // seconds
@@ -20,7 +20,10 @@ inline constexpr const char kStderrColumn[] = "Stderr";
 inline constexpr const char kPassed[] = "passed";
 inline constexpr const char kFailed[] = "failed";
 inline constexpr const char kError[] = "error";
-inline constexpr const char kSkipped[] = "skipped";
+inline constexpr const char kSkipped[] = "skipped";  // written by earlier versions
+// A row the run was given but did not run to its end: the run was interrupted or stopped at
+// its time limit, or the part of a sharded run that held it is missing from a merge.
+inline constexpr const char kNotRun[] = "not run";
 
 // A cell holds at most this many characters (the workbook file format's limit); longer
 // captured output is cut and says so.
@@ -47,6 +50,8 @@ void WriteRecord(CDT& book, const std::string& sheet, long row, const RowRecord&
 // Writes text as text (never a number or formula), cut to kMaxCellText characters.
 void WriteText(CDT& book, const std::string& sheet, long row, const std::string& param,
                const std::string& text);
+// Writes a number as entered ("0.250" stays the number 0.25); an empty text clears nothing.
+void WriteNumber(CDT& book, const std::string& sheet, long row, const char* param, const std::string& number);
 // Captured output made fit for a cell: cut at the cell limit with a note of what was left
 // out of `total` bytes; the trailing line break removed.
 std::string CellText(const std::string& text, std::size_t total);

@@ -61,11 +61,17 @@ def fill_of(path, sheet, header, row):
     return (cell.fill.fgColor.rgb or "")[-6:].upper()
 
 
+RUN_INFO = "ddtable run"
+
+
 def workbook_cells(path, skip_headers=("Duration",)):
-    """Every cell's value and fill, sheet by sheet, except the named columns."""
+    """Every cell's value and fill, sheet by sheet, except the named columns and the run
+    information (times, shard)."""
     book = openpyxl.load_workbook(path)
     out = {}
     for ws in book.worksheets:
+        if ws.title == RUN_INFO:
+            continue
         names = [c.value for c in ws[1]]
         rows = []
         for row in ws.iter_rows():
@@ -78,6 +84,11 @@ def workbook_cells(path, skip_headers=("Duration",)):
             rows.append(cells)
         out[ws.title] = rows
     return out
+
+
+def run_info(path):
+    """The run information of a results workbook as a dict."""
+    return {r["Key"]: r["Value"] for r in read_sheet(path, RUN_INFO)}
 
 
 def read_text(path):
@@ -336,11 +347,13 @@ class Run(CliTestCase):
 
     def test_failing_missing_slow_and_loud_commands(self):
         book = make_workbook(self.path("cmds.xlsx"), {
-            "Cmd": [["Script"], ["exit 3"], ["kill -9 $$"], ["sleep 30"],
+            "Cmd": [["Script"], ["exit 3"], ["kill -9 $$"], ["sleep 600"],
                     ["head -c 3000000 /dev/zero | tr '\\0' x"], ["echo fine"]],
         })
         results = self.path("r.xlsx")
-        result = ddtable("run", book, "--bp", "Cmd", "--results", results, "--timeout", "1",
+        # All rows at once, and a time limit far beyond what the others need however loaded
+        # the machine is: only the sleeping row can reach it.
+        result = ddtable("run", book, "--bp", "Cmd", "--results", results, "--timeout", "15", "-j", "5",
                          "--max-output", "100000", "--", "sh", "-c", "<Script>")
         self.assertExit(result, 1)
         rows = read_sheet(results, "Cmd")
@@ -356,12 +369,13 @@ class Run(CliTestCase):
         self.assertLessEqual(len(loud), 32767)
         self.assertEqual(rows[4]["Stdout"], "fine")
 
-        missing = ddtable("run", book, "--bp", "Cmd", "--results", results, "--",
-                          "/no/such/program", "<Script>")
-        self.assertExit(missing, 1)
-        rows = read_sheet(results, "Cmd")
-        self.assertTrue(all(r["RunStatus"] == "error" for r in rows))
-        self.assertIn("cannot run: /no/such/program", rows[0]["RunMessage"])
+        # A program that cannot be started stops the run before any row, by name.
+        for program in ("/no/such/program", "no-such-program-anywhere", book):
+            missing = ddtable("run", book, "--bp", "Cmd", "--results", self.path("m.xlsx"), "--",
+                              program, "<Script>")
+            self.assertExit(missing, 2)
+            self.assertIn(f"the command '{program}' cannot be started", missing.stderr)
+        self.assertFalse(os.path.exists(self.path("m.xlsx")))
 
         capped = ddtable("run", book, "--bp", "Cmd", "--results", results, "--max-output", "10",
                          "--", "echo", "0123456789abcdef")
@@ -400,7 +414,9 @@ class Run(CliTestCase):
         self.assertEqual([k["Pass_out"] for k in kids[:4]], ["ADA", "ALAN", None, "GRACE"])
         self.assertEqual([k["RunStatus"] for k in kids], ["passed", "passed", None, "failed", None, None])
         top = read_sheet(results, "Book")
-        self.assertEqual([t["RunStatus"] for t in top], ["passed", "failed", "skipped"])
+        # The third booking has no block of passengers: an error, not a silent skip.
+        self.assertEqual([t["RunStatus"] for t in top], ["passed", "failed", "error"])
+        self.assertIn("no rows in its block", top[2]["RunMessage"])
 
     def test_quiet_run_prints_nothing(self):
         book = make_workbook(self.path("q.xlsx"), {"P": [["A"], ["1"], ["2"]]})
@@ -420,10 +436,13 @@ class RunEdges(CliTestCase):
         empty = ddtable("run", book, "--bp", "Empty", "--results", self.path("r.xlsx"), "--", "true")
         self.assertExit(empty, 0)
         self.assertIn("no data rows", empty.stderr)
-        typo = ddtable("run", book, "--bp", "P", "--results", self.path("r.xlsx"), "--", "echo", "<B>", "<A>")
-        self.assertExit(typo, 0)
-        self.assertIn("<B> names no parameter of sheet 'P'", typo.stderr)
-        self.assertEqual(read_sheet(self.path("r.xlsx"), "P")[0]["Stdout"], "<B> x")
+        # A misspelt reference never reaches the command: the row is an error, not a pass.
+        typo = ddtable("-q", "run", book, "--bp", "P", "--results", self.path("r.xlsx"), "--", "echo", "<B>", "<A>")
+        self.assertExit(typo, 1)
+        self.assertEqual(typo.stderr, "")
+        row = read_sheet(self.path("r.xlsx"), "P")[0]
+        self.assertEqual((row["RunStatus"], row["Stdout"]), ("error", None))
+        self.assertEqual(row["RunMessage"], "argument 1: <B> names no parameter")
 
     def test_each_with_shards_merges_to_the_whole_run(self):
         book = self.booking_workbook()
@@ -465,24 +484,72 @@ class RunEdges(CliTestCase):
         self.assertIn(b"run P [", shown)
         self.assertIn(b"5/5", shown)
 
-    def test_termination_stops_the_running_commands(self):
-        book = make_workbook(self.path("t.xlsx"), {"P": [["A"], ["1"], ["2"]]})
-        pids = self.path("pids")
-        proc = subprocess.Popen([DDTABLE, "run", book, "--bp", "P", "-j", "2", "--", "sh", "-c",
-                                 f'echo $$ >> {pids}; exec sleep 300'],
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        for _ in range(6000):  # until both commands have started
-            if os.path.exists(pids) and len(read_text(pids).split()) == 2:
-                break
-            time.sleep(0.05)
-        proc.send_signal(signal.SIGTERM)
-        _, err = proc.communicate(timeout=600)
-        self.assertEqual(proc.returncode, 2)
-        self.assertIn("interrupted", err)
-        for pid in read_text(pids).split():
-            with self.assertRaises(ProcessLookupError):
-                os.kill(int(pid), 0)
-        self.assertFalse(os.path.exists(self.path("t_results.xlsx")))
+    def test_termination_keeps_the_rows_that_ended(self):
+        # Two quick rows end; two slow rows are running when the signal comes.
+        book = make_workbook(self.path("t.xlsx"), {"P": [["A"], ["quick"], ["quick"], ["slow"], ["slow"]]})
+        for sig, code in ((signal.SIGTERM, 143), (signal.SIGINT, 130)):
+            pids = self.path(f"pids{sig}")
+            results, report = self.path(f"t{sig}.xlsx"), self.path(f"t{sig}.xml")
+            proc = subprocess.Popen(
+                [DDTABLE, "run", book, "--bp", "P", "-j", "2", "--results", results, "--junit", report,
+                 "--", "sh", "-c", f'[ "$1" = slow ] && {{ echo $$ >> {pids}; exec sleep 300; }}; echo ok',
+                 "sh", "<A>"],
+                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            for _ in range(6000):  # until both slow commands have started
+                if os.path.exists(pids) and len(read_text(pids).split()) == 2:
+                    break
+                time.sleep(0.05)
+            proc.send_signal(sig)
+            _, err = proc.communicate(timeout=600)
+            self.assertEqual(proc.returncode, code, err)
+            self.assertIn("interrupted", err)
+            for pid in read_text(pids).split():
+                with self.assertRaises(ProcessLookupError):
+                    os.kill(int(pid), 0)
+            rows = read_sheet(results, "P")
+            self.assertEqual([r["RunStatus"] for r in rows], ["passed", "passed", "not run", "not run"])
+            self.assertEqual([r["Stdout"] for r in rows], ["ok", "ok", None, None])
+            self.assertEqual(run_info(results)["Outcome"], "interrupted")
+            suite = etree.parse(report).find("testsuite")
+            self.assertEqual((suite.get("tests"), suite.get("skipped")), ("4", "2"))
+            self.assertFalse(os.path.exists(results + ".run-journal"))
+
+    def test_a_killed_run_is_taken_up_by_the_next(self):
+        # SIGKILL at moments spread over the run (after the k-th row's command has ended, so
+        # whatever the machine's speed); the next run gives the whole result and runs again
+        # only the rows whose end the killed run had not recorded.
+        rows = 20
+        book = make_workbook(self.path("k.xlsx"), {"P": [["N", "Out", "Out_exp"]] +
+                                                      [[n, None, f"out-{n}"] for n in range(1, rows + 1)]})
+        killed_midway = 0
+        for attempt, kill_after in enumerate((1, 4, 9, 14, 19)):
+            results = self.path(f"k{attempt}.xlsx")
+            started, ended = self.path(f"started{attempt}"), self.path(f"ended{attempt}")
+            script = f'echo $1 >> {started}; sleep 0.05; echo $1 >> {ended}; echo out-$1'
+            command = [DDTABLE, "-q", "run", book, "--bp", "P", "--output", "Out", "--results", results,
+                       "--", "sh", "-c", script, "sh", "<N>"]
+            proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            while proc.poll() is None and (not os.path.exists(ended) or len(read_text(ended).split()) < kill_after):
+                time.sleep(0.005)
+            proc.kill()
+            proc.communicate(timeout=600)
+            ended_first = set(read_text(ended).split()) if os.path.exists(ended) else set()
+            if proc.returncode != -signal.SIGKILL:
+                continue  # the run ended before the kill: nothing to take up
+            killed_midway += 0 < len(ended_first) < rows
+            os.replace(started, started + ".first")
+            second = subprocess.run(command, capture_output=True, text=True, timeout=600)
+            self.assertExit(second, 0)
+            out = read_sheet(results, "P")
+            self.assertEqual([r["Out"] for r in out], [f"out-{n}" for n in range(1, rows + 1)])
+            self.assertTrue(all(r["RunStatus"] == "passed" for r in out))
+            ran_again = set(read_text(started).split()) if os.path.exists(started) else set()
+            # Every row runs in one of the two runs; a row whose end was recorded does not run
+            # again (one row may have ended between its end and the journal's record of it).
+            self.assertEqual(ran_again | ended_first, {str(n) for n in range(1, rows + 1)})
+            self.assertLessEqual(len(ran_again & ended_first), 1, (attempt, ran_again, ended_first))
+            self.assertFalse(os.path.exists(results + ".run-journal"))
+        self.assertGreaterEqual(killed_midway, 1, "no kill came while rows were running")
 
 
 class ParallelAndShards(CliTestCase):
@@ -529,7 +596,7 @@ class ParallelAndShards(CliTestCase):
 
         overlap = ddtable("merge", self.path("bad.xlsx"), parts[0], parts[0])
         self.assertExit(overlap, 2)
-        self.assertIn("overlap", overlap.stderr)
+        self.assertIn("shard 1/3 is given twice", overlap.stderr)
         other = make_workbook(self.path("other.xlsx"), {"Square": [["N"], [1]]})
         self.assertExit(ddtable("merge", self.path("bad.xlsx"), other), 2)
 
