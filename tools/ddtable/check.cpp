@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "input/cddt_input.h"
 #include "manager/param_name.h"
+#include "references.h"
 #include "run_columns.h"
 #include "workbook_view.h"
 
@@ -20,6 +21,7 @@ struct Finding {
   std::string cell;  // "B3", a column "B", or ""
   std::string kind;
   std::string message;
+  bool note = false;  // worth knowing, but not a fault: does not fail the check
 };
 
 std::string Letters(long col) {
@@ -124,6 +126,8 @@ void CheckCells(CDDTInput& book, const SheetInfo& sheet, const std::vector<Sheet
                             : sheet.role == SheetRole::BusinessProcess ? sheet.name
                                                                        : "";
   const long columns = static_cast<long>(sheet.params.size());
+  const std::string child = sheet.role == SheetRole::ChildTable ? sheet.name.substr(scope.size() + 1) : "";
+  const ReferenceScope references(book, scope, child);
   for (long r = 1; r <= sheet.lastRow; ++r) {
     for (long c = 1; c <= columns; ++c) {
       const std::string entry = EnteredText(book, sheet.index, r, c);
@@ -140,25 +144,71 @@ void CheckCells(CDDTInput& book, const SheetInfo& sheet, const std::vector<Sheet
         continue;
       }
       if (scope.empty()) continue;
-      // References as the run substitutes them: from "<" to the first ">" after it.
-      std::size_t at = 0;
-      while ((at = entry.find('<', at)) != std::string::npos) {
-        const std::size_t end = entry.find('>', at);
-        if (end == std::string::npos) break;
-        const std::string token = entry.substr(at, end - at + 1);
-        at = end + 1;
+      // References as a run resolves them; in a child table's cells an unqualified name is
+      // the child's parameter first, then the business process's.
+      for (const std::string& token : FindReferences(entry)) {
         CParamName ref(token.c_str());
         if (!ref.GetExternAlias().empty() || ref.GetName().empty()) continue;
-        const std::string target = ref.GetFullSheet(scope);
-        bool found = false;
-        for (const SheetInfo& s : sheets) {
-          if (s.name == target) found = Has(s.params, ref.GetName());
-        }
-        if (!found)
-          findings.push_back({sheet.name, CellName(r, c), "reference",
-                              "reference " + token + " names no parameter of sheet '" + target +
-                                  "'; it stays as it is"});
+        if (!references.Resolve(token).empty()) continue;
+        findings.push_back({sheet.name, CellName(r, c), "reference",
+                            "reference " + token + " names no parameter of sheet '" + ref.GetFullSheet(scope) +
+                                "'; a run makes this row an error"});
       }
+    }
+  }
+}
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t\r\n\v\f") == std::string::npos; }
+
+// Rows that hold nothing but blanks run as empty iterations: a cell of spaces far below the
+// data makes every row up to it an iteration.
+void CheckBlankRows(CDDTInput& book, const SheetInfo& sheet, std::vector<Finding>& findings) {
+  const long columns = static_cast<long>(sheet.params.size());
+  long lastContent = 0;
+  std::vector<std::pair<long, long>> blankCells;  // (row, column) of cells of blanks only
+  for (long r = 1; r <= sheet.lastRow; ++r) {
+    bool content = false;
+    std::vector<std::pair<long, long>> blanks;
+    for (long c = 1; c <= columns; ++c) {
+      const std::string entry = EnteredText(book, sheet.index, r, c);
+      if (entry.empty()) continue;
+      if (IsBlank(entry)) {
+        blanks.emplace_back(r, c);
+      } else {
+        content = true;
+      }
+    }
+    if (content) {
+      lastContent = r;
+    } else if (!blanks.empty()) {
+      blankCells.insert(blankCells.end(), blanks.begin(), blanks.end());
+      if (r < sheet.lastRow)
+        findings.push_back({sheet.name, CellName(r, blanks.front().second), "blank",
+                            "row " + std::to_string(r) + " holds only blanks; it runs as an empty iteration"});
+    }
+  }
+  if (sheet.lastRow > lastContent && !blankCells.empty()) {
+    const auto& [row, col] = blankCells.back();
+    findings.push_back({sheet.name, CellName(row, col), "blank",
+                        "rows " + std::to_string(lastContent + 1) + " to " + std::to_string(sheet.lastRow) +
+                            " hold nothing but blanks (this cell holds only spaces); they run as empty iterations"});
+  }
+}
+
+// A parameter that a child table and its business process both have: inside a run over the
+// child table, "<Name>" means the child's.
+void CheckShadowedNames(const SheetInfo& sheet, const std::vector<SheetInfo>& sheets, std::vector<Finding>& findings) {
+  const std::string owner = OwnerOf(sheet.name);
+  for (const SheetInfo& bp : sheets) {
+    if (bp.name != owner || bp.role != SheetRole::BusinessProcess) continue;
+    for (std::size_t i = 0; i < sheet.params.size(); ++i) {
+      const std::string& name = sheet.params[i];
+      if (name.empty() || !Has(bp.params, name)) continue;
+      Finding note{sheet.name, Letters(static_cast<long>(i) + 1), "shadow",
+                   "parameter '" + name + "' is in '" + owner + "' too; in a run over this table <" + name +
+                       "> is this table's, and the business process's cannot be reached by that name"};
+      note.note = true;
+      findings.push_back(note);
     }
   }
 }
@@ -173,14 +223,20 @@ int Check(const CheckOptions& options) {
     CheckNames(sheet, findings);
     if (sheet.role == SheetRole::ChildTable) CheckBlocks(*book, sheet, sheets, findings);
     CheckCells(*book, sheet, sheets, findings);
+    if (sheet.role == SheetRole::BusinessProcess || sheet.role == SheetRole::ChildTable)
+      CheckBlankRows(*book, sheet, findings);
+    if (sheet.role == SheetRole::ChildTable) CheckShadowedNames(sheet, sheets, findings);
   }
+  std::size_t faults = 0;
+  for (const Finding& f : findings) faults += f.note ? 0 : 1;
   if (options.format == Format::Json) {
     std::cout << "{\"file\": " << JsonString(options.file) << ", \"findings\": [";
     for (std::size_t i = 0; i < findings.size(); ++i) {
       const Finding& f = findings[i];
       std::cout << (i ? "," : "") << "\n  {\"sheet\": " << JsonString(f.sheet) << ", \"cell\": "
                 << JsonString(f.cell) << ", \"kind\": " << JsonString(f.kind)
-                << ", \"message\": " << JsonString(f.message) << "}";
+                << ", \"message\": " << JsonString(f.message)
+                << ", \"severity\": " << JsonString(f.note ? "note" : "fault") << "}";
     }
     std::cout << "\n]}\n";
   } else if (options.format == Format::Csv) {
@@ -191,10 +247,10 @@ int Check(const CheckOptions& options) {
   } else {
     for (const Finding& f : findings)
       std::cout << options.file << ": " << f.sheet << (f.cell.empty() ? "" : "!" + f.cell) << ": "
-                << f.message << '\n';
+                << (f.note ? "note: " : "") << f.message << '\n';
     if (findings.empty()) Warn(options.file + ": no findings");
   }
-  return findings.empty() ? kExitOk : kExitChecksFailed;
+  return faults == 0 ? kExitOk : kExitChecksFailed;
 }
 
 }  // namespace ddtcli

@@ -121,7 +121,9 @@ int main(int argc, char** argv) {
                      "Expected value of the output: a <parameter> reference or a pattern (*, ?, [...])");
   runCmd->add_option("--each", run.each,
                      "Run the command once per row of this child table's block in each iteration");
-  runCmd->add_option("--env", run.env, "NAME=VALUE for the command's environment (references substituted)");
+  // One value per --env, so that "--env A=1 -- cmd -c" keeps "--" as the command's start.
+  runCmd->add_option("--env", run.env, "NAME=VALUE for the command's environment (references substituted)")
+      ->allow_extra_args(false);
   runCmd->add_option("-j,--jobs", run.jobs, "Rows run at the same time (separate processes)")
       ->check(CLI::PositiveNumber);
   runCmd->add_option("--shard", run.shard, "I/N: run only iterations I, I+N, I+2N, ... (merge the parts with 'ddtable merge')");
