@@ -46,6 +46,12 @@ struct RunOptions {
   double timeout = 0;
   double maxRunTime = 0;         // the whole run's limit in seconds; 0: none
   bool restart = false;          // ignore the journal of a killed earlier run
+  std::string id;                // parameter that names each row
+  std::string rows;              // "3,5-9": iterations chosen
+  std::vector<std::string> where;  // NAME=PATTERN / NAME!=PATTERN, all must hold
+  std::string idIn;              // ids chosen: a file of lines or a comma list
+  std::string rerunFailed;       // earlier results: run the rows that did not pass
+  std::string split;             // "durations:EARLIER.xlsx": balance shards by earlier times
   std::size_t maxOutput = 1 << 20;
   std::string junit;
   std::vector<std::string> command;

@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "cli_common.h"
 #include "run_columns.h"
+#include "run_info.h"
 #include "table/cdt.h"
 #include "workbook_view.h"
 
@@ -39,7 +41,16 @@ std::string Xml(const std::string& text) {
 struct Case {
   std::string classname, name, status, message, exitStatus, out, err;
   double seconds = 0;
+  std::vector<std::pair<std::string, std::string>> properties;  // the row's parameters
 };
+
+bool IsRunColumn(const std::string& name) {
+  for (const char* column : {kStatusColumn, kMessageColumn, kExitColumn, kDurationColumn, kStdoutColumn,
+                             kStderrColumn, kNameColumn, kAttemptsColumn}) {
+    if (name == column) return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -47,6 +58,8 @@ int WriteJUnit(CDT& results, const std::string& suite, const std::string& path) 
   // Test cases: the rows of the sheets where commands ran (those with an exit-status
   // column) that have an outcome.
   std::vector<Case> cases;
+  const std::optional<RunInfo> info = ReadRunInfo(results);
+  const std::string inputFile = info ? info->input : "";
   for (const SheetInfo& sheet : Sheets(results)) {
     if (results.ParamExists(kExitColumn, sheet.index) == 0) continue;
     for (long row = 1; row <= sheet.lastRow; ++row) {
@@ -54,7 +67,13 @@ int WriteJUnit(CDT& results, const std::string& suite, const std::string& path) 
       c.status = results.GetParamValue(row, kStatusColumn, sheet.index);
       if (c.status.empty()) continue;
       c.classname = suite + "." + sheet.name;
-      c.name = sheet.name + " row " + std::to_string(row);
+      // Rows are named by the run (Login[alice]); results of earlier versions by their row.
+      if (results.ParamExists(kNameColumn, sheet.index) != 0) c.name = results.GetParamValue(row, kNameColumn, sheet.index);
+      if (c.name.empty()) c.name = sheet.name + " row " + std::to_string(row);
+      for (const std::string& param : sheet.params) {
+        if (!param.empty() && !IsRunColumn(param))
+          c.properties.emplace_back(param, results.GetParamValue(row, param, sheet.index));
+      }
       c.message = results.GetParamValue(row, kMessageColumn, sheet.index);
       c.exitStatus = results.GetParamValue(row, kExitColumn, sheet.index);
       c.seconds = std::strtod(results.GetRawValue(row, kDurationColumn, sheet.index).c_str(), nullptr);
@@ -92,7 +111,15 @@ int WriteJUnit(CDT& results, const std::string& suite, const std::string& path) 
   for (const Case& c : cases) {
     std::snprintf(seconds, sizeof seconds, "%.3f", c.seconds);
     xml << "    <testcase classname=\"" << Xml(c.classname) << "\" name=\"" << Xml(c.name)
-        << "\" time=\"" << seconds << "\">\n";
+        << "\" time=\"" << seconds << "\"";
+    if (!inputFile.empty()) xml << " file=\"" << Xml(inputFile) << "\"";
+    xml << ">\n";
+    if (!c.properties.empty()) {
+      xml << "      <properties>\n";
+      for (const auto& [name, value] : c.properties)
+        xml << "        <property name=\"" << Xml(name) << "\" value=\"" << Xml(value) << "\"/>\n";
+      xml << "      </properties>\n";
+    }
     if (c.status == kFailed) {
       xml << "      <failure type=\"mismatch\" message=\"" << Xml(c.message) << "\">" << Xml(c.message)
           << "</failure>\n";

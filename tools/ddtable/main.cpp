@@ -126,7 +126,25 @@ int main(int argc, char** argv) {
       ->allow_extra_args(false);
   runCmd->add_option("-j,--jobs", run.jobs, "Rows run at the same time (separate processes)")
       ->check(CLI::PositiveNumber);
-  runCmd->add_option("--shard", run.shard, "I/N: run only iterations I, I+N, I+2N, ... (merge the parts with 'ddtable merge')");
+  runCmd->add_option("--shard", run.shard,
+                     "I/N: run only the chosen iterations I, I+N, I+2N, ... (merge the parts with 'ddtable merge'); "
+                     "auto: I and N from the CI system (GitLab, CircleCI, Buildkite, Azure, Bitbucket, a Kubernetes "
+                     "Indexed Job with DDTABLE_SHARD_TOTAL); exit 2 when none says");
+  runCmd->add_option("--split", run.split,
+                     "durations:EARLIER.xlsx: shards balanced by the durations of an earlier run (rows without one "
+                     "count as the mean); every shard computes the same split");
+  runCmd->add_option("--id", run.id,
+                     "Parameter of the business process that names each row (Login[alice]) in the results, the "
+                     "JUnit report and --id-in; without it rows are named by iteration (Login[3])");
+  runCmd->add_option("--rows", run.rows, "Iterations to run, such as 3,5-9 (from 1)");
+  runCmd->add_option("--where", run.where,
+                     "NAME=PATTERN or NAME!=PATTERN on a parameter of the business process (* ? [...]; a cell "
+                     "such as 'smoke, nightly' matches either word); several --where must all hold")
+      ->allow_extra_args(false);
+  runCmd->add_option("--id-in", run.idIn, "Ids to run: a file with one per line, or a comma-separated list");
+  runCmd->add_option("--rerun-failed", run.rerunFailed,
+                     "Earlier results workbook: run the rows that did not pass there; rows that passed keep their "
+                     "outcome, and RunAttempts counts the runs");
   runCmd->add_option("--timeout", run.timeout, "Seconds a command may run before it is killed (0: no limit)")
       ->check(CLI::NonNegativeNumber);
   runCmd->add_option("--max-output", run.maxOutput, "Bytes of standard output and error kept per row and stream")

@@ -74,7 +74,7 @@ void CopyRow(CDT& from, CDT& to, const SheetInfo& sheet, long row) {
   for (const std::string& name : sheet.params) {
     const std::string entry = from.GetRawValue(row, name, sheet.index);
     const std::string format = from.GetNumberFormat(row, name, sheet.index);
-    if (name == kExitColumn || name == kDurationColumn) {
+    if (name == kExitColumn || name == kDurationColumn || name == kAttemptsColumn) {
       WriteNumber(to, sheet.name, row, name.c_str(), entry);
     } else if (entry != to.GetRawValue(row, name, sheet.index)) {
       // A formula stays a formula; any other cell the part wrote is text as it was printed.
@@ -89,68 +89,98 @@ void CopyRow(CDT& from, CDT& to, const SheetInfo& sheet, long row) {
   }
 }
 
-// Checks that the parts make one run; returns the iterations no part was given.
-std::vector<long> CheckParts(const std::vector<Part>& parts, bool allowPartial) {
-  const RunInfo& first = parts.front().info;
-  std::map<long, const Part*> owner;
-  std::set<int> shards;
-  for (const Part& part : parts) {
+// Follows the parts as they come: each must be of the same run as the first, and no
+// iteration may be given to two parts.
+class PartCheck {
+ public:
+  void Add(const Part& part) {
     const RunInfo& info = part.info;
-    if (info.inputDigest != first.inputDigest || info.bp != first.bp || info.each != first.each ||
-        info.shardCount != first.shardCount || info.iterations != first.iterations) {
-      FailFile(part.path, "not a part of the same run as " + parts.front().path + " (" +
-                              (info.inputDigest != first.inputDigest ? "another input workbook: " + info.input
-                               : info.bp != first.bp || info.each != first.each
+    if (first_.empty()) {
+      first_ = part.path;
+      whole_ = info;
+    }
+    if (info.inputDigest != whole_.inputDigest || info.bp != whole_.bp || info.each != whole_.each ||
+        info.shardCount != whole_.shardCount || info.iterations != whole_.iterations || info.chosen != whole_.chosen) {
+      FailFile(part.path, "not a part of the same run as " + first_ + " (" +
+                              (info.inputDigest != whole_.inputDigest ? "another input workbook: " + info.input
+                               : info.bp != whole_.bp || info.each != whole_.each
                                    ? "another business process: " + info.bp
-                                   : "split into " + std::to_string(info.shardCount) + " shards, not " +
-                                         std::to_string(first.shardCount)) +
+                               : info.shardCount != whole_.shardCount
+                                   ? "split into " + std::to_string(info.shardCount) + " shards, not " +
+                                         std::to_string(whole_.shardCount)
+                                   : std::string("other rows chosen")) +
                               ")");
     }
     for (long iteration : info.given) {
-      auto [at, fresh] = owner.emplace(iteration, &part);
+      auto [at, fresh] = owner_.emplace(iteration, part.path);
       if (!fresh)
-        FailFile(part.path, ShardName(info) + " is given twice: " + at->second->path + " holds iteration " +
+        FailFile(part.path, ShardName(info) + " is given twice: " + at->second + " holds iteration " +
                                 std::to_string(iteration) + " too");
     }
-    if (info.shardIndex > 0) shards.insert(info.shardIndex);
+    if (info.shardIndex > 0) shards_.insert(info.shardIndex);
+    if (info.outcome != kRunComplete) whole_.outcome = info.outcome;
+    if (info.started < whole_.started) whole_.started = info.started;
+    if (info.finished > whole_.finished) whole_.finished = info.finished;
   }
-  std::vector<long> missing;
-  for (long iteration = 1; iteration <= first.iterations; ++iteration) {
-    if (owner.count(iteration) == 0) missing.push_back(iteration);
-  }
-  if (!missing.empty() && !allowPartial) {
-    std::string names;
-    for (int s = 1; s <= first.shardCount; ++s) {
-      if (shards.count(s) == 0) names += (names.empty() ? "shard " : ", shard ") + std::to_string(s) + "/" +
-                                         std::to_string(first.shardCount);
+
+  // The chosen iterations no part was given; refused unless `allowPartial`.
+  std::vector<long> Missing(bool allowPartial) const {
+    std::vector<long> missing;
+    for (long iteration : whole_.chosen) {
+      if (owner_.count(iteration) == 0) missing.push_back(iteration);
     }
-    throw CliError(kExitUsage, "merge: the parts do not make the whole run of " + first.input + " (" +
-                                   (names.empty() ? std::string("iterations ") + FormatIterations(missing)
-                                                  : names) +
-                                   " missing); --allow-partial merges them with those rows \"not run\"");
+    if (!missing.empty() && !allowPartial) {
+      std::string names;
+      for (int s = 1; s <= whole_.shardCount; ++s) {
+        if (shards_.count(s) == 0)
+          names += (names.empty() ? "shard " : ", shard ") + std::to_string(s) + "/" + std::to_string(whole_.shardCount);
+      }
+      throw CliError(kExitUsage, "merge: the parts do not make the whole run of " + whole_.input + " (" +
+                                     (names.empty() ? "iterations " + FormatIterations(missing) : names) +
+                                     " missing); --allow-partial merges them with those rows \"not run\"");
+    }
+    return missing;
   }
-  return missing;
-}
+
+  // The run information of the merged workbook.
+  RunInfo Whole(const std::vector<long>& missing) const {
+    RunInfo whole = whole_;
+    whole.shardIndex = 0;
+    whole.given.clear();
+    for (const auto& [iteration, path] : owner_) whole.given.push_back(iteration);
+    if (!missing.empty()) whole.outcome = "parts missing";
+    return whole;
+  }
+
+ private:
+  std::string first_;
+  RunInfo whole_;
+  std::map<long, std::string> owner_;
+  std::set<int> shards_;
+};
 
 }  // namespace
 
 int Merge(const MergeOptions& options) {
   if (options.parts.empty()) FailUsage("merge: no parts given");
-  std::vector<Part> parts;
-  for (const std::string& path : options.parts) {
+  auto warnKilled = [](const std::string& path) {
     // A part whose run was killed left its rows in a journal: the same run command again
     // finishes it from there.
-    if (!RunJournalPath(path).empty() && std::filesystem::exists(RunJournalPath(path)))
+    if (std::filesystem::exists(RunJournalPath(path)))
       Warn(path + ": its run was killed before it ended; " + RunJournalPath(path) +
            " holds the rows that ended (run the same command again to finish it)");
-    parts.push_back(OpenPart(path));
-  }
-  const std::vector<long> missing = CheckParts(parts, options.allowPartial);
-
-  Part& merged = parts.front();
-  const std::vector<SheetInfo> layout = RunSheets(*merged.book);
-  for (std::size_t p = 1; p < parts.size(); ++p) {
-    Part& part = parts[p];
+  };
+  // The parts are read one at a time into the first, so a merge of many parts holds two.
+  PartCheck check;
+  warnKilled(options.parts.front());
+  Part merged = OpenPart(options.parts.front());
+  check.Add(merged);
+  CDT& book = *merged.book;
+  const std::vector<SheetInfo> layout = RunSheets(book);
+  for (std::size_t p = 1; p < options.parts.size(); ++p) {
+    warnKilled(options.parts[p]);
+    Part part = OpenPart(options.parts[p]);
+    check.Add(part);
     const std::vector<SheetInfo> sheets = RunSheets(*part.book);
     if (sheets.size() != layout.size())
       FailFile(part.path, "not a part of the same run as " + merged.path + " (other sheets)");
@@ -162,17 +192,21 @@ int Merge(const MergeOptions& options) {
     for (const SheetInfo& sheet : sheets) {
       if (part.book->ParamExists(kStatusColumn, sheet.index) == 0) continue;
       for (long row = 1; row <= sheet.lastRow; ++row) {
-        if (part.book->GetParamValue(row, kStatusColumn, sheet.index).empty()) continue;
-        if (!merged.book->GetParamValue(row, kStatusColumn, sheet.index).empty())
+        const std::string status = part.book->GetParamValue(row, kStatusColumn, sheet.index);
+        if (status.empty()) continue;
+        // Rows no part was to run say so alike in every part.
+        if (status == kNotRun && part.book->GetParamValue(row, kMessageColumn, sheet.index) == kNotChosen) continue;
+        const std::string already = book.GetParamValue(row, kStatusColumn, sheet.index);
+        if (!already.empty() && already != kNotRun)
           FailFile(part.path, "row " + std::to_string(row) + " of sheet '" + sheet.name +
                                   "' ran in an earlier part too; the parts overlap");
-        CopyRow(*part.book, *merged.book, sheet, row);
+        CopyRow(*part.book, book, sheet, row);
       }
     }
   }
+  const std::vector<long> missing = check.Missing(options.allowPartial);
+  RunInfo whole = check.Whole(missing);
   // Rows of the parts that are missing: "not run", so the merged run does not pass.
-  RunInfo whole = merged.info;
-  CDT& book = *merged.book;
   for (long iteration : missing) {
     if (iteration < 1 || static_cast<std::size_t>(iteration) > whole.rows.size()) continue;
     RowRecord record;
@@ -180,16 +214,6 @@ int Merge(const MergeOptions& options) {
     record.message = "its part of the run is missing";
     WriteRecord(book, whole.bp, whole.rows[static_cast<std::size_t>(iteration) - 1], record);
   }
-  whole.shardIndex = 0;
-  whole.given.clear();
-  for (const Part& part : parts) whole.given.insert(whole.given.end(), part.info.given.begin(), part.info.given.end());
-  std::sort(whole.given.begin(), whole.given.end());
-  for (const Part& part : parts) {
-    if (part.info.outcome != kRunComplete) whole.outcome = part.info.outcome;
-    if (part.info.started < whole.started) whole.started = part.info.started;
-    if (part.info.finished > whole.finished) whole.finished = part.info.finished;
-  }
-  if (!missing.empty()) whole.outcome = "parts missing";
   WriteRunInfo(book, whole);
 
   // The outcome over every part.
@@ -205,6 +229,7 @@ int Merge(const MergeOptions& options) {
       const std::string status = book.GetParamValue(row, kStatusColumn, sheet.index);
       if (status.empty()) continue;
       if (status == kNotRun) {
+        if (book.GetParamValue(row, kMessageColumn, sheet.index) == kNotChosen) continue;
         ++notRun;
         if (!commandSheet) ++rows;
         continue;

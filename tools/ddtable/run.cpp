@@ -41,6 +41,7 @@
 #include "run_columns.h"
 #include "run_info.h"
 #include "run_journal.h"
+#include "row_selection.h"
 #include "table/cdt.h"
 #include "workbook_view.h"
 
@@ -49,22 +50,6 @@ extern char** environ;
 namespace ddtcli {
 
 namespace {
-
-struct Shard {
-  int index = 1;  // from 1
-  int count = 1;
-};
-
-Shard ParseShard(const std::string& text) {
-  Shard shard;
-  if (text.empty()) return shard;
-  char rest = 0;
-  if (std::sscanf(text.c_str(), "%d/%d%c", &shard.index, &shard.count, &rest) != 2 ||
-      shard.count < 1 || shard.index < 1 || shard.index > shard.count) {
-    FailUsage("--shard " + text + ": expected I/N with 1 <= I <= N (for example 2/4)");
-  }
-  return shard;
-}
 
 // One place where a command, a file name or an environment value meets the library's
 // substitution of parameter references.
@@ -86,7 +71,6 @@ struct Position {
   long iteration = 0;  // from 1, in run order
   long bpRow = 0;
   long childRow = 0;   // 0 without --each
-  bool inShard = true;
   bool blockEnd = false;  // with --each: the end of a business-process row's block
   long childRows = 0;     // at a block's end: the rows it had
 };
@@ -94,7 +78,6 @@ struct Position {
 struct Plan {
   std::string input, bp, child, childSheet;
   long bpLastRow = 0;
-  Shard shard;
   std::vector<std::string> command, env;  // references qualified for the scope
   std::string outputFile;
   std::string templateProblem;            // references of the above that name nothing
@@ -136,7 +119,6 @@ class RowWalk {
     // default range.
     if (at_.bpRow < 1 || at_.bpRow > plan_.bpLastRow) return Stop();
     ++at_.iteration;
-    at_.inShard = (at_.iteration - 1) % plan_.shard.count == plan_.shard.index - 1;
     at_.childRow = 0;
     at_.blockEnd = false;
     if (plan_.child.empty()) {
@@ -175,8 +157,16 @@ class RowWalk {
   long blockRows_ = 0;
 };
 
+// What a run does with an iteration.
+enum class Given { Run, OtherShard, NotChosen };
+
+// Row names: "Login[alice]" (by the --id column) or "Login[3]" (by iteration); a child-table
+// row adds "/Passengers[2]", its place in the block.
+using NameKey = std::pair<long, long>;  // iteration, child row (0: the business-process row)
+
 struct Task {
   Position at;
+  std::string name;
   Command command;
   std::string problem;  // set when the row cannot run (a reference names nothing)
   std::string outputFileText, outputFileProblem;
@@ -232,7 +222,6 @@ Plan MakePlan(const RunOptions& options, CDDTInput& input) {
   Plan plan;
   plan.input = options.input;
   plan.bp = options.bp;
-  plan.shard = ParseShard(options.shard);
   const SheetInfo bp = FindSheet(input, options.bp);
   if (bp.role != SheetRole::BusinessProcess)
     FailFile(options.input, "sheet '" + options.bp + "' is the " + RoleName(bp.role) +
@@ -347,9 +336,11 @@ std::string RunIdentity(const RunOptions& options, const std::string& digest) {
 class Recorder {
  public:
   Recorder(CDDTInput* input, CDDTResults* results, const Plan& plan, const RunOptions& options,
-           std::vector<Task>& tasks, std::vector<CommandOutcome>& outcomes, Progress& progress)
+           std::vector<Task>& tasks, std::vector<CommandOutcome>& outcomes, const std::map<long, Given>& given,
+           const std::map<NameKey, std::string>& names, Progress& progress)
       : walk_(input, results, plan), results_(results), plan_(plan), options_(options),
-        scope_(*input, plan.bp, plan.child), tasks_(tasks), outcomes_(outcomes), progress_(progress) {}
+        scope_(*input, plan.bp, plan.child), tasks_(tasks), outcomes_(outcomes), given_(given), names_(names),
+        progress_(progress) {}
 
   // Records what can be recorded now; with `final`, every row, those not ended as "not run".
   void Advance(bool final) {
@@ -360,12 +351,15 @@ class Recorder {
         pending_ = at;
       }
       const Position at = *pending_;
-      if (at.inShard && !at.blockEnd && !final &&
-          (next_ >= tasks_.size() || !outcomes_[next_].finished))
+      auto found = given_.find(at.iteration);
+      const Given given = found != given_.end() ? found->second : Given::OtherShard;
+      if (given == Given::Run && !at.blockEnd && !final && (next_ >= tasks_.size() || !outcomes_[next_].finished))
         break;
       pending_.reset();
-      if (!at.inShard) continue;
-      if (at.blockEnd) {
+      if (given == Given::OtherShard) continue;
+      if (given == Given::NotChosen) {
+        RecordNotChosen(at);
+      } else if (at.blockEnd) {
         EndBlock(at);
       } else {
         RecordRow(at);
@@ -376,6 +370,7 @@ class Recorder {
   }
 
   std::vector<Record>& Records() { return records_; }
+  std::size_t NotChosen() const { return notChosen_; }
   const std::vector<Mark>& Marks() const { return marks_; }
   std::size_t Failed() const { return failed_; }
   std::size_t Errors() const { return errors_; }
@@ -388,6 +383,24 @@ class Recorder {
     if (status == kFailed || status == kError)
       progress_.Say(options_.input + ": " + row.sheet + " row " + std::to_string(row.row) + ": " + status +
                     ": " + row.record.message);
+  }
+
+  std::string NameOf(long iteration, long childRow) const {
+    auto found = names_.find({iteration, childRow});
+    return found != names_.end() ? found->second : std::string();
+  }
+
+  // A row that the selection left out: "not run", never dropped.
+  void RecordNotChosen(const Position& at) {
+    Record row;
+    const bool child = !plan_.child.empty() && !at.blockEnd;
+    row.sheet = child ? plan_.childSheet : plan_.bp;
+    row.row = child ? at.childRow : at.bpRow;
+    row.record.name = NameOf(at.iteration, child ? at.childRow : 0);
+    row.record.status = kNotRun;
+    row.record.message = kNotChosen;
+    if (child || plan_.child.empty()) ++notChosen_;
+    records_.push_back(std::move(row));
   }
 
   // The expected value as a pattern: references in it replaced by their values, taken
@@ -424,6 +437,7 @@ class Recorder {
     row.row = plan_.child.empty() ? at.bpRow : at.childRow;
     RowRecord& record = row.record;
     record.command = true;
+    record.name = task.name;
     if (!task.problem.empty()) {
       record.status = kError;
       record.message = task.problem;
@@ -500,6 +514,7 @@ class Recorder {
     Record row;
     row.sheet = plan_.bp;
     row.row = at.bpRow;
+    row.record.name = NameOf(at.iteration, 0);
     std::size_t failed = 0, errors = 0, notRun = 0;
     for (std::size_t i = blockStart_; i < records_.size(); ++i) {
       if (records_[i].record.status == kFailed) ++failed;
@@ -529,13 +544,178 @@ class Recorder {
   ReferenceScope scope_;
   std::vector<Task>& tasks_;
   std::vector<CommandOutcome>& outcomes_;
+  const std::map<long, Given>& given_;
+  const std::map<NameKey, std::string>& names_;
   Progress& progress_;
   std::optional<Position> pending_;
   std::size_t next_ = 0, blockStart_ = 0;
   std::vector<Record> records_;
   std::vector<Mark> marks_;
-  std::size_t failed_ = 0, errors_ = 0;
+  std::size_t failed_ = 0, errors_ = 0, notChosen_ = 0;
 };
+
+// The iterations a run is given, before the split into shards.
+struct Selection {
+  std::set<long> rows;             // --rows; empty: every iteration
+  std::vector<Condition> where;    // on the business process's parameters, all must hold
+  std::set<std::string> ids;       // --id-in; empty: every id
+  std::set<std::string> passedBefore;           // --rerun-failed: names of rows that passed
+  std::map<std::string, long> attemptsBefore;   // --rerun-failed: runs of each row so far
+  bool splitByDuration = false;
+  std::map<std::string, double> secondsByName;  // --split: a business-process row's earlier time
+
+  bool Chooses(CDT& input, long bpIndex, long iteration, long bpRow, const std::string& id,
+               const std::string& name) const {
+    if (!rows.empty() && rows.count(iteration) == 0) return false;
+    if (!ids.empty() && ids.count(id) == 0) return false;
+    if (passedBefore.count(name) != 0) return false;
+    for (const Condition& condition : where) {
+      if (!condition.Matches(input.GetParamValue(bpRow, condition.param, bpIndex))) return false;
+    }
+    return true;
+  }
+};
+
+// The name of the business-process row a row name belongs to: "Book[LH1]" of
+// "Book[LH1]/Passengers[2]".
+std::string TopName(const std::string& name) { return name.substr(0, name.find("]/") == std::string::npos ? name.size() : name.find("]/") + 1); }
+
+// A results workbook of an earlier run (--rerun-failed, --split), checked against this run.
+std::unique_ptr<CDT> OpenEarlierResults(const std::string& path, const RunOptions& options, const Plan& plan,
+                                        const std::string& digest, bool needSameInput) {
+  OpenWorkbook(path);  // a missing or unreadable file, by name
+  auto book = std::make_unique<CDT>(nullptr, CDT::DT_TYPE_F1, "");
+  if (book->Open(path) != 0) FailFile(path, ReadFailureReason(path));
+  const std::optional<RunInfo> info = ReadRunInfo(*book);
+  const long bpIndex = book->GetSheetIndex(plan.bp);
+  if (!info || bpIndex < 1 || book->ParamExists(kNameColumn, bpIndex) == 0)
+    FailFile(path, "not a results workbook of this version of 'ddtable run' (no run information or row names)");
+  if (info->bp != plan.bp || info->each != plan.child)
+    FailFile(path, "holds a run of '" + info->bp + (info->each.empty() ? "" : "' with --each " + info->each) +
+                       "', not of '" + plan.bp + (plan.child.empty() ? "" : "' with --each " + plan.child) + "'");
+  if (needSameInput && info->inputDigest != digest)
+    FailFile(path, "holds the results of another input workbook (" + info->input + ", since changed or another file); "
+                   "with --id its rows are matched by name");
+  (void)options;
+  return book;
+}
+
+Selection MakeSelection(const RunOptions& options, CDDTInput& input, const Plan& plan, const std::string& digest) {
+  Selection selection;
+  if (!options.rows.empty()) selection.rows = ParseRowList(options.rows);
+  const long bpIndex = input.GetSheetIndex(plan.bp);
+  for (const std::string& text : options.where) {
+    Condition condition = Condition::Parse(text);
+    if (input.ParamExists(condition.param, bpIndex) == 0)
+      FailFile(options.input, "sheet '" + plan.bp + "' has no parameter '" + condition.param + "' for --where " + text);
+    selection.where.push_back(std::move(condition));
+  }
+  if (!options.idIn.empty()) selection.ids = ReadIdList(options.idIn);
+  if (!options.rerunFailed.empty()) {
+    std::unique_ptr<CDT> before = OpenEarlierResults(options.rerunFailed, options, plan, digest, options.id.empty());
+    for (const SheetInfo& sheet : Sheets(*before)) {
+      if (sheet.name != plan.bp && sheet.name != plan.childSheet) continue;
+      if (before->ParamExists(kNameColumn, sheet.index) == 0) continue;
+      const bool attempts = before->ParamExists(kAttemptsColumn, sheet.index) != 0;
+      for (long row = 1; row <= sheet.lastRow; ++row) {
+        const std::string name = before->GetParamValue(row, kNameColumn, sheet.index);
+        if (name.empty()) continue;
+        const std::string count = attempts ? before->GetParamValue(row, kAttemptsColumn, sheet.index) : "";
+        selection.attemptsBefore[name] = count.empty() ? 1 : std::max(1L, std::atol(count.c_str()));
+        if (sheet.name == plan.bp && before->GetParamValue(row, kStatusColumn, sheet.index) == kPassed)
+          selection.passedBefore.insert(name);
+      }
+    }
+  }
+  if (!options.split.empty()) {
+    const std::string prefix = "durations:";
+    if (options.split.compare(0, prefix.size(), prefix) != 0 || options.split.size() == prefix.size())
+      FailUsage("--split " + options.split + ": expected durations:PREVIOUS.xlsx");
+    const std::string path = options.split.substr(prefix.size());
+    std::unique_ptr<CDT> before = OpenEarlierResults(path, options, plan, digest, false);
+    const std::string commandSheet = plan.child.empty() ? plan.bp : plan.childSheet;
+    const long index = before->GetSheetIndex(commandSheet);
+    if (index < 1 || before->ParamExists(kDurationColumn, index) == 0 || before->ParamExists(kNameColumn, index) == 0)
+      FailFile(path, "has no durations of '" + commandSheet + "'");
+    const long last = FindSheet(*before, commandSheet).lastRow;
+    for (long row = 1; row <= last; ++row) {
+      const std::string name = before->GetParamValue(row, kNameColumn, index);
+      const std::string seconds = before->GetRawValue(row, kDurationColumn, index);
+      if (name.empty() || seconds.empty()) continue;
+      selection.secondsByName[TopName(name)] += std::atof(seconds.c_str());
+    }
+    selection.splitByDuration = true;
+  }
+  return selection;
+}
+
+// --rerun-failed: the rows that passed in the earlier run keep their outcome, copied from
+// its results workbook by row name; RunAttempts counts every row's runs.
+void KeepEarlierOutcomes(CDT& book, const std::string& earlierPath, const Plan& plan,
+                         const std::map<NameKey, std::string>& names, const RunInfo& info, const Selection& selection,
+                         const std::vector<Record>& records) {
+  CDT before(nullptr, CDT::DT_TYPE_F1, "");
+  if (before.Open(earlierPath) != 0) FailFile(earlierPath, ReadFailureReason(earlierPath));
+  std::map<std::string, std::pair<std::string, long>> place;  // this run's rows by name
+  for (const auto& [key, name] : names) {
+    if (key.second == 0) {
+      if (key.first >= 1 && static_cast<std::size_t>(key.first) <= info.rows.size())
+        place[name] = {plan.bp, info.rows[static_cast<std::size_t>(key.first) - 1]};
+    } else {
+      place[name] = {plan.childSheet, key.second};
+    }
+  }
+  const bool each = !plan.child.empty();
+  if (AddRunColumn(book, plan.bp, kAttemptsColumn) != 0 || (each && AddRunColumn(book, plan.childSheet, kAttemptsColumn) != 0))
+    FailFile(earlierPath, "the RunAttempts column could not be added");
+  auto attemptsBefore = [&](const std::string& name) -> long {
+    auto found = selection.attemptsBefore.find(name);
+    return found != selection.attemptsBefore.end() ? found->second : 0;
+  };
+  for (const Record& row : records) {
+    if (row.record.message == kNotChosen || row.record.name.empty()) continue;
+    WriteNumber(book, row.sheet, row.row, kAttemptsColumn, std::to_string(attemptsBefore(row.record.name) + 1));
+  }
+  const char* const textColumns[] = {kStatusColumn, kMessageColumn, kStdoutColumn, kStderrColumn, kNameColumn};
+  const char* const numberColumns[] = {kExitColumn, kDurationColumn};
+  for (const std::string& sheetName : {plan.bp, plan.childSheet}) {
+    const long from = sheetName.empty() ? 0 : before.GetSheetIndex(sheetName);
+    if (from < 1 || before.ParamExists(kNameColumn, from) == 0) continue;
+    const long to = book.GetSheetIndex(sheetName);
+    const long last = FindSheet(before, sheetName).lastRow;
+    for (long row = 1; row <= last; ++row) {
+      const std::string name = before.GetParamValue(row, kNameColumn, from);
+      if (name.empty() || selection.passedBefore.count(TopName(name)) == 0) continue;
+      auto found = place.find(name);
+      if (found == place.end() || found->second.first != sheetName) continue;
+      const long target = found->second.second;
+      for (const char* column : textColumns) {
+        if (before.ParamExists(column, from) != 0)
+          WriteText(book, sheetName, target, column, before.GetParamValue(row, column, from));
+      }
+      for (const char* column : numberColumns) {
+        if (before.ParamExists(column, from) != 0 && book.ParamExists(column, to) != 0)
+          WriteNumber(book, sheetName, target, column, before.GetRawValue(row, column, from));
+      }
+      WriteNumber(book, sheetName, target, kAttemptsColumn, std::to_string(std::max(1L, attemptsBefore(name))));
+      std::vector<std::string> marked = {kStatusColumn};
+      if (sheetName == plan.outputSheet) {
+        marked.push_back(plan.outputName);
+        if (before.ParamExists(plan.outputName, from) != 0)
+          WriteText(book, sheetName, target, plan.outputName, before.GetParamValue(row, plan.outputName, from));
+      }
+      if (sheetName == plan.expectedSheet) marked.push_back(plan.expectedName);
+      before.SetSheet(sheetName);
+      book.SetSheet(sheetName);
+      for (const std::string& column : marked) {
+        if (before.ParamExists(column, from) == 0) continue;
+        const CDT::DT_STYLE style = before.GetStyle(column, row);
+        book.SetStyle(style == CDT::DT_STYLE_GREEN || style == CDT::DT_STYLE_LIGHT_RED ? style : CDT::DT_STYLE_NONE,
+                      column, target);
+      }
+    }
+  }
+}
 
 // Saves the results workbook to `path`, or beside it under a new name when `path` has
 // become impossible to write (held open by another program, say). Returns where it went;
@@ -555,7 +735,7 @@ std::string SaveWithFallback(const std::string& path, SaveTo save) {
 int Run(const RunOptions& options) {
   if (options.command.empty()) FailUsage("run: no command given after --");
   if (options.jobs < 1) FailUsage("--jobs must be 1 or more");
-  const Shard shard = ParseShard(options.shard);
+  const Shard shard = ParseShard(options.shard, ProcessEnvironment());
   const std::string resultsPath =
       options.results.empty() ? DefaultResultsPath(options.input, shard) : options.results;
   for (const std::string& env : options.env) {
@@ -567,6 +747,8 @@ int Run(const RunOptions& options) {
   std::unique_ptr<CDDTInput> inputBook = OpenWorkbook(options.input);
   CDDTInput* input = inputBook.get();
   const Plan plan = MakePlan(options, *input);
+  if (!options.id.empty() && input->ParamExists(options.id, input->GetSheetIndex(plan.bp)) == 0)
+    FailFile(options.input, "sheet '" + plan.bp + "' has no parameter '" + options.id + "' for --id");
   std::error_code same;
   if (std::filesystem::equivalent(options.input, resultsPath, same))
     FailFile(resultsPath, "is the input workbook; the results go into a workbook of their own");
@@ -588,33 +770,93 @@ int Run(const RunOptions& options) {
   info.started = UtcNow();
   info.host = HostName();
 
-  // Pass 1: substitute every row's command.
+  // Pass 1: name every row, choose the iterations, and substitute the commands of the rows
+  // chosen.
+  const Selection selection = MakeSelection(options, *input, plan, info.inputDigest);
   std::vector<Task> tasks;
+  std::map<NameKey, std::string> names;
+  std::map<long, Given> given;
+  std::vector<long> chosen;
   {
     auto scratch = std::make_unique<CDDTResults>(nullptr, CDT::DT_TYPE_QX, "1", "None", "Local");
     if (prepare_results(scratch.get(), input) != 0)
       FailFile(options.input, "the results workbook could not be given its sheets");
     capture_runrows(input);
     const std::vector<std::string> base = BaseEnvironment();
+    const long bpIndex = input->GetSheetIndex(plan.bp);
+    std::map<std::string, long> idRows;  // id -> business-process row, to refuse doubles
     RowWalk walk(input, scratch.get(), plan);
     Position at;
+    bool isChosen = false;
+    long blockPlace = 0;
     while (walk.Next(at)) {
+      if (info.iterations != at.iteration) {
+        // A new iteration: its name, and whether the selection takes it.
+        info.rows.push_back(at.bpRow);
+        info.iterations = at.iteration;
+        blockPlace = 0;
+        std::string id = std::to_string(at.iteration);
+        if (!options.id.empty()) {
+          id = Trim(input->GetParamValue(at.bpRow, options.id, bpIndex));
+          if (id.empty())
+            FailFile(options.input, "row " + std::to_string(at.bpRow) + " of '" + plan.bp + "' has no " +
+                                        options.id + "; every row needs an id with --id");
+          auto [other, fresh] = idRows.emplace(id, at.bpRow);
+          if (!fresh)
+            FailFile(options.input, "rows " + std::to_string(other->second) + " and " + std::to_string(at.bpRow) +
+                                        " of '" + plan.bp + "' have the same " + options.id + " '" + id +
+                                        "'; ids must name one row each");
+        }
+        names[{at.iteration, 0}] = plan.bp + "[" + id + "]";
+        isChosen = selection.Chooses(*input, bpIndex, at.iteration, at.bpRow, id, names[{at.iteration, 0}]);
+        given[at.iteration] = isChosen ? Given::Run : Given::NotChosen;
+        if (isChosen) chosen.push_back(at.iteration);
+      }
       if (at.blockEnd) continue;
-      if (info.iterations != at.iteration) info.rows.push_back(at.bpRow);
-      info.iterations = at.iteration;
-      if (!at.inShard) continue;
-      if (info.given.empty() || info.given.back() != at.iteration) info.given.push_back(at.iteration);
+      std::string name = names[{at.iteration, 0}];
+      if (!plan.child.empty()) {
+        name += "/" + plan.child + "[" + std::to_string(++blockPlace) + "]";
+        names[{at.iteration, at.childRow}] = name;
+      }
+      if (!isChosen) continue;
       Task task;
       task.at = at;
+      task.name = name;
       task.problem = plan.templateProblem;
       for (const std::string& arg : plan.command) task.command.argv.push_back(Substitute(scratch.get(), arg));
       task.command.env = base;
       SetEnv(task.command.env, "DDTABLE_ITERATION=" + std::to_string(at.iteration));
       SetEnv(task.command.env, "DDTABLE_ROW=" + std::to_string(at.childRow > 0 ? at.childRow : at.bpRow));
+      SetEnv(task.command.env, "DDTABLE_NAME=" + name);
       for (const std::string& env : plan.env) SetEnv(task.command.env, Substitute(scratch.get(), env));
       if (!plan.outputFile.empty()) task.command.freshFile = Substitute(scratch.get(), plan.outputFile);
       tasks.push_back(std::move(task));
     }
+  }
+  // The shard's part of the chosen iterations: round robin, or balanced by earlier durations.
+  {
+    std::map<long, int> shardOf;
+    if (selection.splitByDuration) {
+      std::map<long, double> seconds;
+      for (long iteration : chosen) {
+        auto found = selection.secondsByName.find(names[{iteration, 0}]);
+        if (found != selection.secondsByName.end()) seconds[iteration] = found->second;
+      }
+      shardOf = SplitByDuration(chosen, seconds, shard.count);
+    } else {
+      for (std::size_t i = 0; i < chosen.size(); ++i) shardOf[chosen[i]] = static_cast<int>(i % shard.count) + 1;
+    }
+    for (long iteration : chosen) {
+      if (shardOf[iteration] == shard.index) {
+        info.given.push_back(iteration);
+      } else {
+        given[iteration] = Given::OtherShard;
+      }
+    }
+    info.chosen = chosen;
+    tasks.erase(std::remove_if(tasks.begin(), tasks.end(),
+                               [&](const Task& task) { return given[task.at.iteration] != Given::Run; }),
+                tasks.end());
   }
   // A command that cannot be started stops the run before any row runs.
   {
@@ -672,7 +914,7 @@ int Run(const RunOptions& options) {
   commands.reserve(tasks.size());
   for (const Task& task : tasks) commands.push_back(task.command);
   Progress progress("run " + plan.bp, commands.size());
-  Recorder recorder(input, results.get(), plan, options, tasks, outcomes, progress);
+  Recorder recorder(input, results.get(), plan, options, tasks, outcomes, given, names, progress);
   std::size_t ended = 0;
   for (const CommandOutcome& outcome : outcomes) ended += outcome.finished ? 1 : 0;
   progress.Update(ended);
@@ -726,15 +968,21 @@ int Run(const RunOptions& options) {
   for (const Mark& mark : recorder.Marks()) {
     if (book.SetSheet(mark.sheet) == 0) book.SetStyle(mark.style, mark.name, mark.row);
   }
-  std::size_t passed = 0, failed = 0, errors = 0, notRun = 0, rows = 0;
-  for (const Record& row : recorder.Records()) {
-    WriteRecord(book, row.sheet, row.row, row.record);
-    if (!row.record.command && each) continue;  // counted through its block's rows
-    ++rows;
-    if (row.record.status == kPassed) ++passed;
-    if (row.record.status == kFailed) ++failed;
-    if (row.record.status == kError) ++errors;
-    if (row.record.status == kNotRun) ++notRun;
+  for (const Record& row : recorder.Records()) WriteRecord(book, row.sheet, row.row, row.record);
+  if (!options.rerunFailed.empty()) KeepEarlierOutcomes(book, options.rerunFailed, plan, names, info, selection, recorder.Records());
+  // The outcome, from the rows as written (with --rerun-failed, earlier ones included).
+  std::size_t passed = 0, failed = 0, errors = 0, notRun = 0, notChosen = 0, rows = 0;
+  {
+    const SheetInfo sheet = FindSheet(book, each ? plan.childSheet : plan.bp);
+    for (long row = 1; row <= sheet.lastRow; ++row) {
+      const std::string status = book.GetParamValue(row, kStatusColumn, sheet.index);
+      if (status.empty()) continue;
+      ++rows;
+      if (status == kPassed) ++passed;
+      if (status == kFailed) ++failed;
+      if (status == kError) ++errors;
+      if (status == kNotRun) ++(book.GetParamValue(row, kMessageColumn, sheet.index) == kNotChosen ? notChosen : notRun);
+    }
   }
   WriteRunInfo(book, info);
   const std::string saved = SaveWithFallback(written, [&](const std::string& path) { return book.Save(path, 1) == 0; });
@@ -746,7 +994,8 @@ int Run(const RunOptions& options) {
   if (saved.empty())
     FailFile(written, WriteFailureReason(written) + "; the journal " + RunJournalPath(resultsPath) +
                           " keeps the rows that ended");
-  Warn(plan.bp + ": " + OutcomeSummary(rows, passed, failed, errors, notRun) + "; results in " + saved);
+  Warn(plan.bp + ": " + OutcomeSummary(rows - notChosen, passed, failed, errors, notRun) +
+       (notChosen > 0 ? " (" + std::to_string(notChosen) + " not chosen)" : std::string()) + "; results in " + saved);
   if (stop.signal != 0) return 128 + stop.signal;
   return failed + errors + notRun > 0 ? kExitChecksFailed : kExitOk;
 }

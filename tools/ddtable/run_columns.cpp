@@ -8,7 +8,7 @@ namespace ddtcli {
 
 namespace {
 
-int AddColumn(CDT& book, const std::string& sheet, const char* column) {
+int AddColumnIfMissing(CDT& book, const std::string& sheet, const char* column) {
   const long index = book.GetSheetIndex(sheet);
   if (index < 1) return -1;
   if (book.ParamExists(column, index) != 0) return 0;
@@ -41,12 +41,17 @@ void WriteNumber(CDT& book, const std::string& sheet, long row, const char* para
   }
 }
 
+int AddRunColumn(CDT& book, const std::string& sheet, const char* column) {
+  return AddColumnIfMissing(book, sheet, column);
+}
+
 int AddRunColumns(CDT& book, const std::string& sheet, bool commandColumns) {
-  const char* all[] = {kStatusColumn, kMessageColumn, kExitColumn,
-                       kDurationColumn, kStdoutColumn, kStderrColumn};
-  const int count = commandColumns ? 6 : 2;
-  for (int i = 0; i < count; ++i) {
-    if (AddColumn(book, sheet, all[i]) != 0) return -1;
+  const char* all[] = {kStatusColumn, kMessageColumn, kExitColumn, kDurationColumn,
+                       kStdoutColumn, kStderrColumn, kNameColumn};
+  for (const char* column : all) {
+    const bool commandOnly = column != kStatusColumn && column != kMessageColumn && column != kNameColumn;
+    if (commandOnly && !commandColumns) continue;
+    if (AddColumnIfMissing(book, sheet, column) != 0) return -1;
   }
   return 0;
 }
@@ -80,6 +85,7 @@ void WriteText(CDT& book, const std::string& sheet, long row, const std::string&
 void WriteRecord(CDT& book, const std::string& sheet, long row, const RowRecord& record) {
   WriteText(book, sheet, row, kStatusColumn, record.status);
   WriteText(book, sheet, row, kMessageColumn, record.message);
+  if (!record.name.empty()) WriteText(book, sheet, row, kNameColumn, record.name);
   if (record.command) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", record.seconds);

@@ -16,6 +16,8 @@ inline constexpr const char kExitColumn[] = "ExitStatus";
 inline constexpr const char kDurationColumn[] = "Duration";   // seconds
 inline constexpr const char kStdoutColumn[] = "Stdout";
 inline constexpr const char kStderrColumn[] = "Stderr";
+inline constexpr const char kNameColumn[] = "RunName";          // Login[alice], Book[LH1]/Passengers[2]
+inline constexpr const char kAttemptsColumn[] = "RunAttempts";  // with --rerun-failed: runs of the row so far
 
 inline constexpr const char kPassed[] = "passed";
 inline constexpr const char kFailed[] = "failed";
@@ -24,6 +26,9 @@ inline constexpr const char kSkipped[] = "skipped";  // written by earlier versi
 // A row the run was given but did not run to its end: the run was interrupted or stopped at
 // its time limit, or the part of a sharded run that held it is missing from a merge.
 inline constexpr const char kNotRun[] = "not run";
+// The message of a "not run" row that --rows, --where, --id-in or --rerun-failed left out:
+// such rows do not make a run fail.
+inline constexpr const char kNotChosen[] = "not chosen for this run";
 
 // A cell holds at most this many characters (the workbook file format's limit); longer
 // captured output is cut and says so.
@@ -33,6 +38,7 @@ inline constexpr std::size_t kMaxCellText = 32767;
 // written); otherwise only the status and message (a business-process row whose command ran
 // once per child-table row).
 struct RowRecord {
+  std::string name;  // written to RunName when not empty
   std::string status;
   std::string message;
   bool command = false;
@@ -41,9 +47,11 @@ struct RowRecord {
   std::string out, err;
 };
 
-// Adds the run columns to the sheet when it lacks them (all of them, or only status and
-// message when `commandColumns` is false). -1 when a column cannot be added.
+// Adds the run columns to the sheet when it lacks them (all of them, or only status,
+// message and name when `commandColumns` is false). -1 when a column cannot be added.
 int AddRunColumns(CDT& book, const std::string& sheet, bool commandColumns);
+// Adds one column when the sheet lacks it; -1 when it cannot be added.
+int AddRunColumn(CDT& book, const std::string& sheet, const char* column);
 // Writes the record into row `row` of the sheet, and marks the status cell (green for
 // passed, light red for failed and error).
 void WriteRecord(CDT& book, const std::string& sheet, long row, const RowRecord& record);

@@ -27,6 +27,7 @@ std::vector<std::pair<std::string, std::string>> Fields(const RunInfo& info) {
       {"Shard", (info.shardIndex > 0 ? std::to_string(info.shardIndex) : std::string("merged")) + "/" +
                     std::to_string(info.shardCount)},
       {"Iterations", std::to_string(info.iterations)},
+      {"Chosen", FormatIterations(info.chosen)},
       {"Given", FormatIterations(info.given)},
       {"Rows", FormatIterations(info.rows)},
       {"Outcome", info.outcome},
@@ -158,6 +159,7 @@ std::optional<RunInfo> ReadRunInfo(CDT& book) {
     info.shardCount = static_cast<int>(ToLong(shard.substr(slash + 1)));
     info.iterations = ToLong(values.at("Iterations"));
     info.given = ParseIterations(values["Given"]);
+    info.chosen = ParseIterations(values["Chosen"]);
     info.rows = ParseIterations(values["Rows"], false);
     info.outcome = values["Outcome"];
     info.started = values["Started"];

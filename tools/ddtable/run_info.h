@@ -25,6 +25,7 @@ struct RunInfo {
   std::string bp, each;
   int shardIndex = 1, shardCount = 1;  // "merged" parts keep the count, index 0
   long iterations = 0;      // iterations of the business process in the input
+  std::vector<long> chosen;  // iterations the whole run chose (--rows, --where, ...), ascending
   std::vector<long> given;  // iterations this workbook was given to run, ascending
   std::vector<long> rows;   // the business-process row of every iteration of the run, in order
   std::string outcome = kRunComplete;

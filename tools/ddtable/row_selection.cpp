@@ -1,0 +1,190 @@
+#include "row_selection.h"
+
+#include <fnmatch.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <numeric>
+
+#include "cli_common.h"
+
+extern char** environ;
+
+namespace ddtcli {
+
+namespace {
+
+std::string Trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+bool PatternMatches(const std::string& pattern, const std::string& text) {
+  return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
+}
+
+long ToNumber(const std::string& text, const std::string& what) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || end == nullptr || *end != '\0') FailUsage(what);
+  return value;
+}
+
+}  // namespace
+
+Condition Condition::Parse(const std::string& text) {
+  Condition c;
+  const std::size_t at = text.find('=');
+  if (at == std::string::npos || at == 0 || (at == 1 && text[0] == '!'))
+    FailUsage("--where " + text + ": expected NAME=PATTERN or NAME!=PATTERN");
+  c.negated = text[at - 1] == '!';
+  c.param = Trim(text.substr(0, c.negated ? at - 1 : at));
+  c.pattern = text.substr(at + 1);
+  if (c.param.empty()) FailUsage("--where " + text + ": no parameter name before the '='");
+  return c;
+}
+
+bool Condition::Matches(const std::string& cellText) const {
+  bool any = PatternMatches(pattern, Trim(cellText));
+  if (!any && (cellText.find(',') != std::string::npos || cellText.find(';') != std::string::npos)) {
+    std::size_t from = 0;
+    while (!any && from <= cellText.size()) {
+      std::size_t sep = cellText.find_first_of(",;", from);
+      if (sep == std::string::npos) sep = cellText.size();
+      any = PatternMatches(pattern, Trim(cellText.substr(from, sep - from)));
+      from = sep + 1;
+    }
+  }
+  return negated ? !any : any;
+}
+
+std::set<long> ParseRowList(const std::string& text) {
+  std::set<long> rows;
+  const std::string what = "--rows " + text + ": expected iterations such as 3,5-9 (from 1)";
+  std::size_t from = 0;
+  while (from <= text.size()) {
+    std::size_t comma = text.find(',', from);
+    if (comma == std::string::npos) comma = text.size();
+    const std::string part = Trim(text.substr(from, comma - from));
+    const std::size_t dash = part.find('-', 1);
+    const long first = ToNumber(dash == std::string::npos ? part : Trim(part.substr(0, dash)), what);
+    const long last = dash == std::string::npos ? first : ToNumber(Trim(part.substr(dash + 1)), what);
+    if (first < 1 || last < first || last - first > 100000000) FailUsage(what);
+    for (long n = first; n <= last; ++n) rows.insert(n);
+    from = comma + 1;
+  }
+  return rows;
+}
+
+std::set<std::string> ReadIdList(const std::string& fileOrList) {
+  std::set<std::string> ids;
+  std::ifstream file(fileOrList);
+  if (file) {
+    std::string line;
+    while (std::getline(file, line)) {
+      line = Trim(line);
+      if (!line.empty()) ids.insert(line);
+    }
+    return ids;
+  }
+  std::size_t from = 0;
+  while (from <= fileOrList.size()) {
+    std::size_t comma = fileOrList.find(',', from);
+    if (comma == std::string::npos) comma = fileOrList.size();
+    const std::string id = Trim(fileOrList.substr(from, comma - from));
+    if (!id.empty()) ids.insert(id);
+    from = comma + 1;
+  }
+  if (ids.empty()) FailUsage("--id-in " + fileOrList + ": no such file, and no ids in it as a list");
+  return ids;
+}
+
+std::map<std::string, std::string> ProcessEnvironment() {
+  std::map<std::string, std::string> env;
+  for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::size_t at = entry.find('=');
+    if (at != std::string::npos) env[entry.substr(0, at)] = entry.substr(at + 1);
+  }
+  return env;
+}
+
+Shard ParseShard(const std::string& text, const std::map<std::string, std::string>& env) {
+  Shard shard;
+  if (text.empty()) return shard;
+  if (text == "auto") {
+    struct System {
+      const char* name;
+      const char* index;
+      const char* total;
+      int base;  // the first index: 0 or 1
+    };
+    static const System kSystems[] = {
+        {"GitLab CI", "CI_NODE_INDEX", "CI_NODE_TOTAL", 1},
+        {"CircleCI", "CIRCLE_NODE_INDEX", "CIRCLE_NODE_TOTAL", 0},
+        {"Buildkite", "BUILDKITE_PARALLEL_JOB", "BUILDKITE_PARALLEL_JOB_COUNT", 0},
+        {"Azure Pipelines", "SYSTEM_JOBPOSITIONINPHASE", "SYSTEM_TOTALJOBSINPHASE", 1},
+        {"Bitbucket Pipelines", "BITBUCKET_PARALLEL_STEP", "BITBUCKET_PARALLEL_STEP_COUNT", 0},
+        {"a Kubernetes Indexed Job", "JOB_COMPLETION_INDEX", "DDTABLE_SHARD_TOTAL", 0},
+    };
+    for (const System& system : kSystems) {
+      auto index = env.find(system.index);
+      auto total = env.find(system.total);
+      if (index == env.end() && total == env.end()) continue;
+      const std::string what = std::string("--shard auto: ") + system.name + " says " + system.index + "=" +
+                               (index == env.end() ? "(unset)" : index->second) + " " + system.total + "=" +
+                               (total == env.end() ? "(unset)" : total->second);
+      if (index == env.end() || total == env.end()) FailUsage(what + "; both are needed");
+      const long i = ToNumber(index->second, what + ": not numbers") - system.base + 1;
+      const long n = ToNumber(total->second, what + ": not numbers");
+      if (n < 1 || i < 1 || i > n) FailUsage(what + ": not a shard of the job");
+      shard.index = static_cast<int>(i);
+      shard.count = static_cast<int>(n);
+      return shard;
+    }
+    FailUsage("--shard auto: no CI system says which parallel job this is (looked for CI_NODE_INDEX, "
+              "CIRCLE_NODE_INDEX, BUILDKITE_PARALLEL_JOB, SYSTEM_JOBPOSITIONINPHASE, BITBUCKET_PARALLEL_STEP, "
+              "JOB_COMPLETION_INDEX with DDTABLE_SHARD_TOTAL); give --shard I/N");
+  }
+  char rest = 0;
+  if (std::sscanf(text.c_str(), "%d/%d%c", &shard.index, &shard.count, &rest) != 2 || shard.count < 1 ||
+      shard.index < 1 || shard.index > shard.count) {
+    FailUsage("--shard " + text + ": expected I/N with 1 <= I <= N (for example 2/4), or auto");
+  }
+  return shard;
+}
+
+std::map<long, int> SplitByDuration(const std::vector<long>& iterations, const std::map<long, double>& seconds,
+                                    int count) {
+  double known = 0;
+  std::size_t withCost = 0;
+  for (long iteration : iterations) {
+    auto found = seconds.find(iteration);
+    if (found != seconds.end()) {
+      known += found->second;
+      ++withCost;
+    }
+  }
+  const double mean = withCost > 0 ? known / static_cast<double>(withCost) : 1.0;
+  std::vector<std::pair<double, long>> costs;
+  costs.reserve(iterations.size());
+  for (long iteration : iterations) {
+    auto found = seconds.find(iteration);
+    costs.emplace_back(found != seconds.end() ? found->second : mean, iteration);
+  }
+  std::sort(costs.begin(), costs.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  std::vector<double> load(static_cast<std::size_t>(std::max(1, count)), 0.0);
+  std::map<long, int> shardOf;
+  for (const auto& [cost, iteration] : costs) {
+    const std::size_t least = static_cast<std::size_t>(std::min_element(load.begin(), load.end()) - load.begin());
+    load[least] += cost;
+    shardOf[iteration] = static_cast<int>(least) + 1;
+  }
+  return shardOf;
+}
+
+}  // namespace ddtcli
