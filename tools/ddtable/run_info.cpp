@@ -127,11 +127,28 @@ void WriteRunInfo(CDT& book, const RunInfo& info) {
     if (book.AddParam(kRunInfoSheet, name, "", CDT::DT_STYLE_NONE, "", 0) != 0 || name != column)
       throw std::runtime_error("the run information sheet could not be given its columns");
   }
+  // A long list (the iterations of a large sharded run) goes over several rows with the same
+  // key, cut at commas: a cell holds at most kMaxCellText characters.
+  constexpr std::size_t kChunk = 30000;
   long row = 0;
   for (const auto& [key, value] : Fields(info)) {
-    ++row;
-    WriteText(book, kRunInfoSheet, row, kKey, key);
-    WriteText(book, kRunInfoSheet, row, kValue, value);
+    std::size_t from = 0;
+    do {
+      std::size_t end = value.size();
+      if (end - from > kChunk) {
+        end = value.rfind(',', from + kChunk);
+        if (end == std::string::npos || end <= from) end = from + kChunk;
+      }
+      ++row;
+      WriteText(book, kRunInfoSheet, row, kKey, key);
+      WriteText(book, kRunInfoSheet, row, kValue, value.substr(from, end - from));
+      from = end < value.size() && value[end] == ',' ? end + 1 : end;
+    } while (from < value.size());
+  }
+  // Rows left from an earlier, longer information are cleared.
+  for (++row; !book.GetParamValue(row, kKey, index).empty(); ++row) {
+    WriteText(book, kRunInfoSheet, row, kKey, "");
+    WriteText(book, kRunInfoSheet, row, kValue, "");
   }
 }
 
@@ -140,10 +157,12 @@ std::optional<RunInfo> ReadRunInfo(CDT& book) {
   if (index < 1 || book.ParamExists(kKey, index) == 0 || book.ParamExists(kValue, index) == 0)
     return std::nullopt;
   std::map<std::string, std::string> values;
-  for (long row = 1; row <= 64; ++row) {
+  for (long row = 1;; ++row) {
     const std::string key = book.GetParamValue(row, kKey, index);
     if (key.empty()) break;
-    values[key] = book.GetParamValue(row, kValue, index);
+    const std::string value = book.GetParamValue(row, kValue, index);
+    auto [at, fresh] = values.emplace(key, value);
+    if (!fresh) at->second += "," + value;  // the next piece of a long list
   }
   RunInfo info;
   try {

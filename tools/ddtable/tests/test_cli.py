@@ -87,8 +87,12 @@ def workbook_cells(path, skip_headers=("Duration",)):
 
 
 def run_info(path):
-    """The run information of a results workbook as a dict."""
-    return {r["Key"]: r["Value"] for r in read_sheet(path, RUN_INFO)}
+    """The run information of a results workbook as a dict (a long list spans several rows)."""
+    info = {}
+    for r in read_sheet(path, RUN_INFO):
+        value = r["Value"] or ""
+        info[r["Key"]] = info[r["Key"]] + "," + value if r["Key"] in info else value
+    return info
 
 
 def read_text(path):

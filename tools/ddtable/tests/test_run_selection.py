@@ -210,6 +210,30 @@ class ManyParts(CliTestCase):
         self.assertEqual([r["Out"] for r in rows], [str(n) for n in range(1, 2 * parts + 1)])
         self.assertEqual(run_info(merged)["Given"], f"1-{2 * parts}")
 
+    def test_long_iteration_lists_survive_the_cell_limit(self):
+        # 20,000 rows in two shards: each part's list of iterations ("1,3,5,...") is longer
+        # than a cell holds. No command runs (the reference names nothing), so this is quick.
+        rows = 20000
+        import xlsxwriter
+        path = self.path("long.xlsx")
+        book = xlsxwriter.Workbook(path)
+        sheet = book.add_worksheet("P")
+        sheet.write_row(0, 0, ["N"])
+        for n in range(1, rows + 1):
+            sheet.write_row(n, 0, [n])
+        book.close()
+        parts = []
+        for i in (1, 2):
+            part = self.path(f"l{i}.xlsx")
+            self.assertExit(ddtable("-q", "run", path, "--bp", "P", "--shard", f"{i}/2", "--results", part,
+                                    "--", "true", "<Nope>"), 1)
+            given = [int(n) for n in run_info(part)["Given"].split(",")]
+            self.assertEqual(given, list(range(i, rows + 1, 2)))
+            parts.append(part)
+        merged = self.path("lm.xlsx")
+        self.assertExit(ddtable("-q", "merge", merged, *parts), 1)
+        self.assertEqual(run_info(merged)["Given"], f"1-{rows}")
+
 
 if __name__ == "__main__":
     test_cli.DDTABLE = os.path.abspath(sys.argv.pop(1))
