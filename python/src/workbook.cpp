@@ -139,6 +139,16 @@ void CheckRow(long row) {
   if (row < 1) throw py::index_error("rows count from 1");
 }
 
+// A data row of the sheet, 1 to its row count: reading past the data is a mistake, not an
+// empty row.
+void CheckDataRow(const Sheet& sheet, long row) {
+  CheckRow(row);
+  const long count = sheet.RowCount();
+  if (row > count)
+    throw py::index_error("sheet '" + sheet.Name() + "' has no row " + std::to_string(row) +
+                          " (rows 1 to " + std::to_string(count) + ")");
+}
+
 // Every sheet of a kind, in workbook order.
 std::vector<Sheet> SheetsOf(const py::object& book, SheetKind kind) {
   std::vector<Sheet> sheets;
@@ -350,33 +360,37 @@ void BindWorkbook(py::module_& m) {
       .def(
           "row",
           [](py::object self, long number) {
-            CheckRow(number);
+            CheckDataRow(self.cast<Sheet&>(), number);
             return ReadRow(self, number, self.cast<Sheet&>().HeaderNow());
           },
-          py::arg("number"), "Row `number` (from 1).")
+          py::arg("number"),
+          "Row `number`, from 1 to len(sheet); IndexError outside (no negative indexing).")
       .def(
           "rows",
           [](py::object self, long first, py::object last) {
             CheckRow(first);
-            const long end = last.is_none() ? self.cast<Sheet&>().RowCount() : last.cast<long>();
+            const long count = self.cast<Sheet&>().RowCount();
+            const long end = last.is_none() ? count : std::min(count, last.cast<long>());
             return RowIterator(self, first, end);
           },
           py::arg("first") = 1, py::arg("last") = py::none(),
-          "Iterates rows first..last (default: every data row).")
+          "Iterates rows first..last (default: every data row); like a slice, the range "
+          "stops at the last data row.")
       .def("__iter__",
            [](py::object self) { return RowIterator(self, 1, self.cast<Sheet&>().RowCount()); })
       .def(
           "value",
           [](const Sheet& s, long row, const std::string& name) {
-            CheckRow(row);
+            CheckDataRow(s, row);
             return CellValue(s.Book().Input(), static_cast<int>(s.Index()),
                              static_cast<int>(row), s.Column(name));
           },
-          py::arg("row"), py::arg("name"), "The typed value of one cell.")
+          py::arg("row"), py::arg("name"),
+          "The typed value of one cell; IndexError for a row outside 1 to len(sheet).")
       .def(
           "text",
           [](const Sheet& s, long row, const std::string& name) {
-            CheckRow(row);
+            CheckDataRow(s, row);
             s.Column(name);  // UnknownNameError for an unknown parameter
             return s.Book().Input().GetParamValue(row, name, s.Index());
           },

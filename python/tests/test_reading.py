@@ -63,10 +63,18 @@ def test_row_is_a_mapping(login_xlsx):
         assert row.as_dict()["Admin"] is True
         assert dict(row.items()) == row.as_dict()
         assert row.values[0] == "alice"
-        # A row past the data is empty, not an error.
-        assert all(v is None for v in book["Login"].row(50).values)
+        # Rows count 1 to len(sheet); anything else is an error, never an empty row.
+        login = book["Login"]
+        assert login.row(len(login))["UserName"] == "carol"
+        for outside in (len(login) + 1, 99, 0, -1):
+            with pytest.raises(IndexError):
+                login.row(outside)
+        with pytest.raises(IndexError, match="no row 4 .rows 1 to 3."):
+            login.value(4, "Age")
         with pytest.raises(IndexError):
-            book["Login"].row(0)
+            login.text(4, "Age")
+        # A range stops at the last data row, as a slice does.
+        assert [r.number for r in login.rows(2, 99)] == [2, 3]
 
 
 def test_rows_range_and_blocks(login_xlsx):
