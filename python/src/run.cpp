@@ -221,21 +221,37 @@ class Iteration {
   py::list outputs_;  // (name, value, expected, verdict) of every output written
 };
 
-// Iterates the run rows of the scope, copying each into the results.
+// Iterates the run rows of a business process from its first row, copying each into the
+// results. Every iteration() call starts afresh, wherever an earlier loop or goto() left
+// the business process.
 class IterationIterator {
  public:
-  explicit IterationIterator(py::object run) : run_(std::move(run)) {}
+  IterationIterator(py::object run, std::string bp) : run_(std::move(run)), bp_(std::move(bp)) {}
   Iteration Next() {
     Run& run = run_.cast<Run&>();
-    if (done_ || run.Results().CopyNextRunRow(&run.Input(), 0, 0, 0) != 0) {
+    if (done_) throw py::stop_iteration();
+    if (!started_) {
+      run.Scope(bp_);
+      run.Results().m_CurrRows.SetLastSelectedRowEntry(bp_, 0);
+      started_ = true;
+    } else if (run.Results().m_strScope != bp_ || run.Results().GetCurrRunRow(bp_) != row_) {
+      // Another loop or goto() moved the run meanwhile: go on after this loop's own row.
+      if (run.Results().m_strScope != bp_) run.Scope(bp_);
+      run.Results().m_CurrRows.SetLastSelectedRowEntry(bp_, row_);
+    }
+    if (run.Results().CopyNextRunRow(&run.Input(), 0, 0, 0) != 0) {
       done_ = true;
       throw py::stop_iteration();
     }
+    row_ = run.Results().GetCurrRunRow(bp_);
     return Iteration(run_, "");
   }
 
  private:
   py::object run_;
+  std::string bp_;
+  long row_ = 0;  // the row this loop copied last
+  bool started_ = false;
   bool done_ = false;
 };
 
@@ -376,10 +392,11 @@ void BindRun(py::module_& m) {
           "iterations",
           [](py::object self, const std::string& bp) {
             self.cast<Run&>().Scope(bp);
-            return IterationIterator(self);
+            return IterationIterator(self, bp);
           },
           py::arg("bp"),
           "Iterates the business process's rows, copying each into the results first.\n\n"
+          "Each call starts at the first row again (a second loop copies the rows anew).\n"
           "Every row of the sheet runs; a sheet without data rows runs 16,384 empty rows, "
           "as the library's capture of an empty sheet gives.")
       .def(

@@ -182,3 +182,18 @@ def test_external_workbook_by_alias(login_xlsx, tmp_path):
         with ddtable.open(login_xlsx) as book, book.run() as run:
             it = run.goto("Login", 2)
             assert it.substitute("fee <fees@@Login::Fee>") == "fee 4"
+
+
+def test_iterations_start_afresh_and_keep_their_own_place(login_xlsx):
+    with ddtable.open(login_xlsx) as book, book.run() as run:
+        first = [it["UserName"] for it in run.iterations("Login")]
+        again = [it["UserName"] for it in run.iterations("Login")]
+        assert first == again == ["alice", "bob", "carol"]
+        # A goto() or a loop over another business process inside the loop does not move
+        # the loop: it goes on after its own row, in its own business process.
+        seen = []
+        for it in run.iterations("Login"):
+            seen.append(it["UserName"])
+            run.goto("Login", 3)
+            assert [c["Item"] for c in run.iterations("Checkout")] == ["book"]
+        assert seen == ["alice", "bob", "carol"]
