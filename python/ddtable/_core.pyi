@@ -1,16 +1,23 @@
 """Type stubs of the extension module ddtable._core (re-exported by ddtable)."""
 
+import datetime
 import os
 from typing import Any, Dict, Iterator, List, Literal, Optional, Tuple, Union
 
 from ddtable.errors import CellError
 
-Value = Union[str, float, bool, None, CellError]
+Value = Union[str, float, bool, None, CellError, datetime.date, datetime.datetime,
+              datetime.time, datetime.timedelta]
+RawValue = Union[str, float, bool, None, CellError]
 PathLike = Union[str, "os.PathLike[str]"]
 SheetKind = Literal["business_process", "child_table", "global", "custom"]
 
 class Row:
-    """One data row of a sheet, a mapping from parameter name to typed value."""
+    """One data row of a sheet, a mapping from parameter name to typed value.
+
+    A number under a date format is a datetime.date (days only), datetime.datetime (days
+    and a clock), datetime.time (a clock only) or datetime.timedelta (elapsed time, [h]);
+    raw(name) gives its serial number. A serial that names no day stays a float."""
     @property
     def number(self) -> int: ...
     @property
@@ -18,6 +25,8 @@ class Row:
     @property
     def parameters(self) -> Tuple[str, ...]: ...
     def __getitem__(self, name: str) -> Value: ...
+    def raw(self, name: str) -> RawValue:
+        """The value with a date or time left as its serial number (a float)."""
     def get(self, name: str, default: Any = None) -> Any: ...
     def text(self, name: str) -> str: ...
     def entry(self, name: str) -> str: ...
@@ -108,6 +117,8 @@ class Iteration:
     @property
     def outputs(self) -> List[Tuple[str, str, str, Optional[bool]]]: ...
     def __getitem__(self, name: str) -> Value: ...
+    def raw(self, name: str) -> RawValue:
+        """The value with a date or time left as its serial number (a float)."""
     def __contains__(self, name: str) -> bool: ...
     def text(self, name: str) -> str: ...
     def as_dict(self) -> Dict[str, Value]: ...

@@ -67,6 +67,10 @@ class DataRow:
     def __getitem__(self, name: str) -> Any:
         return self._it[name]
 
+    def raw(self, name: str) -> Any:
+        """The value with a date or time left as its serial number."""
+        return self._it.raw(name)
+
     def __contains__(self, name: str) -> bool:
         return name in self._it
 

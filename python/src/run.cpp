@@ -220,6 +220,15 @@ class Iteration {
     return CellValue(results, static_cast<int>(results.GetSheetIndex(Sheet())),
                      static_cast<int>(row_), col);
   }
+  py::object Raw(const std::string& name) const {
+    Check();
+    const int col = Column(name);
+    CDDTResults& results = TheRun().Results();
+    py::object serial;
+    py::object value = CellValue(results, static_cast<int>(results.GetSheetIndex(Sheet())),
+                                 static_cast<int>(row_), col, &serial);
+    return serial ? serial : value;
+  }
   std::string Text(const std::string& name) const {
     Check();
     Column(name);
@@ -406,7 +415,10 @@ void BindRun(py::module_& m) {
           },
           "The child table's name, or None for the business process itself.")
       .def_property_readonly("parameters", &Iteration::Parameters)
-      .def("__getitem__", &Iteration::Value, py::arg("name"), "The typed value.")
+      .def("__getitem__", &Iteration::Value, py::arg("name"),
+           "The typed value (dates as datetime objects, see Row).")
+      .def("raw", &Iteration::Raw, py::arg("name"),
+           "The value with a date or time left as its serial number (a float).")
       .def("__contains__",
            [](const Iteration& i, const std::string& name) {
              CDDTResults& results = i.TheRun().Results();
