@@ -291,11 +291,46 @@ class Iteration {
     if (verdict < 0)
       Raise("RunError", "output " + reference + " could not be written in '" + Sheet() +
                             "' (no such parameter, or no current row)");
+    if (!name.empty() && name.front() != '<') KeepType(name, value);
     py::object result = verdict == 0 ? py::object(py::none()) : py::object(py::bool_(verdict == 1));
     outputs_.append(py::make_tuple(name, text, pattern, result));
     return result;
   }
   const py::list& Outputs() const { return outputs_; }
+
+  // The output cell holds the Python value's type: the library enters the value's text as
+  // a user's typing would ("0.5" a number, "=x" a formula), so a str is put back as the text
+  // it is (without surrounding blanks, as it was compared), an int or float as a number and
+  // a bool as a truth value. The cell keeps its mark.
+  void KeepType(const std::string& name, const py::handle& value) {
+    ddt::grid::Value typed;
+    if (py::isinstance<py::bool_>(value)) {
+      typed = value.cast<bool>();
+    } else if (py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)) {
+      const double number = PyFloat_AsDouble(value.ptr());
+      if (number == -1.0 && PyErr_Occurred()) {
+        PyErr_Clear();  // an int too large for a double stays the library's entry
+        return;
+      }
+      typed = number;
+    } else if (py::isinstance<py::str>(value)) {
+      const std::string text = value.cast<std::string>();
+      const auto first = text.find_first_not_of(" \t\r\n");
+      if (first == std::string::npos) return;  // blank: the cell is empty
+      const auto last = text.find_last_not_of(" \t\r\n");
+      typed = ddt::grid::SharedText(std::string_view(text).substr(first, last - first + 1));
+    } else {
+      return;
+    }
+    CDDTResults& results = TheRun().Results();
+    const long index = results.GetSheetIndex(Sheet());
+    const long col = index > 0 ? results.GetColIndex(name, index) : -1;
+    ddt::grid::Workbook* book = results.m_pEngine->GetBook();
+    if (col < 1 || book == nullptr) return;
+    book->SetCellValue(static_cast<int>(index), static_cast<int>(row_), static_cast<int>(col),
+                       std::move(typed));
+    book->RecalcIfNeeded();
+  }
 
  private:
   py::object run_;
@@ -443,7 +478,10 @@ void BindRun(py::module_& m) {
            "expected: a pattern ('*', '?', '[...]') or a reference '<param>'; by default the\n"
            "parameter X_exp that goes with X_out (or X), and no check when there is none.\n"
            "Returns True (match), False (mismatch) or None (not checked); the results\n"
-           "workbook marks the cells green or red. RunError when nothing could be written.")
+           "workbook marks the cells green or red. RunError when nothing could be written.\n\n"
+           "The cell takes the value's type: a str stays text exactly as given (\"0.5\",\n"
+           "\"007\", \"=A1\" are text; surrounding blanks are dropped), an int or float is a\n"
+           "number, a bool TRUE/FALSE. Other values are entered as their str() would be typed.")
       .def_property_readonly("outputs", &Iteration::Outputs,
                              "(name, value, expected, verdict) of each output() call so far.")
       .def(

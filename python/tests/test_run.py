@@ -278,3 +278,22 @@ def test_an_unsaved_journal_is_brought_in_by_a_merging_run(login_xlsx, tmp_path,
             pass
     assert not journal.exists()
     assert greeted(target) == {1: "hi alice", 2: "hi bob", 3: "hi carol"}
+
+
+def test_outputs_keep_the_python_type(tmp_path):
+    names = ["Half", "Agent", "Sci", "Sum", "Pad", "Num", "Count", "Flag"]
+    given = ["0.5", "007", "1e3", "=1+1", "  x  ", 0.5, 7, True]
+    path = write_workbook(tmp_path / "types.xlsx", {
+        "Out": [names + ["Half_exp", "Count_exp"], [None] * len(names) + ["0.5", 7]]})
+    target = tmp_path / "types-results.xlsx"
+    with ddtable.open(path) as book, book.run(target) as run:
+        it = run.goto("Out", 1)
+        verdicts = [it.output(n, v) for n, v in zip(names, given)]
+        assert verdicts[0] is True and verdicts[6] is True  # text and number both checked
+        assert [it[n] for n in names] == ["0.5", "007", "1e3", "=1+1", "x", 0.5, 7.0, True]
+        assert it.text("Sum") == "=1+1"
+    sheet = openpyxl.load_workbook(target)["Out"]
+    read = [c.value for c in sheet[2]][:len(names)]
+    assert read == ["0.5", "007", "1e3", "=1+1", "x", 0.5, 7, True]
+    assert [type(v) for v in read[:5]] == [str] * 5
+    assert fill(sheet["A2"]) == GREEN and fill(sheet["G2"]) == GREEN
