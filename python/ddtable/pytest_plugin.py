@@ -161,6 +161,9 @@ def _marker_args(marker: pytest.Mark, test_file: str) -> Dict[str, Any]:
     out = {"path": path, "bp": bp, "id": kwargs.pop("id", None), "arg": kwargs.pop("arg", "row")}
     if kwargs or args:
         _refuse(f"@pytest.mark.ddtable: unexpected arguments {args + sorted(kwargs)}")
+    for name in ("bp", "id", "arg"):
+        if out[name] is not None and not isinstance(out[name], str):
+            _refuse(f"@pytest.mark.ddtable: {name}= takes a str, not {out[name]!r}")
     if not os.path.isabs(path):
         beside = os.path.join(os.path.dirname(test_file), path)
         out["path"] = beside if os.path.exists(beside) or not os.path.exists(path) else path
@@ -168,9 +171,20 @@ def _marker_args(marker: pytest.Mark, test_file: str) -> Dict[str, Any]:
     return out
 
 
+class _BadMarker(Exception):
+    """A marker that cannot work; its message says why."""
+
+
 def _refuse(message: str) -> None:
-    """A marker that cannot work: the test module fails to collect, with this message."""
-    pytest.fail(message, pytrace=False)
+    raise _BadMarker(message)
+
+
+def _base_id(item: pytest.Item) -> str:
+    """The node id of the test function an item was made from (without parameters)."""
+    name = getattr(item, "originalname", None)
+    if not name:
+        return item.nodeid
+    return item.nodeid.rsplit("::", 1)[0] + "::" + name
 
 
 def _case_id(row: "ddtable.Row", id_param: Optional[str]) -> str:
@@ -181,9 +195,33 @@ def _case_id(row: "ddtable.Row", id_param: Optional[str]) -> str:
 
 
 def pytest_generate_tests(metafunc: pytest.Metafunc) -> None:
-    marker = metafunc.definition.get_closest_marker("ddtable")
-    if marker is None:
+    """Parametrizes a marked test with its rows. A marker that cannot work (no workbook, no
+    such business process, ...) is not a collection error, which would stop the session: the
+    test reports it as its error when it is set up, and the other tests run."""
+    if metafunc.definition.get_closest_marker("ddtable") is None:
         return
+    try:
+        _parametrize(metafunc)
+    except Exception as problem:  # noqa: BLE001 - any marker fault is the test's error
+        where = metafunc.definition.nodeid
+        message = str(problem) if isinstance(problem, _BadMarker) else \
+            f"@pytest.mark.ddtable: {problem!r}"
+        if not message.startswith(where):
+            message = f"{where}: {message}"
+        session = metafunc.config.pluginmanager.get_plugin("ddtable-session")
+        session.bad_markers[metafunc.definition.nodeid] = message
+
+
+@pytest.hookimpl(tryfirst=True)
+def pytest_runtest_setup(item: pytest.Item) -> None:
+    session = item.config.pluginmanager.get_plugin("ddtable-session")
+    problem = session.bad_markers.get(_base_id(item)) if session is not None else None
+    if problem is not None:
+        pytest.fail(problem, pytrace=False)
+
+
+def _parametrize(metafunc: pytest.Metafunc) -> None:
+    marker = metafunc.definition.get_closest_marker("ddtable")
     where = metafunc.definition.nodeid
     spec = _marker_args(marker, str(metafunc.definition.fspath))
     if spec["arg"] not in metafunc.fixturenames:
@@ -258,6 +296,7 @@ class _Session:
         self.books: Dict[str, "ddtable.Workbook"] = {}
         self.runs: Dict[str, "ddtable.Run"] = {}   # input path -> this process's run
         self.written: List[Any] = []
+        self.bad_markers: Dict[str, str] = {}   # test function's node id -> what is wrong
 
     def live_run(self, path: str) -> "ddtable.Run":
         """This process's run over the input workbook: it checks outputs as tests write

@@ -151,3 +151,33 @@ def test_the_example_as_pytest(pytester):
     assert [flights[n]["Price_out"] for n in (1, 2)] == [(1100, GREEN), (890, GREEN)]
     passes = results_by_row(target, "BookFlight.Passengers")
     assert passes[2]["BoardingPass_out"] == ("ALAN TURING 12B", GREEN)
+
+
+def test_a_bad_marker_is_the_error_of_its_tests_only(project):
+    project.makepyfile(test_bad='''
+import pytest
+
+@pytest.mark.ddtable("login.xlsx", bp="Nope")
+def test_wrong_bp(row):
+    pass
+
+@pytest.mark.ddtable("login.xlsx", bp=42)
+@pytest.mark.parametrize("x", [1, 2])
+def test_odd_bp(row, x):
+    pass
+
+def test_plain():
+    pass
+''')
+    result = run_pytest(project, "test_bad.py", "test_rows.py")
+    # The other tests of the module and of the session run; nothing is interrupted.
+    result.assert_outcomes(passed=2, failed=1, skipped=1, errors=3)
+    assert "Interrupted" not in result.stdout.str()
+    result.stdout.fnmatch_lines_random([
+        "test_bad.py::test_wrong_bp: no sheet named 'Nope' in */login.xlsx",
+        "test_bad.py::test_odd_bp: @pytest.mark.ddtable: bp= takes a str, not 42",
+        "ERROR test_bad.py::test_odd_bp?1?*",
+        "ERROR test_bad.py::test_odd_bp?2?*",
+    ])
+    assert results_by_row(project.path / "ddtable-results.xlsx", "Login")[1]["TestOutcome"] \
+        == ("passed", GREEN)
