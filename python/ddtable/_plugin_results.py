@@ -3,8 +3,9 @@ built from it.
 
 A test's row writes outputs (and walks child-table blocks) in the process that runs the test;
 every such step is also kept in a RowRecord. At the end of the session the controlling
-process replays all records, row by row, into one fresh results workbook per input
-workbook and writes each test's outcome beside its row. Replaying rather than merging files
+process replays all records, row by row, into one results workbook per input workbook and
+writes each test's outcome beside its row. When that workbook exists already, the session's
+rows replace their earlier results in it and the other rows keep theirs. Replaying rather than merging files
 means pytest-xdist's workers only send their records (plain tuples) to the controller, and
 the results workbook is the same whichever process ran which row.
 """
@@ -129,7 +130,9 @@ def write_results(base: str, records: List[RowRecord],
         counts: Dict[str, int] = {}
         with ddtable.open(path) as book:
             order = {name: i for i, name in enumerate(book.sheet_names)}
-            with book.run(target, marks=True) as run:
+            # An earlier session's results are the start: rows run again replace theirs,
+            # the rest keep their outcome (pytest --lf, --ff, -k run only some rows).
+            with book.run(target, marks=True, merge=True) as run:
                 for (bp, row) in sorted(rows, key=lambda k: (order.get(k[0], 0), k[1])):
                     group = rows[(bp, row)]
                     replay(run, bp, row, group)
@@ -150,9 +153,6 @@ def write_results(base: str, records: List[RowRecord],
                         run.note(bp, row, MESSAGE_COLUMN, "'" + text[:_MESSAGE_CHARS])
                 folder = os.path.dirname(os.path.abspath(target))
                 os.makedirs(folder, exist_ok=True)
-                # Each session's results replace the previous session's file.
-                if os.path.isfile(target):
-                    os.remove(target)
                 run.save()
         written.append((target, counts))
     return written

@@ -11,7 +11,9 @@ substitution, child-table blocks and output(), which writes an output and checks
 test whose outputs do not match fails after it returns. At the end of the session one
 results workbook (--ddtable-results PATH, default ddtable-results.xlsx) holds every row
 that ran, its outputs marked green or red, and each row's test outcome in a column
-TestOutcome. Under pytest-xdist the workers send what their rows did to the controller,
+TestOutcome. When that workbook exists already (an earlier session, pytest --lf or --ff),
+the rows of this session replace their earlier results and the other rows keep theirs;
+delete the file to start afresh. Under pytest-xdist the workers send what their rows did to the controller,
 which writes the one workbook.
 
 Marker arguments: path (relative to the test file's folder, or absolute); bp, the business

@@ -181,3 +181,25 @@ def test_plain():
     ])
     assert results_by_row(project.path / "ddtable-results.xlsx", "Login")[1]["TestOutcome"] \
         == ("passed", GREEN)
+
+
+def test_a_rerun_of_some_rows_keeps_the_others_outcome(project):
+    target = project.path / "merged.xlsx"
+    first = project.runpytest_subprocess("-p", "ddtable.pytest_plugin", "-v",
+                                         "--ddtable-results", str(target))
+    first.assert_outcomes(passed=1, failed=1, skipped=1)
+    # carol's greeting is fixed; only the row that failed runs again.
+    project.makepyfile(test_rows=TESTS.replace(
+        'greeting = "Welcome, "', 'greeting = "Welcome back, "').replace(
+        'is (row["UserName"] != "carol")', "is True"))
+    again = project.runpytest_subprocess("-p", "ddtable.pytest_plugin", "-v", "--lf",
+                                         "--ddtable-results", str(target))
+    again.assert_outcomes(passed=1)
+    assert list(outcomes_by_id(again)) == ["test_login[row3-carol]"]
+    login = results_by_row(target, "Login")
+    assert login[1]["TestOutcome"] == ("passed", GREEN)
+    assert login[1]["Greeting_out"] == ("Welcome, alice!", GREEN)
+    assert login[2]["TestOutcome"] == ("skipped", None)
+    assert login[3]["TestOutcome"] == ("passed", GREEN)
+    assert login[3]["Greeting_out"] == ("Welcome back, carol!", GREEN)
+    assert login[3]["TestMessage"] == (None, None)
