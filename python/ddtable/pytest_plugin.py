@@ -33,7 +33,9 @@ from ddtable._plugin_results import (
     Outcome,
     RowRecord,
     RowRef,
+    results_paths,
     wire_value,
+    write_problem,
     write_results,
 )
 
@@ -298,6 +300,7 @@ class _Session:
         self.books: Dict[str, "ddtable.Workbook"] = {}
         self.runs: Dict[str, "ddtable.Run"] = {}   # input path -> this process's run
         self.written: List[Any] = []
+        self.failed: List[str] = []   # why a results workbook could not be written
         self.bad_markers: Dict[str, str] = {}   # test function's node id -> what is wrong
 
     def live_run(self, path: str) -> "ddtable.Run":
@@ -362,12 +365,38 @@ class _Session:
             return
         if not self.records:
             return
+        self.written, self.failed = write_results(self.base(), self.records, self.outcomes)
+        if self.failed and session.exitstatus == pytest.ExitCode.OK:
+            session.exitstatus = pytest.ExitCode.TESTS_FAILED
+
+    def base(self) -> str:
         base = self.config.getoption("ddtable_results") or DEFAULT_RESULTS
         if not os.path.isabs(base):
             base = os.path.join(str(self.config.invocation_params.dir), base)
-        self.written = write_results(base, self.records, self.outcomes)
+        return base
+
+    def check_writable(self, paths: List[str]) -> None:
+        """Stops the session before its first test when a results workbook could not be
+        written at its end (open in a spreadsheet program, a folder, no permission)."""
+        problems = [p for p in map(write_problem, paths) if p is not None]
+        if problems:
+            raise pytest.UsageError(*[f"ddtable results: {p}" for p in problems])
+
+    def pytest_sessionstart(self, session: pytest.Session) -> None:
+        # Under xdist the controller collects nothing; it checks the one name it knows.
+        if self.config.pluginmanager.has_plugin("dsession"):
+            self.check_writable([self.base()])
+
+    def pytest_collection_finish(self, session: pytest.Session) -> None:
+        if hasattr(self.config, "workerinput") or self.config.option.collectonly:
+            return
+        inputs = sorted({found[1].path for found in map(_row_ref, session.items) if found})
+        if inputs:
+            self.check_writable(list(results_paths(self.base(), inputs).values()))
 
     def pytest_terminal_summary(self, terminalreporter: Any) -> None:
         for path, counts in self.written:
             summary = ", ".join(f"{n} {word}" for word, n in sorted(counts.items()))
             terminalreporter.write_line(f"ddtable results: {path} ({summary})")
+        for problem in self.failed:
+            terminalreporter.write_line(f"ddtable results: not written: {problem}", red=True)

@@ -203,3 +203,30 @@ def test_a_rerun_of_some_rows_keeps_the_others_outcome(project):
     assert login[3]["TestOutcome"] == ("passed", GREEN)
     assert login[3]["Greeting_out"] == ("Welcome back, carol!", GREEN)
     assert login[3]["TestMessage"] == (None, None)
+
+
+@pytest.mark.parametrize("blocker", [".~lock.results.xlsx#", "~$results.xlsx", "results.xlsx/"])
+def test_a_results_file_that_cannot_be_written_stops_the_session_first(project, blocker):
+    if blocker.endswith("/"):
+        (project.path / blocker).mkdir()
+    else:
+        (project.path / blocker).write_text("locked")
+    result = run_pytest(project, "--ddtable-results", "results.xlsx")
+    assert result.ret == pytest.ExitCode.USAGE_ERROR
+    result.stderr.fnmatch_lines(["ERROR: ddtable results: */results.xlsx *"])
+    assert "Traceback" not in result.stderr.str() + result.stdout.str()
+    assert "PASSED" not in result.stdout.str()  # no test ran
+
+
+def test_a_results_file_locked_during_the_session_is_an_error_line(project):
+    project.makepyfile(test_lock='''
+def test_open_the_results_elsewhere(tmp_path_factory):
+    open(".~lock.results.xlsx#", "w").close()
+''')
+    result = run_pytest(project, "--ddtable-results", "results.xlsx")
+    result.assert_outcomes(passed=2, failed=1, skipped=1)
+    result.stdout.fnmatch_lines(
+        ["ddtable results: not written: */results.xlsx is open in LibreOffice (lock file *"])
+    assert "Traceback" not in result.stdout.str() + result.stderr.str()
+    assert result.ret == pytest.ExitCode.TESTS_FAILED
+    assert not (project.path / "results.xlsx").exists()
