@@ -230,3 +230,16 @@ def test_open_the_results_elsewhere(tmp_path_factory):
     assert "Traceback" not in result.stdout.str() + result.stderr.str()
     assert result.ret == pytest.ExitCode.TESTS_FAILED
     assert not (project.path / "results.xlsx").exists()
+
+
+def test_pytest_finds_the_plugin_without_p(project, monkeypatch):
+    # The package's metadata beside it (built or installed) names the plugin's entry point,
+    # so a plain `pytest` loads it wherever `import ddtable` works.
+    from importlib.metadata import entry_points
+    assert "ddtable.pytest_plugin" in [e.value for e in entry_points(group="pytest11")]
+    monkeypatch.delenv("PYTEST_DISABLE_PLUGIN_AUTOLOAD", raising=False)
+    target = project.path / "auto.xlsx"
+    result = project.runpytest_subprocess("-p", "no:cacheprovider", "-p", "no:xdist",
+                                          "--ddtable-results", str(target))
+    result.assert_outcomes(passed=1, failed=1, skipped=1)
+    assert results_by_row(target, "Login")[1]["TestOutcome"] == ("passed", GREEN)
