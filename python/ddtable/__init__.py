@@ -9,7 +9,7 @@
         with book.run("login_results.xlsx", user="7", group="Demo") as run:
             for it in run.iterations("Login"):
                 it.output("Greeting_out", f"Welcome, {it['UserName']}!")
-            run.save()
+        # leaving the block saved the results (run.save() saves at any time)
 
 A pytest plugin (ddtable.pytest_plugin) runs a test once per row of a business process:
 @pytest.mark.ddtable("login.xlsx", bp="Login").
@@ -65,14 +65,19 @@ def new() -> Workbook:
 
 
 def _run(self: Workbook, results: PathLike | None = None, *, user: Union[str, int] = 1,
-         group: str = "None", host: str = "Local", marks: bool = True) -> Run:
+         group: str = "None", host: str = "Local", marks: bool = True,
+         merge: bool = False) -> Run:
     """Starts a run of this workbook into a new results workbook.
 
-    results: the file save() writes (it may also be given to save()). user, group and
-    host: the run context written beside every copied row. marks: mark checked outputs
-    green or red in the results (True), or only check them (False)."""
+    results: the file save() writes (it may also be given to save()); the end of a with
+    block saves there too, also when the block raised (SaveWarning when it cannot). Without
+    it the run keeps its results in memory only. user, group and host: the run context
+    written beside every copied row. marks: mark checked outputs green or red in the
+    results (True), or only check them (False). merge: when the results file exists, start
+    from it (with the rows of a journal an interrupted run left beside it): rows run again
+    replace their earlier results, the other rows keep theirs."""
     return Run(self, "" if results is None else os.fspath(results), str(user), group, host,
-               marks)
+               marks, merge)
 
 
 Workbook.run = _run  # type: ignore[attr-defined]

@@ -3,8 +3,9 @@ built from it.
 
 A test's row writes outputs (and walks child-table blocks) in the process that runs the test;
 every such step is also kept in a RowRecord. At the end of the session the controlling
-process replays all records, row by row, into one fresh results workbook per input
-workbook and writes each test's outcome beside its row. Replaying rather than merging files
+process replays all records, row by row, into one results workbook per input workbook and
+writes each test's outcome beside its row. When that workbook exists already, the session's
+rows replace their earlier results in it and the other rows keep theirs. Replaying rather than merging files
 means pytest-xdist's workers only send their records (plain tuples) to the controller, and
 the results workbook is the same whichever process ran which row.
 """
@@ -116,43 +117,80 @@ def results_paths(base: str, inputs: List[str]) -> Dict[str, str]:
     return paths
 
 
-def write_results(base: str, records: List[RowRecord],
-                  outcomes: Dict[str, Outcome]) -> List[Tuple[str, Dict[str, int]]]:
+def write_problem(path: str) -> Optional[str]:
+    """Why the results workbook cannot be written to path now, or None. A spreadsheet
+    program that has the file open leaves a lock file beside it (LibreOffice
+    ".~lock.NAME#", Excel "~$NAME"); a save would be lost when it saves its own copy."""
+    folder, name = os.path.split(os.path.abspath(path))
+    for lock, program in ((f".~lock.{name}#", "LibreOffice"), (f"~${name}", "Excel")):
+        if os.path.lexists(os.path.join(folder, lock)):
+            return (f"{path} is open in {program} (lock file {os.path.join(folder, lock)}): "
+                    "close it there first")
+    if os.path.isdir(path):
+        return f"{path} is a folder"
+    if os.path.exists(path) and not os.access(path, os.W_OK):
+        return f"{path} cannot be written (no write permission)"
+    existing = folder
+    while not os.path.exists(existing):
+        existing = os.path.dirname(existing)
+    if not os.path.isdir(existing):
+        return f"{path} cannot be written: {existing} is not a folder"
+    if not os.access(existing, os.W_OK | os.X_OK):
+        return f"{path} cannot be written: no write permission in {existing}"
+    return None
+
+
+def write_results(base: str, records: List[RowRecord], outcomes: Dict[str, Outcome]
+                  ) -> Tuple[List[Tuple[str, Dict[str, int]]], List[str]]:
     """Builds and saves the results workbook of every input workbook the records use.
-    Returns (results path, count of rows per outcome) for each."""
+    Returns (results path, count of rows per outcome) for each workbook written, and why
+    each of the others could not be written."""
     by_input: Dict[str, Dict[Tuple[str, int], List[RowRecord]]] = {}
     for record in records:
         by_input.setdefault(record.path, {}).setdefault((record.bp, record.row), []).append(record)
-    written = []
+    written, failed = [], []
     for path, target in results_paths(base, sorted(by_input)).items():
-        rows = by_input[path]
-        counts: Dict[str, int] = {}
-        with ddtable.open(path) as book:
-            order = {name: i for i, name in enumerate(book.sheet_names)}
-            with book.run(target, marks=True) as run:
-                for (bp, row) in sorted(rows, key=lambda k: (order.get(k[0], 0), k[1])):
-                    group = rows[(bp, row)]
-                    replay(run, bp, row, group)
-                    outcome = Outcome()
-                    for record in group:
-                        found = outcomes.get(record.nodeid)
-                        if found is not None:
-                            outcome.add(found.word, None)
-                            outcome.messages.extend(
-                                f"{record.nodeid.rsplit('::', 1)[-1]}: {m}" for m in found.messages)
-                    word = outcome.word or "not run"
-                    counts[word] = counts.get(word, 0) + 1
-                    passed = {"passed": True, "failed": False, "error": False}.get(word)
-                    run.note(bp, row, OUTCOME_COLUMN, word, passed)
-                    if outcome.messages:
-                        text = " | ".join(outcome.messages)
-                        # The apostrophe keeps a message such as "=x" or "12" text.
-                        run.note(bp, row, MESSAGE_COLUMN, "'" + text[:_MESSAGE_CHARS])
-                folder = os.path.dirname(os.path.abspath(target))
-                os.makedirs(folder, exist_ok=True)
-                # Each session's results replace the previous session's file.
-                if os.path.isfile(target):
-                    os.remove(target)
-                run.save()
-        written.append((target, counts))
-    return written
+        problem = write_problem(target)
+        if problem is None:
+            try:
+                written.append((target, _write_one(path, target, by_input[path], outcomes)))
+                continue
+            except (ddtable.Error, OSError) as error:
+                problem = str(error)
+        failed.append(problem)
+    return written, failed
+
+
+def _write_one(path: str, target: str, rows: Dict[Tuple[str, int], List[RowRecord]],
+               outcomes: Dict[str, Outcome]) -> Dict[str, int]:
+    """Replays the rows of one input workbook into its results workbook and saves it."""
+    counts: Dict[str, int] = {}
+    with ddtable.open(path) as book:
+        order = {name: i for i, name in enumerate(book.sheet_names)}
+        # An earlier session's results are the start: rows run again replace theirs, the
+        # rest keep their outcome (pytest --lf, --ff, -k run only some rows).
+        run = book.run(target, marks=True, merge=True)
+        try:
+            for (bp, row) in sorted(rows, key=lambda k: (order.get(k[0], 0), k[1])):
+                group = rows[(bp, row)]
+                replay(run, bp, row, group)
+                outcome = Outcome()
+                for record in group:
+                    found = outcomes.get(record.nodeid)
+                    if found is not None:
+                        outcome.add(found.word, None)
+                        outcome.messages.extend(
+                            f"{record.nodeid.rsplit('::', 1)[-1]}: {m}" for m in found.messages)
+                word = outcome.word or "not run"
+                counts[word] = counts.get(word, 0) + 1
+                passed = {"passed": True, "failed": False, "error": False}.get(word)
+                run.note(bp, row, OUTCOME_COLUMN, word, passed)
+                if outcome.messages:
+                    text = " | ".join(outcome.messages)
+                    # The apostrophe keeps a message such as "=x" or "12" text.
+                    run.note(bp, row, MESSAGE_COLUMN, "'" + text[:_MESSAGE_CHARS])
+            os.makedirs(os.path.dirname(os.path.abspath(target)), exist_ok=True)
+            run.save()
+        finally:
+            run.close()   # a save that failed is reported by the caller, not retried
+    return counts

@@ -11,7 +11,9 @@ substitution, child-table blocks and output(), which writes an output and checks
 test whose outputs do not match fails after it returns. At the end of the session one
 results workbook (--ddtable-results PATH, default ddtable-results.xlsx) holds every row
 that ran, its outputs marked green or red, and each row's test outcome in a column
-TestOutcome. Under pytest-xdist the workers send what their rows did to the controller,
+TestOutcome. When that workbook exists already (an earlier session, pytest --lf or --ff),
+the rows of this session replace their earlier results and the other rows keep theirs;
+delete the file to start afresh. Under pytest-xdist the workers send what their rows did to the controller,
 which writes the one workbook.
 
 Marker arguments: path (relative to the test file's folder, or absolute); bp, the business
@@ -31,7 +33,9 @@ from ddtable._plugin_results import (
     Outcome,
     RowRecord,
     RowRef,
+    results_paths,
     wire_value,
+    write_problem,
     write_results,
 )
 
@@ -66,6 +70,10 @@ class DataRow:
 
     def __getitem__(self, name: str) -> Any:
         return self._it[name]
+
+    def raw(self, name: str) -> Any:
+        """The value with a date or time left as its serial number."""
+        return self._it.raw(name)
 
     def __contains__(self, name: str) -> bool:
         return name in self._it
@@ -157,6 +165,9 @@ def _marker_args(marker: pytest.Mark, test_file: str) -> Dict[str, Any]:
     out = {"path": path, "bp": bp, "id": kwargs.pop("id", None), "arg": kwargs.pop("arg", "row")}
     if kwargs or args:
         _refuse(f"@pytest.mark.ddtable: unexpected arguments {args + sorted(kwargs)}")
+    for name in ("bp", "id", "arg"):
+        if out[name] is not None and not isinstance(out[name], str):
+            _refuse(f"@pytest.mark.ddtable: {name}= takes a str, not {out[name]!r}")
     if not os.path.isabs(path):
         beside = os.path.join(os.path.dirname(test_file), path)
         out["path"] = beside if os.path.exists(beside) or not os.path.exists(path) else path
@@ -164,9 +175,20 @@ def _marker_args(marker: pytest.Mark, test_file: str) -> Dict[str, Any]:
     return out
 
 
+class _BadMarker(Exception):
+    """A marker that cannot work; its message says why."""
+
+
 def _refuse(message: str) -> None:
-    """A marker that cannot work: the test module fails to collect, with this message."""
-    pytest.fail(message, pytrace=False)
+    raise _BadMarker(message)
+
+
+def _base_id(item: pytest.Item) -> str:
+    """The node id of the test function an item was made from (without parameters)."""
+    name = getattr(item, "originalname", None)
+    if not name:
+        return item.nodeid
+    return item.nodeid.rsplit("::", 1)[0] + "::" + name
 
 
 def _case_id(row: "ddtable.Row", id_param: Optional[str]) -> str:
@@ -177,9 +199,33 @@ def _case_id(row: "ddtable.Row", id_param: Optional[str]) -> str:
 
 
 def pytest_generate_tests(metafunc: pytest.Metafunc) -> None:
-    marker = metafunc.definition.get_closest_marker("ddtable")
-    if marker is None:
+    """Parametrizes a marked test with its rows. A marker that cannot work (no workbook, no
+    such business process, ...) is not a collection error, which would stop the session: the
+    test reports it as its error when it is set up, and the other tests run."""
+    if metafunc.definition.get_closest_marker("ddtable") is None:
         return
+    try:
+        _parametrize(metafunc)
+    except Exception as problem:  # noqa: BLE001 - any marker fault is the test's error
+        where = metafunc.definition.nodeid
+        message = str(problem) if isinstance(problem, _BadMarker) else \
+            f"@pytest.mark.ddtable: {problem!r}"
+        if not message.startswith(where):
+            message = f"{where}: {message}"
+        session = metafunc.config.pluginmanager.get_plugin("ddtable-session")
+        session.bad_markers[metafunc.definition.nodeid] = message
+
+
+@pytest.hookimpl(tryfirst=True)
+def pytest_runtest_setup(item: pytest.Item) -> None:
+    session = item.config.pluginmanager.get_plugin("ddtable-session")
+    problem = session.bad_markers.get(_base_id(item)) if session is not None else None
+    if problem is not None:
+        pytest.fail(problem, pytrace=False)
+
+
+def _parametrize(metafunc: pytest.Metafunc) -> None:
+    marker = metafunc.definition.get_closest_marker("ddtable")
     where = metafunc.definition.nodeid
     spec = _marker_args(marker, str(metafunc.definition.fspath))
     if spec["arg"] not in metafunc.fixturenames:
@@ -254,6 +300,8 @@ class _Session:
         self.books: Dict[str, "ddtable.Workbook"] = {}
         self.runs: Dict[str, "ddtable.Run"] = {}   # input path -> this process's run
         self.written: List[Any] = []
+        self.failed: List[str] = []   # why a results workbook could not be written
+        self.bad_markers: Dict[str, str] = {}   # test function's node id -> what is wrong
 
     def live_run(self, path: str) -> "ddtable.Run":
         """This process's run over the input workbook: it checks outputs as tests write
@@ -317,12 +365,38 @@ class _Session:
             return
         if not self.records:
             return
+        self.written, self.failed = write_results(self.base(), self.records, self.outcomes)
+        if self.failed and session.exitstatus == pytest.ExitCode.OK:
+            session.exitstatus = pytest.ExitCode.TESTS_FAILED
+
+    def base(self) -> str:
         base = self.config.getoption("ddtable_results") or DEFAULT_RESULTS
         if not os.path.isabs(base):
             base = os.path.join(str(self.config.invocation_params.dir), base)
-        self.written = write_results(base, self.records, self.outcomes)
+        return base
+
+    def check_writable(self, paths: List[str]) -> None:
+        """Stops the session before its first test when a results workbook could not be
+        written at its end (open in a spreadsheet program, a folder, no permission)."""
+        problems = [p for p in map(write_problem, paths) if p is not None]
+        if problems:
+            raise pytest.UsageError(*[f"ddtable results: {p}" for p in problems])
+
+    def pytest_sessionstart(self, session: pytest.Session) -> None:
+        # Under xdist the controller collects nothing; it checks the one name it knows.
+        if self.config.pluginmanager.has_plugin("dsession"):
+            self.check_writable([self.base()])
+
+    def pytest_collection_finish(self, session: pytest.Session) -> None:
+        if hasattr(self.config, "workerinput") or self.config.option.collectonly:
+            return
+        inputs = sorted({found[1].path for found in map(_row_ref, session.items) if found})
+        if inputs:
+            self.check_writable(list(results_paths(self.base(), inputs).values()))
 
     def pytest_terminal_summary(self, terminalreporter: Any) -> None:
         for path, counts in self.written:
             summary = ", ".join(f"{n} {word}" for word, n in sorted(counts.items()))
             terminalreporter.write_line(f"ddtable results: {path} ({summary})")
+        for problem in self.failed:
+            terminalreporter.write_line(f"ddtable results: not written: {problem}", red=True)

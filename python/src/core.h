@@ -34,8 +34,16 @@ void WarnSaveNotes(CDT& table, const std::string& path);
 
 // ---- Values -----------------------------------------------------------------------------
 
-// A cell's value as Python: None, float, str, bool, or CellError (a str) for an error value.
-py::object CellValue(CDT& table, int sheet, int row, int col);
+// A cell's value as Python: None, float, str, bool, or CellError (a str) for an error value;
+// a number under a date or time format is a datetime.date, datetime.datetime,
+// datetime.time or datetime.timedelta (see DateValue). When it is, and serial is given,
+// *serial receives the number itself.
+py::object CellValue(CDT& table, int sheet, int row, int col, py::object* serial = nullptr);
+// The datetime object a serial number stands for under the number format: date for a
+// format of days only, datetime for days and a clock, time for a clock only, timedelta for
+// elapsed time ([h]); None when the format shows a plain number or the serial names no
+// day (before the first, Excel's 29 February 1900, after 9999).
+py::object DateValue(double serial, const std::string& format, bool date1904);
 // The text a Python value is entered as: str as it is, bool TRUE/FALSE, an integral float
 // without ".0", None as "".
 std::string EntryText(const py::handle& value);
@@ -93,9 +101,10 @@ class Sheet {
 // One data row of a sheet: its values read when the row was made, its texts read on demand.
 class Row {
  public:
-  Row(py::object sheet, long number, std::shared_ptr<Header> header, py::tuple values)
+  Row(py::object sheet, long number, std::shared_ptr<Header> header, py::tuple values,
+      py::object serials)
       : sheet_(std::move(sheet)), number_(number), header_(std::move(header)),
-        values_(std::move(values)) {}
+        values_(std::move(values)), serials_(std::move(serials)) {}
   long Number() const { return number_; }
   const py::tuple& Values() const { return values_; }
   const Header& Names() const { return *header_; }
@@ -103,6 +112,11 @@ class Row {
   std::size_t Position(const py::handle& name) const;
   py::object Get(const py::handle& name, const py::object& fallback) const;
   py::object Item(const py::handle& name) const { return values_[Position(name)]; }
+  // The value with a date left as its serial number.
+  py::object Raw(const py::handle& name) const {
+    const std::size_t at = Position(name);
+    return serials_.is_none() ? values_[at] : py::object(serials_.cast<py::tuple>()[at]);
+  }
   std::string Text(const py::handle& name) const;
   std::string Entry(const py::handle& name) const;
 
@@ -111,6 +125,7 @@ class Row {
   long number_;
   std::shared_ptr<Header> header_;
   py::tuple values_;
+  py::object serials_;  // None, or every value with dates as serial numbers
 };
 
 // Row `number` of the sheet with the header given.

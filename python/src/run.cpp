@@ -2,10 +2,13 @@
 // Manager (external workbooks under aliases) and ParamName (parameter references).
 #include <pybind11/stl.h>
 
+#include <filesystem>
+
 #include "core.h"
 #include "grid/workbook.h"
 #include "manager/param_name.h"
 #include "manager/prm.h"
+#include "results/journal.h"
 
 namespace ddt::python {
 
@@ -16,13 +19,21 @@ namespace {
 class Run {
  public:
   Run(py::object book, const std::string& path, const std::string& user,
-      const std::string& group, const std::string& host, bool marks)
+      const std::string& group, const std::string& host, bool marks, bool merge)
       : book_(std::move(book)), path_(path) {
     CDDTInput& input = Input();
     // The interactive binding marks checked cells green or red; the headless one only checks.
     results_ = std::make_unique<CDDTResults>(nullptr, marks ? CDT::DT_TYPE_F1 : CDT::DT_TYPE_QX,
                                              user, group, host);
-    if (!path.empty()) results_->SetFileName(path);
+    std::error_code ec;
+    if (merge && !path.empty() && std::filesystem::is_regular_file(path, ec)) {
+      // The earlier results are the start; a journal an interrupted run left beside the
+      // file is folded in by the open.
+      if (results_->Open(path) != 0) RaiseReadError(path);
+      merged_ = true;
+    } else if (!path.empty()) {
+      results_->SetFileName(path);
+    }
     if (results_->PrepareResults(&input) != 0)
       Raise("Error", "the results workbook could not take the input's sheets");
     input.CaptureRowsList(nullptr);
@@ -36,6 +47,30 @@ class Run {
   void Close() { results_.reset(); }
   bool Closed() const { return !results_; }
   std::string Path() const { return results_ ? results_->GetFileName() : path_; }
+  // Something was copied or written since the last save.
+  void Touch() { unsaved_ = true; }
+
+  // Leaving the with block: the results are saved, whether the block ended normally or by
+  // an exception, so that no row that ran is lost. A save that fails is a SaveWarning, not
+  // an exception: it must not hide the block's own exception. A run without a results
+  // file keeps nothing and says nothing.
+  void Exit(bool failing) {
+    if (!results_) return;
+    const std::string target = results_->GetFileName();
+    if (!target.empty() && unsaved_) {
+      try {
+        Save(target);
+      } catch (py::error_already_set& error) {
+        if (!error.matches(py::module_::import("ddtable.errors").attr("Error"))) {
+          Close();
+          if (failing) return;  // a SaveWarning made an error: the block's exception wins
+          throw;
+        }
+        WarnUnsaved(target, py::str(error.value()).cast<std::string>(), failing);
+      }
+    }
+    Close();
+  }
 
   // Makes the business process the scope; UnknownNameError when the input has no such
   // business-process sheet.
@@ -61,6 +96,8 @@ class Run {
     // Every row runs (CaptureRowsList without a list), so row r is run position r: a copy
     // counted from position r, starting afresh, copies exactly that row.
     results.m_CurrRows.SetLastSelectedRowEntry(bp, 0);
+    Touch();
+    ClearMerged(bp, row);
     if (results.CopyNextRow(&Input(), bp, 1, static_cast<int>(row), 1) != 0 ||
         results.GetCurrRunRow(bp) != row)
       Raise("RunError", "row " + std::to_string(row) + " of '" + bp + "' could not be copied");
@@ -71,7 +108,27 @@ class Run {
     const std::string target = path.empty() ? results.GetFileName() : path;
     if (target.empty()) Raise("Error", "the run has no results file name: give save() a path");
     if (results.Save(target, 1) != 0) RaiseWriteError(target);
+    unsaved_ = false;
     WarnSaveNotes(results, target);
+  }
+
+  // In results merged from an earlier run, a row about to run again loses what the earlier
+  // run wrote into it (values, marks, notes), so nothing of that run stays beside the new.
+  void ClearMerged(const std::string& sheet, long row) {
+    if (!merged_ || row < 1) return;
+    CDDTResults& results = Results();
+    const long index = results.GetSheetIndex(sheet);
+    const CStringList* header = results.GetHeaderList(sheet);
+    ddt::grid::Workbook* book = results.m_pEngine->GetBook();
+    if (index < 1 || header == nullptr || header->empty() || book == nullptr) return;
+    results.SetSheet(sheet);
+    try {
+      book->ClearRange({static_cast<int>(row), 1, static_cast<int>(row),
+                        static_cast<int>(header->size())},
+                       ddt::grid::Clear::All);
+    } catch (const std::exception&) {
+      // A row the grid cannot clear is overwritten by the copy, marks aside.
+    }
   }
 
   // Writes a note (such as a test's outcome) into column `name` of the results sheet at
@@ -87,6 +144,7 @@ class Run {
       if (results.AddParam(sheet, used, "", CDT::DT_STYLE_NONE, "", 0) != 0 || used != name)
         Raise("Error", "cannot add column '" + name + "' to results sheet '" + sheet + "'");
     }
+    Touch();
     if (results.SetParamValue(row, name, text, index, 1) != 0)
       Raise("Error", "cannot write '" + name + "' in row " + std::to_string(row));
     if (!passed.is_none()) {
@@ -97,9 +155,25 @@ class Run {
   }
 
  private:
+  void WarnUnsaved(const std::string& target, const std::string& reason, bool failing) {
+    std::string message = "the run's results were not saved (" + reason + ")";
+    std::error_code ec;
+    const std::string journal = ddt::results::JournalPath(target);
+    if (std::filesystem::exists(journal, ec))
+      message += "; the rows journaled in " + journal +
+                 " are brought in by the next run(..., merge=True) of " + target;
+    py::object category = py::module_::import("ddtable.errors").attr("SaveWarning");
+    if (PyErr_WarnEx(category.ptr(), message.c_str(), 1) != 0) {
+      if (!failing) throw py::error_already_set();
+      PyErr_Clear();  // the block's own exception goes on
+    }
+  }
+
   py::object book_;
   std::string path_;
   std::unique_ptr<CDDTResults> results_;
+  bool merged_ = false;   // the results began as the file of an earlier run
+  bool unsaved_ = true;   // copied or written since the last save (a new run: never saved)
 };
 
 // ---- Iteration ----------------------------------------------------------------------------
@@ -145,6 +219,15 @@ class Iteration {
     CDDTResults& results = TheRun().Results();
     return CellValue(results, static_cast<int>(results.GetSheetIndex(Sheet())),
                      static_cast<int>(row_), col);
+  }
+  py::object Raw(const std::string& name) const {
+    Check();
+    const int col = Column(name);
+    CDDTResults& results = TheRun().Results();
+    py::object serial;
+    py::object value = CellValue(results, static_cast<int>(results.GetSheetIndex(Sheet())),
+                                 static_cast<int>(row_), col, &serial);
+    return serial ? serial : value;
   }
   std::string Text(const std::string& name) const {
     Check();
@@ -202,16 +285,52 @@ class Iteration {
       }
     }
     const std::string reference = Reference(name);
+    TheRun().Touch();
     const int verdict =
         TheRun().Results().SetAndVerifyOutput(reference.c_str(), text.c_str(), pattern.c_str(), verify);
     if (verdict < 0)
       Raise("RunError", "output " + reference + " could not be written in '" + Sheet() +
                             "' (no such parameter, or no current row)");
+    if (!name.empty() && name.front() != '<') KeepType(name, value);
     py::object result = verdict == 0 ? py::object(py::none()) : py::object(py::bool_(verdict == 1));
     outputs_.append(py::make_tuple(name, text, pattern, result));
     return result;
   }
   const py::list& Outputs() const { return outputs_; }
+
+  // The output cell holds the Python value's type: the library enters the value's text as
+  // a user's typing would ("0.5" a number, "=x" a formula), so a str is put back as the text
+  // it is (without surrounding blanks, as it was compared), an int or float as a number and
+  // a bool as a truth value. The cell keeps its mark.
+  void KeepType(const std::string& name, const py::handle& value) {
+    ddt::grid::Value typed;
+    if (py::isinstance<py::bool_>(value)) {
+      typed = value.cast<bool>();
+    } else if (py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)) {
+      const double number = PyFloat_AsDouble(value.ptr());
+      if (number == -1.0 && PyErr_Occurred()) {
+        PyErr_Clear();  // an int too large for a double stays the library's entry
+        return;
+      }
+      typed = number;
+    } else if (py::isinstance<py::str>(value)) {
+      const std::string text = value.cast<std::string>();
+      const auto first = text.find_first_not_of(" \t\r\n");
+      if (first == std::string::npos) return;  // blank: the cell is empty
+      const auto last = text.find_last_not_of(" \t\r\n");
+      typed = ddt::grid::SharedText(std::string_view(text).substr(first, last - first + 1));
+    } else {
+      return;
+    }
+    CDDTResults& results = TheRun().Results();
+    const long index = results.GetSheetIndex(Sheet());
+    const long col = index > 0 ? results.GetColIndex(name, index) : -1;
+    ddt::grid::Workbook* book = results.m_pEngine->GetBook();
+    if (col < 1 || book == nullptr) return;
+    book->SetCellValue(static_cast<int>(index), static_cast<int>(row_), static_cast<int>(col),
+                       std::move(typed));
+    book->RecalcIfNeeded();
+  }
 
  private:
   py::object run_;
@@ -221,21 +340,40 @@ class Iteration {
   py::list outputs_;  // (name, value, expected, verdict) of every output written
 };
 
-// Iterates the run rows of the scope, copying each into the results.
+// Iterates the run rows of a business process from its first row, copying each into the
+// results. Every iteration() call starts afresh, wherever an earlier loop or goto() left
+// the business process.
 class IterationIterator {
  public:
-  explicit IterationIterator(py::object run) : run_(std::move(run)) {}
+  IterationIterator(py::object run, std::string bp) : run_(std::move(run)), bp_(std::move(bp)) {}
   Iteration Next() {
     Run& run = run_.cast<Run&>();
-    if (done_ || run.Results().CopyNextRunRow(&run.Input(), 0, 0, 0) != 0) {
+    if (done_) throw py::stop_iteration();
+    if (!started_) {
+      run.Scope(bp_);
+      run.Results().m_CurrRows.SetLastSelectedRowEntry(bp_, 0);
+      started_ = true;
+    } else if (run.Results().m_strScope != bp_ || run.Results().GetCurrRunRow(bp_) != row_) {
+      // Another loop or goto() moved the run meanwhile: go on after this loop's own row.
+      if (run.Results().m_strScope != bp_) run.Scope(bp_);
+      run.Results().m_CurrRows.SetLastSelectedRowEntry(bp_, row_);
+    }
+    run.Touch();
+    // Every row runs (CaptureRowsList without a list): the next run row follows this one.
+    run.ClearMerged(bp_, row_ + 1);
+    if (run.Results().CopyNextRunRow(&run.Input(), 0, 0, 0) != 0) {
       done_ = true;
       throw py::stop_iteration();
     }
+    row_ = run.Results().GetCurrRunRow(bp_);
     return Iteration(run_, "");
   }
 
  private:
   py::object run_;
+  std::string bp_;
+  long row_ = 0;  // the row this loop copied last
+  bool started_ = false;
   bool done_ = false;
 };
 
@@ -246,6 +384,7 @@ class BlockIterator {
   Iteration Next() {
     Run& run = run_.cast<Run&>();
     if (done_) throw py::stop_iteration();
+    run.Touch();
     const int step = started_ ? run.Results().AdvanceLoop(&run.Input(), table_)
                               : run.Results().ResetLoop(&run.Input(), table_);
     started_ = true;
@@ -311,7 +450,10 @@ void BindRun(py::module_& m) {
           },
           "The child table's name, or None for the business process itself.")
       .def_property_readonly("parameters", &Iteration::Parameters)
-      .def("__getitem__", &Iteration::Value, py::arg("name"), "The typed value.")
+      .def("__getitem__", &Iteration::Value, py::arg("name"),
+           "The typed value (dates as datetime objects, see Row).")
+      .def("raw", &Iteration::Raw, py::arg("name"),
+           "The value with a date or time left as its serial number (a float).")
       .def("__contains__",
            [](const Iteration& i, const std::string& name) {
              CDDTResults& results = i.TheRun().Results();
@@ -336,7 +478,10 @@ void BindRun(py::module_& m) {
            "expected: a pattern ('*', '?', '[...]') or a reference '<param>'; by default the\n"
            "parameter X_exp that goes with X_out (or X), and no check when there is none.\n"
            "Returns True (match), False (mismatch) or None (not checked); the results\n"
-           "workbook marks the cells green or red. RunError when nothing could be written.")
+           "workbook marks the cells green or red. RunError when nothing could be written.\n\n"
+           "The cell takes the value's type: a str stays text exactly as given (\"0.5\",\n"
+           "\"007\", \"=A1\" are text; surrounding blanks are dropped), an int or float is a\n"
+           "number, a bool TRUE/FALSE. Other values are entered as their str() would be typed.")
       .def_property_readonly("outputs", &Iteration::Outputs,
                              "(name, value, expected, verdict) of each output() call so far.")
       .def(
@@ -365,21 +510,26 @@ void BindRun(py::module_& m) {
 
   py::class_<Run>(m, "Run",
                   "A data-driven run: input rows copied one by one into a results workbook.\n\n"
-                  "Made by Workbook.run(); closes at the end of a with block (without saving).")
+                  "Made by Workbook.run(). At the end of a with block the results are saved to\n"
+                  "the run's file, even when the block raised, so no row that ran is lost; a\n"
+                  "save that fails is a SaveWarning naming the file and the reason (and the\n"
+                  "journal that keeps the rows, when there is one). close() drops the results.")
       .def(py::init<py::object, const std::string&, const std::string&, const std::string&,
-                    const std::string&, bool>(),
+                    const std::string&, bool, bool>(),
            py::arg("workbook"), py::arg("results") = "", py::arg("user") = "1",
-           py::arg("group") = "None", py::arg("host") = "Local", py::arg("marks") = true)
+           py::arg("group") = "None", py::arg("host") = "Local", py::arg("marks") = true,
+           py::arg("merge") = false)
       .def_property_readonly("path", &Run::Path, "The results workbook's file name.")
       .def_property_readonly("closed", &Run::Closed)
       .def(
           "iterations",
           [](py::object self, const std::string& bp) {
             self.cast<Run&>().Scope(bp);
-            return IterationIterator(self);
+            return IterationIterator(self, bp);
           },
           py::arg("bp"),
           "Iterates the business process's rows, copying each into the results first.\n\n"
+          "Each call starts at the first row again (a second loop copies the rows anew).\n"
           "Every row of the sheet runs; a sheet without data rows runs 16,384 empty rows, "
           "as the library's capture of an empty sheet gives.")
       .def(
@@ -398,9 +548,15 @@ void BindRun(py::module_& m) {
             r.Save(path.is_none() ? std::string() : py::str(path).cast<std::string>());
           },
           py::arg("path") = py::none(), "Writes the results workbook; FileError on failure.")
-      .def("close", &Run::Close)
+      .def("close", &Run::Close, "Frees the run without saving.")
       .def("__enter__", [](py::object self) { return self; })
-      .def("__exit__", [](Run& r, py::args) { r.Close(); });
+      .def(
+          "__exit__",
+          [](Run& r, const py::object& type, const py::object&, const py::object&) {
+            r.Exit(!type.is_none());
+          },
+          "Saves what is not saved yet (also when the block raised; SaveWarning when the "
+          "file cannot be written), then closes the run.");
 
   py::class_<Manager>(m, "Manager",
                       "The parameter manager: holds external workbooks that references name "

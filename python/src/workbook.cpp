@@ -26,11 +26,18 @@ PyObject* CellErrorType() {
 
 }  // namespace
 
-py::object CellValue(CDT& table, int sheet, int row, int col) {
-  const ddt::grid::Value value = table.m_pEngine->GetBook()->GetCellValue(sheet, row, col);
+py::object CellValue(CDT& table, int sheet, int row, int col, py::object* serial) {
+  ddt::grid::Workbook* book = table.m_pEngine->GetBook();
+  const ddt::grid::Value value = book->GetCellValue(sheet, row, col);
   switch (value.index()) {
-    case 1:
-      return py::float_(std::get<double>(value));
+    case 1: {
+      const double number = std::get<double>(value);
+      py::object date =
+          DateValue(number, book->CellStyle(sheet, row, col).numberFormat, book->Date1904());
+      if (date.is_none()) return py::float_(number);
+      if (serial != nullptr) *serial = py::float_(number);
+      return date;
+    }
     case 2:
       return py::str(std::string(ddt::grid::TextOf(value)));
     case 3:
@@ -139,6 +146,16 @@ void CheckRow(long row) {
   if (row < 1) throw py::index_error("rows count from 1");
 }
 
+// A data row of the sheet, 1 to its row count: reading past the data is a mistake, not an
+// empty row.
+void CheckDataRow(const Sheet& sheet, long row) {
+  CheckRow(row);
+  const long count = sheet.RowCount();
+  if (row > count)
+    throw py::index_error("sheet '" + sheet.Name() + "' has no row " + std::to_string(row) +
+                          " (rows 1 to " + std::to_string(count) + ")");
+}
+
 // Every sheet of a kind, in workbook order.
 std::vector<Sheet> SheetsOf(const py::object& book, SheetKind kind) {
   std::vector<Sheet> sheets;
@@ -227,9 +244,19 @@ Row ReadRow(const py::object& sheetObject, long number, const std::shared_ptr<He
   const int index = static_cast<int>(sheet.Index());
   const std::size_t n = header->names.size();
   py::tuple values(n);
-  for (std::size_t c = 0; c < n; ++c)
-    values[c] = CellValue(table, index, static_cast<int>(number), static_cast<int>(c + 1));
-  return Row(sheetObject, number, header, std::move(values));
+  py::tuple serials;  // made on the row's first date: the values with serial numbers
+  for (std::size_t c = 0; c < n; ++c) {
+    py::object serial;
+    values[c] =
+        CellValue(table, index, static_cast<int>(number), static_cast<int>(c + 1), &serial);
+    if (serial && serials.size() == 0) {
+      serials = py::tuple(n);
+      for (std::size_t before = 0; before < c; ++before) serials[before] = values[before];
+    }
+    if (serials.size() != 0) serials[c] = serial ? serial : py::object(values[c]);
+  }
+  return Row(sheetObject, number, header, std::move(values),
+             serials.size() != 0 ? py::object(std::move(serials)) : py::object(py::none()));
 }
 
 std::size_t Row::Position(const py::handle& name) const {
@@ -271,7 +298,10 @@ void BindWorkbook(py::module_& m) {
   py::class_<Row>(m, "Row",
                   "One data row of a sheet, read as a mapping from parameter name to value.\n\n"
                   "Values are typed: str, float, bool, None for an empty cell, CellError for an\n"
-                  "error value. text(name) gives the value as the sheet shows it (number\n"
+                  "error value; a number under a date format is a datetime.date (days only),\n"
+                  "datetime.datetime (days and a clock), datetime.time (a clock only) or\n"
+                  "datetime.timedelta (elapsed time, [h]), and raw(name) gives its serial\n"
+                  "number. text(name) gives the value as the sheet shows it (number\n"
                   "format applied), entry(name) as it was typed (formulas with '=').")
       .def_property_readonly("number", &Row::Number, "The row number (1 = first data row).")
       .def_property_readonly("values", &Row::Values, "Every column's value, in column order.")
@@ -279,6 +309,9 @@ void BindWorkbook(py::module_& m) {
           "parameters", [](const Row& r) { return r.Names().names; },
           "The sheet's parameter names, in column order.")
       .def("__getitem__", &Row::Item, py::arg("name"))
+      .def("raw", &Row::Raw, py::arg("name"),
+           "The value with a date or time left as its serial number (days since the\n"
+           "workbook's date origin, a float), as the cell holds it; other values as row[name].")
       .def("get", &Row::Get, py::arg("name"), py::arg("default") = py::none(),
            "The value of the parameter, or default when the row has no such parameter.")
       .def("text", &Row::Text, py::arg("name"), "The value as the sheet displays it.")
@@ -350,33 +383,37 @@ void BindWorkbook(py::module_& m) {
       .def(
           "row",
           [](py::object self, long number) {
-            CheckRow(number);
+            CheckDataRow(self.cast<Sheet&>(), number);
             return ReadRow(self, number, self.cast<Sheet&>().HeaderNow());
           },
-          py::arg("number"), "Row `number` (from 1).")
+          py::arg("number"),
+          "Row `number`, from 1 to len(sheet); IndexError outside (no negative indexing).")
       .def(
           "rows",
           [](py::object self, long first, py::object last) {
             CheckRow(first);
-            const long end = last.is_none() ? self.cast<Sheet&>().RowCount() : last.cast<long>();
+            const long count = self.cast<Sheet&>().RowCount();
+            const long end = last.is_none() ? count : std::min(count, last.cast<long>());
             return RowIterator(self, first, end);
           },
           py::arg("first") = 1, py::arg("last") = py::none(),
-          "Iterates rows first..last (default: every data row).")
+          "Iterates rows first..last (default: every data row); like a slice, the range "
+          "stops at the last data row.")
       .def("__iter__",
            [](py::object self) { return RowIterator(self, 1, self.cast<Sheet&>().RowCount()); })
       .def(
           "value",
           [](const Sheet& s, long row, const std::string& name) {
-            CheckRow(row);
+            CheckDataRow(s, row);
             return CellValue(s.Book().Input(), static_cast<int>(s.Index()),
                              static_cast<int>(row), s.Column(name));
           },
-          py::arg("row"), py::arg("name"), "The typed value of one cell.")
+          py::arg("row"), py::arg("name"),
+          "The typed value of one cell; IndexError for a row outside 1 to len(sheet).")
       .def(
           "text",
           [](const Sheet& s, long row, const std::string& name) {
-            CheckRow(row);
+            CheckDataRow(s, row);
             s.Column(name);  // UnknownNameError for an unknown parameter
             return s.Book().Input().GetParamValue(row, name, s.Index());
           },

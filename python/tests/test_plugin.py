@@ -151,3 +151,95 @@ def test_the_example_as_pytest(pytester):
     assert [flights[n]["Price_out"] for n in (1, 2)] == [(1100, GREEN), (890, GREEN)]
     passes = results_by_row(target, "BookFlight.Passengers")
     assert passes[2]["BoardingPass_out"] == ("ALAN TURING 12B", GREEN)
+
+
+def test_a_bad_marker_is_the_error_of_its_tests_only(project):
+    project.makepyfile(test_bad='''
+import pytest
+
+@pytest.mark.ddtable("login.xlsx", bp="Nope")
+def test_wrong_bp(row):
+    pass
+
+@pytest.mark.ddtable("login.xlsx", bp=42)
+@pytest.mark.parametrize("x", [1, 2])
+def test_odd_bp(row, x):
+    pass
+
+def test_plain():
+    pass
+''')
+    result = run_pytest(project, "test_bad.py", "test_rows.py")
+    # The other tests of the module and of the session run; nothing is interrupted.
+    result.assert_outcomes(passed=2, failed=1, skipped=1, errors=3)
+    assert "Interrupted" not in result.stdout.str()
+    result.stdout.fnmatch_lines_random([
+        "test_bad.py::test_wrong_bp: no sheet named 'Nope' in */login.xlsx",
+        "test_bad.py::test_odd_bp: @pytest.mark.ddtable: bp= takes a str, not 42",
+        "ERROR test_bad.py::test_odd_bp?1?*",
+        "ERROR test_bad.py::test_odd_bp?2?*",
+    ])
+    assert results_by_row(project.path / "ddtable-results.xlsx", "Login")[1]["TestOutcome"] \
+        == ("passed", GREEN)
+
+
+def test_a_rerun_of_some_rows_keeps_the_others_outcome(project):
+    target = project.path / "merged.xlsx"
+    first = project.runpytest_subprocess("-p", "ddtable.pytest_plugin", "-v",
+                                         "--ddtable-results", str(target))
+    first.assert_outcomes(passed=1, failed=1, skipped=1)
+    # carol's greeting is fixed; only the row that failed runs again.
+    project.makepyfile(test_rows=TESTS.replace(
+        'greeting = "Welcome, "', 'greeting = "Welcome back, "').replace(
+        'is (row["UserName"] != "carol")', "is True"))
+    again = project.runpytest_subprocess("-p", "ddtable.pytest_plugin", "-v", "--lf",
+                                         "--ddtable-results", str(target))
+    again.assert_outcomes(passed=1)
+    assert list(outcomes_by_id(again)) == ["test_login[row3-carol]"]
+    login = results_by_row(target, "Login")
+    assert login[1]["TestOutcome"] == ("passed", GREEN)
+    assert login[1]["Greeting_out"] == ("Welcome, alice!", GREEN)
+    assert login[2]["TestOutcome"] == ("skipped", None)
+    assert login[3]["TestOutcome"] == ("passed", GREEN)
+    assert login[3]["Greeting_out"] == ("Welcome back, carol!", GREEN)
+    assert login[3]["TestMessage"] == (None, None)
+
+
+@pytest.mark.parametrize("blocker", [".~lock.results.xlsx#", "~$results.xlsx", "results.xlsx/"])
+def test_a_results_file_that_cannot_be_written_stops_the_session_first(project, blocker):
+    if blocker.endswith("/"):
+        (project.path / blocker).mkdir()
+    else:
+        (project.path / blocker).write_text("locked")
+    result = run_pytest(project, "--ddtable-results", "results.xlsx")
+    assert result.ret == pytest.ExitCode.USAGE_ERROR
+    result.stderr.fnmatch_lines(["ERROR: ddtable results: */results.xlsx *"])
+    assert "Traceback" not in result.stderr.str() + result.stdout.str()
+    assert "PASSED" not in result.stdout.str()  # no test ran
+
+
+def test_a_results_file_locked_during_the_session_is_an_error_line(project):
+    project.makepyfile(test_lock='''
+def test_open_the_results_elsewhere(tmp_path_factory):
+    open(".~lock.results.xlsx#", "w").close()
+''')
+    result = run_pytest(project, "--ddtable-results", "results.xlsx")
+    result.assert_outcomes(passed=2, failed=1, skipped=1)
+    result.stdout.fnmatch_lines(
+        ["ddtable results: not written: */results.xlsx is open in LibreOffice (lock file *"])
+    assert "Traceback" not in result.stdout.str() + result.stderr.str()
+    assert result.ret == pytest.ExitCode.TESTS_FAILED
+    assert not (project.path / "results.xlsx").exists()
+
+
+def test_pytest_finds_the_plugin_without_p(project, monkeypatch):
+    # The package's metadata beside it (built or installed) names the plugin's entry point,
+    # so a plain `pytest` loads it wherever `import ddtable` works.
+    from importlib.metadata import entry_points
+    assert "ddtable.pytest_plugin" in [e.value for e in entry_points(group="pytest11")]
+    monkeypatch.delenv("PYTEST_DISABLE_PLUGIN_AUTOLOAD", raising=False)
+    target = project.path / "auto.xlsx"
+    result = project.runpytest_subprocess("-p", "no:cacheprovider", "-p", "no:xdist",
+                                          "--ddtable-results", str(target))
+    result.assert_outcomes(passed=1, failed=1, skipped=1)
+    assert results_by_row(target, "Login")[1]["TestOutcome"] == ("passed", GREEN)

@@ -1,5 +1,6 @@
 """Reading workbooks: sheets and their roles, typed values and texts, blocks, errors."""
 
+import datetime
 import pathlib
 import warnings
 
@@ -38,8 +39,9 @@ def test_typed_values_and_displayed_text(login_xlsx):
         assert alice.text("Age") == "30.00"
         assert alice["Admin"] is True and bob["Admin"] is False
         assert alice.text("Admin") == "TRUE"
-        # A date is its serial number; its text follows the date format.
-        assert alice["Joined"] == 45351.0 and alice.text("Joined") == "2024-02-29"
+        # A date is a date; raw() keeps its serial; its text follows the date format.
+        assert alice["Joined"] == datetime.date(2024, 2, 29) and alice.raw("Joined") == 45351.0
+        assert alice.text("Joined") == "2024-02-29" and alice.raw("Age") == 30.0
         # Text that looks like a number stays text.
         assert bob["Password"] == "007" and bob.text("Password") == "007"
         # Empty cells are None and show as "".
@@ -63,10 +65,18 @@ def test_row_is_a_mapping(login_xlsx):
         assert row.as_dict()["Admin"] is True
         assert dict(row.items()) == row.as_dict()
         assert row.values[0] == "alice"
-        # A row past the data is empty, not an error.
-        assert all(v is None for v in book["Login"].row(50).values)
+        # Rows count 1 to len(sheet); anything else is an error, never an empty row.
+        login = book["Login"]
+        assert login.row(len(login))["UserName"] == "carol"
+        for outside in (len(login) + 1, 99, 0, -1):
+            with pytest.raises(IndexError):
+                login.row(outside)
+        with pytest.raises(IndexError, match="no row 4 .rows 1 to 3."):
+            login.value(4, "Age")
         with pytest.raises(IndexError):
-            book["Login"].row(0)
+            login.text(4, "Age")
+        # A range stops at the last data row, as a slice does.
+        assert [r.number for r in login.rows(2, 99)] == [2, 3]
 
 
 def test_rows_range_and_blocks(login_xlsx):
@@ -194,3 +204,52 @@ def test_what_a_save_cannot_keep_is_a_warning(tmp_path):
             with pytest.raises(ddtable.SaveWarning):
                 book.save(tmp_path / "again.xlsx")
         assert (tmp_path / "again.xlsx").exists()
+
+
+def test_dates_and_times_follow_the_number_format(tmp_path):
+    cells = [  # (serial, format, value read)
+        (45351, "yyyy-mm-dd", datetime.date(2024, 2, 29)),
+        (45351.75, "d/m/yy", datetime.date(2024, 2, 29)),  # the day the format shows
+        (45351.5003, "yyyy-mm-dd hh:mm:ss", datetime.datetime(2024, 2, 29, 12, 0, 25, 920000)),
+        (0.75, "h:mm AM/PM", datetime.time(18, 0)),
+        (1.5, "[h]:mm", datetime.timedelta(hours=36)),
+        (59, "yyyy-mm-dd", datetime.date(1900, 2, 28)),
+        (61, "yyyy-mm-dd", datetime.date(1900, 3, 1)),
+        (60, "yyyy-mm-dd", 60.0),  # Excel's 29 February 1900 is no day
+        (-1, "yyyy-mm-dd", -1.0),
+        (45351, "0.00", 45351.0),
+        (45351, "General", 45351.0),
+    ]
+    path = tmp_path / "dates.xlsx"
+    book = openpyxl.Workbook()
+    sheet = book.active
+    sheet.title = "Dates"
+    sheet.append(["D%d" % i for i in range(len(cells))])
+    sheet.append([serial for serial, _, _ in cells])
+    for i, (_, code, _) in enumerate(cells):
+        sheet.cell(2, i + 1).number_format = code
+    book.save(path)
+    with ddtable.open(path) as book:
+        row = book["Dates"].row(1)
+        for i, (serial, _, expected) in enumerate(cells):
+            value = row["D%d" % i]
+            assert (value, type(value)) == (expected, type(expected)), i
+            assert row.raw("D%d" % i) == serial
+        assert book["Dates"].value(1, "D0") == datetime.date(2024, 2, 29)
+        with book.run() as run:
+            it = next(run.iterations("Dates"))
+            assert it["D2"] == cells[2][2] and it.raw("D2") == 45351.5003
+
+
+def test_dates_of_the_1904_date_system(tmp_path):
+    path = tmp_path / "mac.xlsx"
+    book = openpyxl.Workbook()
+    book.epoch = openpyxl.utils.datetime.CALENDAR_MAC_1904
+    sheet = book.active
+    sheet.title = "Mac"
+    sheet.append(["Day"])
+    sheet.append([0])
+    sheet["A2"].number_format = "yyyy-mm-dd"
+    book.save(path)
+    with ddtable.open(path) as book:
+        assert book["Mac"].row(1)["Day"] == datetime.date(1904, 1, 1)

@@ -1,6 +1,8 @@
 """Runs: iterations copied into the results, outputs checked and marked, child blocks,
 results read back with openpyxl."""
 
+import warnings
+
 import openpyxl
 import pytest
 
@@ -182,3 +184,116 @@ def test_external_workbook_by_alias(login_xlsx, tmp_path):
         with ddtable.open(login_xlsx) as book, book.run() as run:
             it = run.goto("Login", 2)
             assert it.substitute("fee <fees@@Login::Fee>") == "fee 4"
+
+
+def test_iterations_start_afresh_and_keep_their_own_place(login_xlsx):
+    with ddtable.open(login_xlsx) as book, book.run() as run:
+        first = [it["UserName"] for it in run.iterations("Login")]
+        again = [it["UserName"] for it in run.iterations("Login")]
+        assert first == again == ["alice", "bob", "carol"]
+        # A goto() or a loop over another business process inside the loop does not move
+        # the loop: it goes on after its own row, in its own business process.
+        seen = []
+        for it in run.iterations("Login"):
+            seen.append(it["UserName"])
+            run.goto("Login", 3)
+            assert [c["Item"] for c in run.iterations("Checkout")] == ["book"]
+        assert seen == ["alice", "bob", "carol"]
+
+
+def greeted(path, sheet="Login", column="Greeting_out"):
+    """{row number: value} of one results column, read with openpyxl."""
+    ws = openpyxl.load_workbook(path)[sheet]
+    col = [c.value for c in ws[1]].index(column)
+    return {r[0].row - 1: r[col].value for r in ws.iter_rows(min_row=2) if r[0].value}
+
+
+def test_leaving_the_block_saves_the_rows_that_ran(login_xlsx, tmp_path):
+    target = tmp_path / "kept.xlsx"
+    with ddtable.open(login_xlsx) as book:
+        with book.run(target) as run:
+            for it in run.iterations("Login"):
+                it.output("Greeting_out", "hi " + it["UserName"])
+        assert greeted(target) == {1: "hi alice", 2: "hi bob", 3: "hi carol"}
+
+        # An exception in the block goes on; the rows before it are saved, the row that
+        # raised with what it wrote.
+        broken = tmp_path / "broken.xlsx"
+        with pytest.raises(ZeroDivisionError):
+            with book.run(broken) as run:
+                for it in run.iterations("Login"):
+                    it.output("Greeting_out", "hi " + it["UserName"])
+                    if it.number == 2:
+                        1 / 0
+        assert greeted(broken) == {1: "hi alice", 2: "hi bob"}
+
+        # A file that cannot be written: a warning that says why, not a lost exception.
+        blocked = tmp_path / "blocked.xlsx"
+        blocked.mkdir()
+        with pytest.warns(ddtable.SaveWarning, match="results were not saved.*blocked.xlsx"):
+            with book.run(blocked) as run:
+                next(run.iterations("Login"))
+        with pytest.raises(KeyError), pytest.warns(ddtable.SaveWarning):
+            with book.run(blocked) as run:
+                next(run.iterations("Login"))
+                raise KeyError("the block's own error")
+        # close() drops the results; a run without a file keeps them in memory only.
+        dropped = tmp_path / "dropped.xlsx"
+        with book.run(dropped) as run:
+            next(run.iterations("Login"))
+            run.close()
+        assert not dropped.exists()
+        with warnings.catch_warnings():
+            warnings.simplefilter("error")
+            with book.run() as run:
+                next(run.iterations("Login"))
+
+
+def test_an_unsaved_journal_is_brought_in_by_a_merging_run(login_xlsx, tmp_path, monkeypatch):
+    # The setting that makes a headless run journal every row beside its results file.
+    config = tmp_path / "config"
+    config.mkdir()
+    (config / "qxctl.ini").write_text("[TessaroSAP]\nSaveResultsSpreadSheetFile=1\n")
+    monkeypatch.setenv("DDTABLE_CONFIG_DIR", str(config))
+    target = tmp_path / "journaled.xlsx"
+    aside = tmp_path / "aside.xlsx"
+    journal = tmp_path / "journaled.xlsx.journal"
+    with ddtable.open(login_xlsx) as book:
+        with pytest.raises(RuntimeError), \
+                pytest.warns(ddtable.SaveWarning, match="journaled.xlsx.journal"):
+            with book.run(target, marks=False) as run:
+                for it in run.iterations("Login"):
+                    it.output("Greeting_out", "hi " + it["UserName"])
+                    if it.number == 3:
+                        # The file cannot be written any more when the block ends.
+                        target.rename(aside)
+                        target.mkdir()
+                        raise RuntimeError("the application under test went away")
+        assert journal.exists()
+        target.rmdir()
+        aside.rename(target)
+        # The file holds the first row as copied; everything after is in the journal.
+        assert greeted(target) == {1: None}
+        with book.run(target, marks=False, merge=True):
+            pass
+    assert not journal.exists()
+    assert greeted(target) == {1: "hi alice", 2: "hi bob", 3: "hi carol"}
+
+
+def test_outputs_keep_the_python_type(tmp_path):
+    names = ["Half", "Agent", "Sci", "Sum", "Pad", "Num", "Count", "Flag"]
+    given = ["0.5", "007", "1e3", "=1+1", "  x  ", 0.5, 7, True]
+    path = write_workbook(tmp_path / "types.xlsx", {
+        "Out": [names + ["Half_exp", "Count_exp"], [None] * len(names) + ["0.5", 7]]})
+    target = tmp_path / "types-results.xlsx"
+    with ddtable.open(path) as book, book.run(target) as run:
+        it = run.goto("Out", 1)
+        verdicts = [it.output(n, v) for n, v in zip(names, given)]
+        assert verdicts[0] is True and verdicts[6] is True  # text and number both checked
+        assert [it[n] for n in names] == ["0.5", "007", "1e3", "=1+1", "x", 0.5, 7.0, True]
+        assert it.text("Sum") == "=1+1"
+    sheet = openpyxl.load_workbook(target)["Out"]
+    read = [c.value for c in sheet[2]][:len(names)]
+    assert read == ["0.5", "007", "1e3", "=1+1", "x", 0.5, 7, True]
+    assert [type(v) for v in read[:5]] == [str] * 5
+    assert fill(sheet["A2"]) == GREEN and fill(sheet["G2"]) == GREEN

@@ -1,0 +1,109 @@
+// Date and time cells as Python's datetime objects. A spreadsheet keeps a date as a serial
+// number of days (1900 or 1904 date system) and tells it apart from a number only by the
+// cell's number format; the format's fields decide which Python type the value becomes.
+#include <cmath>
+#include <string>
+#include <unordered_map>
+
+#include "core.h"
+#include "grid/format/compiled_format.h"
+#include "grid/format/number_format.h"
+
+namespace ddt::python {
+
+namespace {
+
+namespace fmt = ddt::grid::format;
+
+// What a number format shows of a serial number.
+enum class Shown { Number, Date, DateTime, Time, Duration };
+
+Shown Classify(const std::string& code) {
+  if (!fmt::IsDateFormat(code)) return Shown::Number;
+  bool day = false, clock = false, elapsed = false;
+  const auto compiled = fmt::GetCompiledFormat(code);
+  for (const fmt::Section& section : compiled->sections) {
+    if (section.kind != fmt::SectionKind::Date) continue;
+    for (const fmt::Token& token : section.tokens) {
+      switch (token.kind) {
+        case fmt::TokenKind::Year:
+        case fmt::TokenKind::Month:
+        case fmt::TokenKind::Day: day = true; break;
+        case fmt::TokenKind::Hour:
+        case fmt::TokenKind::Minute:
+        case fmt::TokenKind::Second:
+        case fmt::TokenKind::SubSecond:
+        case fmt::TokenKind::AmPm: clock = true; break;
+        case fmt::TokenKind::Elapsed: elapsed = true; break;
+        default: break;
+      }
+    }
+    break;  // the first date section describes the value
+  }
+  if (elapsed && !day) return Shown::Duration;
+  if (day) return clock ? Shown::DateTime : Shown::Date;
+  return clock ? Shown::Time : Shown::Number;
+}
+
+// The classification of each format code met so far (calls hold the GIL; a workbook uses
+// few codes).
+Shown ShownBy(const std::string& code) {
+  static std::unordered_map<std::string, Shown> known;
+  const auto found = known.find(code);
+  if (found != known.end()) return found->second;
+  return known.emplace(code, Classify(code)).first->second;
+}
+
+PyObject* DatetimeModule() {
+  static PyObject* module = py::module_::import("datetime").release().ptr();
+  return module;
+}
+
+py::object Datetime(const char* name) {
+  return py::reinterpret_borrow<py::object>(DatetimeModule()).attr(name);
+}
+
+constexpr long long kMsPerDay = 86400000LL;
+constexpr long long kOrdinal18991230 = 693594;  // date(1899, 12, 30).toordinal()
+constexpr long long kOrdinal19040101 = 695056;  // date(1904, 1, 1).toordinal()
+constexpr long long kOrdinal99991231 = 3652059;
+
+// The proleptic Gregorian ordinal of a serial's day; 0 for a serial that names no day: before
+// the first day, Excel's 29 February 1900 (serial 60), or after 9999-12-31.
+long long OrdinalOf(long long day, bool date1904) {
+  long long ordinal = 0;
+  if (date1904) {
+    ordinal = day >= 0 ? kOrdinal19040101 + day : 0;
+  } else if (day >= 61) {
+    ordinal = kOrdinal18991230 + day;
+  } else if (day >= 1 && day <= 59) {
+    ordinal = kOrdinal18991230 + 1 + day;  // before Excel's false leap day
+  }
+  return ordinal <= kOrdinal99991231 ? ordinal : 0;
+}
+
+}  // namespace
+
+py::object DateValue(double serial, const std::string& format, bool date1904) {
+  if (format.empty() || format == "General") return py::none();
+  const Shown shown = ShownBy(format);
+  if (shown == Shown::Number || !std::isfinite(serial) || std::fabs(serial) > 1e9)
+    return py::none();
+  // Milliseconds are as fine as a format shows.
+  const long long total = std::llround(serial * static_cast<double>(kMsPerDay));
+  if (shown == Shown::Duration) return Datetime("timedelta")(py::arg("milliseconds") = total);
+  if (total < 0) return py::none();
+  const long long day = total / kMsPerDay;
+  const long long ms = total % kMsPerDay;
+  const long long hour = ms / 3600000, minute = ms / 60000 % 60, second = ms / 1000 % 60;
+  const long long micro = ms % 1000 * 1000;
+  if (shown == Shown::Time) return Datetime("time")(hour, minute, second, micro);
+  const long long ordinal = OrdinalOf(day, date1904);
+  if (ordinal == 0) return py::none();
+  py::object date = Datetime("date").attr("fromordinal")(ordinal);
+  if (shown == Shown::Date) return date;
+  return Datetime("datetime")(date.attr("year"), date.attr("month"), date.attr("day"), hour,
+                              minute, second, micro);
+}
+
+}  // namespace ddt::python
