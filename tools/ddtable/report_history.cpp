@@ -27,6 +27,7 @@ constexpr int kSummaryFormat = 1;
 struct Summary {
   std::string file;
   std::string started;
+  long sequence = 0;  // the order summaries were written in: runs started in the same second
   double seconds = -1;
   ReportTotals totals{};
   std::map<std::string, std::string> bad;  // row key -> failed / error
@@ -58,8 +59,12 @@ std::string ShortHash(const std::string& text) {
   return out;
 }
 
+// A run's summary file: named by its start and what tells it from another run started in the
+// same second (its results workbooks' content), so that a report of the same run again
+// replaces its summary.
 std::string SummaryName(const ReportModel& model, const std::string& started) {
-  std::string identity = started;
+  std::string identity = started + "\n" + model.finished;
+  for (const ReportSource& source : model.sources) identity += "\n" + source.file + "\n" + FileDigest(source.file);
   for (const ReportProcess& process : model.processes) identity += "\n" + process.input + "\n" + process.name;
   std::string stamp;
   for (char c : started) {
@@ -82,6 +87,7 @@ std::optional<Summary> ReadSummary(const fs::path& path) {
     Summary summary;
     summary.file = path.filename().string();
     summary.started = data.at("started").get<std::string>();
+    summary.sequence = data.value("sequence", 0L);
     summary.seconds = data.value("seconds", -1.0);
     for (int s = 0; s < kReportStatuses; ++s)
       summary.totals[static_cast<std::size_t>(s)] = data.at("totals").value(ReportStatusName(s), 0L);
@@ -111,24 +117,34 @@ std::vector<HistoryPoint> ApplyHistory(ReportModel& model, const std::string& di
   });
 
   std::vector<Summary> earlier;
+  long lastSequence = 0;
+  bool again = false;  // a report of a run summarized before keeps its place
   for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
     const std::string name = entry.path().filename().string();
-    if (name == current.file || entry.path().extension() != ".json" || name.rfind("run-", 0) != 0) continue;
+    if (entry.path().extension() != ".json" || name.rfind("run-", 0) != 0) continue;
     if (std::optional<Summary> summary = ReadSummary(entry.path())) {
+      lastSequence = std::max(lastSequence, summary->sequence);
+      if (name == current.file) {
+        current.sequence = summary->sequence;
+        again = true;
+        continue;
+      }
       earlier.push_back(std::move(*summary));
     } else {
       Warn(entry.path().string() + ": not a run summary of ddtable; left out of the history");
     }
   }
   auto older = [](const Summary& a, const Summary& b) {
-    return a.started != b.started ? a.started < b.started : a.file < b.file;
+    if (a.started != b.started) return a.started < b.started;
+    return a.sequence != b.sequence ? a.sequence < b.sequence : a.file < b.file;
   };
   std::sort(earlier.begin(), earlier.end(), older);
 
-  // The run before this one: the newest summary that did not start after it.
+  if (!again) current.sequence = lastSequence + 1;
+  // The run before this one: the newest summary older than it.
   const Summary* previous = nullptr;
   for (const Summary& summary : earlier) {
-    if (summary.started <= current.started) previous = &summary;
+    if (older(summary, current)) previous = &summary;
   }
   if (previous != nullptr) {
     EachRow(model, [&](const std::string& key, ReportRow& row) {
@@ -139,7 +155,8 @@ std::vector<HistoryPoint> ApplyHistory(ReportModel& model, const std::string& di
     });
   }
 
-  json data = {{"format", kSummaryFormat}, {"started", current.started}, {"finished", model.finished},
+  json data = {{"format", kSummaryFormat}, {"started", current.started},
+               {"sequence", current.sequence}, {"finished", model.finished},
                {"seconds", current.seconds}, {"totals", TotalsJson(current.totals)}};
   data["bad"] = current.bad;
   data["notRun"] = current.notRun;
