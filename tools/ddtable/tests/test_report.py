@@ -166,6 +166,25 @@ class ReportData(ReportCase):
         self.assertEqual([r[OUT] for r in rows.values()], ["</script><b>x", "<!-- caf\u00e9"])
 
 
+class JsonOutput(CliTestCase):
+    def test_show_and_check_print_valid_json_in_their_order(self):
+        # A CSV file in Latin-1: its bytes are not UTF-8, the JSON must still be.
+        legacy = self.path("legacy.csv")
+        with open(legacy, "wb") as f:
+            f.write(b"Name,City\r\nx,caf\xe9\r\n")
+        shown = ddtable("show", legacy, "legacy", "--format", "json")
+        self.assertExit(shown, 0)
+        data = json.loads(shown.stdout)
+        self.assertEqual(list(data), ["sheet", "role", "parameters", "rows"])
+        self.assertEqual(data["rows"], [{"Name": "x", "City": "caf\ufffd"}])
+        book = make_workbook(self.path("c.xlsx"), {"P": [["A", "A", "B_exp"], ["<Nope>", 1, 2]]})
+        checked = ddtable("check", book, "--format", "json")
+        self.assertExit(checked, 1)
+        findings = json.loads(checked.stdout)["findings"]
+        self.assertEqual(list(findings[0]), ["sheet", "cell", "kind", "message", "severity"])
+        self.assertEqual(sorted(f["kind"] for f in findings), ["duplicate", "expected", "reference"])
+
+
 class History(ReportCase):
     def test_three_runs_give_three_points_and_mark_what_changed(self):
         history = self.path("history")
