@@ -36,9 +36,22 @@ json TotalsJson(const ReportTotals& totals) { return json(std::vector<long>(tota
 json RowJson(const ReportRow& row) {
   json children = json::array();
   for (const ReportRow& child : row.children) children.push_back(RowJson(child));
-  return json::array({row.status, row.name, row.sheetRow, row.seconds >= 0 ? json(row.seconds) : json(nullptr),
-                      row.exitStatus, row.message, row.values, row.marks, row.out, row.err, std::move(children),
-                      row.change});
+  json out = json::array();
+  json::array_t& fields = out.get_ref<json::array_t&>();
+  fields.reserve(12);
+  fields.emplace_back(row.status);
+  fields.emplace_back(row.name);
+  fields.emplace_back(row.sheetRow);
+  fields.emplace_back(row.seconds >= 0 ? json(row.seconds) : json(nullptr));
+  fields.emplace_back(row.exitStatus);
+  fields.emplace_back(row.message);
+  fields.emplace_back(row.values);
+  fields.emplace_back(row.marks);
+  fields.emplace_back(row.out);
+  fields.emplace_back(row.err);
+  fields.emplace_back(std::move(children));
+  fields.emplace_back(row.change);
+  return out;
 }
 
 std::string HtmlText(const std::string& text) {
@@ -89,6 +102,7 @@ std::string ReportJson(const ReportModel& model, const std::vector<HistoryPoint>
   json processes = json::array();
   for (const ReportProcess& process : model.processes) {
     json rows = json::array();
+    rows.get_ref<json::array_t&>().reserve(process.rows.size());
     for (const ReportRow& row : process.rows) rows.push_back(RowJson(row));
     processes.push_back({{"name", process.name},
                          {"input", process.input},
