@@ -30,6 +30,7 @@ try:
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
 except ImportError:
     webdriver = None
 
@@ -328,6 +329,17 @@ class InBrowser(ReportCase):
         self.wait_for(lambda: "Login row 3000" in self.visible_rows()[-1][1])
         self.assertLess(len(self.visible_rows()), 80)
         driver.save_screenshot(os.path.join(self.artifacts, "report-long.png"))
+
+        # Sorted by duration, the longest first; the keyboard moves the selection.
+        self.open(page, "#sort=duration")
+        self.assertEqual(driver.find_element(By.ID, "sort").get_attribute("value"), "duration")
+        durations = [text.split("\n")[-1] for _, text in self.visible_rows()[:3]]
+        self.assertEqual(durations, ["210 ms"] * 3)
+        driver.find_element(By.CSS_SELECTOR, '#spacer .row[data-i="0"]').click()
+        second = self.visible_rows()[1][1].split("\n")[2]
+        viewport = driver.find_element(By.ID, "viewport")
+        viewport.send_keys(Keys.ARROW_DOWN)
+        self.assertEqual(driver.find_element(By.CSS_SELECTOR, "#detail h3").text, second)
 
 
 if __name__ == "__main__":
