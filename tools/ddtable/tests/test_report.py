@@ -153,6 +153,32 @@ class ReportData(ReportCase):
         self.assertFalse(os.path.exists(self.path("x.html")))
         self.assertExit(ddtable("report", self.path("missing.xlsx"), "-o", self.path("x.html")), 2)
 
+    def test_row_names_and_workbooks_of_earlier_versions(self):
+        results = self.path("r.xlsx")
+        self.assertExit(self.run_login(results), 1)
+        # A newer run names its rows; an earlier one wrote no run information and "skipped".
+        import openpyxl
+        book = openpyxl.load_workbook(results)
+        sheet = book["Login"]
+        names = [c.value for c in sheet[1]]
+        column = len(names) + 1
+        sheet.cell(row=1, column=column, value="RunName")
+        for row in range(2, 8):
+            user = sheet.cell(row=row, column=names.index("UserName") + 1).value
+            sheet.cell(row=row, column=column, value=f"Login[{user}]")
+        sheet.cell(row=7, column=names.index("RunStatus") + 1, value="skipped")
+        del book["ddtable run"]
+        book.save(results)
+        page = self.path("r.html")
+        self.assertExit(ddtable("report", results, "-o", page), 1)
+        data = report_data(page)
+        rows = rows_by_name(data, "Login")
+        self.assertEqual(list(rows)[:2], ["Login[alice]", "Login[bob]"])
+        self.assertEqual(STATUSES[rows["Login[frank]"][S]], "not run")
+        self.assertEqual(STATUSES[rows["Login[carol]"][S]], "error")
+        self.assertEqual(data["processes"][0]["table"]["columns"], ["UserName", "Password", "Greeting_out", "Greeting_exp"])
+        self.assertEqual(data["totals"], [4, 0, 1, 1])
+
     def test_embedded_text_cannot_end_the_script(self):
         book = make_workbook(self.path("t.xlsx"), {"P": [["Text"], ["</script><b>x"], ["<!-- caf\u00e9"]]})
         results = self.path("t_results.xlsx")
@@ -319,6 +345,8 @@ class InBrowser(ReportCase):
         report_fixture.results_workbook(results, 3000)
         page = self.path("big.html")
         self.assertExit(ddtable("report", results, "-o", page), 1)
+        # Within 25 MB for 100,000 rows: the page grows by the row.
+        self.assertLess(os.path.getsize(page), 25e6 * 3000 / 100000)
         driver = self.open(page, "#sort=row")
         self.assertEqual(self.card("passed"), "2,910")
         drawn = self.visible_rows()
