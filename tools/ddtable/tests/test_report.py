@@ -140,6 +140,25 @@ class ReportData(ReportCase):
         self.assertEqual(a["processes"], b["processes"])
         self.assertEqual(a["totals"], [5, 0, 1, 0])
         self.assertEqual(a["totals"], b["totals"])
+        # The same with child rows: each business-process row and its block come from the part
+        # that ran it.
+        book = self.booking_workbook()
+        command = ["--bp", "Book", "--each", "Passengers", "--output", "Pass_out", "--", "sh", "-c",
+                   'echo "$1" | tr a-z A-Z', "sh", "<Passengers::Passenger>"]
+        kids = [self.path("k1.xlsx"), self.path("k2.xlsx")]
+        for i, part in enumerate(kids, 1):
+            ddtable("-q", "run", book, "--shard", f"{i}/2", "--results", part, *command)
+        kids_merged = self.path("kids.xlsx")
+        self.assertExit(ddtable("-q", "merge", kids_merged, *kids), 1)
+        pages = [self.path("kids-parts.html"), self.path("kids-merged.html")]
+        self.assertExit(ddtable("report", *kids, "-o", pages[0]), 1)
+        self.assertExit(ddtable("report", kids_merged, "-o", pages[1]), 1)
+        a, b = (report_data(p)["processes"] for p in pages)
+        self.assertEqual([len(r[KIDS]) for r in a[0]["rows"]], [2, 1, 0])
+        for proc in a + b:
+            proc.pop("files")
+        self.assertEqual(a, b)
+
         # One part given twice is not a run.
         twice = ddtable("report", parts[0], parts[0], "-o", self.path("x.html"))
         self.assertExit(twice, 2)
@@ -308,6 +327,15 @@ class InBrowser(ReportCase):
         self.assertFalse([r for r in self.visible_rows() if "s-passed" in r[0]])
         self.assertEqual(driver.find_element(By.CSS_SELECTOR, '.chip[data-status="passed"]').get_attribute("aria-pressed"),
                          "false")
+
+        # One business process, by the menu.
+        self.open(page)
+        from selenium.webdriver.support.select import Select
+        Select(driver.find_element(By.ID, "bp")).select_by_value("Book")
+        shown = driver.execute_script("return [...document.querySelectorAll('#spacer .row .proc')].map((e) => e.textContent)")
+        self.assertEqual(len(shown), 4)  # three rows and the failed one's child row
+        self.assertEqual(set(shown), {"Book"})
+        self.assertIn("bp=Book", driver.current_url)
 
         # Search by a parameter value: erin's password, and a child row's passenger.
         self.open(page)
