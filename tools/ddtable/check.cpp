@@ -4,6 +4,8 @@
 #include <iostream>
 #include <set>
 
+#include <nlohmann/json.hpp>
+
 #include "cli_common.h"
 #include "commands.h"
 #include "input/cddt_input.h"
@@ -230,15 +232,11 @@ int Check(const CheckOptions& options) {
   std::size_t faults = 0;
   for (const Finding& f : findings) faults += f.note ? 0 : 1;
   if (options.format == Format::Json) {
-    std::cout << "{\"file\": " << JsonString(options.file) << ", \"findings\": [";
-    for (std::size_t i = 0; i < findings.size(); ++i) {
-      const Finding& f = findings[i];
-      std::cout << (i ? "," : "") << "\n  {\"sheet\": " << JsonString(f.sheet) << ", \"cell\": "
-                << JsonString(f.cell) << ", \"kind\": " << JsonString(f.kind)
-                << ", \"message\": " << JsonString(f.message)
-                << ", \"severity\": " << JsonString(f.note ? "note" : "fault") << "}";
-    }
-    std::cout << "\n]}\n";
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const Finding& f : findings)
+      list.push_back({{"sheet", f.sheet}, {"cell", f.cell}, {"kind", f.kind}, {"message", f.message},
+                      {"severity", f.note ? "note" : "fault"}});
+    std::cout << JsonDocument({{"file", options.file}, {"findings", std::move(list)}}) << '\n';
   } else if (options.format == Format::Csv) {
     std::cout << "sheet,cell,kind,message\r\n";
     for (const Finding& f : findings)

@@ -66,4 +66,12 @@ struct MergeOptions {
 };
 int Merge(const MergeOptions& options);
 
+struct ReportOptions {
+  std::vector<std::string> results;  // results workbooks of one or more runs, or a run's shards
+  std::string out;                   // the HTML page
+  std::string history;               // folder of run summaries for the trend; "" for none
+  std::string title;                 // "" for one made of the business processes' names
+};
+int Report(const ReportOptions& options);
+
 }  // namespace ddtcli

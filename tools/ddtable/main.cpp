@@ -167,6 +167,18 @@ int main(int argc, char** argv) {
                      "Merge the parts that are there when some are missing: their rows are \"not run\" and "
                      "the exit code is 1 (without it, a missing, doubled or foreign part is refused with exit 2)");
 
+  ReportOptions report;
+  CLI::App* reportCmd = app.add_subcommand(
+      "report",
+      "One self-contained HTML page of a run's results workbooks (several: the shards of a run or runs of "
+      "several business processes). Exit 1 when a row did not pass");
+  reportCmd->add_option("results", report.results, "Results workbooks of 'ddtable run' or 'ddtable merge'")->required();
+  reportCmd->add_option("-o,--output", report.out, "The HTML page to write")->required();
+  reportCmd->add_option("--history", report.history,
+                        "Folder that keeps a small summary of every run reported: the page draws the last 20 and "
+                        "marks the rows that changed outcome since the run before");
+  reportCmd->add_option("--title", report.title, "Title of the page (default: the business processes' names)");
+
   for (CLI::App* sub : app.get_subcommands({})) sub->footer(kExitCodes);
   runCmd->footer(std::string(kRunFooter) + kExitCodes);
 
@@ -191,6 +203,7 @@ int main(int argc, char** argv) {
     if (*compareCmd) return Compare(compare);
     if (*runCmd) return Run(run);
     if (*mergeCmd) return Merge(merge);
+    if (*reportCmd) return Report(report);
   } catch (const CliError& e) {
     std::fprintf(stderr, "ddtable: %s\n", e.what());
     return e.code();

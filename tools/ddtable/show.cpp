@@ -5,6 +5,8 @@
 #include <iostream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli_common.h"
 #include "commands.h"
 #include "input/cddt_input.h"
@@ -67,12 +69,6 @@ void PrintCsv(const std::vector<std::vector<std::string>>& rows) {
   }
 }
 
-std::string JsonList(const std::vector<std::string>& items) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + JsonString(items[i]);
-  return out + "]";
-}
-
 std::string Join(const std::vector<std::string>& items) {
   std::string out;
   for (const std::string& item : items) out += (out.empty() ? "" : ", ") + item;
@@ -82,26 +78,22 @@ std::string Join(const std::vector<std::string>& items) {
 int ShowWorkbook(CDDTInput& book, const ShowOptions& options) {
   const std::vector<SheetInfo> sheets = Sheets(book);
   if (options.format == Format::Json) {
-    std::cout << "{\"file\": " << JsonString(options.file) << ", \"sheets\": [";
-    for (std::size_t i = 0; i < sheets.size(); ++i) {
-      const SheetInfo& s = sheets[i];
-      std::cout << (i ? ", " : "") << "\n  {\"name\": " << JsonString(s.name) << ", \"role\": "
-                << JsonString(RoleName(s.role));
-      if (s.role == SheetRole::ChildTable) std::cout << ", \"business_process\": " << JsonString(OwnerOf(s.name));
-      std::cout << ", \"parameters\": " << JsonList(s.params) << ", \"rows\": " << s.lastRow;
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const SheetInfo& s : sheets) {
+      nlohmann::ordered_json sheet = {{"name", s.name}, {"role", RoleName(s.role)}};
+      if (s.role == SheetRole::ChildTable) sheet["business_process"] = OwnerOf(s.name);
+      sheet["parameters"] = s.params;
+      sheet["rows"] = s.lastRow;
       if (s.role == SheetRole::ChildTable) {
-        std::cout << ", \"blocks\": [";
-        const std::vector<Block> blocks = Blocks(book, s);
-        for (std::size_t b = 0; b < blocks.size(); ++b) {
-          std::cout << (b ? ", " : "") << "{\"first_row\": " << blocks[b].firstRow
-                    << ", \"last_row\": " << blocks[b].lastRow << ", \"terminator_row\": "
-                    << blocks[b].terminatorRow << "}";
-        }
-        std::cout << "]";
+        nlohmann::ordered_json blocks = nlohmann::ordered_json::array();
+        for (const Block& block : Blocks(book, s))
+          blocks.push_back(
+              {{"first_row", block.firstRow}, {"last_row", block.lastRow}, {"terminator_row", block.terminatorRow}});
+        sheet["blocks"] = std::move(blocks);
       }
-      std::cout << "}";
+      list.push_back(std::move(sheet));
     }
-    std::cout << "\n]}\n";
+    std::cout << JsonDocument({{"file", options.file}, {"sheets", std::move(list)}}) << '\n';
     return kExitOk;
   }
   std::vector<std::vector<std::string>> rows = {{"sheet", "role", "rows", "blocks", "parameters"}};
@@ -144,15 +136,16 @@ int ShowSheet(CDDTInput& book, const ShowOptions& options) {
   if (options.format == Format::Csv) {
     PrintCsv(rows);
   } else if (options.format == Format::Json) {
-    std::cout << "{\"sheet\": " << JsonString(sheet.name) << ", \"role\": " << JsonString(RoleName(sheet.role))
-              << ", \"parameters\": " << JsonList(sheet.params) << ", \"rows\": [";
+    // A name given twice keeps the last column's value, as a reader of repeated keys would.
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (std::size_t r = 1; r < rows.size(); ++r) {
-      std::cout << (r > 1 ? "," : "") << "\n  {";
-      for (std::size_t c = 0; c < rows[r].size(); ++c)
-        std::cout << (c ? ", " : "") << JsonString(sheet.params[c]) << ": " << JsonString(rows[r][c]);
-      std::cout << "}";
+      nlohmann::ordered_json row = nlohmann::ordered_json::object();
+      for (std::size_t c = 0; c < rows[r].size(); ++c) row[sheet.params[c]] = rows[r][c];
+      list.push_back(std::move(row));
     }
-    std::cout << "\n]}\n";
+    std::cout << JsonDocument({{"sheet", sheet.name}, {"role", RoleName(sheet.role)}, {"parameters", sheet.params},
+                               {"rows", std::move(list)}})
+              << '\n';
   } else {
     for (std::size_t r = 0; r < rows.size(); ++r) rows[r].insert(rows[r].begin(), r == 0 ? "row" : std::to_string(r));
     PrintTable(rows);

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include <nlohmann/json.hpp>
+
 #include "cli_common.h"
 #include "table/cdt.h"
 
@@ -121,25 +123,11 @@ std::string CsvField(const std::string& text) {
 }
 
 std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string JsonDocument(const nlohmann::ordered_json& document) {
+  return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 }  // namespace ddtcli

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 class CDT;
 
 namespace ddtcli {
@@ -53,5 +55,8 @@ std::vector<Block> Blocks(CDT& book, const SheetInfo& sheet);
 // Text for a table, CSV or JSON.
 std::string CsvField(const std::string& text);
 std::string JsonString(const std::string& text);
+// A JSON document as printed by the subcommands: keys in the order given, two-space indent,
+// bytes that are not UTF-8 (a cell read from a legacy file) replaced by U+FFFD.
+std::string JsonDocument(const nlohmann::ordered_json& document);
 
 }  // namespace ddtcli
