@@ -52,6 +52,7 @@ struct RunOptions {
   std::string idIn;              // ids chosen: a file of lines or a comma list
   std::string rerunFailed;       // earlier results: run the rows that did not pass
   std::string split;             // "durations:EARLIER.xlsx": balance shards by earlier times
+  std::string report, history;   // the run's HTML report, and its history folder
   std::size_t maxOutput = 1 << 20;
   std::string junit;
   std::vector<std::string> command;
@@ -63,6 +64,7 @@ struct MergeOptions {
   std::vector<std::string> parts;
   std::string junit;
   bool allowPartial = false;     // merge what is there; rows of missing parts are "not run"
+  std::string report, history;   // the merged run's HTML report, and its history folder
 };
 int Merge(const MergeOptions& options);
 

@@ -154,6 +154,8 @@ int main(int argc, char** argv) {
                      "Seconds the whole run may take; then the running commands are stopped, the rows "
                      "that ended are saved and the others are \"not run\" (0: no limit)")
       ->check(CLI::NonNegativeNumber);
+  runCmd->add_option("--report", run.report, "Write the run's HTML report here (see 'ddtable report')");
+  runCmd->add_option("--history", run.history, "History folder of the report (see 'ddtable report --history')");
   runCmd->add_flag("--restart", run.restart,
                    "Run every row, even those a killed earlier run recorded in its journal");
 
@@ -163,6 +165,8 @@ int main(int argc, char** argv) {
   mergeCmd->add_option("out", merge.out, "Merged results workbook")->required();
   mergeCmd->add_option("parts", merge.parts, "Results workbooks of the shards")->required();
   mergeCmd->add_option("--junit", merge.junit, "Write a JUnit XML report of the merged run here");
+  mergeCmd->add_option("--report", merge.report, "Write the merged run's HTML report here (see 'ddtable report')");
+  mergeCmd->add_option("--history", merge.history, "History folder of the report (see 'ddtable report --history')");
   mergeCmd->add_flag("--allow-partial", merge.allowPartial,
                      "Merge the parts that are there when some are missing: their rows are \"not run\" and "
                      "the exit code is 1 (without it, a missing, doubled or foreign part is refused with exit 2)");

@@ -15,6 +15,7 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "junit.h"
+#include "report.h"
 #include "run_columns.h"
 #include "run_info.h"
 #include "run_journal.h"
@@ -242,6 +243,11 @@ int Merge(const MergeOptions& options) {
   if (book.Save(options.out, 1) != 0) FailFile(options.out, WriteFailureReason(options.out));
   WarnSaveNotes(book, options.out);
   if (!options.junit.empty()) WriteJUnit(book, suite.empty() ? "ddtable" : suite, options.junit);
+  if (!options.report.empty()) {
+    ReportOptions report;
+    report.history = options.history;
+    WriteReport(std::vector<OpenResults>{{options.out, &book}}, report, options.report);
+  }
   Warn(options.out + ": " + std::to_string(options.parts.size()) + " parts, " + std::to_string(rows) +
        " rows, " + std::to_string(bad) + " not passed" +
        (notRun > 0 ? ", " + std::to_string(notRun) + " not run" : std::string()));

@@ -36,6 +36,7 @@
 #include "manager/param_name.h"
 #include "process_pool.h"
 #include "references.h"
+#include "report.h"
 #include "results_target.h"
 #include "results/cddt_results.h"
 #include "run_columns.h"
@@ -991,6 +992,11 @@ int Run(const RunOptions& options) {
     journal.Remove();
   }
   if (!options.junit.empty()) WriteJUnit(book, plan.bp, options.junit);
+  if (!options.report.empty() && !saved.empty()) {
+    ReportOptions report;
+    report.history = options.history;
+    WriteReport(std::vector<OpenResults>{{saved, &book}}, report, options.report);
+  }
   if (saved.empty())
     FailFile(written, WriteFailureReason(written) + "; the journal " + RunJournalPath(resultsPath) +
                           " keeps the rows that ended");

@@ -196,8 +196,11 @@ class Merging(CliTestCase):
         self.assertEqual([r["RunStatus"] for r in rows],
                          ["not run" if n % 3 == 1 else "passed" for n in range(1, 10)])
         self.assertEqual(run_info(merged)["Outcome"], "parts missing")
-        whole = ddtable("merge", merged, p3, p1, p2)
+        whole = ddtable("merge", merged, p3, p1, p2, "--report", self.path("merged.html"))
         self.assertExit(whole, 0)
+        with open(self.path("merged.html")) as f:
+            page = f.read()
+        self.assertTrue(all(f"P[{n}]" in page for n in range(1, 10)))  # every row of every part
         self.assertEqual(run_info(merged)["Given"], "1-9")
         # Numbers stay numbers and outputs text, from every part.
         sheet = openpyxl.load_workbook(merged)["P"]
