@@ -97,13 +97,11 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
           continue;
         SetSheet(name);
         SetStyle(ConvertToStyle(look.pattern, look.foreground, look.fontColor), q, 0);
-      } else {
-        // Styles do not apply to a headless workbook; the column's number format does. It
-        // is the format of the input column's first data cell.
-        if (GetColIndex(q, 0) == -1 || inputCol < 1) continue;
-        const std::string format = input->GetNumberFormat(1, p, s);
-        if (SelectParam(q, 0, 1) == 0) TryEngine([&] { m_pEngine->SetNumberFormat(format.c_str()); });
       }
+      // A headless workbook takes no styles, and no number format for the whole column
+      // either: each copied cell brings its own input cell's format (CopyValues). The first
+      // data row's format given to the column would show every other row, and the header,
+      // with it wherever that row's own format is General.
     }
   }
   return 0;
