@@ -1,5 +1,7 @@
 #include "grid/io/text_encoding.h"
 
+#include <utility>
+
 #include "text/utf8.h"
 
 namespace ddt::grid::io {
@@ -66,23 +68,25 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
 
 }  // namespace
 
-DecodedText DecodeText(std::string_view bytes) {
+DecodedText DecodeText(std::string bytes) {
   DecodedText d;
-  if (StartsWith(bytes, "\xEF\xBB\xBF")) {
+  const std::string_view view(bytes);
+  if (StartsWith(view, "\xEF\xBB\xBF")) {
     d.encoding = TextEncoding::Utf8Bom;
-    d.utf8.assign(bytes.substr(3));
-  } else if (StartsWith(bytes, "\xFF\xFE")) {
+    bytes.erase(0, 3);
+    d.utf8 = std::move(bytes);
+  } else if (StartsWith(view, "\xFF\xFE")) {
     d.encoding = TextEncoding::Utf16Le;
-    d.utf8 = FromUtf16(bytes.substr(2), false);
-  } else if (StartsWith(bytes, "\xFE\xFF")) {
+    d.utf8 = FromUtf16(view.substr(2), false);
+  } else if (StartsWith(view, "\xFE\xFF")) {
     d.encoding = TextEncoding::Utf16Be;
-    d.utf8 = FromUtf16(bytes.substr(2), true);
-  } else if (WellFormedUtf8(bytes)) {
+    d.utf8 = FromUtf16(view.substr(2), true);
+  } else if (WellFormedUtf8(view)) {
     d.encoding = TextEncoding::Utf8;
-    d.utf8.assign(bytes);
+    d.utf8 = std::move(bytes);
   } else {
     d.encoding = TextEncoding::Windows1252;
-    d.utf8 = FromWindows1252(bytes);
+    d.utf8 = FromWindows1252(view);
   }
   return d;
 }

@@ -15,10 +15,11 @@ struct DecodedText {
   TextEncoding encoding = TextEncoding::Utf8;
 };
 
-// Decides the encoding of `bytes` and converts them to UTF-8. Bytes without a byte-order
+// Decides the encoding of `bytes` and converts them to UTF-8 (UTF-8 is taken over without
+// a copy). Bytes without a byte-order
 // mark are UTF-8 when they are well-formed UTF-8 throughout, Windows-1252 otherwise. In
 // UTF-16 a lone surrogate or a last odd byte becomes U+FFFD.
-DecodedText DecodeText(std::string_view bytes);
+DecodedText DecodeText(std::string bytes);
 
 // The encoding's name for a message ("UTF-16LE", "Windows-1252", ...).
 const char* EncodingName(TextEncoding encoding);
