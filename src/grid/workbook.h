@@ -262,6 +262,10 @@ class Workbook {
   // What the last save could not keep (parts a structural edit made wrong, a macro project
   // saved under a name that cannot hold one), one sentence each; empty when it kept all.
   const std::vector<std::string>& LastSaveNotes() const { return saveNotes_; }
+  // What the last read of a file noticed without refusing it (text that was not UTF-8 and
+  // was read as Windows-1252), one sentence each; empty when there was nothing to say.
+  const std::vector<std::string>& LastReadNotes() const { return readNotes_; }
+  void SetReadNotes(std::vector<std::string> notes) { readNotes_ = std::move(notes); }
   // Take over the contents (sheets, cells, styles, date system) of another workbook,
   // keeping this workbook's handle, listener and hooks. Counts as one change.
   void ReplaceContents(Workbook&& other);
@@ -336,6 +340,7 @@ class Workbook {
   StyleTable styles_;
   std::shared_ptr<FileExtras> extras_;
   mutable std::vector<std::string> saveNotes_;
+  std::vector<std::string> readNotes_;
   std::unique_ptr<formula::Calculator> calc_;
   std::function<void()> listener_;
   UiHooks ui_;

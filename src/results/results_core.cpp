@@ -3,6 +3,7 @@
 #include <string>
 
 #include "grid/grid_error.h"
+#include "grid/io/sheet_look.h"
 #include "grid/workbook.h"
 #include "input/column_look.h"
 #include "input/engine_guards.h"
@@ -49,6 +50,22 @@ int CDDTResults::PrepareResults(CDDTInput* input) try {
   return ddt::platform::Failed(-1);
 }
 
+namespace {
+
+// Gives results sheet `toSheet` the look of input sheet `fromSheet` (column widths, frozen
+// panes, data validations, hidden or not). A sheet that carries a look of its own (read from
+// an earlier run's results file) keeps it.
+void CopyLookUnlessOwn(const ddt::grid::Workbook* from, int fromSheet, ddt::grid::Workbook* to,
+                       int toSheet) {
+  if (from == nullptr || to == nullptr) return;
+  TryEngine([&] {
+    if (!ddt::grid::io::HasSheetLook(*to, toSheet))
+      ddt::grid::io::CopySheetLook(*from, fromSheet, *to, toSheet);
+  });
+}
+
+}  // namespace
+
 // Builds this workbook's sheets and columns from the input. missingOnly: a parameter the
 // results sheet already has (under its name or its cleaned name) is left alone, so that a
 // refresh brings in what is new without repeating what is there.
@@ -71,8 +88,16 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
     NewSheet(name);
     const long j = GetSheetIndex(name);
     if (j < 1) return -1;
+    // The sheet takes the input sheet's look once its columns are there (a new column may
+    // be fitted to its name).
+    const auto copyLook = [&] {
+      CopyLookUnlessOwn(inputBook, static_cast<int>(s), m_pEngine->GetBook(), static_cast<int>(j));
+    };
     const CStringList* inputHeader = input->GetHeaderList(name);
-    if (inputHeader == nullptr || inputHeader->empty()) continue;
+    if (inputHeader == nullptr || inputHeader->empty()) {
+      copyLook();
+      continue;
+    }
     const CStringList params = *inputHeader;  // AddParam below must not touch the input
     for (const std::string& p : params) {
       if (missingOnly) {
@@ -97,14 +122,13 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
           continue;
         SetSheet(name);
         SetStyle(ConvertToStyle(look.pattern, look.foreground, look.fontColor), q, 0);
-      } else {
-        // Styles do not apply to a headless workbook; the column's number format does. It
-        // is the format of the input column's first data cell.
-        if (GetColIndex(q, 0) == -1 || inputCol < 1) continue;
-        const std::string format = input->GetNumberFormat(1, p, s);
-        if (SelectParam(q, 0, 1) == 0) TryEngine([&] { m_pEngine->SetNumberFormat(format.c_str()); });
       }
+      // A headless workbook takes no styles, and no number format for the whole column
+      // either: each copied cell brings its own input cell's format (CopyValues). The first
+      // data row's format given to the column would show every other row, and the header,
+      // with it wherever that row's own format is General.
     }
+    copyLook();
   }
   return 0;
 }

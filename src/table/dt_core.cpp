@@ -7,6 +7,7 @@
 #include "grid/limits.h"
 #include "grid/workbook.h"
 #include "platform/boundary.h"
+#include "platform/message_box.h"
 #include "table/cdt.h"
 #include "table/engine_call.h"
 #include "table/entry_limits.h"
@@ -100,6 +101,11 @@ int CDT::Open(const std::string& fileName) try {
                                     ddt::platform::LastError());
       return -1;
     }
+    // What the read had to guess (the encoding of a text file) is told, not hidden.
+    if (const ddt::grid::Workbook* book = m_pEngine->GetBook())
+      for (const std::string& note : book->LastReadNotes())
+        ddt::platform::MessageBox(ddt::platform::Quoted(fileName) + ": " + note, {},
+                                  ddt::platform::MB_OK | ddt::platform::MB_ICONWARNING);
   } else {
     ddt::table::NoteEmptied(this);
     DeleteSheets(1, static_cast<int>(GetNumSheets()));

@@ -76,7 +76,9 @@ void NoteOpened(const CDT* table, const std::string& path, const FileStamp& befo
   files.read = read;
   const std::string key = Key(path);
   files.stamps[key] = before;
-  if (!read && before.exists) files.unreadable = key;
+  // An empty file holds nothing a save could destroy (a results file made beforehand, for
+  // instance), so only a file with content that could not be read is guarded.
+  if (!read && before.exists && before.size > 0) files.unreadable = key;
 }
 
 void NoteEmptied(const CDT* table) {

@@ -62,6 +62,36 @@ TEST_F(BadInput, NotAWorkbookAtAll) {
   ExpectRefused(dir_.File("other.zip"), "no workbook part");
 }
 
+TEST_F(BadInput, AWorkbookNameMustHoldAWorkbook) {
+  for (const char* name : {"empty.xlsx", "empty.XLSM", "empty.xls"}) {
+    test::WriteBytes(dir_.File(name), "");
+    ExpectRefused(dir_.File(name), "empty file");
+  }
+  // Text under a workbook's name is a mistake, not a table: it is refused, CSV or not.
+  test::WriteBytes(dir_.File("text.xlsx"), "Name,Age\nalice,30\n");
+  ExpectRefused(dir_.File("text.xlsx"), "not an .xlsx workbook: it looks like text");
+  test::WriteBytes(dir_.File("text.xlsm"), "\xEF\xBB\xBFName\n");
+  ExpectRefused(dir_.File("text.xlsm"), "not an .xlsx workbook: it looks like text");
+  test::WriteBytes(dir_.File("binary.xlsx"), std::string("\x00\x01\x02\x03", 4));
+  ExpectRefused(dir_.File("binary.xlsx"), "not an .xlsx workbook: it is not a zip archive");
+  test::WriteBytes(dir_.File("legacy.xlsx"), test::ReadBytes(test::DataFile("libreoffice.xls")));
+  ExpectRefused(dir_.File("legacy.xlsx"), "not an .xlsx workbook: it is not a zip archive");
+  // The content decides for other names, as before: .xls content under .xls, a zip
+  // workbook under .xls, text under .xls or no extension.
+  test::WriteBytes(dir_.File("table.xls"), "a,b\n1,2\n");
+  EXPECT_EQ(ReadWorkbookFile(book_, dir_.File("table.xls"), kFileTypeAny), kFileTypeCsv);
+  test::WriteBytes(dir_.File("noext"), "a\n");
+  EXPECT_EQ(ReadWorkbookFile(book_, dir_.File("noext"), kFileTypeAny), kFileTypeCsv);
+}
+
+TEST_F(BadInput, AnEmptyCsvIsAnEmptyTable) {
+  test::WriteBytes(dir_.File("empty.csv"), "");
+  EXPECT_EQ(ReadWorkbookFile(book_, dir_.File("empty.csv"), kFileTypeAny), kFileTypeCsv);
+  EXPECT_EQ(book_.SheetCount(), 1);
+  EXPECT_EQ(book_.SheetName(1), "empty");
+  EXPECT_EQ(book_.FindCell(1, 1, 1), nullptr);
+}
+
 TEST_F(BadInput, DamagedXls) {
   const std::string bytes = test::ReadBytes(test::DataFile("libreoffice.xls"));
   for (size_t keep : {size_t{600}, size_t{2000}, bytes.size() / 2}) {

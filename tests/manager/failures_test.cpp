@@ -209,6 +209,29 @@ TEST_F(FailureTest, AnExistingFileThatCouldNotBeReadIsNotOverwritten) {
   EXPECT_EQ(ReadBytes(file), "PK\x03\x04 damaged");
 }
 
+TEST_F(FailureTest, AnEmptyOrTextFileNamedAsAWorkbookIsNotARunOfNoRows) {
+  WriteBytes(Path("empty.xlsx"), "");
+  WriteBytes(Path("text.xlsx"), "User,Note\nalice,x\n");
+  for (const auto& [name, reason] : {std::pair<std::string, std::string>{"empty.xlsx", "empty file"},
+                                     {"text.xlsx", "not an .xlsx workbook: it looks like text"}}) {
+    const std::string file = Path(name).string();
+    CDDTInput* input = Input(file);
+    ASSERT_NE(input, nullptr);
+    EXPECT_TRUE(Mentions(LastError(), file)) << LastError();
+    EXPECT_TRUE(Mentions(LastError(), reason)) << LastError();
+    EXPECT_EQ(ddt_workbook_file_read(reinterpret_cast<CDT*>(input)), 0) << name;
+  }
+  // A results file made empty beforehand (a temporary file) holds nothing to lose: the
+  // run's results are written into it.
+  const std::string file = Path("empty.xlsx").string();
+  CDDTResults* results = Results(file);
+  EXPECT_TRUE(Mentions(LastError(), "empty file")) << LastError();
+  RunAll(Input(InputFile()), results);
+  EXPECT_EQ(save_results_as(results, "", 0), 0) << LastError();
+  CDT back(nullptr, CDT::DT_TYPE_QX, file);
+  EXPECT_EQ(back.GetParamValue(2, "User", "Login"), "bob");
+}
+
 TEST_F(FailureTest, ARerunIntoTheSameResultsFileReusesColumnsAndRows) {
   const std::string file = Path("res.xlsx").string();
   for (const std::string note : {"first", "second"}) {

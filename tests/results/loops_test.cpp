@@ -396,3 +396,52 @@ TEST_F(LoopsTest, CopiedRowsHoldExactlyWhatTheInputHolds) {
 }
 
 }  // namespace ddt::results::testing
+
+namespace ddt::results::testing {
+namespace {
+
+// Each copied cell shows with its own input cell's number format, not with the first data
+// row's; the saved header row keeps a format of its own.
+TEST_F(ResultsTest, CopiedCellsKeepTheirOwnNumberFormats) {
+  using ddt::grid::Value;
+  auto input = MakeInput(CDT::DT_TYPE_QX, {{"Prices", {"Price", "Name"}}}, 3);
+  ddt::grid::Workbook& in = input->Book();
+  const int sheet = static_cast<int>(input->GetSheetIndex("Prices"));
+  const double prices[] = {9.99, 0.1, 7};
+  for (int r = 1; r <= 3; ++r) in.SetCellValue(sheet, r, 1, Value(prices[r - 1]));
+  ASSERT_EQ(input->SetNumberFormat(1, "Price", "0.00", sheet), 0);
+  ASSERT_EQ(input->SetNumberFormat(3, "Name", "@", sheet), 0);
+  input->SetRunRows({{"Prices", {{1, 3}}}});
+  auto results = Prepared(CDT::DT_TYPE_QX, *input);
+  ASSERT_EQ(results->SetScope(input.get(), "Prices"), 0);
+  for (int r = 1; r <= 3; ++r) ASSERT_EQ(results->CopyNextRunRow(input.get(), 0, 0, 0), 0);
+
+  ddt::grid::Workbook& out = results->Book();
+  const int target = static_cast<int>(results->GetSheetIndex("Prices"));
+  const char* shown[] = {"9.99", "0.1", "7"};
+  for (int r = 1; r <= 3; ++r) {
+    SCOPED_TRACE(r);
+    for (int c = 1; c <= 2; ++c)
+      EXPECT_EQ(out.CellStyle(target, r, c).numberFormat, in.CellStyle(sheet, r, c).numberFormat);
+    EXPECT_EQ(out.GetFormattedText(target, r, 1), shown[r - 1]);
+  }
+
+  const std::string file =
+      (std::filesystem::temp_directory_path() / ("ddt-formats-" + std::to_string(::getpid()) + ".xlsx"))
+          .string();
+  ASSERT_EQ(results->Save(file, 0), 0);
+  ddt::grid::Workbook back;
+  back.ReadFile(file, 4);
+  std::filesystem::remove(file);
+  const int saved = back.FindSheet("Prices");
+  ASSERT_GT(saved, 0);
+  EXPECT_EQ(back.GetEntry(saved, 1, 1), "Price");
+  EXPECT_EQ(back.CellStyle(saved, 1, 1).numberFormat, "General");  // the header's own
+  EXPECT_EQ(back.CellStyle(saved, 2, 1).numberFormat, "0.00");
+  EXPECT_EQ(back.CellStyle(saved, 3, 1).numberFormat, "General");
+  EXPECT_EQ(back.CellStyle(saved, 4, 1).numberFormat, "General");
+  EXPECT_EQ(back.CellStyle(saved, 4, 2).numberFormat, "@");
+}
+
+}  // namespace
+}  // namespace ddt::results::testing

@@ -1,4 +1,6 @@
-// Recognising a workbook file from its first bytes.
+// Recognising a workbook file from its first bytes, and checking them against its name.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -21,30 +23,78 @@ struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 
-}  // namespace
+// What the first bytes of a file are.
+enum class Content { Empty, Zip, Xls, Text, Binary };
 
-int DetectFileType(const std::string& path) {
+bool StartsWith(const unsigned char* head, size_t n, const unsigned char* magic, size_t m) {
+  return n >= m && std::memcmp(head, magic, m) == 0;
+}
+
+// A byte-order mark of UTF-16 starts text whose ASCII characters have NUL bytes beside them.
+bool Utf16Bom(const unsigned char* head, size_t n) {
+  return n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
+}
+
+Content Sniff(const std::string& path) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")");
   std::unique_ptr<unsigned char[]> head(new unsigned char[kSniffBytes]);
-  size_t n = std::fread(head.get(), 1, kSniffBytes, file.get());
+  const size_t n = std::fread(head.get(), 1, kSniffBytes, file.get());
   if (std::ferror(file.get()))
     throw GridError(std::string("cannot read the file (") + std::strerror(errno) + ")");
-  if (n >= 4 && (std::memcmp(head.get(), kZipLocal, 4) == 0 ||
-                 std::memcmp(head.get(), kZipEmpty, 4) == 0))
-    return kFileTypeXlsx;
-  if (n >= 8 && std::memcmp(head.get(), kOle2, 8) == 0) return kFileTypeXls;
+  const unsigned char* h = head.get();
+  if (n == 0) return Content::Empty;
+  if (StartsWith(h, n, kZipLocal, 4) || StartsWith(h, n, kZipEmpty, 4)) return Content::Zip;
+  if (StartsWith(h, n, kOle2, 8)) return Content::Xls;
   // Excel 2.x to 4.0 files are a bare BIFF stream: a BOF record first. The .xls reader
   // names the version it does not read.
-  if (n >= 4 && head[0] == 0x09 && (head[1] == 0x00 || head[1] == 0x02 || head[1] == 0x04) &&
-      head[3] == 0x00 && head[2] >= 4 && head[2] <= 16)
-    return kFileTypeXls;
+  if (n >= 4 && h[0] == 0x09 && (h[1] == 0x00 || h[1] == 0x02 || h[1] == 0x04) && h[3] == 0x00 &&
+      h[2] >= 4 && h[2] <= 16)
+    return Content::Xls;
+  if (Utf16Bom(h, n)) return Content::Text;
   // Text: no NUL bytes and no other control characters than tab, line feed, carriage
   // return, form feed and escape (seen in exported text).
   for (size_t i = 0; i < n; ++i) {
-    unsigned char c = head[i];
+    const unsigned char c = h[i];
     if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != 0x1B)
+      return Content::Binary;
+  }
+  return Content::Text;
+}
+
+// The file name's extension in lower case, without the dot ("" when it has none).
+std::string Extension(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string ext = path.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext;
+}
+
+}  // namespace
+
+int DetectFileType(const std::string& path) {
+  const std::string ext = Extension(path);
+  const bool xlsxName = ext == "xlsx" || ext == "xlsm";
+  const Content content = Sniff(path);
+  // A workbook's name promises a workbook: an empty file under such a name is a save that
+  // never happened (or was cut off), not an empty table.
+  if (content == Content::Empty && (xlsxName || ext == "xls")) throw GridError("empty file");
+  if (xlsxName && content != Content::Zip) {
+    if (content == Content::Text) throw GridError("not an .xlsx workbook: it looks like text");
+    if (content == Content::Xls)
+      throw GridError("not an .xlsx workbook: it is not a zip archive (it looks like an .xls file)");
+    throw GridError("not an .xlsx workbook: it is not a zip archive");
+  }
+  switch (content) {
+    case Content::Zip: return kFileTypeXlsx;
+    case Content::Xls: return kFileTypeXls;
+    case Content::Binary:
       throw GridError("the file is not a workbook: neither a zip archive, an .xls file nor text");
+    case Content::Empty:
+    case Content::Text: break;
   }
   return kFileTypeCsv;
 }

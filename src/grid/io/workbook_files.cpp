@@ -30,6 +30,7 @@ int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
     throw GridError("Cannot open \"" + path + "\": out of memory");
   }
   book.ReplaceContents(std::move(*fresh));
+  book.SetReadNotes(r.notes);
   return r.fileType;
 }
 

@@ -16,11 +16,15 @@ struct ReadReport {
   int fileType = 0;          // the format read (file_type.h)
   int refusedFormulas = 0;   // formulas the parser refused; their cached values were kept
   std::string firstRefused;  // "Sheet!A1: text" of the first one
+  std::vector<std::string> notes;  // what the read changed to read the file, one sentence each
 };
 
 // The format of a file from its first bytes: a zip archive is Office Open XML, an OLE2
-// compound file legacy .xls, text is CSV. Throws GridError when it is none of these or
-// cannot be read.
+// compound file legacy .xls, text (UTF-8, Windows-1252 or UTF-16 with its byte-order mark)
+// is CSV. The name must not promise more than the content holds: a file named .xlsx or
+// .xlsm must be a zip archive, and one named .xlsx, .xlsm or .xls must not be empty (an
+// empty file of another name is an empty CSV table). Throws GridError when the content is
+// none of these, does not match the name, or cannot be read.
 int DetectFileType(const std::string& path);
 
 // Each reader fills `book`, a fresh workbook, from the file and throws GridError on failure

@@ -66,16 +66,25 @@ std::string PackageRelsXml() {
          "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
 }
 
-std::string WorkbookXml(const Workbook& book) {
+// A workbook built in memory: its sheets, `shown` the one it opens on. A sheet given the look
+// of another workbook's sheet (CopySheetLook) may be hidden; the shown one never is.
+std::string WorkbookXml(const Workbook& book, int shown) {
   std::string out = kXmlHeader;
   out += "<workbook xmlns=\"" + std::string(kMainNs) + "\" xmlns:r=\"" + kRelNs + "\">";
   out += book.Date1904() ? "<workbookPr date1904=\"1\"/>" : "<workbookPr/>";
-  out += "<bookViews><workbookView activeTab=\"" + std::to_string(book.CurrentSheet() - 1) +
+  out += "<bookViews><workbookView activeTab=\"" + std::to_string(shown - 1) +
          "\"/></bookViews><sheets>";
   for (int i = 1; i <= book.SheetCount(); ++i) {
     out += "<sheet name=\"";
     AppendXmlText(book.SheetName(i), out);
-    out += "\" sheetId=\"" + std::to_string(i) + "\" r:id=\"rId" + std::to_string(i) + "\"/>";
+    out += "\" sheetId=\"" + std::to_string(i) + "\"";
+    const auto& e = book.SheetAt(i).extras;
+    if (i != shown && e && !e->state.empty() && e->state != "visible") {
+      out += " state=\"";
+      AppendXmlText(e->state, out, false);
+      out += "\"";
+    }
+    out += " r:id=\"rId" + std::to_string(i) + "\"/>";
   }
   out += "</sheets></workbook>";
   return out;
@@ -312,6 +321,19 @@ void AddSheet(ZipWriter& zip, const Workbook& book, int i, bool shown, StylesOut
   zip.End();
 }
 
+// The look elements of a sheet of a workbook built in memory (CopySheetLook gave it): only
+// elements that need no relationship of the sheet part, which such a workbook cannot write.
+std::vector<XmlFragment> InMemoryLook(const Workbook& book, int sheet,
+                                      std::vector<std::string>& notes) {
+  const auto& e = book.SheetAt(sheet).extras;
+  if (!e || !e->otherPart.empty()) return {};
+  std::vector<std::string> droppedRels;
+  std::vector<XmlFragment> look;
+  for (XmlFragment& f : KeptSheetElements(*e, book.SheetName(sheet), notes, droppedRels))
+    if (f.name == "sheetViews" || f.name == "dataValidations") look.push_back(std::move(f));
+  return look;
+}
+
 void AddSharedStrings(ZipWriter& zip, const SharedStringsOut& strings) {
   zip.Begin("xl/sharedStrings.xml");
   strings.WriteXml([&](std::string_view xml) { zip.Write(xml); });
@@ -342,12 +364,13 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
     if (dynamic.needed) zip.Add(dynamic.part, DynamicArrayMetadataXml());
     zip.Add("[Content_Types].xml", types);
     zip.Add("_rels/.rels", PackageRelsXml());
-    zip.Add("xl/workbook.xml", WorkbookXml(book));
+    const int shown = ShownSheet(book);
+    zip.Add("xl/workbook.xml", WorkbookXml(book, shown));
     zip.Add("xl/_rels/workbook.xml.rels", rels);
     StylesOut styles(book.Styles());
     SharedStringsOut strings;
     for (int i = 1; i <= sheets; ++i)
-      AddSheet(zip, book, i, i == book.CurrentSheet(), styles, strings, {});
+      AddSheet(zip, book, i, i == shown, styles, strings, InMemoryLook(book, i, notes));
     AddSharedStrings(zip, strings);
     zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
     zip.Finish();
