@@ -25,43 +25,63 @@ void AppendExponent(std::string& out, int exponent) {
   out += std::to_string(a);
 }
 
-// Significant digits shown by `integer`.`fraction` (fraction without trailing zeros).
-int SignificantDigits(const FixedDigits& f) {
-  if (!f.integer.empty()) return static_cast<int>(f.integer.size() + f.fraction.size());
-  const size_t first = f.fraction.find_first_not_of('0');
-  return first == std::string::npos ? 0 : static_cast<int>(f.fraction.size() - first);
-}
-
-void TrimZeros(std::string& s) {
-  while (!s.empty() && s.back() == '0') s.pop_back();
-}
-
-// The scientific form that fits the width: d.ddddd with as many decimals as the exponent
-// leaves room for, trailing zeros dropped.
-struct Scientific {
-  FixedDigits mantissa;
-  int exponent = 0;
-};
-Scientific ToScientific(const DecimalDigits& d) {
-  Scientific s;
-  s.exponent = d.point - 1;
-  const int exponentWidth = std::abs(s.exponent) >= 100 ? kExponentWidth + 1 : kExponentWidth;
-  const int decimals = kDisplayWidth - exponentWidth - 2;  // "d." before them
-  s.mantissa = ToFixed(DecimalDigits{d.digits, 1}, decimals);
-  if (s.mantissa.integer.size() > 1) {  // 9.999999 rounded up to 10
-    ++s.exponent;
-    s.mantissa = FixedDigits{"1", std::string()};
+// Rounds to `keep` significant digits, half away from zero, in place (no allocation for
+// 15 digits); trailing zeros go. A carry past the first digit moves the point.
+void RoundDigits(DecimalDigits& d, int keep) {
+  const int n = static_cast<int>(d.digits.size());
+  if (keep >= n) return;
+  if (keep < 0 || (keep == 0 && d.digits[0] < '5')) {
+    d.digits.clear();
+    return;
   }
-  TrimZeros(s.mantissa.fraction);
-  return s;
+  const bool up = d.digits[static_cast<size_t>(keep)] >= '5';
+  d.digits.resize(static_cast<size_t>(keep));
+  if (up) {
+    int i = keep - 1;
+    while (i >= 0 && d.digits[static_cast<size_t>(i)] == '9') d.digits.pop_back(), --i;
+    if (i >= 0) {
+      ++d.digits[static_cast<size_t>(i)];
+    } else {
+      d.digits.assign(1, '1');
+      ++d.point;
+    }
+  }
+  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
 }
 
-void AppendFixed(std::string& out, const FixedDigits& f) {
-  out += f.integer.empty() ? "0" : f.integer;
-  if (!f.fraction.empty()) {
+// Plain decimals: 0.000ddd, ddd000 or ddd.ddd.
+void AppendPlain(std::string& out, const DecimalDigits& d) {
+  const int n = static_cast<int>(d.digits.size());
+  if (d.point <= 0) {
+    out += "0.";
+    out.append(static_cast<size_t>(-d.point), '0');
+    out += d.digits;
+  } else if (d.point >= n) {
+    out += d.digits;
+    out.append(static_cast<size_t>(d.point - n), '0');
+  } else {
+    out.append(d.digits, 0, static_cast<size_t>(d.point));
     out += '.';
-    out += f.fraction;
+    out.append(d.digits, static_cast<size_t>(d.point), std::string::npos);
   }
+}
+
+// d.ddddE+xx: the first digit, the others as decimals.
+void AppendScientific(std::string& out, const DecimalDigits& d) {
+  out += d.digits[0];
+  if (d.digits.size() > 1) {
+    out += '.';
+    out.append(d.digits, 1, std::string::npos);
+  }
+  AppendExponent(out, d.point - 1);
+}
+
+// The scientific form that fits the width: as many significant digits as the exponent
+// leaves room for ("d." and the decimals).
+DecimalDigits ToScientific(DecimalDigits d) {
+  const int exponentWidth = std::abs(d.point - 1) >= 100 ? kExponentWidth + 1 : kExponentWidth;
+  RoundDigits(d, kDisplayWidth - exponentWidth - 1);
+  return d;
 }
 
 }  // namespace
@@ -77,24 +97,22 @@ void AppendGeneralDisplay(std::string& out, double value) {
     return;
   }
   if (value < 0) out += '-';
-  // Plain decimals rounded to fit the width; whole numbers of up to 11 digits.
   if (d.point <= kDisplayWidth) {
+    // Plain decimals rounded to fit the width: whole numbers of up to 11 digits.
+    DecimalDigits plain = d;
     const int decimals = d.point >= 1 ? std::max(0, kDisplayWidth - d.point - 1)
                                       : kDisplayWidth - 2;  // "0." before them
-    FixedDigits plain = ToFixed(d, decimals);
-    TrimZeros(plain.fraction);
-    if (static_cast<int>(plain.integer.size()) <= kDisplayWidth) {
-      // Below 1 the plain form may show fewer digits than the scientific one; the
-      // scientific form is chosen only when it shows more.
-      if (d.point >= 1) return AppendFixed(out, plain);
-      const Scientific sci = ToScientific(d);
-      if (SignificantDigits(plain) >= SignificantDigits(sci.mantissa))
-        return AppendFixed(out, plain);
+    RoundDigits(plain, d.point + decimals);
+    if (plain.point <= kDisplayWidth) {
+      // Below 1 the plain form may show fewer significant digits than the scientific one,
+      // which is then chosen.
+      if (d.point >= 1) return AppendPlain(out, plain);
+      const DecimalDigits sci = ToScientific(d);
+      if (plain.digits.size() >= sci.digits.size()) return AppendPlain(out, plain);
+      return AppendScientific(out, sci);
     }
   }
-  const Scientific sci = ToScientific(d);
-  AppendFixed(out, sci.mantissa);
-  AppendExponent(out, sci.exponent);
+  AppendScientific(out, ToScientific(d));
 }
 
 void AppendGeneral(std::string& out, double value) {
@@ -108,28 +126,8 @@ void AppendGeneral(std::string& out, double value) {
     return;
   }
   if (value < 0) out += '-';
-  const int n = static_cast<int>(d.digits.size());
-  if (d.point >= kPlainMinPoint && d.point <= kPlainMaxPoint) {
-    if (d.point <= 0) {
-      out += "0.";
-      out.append(static_cast<size_t>(-d.point), '0');
-      out += d.digits;
-    } else if (d.point >= n) {
-      out += d.digits;
-      out.append(static_cast<size_t>(d.point - n), '0');
-    } else {
-      out.append(d.digits, 0, static_cast<size_t>(d.point));
-      out += '.';
-      out.append(d.digits, static_cast<size_t>(d.point), std::string::npos);
-    }
-    return;
-  }
-  out += d.digits[0];
-  if (n > 1) {
-    out += '.';
-    out.append(d.digits, 1, std::string::npos);
-  }
-  AppendExponent(out, d.point - 1);
+  if (d.point >= kPlainMinPoint && d.point <= kPlainMaxPoint) return AppendPlain(out, d);
+  AppendScientific(out, d);
 }
 
 std::string FormatGeneral(double value) {
