@@ -75,6 +75,11 @@ class SectionParser {
   bool LastIsDigit() const {
     return !sec_.tokens.empty() && sec_.tokens.back().kind == TokenKind::Digit;
   }
+  bool HasExponent() const {
+    for (const Token& t : sec_.tokens)
+      if (t.kind == TokenKind::Exponent) return true;
+    return false;
+  }
   size_t Run(char lower) const {
     size_t n = 0;
     while (i_ + n < s_.size() && Lower(s_[i_ + n]) == lower) ++n;
@@ -250,6 +255,10 @@ class SectionParser {
     size_t j = i_;
     while (j < s_.size() && s_[j] == ',') ++j;
     const size_t count = j - i_;
+    if (HasExponent()) {  // the exponent's digits are never grouped or scaled
+      i_ = j;
+      return;
+    }
     const bool afterDigit = LastIsDigit();
     const bool beforeDigit = j < s_.size() && IsPlaceholder(s_[j]);
     if (afterDigit && beforeDigit) {
@@ -310,9 +319,22 @@ class SectionParser {
       if (t[i].kind != TokenKind::Month || t[i].width > 2) continue;
       const Token* p = prevDate(i);
       const Token* n = nextDate(i);
-      if ((p && (p->kind == TokenKind::Hour || (p->kind == TokenKind::Elapsed && p->ch == 'h'))) ||
+      // Minutes right after hours or seconds ("s:m" too), or right before seconds.
+      if ((p && (p->kind == TokenKind::Hour || p->kind == TokenKind::Second ||
+                 (p->kind == TokenKind::Elapsed && (p->ch == 'h' || p->ch == 's')))) ||
           (n && (n->kind == TokenKind::Second || (n->kind == TokenKind::Elapsed && n->ch == 's'))))
         t[i].kind = TokenKind::Minute;
+    }
+    // Beside an elapsed unit ([h]), the same unit without brackets (h) shows the total too.
+    for (const Token& e : t) {
+      if (e.kind != TokenKind::Elapsed) continue;
+      sec_.elapsed = true;
+      const TokenKind same = e.ch == 'h' ? TokenKind::Hour : e.ch == 'm' ? TokenKind::Minute : TokenKind::Second;
+      for (Token& u : t)
+        if (u.kind == same) {
+          u.kind = TokenKind::Elapsed;
+          u.ch = e.ch;
+        }
     }
     // "ss.000": a point and zeros right after seconds are decimals of the second.
     std::vector<Token> out;
@@ -363,11 +385,17 @@ class SectionParser {
         sec_.kind = SectionKind::Scientific;
         break;
       }
-      if (t[i].kind == TokenKind::Slash && i > 0 && t[i - 1].kind == TokenKind::Digit &&
-          i + 1 < t.size() && (t[i + 1].kind == TokenKind::Digit || t[i + 1].kind == TokenKind::FixedDenominator)) {
-        sec_.kind = SectionKind::Fraction;
-        slash = i;
-        break;
+      // A bar with placeholders on both sides, literal text allowed in between ("# ?=/=?").
+      if (t[i].kind == TokenKind::Slash) {
+        size_t before = i, after = i + 1;
+        while (before > 0 && t[before - 1].kind == TokenKind::Literal) --before;
+        while (after < t.size() && t[after].kind == TokenKind::Literal) ++after;
+        if (before > 0 && t[before - 1].kind == TokenKind::Digit && after < t.size() &&
+            (t[after].kind == TokenKind::Digit || t[after].kind == TokenKind::FixedDenominator)) {
+          sec_.kind = SectionKind::Fraction;
+          slash = i;
+          break;
+        }
       }
     }
     if (sec_.kind == SectionKind::Fraction) return FinishFraction(slash);
@@ -410,30 +438,47 @@ class SectionParser {
     }
   }
 
+  // Parts of a fraction: the numerator is the last run of placeholders before the bar
+  // (literals may stand between it and the bar), the integer part every placeholder before
+  // it, the denominator the run of placeholders or the number after the bar.
   void FinishFraction(size_t slash) {
     std::vector<Token>& t = sec_.tokens;
-    // The numerator is the run of placeholders right before the bar.
-    size_t numStart = slash;
+    size_t numEnd = slash;
+    while (t[numEnd - 1].kind != TokenKind::Digit) --numEnd;
+    size_t numStart = numEnd - 1;
     while (numStart > 0 && t[numStart - 1].kind == TokenKind::Digit) --numStart;
+    size_t denStart = slash + 1;
+    while (t[denStart].kind == TokenKind::Literal) ++denStart;
+    bool inDenominator = true;
     for (size_t i = 0; i < t.size(); ++i) {
       Token& tok = t[i];
+      if (i > denStart && tok.kind != TokenKind::Digit) inDenominator = false;
       if (tok.kind == TokenKind::Digit) {
         if (i < numStart) {
           tok.part = DigitPart::Integer;
           ++sec_.integerDigits;
           sec_.hasFractionInteger = true;
-        } else if (i < slash) {
+          sec_.lastIntegerToken = static_cast<int>(i);
+          sec_.integerUnit = tok.ch;
+          sec_.integerHasZero = sec_.integerHasZero || tok.ch == '0';
+        } else if (i < numEnd) {
           tok.part = DigitPart::Numerator;
           ++sec_.numeratorDigits;
-        } else if (i == slash + 1 + sec_.denominatorDigits) {
+          if (sec_.firstNumeratorToken < 0) sec_.firstNumeratorToken = static_cast<int>(i);
+          sec_.numeratorHasZero = sec_.numeratorHasZero || tok.ch == '0';
+          sec_.numeratorHasSpace = sec_.numeratorHasSpace || tok.ch == '?';
+        } else if (i >= denStart && inDenominator) {
           tok.part = DigitPart::Denominator;
           ++sec_.denominatorDigits;
+          sec_.lastDenominatorToken = static_cast<int>(i);
+          sec_.denominatorHasSpace = sec_.denominatorHasSpace || tok.ch == '?';
         } else {
           tok.kind = TokenKind::Literal;
           tok.text = std::string(1, tok.ch);
         }
-      } else if (tok.kind == TokenKind::FixedDenominator && i == slash + 1) {
+      } else if (tok.kind == TokenKind::FixedDenominator && i == denStart) {
         sec_.fixedDenominator = tok.number;
+        sec_.lastDenominatorToken = static_cast<int>(i);
       } else if (tok.kind == TokenKind::Point || (tok.kind == TokenKind::Slash && i != slash) ||
                  tok.kind == TokenKind::FixedDenominator || tok.kind == TokenKind::Exponent) {
         const std::string text = tok.kind == TokenKind::Point   ? "."

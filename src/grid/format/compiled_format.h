@@ -63,9 +63,18 @@ struct Section {
   int denominatorDigits = 0;
   int fixedDenominator = 0;
   bool hasFractionInteger = false;  // fractions: an integer part before the numerator
+  int lastIntegerToken = -1;        // fractions: token indexes of the parts' ends
+  int firstNumeratorToken = -1;
+  int lastDenominatorToken = -1;
+  char integerUnit = 0;             // fractions: the integer part's last placeholder
+  bool integerHasZero = false;      // fractions: which placeholders the parts have
+  bool numeratorHasZero = false;
+  bool numeratorHasSpace = false;
+  bool denominatorHasSpace = false;
   // Dates: a 12-hour clock when AM/PM is present; decimals of seconds shown.
   bool hour12 = false;
   int subSecondDigits = 0;
+  bool elapsed = false;     // an elapsed unit: [h], [m] or [s]
 
   bool Matches(double v) const;
 };
@@ -87,5 +96,9 @@ std::shared_ptr<const CompiledFormat> GetCompiledFormat(std::string_view code);
 
 // Appends the General rendering of a value (see FormatGeneral).
 void AppendGeneral(std::string& out, double value);
+// Appends a value as the General number format shows it: at most 11 characters besides the
+// sign, plain decimals rounded to fit, the scientific form (1.12346E+11) for numbers of more
+// than 11 digits and for small ones that it shows with more significant digits.
+void AppendGeneralDisplay(std::string& out, double value);
 
 }  // namespace ddt::grid::format

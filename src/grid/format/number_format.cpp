@@ -106,28 +106,55 @@ std::shared_ptr<const CompiledFormat> GetCompiledFormat(std::string_view code) {
   return Cache().Get(code);
 }
 
-std::string FormatNumber(double value, std::string_view code, bool date1904) {
+namespace {
+
+// What the two callers differ in: TEXT() gives empty text for an empty code, and writes a
+// negative elapsed time ([h]:mm) as its magnitude after a minus sign, where a cell has no
+// display for a negative serial.
+enum class Target { Cell, TextFunction };
+
+std::string Format(double value, std::string_view code, bool date1904, Target target) {
   std::string out;
   if (!std::isfinite(value)) return "#NUM!";
+  if (code.empty() && target == Target::TextFunction) return out;
   if (IsGeneralCode(code)) {
-    AppendGeneral(out, value);
+    AppendGeneralDisplay(out, value);
     return out;
   }
   const CompiledFormat& f = LastCompiled(code);
   if (f.isGeneral) {
-    AppendGeneral(out, value);
+    AppendGeneralDisplay(out, value);
     return out;
   }
   const Choice c = ChooseSection(f, value);
   if (!c.section) {
-    AppendGeneral(out, c.value);
+    AppendGeneralDisplay(out, c.value);
   } else if (c.section->kind == SectionKind::Date) {
     // A date section shows the serial itself; a negative one has no date.
-    RenderDate(out, *c.section, value, date1904);
+    if (value < 0 && c.section->elapsed && target == Target::TextFunction) {
+      out += '-';
+      RenderDate(out, *c.section, -value, date1904);
+    } else {
+      RenderDate(out, *c.section, value, date1904);
+    }
   } else {
     RenderNumber(out, *c.section, c.value, c.minus);
   }
   return out;
+}
+
+}  // namespace
+
+std::string FormatNumber(double value, std::string_view code, bool date1904) {
+  return Format(value, code, date1904, Target::Cell);
+}
+
+std::string FormatNumberAsText(double value, std::string_view code, bool date1904) {
+  return Format(value, code, date1904, Target::TextFunction);
+}
+
+std::string FormatLogical(bool value, std::string_view code) {
+  return FormatText(value ? "TRUE" : "FALSE", code);
 }
 
 std::string FormatText(std::string_view text, std::string_view code) {

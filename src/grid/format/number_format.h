@@ -7,7 +7,8 @@
 namespace ddt::grid::format {
 
 // The number as displayed by the format code (sections, conditions, dates on the 1900
-// system, or 1904 when `date1904`). "General" or an empty code renders as FormatGeneral.
+// system, or 1904 when `date1904`). "General" or an empty code shows at most 11 characters
+// besides the sign: 1.234567891 for 1.2345678912, 1.1E+11 for 110000000000.
 // Codes are compiled once and cached process-wide; safe to call from several threads.
 // Text that a column's width would matter for (fill with *, space of _) renders as a single
 // space for _ and nothing for *; colours show nothing. A code that cannot be read renders
@@ -15,8 +16,15 @@ namespace ddt::grid::format {
 std::string FormatNumber(double value, std::string_view code, bool date1904 = false);
 // A text value through the code's text section (@); text passes unchanged without one.
 std::string FormatText(std::string_view text, std::string_view code);
-// General in a column wide enough for any value: 15 significant digits, plain decimals for
-// 1E-9 <= |x| < 1E+15, Excel's scientific form otherwise.
+// The TEXT() function of a number: as FormatNumber, except that an empty code gives empty
+// text and a negative serial through an elapsed-time section ([h]:mm) shows its magnitude
+// after a minus sign ("-2:03") where a cell shows kNoDisplayText.
+std::string FormatNumberAsText(double value, std::string_view code, bool date1904 = false);
+// The TEXT() function of a logical value: TRUE or FALSE through the code's text section.
+std::string FormatLogical(bool value, std::string_view code);
+// A number as text (a formula joining it to text, an entry read back): 15 significant
+// digits, plain decimals for 1E-9 <= |x| < 1E+15, Excel's scientific form otherwise. This is
+// not the General number format's display, which FormatNumber gives.
 std::string FormatGeneral(double value);
 // Built-in format ids of the file format (0 to 49): the code, or null for an unknown id.
 const char* BuiltinFormatCode(int id);

@@ -95,7 +95,8 @@ void RenderDate(std::string& out, const Section& s, double v, bool date1904) {
       }
       case TokenKind::AmPm: {
         const bool pm = p.hour >= kHoursPerHalfDay;
-        if (t.width == 5) out.append(t.text, pm ? 3 : 0, 2);
+        // AM/PM in any case shows AM or PM; A/P keeps the case of the letter it shows.
+        if (t.width == 5) out += pm ? "PM" : "AM";
         else out += t.text[pm ? 2 : 0];
         break;
       }

@@ -73,6 +73,7 @@ int LastNonZero(const std::string& s) {
 }
 
 double Scale(const Section& s, double x) {
+  if (s.kind == SectionKind::Scientific) return x;
   for (int i = 0; i < s.percent; ++i) x *= 100;
   for (int i = 0; i < s.scaleThousands; ++i) x /= 1000;
   return x;
@@ -99,14 +100,17 @@ void RenderFixed(std::string& out, const Section& s, double x) {
   }
 }
 
+// Scientific sections neither scale (% and trailing commas are shown or dropped) nor group
+// the exponent. The exponent's sign goes with its digits, after any text that follows E.
 void RenderScientific(std::string& out, const Section& s, double x) {
-  x = Scale(s, x);
   const int group = std::max(1, s.integerDigits);
   DecimalDigits d = ToDecimalDigits(x);
   int64_t exponent = 0;
   FixedDigits mantissa;
   if (d.digits.empty()) {
+    // Zero fills every integer placeholder with 0.
     mantissa = ToFixed(d, s.fractionDigits);
+    mantissa.integer.assign(static_cast<size_t>(s.integerDigits), '0');
   } else {
     // The exponent is a multiple of the integer placeholders ("##0.0E+0" is engineering).
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -119,10 +123,17 @@ void RenderScientific(std::string& out, const Section& s, double x) {
       d = DecimalDigits{"1", d.point + 1};  // rounding carried into a new digit
     }
   }
+  const std::string exponentDigits = std::to_string(exponent < 0 ? -exponent : exponent);
   IntegerWriter ints(mantissa.integer, s.integerDigits, s.grouping);
+  IntegerWriter exps(exponentDigits, s.exponentDigits, false);
   const int lastNonZero = LastNonZero(mantissa.fraction);
   int j = 0;
-  bool exponentWritten = false;
+  bool signWritten = false;
+  auto sign = [&](const Token& e) {
+    if (exponent < 0) out += '-';
+    else if (e.plus) out += '+';
+    signWritten = true;
+  };
   const Token* expToken = nullptr;
   for (const Token& t : s.tokens) {
     switch (t.kind) {
@@ -134,11 +145,9 @@ void RenderScientific(std::string& out, const Section& s, double x) {
       case TokenKind::Exponent:
         expToken = &t;
         out += t.ch;
-        if (exponent < 0) out += '-';
-        else if (t.plus) out += '+';
         if (s.exponentDigits == 0) {
-          out += std::to_string(exponent < 0 ? -exponent : exponent);
-          exponentWritten = true;
+          sign(t);
+          out += exponentDigits;
         }
         break;
       case TokenKind::Digit:
@@ -146,14 +155,9 @@ void RenderScientific(std::string& out, const Section& s, double x) {
           ints.Placeholder(out, t.ch);
         } else if (t.part == DigitPart::Fraction) {
           FractionPlaceholder(out, mantissa.fraction, lastNonZero, j++, t.ch);
-        } else if (!exponentWritten && expToken) {
-          std::string e = std::to_string(exponent < 0 ? -exponent : exponent);
-          int zeros = 0;
-          for (const Token& u : s.tokens)
-            if (u.kind == TokenKind::Digit && u.part == DigitPart::Exponent && u.ch == '0') ++zeros;
-          if (static_cast<int>(e.size()) < zeros) e.insert(0, zeros - e.size(), '0');
-          out += e;
-          exponentWritten = true;
+        } else if (expToken) {
+          if (!signWritten) sign(*expToken);
+          exps.Placeholder(out, t.ch);
         }
         break;
       default: break;
@@ -222,32 +226,38 @@ void RenderFraction(std::string& out, const Section& s, double x) {
     whole += 1;
     num = 0;
   }
+  // A whole number leaves the fraction out, unless the numerator has a 0 placeholder: then
+  // it shows 0/1. Its place is blank (spaces where a part has a ? placeholder) and the
+  // integer part shows at least a 0.
+  const bool blankFraction = s.hasFractionInteger && num == 0 && !s.numeratorHasZero;
   std::string wholeDigits;
   std::string numDigits;
   if (s.hasFractionInteger) {
     if (whole >= 1) wholeDigits = ToFixed(ToDecimalDigits(whole), 0).integer;
-    if (wholeDigits.empty() && num == 0) wholeDigits.assign(1, '0');
+    if (wholeDigits.empty() && num == 0 && (blankFraction || s.integerUnit != '#'))
+      wholeDigits.assign(1, '0');
     numDigits = std::to_string(num);
   } else {
     numDigits = x >= kMaxFractionValue ? ToFixed(ToDecimalDigits(x), 0).integer : std::to_string(num);
   }
   const std::string denDigits = std::to_string(den);
-  // A whole number leaves the fraction's place blank.
-  const bool blankFraction = s.hasFractionInteger && num == 0;
-  size_t lastInteger = 0, lastDenominator = 0;
-  for (size_t i = 0; i < s.tokens.size(); ++i) {
-    const Token& t = s.tokens[i];
-    if (t.kind == TokenKind::Digit && t.part == DigitPart::Integer) lastInteger = i;
-    if ((t.kind == TokenKind::Digit && t.part == DigitPart::Denominator) ||
-        t.kind == TokenKind::FixedDenominator)
-      lastDenominator = i;
-  }
+  const bool padBlank = s.integerUnit == '?' || s.numeratorHasSpace || s.denominatorHasSpace;
+  // Text between the integer part and the numerator: shown after digits, blank after a ?
+  // integer place or before a ? numerator, left out otherwise.
+  const bool integerShown = !wholeDigits.empty() || s.integerHasZero;
+  const bool blankSeparator = s.integerUnit == '?' || s.numeratorHasSpace;
+  const int denPadding = std::max(0, s.denominatorDigits - static_cast<int>(denDigits.size()));
   IntegerWriter ints(wholeDigits, s.integerDigits, s.grouping);
   IntegerWriter nums(numDigits, s.numeratorDigits, false);
   int denIndex = 0;
-  for (size_t i = 0; i < s.tokens.size(); ++i) {
+  const int n = static_cast<int>(s.tokens.size());
+  for (int i = 0; i < n; ++i) {
     const Token& t = s.tokens[i];
-    if (blankFraction && i > lastInteger && i <= lastDenominator) {
+    const bool afterInteger = s.hasFractionInteger && i > s.lastIntegerToken;
+    if ((blankFraction && afterInteger && i <= s.lastDenominatorToken) ||
+        (!integerShown && afterInteger && i < s.firstNumeratorToken)) {
+      const bool blank = blankFraction ? padBlank : blankSeparator;
+      if (!blank) continue;
       size_t width = t.kind == TokenKind::Literal            ? DisplayWidth(t.text)
                      : t.kind == TokenKind::FixedDenominator ? std::to_string(t.number).size()
                      : t.kind == TokenKind::Digit || t.kind == TokenKind::Slash ? 1
@@ -264,14 +274,19 @@ void RenderFraction(std::string& out, const Section& s, double x) {
           ints.Placeholder(out, t.ch);
         } else if (t.part == DigitPart::Numerator) {
           nums.Placeholder(out, t.ch);
-        } else {
-          // Denominators align left: digits first, then the placeholders' padding.
-          if (denIndex == 0) out += denDigits;
-          if (denIndex >= static_cast<int>(denDigits.size())) {
-            if (t.ch == '0') out += '0';
-            else if (t.ch == '?') out += ' ';
+        } else if (denIndex++ == 0) {
+          // The denominator: 0 placeholders it does not fill pad it with zeros on the left,
+          // ? placeholders with spaces on the right (so the bars of a column line up).
+          int zeros = 0, spaces = 0;
+          for (int j = i, k = 0; j < n && k < denPadding; ++j) {
+            if (s.tokens[j].kind != TokenKind::Digit) continue;
+            ++k;
+            if (s.tokens[j].ch == '0') ++zeros;
+            else if (s.tokens[j].ch == '?') ++spaces;
           }
-          ++denIndex;
+          out.append(static_cast<size_t>(zeros), '0');
+          out += denDigits;
+          out.append(static_cast<size_t>(spaces), ' ');
         }
         break;
       default: break;
@@ -282,7 +297,7 @@ void RenderFraction(std::string& out, const Section& s, double x) {
 void RenderGeneralSection(std::string& out, const Section& s, double x) {
   for (const Token& t : s.tokens) {
     if (t.kind == TokenKind::Literal) out += t.text;
-    else if (t.kind == TokenKind::General) AppendGeneral(out, Scale(s, x));
+    else if (t.kind == TokenKind::General) AppendGeneralDisplay(out, Scale(s, x));
   }
 }
 

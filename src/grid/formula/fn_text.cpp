@@ -216,18 +216,19 @@ Operand T(Call& call) {
 }
 
 // TEXT(value, format): numbers (and text that reads as a number) through the number
-// format; other text through its text section.
+// format; other text and logical values through its text section.
 Operand Text(Call& call) {
   const Value v = call.Scalar(0);
   ThrowIfError(v);
   const std::string code = call.Text(1);
   const bool date1904 = call.Ctx().Date1904();
   if (const auto* t = std::get_if<SharedText>(&v)) {
-    if (auto n = ReadNumberText(*t, date1904)) return Str(format::FormatNumber(*n, code, date1904));
+    if (auto n = ReadNumberText(*t, date1904))
+      return Str(format::FormatNumberAsText(*n, code, date1904));
     return Str(format::FormatText(*t, code));
   }
-  if (const auto* b = std::get_if<bool>(&v)) return Str(*b ? "TRUE" : "FALSE");
-  return Str(format::FormatNumber(AsNumber(v), code, date1904));
+  if (const auto* b = std::get_if<bool>(&v)) return Str(format::FormatLogical(*b, code));
+  return Str(format::FormatNumberAsText(AsNumber(v), code, date1904));
 }
 
 // TEXTJOIN(delimiter, ignore_empty, text...): values of ranges in row-major order.
