@@ -969,6 +969,16 @@ int Run(const RunOptions& options) {
   for (const Mark& mark : recorder.Marks()) {
     if (book.SetSheet(mark.sheet) == 0) book.SetStyle(mark.style, mark.name, mark.row);
   }
+  // Every row of the run is named, those of other shards too, so that every part and the
+  // report call a row alike.
+  for (const auto& [key, name] : names) {
+    const long iteration = key.first;
+    if (key.second != 0) {
+      WriteText(book, plan.childSheet, key.second, kNameColumn, name);
+    } else if (iteration >= 1 && static_cast<std::size_t>(iteration) <= info.rows.size()) {
+      WriteText(book, plan.bp, info.rows[static_cast<std::size_t>(iteration) - 1], kNameColumn, name);
+    }
+  }
   for (const Record& row : recorder.Records()) WriteRecord(book, row.sheet, row.row, row.record);
   if (!options.rerunFailed.empty()) KeepEarlierOutcomes(book, options.rerunFailed, plan, names, info, selection, recorder.Records());
   // The outcome, from the rows as written (with --rerun-failed, earlier ones included).
