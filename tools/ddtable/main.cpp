@@ -31,8 +31,9 @@ reference: a reference that names no parameter makes the row an error (nothing e
 put shell redirections in a script). Expected values (the NAME_exp column or --expect) have
 their references substituted too, and their values are matched literally.
 
-The command gets the environment of ddtable plus DDTABLE_ITERATION (the iteration, from 1) and
-DDTABLE_ROW (the row of the sheet it runs, from 1) and every --env NAME=VALUE. Its standard
+The command gets the environment of ddtable plus DDTABLE_ITERATION (the iteration, from 1),
+DDTABLE_ROW (the row of the sheet it runs, from 1), DDTABLE_NAME (the row's name, Login[alice]
+with --id UserName) and every --env NAME=VALUE. Its standard
 input is /dev/null; it runs in a process group of its own.
 
 An output file (--output-file) left by an earlier run is removed before the row runs; a command
@@ -40,7 +41,7 @@ that writes none is an error. Rows go into RESULTS.run-journal as they end: a ru
 killed is taken up by the next run of the same command (--restart runs every row again).
 
 CI: run one shard per machine, then merge (which refuses a missing or doubled part):
-  ddtable run data.xlsx --bp Login --shard $CI_NODE_INDEX/$CI_NODE_TOTAL --junit j.xml -- ./check <UserName>
+  ddtable run data.xlsx --bp Login --id UserName --shard auto --junit j.xml -- ./check '<UserName>'
   ddtable merge results.xlsx data_results.part*of*.xlsx --junit junit.xml
 
 )";

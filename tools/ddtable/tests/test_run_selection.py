@@ -74,6 +74,11 @@ class Names(CliTestCase):
         props = {p.get("name"): p.get("value") for p in cases[2].find("properties")}
         self.assertEqual(props["Tag"], "smoke, nightly")
         self.assertEqual(props["Out"], "carol")
+        # The command knows its row's name.
+        named = ddtable("run", book, "--bp", "Login", "--id", "UserName", "--results", self.path("e.xlsx"),
+                        "--", "sh", "-c", 'echo "$DDTABLE_NAME"')
+        self.assertExit(named, 0)
+        self.assertEqual(read_sheet(self.path("e.xlsx"), "Login")[1]["Stdout"], "Login[bob]")
         # Without --id, rows are named by iteration.
         ddtable("run", book, "--bp", "Login", "--results", self.path("n.xlsx"), "--", "true")
         self.assertEqual([r["RunName"] for r in read_sheet(self.path("n.xlsx"), "Login")],
