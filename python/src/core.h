@@ -131,7 +131,20 @@ class Row {
 // Row `number` of the sheet with the header given.
 Row ReadRow(const py::object& sheet, long number, const std::shared_ptr<Header>& header);
 
+// ---- Choosing and naming rows (the ddtable command's --where, --rows and --id) ----------
+
+// "3,5-9": row numbers from 1, sorted, each once; ValueError for other text.
+std::vector<long> ParseRowList(const std::string& text);
+// The rows of the sheet meeting every condition: strings "NAME=PATTERN" / "NAME!=PATTERN"
+// (or lists of them) and keywords name=pattern. ValueError for a malformed condition,
+// UnknownNameError for a parameter the sheet lacks.
+py::list Where(const py::object& sheet, const py::args& args, const py::kwargs& kwargs);
+// Every data row's name: "Sheet[<id>]" by the text of parameter id, or "Sheet[<row>]"
+// without one. Error for a row whose id is empty or the same as another row's.
+std::vector<std::string> RowNames(const Sheet& sheet, const py::object& id);
+
 void BindWorkbook(py::module_& m);
 void BindRun(py::module_& m);
+void BindSelection(py::module_& m);
 
 }  // namespace ddt::python
