@@ -401,6 +401,14 @@ void BindWorkbook(py::module_& m) {
           "stops at the last data row.")
       .def("__iter__",
            [](py::object self) { return RowIterator(self, 1, self.cast<Sheet&>().RowCount()); })
+      .def_property_readonly(
+          "_header", [](const Sheet& s) { return s.HeaderNow()->names; },
+          "Every column's header text, '' for a column without one (the columns of values()).")
+      .def("values", &SheetValues, py::arg("first") = 1, py::arg("last") = py::none(),
+           "Rows first..last (default: every data row) as tuples of every column's value,\n"
+           "typed as row.values types them (dates as datetime objects), read in one pass:\n"
+           "the fast way to read a whole sheet. Like rows(), the range stops at the last\n"
+           "data row.")
       .def(
           "value",
           [](const Sheet& s, long row, const std::string& name) {
