@@ -178,7 +178,9 @@ def _write_one(path: str, target: str, rows: Dict[Tuple[str, int], List[RowRecor
                outcomes: Dict[str, Outcome]) -> Dict[str, int]:
     """Replays the rows of one input workbook into its results workbook and saves it."""
     counts: Dict[str, int] = {}
-    earlier = _earlier_outcomes(target)
+    # Rows not chosen keep an outcome an earlier session gave them (read only when needed).
+    left_out = any(all(r.nodeid == NOT_CHOSEN for r in group) for group in rows.values())
+    earlier = _earlier_outcomes(target) if left_out else set()
     with ddtable.open(path) as book:
         order = {name: i for i, name in enumerate(book.sheet_names)}
         # An earlier session's results are the start: rows run again replace theirs, the
