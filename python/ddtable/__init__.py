@@ -81,3 +81,20 @@ def _run(self: Workbook, results: PathLike | None = None, *, user: Union[str, in
 
 
 Workbook.run = _run  # type: ignore[attr-defined]
+
+
+def _to_pandas(self: Sheet, first: int = 1, last: int | None = None) -> "pandas.DataFrame":
+    """Rows first..last (default: every data row) as a pandas DataFrame: one column per
+    parameter (a column without a header is named ""), indexed by row number, values typed
+    as values() types them (empty cells NaN or None). Needs pandas (Debian: python3-pandas)."""
+    try:
+        import pandas
+    except ImportError as error:
+        raise ImportError("Sheet.to_pandas() needs pandas (Debian: python3-pandas)") from error
+    rows = self.values(first, last)
+    frame = pandas.DataFrame.from_records(rows, columns=list(self._header), nrows=len(rows))
+    frame.index = pandas.RangeIndex(first, first + len(rows), name="row")
+    return frame
+
+
+Sheet.to_pandas = _to_pandas  # type: ignore[attr-defined]

@@ -73,6 +73,16 @@ class Sheet:
     def add_parameter(self, name: str, value: Value | int = None) -> str: ...
     def table(self, name: str) -> Sheet: ...
     def blocks(self) -> List[Block]: ...
+    def values(self, first: int = 1, last: Optional[int] = None) -> List[Tuple[Value, ...]]:
+        """Rows first..last as tuples of every column's value, read in one pass."""
+    def to_pandas(self, first: int = 1, last: Optional[int] = None) -> Any:
+        """Rows first..last as a pandas DataFrame indexed by row number (needs pandas)."""
+    def where(self, *conditions: Union[str, List[str], Tuple[str, ...]],
+              **patterns: Value | int) -> List[Row]:
+        """The rows meeting every condition ('Tag=smoke', 'Env!=prod*', Tag='smoke'),
+        matched as the ddtable command's --where matches them."""
+    def names(self, id: Optional[str] = None) -> List[str]:
+        """Each row's name: 'Login[alice]' by parameter id, 'Login[3]' without one."""
 
 class Workbook:
     """A data workbook; closes at the end of a with block."""

@@ -4,8 +4,10 @@ built from it.
 A test's row writes outputs (and walks child-table blocks) in the process that runs the test;
 every such step is also kept in a RowRecord. At the end of the session the controlling
 process replays all records, row by row, into one results workbook per input workbook and
-writes each test's outcome beside its row. When that workbook exists already, the session's
-rows replace their earlier results in it and the other rows keep theirs. Replaying rather than merging files
+writes each test's outcome beside its row and its name (RunName, as the ddtable command
+writes it). Rows a marker did not choose (rows=, where=) are written as "not run". When that
+workbook exists already, the session's rows replace their earlier results in it and the other
+rows keep theirs (a row not chosen keeps an earlier outcome too). Replaying rather than merging files
 means pytest-xdist's workers only send their records (plain tuples) to the controller, and
 the results workbook is the same whichever process ran which row.
 """
@@ -21,6 +23,11 @@ import ddtable
 # Columns added to each business-process sheet of the results workbook.
 OUTCOME_COLUMN = "TestOutcome"
 MESSAGE_COLUMN = "TestMessage"
+NAME_COLUMN = "RunName"   # the column and the names the ddtable command writes
+NOT_RUN = "not run"
+NOT_CHOSEN_MESSAGE = "not chosen for this run"
+# The node id of a record that stands for a row a marker did not choose: no test ran it.
+NOT_CHOSEN = ""
 _MESSAGE_CHARS = 500
 
 # Worst first: the outcome a row shows when several tests ran it.
@@ -29,11 +36,13 @@ _SEVERITY = {"error": 6, "failed": 5, "xpassed": 4, "passed": 3, "xfailed": 2, "
 
 @dataclass(frozen=True)
 class RowRef:
-    """The row a parametrized test case runs: input workbook, business process, row."""
+    """The row a parametrized test case runs: input workbook, business process, row, and
+    the row's name ("Login[alice]", "Login[3]")."""
 
     path: str
     bp: str
     row: int
+    name: str = ""
 
     def __repr__(self) -> str:  # shown by pytest in failure reports
         return f"RowRef({os.path.basename(self.path)!r}, {self.bp!r}, row {self.row})"
@@ -42,22 +51,24 @@ class RowRef:
 @dataclass
 class RowRecord:
     """What one test did to its row: ("output", table, name, value, expected, verify),
-    ("block", table) and ("next", table) steps, in order."""
+    ("block", table) and ("next", table) steps, in order. nodeid NOT_CHOSEN: the row was
+    left out by its marker's rows= or where=."""
 
     nodeid: str
     path: str
     bp: str
     row: int
     steps: List[Tuple[Any, ...]] = field(default_factory=list)
+    name: str = ""
 
     def to_wire(self) -> Dict[str, Any]:
         return {"nodeid": self.nodeid, "path": self.path, "bp": self.bp, "row": self.row,
-                "steps": [list(s) for s in self.steps]}
+                "steps": [list(s) for s in self.steps], "name": self.name}
 
     @classmethod
     def from_wire(cls, data: Dict[str, Any]) -> "RowRecord":
         return cls(data["nodeid"], data["path"], data["bp"], int(data["row"]),
-                   [tuple(s) for s in data["steps"]])
+                   [tuple(s) for s in data["steps"]], data.get("name", ""))
 
 
 def wire_value(value: Any) -> Any:
@@ -83,6 +94,8 @@ def replay(run: "ddtable.Run", bp: str, row: int, records: Iterable[RowRecord]) 
     """Copies the row into the run once and applies every record's steps to it."""
     it = run.goto(bp, row)
     for record in records:
+        if record.nodeid == NOT_CHOSEN:
+            continue
         blocks: Dict[str, list] = {}
         for step in record.steps:
             kind, table = step[0], step[1]
@@ -165,6 +178,9 @@ def _write_one(path: str, target: str, rows: Dict[Tuple[str, int], List[RowRecor
                outcomes: Dict[str, Outcome]) -> Dict[str, int]:
     """Replays the rows of one input workbook into its results workbook and saves it."""
     counts: Dict[str, int] = {}
+    # Rows not chosen keep an outcome an earlier session gave them (read only when needed).
+    left_out = any(all(r.nodeid == NOT_CHOSEN for r in group) for group in rows.values())
+    earlier = _earlier_outcomes(target) if left_out else set()
     with ddtable.open(path) as book:
         order = {name: i for i, name in enumerate(book.sheet_names)}
         # An earlier session's results are the start: rows run again replace theirs, the
@@ -173,7 +189,18 @@ def _write_one(path: str, target: str, rows: Dict[Tuple[str, int], List[RowRecor
         try:
             for (bp, row) in sorted(rows, key=lambda k: (order.get(k[0], 0), k[1])):
                 group = rows[(bp, row)]
+                name = next((r.name for r in group if r.name), "")
+                if all(r.nodeid == NOT_CHOSEN for r in group):
+                    if (bp, row) in earlier:
+                        continue
+                    run.goto(bp, row)
+                    _note_name(run, bp, row, name)
+                    run.note(bp, row, OUTCOME_COLUMN, NOT_RUN)
+                    run.note(bp, row, MESSAGE_COLUMN, NOT_CHOSEN_MESSAGE)
+                    counts[NOT_RUN] = counts.get(NOT_RUN, 0) + 1
+                    continue
                 replay(run, bp, row, group)
+                _note_name(run, bp, row, name)
                 outcome = Outcome()
                 for record in group:
                     found = outcomes.get(record.nodeid)
@@ -194,3 +221,25 @@ def _write_one(path: str, target: str, rows: Dict[Tuple[str, int], List[RowRecor
         finally:
             run.close()   # a save that failed is reported by the caller, not retried
     return counts
+
+
+def _note_name(run: "ddtable.Run", bp: str, row: int, name: str) -> None:
+    if name:
+        run.note(bp, row, NAME_COLUMN, "'" + name)   # as text, whatever the id looks like
+
+
+def _earlier_outcomes(target: str) -> set:
+    """(business process, row) of every row with an outcome in an earlier results workbook."""
+    if not os.path.isfile(target):
+        return set()
+    found = set()
+    try:
+        with ddtable.open(target) as book:
+            for sheet in book.business_processes:
+                if OUTCOME_COLUMN in sheet.parameters:
+                    for row, value in enumerate(sheet.column(OUTCOME_COLUMN), 1):
+                        if value not in (None, "", NOT_RUN):
+                            found.add((sheet.name, row))
+    except ddtable.Error:
+        pass   # the run's own open of the file says what is wrong with it
+    return found

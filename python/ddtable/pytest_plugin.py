@@ -5,10 +5,10 @@
         greeting = app.login(row["UserName"], row["Password"])
         row.output("Greeting_out", greeting)   # checked against Greeting_exp
 
-The marker parametrizes the test with one case per data row of the business-process sheet
-(ids "row1-alice", ...). The test receives a DataRow: typed values, displayed texts,
-substitution, child-table blocks and output(), which writes an output and checks it; a
-test whose outputs do not match fails after it returns. At the end of the session one
+The marker parametrizes the test with one case per chosen data row of the business-process
+sheet (ids "alice", ... by the id= parameter, else "row1", ...). The test receives a
+DataRow: typed values, displayed texts, substitution, child-table blocks and output(), which
+writes an output and checks it; a test whose outputs do not match fails after it returns. At the end of the session one
 results workbook (--ddtable-results PATH, default ddtable-results.xlsx) holds every row
 that ran, its outputs marked green or red, and each row's test outcome in a column
 TestOutcome. When that workbook exists already (an earlier session, pytest --lf or --ff),
@@ -17,19 +17,26 @@ delete the file to start afresh. Under pytest-xdist the workers send what their 
 which writes the one workbook.
 
 Marker arguments: path (relative to the test file's folder, or absolute); bp, the business
-process (may be left out when the workbook has only one); id, a parameter whose text goes
-into each case's id; arg, the test's argument that receives the row (default "row").
+process (may be left out when the workbook has only one); id, a parameter whose text is each
+case's id and names the row ("Login[alice]", else "Login[3]") in the results' RunName column,
+so a row keeps its name when rows are inserted (every row needs an id of its own); arg, the
+test's argument that receives the row (default "row"). Choosing rows, as the ddtable command
+does: rows, row numbers ("3,5-9" or a list of ints); where, conditions on parameter values
+("Tag=smoke", "Env!=prod*", a str or a list, all must hold; see Sheet.where). Rows not chosen
+make no test case; the results workbook shows them as "not run" (a row that has an outcome
+from an earlier session keeps it).
 """
 
 from __future__ import annotations
 
 import os
-from typing import Any, Dict, Iterator, List, Optional
+from typing import Any, Dict, Iterator, List, Optional, Set
 
 import pytest
 
 import ddtable
 from ddtable._plugin_results import (
+    NOT_CHOSEN,
     Outcome,
     RowRecord,
     RowRef,
@@ -63,6 +70,12 @@ class DataRow:
     @property
     def sheet(self) -> str:
         return self._it.sheet
+
+    @property
+    def name(self) -> Optional[str]:
+        """The business-process row's name, "Login[alice]" by the marker's id= parameter or
+        "Login[3]" by row number; None for a row of a child table."""
+        return self.ref.name if self.ref is not None else None
 
     @property
     def parameters(self) -> List[str]:
@@ -150,8 +163,9 @@ def pytest_addoption(parser: pytest.Parser) -> None:
 def pytest_configure(config: pytest.Config) -> None:
     config.addinivalue_line(
         "markers",
-        "ddtable(path, bp=None, id=None, arg='row'): run the test once per row of the "
-        "business process bp of the workbook path")
+        "ddtable(path, bp=None, id=None, arg='row', rows=None, where=None): run the test "
+        "once per row of the business process bp of the workbook path (rows and where "
+        "choose rows; the others are 'not run')")
     config.pluginmanager.register(_Session(config), "ddtable-session")
 
 
@@ -162,7 +176,8 @@ def _marker_args(marker: pytest.Mark, test_file: str) -> Dict[str, Any]:
         _refuse("@pytest.mark.ddtable needs the workbook's path")
     path = os.fspath(kwargs.pop("path", None) or args.pop(0))
     bp = kwargs.pop("bp", None) or (args.pop(0) if args else None)
-    out = {"path": path, "bp": bp, "id": kwargs.pop("id", None), "arg": kwargs.pop("arg", "row")}
+    out = {"path": path, "bp": bp, "id": kwargs.pop("id", None), "arg": kwargs.pop("arg", "row"),
+           "rows": _rows_arg(kwargs.pop("rows", None)), "where": _where_arg(kwargs.pop("where", None))}
     if kwargs or args:
         _refuse(f"@pytest.mark.ddtable: unexpected arguments {args + sorted(kwargs)}")
     for name in ("bp", "id", "arg"):
@@ -173,6 +188,34 @@ def _marker_args(marker: pytest.Mark, test_file: str) -> Dict[str, Any]:
         out["path"] = beside if os.path.exists(beside) or not os.path.exists(path) else path
     out["path"] = os.path.abspath(out["path"])
     return out
+
+
+def _rows_arg(rows: Any) -> Optional[Set[int]]:
+    """rows=: "3,5-9" or row numbers (from 1); None chooses every row."""
+    if rows is None:
+        return None
+    if isinstance(rows, str):
+        try:
+            return set(ddtable._core._parse_rows(rows))
+        except ValueError as error:
+            _refuse(f"@pytest.mark.ddtable: {error}")
+    if isinstance(rows, (list, tuple, set, frozenset, range)) and all(
+            isinstance(n, int) and not isinstance(n, bool) and n >= 1 for n in rows):
+        return set(rows)
+    _refuse(f"@pytest.mark.ddtable: rows= takes row numbers from 1 as a str such as '3,5-9' "
+            f"or a list of ints, not {rows!r}")
+    return None
+
+
+def _where_arg(where: Any) -> List[str]:
+    """where=: a condition or a list of them, all of which must hold."""
+    if where is None:
+        return []
+    conditions = [where] if isinstance(where, str) else where
+    if not isinstance(conditions, (list, tuple)) or not all(isinstance(c, str) for c in conditions):
+        _refuse(f"@pytest.mark.ddtable: where= takes a condition such as 'Tag=smoke' or a list "
+                f"of them, not {where!r}")
+    return list(conditions)
 
 
 class _BadMarker(Exception):
@@ -189,13 +232,6 @@ def _base_id(item: pytest.Item) -> str:
     if not name:
         return item.nodeid
     return item.nodeid.rsplit("::", 1)[0] + "::" + name
-
-
-def _case_id(row: "ddtable.Row", id_param: Optional[str]) -> str:
-    if not id_param:
-        return f"row{row.number}"
-    text = row.text(id_param).strip().replace(" ", "_")
-    return f"row{row.number}-{text}" if text else f"row{row.number}"
 
 
 def pytest_generate_tests(metafunc: pytest.Metafunc) -> None:
@@ -242,17 +278,30 @@ def _parametrize(metafunc: pytest.Metafunc) -> None:
                             "name the business process with bp=")
                 bp = names[0]
             sheet = book.bp(bp)
-            if spec["id"] is not None and spec["id"] not in sheet.parameters:
-                raise ddtable.UnknownNameError(f"no parameter {spec['id']!r} in sheet {bp!r}")
-            refs, ids = [], []
-            for row in sheet:
-                refs.append(RowRef(spec["path"], bp, row.number))
-                ids.append(_case_id(row, spec["id"]))
-    except ddtable.Error as error:
+            # Every row's name, chosen or not: an empty or repeated id is refused (the
+            # message names the rows), as the ddtable command refuses it.
+            names = sheet.names(spec["id"])
+            chosen = set(range(1, len(names) + 1))
+            if spec["rows"] is not None:
+                chosen &= spec["rows"]
+            if spec["where"]:
+                chosen &= {row.number for row in sheet.where(spec["where"])}
+    except (ddtable.Error, ValueError) as error:
         problem = f"{where}: {error}"
     if problem is not None:
         _refuse(problem)
+    refs, ids, left_out = [], [], []
+    for number, name in enumerate(names, 1):
+        ref = RowRef(spec["path"], bp, number, name)
+        if number in chosen:
+            refs.append(ref)
+            # The id alone (not its row number) names the case, so it survives inserted rows.
+            ids.append(name[len(bp) + 1:-1] if spec["id"] else f"row{number}")
+        else:
+            left_out.append(ref)
     metafunc.parametrize(spec["arg"], refs, ids=ids)
+    session = metafunc.config.pluginmanager.get_plugin("ddtable-session")
+    session.not_chosen[where] = left_out
 
 
 def _row_ref(item: pytest.Item) -> Optional[tuple]:
@@ -302,6 +351,8 @@ class _Session:
         self.written: List[Any] = []
         self.failed: List[str] = []   # why a results workbook could not be written
         self.bad_markers: Dict[str, str] = {}   # test function's node id -> what is wrong
+        # test function's node id -> the rows its marker did not choose
+        self.not_chosen: Dict[str, List[RowRef]] = {}
 
     def live_run(self, path: str) -> "ddtable.Run":
         """This process's run over the input workbook: it checks outputs as tests write
@@ -318,7 +369,7 @@ class _Session:
         found = _row_ref(item)
         if found is not None:
             arg, ref = found
-            record = RowRecord(item.nodeid, ref.path, ref.bp, ref.row)
+            record = RowRecord(item.nodeid, ref.path, ref.bp, ref.row, name=ref.name)
             self.records.append(record)
         outcome = yield
         if found is not None and outcome.excinfo is None:
@@ -388,9 +439,17 @@ class _Session:
             self.check_writable([self.base()])
 
     def pytest_collection_finish(self, session: pytest.Session) -> None:
+        # The rows a collected test's marker left out go into the results as "not run"
+        # (an xdist worker sends them with its records; the controller keeps one of each).
+        functions = {_base_id(item) for item in session.items}
+        left_out = [ref for function, refs in self.not_chosen.items() if function in functions
+                    for ref in refs]
+        self.records.extend(RowRecord(NOT_CHOSEN, ref.path, ref.bp, ref.row, name=ref.name)
+                            for ref in left_out)
         if hasattr(self.config, "workerinput") or self.config.option.collectonly:
             return
-        inputs = sorted({found[1].path for found in map(_row_ref, session.items) if found})
+        inputs = sorted({found[1].path for found in map(_row_ref, session.items) if found} |
+                        {ref.path for ref in left_out})
         if inputs:
             self.check_writable(list(results_paths(self.base(), inputs).values()))
 

@@ -44,6 +44,8 @@ py::object CellValue(CDT& table, int sheet, int row, int col, py::object* serial
 // elapsed time ([h]); None when the format shows a plain number or the serial names no
 // day (before the first, Excel's 29 February 1900, after 9999).
 py::object DateValue(double serial, const std::string& format, bool date1904);
+// Whether every number under the format reads as a plain float (DateValue gives None).
+bool IsNumberFormat(const std::string& format);
 // The text a Python value is entered as: str as it is, bool TRUE/FALSE, an integral float
 // without ".0", None as "".
 std::string EntryText(const py::handle& value);
@@ -131,7 +133,24 @@ class Row {
 // Row `number` of the sheet with the header given.
 Row ReadRow(const py::object& sheet, long number, const std::shared_ptr<Header>& header);
 
+// ---- Choosing and naming rows (the ddtable command's --where, --rows and --id) ----------
+
+// "3,5-9": row numbers from 1, sorted, each once; ValueError for other text.
+std::vector<long> ParseRowList(const std::string& text);
+// The rows of the sheet meeting every condition: strings "NAME=PATTERN" / "NAME!=PATTERN"
+// (or lists of them) and keywords name=pattern. ValueError for a malformed condition,
+// UnknownNameError for a parameter the sheet lacks.
+py::list Where(const py::object& sheet, const py::args& args, const py::kwargs& kwargs);
+// Every data row's name: "Sheet[<id>]" by the text of parameter id, or "Sheet[<row>]"
+// without one. Error for a row whose id is empty or the same as another row's.
+std::vector<std::string> RowNames(const Sheet& sheet, const py::object& id);
+
+// Rows first..last (None: the last data row) of the sheet, each a tuple of every column's
+// value typed as CellValue types it, read in one pass over the cells the sheet holds.
+py::list SheetValues(const py::object& sheet, long first, const py::object& last);
+
 void BindWorkbook(py::module_& m);
 void BindRun(py::module_& m);
+void BindSelection(py::module_& m);
 
 }  // namespace ddt::python

@@ -84,10 +84,14 @@ long long OrdinalOf(long long day, bool date1904) {
 
 }  // namespace
 
+bool IsNumberFormat(const std::string& format) {
+  return format.empty() || format == "General" || ShownBy(format) == Shown::Number;
+}
+
 py::object DateValue(double serial, const std::string& format, bool date1904) {
-  if (format.empty() || format == "General") return py::none();
+  if (IsNumberFormat(format)) return py::none();
   const Shown shown = ShownBy(format);
-  if (shown == Shown::Number || !std::isfinite(serial) || std::fabs(serial) > 1e9)
+  if (!std::isfinite(serial) || std::fabs(serial) > 1e9)
     return py::none();
   // Milliseconds are as fine as a format shows.
   const long long total = std::llround(serial * static_cast<double>(kMsPerDay));

@@ -5,4 +5,5 @@ PYBIND11_MODULE(_core, m) {
   m.doc() = "ddtable's data tables: workbooks, sheets, rows and data-driven runs.";
   ddt::python::BindWorkbook(m);
   ddt::python::BindRun(m);
+  ddt::python::BindSelection(m);
 }

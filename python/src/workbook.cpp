@@ -401,6 +401,14 @@ void BindWorkbook(py::module_& m) {
           "stops at the last data row.")
       .def("__iter__",
            [](py::object self) { return RowIterator(self, 1, self.cast<Sheet&>().RowCount()); })
+      .def_property_readonly(
+          "_header", [](const Sheet& s) { return s.HeaderNow()->names; },
+          "Every column's header text, '' for a column without one (the columns of values()).")
+      .def("values", &SheetValues, py::arg("first") = 1, py::arg("last") = py::none(),
+           "Rows first..last (default: every data row) as tuples of every column's value,\n"
+           "typed as row.values types them (dates as datetime objects), read in one pass:\n"
+           "the fast way to read a whole sheet. Like rows(), the range stops at the last\n"
+           "data row.")
       .def(
           "value",
           [](const Sheet& s, long row, const std::string& name) {
@@ -454,6 +462,20 @@ void BindWorkbook(py::module_& m) {
           py::arg("name"), py::arg("value") = py::none(),
           "Adds a parameter column (value in row 1); returns the name used, made legal and "
           "unique.")
+      .def("where", &Where,
+           "The rows meeting every condition, in order, as the ddtable command's --where\n"
+           "chooses them.\n\n"
+           "where('Tag=smoke', 'Env!=prod*') or where(Tag='smoke'): NAME=PATTERN keeps the\n"
+           "rows whose NAME matches PATTERN, NAME!=PATTERN the others. The cell's text as\n"
+           "displayed (surrounding blanks aside) is matched: '*' any characters, '?' one,\n"
+           "'[...]' one of a set ('[!...]' none of it), a backslash makes the next character\n"
+           "literal. A cell holding a list ('smoke, nightly', commas or semicolons) matches\n"
+           "when one of its words or the whole text does. ValueError for a condition without\n"
+           "'=', UnknownNameError for a parameter the sheet lacks.")
+      .def("names", &RowNames, py::arg("id") = py::none(),
+           "Every data row's name as the ddtable command writes it: 'Login[alice]' by the\n"
+           "text of parameter `id`, 'Login[3]' by row number without one. Error naming the\n"
+           "rows when an id is empty or two rows have the same id.")
       .def_property_readonly("tables", &ChildTables,
                              "The child tables of a business process ('<bp>.<table>').")
       .def(

@@ -37,7 +37,7 @@ def run_pytest(pytester, *args):
 
 
 def outcomes_by_id(result):
-    """{"test_login[row1-alice]": "PASSED", ...} from the verbose report."""
+    """{"test_login[alice]": "PASSED", ...} from the verbose report."""
     found = {}
     for line in result.outlines:
         for word in ("PASSED", "FAILED", "SKIPPED", "ERROR"):
@@ -63,9 +63,9 @@ def project(pytester, login_xlsx):
 
 def check_login_results(result, results_path):
     assert outcomes_by_id(result) == {
-        "test_login[row1-alice]": "PASSED",
-        "test_login[row2-bob]": "SKIPPED",
-        "test_login[row3-carol]": "FAILED",
+        "test_login[alice]": "PASSED",
+        "test_login[bob]": "SKIPPED",
+        "test_login[carol]": "FAILED",
     }
     login = results_by_row(results_path, "Login")
     assert login[1]["TestOutcome"] == ("passed", GREEN)
@@ -145,7 +145,7 @@ def test_the_example_as_pytest(pytester):
     login = results_by_row(target, "Login")
     for number, user in ((1, "alice"), (2, "bob"), (3, "carol")):
         expected = "failed" if user == "carol" else "passed"
-        assert ids[f"test_login[row{number}-{user}]"] == expected.upper()
+        assert ids[f"test_login[{user}]"] == expected.upper()
         assert login[number]["TestOutcome"][0] == expected
     flights = results_by_row(target, "BookFlight")
     assert [flights[n]["Price_out"] for n in (1, 2)] == [(1100, GREEN), (890, GREEN)]
@@ -195,7 +195,7 @@ def test_a_rerun_of_some_rows_keeps_the_others_outcome(project):
     again = project.runpytest_subprocess("-p", "ddtable.pytest_plugin", "-v", "--lf",
                                          "--ddtable-results", str(target))
     again.assert_outcomes(passed=1)
-    assert list(outcomes_by_id(again)) == ["test_login[row3-carol]"]
+    assert list(outcomes_by_id(again)) == ["test_login[carol]"]
     login = results_by_row(target, "Login")
     assert login[1]["TestOutcome"] == ("passed", GREEN)
     assert login[1]["Greeting_out"] == ("Welcome, alice!", GREEN)
@@ -243,3 +243,104 @@ def test_pytest_finds_the_plugin_without_p(project, monkeypatch):
                                           "--ddtable-results", str(target))
     result.assert_outcomes(passed=1, failed=1, skipped=1)
     assert results_by_row(target, "Login")[1]["TestOutcome"] == ("passed", GREEN)
+
+
+TAGGED = {
+    "Login": [["UserName", "Tag", "Env"],
+              ["alice", "smoke, nightly", "prod-eu"],
+              ["bob", "slow", "test"],
+              ["carol", "smoke;slow", "test"],
+              ["dave", "smoke", None]],
+    "Checkout": [["Item", "Price"], ["book", 12.5], ["pen", 1], ["ink", 3]],
+    "Audit": [["Who"], ["x"], ["y"]],
+    "Twice": [["User", "Other"], ["ann", "a"], ["bo", None], ["ann", "c"]],
+}
+
+CHOOSING = '''
+import pytest
+
+@pytest.mark.ddtable("tagged.xlsx", bp="Login", id="UserName", where=["Tag=smoke", "Env!=prod*"])
+def test_smoke(row):
+    assert row.name == "Login[" + row["UserName"] + "]"
+
+@pytest.mark.ddtable("tagged.xlsx", bp="Checkout", rows="2,3-9")
+def test_some(row):
+    assert row.name == "Checkout[" + str(row.number) + "]"
+
+@pytest.mark.ddtable("tagged.xlsx", bp="Audit", where="Who=none")
+def test_nothing(row):
+    pass
+'''
+
+
+@pytest.fixture
+def tagged_project(pytester):
+    from conftest import write_workbook
+    write_workbook(pytester.path / "tagged.xlsx", TAGGED)
+    pytester.makepyfile(test_choose=CHOOSING)
+    return pytester
+
+
+def test_rows_and_where_choose_the_cases_and_the_rest_is_not_run(tagged_project):
+    target = tagged_project.path / "chosen.xlsx"
+    result = run_pytest(tagged_project, "test_choose.py", "--ddtable-results", str(target))
+    # A marker that chooses no row leaves pytest's one skipped case for an empty set.
+    result.assert_outcomes(passed=4, skipped=1)
+    assert {k: v for k, v in outcomes_by_id(result).items() if v == "PASSED"} == {
+        "test_smoke[carol]": "PASSED", "test_smoke[dave]": "PASSED",
+        "test_some[row2]": "PASSED", "test_some[row3]": "PASSED"}
+    result.stdout.fnmatch_lines([f"ddtable results: {target} (5 not run, 4 passed)"])
+    login = results_by_row(target, "Login")
+    assert [login[n]["TestOutcome"][0] for n in (1, 2, 3, 4)] == \
+        ["not run", "not run", "passed", "passed"]
+    assert login[2]["TestMessage"][0] == "not chosen for this run"
+    assert login[2]["UserName"][0] == "bob" and login[2]["Tag"][0] == "slow"  # never dropped
+    assert [login[n]["RunName"][0] for n in (1, 2, 3, 4)] == \
+        ["Login[alice]", "Login[bob]", "Login[carol]", "Login[dave]"]
+    checkout = results_by_row(target, "Checkout")
+    assert [(checkout[n]["RunName"][0], checkout[n]["TestOutcome"][0]) for n in (1, 2, 3)] == \
+        [("Checkout[1]", "not run"), ("Checkout[2]", "passed"), ("Checkout[3]", "passed")]
+    audit = results_by_row(target, "Audit")
+    assert [audit[n]["TestOutcome"][0] for n in (1, 2)] == ["not run", "not run"]
+
+
+def test_a_row_not_chosen_keeps_its_earlier_outcome(tagged_project):
+    target = tagged_project.path / "again.xlsx"
+    tagged_project.makepyfile(test_choose=CHOOSING.replace(
+        'where=["Tag=smoke", "Env!=prod*"]', 'where="UserName!=bob"'))
+    first = run_pytest(tagged_project, "test_choose.py", "-k", "smoke",
+                       "--ddtable-results", str(target))
+    first.assert_outcomes(passed=3)
+    tagged_project.makepyfile(test_choose=CHOOSING.replace(
+        'where=["Tag=smoke", "Env!=prod*"]', 'where="Tag=slow"'))
+    again = run_pytest(tagged_project, "test_choose.py", "-k", "smoke",
+                       "--ddtable-results", str(target))
+    again.assert_outcomes(passed=2)
+    login = results_by_row(target, "Login")
+    # alice and dave passed before and keep it; bob and carol ran now; no other sheet was run.
+    assert [login[n]["TestOutcome"][0] for n in (1, 2, 3, 4)] == ["passed"] * 4
+    assert login[2]["TestMessage"] == (None, None)
+    assert "TestOutcome" not in results_by_row(target, "Checkout").get(1, {})
+
+
+def test_row_choices_and_ids_that_cannot_work_are_errors_of_their_tests(tagged_project):
+    bad = {
+        "test_twice": 'id="User"', "test_empty": 'id="Other"', "test_rows": 'rows="2-1"',
+        "test_rows_type": "rows=[0, 1]", "test_where": 'where="User"',
+        "test_where_name": 'where=["User=ann", "Nope=1"]', "test_where_type": "where=3",
+    }
+    tagged_project.makepyfile(test_bad="import pytest\n" + "".join(
+        f'\n@pytest.mark.ddtable("tagged.xlsx", bp="Twice", {args})\ndef {name}(row): pass\n'
+        for name, args in bad.items()) + "\ndef test_plain(): pass\n")
+    result = run_pytest(tagged_project, "test_bad.py")
+    result.assert_outcomes(passed=1, errors=len(bad))
+    result.stdout.fnmatch_lines_random([
+        "*::test_twice: rows 1 and 3 of 'Twice' have the same User 'ann'; ids must name one row each",
+        "*::test_empty: row 2 of 'Twice' has no Other; every row needs an id with id=Other",
+        "*::test_rows: @pytest.mark.ddtable: rows '2-1': expected row numbers such as 3,5-9 (from 1)",
+        "*::test_rows_type: @pytest.mark.ddtable: rows= takes row numbers from 1 *, not [[]0, 1[]]",
+        "*::test_where: where 'User': expected NAME=PATTERN or NAME!=PATTERN",
+        "*::test_where_name: sheet 'Twice' has no parameter 'Nope' for where Nope=1",
+        "*::test_where_type: @pytest.mark.ddtable: where= takes a condition *, not 3",
+    ])
+    assert not (tagged_project.path / "ddtable-results.xlsx").exists()

@@ -1,0 +1,89 @@
+"""Reading a whole sheet at once: Sheet.values() and Sheet.to_pandas() give what the rows give."""
+
+import datetime
+import importlib.util
+
+import openpyxl
+import pytest
+
+import ddtable
+from conftest import write_workbook
+
+
+def by_rows(sheet, first=1, last=None):
+    return [tuple(row.values) for row in sheet.rows(first, last)]
+
+
+def test_values_are_the_rows_values(login_xlsx):
+    with ddtable.open(login_xlsx) as book:
+        for sheet in book:
+            assert sheet.values() == by_rows(sheet), sheet.name
+        login = book["Login"]
+        rows = login.values()
+        # Dates, formulas (computed), errors, booleans and empty cells typed as rows type them.
+        assert rows[0][7] == datetime.date(2024, 2, 29) and rows[0][3] is True
+        assert isinstance(rows[1][6], ddtable.CellError) and rows[2][6] == 83.0
+        assert rows[2][2] is None and type(rows[0][2]) is float
+        assert login.values(2) == rows[1:] and login.values(2, 2) == [rows[1]]
+        assert login.values(3, 99) == [rows[2]] and login.values(4) == [] and login.values(3, 2) == []
+        with pytest.raises(IndexError):
+            login.values(0)
+        # After an edit the formulas that depend on it read their new result.
+        login.set(3, "Age", 5)
+        login.set(1, "UserName", "alicia")
+        assert login.values() == by_rows(login)
+        assert login.values()[0][0] == "alicia"
+
+
+def test_values_of_sparse_sheets_styles_and_many_texts(tmp_path):
+    path = tmp_path / "sparse.xlsx"
+    book = openpyxl.Workbook()
+    ws = book.active
+    ws.title = "Data"
+    ws.append(["Text", "When", "Number", "Formula"])
+    for r in range(2, 20002):   # more distinct texts than any cache of them holds
+        ws.cell(r, 1, f"text {r}" if r % 7 else f"text {r % 50}")
+        if r % 3 == 0:
+            ws.cell(r, 3, r / 4)
+    ws.cell(5, 2, datetime.datetime(2024, 1, 2, 3, 4, 5)).number_format = "yyyy-mm-dd hh:mm:ss"
+    ws.cell(6, 2, 0.5).number_format = "hh:mm"
+    ws.cell(7, 2, 1.5).number_format = "[h]:mm"
+    ws.cell(8, 2, 61).number_format = "d-mmm-yy"
+    ws.cell(9, 4, "=C9*2")
+    ws.cell(30000, 1, "last")          # empty rows before it
+    ws.cell(30000, 9, "past the header")
+    ws.row_dimensions[12].number_format = "yyyy-mm-dd"
+    book.save(path)
+    with ddtable.open(path) as opened:
+        sheet = opened["Data"]
+        rows = sheet.values()
+        assert len(rows) == len(sheet) == 29999 and rows == by_rows(sheet)
+        assert all(len(row) == len(sheet._header) for row in rows)
+        assert rows[3][1] == datetime.datetime(2024, 1, 2, 3, 4, 5)
+        assert rows[4][1] == datetime.time(12, 0) and rows[5][1] == datetime.timedelta(hours=36)
+        assert rows[6][1] == datetime.date(1900, 3, 1) and rows[7][3] == 4.5
+        assert rows[20005] == (None,) * len(rows[0]) and rows[-1][0] == "last"
+        # Texts written between two reads are read as they are now.
+        for r in range(1, 200):
+            sheet.set(r, "Text", f"new {r}")
+        assert sheet.values(1, 300) == by_rows(sheet, 1, 300)
+
+
+def test_a_sheet_without_data_rows(tmp_path):
+    path = write_workbook(tmp_path / "empty.xlsx", {"S": [["A", "B"]]})
+    with ddtable.open(path) as book:
+        assert book["S"].values() == []
+
+
+@pytest.mark.skipif(importlib.util.find_spec("pandas") is None, reason="pandas not installed")
+def test_to_pandas(login_xlsx):
+    with ddtable.open(login_xlsx) as book:
+        login = book["Login"]
+        frame = login.to_pandas()
+        assert list(frame.columns) == list(login._header)
+        assert list(frame.index) == [1, 2, 3] and frame.index.name == "row"
+        assert frame.loc[2, "UserName"] == "bob" and frame.loc[1, "Joined"] == datetime.date(2024, 2, 29)
+        assert [tuple(r) for r in frame.itertuples(index=False)][0] == login.values()[0]
+        assert str(frame["Age"].dtype) == "float64" and frame["Age"].isna().tolist() == [False, False, True]
+        assert list(login.to_pandas(2, 2).index) == [2]
+        assert len(book["Checkout"].to_pandas(5)) == 0
