@@ -1,6 +1,7 @@
 #include "row_selection.h"
 
 #include <fnmatch.h>
+#include <locale.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,8 +22,14 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
+// Patterns count characters, not bytes: "?" matches "é". fnmatch follows the thread's
+// character type, so the match runs under a UTF-8 locale whatever the process's is.
 bool PatternMatches(const std::string& pattern, const std::string& text) {
-  return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  const locale_t previous = utf8 != static_cast<locale_t>(nullptr) ? uselocale(utf8) : static_cast<locale_t>(nullptr);
+  const bool matches = fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
+  if (previous != static_cast<locale_t>(nullptr)) uselocale(previous);
+  return matches;
 }
 
 long ToNumber(const std::string& text, const std::string& what) {

@@ -19,7 +19,7 @@ USERS = [["UserName", "Tag", "Env", "Out", "Out_exp"],
          ["bob", "slow", "prod-us", None, "bob"],
          ["carol", "smoke, nightly", "test", None, "carol"],
          ["dave", "nightly", "prod-eu", None, "dave"],
-         ["erin", None, "test", None, "erin"]]
+         ["erin", None, "\u00e9", None, "erin"]]
 
 
 class Selecting(CliTestCase):
@@ -47,6 +47,7 @@ class Selecting(CliTestCase):
             f.write("carol\n\ndave\n")
         self.assertEqual(self.statuses("--id-in", self.path("ids.txt"), "--rows", "1-3"), ["carol"])
         self.assertEqual(self.statuses("--where", "Tag=none"), [])
+        self.assertEqual(self.statuses("--where", "Env=?"), ["erin"])  # one character, two bytes
 
     def test_bad_selectors_exit_2(self):
         book = make_workbook(self.path("u.xlsx"), {"Login": USERS})
