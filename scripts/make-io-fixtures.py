@@ -116,6 +116,54 @@ def soffice_convert(source, fmt, out_dir):
                        stdout=subprocess.DEVNULL)
 
 
+def prefixed_file(path):
+    """Every spreadsheet part with its namespace on a prefix (<x:worksheet xmlns:x="...">), as
+    .NET's Open XML SDK writes them: made by openpyxl, its parts rebuilt with lxml. Merged
+    ranges, a row height, a selection and a narrow column (width under 1)."""
+    from lxml import etree
+
+    main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+    with tempfile.TemporaryDirectory() as tmp:
+        source = os.path.join(tmp, "source.xlsx")
+        wb = openpyxl.Workbook()
+        ws = wb.active
+        ws.title = "Prefixed"
+        ws["A1"] = "merged"
+        ws.merge_cells("A1:C1")
+        ws.merge_cells("A3:B4")
+        ws["A2"] = 1.5
+        ws["D5"] = "selected"
+        ws.row_dimensions[2].height = 30
+        ws.column_dimensions["B"].width = 0.5
+        ws.column_dimensions["C"].width = 11.86
+        ws.sheet_view.selection[0].activeCell = "D5"
+        ws.sheet_view.selection[0].sqref = "D5"
+        wb.save(source)
+
+        def rebuild(element, parent):
+            tag = element.tag
+            if parent is None:
+                nsmap = {("x" if k is None else k): v for k, v in element.nsmap.items()}
+                copy = etree.Element(tag, element.attrib, nsmap=nsmap)
+            else:
+                copy = etree.SubElement(parent, tag, element.attrib)
+            copy.text, copy.tail = element.text, element.tail
+            for child in element:
+                if isinstance(child.tag, str):
+                    rebuild(child, copy)
+            return copy
+
+        with zipfile.ZipFile(source) as zin, zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as zout:
+            for item in zin.infolist():
+                data = zin.read(item.filename)
+                if item.filename.endswith(".xml") and item.filename.startswith("xl/"):
+                    root = etree.fromstring(data)
+                    if root.nsmap.get(None) == main_ns:
+                        data = etree.tostring(rebuild(root, None), xml_declaration=True,
+                                              encoding="UTF-8", standalone=True)
+                zout.writestr(item, data)
+
+
 def lying_sizes_zip(path):
     """A part that declares 1000 bytes but inflates to 40 MB of spaces."""
     body = b'<?xml version="1.0"?><worksheet>' + b" " * (40 << 20) + b"</worksheet>"
@@ -134,6 +182,9 @@ def lying_sizes_zip(path):
 
 def main():
     os.makedirs(DATA, exist_ok=True)
+    prefixed_file(os.path.join(DATA, "prefixed_sdk_style.xlsx"))
+    if sys.argv[1:] == ["--new"]:
+        return  # only the files added last
     openpyxl_file(os.path.join(DATA, "openpyxl_inline.xlsx"))
     xlsxwriter_file(os.path.join(DATA, "xlsxwriter_cached.xlsx"))
     xlsxwriter_1904(os.path.join(DATA, "xlsxwriter_1904.xlsx"))

@@ -111,6 +111,8 @@ namespace io {
 // --- Capturing elements as XML while a part is parsed ------------------------------------
 class XmlCapture {
  public:
+  // Elements whose name carries this prefix are captured without it (see MainPrefix).
+  void DropPrefix(std::string prefix) { dropped_ = std::move(prefix); }
   bool Active() const { return depth_ > 0; }
   void Start(std::string_view qname, const char** attrs);
   // True when the captured element is complete.
@@ -119,10 +121,21 @@ class XmlCapture {
   std::string Take();
 
  private:
+  std::string_view Name(std::string_view qname) const;
+
   std::string xml_;
+  std::string dropped_;
   int depth_ = 0;
   bool open_ = false;
 };
+
+// The prefix a part's root element binds the spreadsheet namespace to when it does not make
+// it the default namespace (<x:worksheet xmlns:x="...">, as some libraries write); "" when
+// the namespace is the default one or absent. The writer writes unprefixed elements, so kept
+// elements drop this prefix and the root's declarations gain the default namespace
+// (WithDefaultNamespace).
+std::string MainPrefix(const char** attrs);
+std::string WithDefaultNamespace(const std::string& rootAttrs);
 
 // Attributes as ' name="value"', escaped for XML, skipping those `skip` accepts.
 template <class Skip>

@@ -66,6 +66,9 @@ class WorkbookHandler : public XmlHandler {
     ++depth_;
     if (depth_ == 1) {
       rootAttrs = AttrsText(attrs, [](std::string_view) { return false; });
+      const std::string prefix = MainPrefix(attrs);
+      if (!prefix.empty()) rootAttrs = WithDefaultNamespace(rootAttrs);
+      capture_.DropPrefix(prefix);
       return;
     }
     if (capture_.Active()) {

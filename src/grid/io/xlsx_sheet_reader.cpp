@@ -143,7 +143,13 @@ class SheetHandler : public XmlHandler {
       return true;
     }
     if (depth_ == 1) {
-      if (ctx_.extras) ctx_.extras->rootAttrs = AttrsText(attrs, [](std::string_view) { return false; });
+      if (ctx_.extras) {
+        ctx_.extras->rootAttrs = AttrsText(attrs, [](std::string_view) { return false; });
+        const std::string prefix = MainPrefix(attrs);
+        if (!prefix.empty())
+          ctx_.extras->rootAttrs = WithDefaultNamespace(ctx_.extras->rootAttrs);
+        capture_.DropPrefix(prefix);
+      }
       return true;
     }
     if (name == "sheetData" || name == "cols") return false;
