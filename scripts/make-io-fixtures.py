@@ -164,6 +164,18 @@ def prefixed_file(path):
                 zout.writestr(item, data)
 
 
+def empty_text_results_source(path):
+    """Formulas whose results are empty text, beside one with text, for LibreOffice's .xls."""
+    wb = xlsxwriter.Workbook(path)
+    ws = wb.add_worksheet("Results")
+    ws.write_formula("A1", '=""', None, "")
+    ws.write_formula("A2", '=IF(1=1,"","x")', None, "")
+    ws.write_formula("A3", '=T(1)', None, "")
+    ws.write_formula("B1", '="abc"', None, "abc")
+    ws.write_formula("C1", '=LEN(A1)', None, 0)
+    wb.close()
+
+
 def lying_sizes_zip(path):
     """A part that declares 1000 bytes but inflates to 40 MB of spaces."""
     body = b'<?xml version="1.0"?><worksheet>' + b" " * (40 << 20) + b"</worksheet>"
@@ -183,6 +195,10 @@ def lying_sizes_zip(path):
 def main():
     os.makedirs(DATA, exist_ok=True)
     prefixed_file(os.path.join(DATA, "prefixed_sdk_style.xlsx"))
+    with tempfile.TemporaryDirectory() as tmp:
+        source = os.path.join(tmp, "libreoffice_empty_text.xlsx")
+        empty_text_results_source(source)
+        soffice_convert(source, "xls", DATA)
     if sys.argv[1:] == ["--new"]:
         return  # only the files added last
     openpyxl_file(os.path.join(DATA, "openpyxl_inline.xlsx"))

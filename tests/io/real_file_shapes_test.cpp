@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "grid/io/file_type.h"
@@ -59,6 +60,48 @@ TEST(RealFileShapes, NamespacePrefixedSheetKeepsMergesHeightsAndSelection) {
       dir.File("seen.txt");
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(test::ReadBytes(dir.File("seen.txt")), "['A1:C1', 'A3:B4'] 30.0 D5\n");
+}
+
+// LibreOffice stores an empty text result as its own result kind, with no STRING record; the
+// result is text all the same, and stays text through a save.
+TEST(RealFileShapes, XlsFormulaWithEmptyTextResultKeepsIt) {
+  Workbook book;
+  ASSERT_EQ(ReadWorkbookFile(book, DataFile("libreoffice_empty_text.xls"), kFileTypeAny),
+            kFileTypeXls);
+  auto expectEmptyText = [](const Workbook& b, int row, int col, const char* what) {
+    const Cell* c = b.FindCell(1, row, col);
+    ASSERT_NE(c, nullptr) << what;
+    EXPECT_NE(c->formula, nullptr) << what;
+    EXPECT_EQ(c->value, Value(std::string())) << what;
+  };
+  for (const char* what : {"read", "saved"}) {
+    expectEmptyText(book, 1, 1, what);
+    expectEmptyText(book, 2, 1, what);
+    expectEmptyText(book, 3, 1, what);
+    EXPECT_EQ(book.GetCellValue(1, 1, 3), Value(0.0)) << what;
+    EXPECT_EQ(book.GetFormula(1, 2, 1), "IF(1=1,\"\",\"x\")") << what;
+    ScratchDir dir;
+    WriteXlsxFile(book, dir.File("saved.xlsx"));
+    ReadWorkbookFile(book, dir.File("saved.xlsx"), kFileTypeAny);
+  }
+}
+
+// The corpus is not part of the repository: a checkout beside it, or the shared copy.
+std::string CorpusFile(const std::string& name) {
+  for (const char* dir : {DDT_SOURCE_DIR "/../shared/corpus/poi", "/work/shared/corpus/poi"})
+    if (std::filesystem::exists(std::string(dir) + "/" + name)) return std::string(dir) + "/" + name;
+  return {};
+}
+
+// Excel writes a data table's definition between the FORMULA of its first cell and that
+// cell's text result.
+TEST(RealFileShapes, XlsTextResultAfterADataTableDefinitionIsKept) {
+  const std::string path = CorpusFile("testArraysAndTables.xls");
+  if (path.empty()) GTEST_SKIP() << "the public corpus is not here";
+  Workbook book;
+  ReadWorkbookFile(book, path, kFileTypeAny);
+  EXPECT_EQ(book.GetCellValue(1, 27, 3), Value(std::string("103a")));
+  EXPECT_EQ(book.GetCellValue(1, 41, 3), Value(std::string("9aa")));
 }
 
 }  // namespace
