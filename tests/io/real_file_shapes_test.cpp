@@ -62,6 +62,37 @@ TEST(RealFileShapes, NamespacePrefixedSheetKeepsMergesHeightsAndSelection) {
   EXPECT_EQ(test::ReadBytes(dir.File("seen.txt")), "['A1:C1', 'A3:B4'] 30.0 D5\n");
 }
 
+// Widths come back as the file wrote them while they are unchanged; a column under one
+// character wide stays visible; a changed width is written from the grid's.
+TEST(RealFileShapes, ColumnWidthsAreNotRequantisedAndNarrowOnesStayVisible) {
+  Workbook book;
+  std::string xml = SavedSheetXml("prefixed_sdk_style.xlsx", &book);
+  EXPECT_GT(book.ColWidth(1, 2), 0.2);
+  EXPECT_LT(book.ColWidth(1, 2), 0.5);
+  EXPECT_FALSE(book.ColHidden(1, 2));
+  EXPECT_NE(xml.find("<col min=\"2\" max=\"2\" width=\"0.5\" customWidth=\"1\"/>"),
+            std::string::npos) << xml;
+  EXPECT_NE(xml.find("<col min=\"3\" max=\"3\" width=\"11.86\" customWidth=\"1\"/>"),
+            std::string::npos);
+
+  // The file's widths move with their columns; a width set anew is the grid's.
+  book.InsertRange(Range{kAll, 1, kAll, 1}, Shift::Columns);  // a column before A
+  book.SetColWidth(1, 4, 20);
+  ScratchDir dir;
+  WriteXlsxFile(book, dir.File("edited.xlsx"));
+  xml = ZipParts(dir.File("edited.xlsx"))["xl/worksheets/sheet1.xml"];
+  EXPECT_NE(xml.find("<col min=\"3\" max=\"3\" width=\"0.5\""), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<col min=\"4\" max=\"4\" width=\"20.7109375\""), std::string::npos);
+
+  // A narrow width set in the grid survives its own round trip.
+  Workbook narrow;
+  narrow.SetColWidth(1, 1, 0.5);
+  WriteXlsxFile(narrow, dir.File("narrow.xlsx"));
+  Workbook back;
+  ReadWorkbookFile(back, dir.File("narrow.xlsx"), kFileTypeAny);
+  EXPECT_DOUBLE_EQ(back.ColWidth(1, 1), 0.5);
+}
+
 // LibreOffice stores an empty text result as its own result kind, with no STRING record; the
 // result is text all the same, and stays text through a save.
 TEST(RealFileShapes, XlsFormulaWithEmptyTextResultKeepsIt) {

@@ -222,8 +222,10 @@ class SheetHandler : public XmlHandler {
       double width = 0;
       std::string_view s(w);
       if (std::from_chars(s.data(), s.data() + s.size(), width).ec == std::errc() &&
-          width >= 0 && width <= 255)
+          width >= 0 && width <= 255) {
         for (int c = a; c <= b; ++c) ctx_.book.SetColWidth(ctx_.sheet, c, GridColumnWidth(width));
+        ctx_.book.SheetAt(ctx_.sheet).colFileWidths.Set(a, b, width);
+      }
     }
     if (IsTrue(Attr(attrs, "hidden"))) ctx_.book.SetColsHidden(ctx_.sheet, a, b, true);
     if (ctx_.extras) {

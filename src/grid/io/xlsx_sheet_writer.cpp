@@ -43,11 +43,13 @@ void AppendCols(const Sheet& s, std::string& out) {
   AddRunBounds(s.colHidden, bounds);
   AddRunBounds(s.colStyles, bounds);
   AddRunBounds(s.colFileAttrs, bounds);
+  AddRunBounds(s.colFileWidths, bounds);
   std::sort(bounds.begin(), bounds.end());
   bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
   struct ColRec {
     int first, last;
     double width;
+    double fileWidth;  // as read, when the width is still the one read
     bool hidden;
     StyleId style;
     const std::string* attrs;  // the file's other attributes
@@ -55,13 +57,15 @@ void AppendCols(const Sheet& s, std::string& out) {
   std::vector<ColRec> recs;
   for (size_t i = 0; i + 1 < bounds.size() && bounds[i] <= kMaxCols; ++i) {
     const int first = bounds[i];
-    ColRec r{first, bounds[i + 1] - 1, s.colWidths.Get(first), s.colHidden.Get(first),
-             s.colStyles.Get(first), &s.colFileAttrs.Get(first)};
+    ColRec r{first, bounds[i + 1] - 1, s.colWidths.Get(first), s.colFileWidths.Get(first),
+             s.colHidden.Get(first), s.colStyles.Get(first), &s.colFileAttrs.Get(first)};
+    if (r.fileWidth > 0 && GridColumnWidth(r.fileWidth) != r.width) r.fileWidth = 0;
     if (r.style == kDefaultStyle) r.style = s.sheetStyle;
     if (r.width == s.colWidths.Default() && !r.hidden && r.style == kDefaultStyle &&
         r.attrs->empty())
       continue;
     if (!recs.empty() && recs.back().last + 1 == r.first && recs.back().width == r.width &&
+        recs.back().fileWidth == r.fileWidth &&
         recs.back().hidden == r.hidden && recs.back().style == r.style &&
         *recs.back().attrs == *r.attrs)
       recs.back().last = r.last;
@@ -76,7 +80,7 @@ void AppendCols(const Sheet& s, std::string& out) {
     out += "\" max=\"";
     AppendInt(out, r.last);
     out += "\" width=\"";
-    AppendNumber(out, FileColumnWidth(r.width));
+    AppendNumber(out, r.fileWidth > 0 ? r.fileWidth : FileColumnWidth(r.width));
     out += '"';
     if (r.width != s.colWidths.Default()) out += " customWidth=\"1\"";
     if (r.hidden) out += " hidden=\"1\"";
