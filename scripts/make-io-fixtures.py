@@ -176,6 +176,20 @@ def empty_text_results_source(path):
     wb.close()
 
 
+def unnamed_columns(path):
+    """A data table whose header row leaves column A empty (a formula below tests it) and
+    gives column C a formula that shows nothing."""
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Data"
+    ws["B1"] = "name"
+    ws["C1"] = '=""'
+    ws["A2"] = 1
+    ws["B2"] = "=ISBLANK(A1)"
+    ws["C2"] = 2
+    wb.save(path)
+
+
 def lying_sizes_zip(path):
     """A part that declares 1000 bytes but inflates to 40 MB of spaces."""
     body = b'<?xml version="1.0"?><worksheet>' + b" " * (40 << 20) + b"</worksheet>"
@@ -195,6 +209,9 @@ def lying_sizes_zip(path):
 def main():
     os.makedirs(DATA, exist_ok=True)
     prefixed_file(os.path.join(DATA, "prefixed_sdk_style.xlsx"))
+    engine_data = os.path.join(DATA, "..", "..", "engine", "data")
+    os.makedirs(engine_data, exist_ok=True)
+    unnamed_columns(os.path.join(engine_data, "openpyxl_unnamed_columns.xlsx"))
     with tempfile.TemporaryDirectory() as tmp:
         source = os.path.join(tmp, "libreoffice_empty_text.xlsx")
         empty_text_results_source(source)
