@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "grid/io/file_type.h"
@@ -115,6 +116,35 @@ TEST(RealFileShapes, XlsFormulaWithEmptyTextResultKeepsIt) {
     WriteXlsxFile(book, dir.File("saved.xlsx"));
     ReadWorkbookFile(book, dir.File("saved.xlsx"), kFileTypeAny);
   }
+}
+
+// A picture in a cell (newer Excel): the cell's value is an error and its vm attribute points
+// at the value metadata that leads to the picture. The cell keeps the attribute where it
+// goes, while it holds that value; the metadata and rich-value parts are carried.
+TEST(RealFileShapes, InCellPictureKeepsItsValueMetadata) {
+  Workbook book;
+  std::string xml = SavedSheetXml("in_cell_picture.xlsx", &book);
+  EXPECT_EQ(book.GetCellValue(1, 2, 2), Value(ErrorCode::Value));
+  EXPECT_NE(xml.find("<c r=\"B2\" t=\"e\" vm=\"1\"><v>#VALUE!</v></c>"), std::string::npos) << xml;
+  EXPECT_EQ(xml.find("vm=", xml.find("vm=") + 1), std::string::npos) << "only the picture cell";
+
+  // A row inserted above moves it; a value typed over it ends it.
+  book.InsertRange(Range{1, kAll, 1, kAll}, Shift::Rows);
+  book.SetCellValue(1, 3, 3, Value(std::string("typed over")));
+  ScratchDir dir;
+  WriteXlsxFile(book, dir.File("edited.xlsx"));
+  std::map<std::string, std::string> parts = ZipParts(dir.File("edited.xlsx"));
+  std::map<std::string, std::string> original = ZipParts(DataFile("in_cell_picture.xlsx"));
+  xml = parts["xl/worksheets/sheet1.xml"];
+  EXPECT_NE(xml.find("<c r=\"B3\" t=\"e\" vm=\"1\">"), std::string::npos) << xml;
+  for (const char* part : {"xl/metadata.xml", "xl/richData/rdrichvalue.xml",
+                           "xl/richData/richValueRel.xml", "xl/media/image1.png"})
+    EXPECT_EQ(parts[part], original[part]) << part;
+
+  book.SetCellValue(1, 3, 2, Value(std::string("no picture")));
+  WriteXlsxFile(book, dir.File("replaced.xlsx"));
+  xml = ZipParts(dir.File("replaced.xlsx"))["xl/worksheets/sheet1.xml"];
+  EXPECT_EQ(xml.find("vm="), std::string::npos) << xml;
 }
 
 // The corpus is not part of the repository: a checkout beside it, or the shared copy.

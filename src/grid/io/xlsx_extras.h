@@ -16,6 +16,7 @@
 
 #include "grid/io/opc_package.h"
 #include "grid/style.h"
+#include "grid/value.h"
 
 struct zip;
 
@@ -101,6 +102,15 @@ struct SheetExtras {
   std::string rootAttrs;           // namespace declarations of the root element
   std::vector<XmlFragment> fragments;
   std::vector<LineEdit> edits;
+  // Cells that refer to the file's value metadata (vm: an in-cell picture, whose value the
+  // file gives as an error), with the value they were read with; written back while the
+  // cell holds it still. Positions as read; `edits` move them.
+  struct ValueMetadataCell {
+    int row = 0, col = 0;
+    std::string index;
+    Value value;
+  };
+  std::vector<ValueMetadataCell> valueMetadata;
 };
 
 // Records a structural edit for a sheet that carries extras.

@@ -275,6 +275,7 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
       sheetExtras->rootAttrs.clear();
       sheetExtras->fragments.clear();
       sheetExtras->rels.clear();
+      sheetExtras->valueMetadata.clear();
       book.SheetAt(static_cast<int>(i + 1)).rowFileAttrs.Clear();
       book.SheetAt(static_cast<int>(i + 1)).colFileAttrs.Clear();
       book.SheetAt(static_cast<int>(i + 1)).colFileWidths.Clear();

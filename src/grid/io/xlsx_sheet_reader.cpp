@@ -258,9 +258,11 @@ class SheetHandler : public XmlHandler {
     // prefix (unprefixed attributes are in no namespace).
     const char *r = nullptr, *t = nullptr, *s = nullptr;
     cellMetadata_ = -1;
+    valueMetadata_.clear();
     for (const char** a = attrs; *a; a += 2) {
       const char* n = a[0];
       if (n[0] == 'c' && n[1] == 'm' && n[2] == 0) ParseInt64(a[1], &cellMetadata_);
+      if (n[0] == 'v' && n[1] == 'm' && n[2] == 0) valueMetadata_ = a[1];
       if (n[0] == 0 || n[1] != 0) continue;
       if (n[0] == 'r') r = a[1];
       else if (n[0] == 't') t = a[1];
@@ -422,6 +424,8 @@ class SheetHandler : public XmlHandler {
     inInline_ = false;
     const int row = static_cast<int>(row_), col = static_cast<int>(col_);
     Value value = CellValue();
+    if (!valueMetadata_.empty() && ctx_.extras && !hasFormula_)
+      ctx_.extras->valueMetadata.push_back({row, col, valueMetadata_, value});
     if (auto f = CellFormula()) {
       // No result, or an empty one (written by programs that do not calculate): the
       // formula is evaluated when read.
@@ -474,6 +478,7 @@ class SheetHandler : public XmlHandler {
   int64_t sharedIndex_ = -1;
   int arrayRows_ = 1, arrayCols_ = 1;
   int64_t cellMetadata_ = -1;  // the cell's cm attribute
+  std::string valueMetadata_;  // the cell's vm attribute; "" when it has none
   std::string* target_ = nullptr;
   std::unordered_map<int64_t, SharedMaster> shared_;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
+#include <unordered_map>
 
 #include "grid/formula/formula.h"
 #include "grid/io/xlsx_dynamic_arrays.h"
@@ -126,6 +128,19 @@ class SheetWriter {
     columnStyles_ = !s_.colStyles.Empty() || s_.sheetStyle != kDefaultStyle;
   }
 
+  // Cells read with a value-metadata index get it back where they went (after the sheet's
+  // row and column edits) while they hold the value they were read with.
+  void KeepValueMetadata(const SheetExtras& x) {
+    for (const SheetExtras::ValueMetadataCell& c : x.valueMetadata) {
+      std::optional<CellRange> at = CellRange{c.row, c.col, c.row, c.col};
+      for (const LineEdit& e : x.edits) {
+        bool cut = false;
+        if (at) at = MoveRange(*at, e, &cut);
+      }
+      if (at) valueMetadata_[Key(at->r1, at->c1)] = &c;
+    }
+  }
+
   void Rows() {
     const std::vector<int> special = RowsWithProperties(s_);
     auto next = special.begin();
@@ -220,6 +235,14 @@ class SheetWriter {
       return;
     }
     TypeAttr(v, false);
+    if (!valueMetadata_.empty()) {
+      auto it = valueMetadata_.find(Key(row, col));
+      if (it != valueMetadata_.end() && it->second->value == v) {
+        out_ += " vm=\"";
+        AppendEscapedAttr(it->second->index, out_);
+        out_ += '"';
+      }
+    }
     out_ += '>';
     ValueElement(v, false);
     out_ += "</c>";
@@ -260,6 +283,8 @@ class SheetWriter {
   std::string& out_;
   const XmlSink& sink_;
   bool columnStyles_ = false;
+  static uint64_t Key(int row, int col) { return static_cast<uint64_t>(row) << 16 | col; }
+  std::unordered_map<uint64_t, const SheetExtras::ValueMetadataCell*> valueMetadata_;
 };
 
 }  // namespace
@@ -294,7 +319,7 @@ void SharedStringsOut::WriteXml(const XmlSink& sink) const {
 
 void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
                        SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
-                       const XmlSink& sink) {
+                       bool valueMetadata, const XmlSink& sink) {
   const Sheet& s = book.SheetAt(sheet);
   std::string out;
   out.reserve(kPieceBytes + 64 * 1024);
@@ -334,7 +359,9 @@ void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut
       continue;
     }
     out += "<sheetData>";
-    SheetWriter(book, s, styles, strings, out, sink).Rows();
+    SheetWriter writer(book, s, styles, strings, out, sink);
+    if (valueMetadata && s.extras) writer.KeepValueMetadata(*s.extras);
+    writer.Rows();
     out += "</sheetData>";
   }
   out += "</worksheet>";
