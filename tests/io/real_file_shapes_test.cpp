@@ -50,10 +50,19 @@ TEST(RealFileShapes, NamespacePrefixedSheetKeepsMergesHeightsAndSelection) {
             std::string::npos);
   EXPECT_EQ(xml.find("<x:"), std::string::npos) << "a kept element still has the prefix";
 
-  // Another reader sees them too: the saved part is well-formed in the right namespace.
-  if (!HaveOpenpyxl()) GTEST_SKIP() << "python3-openpyxl not installed";
+  // The workbook and styles parts, prefixed too, come back whole in the default namespace.
   ScratchDir dir;
   WriteXlsxFile(book, dir.File("again.xlsx"));
+  std::map<std::string, std::string> parts = ZipParts(dir.File("again.xlsx"));
+  for (const char* part : {"xl/workbook.xml", "xl/styles.xml"}) {
+    EXPECT_EQ(parts[part].find("<x:"), std::string::npos) << part << ": " << parts[part];
+    EXPECT_NE(parts[part].find(" xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\""),
+              std::string::npos) << part;
+  }
+  EXPECT_NE(parts["xl/styles.xml"].find("<name val=\"Calibri\"/>"), std::string::npos);
+
+  // Another reader sees them too: the saved parts are well-formed in the right namespace.
+  if (!HaveOpenpyxl()) GTEST_SKIP() << "python3-openpyxl not installed";
   const std::string cmd =
       "/usr/bin/python3 -c \"import openpyxl,sys; ws=openpyxl.load_workbook(sys.argv[1]).active; "
       "print(sorted(str(r) for r in ws.merged_cells.ranges), ws.row_dimensions[2].height, "
