@@ -95,6 +95,13 @@ void PutHeaderRow(grid::Workbook& book, const CStringList& names) {
     const std::string heading = book.ColHeading(col);
     if (!heading.empty() && heading == book.HeaderName(col) && book.HeaderCell(0, col) != nullptr)
       continue;
+    // A column without a name of its own is named by its letters whether or not they are
+    // written, so they are not: its cell stays as read (empty, or a formula showing nothing,
+    // which other formulas may test). After a save the letters are its heading and header
+    // name, and it stays unnamed in the file.
+    const bool unnamed = heading.empty() || (heading == book.HeaderName(col) &&
+                                             book.HeaderCell(0, col) == nullptr);
+    if (unnamed && names[i] == text::ColumnLetters(col)) continue;
     book.SetHeaderCell(sheet, col, grid::Value(names[i]));
   }
 }

@@ -36,7 +36,8 @@ std::string SavedName(const CStringList* cached, const grid::Workbook& book, int
 
 // Before a save: gives the held header row of the current sheet the names names[j-1] of its
 // columns. A cell whose column still carries the name the cell gave when it was taken stays
-// exactly as it was read (type, value, formula, style); any other gets its name as text.
+// exactly as it was read (type, value, formula, style), and so does the cell of a column
+// without a name (its name is its letters); any other gets its name as text.
 void PutHeaderRow(grid::Workbook& book, const CStringList& names);
 
 // After a save: the names become the current sheet's headings (empty ones cleared) and the

@@ -255,6 +255,7 @@ void Sheet::InsertCols(int first, int count, int bandFirst, int bandLast) {
     colHidden.Insert(first, count, kMaxCols);
     colStyles.Insert(first, count, kMaxCols);
     colFileAttrs.Insert(first, count, kMaxCols);
+    colFileWidths.Insert(first, count, kMaxCols);
   }
 }
 
@@ -278,6 +279,7 @@ void Sheet::DeleteCols(int first, int count, int bandFirst, int bandLast) {
     colHidden.Delete(first, count);
     colStyles.Delete(first, count);
     colFileAttrs.Delete(first, count);
+    colFileWidths.Delete(first, count);
   }
 }
 

@@ -112,6 +112,9 @@ class Sheet {
   // Row and column attributes of the file the grid does not model (heights, outline levels),
   // as written there; they move with their lines and are written back.
   LineMap<std::string> rowFileAttrs, colFileAttrs;
+  // The width each column had in the file read (0: none), written back as it was while the
+  // column keeps the width it was read with: widths are not re-rounded by a save.
+  LineMap<double> colFileWidths{0};
   std::shared_ptr<SheetExtras> extras;  // null for a sheet not read from a workbook file
 
   // --- Selection (ranges stored with explicit bounds) and active cell ---

@@ -280,7 +280,9 @@ std::string Workbook::GetFormattedText(int sheet, int row, int col) {
     return format::FormatNumber(*d, CellStyle(sheet, row, col).numberFormat, date1904_);
   if (auto* t = std::get_if<SharedText>(&v))
     return format::FormatText(*t, CellStyle(sheet, row, col).numberFormat);
-  if (auto* b = std::get_if<bool>(&v)) return *b ? "TRUE" : "FALSE";
+  // Logical values show through the code's text section (as TEXT() gives them).
+  if (auto* b = std::get_if<bool>(&v))
+    return format::FormatLogical(*b, CellStyle(sheet, row, col).numberFormat);
   if (auto* e = std::get_if<ErrorCode>(&v)) return ErrorText(*e);
   return {};
 }

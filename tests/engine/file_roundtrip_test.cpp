@@ -63,9 +63,9 @@ TEST_F(RoundTrip, InteractiveSaveWritesNamesAsRowOneAndKeepsMemoryAsItWas) {
   engine.Save(path.c_str());
   EXPECT_EQ(engine.m_bChanged, 0);
   EXPECT_EQ(engine.GetSheet(), 1);
-  // The unnamed column inside the named span is named with its letter, in the file and in
-  // memory; everything else in memory is as before.
-  EXPECT_EQ(FileRow(1, 1, 3), (std::vector<std::string>{"id", "B", "name"}));
+  // The unnamed column inside the named span is named with its letter in memory; the file
+  // keeps its cell as it was (empty); everything else in memory is as before.
+  EXPECT_EQ(FileRow(1, 1, 3), (std::vector<std::string>{"id", "", "name"}));
   EXPECT_EQ(FileRow(1, 2, 3), (std::vector<std::string>{"changed", "2", "3"}));
   EXPECT_EQ(FileRow(2, 1, 1), std::vector<std::string>{"only"});
   EXPECT_EQ(*engine.GetHeaderList(1), (Names{"id", "B", "name"}));
@@ -79,11 +79,36 @@ TEST_F(RoundTrip, InteractiveSaveWritesNamesAsRowOneAndKeepsMemoryAsItWas) {
   EXPECT_EQ(reopened.GetFileFormat(), ddt::grid::io::kFileTypeXlsx);
   EXPECT_EQ(reopened.GetNumSheets(), 2);
   EXPECT_EQ(reopened.GetSheet(), 2);  // the last sheet is current after Open
-  EXPECT_EQ(*reopened.GetHeaderList(1), (Names{"id", "B", "name"}));
+  EXPECT_EQ(*reopened.GetHeaderList(1), (Names{"id", "", "name"}));
+  EXPECT_EQ(reopened.GetColText(1, 2), "B");  // named by its letters all the same
   EXPECT_EQ(reopened.GetValue(1, 1, 1), "changed");
   EXPECT_EQ(reopened.GetValue(1, 2, 2), "5");
   EXPECT_EQ(reopened.GetLastRow(), 0);  // sheet 2 had names only
   EXPECT_EQ(reopened.m_bChanged, 0);
+}
+
+// Header cells of unnamed columns are written as they were read: an empty one that a formula
+// tests stays empty, a formula showing nothing stays a formula; saving twice changes nothing.
+TEST_F(RoundTrip, UnnamedColumnsKeepTheirHeaderCellsAsRead) {
+  const std::string source = std::string(DDT_TEST_DATA) + "/openpyxl_unnamed_columns.xlsx";
+  for (bool headless : {false, true}) {
+    std::unique_ptr<CDT_IF> engine;
+    if (headless) engine = std::make_unique<CDT_QX>(&parent);
+    else engine = std::make_unique<CDT_F1>(&parent);
+    engine->Open(source.c_str());
+    EXPECT_EQ(engine->GetColText(1, 1), "A") << headless;
+    EXPECT_EQ(engine->GetColText(1, 3), "C") << headless;
+    for (int save = 1; save <= 2; ++save) {
+      engine->Save(path.c_str());
+      ddt::grid::Workbook plain;
+      plain.ReadFile(path, ddt::grid::io::kFileTypeAny);
+      EXPECT_EQ(plain.FindCell(1, 1, 1), nullptr) << headless << " save " << save;
+      EXPECT_EQ(plain.GetEntry(1, 1, 2), "name");
+      EXPECT_EQ(plain.GetFormula(1, 1, 3), "\"\"") << headless << " save " << save;
+      EXPECT_EQ(plain.GetCellValue(1, 2, 2), ddt::grid::Value(true)) << headless << " save " << save;
+      EXPECT_EQ(engine->GetColText(1, 1), "A");
+    }
+  }
 }
 
 TEST_F(RoundTrip, GapsInTheHeaderRowKeepNamesOnTheirColumns) {

@@ -106,10 +106,9 @@ void CompareFile(const std::string& dir, const std::string& file, Differences& t
                            r.expected + "]");
   }
 
-  // The same value in a cell formatted with the code. Logical values are left to TEXT():
-  // a logical cell's display does not go through the number format here.
+  // The same value in a cell formatted with the code, logical values included.
   for (const Row& r : rows) {
-    if (r.code.empty() || std::holds_alternative<bool>(r.value)) continue;
+    if (r.code.empty()) continue;
     ++cells.compared;
     book.SetSelection(Range{r.row, 3, r.row, 3});
     book.SetNumberFormat(r.code);

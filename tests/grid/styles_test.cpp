@@ -61,6 +61,22 @@ TEST(Styles, FormattedTextUsesTheEffectiveFormat) {
   EXPECT_NE(b.CellStyle(0, 2, 2).numberFormat, "General");
 }
 
+// Logical values show through the text section of their cell's code, as Excel shows them;
+// a code without one leaves TRUE and FALSE as they are.
+TEST(Styles, LogicalValuesShowThroughTheTextSection) {
+  Workbook b;
+  b.SetCellValue(0, 1, 1, Value(true));
+  b.SetCellValue(0, 2, 1, Value(false));
+  b.SetSelection(Range{1, 1, 2, 1});
+  b.SetNumberFormat("0;-0;0;\"[\"@\"]\"");
+  EXPECT_EQ(b.GetFormattedText(0, 1, 1), "[TRUE]");
+  EXPECT_EQ(b.GetFormattedText(0, 2, 1), "[FALSE]");
+  b.SetNumberFormat(";;;");
+  EXPECT_EQ(b.GetFormattedText(0, 1, 1), "");
+  b.SetNumberFormat("0.00");
+  EXPECT_EQ(b.GetFormattedText(0, 1, 1), "TRUE");
+}
+
 TEST(Styles, WholeColumnStoresOneStyleAndRewritesOnlyStyledCells) {
   Workbook b;
   for (int r = 1; r <= 50; ++r) b.SetEntry(0, r, 2, "x");

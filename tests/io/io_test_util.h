@@ -61,6 +61,26 @@ inline constexpr const char* kMain = "http://schemas.openxmlformats.org/spreadsh
 inline constexpr const char* kRel =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
+// Every entry of a zip archive, inflated, by name.
+inline std::map<std::string, std::string> ZipParts(const std::string& path) {
+  std::map<std::string, std::string> parts;
+  int err = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &err);
+  if (!z) return parts;
+  for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+    zip_stat_t st;
+    zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
+    std::string data(st.size, '\0');
+    if (zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0)) {
+      zip_fread(f, data.data(), data.size());
+      zip_fclose(f);
+    }
+    parts[st.name] = std::move(data);
+  }
+  zip_discard(z);
+  return parts;
+}
+
 // A minimal package: one sheet per given body (the XML inside <worksheet>), optional shared
 // strings (the XML inside <sst>) and styles (inside <styleSheet>). `overrides` replace or add
 // parts by name.

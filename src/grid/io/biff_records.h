@@ -48,6 +48,7 @@ inline constexpr uint16_t kFormula = 0x0006;
 inline constexpr uint16_t kString = 0x0207;
 inline constexpr uint16_t kShrFmla = 0x04BC;
 inline constexpr uint16_t kArray = 0x0221;
+inline constexpr uint16_t kTable = 0x0236;  // a data table, after its first cell's FORMULA
 
 // BOF versions and substream types.
 inline constexpr uint16_t kBiff5 = 0x0500;

@@ -276,7 +276,10 @@ class SheetReader {
       if (depth > 1) continue;
       const std::string_view d = r.data;
       const char* p = d.data();
-      if (r.type != kString && r.type != kShrFmla && r.type != kArray && r.type != kContinue)
+      // The definition of a block (shared, array, data table) comes between a formula and
+      // its text result.
+      if (r.type != kString && r.type != kShrFmla && r.type != kArray && r.type != kTable &&
+          r.type != kContinue)
         pendingString = -1;
       switch (r.type) {
         case kNumber:

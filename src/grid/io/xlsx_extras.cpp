@@ -57,10 +57,36 @@ void AppendEscapedAttr(std::string_view value, std::string& out) {
   }
 }
 
+namespace {
+constexpr std::string_view kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+}  // namespace
+
+std::string MainPrefix(const char** attrs) {
+  std::string prefix;
+  for (; *attrs; attrs += 2) {
+    const std::string_view n(attrs[0]);
+    if (n == "xmlns") return {};
+    if (n.substr(0, 6) == "xmlns:" && attrs[1] == kMainNs && prefix.empty())
+      prefix = std::string(n.substr(6));
+  }
+  return prefix;
+}
+
+std::string WithDefaultNamespace(const std::string& rootAttrs) {
+  return " xmlns=\"" + std::string(kMainNs) + "\"" + rootAttrs;
+}
+
+std::string_view XmlCapture::Name(std::string_view qname) const {
+  if (!dropped_.empty() && qname.size() > dropped_.size() &&
+      qname.compare(0, dropped_.size(), dropped_) == 0 && qname[dropped_.size()] == ':')
+    qname.remove_prefix(dropped_.size() + 1);
+  return qname;
+}
+
 void XmlCapture::Start(std::string_view qname, const char** attrs) {
   if (open_) xml_ += '>';
   xml_ += '<';
-  xml_ += qname;
+  xml_ += Name(qname);
   xml_ += AttrsText(attrs, [](std::string_view) { return false; });
   open_ = true;
   ++depth_;
@@ -72,7 +98,7 @@ bool XmlCapture::End(std::string_view qname) {
     open_ = false;
   } else {
     xml_ += "</";
-    xml_ += qname;
+    xml_ += Name(qname);
     xml_ += '>';
   }
   return --depth_ == 0;

@@ -16,6 +16,7 @@
 
 #include "grid/io/opc_package.h"
 #include "grid/style.h"
+#include "grid/value.h"
 
 struct zip;
 
@@ -101,6 +102,15 @@ struct SheetExtras {
   std::string rootAttrs;           // namespace declarations of the root element
   std::vector<XmlFragment> fragments;
   std::vector<LineEdit> edits;
+  // Cells that refer to the file's value metadata (vm: an in-cell picture, whose value the
+  // file gives as an error), with the value they were read with; written back while the
+  // cell holds it still. Positions as read; `edits` move them.
+  struct ValueMetadataCell {
+    int row = 0, col = 0;
+    std::string index;
+    Value value;
+  };
+  std::vector<ValueMetadataCell> valueMetadata;
 };
 
 // Records a structural edit for a sheet that carries extras.
@@ -111,6 +121,8 @@ namespace io {
 // --- Capturing elements as XML while a part is parsed ------------------------------------
 class XmlCapture {
  public:
+  // Elements whose name carries this prefix are captured without it (see MainPrefix).
+  void DropPrefix(std::string prefix) { dropped_ = std::move(prefix); }
   bool Active() const { return depth_ > 0; }
   void Start(std::string_view qname, const char** attrs);
   // True when the captured element is complete.
@@ -119,10 +131,21 @@ class XmlCapture {
   std::string Take();
 
  private:
+  std::string_view Name(std::string_view qname) const;
+
   std::string xml_;
+  std::string dropped_;
   int depth_ = 0;
   bool open_ = false;
 };
+
+// The prefix a part's root element binds the spreadsheet namespace to when it does not make
+// it the default namespace (<x:worksheet xmlns:x="...">, as some libraries write); "" when
+// the namespace is the default one or absent. The writer writes unprefixed elements, so kept
+// elements drop this prefix and the root's declarations gain the default namespace
+// (WithDefaultNamespace).
+std::string MainPrefix(const char** attrs);
+std::string WithDefaultNamespace(const std::string& rootAttrs);
 
 // Attributes as ' name="value"', escaped for XML, skipping those `skip` accepts.
 template <class Skip>

@@ -66,6 +66,9 @@ class WorkbookHandler : public XmlHandler {
     ++depth_;
     if (depth_ == 1) {
       rootAttrs = AttrsText(attrs, [](std::string_view) { return false; });
+      const std::string prefix = MainPrefix(attrs);
+      if (!prefix.empty()) rootAttrs = WithDefaultNamespace(rootAttrs);
+      capture_.DropPrefix(prefix);
       return;
     }
     if (capture_.Active()) {
@@ -272,8 +275,10 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
       sheetExtras->rootAttrs.clear();
       sheetExtras->fragments.clear();
       sheetExtras->rels.clear();
+      sheetExtras->valueMetadata.clear();
       book.SheetAt(static_cast<int>(i + 1)).rowFileAttrs.Clear();
       book.SheetAt(static_cast<int>(i + 1)).colFileAttrs.Clear();
+      book.SheetAt(static_cast<int>(i + 1)).colFileWidths.Clear();
     }
   }
 

@@ -143,7 +143,13 @@ class SheetHandler : public XmlHandler {
       return true;
     }
     if (depth_ == 1) {
-      if (ctx_.extras) ctx_.extras->rootAttrs = AttrsText(attrs, [](std::string_view) { return false; });
+      if (ctx_.extras) {
+        ctx_.extras->rootAttrs = AttrsText(attrs, [](std::string_view) { return false; });
+        const std::string prefix = MainPrefix(attrs);
+        if (!prefix.empty())
+          ctx_.extras->rootAttrs = WithDefaultNamespace(ctx_.extras->rootAttrs);
+        capture_.DropPrefix(prefix);
+      }
       return true;
     }
     if (name == "sheetData" || name == "cols") return false;
@@ -216,8 +222,10 @@ class SheetHandler : public XmlHandler {
       double width = 0;
       std::string_view s(w);
       if (std::from_chars(s.data(), s.data() + s.size(), width).ec == std::errc() &&
-          width >= 0 && width <= 255)
+          width >= 0 && width <= 255) {
         for (int c = a; c <= b; ++c) ctx_.book.SetColWidth(ctx_.sheet, c, GridColumnWidth(width));
+        ctx_.book.SheetAt(ctx_.sheet).colFileWidths.Set(a, b, width);
+      }
     }
     if (IsTrue(Attr(attrs, "hidden"))) ctx_.book.SetColsHidden(ctx_.sheet, a, b, true);
     if (ctx_.extras) {
@@ -250,9 +258,11 @@ class SheetHandler : public XmlHandler {
     // prefix (unprefixed attributes are in no namespace).
     const char *r = nullptr, *t = nullptr, *s = nullptr;
     cellMetadata_ = -1;
+    valueMetadata_.clear();
     for (const char** a = attrs; *a; a += 2) {
       const char* n = a[0];
       if (n[0] == 'c' && n[1] == 'm' && n[2] == 0) ParseInt64(a[1], &cellMetadata_);
+      if (n[0] == 'v' && n[1] == 'm' && n[2] == 0) valueMetadata_ = a[1];
       if (n[0] == 0 || n[1] != 0) continue;
       if (n[0] == 'r') r = a[1];
       else if (n[0] == 't') t = a[1];
@@ -414,6 +424,8 @@ class SheetHandler : public XmlHandler {
     inInline_ = false;
     const int row = static_cast<int>(row_), col = static_cast<int>(col_);
     Value value = CellValue();
+    if (!valueMetadata_.empty() && ctx_.extras && !hasFormula_)
+      ctx_.extras->valueMetadata.push_back({row, col, valueMetadata_, value});
     if (auto f = CellFormula()) {
       // No result, or an empty one (written by programs that do not calculate): the
       // formula is evaluated when read.
@@ -466,6 +478,7 @@ class SheetHandler : public XmlHandler {
   int64_t sharedIndex_ = -1;
   int arrayRows_ = 1, arrayCols_ = 1;
   int64_t cellMetadata_ = -1;  // the cell's cm attribute
+  std::string valueMetadata_;  // the cell's vm attribute; "" when it has none
   std::string* target_ = nullptr;
   std::unordered_map<int64_t, SharedMaster> shared_;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
+#include <unordered_map>
 
 #include "grid/formula/formula.h"
 #include "grid/io/xlsx_dynamic_arrays.h"
@@ -43,11 +45,13 @@ void AppendCols(const Sheet& s, std::string& out) {
   AddRunBounds(s.colHidden, bounds);
   AddRunBounds(s.colStyles, bounds);
   AddRunBounds(s.colFileAttrs, bounds);
+  AddRunBounds(s.colFileWidths, bounds);
   std::sort(bounds.begin(), bounds.end());
   bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
   struct ColRec {
     int first, last;
     double width;
+    double fileWidth;  // as read, when the width is still the one read
     bool hidden;
     StyleId style;
     const std::string* attrs;  // the file's other attributes
@@ -55,13 +59,15 @@ void AppendCols(const Sheet& s, std::string& out) {
   std::vector<ColRec> recs;
   for (size_t i = 0; i + 1 < bounds.size() && bounds[i] <= kMaxCols; ++i) {
     const int first = bounds[i];
-    ColRec r{first, bounds[i + 1] - 1, s.colWidths.Get(first), s.colHidden.Get(first),
-             s.colStyles.Get(first), &s.colFileAttrs.Get(first)};
+    ColRec r{first, bounds[i + 1] - 1, s.colWidths.Get(first), s.colFileWidths.Get(first),
+             s.colHidden.Get(first), s.colStyles.Get(first), &s.colFileAttrs.Get(first)};
+    if (r.fileWidth > 0 && GridColumnWidth(r.fileWidth) != r.width) r.fileWidth = 0;
     if (r.style == kDefaultStyle) r.style = s.sheetStyle;
     if (r.width == s.colWidths.Default() && !r.hidden && r.style == kDefaultStyle &&
         r.attrs->empty())
       continue;
     if (!recs.empty() && recs.back().last + 1 == r.first && recs.back().width == r.width &&
+        recs.back().fileWidth == r.fileWidth &&
         recs.back().hidden == r.hidden && recs.back().style == r.style &&
         *recs.back().attrs == *r.attrs)
       recs.back().last = r.last;
@@ -76,7 +82,7 @@ void AppendCols(const Sheet& s, std::string& out) {
     out += "\" max=\"";
     AppendInt(out, r.last);
     out += "\" width=\"";
-    AppendNumber(out, FileColumnWidth(r.width));
+    AppendNumber(out, r.fileWidth > 0 ? r.fileWidth : FileColumnWidth(r.width));
     out += '"';
     if (r.width != s.colWidths.Default()) out += " customWidth=\"1\"";
     if (r.hidden) out += " hidden=\"1\"";
@@ -120,6 +126,19 @@ class SheetWriter {
               SharedStringsOut& strings, std::string& out, const XmlSink& sink)
       : book_(book), s_(sheet), styles_(styles), strings_(strings), out_(out), sink_(sink) {
     columnStyles_ = !s_.colStyles.Empty() || s_.sheetStyle != kDefaultStyle;
+  }
+
+  // Cells read with a value-metadata index get it back where they went (after the sheet's
+  // row and column edits) while they hold the value they were read with.
+  void KeepValueMetadata(const SheetExtras& x) {
+    for (const SheetExtras::ValueMetadataCell& c : x.valueMetadata) {
+      std::optional<CellRange> at = CellRange{c.row, c.col, c.row, c.col};
+      for (const LineEdit& e : x.edits) {
+        bool cut = false;
+        if (at) at = MoveRange(*at, e, &cut);
+      }
+      if (at) valueMetadata_[Key(at->r1, at->c1)] = &c;
+    }
   }
 
   void Rows() {
@@ -216,6 +235,14 @@ class SheetWriter {
       return;
     }
     TypeAttr(v, false);
+    if (!valueMetadata_.empty()) {
+      auto it = valueMetadata_.find(Key(row, col));
+      if (it != valueMetadata_.end() && it->second->value == v) {
+        out_ += " vm=\"";
+        AppendEscapedAttr(it->second->index, out_);
+        out_ += '"';
+      }
+    }
     out_ += '>';
     ValueElement(v, false);
     out_ += "</c>";
@@ -256,6 +283,8 @@ class SheetWriter {
   std::string& out_;
   const XmlSink& sink_;
   bool columnStyles_ = false;
+  static uint64_t Key(int row, int col) { return static_cast<uint64_t>(row) << 16 | col; }
+  std::unordered_map<uint64_t, const SheetExtras::ValueMetadataCell*> valueMetadata_;
 };
 
 }  // namespace
@@ -290,7 +319,7 @@ void SharedStringsOut::WriteXml(const XmlSink& sink) const {
 
 void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
                        SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
-                       const XmlSink& sink) {
+                       bool valueMetadata, const XmlSink& sink) {
   const Sheet& s = book.SheetAt(sheet);
   std::string out;
   out.reserve(kPieceBytes + 64 * 1024);
@@ -330,7 +359,9 @@ void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut
       continue;
     }
     out += "<sheetData>";
-    SheetWriter(book, s, styles, strings, out, sink).Rows();
+    SheetWriter writer(book, s, styles, strings, out, sink);
+    if (valueMetadata && s.extras) writer.KeepValueMetadata(*s.extras);
+    writer.Rows();
     out += "</sheetData>";
   }
   out += "</worksheet>";

@@ -235,6 +235,9 @@ class StylesHandler : public XmlHandler {
     }
     if (depth_ == 1) {
       x_->rootAttrs = AttrsText(attrs, [](std::string_view) { return false; });
+      const std::string prefix = MainPrefix(attrs);
+      if (!prefix.empty()) x_->rootAttrs = WithDefaultNamespace(x_->rootAttrs);
+      capture_.DropPrefix(prefix);
       return;
     }
     const std::string_view section = depth_ == 2 ? name : std::string_view(section_);

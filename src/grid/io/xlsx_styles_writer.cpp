@@ -58,14 +58,22 @@ void AppendSide(std::string& out, const char* name, uint16_t style, uint32_t col
 
 }  // namespace
 
+// A column under one character wide has its padding shrink with it: its pixels are
+// characters * (digit + padding), so that no width short of 0 hides it.
 double FileColumnWidth(double characters) {
   if (characters <= 0) return 0;
-  return std::trunc((characters * kDigitPixels + kPaddingPixels) / kDigitPixels * 256) / 256;
+  const double pixels = characters < 1 ? characters * (kDigitPixels + kPaddingPixels)
+                                       : characters * kDigitPixels + kPaddingPixels;
+  return std::trunc(pixels / kDigitPixels * 256) / 256;
 }
 
 double GridColumnWidth(double fileWidth) {
-  double chars = fileWidth - kPaddingPixels / kDigitPixels;
-  return chars <= 0 ? 0 : std::round(chars * 100) / 100;
+  if (!(fileWidth > 0)) return 0;
+  const double pixels = fileWidth * kDigitPixels;
+  const double chars = pixels < kDigitPixels + kPaddingPixels
+                           ? pixels / (kDigitPixels + kPaddingPixels)
+                           : (pixels - kPaddingPixels) / kDigitPixels;
+  return std::max(0.01, std::round(chars * 100) / 100);
 }
 
 uint32_t StylesOut::QuotedXf(StyleId style) {

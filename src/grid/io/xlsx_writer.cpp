@@ -314,9 +314,10 @@ std::string WorkbookXmlWithExtras(const Workbook& book, const FileExtras& x,
 namespace {
 
 void AddSheet(ZipWriter& zip, const Workbook& book, int i, bool shown, StylesOut& styles,
-              SharedStringsOut& strings, const std::vector<XmlFragment>& kept) {
+              SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
+              bool valueMetadata) {
   zip.Begin(SheetPart(i));
-  WriteWorksheetXml(book, i, shown, styles, strings, kept,
+  WriteWorksheetXml(book, i, shown, styles, strings, kept, valueMetadata,
                     [&](std::string_view xml) { zip.Write(xml); });
   zip.End();
 }
@@ -370,7 +371,7 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
     StylesOut styles(book.Styles());
     SharedStringsOut strings;
     for (int i = 1; i <= sheets; ++i)
-      AddSheet(zip, book, i, i == shown, styles, strings, InMemoryLook(book, i, notes));
+      AddSheet(zip, book, i, i == shown, styles, strings, InMemoryLook(book, i, notes), false);
     AddSharedStrings(zip, strings);
     zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
     zip.Finish();
@@ -537,7 +538,7 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
   const int shown = ShownSheet(book);
   for (int i = 1; i <= sheets; ++i) {
     if (plan.sheetParts[i - 1] != SheetPart(i)) continue;
-    AddSheet(zip, book, i, i == shown, styles, strings, plan.kept[i - 1]);
+    AddSheet(zip, book, i, i == shown, styles, strings, plan.kept[i - 1], !dynamic.replaces);
     const std::vector<Relationship>& rels = plan.sheetRels[i - 1];
     if (rels.empty()) continue;
     std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
