@@ -64,39 +64,27 @@ struct Condition {
 };
 
 // Visits every position (0-based offsets in tables of equal shape) where all conditions
-// hold. Positions no table uses are blank everywhere: they are not visited one by one but
-// counted, and the count is returned when the conditions accept blanks (0 otherwise).
+// hold, with the value of `values` there (Empty without `values`). Positions no table uses
+// are blank everywhere: they are not visited one by one but counted, and the count is
+// returned when the conditions accept blanks (0 otherwise). Each table is read once, in the
+// order the sheet stores its cells.
 int64_t ForEachMatch(const std::vector<Condition>& conds, const Table* values,
-                     const std::function<void(int r, int c)>& fn) {
+                     const std::function<void(const Value& value)>& fn) {
   const Table& shape = conds.front().range;
-  const int64_t cols = shape.Cols();
-  std::vector<int64_t> used;
-  auto collect = [&](const Table& t) {
-    t.ForEachUsed([&](int r, int c, const Value&) {
-      if (r < shape.Rows() && c < shape.Cols()) used.push_back(r * cols + c);
-      return true;
-    });
-  };
-  for (const Condition& cond : conds) collect(cond.range);
-  if (values) collect(*values);
-  std::sort(used.begin(), used.end());
-  used.erase(std::unique(used.begin(), used.end()), used.end());
-
-  for (int64_t pos : used) {
-    const int r = static_cast<int>(pos / cols), c = static_cast<int>(pos % cols);
-    bool all = true;
-    for (const Condition& cond : conds) {
-      if (!cond.criterion.Matches(cond.range.At(r, c))) {
-        all = false;
-        break;
-      }
-    }
-    if (all) fn(r, c);
-  }
+  std::vector<const Table*> tables;
+  for (const Condition& cond : conds) tables.push_back(&cond.range);
+  if (values) tables.push_back(values);
+  static const Value kBlank;
+  const int64_t visited = ForEachUsedTogether(
+      tables, shape.Rows(), shape.Cols(), [&](int, int, const std::vector<const Value*>& at) {
+        for (size_t i = 0; i < conds.size(); ++i)
+          if (!conds[i].criterion.Matches(*at[i])) return;
+        fn(values ? *at.back() : kBlank);
+      });
   for (const Condition& cond : conds) {
     if (!cond.criterion.Matches(Empty{})) return 0;
   }
-  return shape.Size() - static_cast<int64_t>(used.size());
+  return shape.Size() - visited;
 }
 
 Criterion CriterionArg(Call& call, int i) { return Criterion(call.Scalar(i)); }
@@ -121,8 +109,7 @@ struct SumCount {
 
 SumCount SumMatching(const std::vector<Condition>& conds, const Table& values) {
   SumCount sc;
-  ForEachMatch(conds, &values, [&](int r, int c) {
-    const Value v = values.At(r, c);
+  ForEachMatch(conds, &values, [&](const Value& v) {
     ThrowIfError(v);
     if (const auto* d = std::get_if<double>(&v)) {
       sc.sum += *d;
@@ -166,8 +153,7 @@ Operand ExtremeIfs(Call& call, bool max) {
   std::vector<Condition> conds = Conditions(call, 1, values.Rows(), values.Cols());
   bool any = false;
   double best = 0;
-  ForEachMatch(conds, &values, [&](int r, int c) {
-    const Value v = values.At(r, c);
+  ForEachMatch(conds, &values, [&](const Value& v) {
     ThrowIfError(v);
     if (const auto* d = std::get_if<double>(&v)) {
       if (!any || (max ? *d > best : *d < best)) best = *d;
@@ -184,7 +170,7 @@ Operand CountIf(Call& call) {
   Table range(call.Ctx(), call.Arg(0));
   std::vector<Condition> conds{{range, CriterionArg(call, 1)}};
   int64_t n = 0;
-  const int64_t blanks = ForEachMatch(conds, nullptr, [&](int, int) { ++n; });
+  const int64_t blanks = ForEachMatch(conds, nullptr, [&](const Value&) { ++n; });
   return Num(static_cast<double>(n + blanks));
 }
 
@@ -192,7 +178,7 @@ Operand CountIfs(Call& call) {
   Table first(call.Ctx(), call.Arg(0));
   std::vector<Condition> conds = Conditions(call, 0, first.Rows(), first.Cols());
   int64_t n = 0;
-  const int64_t blanks = ForEachMatch(conds, nullptr, [&](int, int) { ++n; });
+  const int64_t blanks = ForEachMatch(conds, nullptr, [&](const Value&) { ++n; });
   return Num(static_cast<double>(n + blanks));
 }
 
@@ -207,28 +193,19 @@ Operand SumProduct(Call& call) {
       throw FormulaError{ErrorCode::Value};
     }
   }
-  const int64_t cols = tables.front().Cols();
-  std::vector<int64_t> used;
-  for (const Table& t : tables) {
-    t.ForEachUsed([&](int r, int c, const Value&) {
-      used.push_back(r * cols + c);
-      return true;
-    });
-  }
-  std::sort(used.begin(), used.end());
-  used.erase(std::unique(used.begin(), used.end()), used.end());
+  std::vector<const Table*> read;
+  for (const Table& t : tables) read.push_back(&t);
   double sum = 0;
-  for (int64_t pos : used) {
-    const int r = static_cast<int>(pos / cols), c = static_cast<int>(pos % cols);
-    double product = 1;
-    for (const Table& t : tables) {
-      const Value v = t.At(r, c);
-      ThrowIfError(v);
-      const auto* d = std::get_if<double>(&v);
-      product *= d ? *d : 0;
-    }
-    sum += product;
-  }
+  ForEachUsedTogether(read, tables.front().Rows(), tables.front().Cols(),
+                      [&](int, int, const std::vector<const Value*>& at) {
+                        double product = 1;
+                        for (const Value* v : at) {
+                          ThrowIfError(*v);
+                          const auto* d = std::get_if<double>(v);
+                          product *= d ? *d : 0;
+                        }
+                        sum += product;
+                      });
   return Num(sum);
 }
 
