@@ -87,6 +87,14 @@ int64_t ForEachMatch(const std::vector<Condition>& conds, const Table* values,
   return shape.Size() - visited;
 }
 
+// A range argument of the conditional functions. An error in its place (a reference to a
+// deleted sheet) is the result, not a range of one error cell that matches nothing.
+Table RangeArg(Call& call, int i) {
+  const Operand& op = call.Arg(i);
+  if (const auto* v = std::get_if<Value>(&op)) ThrowIfError(*v);
+  return Table(call.Ctx(), op);
+}
+
 Criterion CriterionArg(Call& call, int i) { return Criterion(call.Scalar(i)); }
 
 // The conditions of arguments first, first+1 (range, criterion) ...; every range must have
@@ -95,7 +103,7 @@ std::vector<Condition> Conditions(Call& call, int first, int rows, int cols) {
   if ((call.Count() - first) % 2 != 0 || call.Count() <= first) throw FormulaError{ErrorCode::Value};
   std::vector<Condition> conds;
   for (int i = first; i < call.Count(); i += 2) {
-    Table t(call.Ctx(), call.Arg(i));
+    Table t = RangeArg(call, i);
     if (t.Rows() != rows || t.Cols() != cols) throw FormulaError{ErrorCode::Value};
     conds.push_back({t, CriterionArg(call, i + 1)});
   }
@@ -123,23 +131,23 @@ SumCount SumMatching(const std::vector<Condition>& conds, const Table& values) {
 // of the given range.
 Table ValuesFor(Call& call, int i, const Table& range) {
   if (call.Missing(i)) return range;
-  Table given(call.Ctx(), call.Arg(i));
+  Table given = RangeArg(call, i);
   return given.Sub(0, 0, range.Rows(), range.Cols());
 }
 
 Operand SumIf(Call& call) {
-  Table range(call.Ctx(), call.Arg(0));
+  Table range = RangeArg(call, 0);
   std::vector<Condition> conds{{range, CriterionArg(call, 1)}};
   return Num(SumMatching(conds, ValuesFor(call, 2, range)).sum);
 }
 
 Operand SumIfs(Call& call) {
-  Table values(call.Ctx(), call.Arg(0));
+  Table values = RangeArg(call, 0);
   return Num(SumMatching(Conditions(call, 1, values.Rows(), values.Cols()), values).sum);
 }
 
 Operand AverageIf(Call& call) {
-  Table range(call.Ctx(), call.Arg(0));
+  Table range = RangeArg(call, 0);
   std::vector<Condition> conds{{range, CriterionArg(call, 1)}};
   SumCount sc = SumMatching(conds, ValuesFor(call, 2, range));
   if (sc.count == 0) throw FormulaError{ErrorCode::Div0};
@@ -149,7 +157,7 @@ Operand AverageIf(Call& call) {
 // MAXIFS and MINIFS: the extreme number of the first range where all conditions hold; 0
 // when none does.
 Operand ExtremeIfs(Call& call, bool max) {
-  Table values(call.Ctx(), call.Arg(0));
+  Table values = RangeArg(call, 0);
   std::vector<Condition> conds = Conditions(call, 1, values.Rows(), values.Cols());
   bool any = false;
   double best = 0;
@@ -167,7 +175,7 @@ Operand MaxIfs(Call& call) { return ExtremeIfs(call, true); }
 Operand MinIfs(Call& call) { return ExtremeIfs(call, false); }
 
 Operand CountIf(Call& call) {
-  Table range(call.Ctx(), call.Arg(0));
+  Table range = RangeArg(call, 0);
   std::vector<Condition> conds{{range, CriterionArg(call, 1)}};
   int64_t n = 0;
   const int64_t blanks = ForEachMatch(conds, nullptr, [&](const Value&) { ++n; });
@@ -175,7 +183,7 @@ Operand CountIf(Call& call) {
 }
 
 Operand CountIfs(Call& call) {
-  Table first(call.Ctx(), call.Arg(0));
+  Table first = RangeArg(call, 0);
   std::vector<Condition> conds = Conditions(call, 0, first.Rows(), first.Cols());
   int64_t n = 0;
   const int64_t blanks = ForEachMatch(conds, nullptr, [&](const Value&) { ++n; });
@@ -262,7 +270,7 @@ bool IsBlankValue(const Value& v) {
 
 // Blank cells and cells holding an empty text.
 Operand CountBlank(Call& call) {
-  Table t(call.Ctx(), call.Arg(0));
+  Table t = RangeArg(call, 0);
   int64_t filled = 0;
   t.ForEachUsed([&](int, int, const Value& v) {
     filled += !IsBlankValue(v);
