@@ -32,6 +32,8 @@ void DependencyIndex::Clear() {
   columns_.clear();
   rows_.clear();
   large_.clear();
+  groupOf_.clear();
+  groups_.clear();
   entries_ = 0;
 }
 
@@ -45,7 +47,13 @@ void DependencyIndex::AddArea(const Area& a, CellKey dependent) {
   long rb1 = (a.firstRow - 1) / kBlockRows, rb2 = (a.lastRow - 1) / kBlockRows;
   long cb1 = (a.firstCol - 1) / kBlockCols, cb2 = (a.lastCol - 1) / kBlockCols;
   long rowBlocks = rb2 - rb1 + 1, colBlocks = cb2 - cb1 + 1;
-  AreaDep dep{a, dependent};
+  auto [it, added] = groupOf_.emplace(a, static_cast<uint32_t>(groups_.size()));
+  if (!added) {
+    groups_[it->second].push_back(dependent);
+    return;
+  }
+  groups_.push_back({dependent});
+  AreaDep dep{a, it->second};
   if (rowBlocks * colBlocks <= kMaxBlocksPerArea) {
     for (long rb = rb1; rb <= rb2; ++rb)
       for (long cb = cb1; cb <= cb2; ++cb)
@@ -225,6 +233,7 @@ void Engine::Propagate(std::vector<CellKey> queue) {
 }
 
 void Engine::CellChanged(uint32_t sheetId, int row, int col) {
+  kept_.clear();
   EnsureIndex();
   CellKey key = MakeKey(sheetId, row, col);
   // Whatever it held before, its readers must be reached again.
@@ -244,6 +253,7 @@ void Engine::CellChanged(uint32_t sheetId, int row, int col) {
 }
 
 void Engine::StructureChanged() {
+  kept_.clear();
   indexValid_ = false;
   formulas_.clear();
   arrays_.clear();
@@ -252,6 +262,7 @@ void Engine::StructureChanged() {
 }
 
 void Engine::MarkReaders(const std::function<bool(const Cell&, uint32_t host)>& reads) {
+  kept_.clear();
   EnsureIndex();
   std::vector<CellKey> queue;
   int sheets = book_.SheetCount();
@@ -282,6 +293,7 @@ void Engine::CellsMoved(const StructuralChange& change) {
 }
 
 void Engine::RangeChanged(uint32_t sheetId, const Area& area) {
+  kept_.clear();
   EnsureIndex();
   // Formulas that left the range (a large clear) leave the index, and those put there (a
   // large paste) join it, so that what they read reaches them later.
@@ -318,6 +330,23 @@ void Engine::RangeChanged(uint32_t sheetId, const Area& area) {
       if (n.kind == NodeKind::Binary && n.op == Op::Range) return true;
     return false;
   });
+}
+
+namespace {
+// Kept results beyond this many are dropped all at once.
+constexpr size_t kMaxKeptResults = 1 << 16;
+}  // namespace
+
+const Value* Engine::Recall(const std::string& key) const {
+  auto it = kept_.find(key);
+  return it == kept_.end() ? nullptr : &it->second;
+}
+
+void Engine::Keep(const std::string& key, const Value& result) {
+  // A result computed around a circular reference read an earlier value: not kept.
+  if (!cyclic_.empty()) return;
+  if (kept_.size() >= kMaxKeptResults) kept_.clear();
+  kept_.emplace(key, result);
 }
 
 bool Engine::UsedBounds(uint32_t sheetId, Area* out) {
@@ -397,6 +426,7 @@ void Engine::Leave(CellKey key) {
 }
 
 void Engine::MarkCycle(CellKey key) {
+  kept_.clear();
   // Everything computed since `key` was entered leads back to it.
   for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
     cyclic_.insert(*it);
@@ -512,6 +542,7 @@ Value Engine::Evaluate(int sheetIndex, int row, int col) {
 }
 
 void Engine::RecalcIfNeeded() {
+  kept_.clear();
   EnsureIndex();
   std::vector<CellKey> queue;
   for (auto& [key, info] : formulas_)
@@ -528,6 +559,7 @@ void Engine::RecalcIfNeeded() {
 }
 
 void Engine::RecalcAll() {
+  kept_.clear();
   EnsureIndex();
   std::vector<CellKey> all;
   all.reserve(formulas_.size());

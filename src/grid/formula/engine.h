@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -54,11 +55,25 @@ class DependencyIndex {
   size_t Entries() const { return entries_; }
 
  private:
+  // An area is registered in its blocks once, however many formulas read it (a summary
+  // table of SUMIFS over the same columns): a lookup scans distinct areas, then reports
+  // every formula of the area's group.
   struct AreaDep {
     Area area;
-    CellKey dependent;
+    uint32_t group;  // index into groups_
+  };
+  struct AreaHash {
+    size_t operator()(const Area& a) const {
+      uint64_t h = a.sheetId;
+      for (int v : {a.firstRow, a.firstCol, a.lastRow, a.lastCol})
+        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(v);
+      return static_cast<size_t>(h ^ (h >> 29));
+    }
   };
   void AddArea(const Area& a, CellKey dependent);
+
+  std::unordered_map<Area, uint32_t, AreaHash> groupOf_;
+  std::vector<std::vector<CellKey>> groups_;
 
   std::unordered_map<CellKey, std::vector<CellKey>> cells_;
   std::unordered_map<uint64_t, std::vector<AreaDep>> blocks_;   // small areas by block
@@ -92,6 +107,10 @@ class Engine {
   // Sheet extent in use (for whole-column walks); false when the sheet has no content.
   bool UsedBounds(uint32_t sheetId, Area* bounds);
   double Random() { return uniform_(rng_); }
+  // Results of range functions kept until a cell changes or a recalculation starts (see
+  // Context::Recall); nothing is kept once a circular reference was met.
+  const Value* Recall(const std::string& key) const;
+  void Keep(const std::string& key, const Value& result);
   // Depth of nested evaluation (expression nodes plus cells) on the C++ stack.
   int& Depth() { return depth_; }
 
@@ -145,6 +164,7 @@ class Engine {
   std::unordered_set<CellKey> cyclic_;
   // Dirty cells whose dependents are already dirty too: propagation stops there.
   std::unordered_set<CellKey> dirtyMarked_;
+  std::unordered_map<std::string, Value> kept_;
   int depth_ = 0;
   std::mt19937_64 rng_;
   std::uniform_real_distribution<double> uniform_{0.0, 1.0};
@@ -177,6 +197,8 @@ class Evaluator final : public Context {
   std::optional<Area> ClipToUsed(const Area& area) override;
   uint32_t FindSheetId(std::string_view name) const override;
   double Random() override { return engine_.Random(); }
+  const Value* Recall(const std::string& key) override { return engine_.Recall(key); }
+  void Keep(const std::string& key, const Value& result) override { engine_.Keep(key, result); }
 
  private:
   Operand EvalRef(const Reference& r);
@@ -201,7 +223,8 @@ void DependencyIndex::ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn
     for (CellKey k : it->second) fn(k);
   auto scan = [&](const std::vector<AreaDep>& deps) {
     for (const AreaDep& d : deps)
-      if (d.area.sheetId == sheet && d.area.Contains(row, col)) fn(d.dependent);
+      if (d.area.sheetId == sheet && d.area.Contains(row, col))
+        for (CellKey k : groups_[d.group]) fn(k);
   };
   constexpr int kBlockRows = 256, kBlockCols = 16;
   uint64_t rb = static_cast<uint64_t>((row - 1) / kBlockRows);

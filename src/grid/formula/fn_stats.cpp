@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "grid/formula/criteria.h"
@@ -190,6 +191,67 @@ Operand CountIfs(Call& call) {
   return Num(static_cast<double>(n + blanks));
 }
 
+// The conditional functions' results are kept under a key of their inputs: the same SUMIFS
+// over the same ranges fills whole summary tables, and each walks its ranges only once.
+// Ranges are named by their areas (their cells cannot change while a result is kept); a
+// criterion given as a larger area is read by intersection with the formula's cell, which
+// joins the key. Arrays are not kept.
+void AppendKey(std::string& key, const Value& v) {
+  switch (v.index()) {
+    case 0: key += 'e'; break;
+    case 1: {
+      const double d = std::get<double>(v);
+      key += 'n';
+      key.append(reinterpret_cast<const char*>(&d), sizeof d);
+      break;
+    }
+    case 2: {
+      const std::string_view t = std::get<SharedText>(v);
+      key += 't' + std::to_string(t.size()) + ':';
+      key += t;
+      break;
+    }
+    case 3: key += std::get<bool>(v) ? "b1" : "b0"; break;
+    default: key += 'x' + std::to_string(static_cast<int>(std::get<ErrorCode>(v))); break;
+  }
+}
+
+Operand Kept(Call& call, std::string_view name, int firstCriterion, FunctionImpl fn) {
+  std::string key(name);
+  for (int i = 0; i < call.Count(); ++i) {
+    key += '|';
+    if (call.Missing(i)) continue;
+    const Operand& op = call.Arg(i);
+    if (IsMatrix(op)) return fn(call);
+    if (const auto* v = std::get_if<Value>(&op)) {
+      AppendKey(key, *v);
+      continue;
+    }
+    const Area& a = std::get<Area>(op);
+    key += 'a' + std::to_string(a.sheetId) + ':' + std::to_string(a.firstRow) + ':' +
+           std::to_string(a.firstCol) + ':' + std::to_string(a.lastRow) + ':' +
+           std::to_string(a.lastCol);
+    const bool criterion = i >= firstCriterion && (i - firstCriterion) % 2 == 0;
+    if (criterion && !a.IsCell()) {
+      key += '@' + std::to_string(call.Ctx().HostSheetId()) + ':' +
+             std::to_string(call.Ctx().HostRow()) + ':' + std::to_string(call.Ctx().HostCol());
+    }
+  }
+  Context& ctx = call.Ctx();
+  if (const Value* kept = ctx.Recall(key)) return *kept;
+  Operand result = fn(call);
+  if (const auto* v = std::get_if<Value>(&result)) ctx.Keep(key, *v);
+  return result;
+}
+
+Operand SumIfKept(Call& call) { return Kept(call, "SUMIF", 1, SumIf); }
+Operand SumIfsKept(Call& call) { return Kept(call, "SUMIFS", 2, SumIfs); }
+Operand AverageIfKept(Call& call) { return Kept(call, "AVERAGEIF", 1, AverageIf); }
+Operand CountIfKept(Call& call) { return Kept(call, "COUNTIF", 1, CountIf); }
+Operand CountIfsKept(Call& call) { return Kept(call, "COUNTIFS", 1, CountIfs); }
+Operand MaxIfsKept(Call& call) { return Kept(call, "MAXIFS", 2, MaxIfs); }
+Operand MinIfsKept(Call& call) { return Kept(call, "MINIFS", 2, MinIfs); }
+
 // Arguments are arrays of one shape; the sum of their element-wise products, where
 // anything but a number counts as 0 and an error anywhere is the result.
 Operand SumProduct(Call& call) {
@@ -356,19 +418,19 @@ Operand Rank(Call& call) {
 }  // namespace
 
 void RegisterStatsFunctions(FunctionRegistry& r) {
-  r.Add({"SUMIF", 2, 3, SumIf});
-  r.Add({"SUMIFS", 3, kMaxFunctionArgs, SumIfs});
+  r.Add({"SUMIF", 2, 3, SumIfKept});
+  r.Add({"SUMIFS", 3, kMaxFunctionArgs, SumIfsKept});
   r.Add({"SUMPRODUCT", 1, kMaxFunctionArgs, SumProduct, false, true});
   r.Add({"AVERAGE", 1, kMaxFunctionArgs, Average});
   r.Add({"AVERAGEA", 1, kMaxFunctionArgs, AverageA});
-  r.Add({"AVERAGEIF", 2, 3, AverageIf});
+  r.Add({"AVERAGEIF", 2, 3, AverageIfKept});
   r.Add({"COUNT", 1, kMaxFunctionArgs, Count});
   r.Add({"COUNTA", 1, kMaxFunctionArgs, CountA});
   r.Add({"COUNTBLANK", 1, 1, CountBlank});
-  r.Add({"COUNTIF", 2, 2, CountIf});
-  r.Add({"COUNTIFS", 2, kMaxFunctionArgs, CountIfs});
-  r.Add({"MAXIFS", 3, kMaxFunctionArgs, MaxIfs});
-  r.Add({"MINIFS", 3, kMaxFunctionArgs, MinIfs});
+  r.Add({"COUNTIF", 2, 2, CountIfKept});
+  r.Add({"COUNTIFS", 2, kMaxFunctionArgs, CountIfsKept});
+  r.Add({"MAXIFS", 3, kMaxFunctionArgs, MaxIfsKept});
+  r.Add({"MINIFS", 3, kMaxFunctionArgs, MinIfsKept});
   r.Add({"MAX", 1, kMaxFunctionArgs, Max});
   r.Add({"MAXA", 1, kMaxFunctionArgs, MaxA});
   r.Add({"MIN", 1, kMaxFunctionArgs, Min});
