@@ -147,5 +147,48 @@ TEST_F(DatabaseRanges, HugeMostlyEmptyCriteriaRange) {
   EXPECT_EQ(Eval("=DSUM(F:G,\"Index\",$AC$1:$UYC$2)"), Value{2.0});
 }
 
+// Results of the conditional functions are kept between cells with the same inputs: every
+// change must still reach each of them.
+TEST_F(RangeWalkTest, KeptResultsFollowChanges) {
+  for (int r = 1; r <= 4; ++r) {
+    Set(r, 1, std::to_string(r));
+    Set(r, 2, r % 2 ? "odd" : "even");
+  }
+  Set(1, 3, "=SUMIFS(A1:A4,B1:B4,\"odd\")");
+  Set(2, 3, "=SUMIFS(A1:A4,B1:B4,\"odd\")");
+  Set(3, 3, "=COUNTIF(B1:B4,\"odd\")");
+  EXPECT_EQ(book.GetCellValue(1, 1, 3), Value{4.0});
+  EXPECT_EQ(book.GetCellValue(1, 2, 3), Value{4.0});
+  Set(3, 1, "10");
+  EXPECT_EQ(book.GetCellValue(1, 1, 3), Value{11.0});
+  EXPECT_EQ(book.GetCellValue(1, 2, 3), Value{11.0});
+  Set(4, 2, "odd");
+  EXPECT_EQ(book.GetCellValue(1, 2, 3), Value{15.0});
+  EXPECT_EQ(book.GetCellValue(1, 3, 3), Value{3.0});
+  // A criterion given as a column is read on each formula's own row: same text, other result.
+  Set(1, 4, "odd");
+  Set(2, 4, "even");
+  Set(1, 5, "=SUMIF(B1:B4,D1:D2,A1:A4)");
+  Set(2, 5, "=SUMIF(B1:B4,D1:D2,A1:A4)");
+  EXPECT_EQ(book.GetCellValue(1, 1, 5), Value{15.0});
+  EXPECT_EQ(book.GetCellValue(1, 2, 5), Value{2.0});
+  // Inputs that are formulas are computed before the result is kept.
+  Set(2, 1, "=A1*100");
+  Set(2, 2, "odd");
+  EXPECT_EQ(book.GetCellValue(1, 1, 3), Value{115.0});
+  EXPECT_EQ(book.GetCellValue(1, 2, 3), Value{115.0});
+  Set(1, 1, "2");
+  EXPECT_EQ(book.GetCellValue(1, 2, 3), Value{216.0});
+}
+
+TEST_F(RangeWalkTest, ManyFormulasReadingOneAreaAllFollowIt) {
+  for (int r = 1; r <= 300; ++r) Set(r, 1, "1");
+  for (int r = 1; r <= 40; ++r) Set(r, 2, "=SUM(A1:A300)+ROW()");
+  Set(7, 2, "=1");  // no longer reads the area
+  Set(150, 1, "101");
+  for (int r = 1; r <= 40; ++r)
+    EXPECT_EQ(book.GetCellValue(1, r, 2), Value{r == 7 ? 1.0 : 400.0 + r}) << r;
+}
+
 }  // namespace
 }  // namespace ddt::grid
