@@ -188,6 +188,19 @@ TEST_F(RangeWalkTest, ManyFormulasReadingOneAreaAllFollowIt) {
   Set(150, 1, "101");
   for (int r = 1; r <= 40; ++r)
     EXPECT_EQ(book.GetCellValue(1, r, 2), Value{r == 7 ? 1.0 : 400.0 + r}) << r;
+  // Changes in a row, some results read between them, a reader joining while the others
+  // are still stale: every one ends up current.
+  Set(151, 1, "2");
+  EXPECT_EQ(book.GetCellValue(1, 3, 2), Value{404.0});
+  Set(152, 1, "3");
+  Set(41, 2, "=SUM(A1:A300)");
+  Set(153, 1, "4");
+  for (int r = 1; r <= 40; ++r)
+    EXPECT_EQ(book.GetCellValue(1, r, 2), Value{r == 7 ? 1.0 : 406.0 + r}) << r;
+  EXPECT_EQ(book.GetCellValue(1, 41, 2), Value{406.0});
+  Set(154, 1, "5");
+  EXPECT_EQ(book.GetCellValue(1, 41, 2), Value{410.0});
+  EXPECT_EQ(book.GetCellValue(1, 40, 2), Value{450.0});
 }
 
 }  // namespace

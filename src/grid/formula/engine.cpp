@@ -34,6 +34,7 @@ void DependencyIndex::Clear() {
   large_.clear();
   groupOf_.clear();
   groups_.clear();
+  groupEpoch_.clear();
   entries_ = 0;
 }
 
@@ -50,9 +51,11 @@ void DependencyIndex::AddArea(const Area& a, CellKey dependent) {
   auto [it, added] = groupOf_.emplace(a, static_cast<uint32_t>(groups_.size()));
   if (!added) {
     groups_[it->second].push_back(dependent);
+    groupEpoch_[it->second] = 0;  // the new reader has not been passed on
     return;
   }
   groups_.push_back({dependent});
+  groupEpoch_.push_back(0);
   AreaDep dep{a, it->second};
   if (rowBlocks * colBlocks <= kMaxBlocksPerArea) {
     for (long rb = rb1; rb <= rb2; ++rb)
@@ -198,7 +201,7 @@ void Engine::FillArrayCells(CellKey anchor, int sheetIndex, const Area& area,
           c.value = 0.0;
         }
         c.dirty = false;
-        dirtyMarked_.erase(key);
+        Unmark(key);
       });
 }
 
@@ -228,7 +231,7 @@ void Engine::Propagate(std::vector<CellKey> queue) {
     queue.pop_back();
     if (!arrays_.empty()) MarkArrayCells(k, &queue);
     deps_.ForEachDependent(KeySheet(k), KeyRow(k), KeyCol(k),
-                           [&](CellKey d) { MarkDirty(d, &queue); });
+                           [&](CellKey d) { MarkDirty(d, &queue); }, markEpoch_);
   }
 }
 
@@ -237,13 +240,13 @@ void Engine::CellChanged(uint32_t sheetId, int row, int col) {
   EnsureIndex();
   CellKey key = MakeKey(sheetId, row, col);
   // Whatever it held before, its readers must be reached again.
-  dirtyMarked_.erase(key);
+  Unmark(key);
   int index = book_.SheetIndexOfId(sheetId);
   const Cell* cell = index ? book_.FindCell(index, row, col) : nullptr;
   if (cell && cell->formula) {
     Register(key, *cell);
     // A new formula's dependents must be reached again even if it was marked before.
-    dirtyMarked_.erase(key);
+    Unmark(key);
   } else if (auto it = formulas_.find(key); it != formulas_.end()) {
     staleEntries_ += it->second.formula->refs.size();
     formulas_.erase(it);
@@ -258,7 +261,7 @@ void Engine::StructureChanged() {
   formulas_.clear();
   arrays_.clear();
   deps_.Clear();
-  dirtyMarked_.clear();
+  UnmarkAll();
 }
 
 void Engine::MarkReaders(const std::function<bool(const Cell&, uint32_t host)>& reads) {
@@ -389,7 +392,7 @@ void Engine::ComputeOnce(CellKey key, int sheetIndex, const Cell& cell) {
     c->value = std::move(v);
     c->dirty = false;
   }
-  dirtyMarked_.erase(key);
+  Unmark(key);
   if (fills) FillArrayCells(key, sheetIndex, *fills, parts.empty() ? nullptr : &parts, cycle);
 }
 
@@ -403,7 +406,7 @@ bool Engine::PrepareArrayCell(CellKey key, CellKey* anchorOut) {
     // array): it keeps the value it has.
     if (own && own->formula) MarkCycle(anchor);
     if (cell) cell->dirty = false;
-    dirtyMarked_.erase(key);
+    Unmark(key);
     return false;
   }
   own->dirty = true;  // its array is computed again even if it had a result
@@ -570,7 +573,7 @@ void Engine::RecalcAll() {
       all.push_back(key);
     }
   }
-  dirtyMarked_.clear();
+  UnmarkAll();
   // The cells arrays fill are stale with them, so that their readers wait for them.
   std::vector<CellKey> ignored;
   for (const auto& [key, area] : arrays_) MarkArrayCells(key, &ignored);

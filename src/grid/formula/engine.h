@@ -50,8 +50,11 @@ class DependencyIndex {
   void Add(CellKey key, const Formula& f, uint32_t hostSheet);
   // Calls fn for every formula cell registered as reading (sheet, row, col). May report
   // formulas that no longer read it (stale entries are dropped only on rebuild).
+  // With an epoch (non-zero), the groups of formulas reading one area that were all passed
+  // to fn in the same epoch are skipped: the caller leaves each formula it is given marked
+  // until it changes the epoch.
   template <typename Fn>
-  void ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn) const;
+  void ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn, uint64_t epoch = 0);
   size_t Entries() const { return entries_; }
 
  private:
@@ -74,6 +77,7 @@ class DependencyIndex {
 
   std::unordered_map<Area, uint32_t, AreaHash> groupOf_;
   std::vector<std::vector<CellKey>> groups_;
+  std::vector<uint64_t> groupEpoch_;  // the epoch in which all of a group was passed on
 
   std::unordered_map<CellKey, std::vector<CellKey>> cells_;
   std::unordered_map<uint64_t, std::vector<AreaDep>> blocks_;   // small areas by block
@@ -164,6 +168,15 @@ class Engine {
   std::unordered_set<CellKey> cyclic_;
   // Dirty cells whose dependents are already dirty too: propagation stops there.
   std::unordered_set<CellKey> dirtyMarked_;
+  // Changes whenever a cell leaves dirtyMarked_ (see DependencyIndex::ForEachDependent).
+  uint64_t markEpoch_ = 1;
+  void Unmark(CellKey key) {
+    if (dirtyMarked_.erase(key)) ++markEpoch_;
+  }
+  void UnmarkAll() {
+    dirtyMarked_.clear();
+    ++markEpoch_;
+  }
   std::unordered_map<std::string, Value> kept_;
   int depth_ = 0;
   std::mt19937_64 rng_;
@@ -218,13 +231,16 @@ Value ApplyBinary(Op op, const Value& a, const Value& b);
 Value ApplyUnary(Op op, const Value& a);
 
 template <typename Fn>
-void DependencyIndex::ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn) const {
+void DependencyIndex::ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn, uint64_t epoch) {
   if (auto it = cells_.find(MakeKey(sheet, row, col)); it != cells_.end())
     for (CellKey k : it->second) fn(k);
   auto scan = [&](const std::vector<AreaDep>& deps) {
-    for (const AreaDep& d : deps)
-      if (d.area.sheetId == sheet && d.area.Contains(row, col))
-        for (CellKey k : groups_[d.group]) fn(k);
+    for (const AreaDep& d : deps) {
+      if (d.area.sheetId != sheet || !d.area.Contains(row, col)) continue;
+      if (epoch && groupEpoch_[d.group] == epoch) continue;
+      for (CellKey k : groups_[d.group]) fn(k);
+      groupEpoch_[d.group] = epoch;
+    }
   };
   constexpr int kBlockRows = 256, kBlockCols = 16;
   uint64_t rb = static_cast<uint64_t>((row - 1) / kBlockRows);
