@@ -236,7 +236,7 @@ void Engine::Propagate(std::vector<CellKey> queue) {
 }
 
 void Engine::CellChanged(uint32_t sheetId, int row, int col) {
-  kept_.clear();
+  ForgetKept();
   EnsureIndex();
   CellKey key = MakeKey(sheetId, row, col);
   // Whatever it held before, its readers must be reached again.
@@ -256,7 +256,7 @@ void Engine::CellChanged(uint32_t sheetId, int row, int col) {
 }
 
 void Engine::StructureChanged() {
-  kept_.clear();
+  ForgetKept();
   indexValid_ = false;
   formulas_.clear();
   arrays_.clear();
@@ -265,7 +265,7 @@ void Engine::StructureChanged() {
 }
 
 void Engine::MarkReaders(const std::function<bool(const Cell&, uint32_t host)>& reads) {
-  kept_.clear();
+  ForgetKept();
   EnsureIndex();
   std::vector<CellKey> queue;
   int sheets = book_.SheetCount();
@@ -296,7 +296,7 @@ void Engine::CellsMoved(const StructuralChange& change) {
 }
 
 void Engine::RangeChanged(uint32_t sheetId, const Area& area) {
-  kept_.clear();
+  ForgetKept();
   EnsureIndex();
   // Formulas that left the range (a large clear) leave the index, and those put there (a
   // large paste) join it, so that what they read reaches them later.
@@ -429,7 +429,7 @@ void Engine::Leave(CellKey key) {
 }
 
 void Engine::MarkCycle(CellKey key) {
-  kept_.clear();
+  ForgetKept();
   // Everything computed since `key` was entered leads back to it.
   for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
     cyclic_.insert(*it);
@@ -545,7 +545,7 @@ Value Engine::Evaluate(int sheetIndex, int row, int col) {
 }
 
 void Engine::RecalcIfNeeded() {
-  kept_.clear();
+  ForgetKept();
   EnsureIndex();
   std::vector<CellKey> queue;
   for (auto& [key, info] : formulas_)
@@ -562,7 +562,7 @@ void Engine::RecalcIfNeeded() {
 }
 
 void Engine::RecalcAll() {
-  kept_.clear();
+  ForgetKept();
   EnsureIndex();
   std::vector<CellKey> all;
   all.reserve(formulas_.size());

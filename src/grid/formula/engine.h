@@ -178,6 +178,10 @@ class Engine {
     ++markEpoch_;
   }
   std::unordered_map<std::string, Value> kept_;
+  // Drops the kept results (and their buckets: changes come one cell at a time, often).
+  void ForgetKept() {
+    if (!kept_.empty()) kept_ = {};
+  }
   int depth_ = 0;
   std::mt19937_64 rng_;
   std::uniform_real_distribution<double> uniform_{0.0, 1.0};
