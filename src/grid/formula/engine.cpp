@@ -32,6 +32,9 @@ void DependencyIndex::Clear() {
   columns_.clear();
   rows_.clear();
   large_.clear();
+  groupOf_.clear();
+  groups_.clear();
+  groupEpoch_.clear();
   entries_ = 0;
 }
 
@@ -45,7 +48,15 @@ void DependencyIndex::AddArea(const Area& a, CellKey dependent) {
   long rb1 = (a.firstRow - 1) / kBlockRows, rb2 = (a.lastRow - 1) / kBlockRows;
   long cb1 = (a.firstCol - 1) / kBlockCols, cb2 = (a.lastCol - 1) / kBlockCols;
   long rowBlocks = rb2 - rb1 + 1, colBlocks = cb2 - cb1 + 1;
-  AreaDep dep{a, dependent};
+  auto [it, added] = groupOf_.emplace(a, static_cast<uint32_t>(groups_.size()));
+  if (!added) {
+    groups_[it->second].push_back(dependent);
+    groupEpoch_[it->second] = 0;  // the new reader has not been passed on
+    return;
+  }
+  groups_.push_back({dependent});
+  groupEpoch_.push_back(0);
+  AreaDep dep{a, it->second};
   if (rowBlocks * colBlocks <= kMaxBlocksPerArea) {
     for (long rb = rb1; rb <= rb2; ++rb)
       for (long cb = cb1; cb <= cb2; ++cb)
@@ -190,7 +201,7 @@ void Engine::FillArrayCells(CellKey anchor, int sheetIndex, const Area& area,
           c.value = 0.0;
         }
         c.dirty = false;
-        dirtyMarked_.erase(key);
+        Unmark(key);
       });
 }
 
@@ -220,21 +231,22 @@ void Engine::Propagate(std::vector<CellKey> queue) {
     queue.pop_back();
     if (!arrays_.empty()) MarkArrayCells(k, &queue);
     deps_.ForEachDependent(KeySheet(k), KeyRow(k), KeyCol(k),
-                           [&](CellKey d) { MarkDirty(d, &queue); });
+                           [&](CellKey d) { MarkDirty(d, &queue); }, markEpoch_);
   }
 }
 
 void Engine::CellChanged(uint32_t sheetId, int row, int col) {
+  ForgetKept();
   EnsureIndex();
   CellKey key = MakeKey(sheetId, row, col);
   // Whatever it held before, its readers must be reached again.
-  dirtyMarked_.erase(key);
+  Unmark(key);
   int index = book_.SheetIndexOfId(sheetId);
   const Cell* cell = index ? book_.FindCell(index, row, col) : nullptr;
   if (cell && cell->formula) {
     Register(key, *cell);
     // A new formula's dependents must be reached again even if it was marked before.
-    dirtyMarked_.erase(key);
+    Unmark(key);
   } else if (auto it = formulas_.find(key); it != formulas_.end()) {
     staleEntries_ += it->second.formula->refs.size();
     formulas_.erase(it);
@@ -244,14 +256,16 @@ void Engine::CellChanged(uint32_t sheetId, int row, int col) {
 }
 
 void Engine::StructureChanged() {
+  ForgetKept();
   indexValid_ = false;
   formulas_.clear();
   arrays_.clear();
   deps_.Clear();
-  dirtyMarked_.clear();
+  UnmarkAll();
 }
 
 void Engine::MarkReaders(const std::function<bool(const Cell&, uint32_t host)>& reads) {
+  ForgetKept();
   EnsureIndex();
   std::vector<CellKey> queue;
   int sheets = book_.SheetCount();
@@ -282,6 +296,7 @@ void Engine::CellsMoved(const StructuralChange& change) {
 }
 
 void Engine::RangeChanged(uint32_t sheetId, const Area& area) {
+  ForgetKept();
   EnsureIndex();
   // Formulas that left the range (a large clear) leave the index, and those put there (a
   // large paste) join it, so that what they read reaches them later.
@@ -318,6 +333,23 @@ void Engine::RangeChanged(uint32_t sheetId, const Area& area) {
       if (n.kind == NodeKind::Binary && n.op == Op::Range) return true;
     return false;
   });
+}
+
+namespace {
+// Kept results beyond this many are dropped all at once.
+constexpr size_t kMaxKeptResults = 1 << 16;
+}  // namespace
+
+const Value* Engine::Recall(const std::string& key) const {
+  auto it = kept_.find(key);
+  return it == kept_.end() ? nullptr : &it->second;
+}
+
+void Engine::Keep(const std::string& key, const Value& result) {
+  // A result computed around a circular reference read an earlier value: not kept.
+  if (!cyclic_.empty()) return;
+  if (kept_.size() >= kMaxKeptResults) kept_.clear();
+  kept_.emplace(key, result);
 }
 
 bool Engine::UsedBounds(uint32_t sheetId, Area* out) {
@@ -360,7 +392,7 @@ void Engine::ComputeOnce(CellKey key, int sheetIndex, const Cell& cell) {
     c->value = std::move(v);
     c->dirty = false;
   }
-  dirtyMarked_.erase(key);
+  Unmark(key);
   if (fills) FillArrayCells(key, sheetIndex, *fills, parts.empty() ? nullptr : &parts, cycle);
 }
 
@@ -374,7 +406,7 @@ bool Engine::PrepareArrayCell(CellKey key, CellKey* anchorOut) {
     // array): it keeps the value it has.
     if (own && own->formula) MarkCycle(anchor);
     if (cell) cell->dirty = false;
-    dirtyMarked_.erase(key);
+    Unmark(key);
     return false;
   }
   own->dirty = true;  // its array is computed again even if it had a result
@@ -397,6 +429,7 @@ void Engine::Leave(CellKey key) {
 }
 
 void Engine::MarkCycle(CellKey key) {
+  ForgetKept();
   // Everything computed since `key` was entered leads back to it.
   for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
     cyclic_.insert(*it);
@@ -512,6 +545,7 @@ Value Engine::Evaluate(int sheetIndex, int row, int col) {
 }
 
 void Engine::RecalcIfNeeded() {
+  ForgetKept();
   EnsureIndex();
   std::vector<CellKey> queue;
   for (auto& [key, info] : formulas_)
@@ -528,6 +562,7 @@ void Engine::RecalcIfNeeded() {
 }
 
 void Engine::RecalcAll() {
+  ForgetKept();
   EnsureIndex();
   std::vector<CellKey> all;
   all.reserve(formulas_.size());
@@ -538,7 +573,7 @@ void Engine::RecalcAll() {
       all.push_back(key);
     }
   }
-  dirtyMarked_.clear();
+  UnmarkAll();
   // The cells arrays fill are stale with them, so that their readers wait for them.
   std::vector<CellKey> ignored;
   for (const auto& [key, area] : arrays_) MarkArrayCells(key, &ignored);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -49,16 +50,34 @@ class DependencyIndex {
   void Add(CellKey key, const Formula& f, uint32_t hostSheet);
   // Calls fn for every formula cell registered as reading (sheet, row, col). May report
   // formulas that no longer read it (stale entries are dropped only on rebuild).
+  // With an epoch (non-zero), the groups of formulas reading one area that were all passed
+  // to fn in the same epoch are skipped: the caller leaves each formula it is given marked
+  // until it changes the epoch.
   template <typename Fn>
-  void ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn) const;
+  void ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn, uint64_t epoch = 0);
   size_t Entries() const { return entries_; }
 
  private:
+  // An area is registered in its blocks once, however many formulas read it (a summary
+  // table of SUMIFS over the same columns): a lookup scans distinct areas, then reports
+  // every formula of the area's group.
   struct AreaDep {
     Area area;
-    CellKey dependent;
+    uint32_t group;  // index into groups_
+  };
+  struct AreaHash {
+    size_t operator()(const Area& a) const {
+      uint64_t h = a.sheetId;
+      for (int v : {a.firstRow, a.firstCol, a.lastRow, a.lastCol})
+        h = h * 0x9E3779B97F4A7C15ull + static_cast<uint32_t>(v);
+      return static_cast<size_t>(h ^ (h >> 29));
+    }
   };
   void AddArea(const Area& a, CellKey dependent);
+
+  std::unordered_map<Area, uint32_t, AreaHash> groupOf_;
+  std::vector<std::vector<CellKey>> groups_;
+  std::vector<uint64_t> groupEpoch_;  // the epoch in which all of a group was passed on
 
   std::unordered_map<CellKey, std::vector<CellKey>> cells_;
   std::unordered_map<uint64_t, std::vector<AreaDep>> blocks_;   // small areas by block
@@ -92,6 +111,10 @@ class Engine {
   // Sheet extent in use (for whole-column walks); false when the sheet has no content.
   bool UsedBounds(uint32_t sheetId, Area* bounds);
   double Random() { return uniform_(rng_); }
+  // Results of range functions kept until a cell changes or a recalculation starts (see
+  // Context::Recall); nothing is kept once a circular reference was met.
+  const Value* Recall(const std::string& key) const;
+  void Keep(const std::string& key, const Value& result);
   // Depth of nested evaluation (expression nodes plus cells) on the C++ stack.
   int& Depth() { return depth_; }
 
@@ -145,6 +168,20 @@ class Engine {
   std::unordered_set<CellKey> cyclic_;
   // Dirty cells whose dependents are already dirty too: propagation stops there.
   std::unordered_set<CellKey> dirtyMarked_;
+  // Changes whenever a cell leaves dirtyMarked_ (see DependencyIndex::ForEachDependent).
+  uint64_t markEpoch_ = 1;
+  void Unmark(CellKey key) {
+    if (dirtyMarked_.erase(key)) ++markEpoch_;
+  }
+  void UnmarkAll() {
+    dirtyMarked_.clear();
+    ++markEpoch_;
+  }
+  std::unordered_map<std::string, Value> kept_;
+  // Drops the kept results (and their buckets: changes come one cell at a time, often).
+  void ForgetKept() {
+    if (!kept_.empty()) kept_ = {};
+  }
   int depth_ = 0;
   std::mt19937_64 rng_;
   std::uniform_real_distribution<double> uniform_{0.0, 1.0};
@@ -177,6 +214,8 @@ class Evaluator final : public Context {
   std::optional<Area> ClipToUsed(const Area& area) override;
   uint32_t FindSheetId(std::string_view name) const override;
   double Random() override { return engine_.Random(); }
+  const Value* Recall(const std::string& key) override { return engine_.Recall(key); }
+  void Keep(const std::string& key, const Value& result) override { engine_.Keep(key, result); }
 
  private:
   Operand EvalRef(const Reference& r);
@@ -196,12 +235,16 @@ Value ApplyBinary(Op op, const Value& a, const Value& b);
 Value ApplyUnary(Op op, const Value& a);
 
 template <typename Fn>
-void DependencyIndex::ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn) const {
+void DependencyIndex::ForEachDependent(uint32_t sheet, int row, int col, Fn&& fn, uint64_t epoch) {
   if (auto it = cells_.find(MakeKey(sheet, row, col)); it != cells_.end())
     for (CellKey k : it->second) fn(k);
   auto scan = [&](const std::vector<AreaDep>& deps) {
-    for (const AreaDep& d : deps)
-      if (d.area.sheetId == sheet && d.area.Contains(row, col)) fn(d.dependent);
+    for (const AreaDep& d : deps) {
+      if (d.area.sheetId != sheet || !d.area.Contains(row, col)) continue;
+      if (epoch && groupEpoch_[d.group] == epoch) continue;
+      for (CellKey k : groups_[d.group]) fn(k);
+      groupEpoch_[d.group] = epoch;
+    }
   };
   constexpr int kBlockRows = 256, kBlockCols = 16;
   uint64_t rb = static_cast<uint64_t>((row - 1) / kBlockRows);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "grid/formula/criteria.h"
@@ -64,39 +65,35 @@ struct Condition {
 };
 
 // Visits every position (0-based offsets in tables of equal shape) where all conditions
-// hold. Positions no table uses are blank everywhere: they are not visited one by one but
-// counted, and the count is returned when the conditions accept blanks (0 otherwise).
+// hold, with the value of `values` there (Empty without `values`). Positions no table uses
+// are blank everywhere: they are not visited one by one but counted, and the count is
+// returned when the conditions accept blanks (0 otherwise). Each table is read once, in the
+// order the sheet stores its cells.
 int64_t ForEachMatch(const std::vector<Condition>& conds, const Table* values,
-                     const std::function<void(int r, int c)>& fn) {
+                     const std::function<void(const Value& value)>& fn) {
   const Table& shape = conds.front().range;
-  const int64_t cols = shape.Cols();
-  std::vector<int64_t> used;
-  auto collect = [&](const Table& t) {
-    t.ForEachUsed([&](int r, int c, const Value&) {
-      if (r < shape.Rows() && c < shape.Cols()) used.push_back(r * cols + c);
-      return true;
-    });
-  };
-  for (const Condition& cond : conds) collect(cond.range);
-  if (values) collect(*values);
-  std::sort(used.begin(), used.end());
-  used.erase(std::unique(used.begin(), used.end()), used.end());
-
-  for (int64_t pos : used) {
-    const int r = static_cast<int>(pos / cols), c = static_cast<int>(pos % cols);
-    bool all = true;
-    for (const Condition& cond : conds) {
-      if (!cond.criterion.Matches(cond.range.At(r, c))) {
-        all = false;
-        break;
-      }
-    }
-    if (all) fn(r, c);
-  }
+  std::vector<const Table*> tables;
+  for (const Condition& cond : conds) tables.push_back(&cond.range);
+  if (values) tables.push_back(values);
+  static const Value kBlank;
+  const int64_t visited = ForEachUsedTogether(
+      tables, shape.Rows(), shape.Cols(), [&](int, int, const std::vector<const Value*>& at) {
+        for (size_t i = 0; i < conds.size(); ++i)
+          if (!conds[i].criterion.Matches(*at[i])) return;
+        fn(values ? *at.back() : kBlank);
+      });
   for (const Condition& cond : conds) {
     if (!cond.criterion.Matches(Empty{})) return 0;
   }
-  return shape.Size() - static_cast<int64_t>(used.size());
+  return shape.Size() - visited;
+}
+
+// A range argument of the conditional functions. An error in its place (a reference to a
+// deleted sheet) is the result, not a range of one error cell that matches nothing.
+Table RangeArg(Call& call, int i) {
+  const Operand& op = call.Arg(i);
+  if (const auto* v = std::get_if<Value>(&op)) ThrowIfError(*v);
+  return Table(call.Ctx(), op);
 }
 
 Criterion CriterionArg(Call& call, int i) { return Criterion(call.Scalar(i)); }
@@ -107,7 +104,7 @@ std::vector<Condition> Conditions(Call& call, int first, int rows, int cols) {
   if ((call.Count() - first) % 2 != 0 || call.Count() <= first) throw FormulaError{ErrorCode::Value};
   std::vector<Condition> conds;
   for (int i = first; i < call.Count(); i += 2) {
-    Table t(call.Ctx(), call.Arg(i));
+    Table t = RangeArg(call, i);
     if (t.Rows() != rows || t.Cols() != cols) throw FormulaError{ErrorCode::Value};
     conds.push_back({t, CriterionArg(call, i + 1)});
   }
@@ -121,8 +118,7 @@ struct SumCount {
 
 SumCount SumMatching(const std::vector<Condition>& conds, const Table& values) {
   SumCount sc;
-  ForEachMatch(conds, &values, [&](int r, int c) {
-    const Value v = values.At(r, c);
+  ForEachMatch(conds, &values, [&](const Value& v) {
     ThrowIfError(v);
     if (const auto* d = std::get_if<double>(&v)) {
       sc.sum += *d;
@@ -136,23 +132,23 @@ SumCount SumMatching(const std::vector<Condition>& conds, const Table& values) {
 // of the given range.
 Table ValuesFor(Call& call, int i, const Table& range) {
   if (call.Missing(i)) return range;
-  Table given(call.Ctx(), call.Arg(i));
+  Table given = RangeArg(call, i);
   return given.Sub(0, 0, range.Rows(), range.Cols());
 }
 
 Operand SumIf(Call& call) {
-  Table range(call.Ctx(), call.Arg(0));
+  Table range = RangeArg(call, 0);
   std::vector<Condition> conds{{range, CriterionArg(call, 1)}};
   return Num(SumMatching(conds, ValuesFor(call, 2, range)).sum);
 }
 
 Operand SumIfs(Call& call) {
-  Table values(call.Ctx(), call.Arg(0));
+  Table values = RangeArg(call, 0);
   return Num(SumMatching(Conditions(call, 1, values.Rows(), values.Cols()), values).sum);
 }
 
 Operand AverageIf(Call& call) {
-  Table range(call.Ctx(), call.Arg(0));
+  Table range = RangeArg(call, 0);
   std::vector<Condition> conds{{range, CriterionArg(call, 1)}};
   SumCount sc = SumMatching(conds, ValuesFor(call, 2, range));
   if (sc.count == 0) throw FormulaError{ErrorCode::Div0};
@@ -162,12 +158,11 @@ Operand AverageIf(Call& call) {
 // MAXIFS and MINIFS: the extreme number of the first range where all conditions hold; 0
 // when none does.
 Operand ExtremeIfs(Call& call, bool max) {
-  Table values(call.Ctx(), call.Arg(0));
+  Table values = RangeArg(call, 0);
   std::vector<Condition> conds = Conditions(call, 1, values.Rows(), values.Cols());
   bool any = false;
   double best = 0;
-  ForEachMatch(conds, &values, [&](int r, int c) {
-    const Value v = values.At(r, c);
+  ForEachMatch(conds, &values, [&](const Value& v) {
     ThrowIfError(v);
     if (const auto* d = std::get_if<double>(&v)) {
       if (!any || (max ? *d > best : *d < best)) best = *d;
@@ -181,20 +176,81 @@ Operand MaxIfs(Call& call) { return ExtremeIfs(call, true); }
 Operand MinIfs(Call& call) { return ExtremeIfs(call, false); }
 
 Operand CountIf(Call& call) {
-  Table range(call.Ctx(), call.Arg(0));
+  Table range = RangeArg(call, 0);
   std::vector<Condition> conds{{range, CriterionArg(call, 1)}};
   int64_t n = 0;
-  const int64_t blanks = ForEachMatch(conds, nullptr, [&](int, int) { ++n; });
+  const int64_t blanks = ForEachMatch(conds, nullptr, [&](const Value&) { ++n; });
   return Num(static_cast<double>(n + blanks));
 }
 
 Operand CountIfs(Call& call) {
-  Table first(call.Ctx(), call.Arg(0));
+  Table first = RangeArg(call, 0);
   std::vector<Condition> conds = Conditions(call, 0, first.Rows(), first.Cols());
   int64_t n = 0;
-  const int64_t blanks = ForEachMatch(conds, nullptr, [&](int, int) { ++n; });
+  const int64_t blanks = ForEachMatch(conds, nullptr, [&](const Value&) { ++n; });
   return Num(static_cast<double>(n + blanks));
 }
+
+// The conditional functions' results are kept under a key of their inputs: the same SUMIFS
+// over the same ranges fills whole summary tables, and each walks its ranges only once.
+// Ranges are named by their areas (their cells cannot change while a result is kept); a
+// criterion given as a larger area is read by intersection with the formula's cell, which
+// joins the key. Arrays are not kept.
+void AppendKey(std::string& key, const Value& v) {
+  switch (v.index()) {
+    case 0: key += 'e'; break;
+    case 1: {
+      const double d = std::get<double>(v);
+      key += 'n';
+      key.append(reinterpret_cast<const char*>(&d), sizeof d);
+      break;
+    }
+    case 2: {
+      const std::string_view t = std::get<SharedText>(v);
+      key += 't' + std::to_string(t.size()) + ':';
+      key += t;
+      break;
+    }
+    case 3: key += std::get<bool>(v) ? "b1" : "b0"; break;
+    default: key += 'x' + std::to_string(static_cast<int>(std::get<ErrorCode>(v))); break;
+  }
+}
+
+Operand Kept(Call& call, std::string_view name, int firstCriterion, FunctionImpl fn) {
+  std::string key(name);
+  for (int i = 0; i < call.Count(); ++i) {
+    key += '|';
+    if (call.Missing(i)) continue;
+    const Operand& op = call.Arg(i);
+    if (IsMatrix(op)) return fn(call);
+    if (const auto* v = std::get_if<Value>(&op)) {
+      AppendKey(key, *v);
+      continue;
+    }
+    const Area& a = std::get<Area>(op);
+    key += 'a' + std::to_string(a.sheetId) + ':' + std::to_string(a.firstRow) + ':' +
+           std::to_string(a.firstCol) + ':' + std::to_string(a.lastRow) + ':' +
+           std::to_string(a.lastCol);
+    const bool criterion = i >= firstCriterion && (i - firstCriterion) % 2 == 0;
+    if (criterion && !a.IsCell()) {
+      key += '@' + std::to_string(call.Ctx().HostSheetId()) + ':' +
+             std::to_string(call.Ctx().HostRow()) + ':' + std::to_string(call.Ctx().HostCol());
+    }
+  }
+  Context& ctx = call.Ctx();
+  if (const Value* kept = ctx.Recall(key)) return *kept;
+  Operand result = fn(call);
+  if (const auto* v = std::get_if<Value>(&result)) ctx.Keep(key, *v);
+  return result;
+}
+
+Operand SumIfKept(Call& call) { return Kept(call, "SUMIF", 1, SumIf); }
+Operand SumIfsKept(Call& call) { return Kept(call, "SUMIFS", 2, SumIfs); }
+Operand AverageIfKept(Call& call) { return Kept(call, "AVERAGEIF", 1, AverageIf); }
+Operand CountIfKept(Call& call) { return Kept(call, "COUNTIF", 1, CountIf); }
+Operand CountIfsKept(Call& call) { return Kept(call, "COUNTIFS", 1, CountIfs); }
+Operand MaxIfsKept(Call& call) { return Kept(call, "MAXIFS", 2, MaxIfs); }
+Operand MinIfsKept(Call& call) { return Kept(call, "MINIFS", 2, MinIfs); }
 
 // Arguments are arrays of one shape; the sum of their element-wise products, where
 // anything but a number counts as 0 and an error anywhere is the result.
@@ -207,28 +263,19 @@ Operand SumProduct(Call& call) {
       throw FormulaError{ErrorCode::Value};
     }
   }
-  const int64_t cols = tables.front().Cols();
-  std::vector<int64_t> used;
-  for (const Table& t : tables) {
-    t.ForEachUsed([&](int r, int c, const Value&) {
-      used.push_back(r * cols + c);
-      return true;
-    });
-  }
-  std::sort(used.begin(), used.end());
-  used.erase(std::unique(used.begin(), used.end()), used.end());
+  std::vector<const Table*> read;
+  for (const Table& t : tables) read.push_back(&t);
   double sum = 0;
-  for (int64_t pos : used) {
-    const int r = static_cast<int>(pos / cols), c = static_cast<int>(pos % cols);
-    double product = 1;
-    for (const Table& t : tables) {
-      const Value v = t.At(r, c);
-      ThrowIfError(v);
-      const auto* d = std::get_if<double>(&v);
-      product *= d ? *d : 0;
-    }
-    sum += product;
-  }
+  ForEachUsedTogether(read, tables.front().Rows(), tables.front().Cols(),
+                      [&](int, int, const std::vector<const Value*>& at) {
+                        double product = 1;
+                        for (const Value* v : at) {
+                          ThrowIfError(*v);
+                          const auto* d = std::get_if<double>(v);
+                          product *= d ? *d : 0;
+                        }
+                        sum += product;
+                      });
   return Num(sum);
 }
 
@@ -285,7 +332,7 @@ bool IsBlankValue(const Value& v) {
 
 // Blank cells and cells holding an empty text.
 Operand CountBlank(Call& call) {
-  Table t(call.Ctx(), call.Arg(0));
+  Table t = RangeArg(call, 0);
   int64_t filled = 0;
   t.ForEachUsed([&](int, int, const Value& v) {
     filled += !IsBlankValue(v);
@@ -371,19 +418,19 @@ Operand Rank(Call& call) {
 }  // namespace
 
 void RegisterStatsFunctions(FunctionRegistry& r) {
-  r.Add({"SUMIF", 2, 3, SumIf});
-  r.Add({"SUMIFS", 3, kMaxFunctionArgs, SumIfs});
+  r.Add({"SUMIF", 2, 3, SumIfKept});
+  r.Add({"SUMIFS", 3, kMaxFunctionArgs, SumIfsKept});
   r.Add({"SUMPRODUCT", 1, kMaxFunctionArgs, SumProduct, false, true});
   r.Add({"AVERAGE", 1, kMaxFunctionArgs, Average});
   r.Add({"AVERAGEA", 1, kMaxFunctionArgs, AverageA});
-  r.Add({"AVERAGEIF", 2, 3, AverageIf});
+  r.Add({"AVERAGEIF", 2, 3, AverageIfKept});
   r.Add({"COUNT", 1, kMaxFunctionArgs, Count});
   r.Add({"COUNTA", 1, kMaxFunctionArgs, CountA});
   r.Add({"COUNTBLANK", 1, 1, CountBlank});
-  r.Add({"COUNTIF", 2, 2, CountIf});
-  r.Add({"COUNTIFS", 2, kMaxFunctionArgs, CountIfs});
-  r.Add({"MAXIFS", 3, kMaxFunctionArgs, MaxIfs});
-  r.Add({"MINIFS", 3, kMaxFunctionArgs, MinIfs});
+  r.Add({"COUNTIF", 2, 2, CountIfKept});
+  r.Add({"COUNTIFS", 2, kMaxFunctionArgs, CountIfsKept});
+  r.Add({"MAXIFS", 3, kMaxFunctionArgs, MaxIfsKept});
+  r.Add({"MINIFS", 3, kMaxFunctionArgs, MinIfsKept});
   r.Add({"MAX", 1, kMaxFunctionArgs, Max});
   r.Add({"MAXA", 1, kMaxFunctionArgs, MaxA});
   r.Add({"MIN", 1, kMaxFunctionArgs, Min});

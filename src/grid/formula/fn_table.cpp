@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "grid/formula/fn_textnum.h"
 #include "text/date_serial.h"
@@ -58,6 +59,25 @@ void Table::ForEachUsed(const std::function<bool(int, int, const Value&)>& fn) c
   }
 }
 
+std::vector<Table::UsedCell> Table::Used() const {
+  std::vector<UsedCell> out;
+  ForEachUsed([&](int r, int c, const Value& v) {
+    out.push_back(UsedCell{r, c, v});
+    return true;
+  });
+  return out;
+}
+
+std::vector<Value> Table::ColumnValues(int c, int first, int count) const {
+  std::vector<Value> out(static_cast<size_t>(std::max(count, 0)));
+  if (count <= 0 || c < 0 || c >= cols_ || first < 0) return out;
+  Sub(first, c, count, 1).ForEachUsed([&](int r, int, const Value& v) {
+    if (r < count) out[static_cast<size_t>(r)] = v;
+    return true;
+  });
+  return out;
+}
+
 Table Table::Sub(int r, int c, int rows, int cols) const {
   if (const auto* a = std::get_if<Area>(&op_)) {
     Area sub = *a;
@@ -84,6 +104,45 @@ int Table::UsedCols() const {
     return used ? used->lastCol - a->firstCol + 1 : 0;
   }
   return cols_;
+}
+
+int64_t ForEachUsedTogether(
+    const std::vector<const Table*>& tables, int rows, int cols,
+    const std::function<void(int r, int c, const std::vector<const Value*>& values)>& fn) {
+  struct Entry {
+    int64_t pos;
+    Value v;
+  };
+  // Each table's used cells as (position, value), ascending: ForEachUsed goes row-major.
+  std::vector<std::vector<Entry>> lists(tables.size());
+  for (size_t i = 0; i < tables.size(); ++i) {
+    std::vector<Entry>& list = lists[i];
+    tables[i]->ForEachUsed([&](int r, int c, const Value& v) {
+      if (r < rows && c < cols) list.push_back(Entry{static_cast<int64_t>(r) * cols + c, v});
+      return true;
+    });
+  }
+  // A merge of the sorted lists: each step takes the smallest position any list is at.
+  static const Value kBlank;
+  constexpr int64_t kDone = INT64_MAX;
+  std::vector<size_t> at(lists.size(), 0);
+  std::vector<const Value*> values(lists.size(), &kBlank);
+  int64_t visited = 0;
+  for (;;) {
+    int64_t pos = kDone;
+    for (size_t i = 0; i < lists.size(); ++i)
+      if (at[i] < lists[i].size()) pos = std::min(pos, lists[i][at[i]].pos);
+    if (pos == kDone) break;
+    for (size_t i = 0; i < lists.size(); ++i) {
+      const bool here = at[i] < lists[i].size() && lists[i][at[i]].pos == pos;
+      values[i] = here ? &lists[i][at[i]].v : &kBlank;
+    }
+    ++visited;
+    fn(static_cast<int>(pos / cols), static_cast<int>(pos % cols), values);
+    for (size_t i = 0; i < lists.size(); ++i)
+      if (at[i] < lists[i].size() && lists[i][at[i]].pos == pos) ++at[i];
+  }
+  return visited;
 }
 
 double SerialArg(Call& call, int i) {

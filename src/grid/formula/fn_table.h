@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <set>
+#include <vector>
 
 #include "grid/formula/functions.h"
 
@@ -23,6 +24,16 @@ class Table {
   // The used cells of an area, every element of an array or value; row-major. `fn` returns
   // false to stop.
   void ForEachUsed(const std::function<bool(int r, int c, const Value& v)>& fn) const;
+  // The used cells as ForEachUsed visits them, collected in one walk of the sheet's storage
+  // (one sheet lookup for the whole area, not one per cell).
+  struct UsedCell {
+    int r, c;
+    Value v;
+  };
+  std::vector<UsedCell> Used() const;
+  // The values of column c, rows first..first+count-1, as a dense vector (Empty where no
+  // cell is used), read in one walk.
+  std::vector<Value> ColumnValues(int c, int first, int count) const;
   // The rectangle of `rows` x `cols` starting at (r, c); for an area it may reach past the
   // original area (as SUMIF's sum range does), never past the sheet.
   Table Sub(int r, int c, int rows, int cols) const;
@@ -38,6 +49,13 @@ class Table {
   int r0_ = 0, c0_ = 0;  // offset into an array
   int rows_ = 1, cols_ = 1;
 };
+
+// Visits the positions (0-based, row-major) of a rows x cols shape where at least one of
+// `tables` has a used cell, with each table's value there (Empty where it has none), reading
+// every table once in order of its storage. Cells outside the shape are ignored. Returns the
+// number of positions visited; every other position is blank in all tables.
+int64_t ForEachUsedTogether(const std::vector<const Table*>& tables, int rows, int cols,
+                            const std::function<void(int r, int c, const std::vector<const Value*>& values)>& fn);
 
 // Argument i as a date serial: numbers, booleans, blanks, and text read as a date or number;
 // #VALUE! for other text, #NUM! below 0 or past the last date. Errors are thrown.

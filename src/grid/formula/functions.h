@@ -107,6 +107,17 @@ class Context {
   virtual uint32_t FindSheetId(std::string_view name) const = 0;
   // A uniform random number in [0, 1) (RAND, RANDBETWEEN).
   virtual double Random() = 0;
+  // Results of range functions kept while no cell of the workbook changes, so that the same
+  // SUMIFS over the same ranges in many cells walks them once. `key` names the function and
+  // every input; Recall gives null when nothing is kept under it.
+  virtual const Value* Recall(const std::string& key) {
+    (void)key;
+    return nullptr;
+  }
+  virtual void Keep(const std::string& key, const Value& result) {
+    (void)key;
+    (void)result;
+  }
 };
 
 // One call of a function: its arguments and the evaluator behind them.
