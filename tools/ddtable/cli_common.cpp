@@ -91,6 +91,13 @@ std::unique_ptr<CDDTInput> OpenWorkbook(const std::string& path) {
   return book;
 }
 
+std::string Trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n\v\f");
+  if (first == std::string::npos) return "";
+  const std::size_t last = text.find_last_not_of(" \t\r\n\v\f");
+  return text.substr(first, last - first + 1);
+}
+
 std::string Extension(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
   if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);

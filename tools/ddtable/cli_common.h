@@ -63,6 +63,9 @@ void WarnSaveNotes(CDT& table, const std::string& path);
 // the file and the reason when it cannot be read.
 std::unique_ptr<CDDTInput> OpenWorkbook(const std::string& path);
 
+// The text without the blanks (spaces, tabs, line breaks) around it.
+std::string Trim(const std::string& text);
+
 // The lower-cased file extension without the dot ("xlsx"), or "" when there is none.
 std::string Extension(const std::string& path);
 

@@ -16,12 +16,6 @@ namespace ddtcli {
 
 namespace {
 
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 // Patterns count characters, not bytes: "?" matches "é". fnmatch follows the thread's
 // character type, so the match runs under a UTF-8 locale whatever the process's is.
 bool PatternMatches(const std::string& pattern, const std::string& text) {
