@@ -24,25 +24,7 @@ using test::DataFile;
 using test::ScratchDir;
 
 // Every entry of a zip archive, inflated.
-std::map<std::string, std::string> Parts(const std::string& path) {
-  std::map<std::string, std::string> parts;
-  int err = 0;
-  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &err);
-  if (!z) return parts;
-  for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
-    zip_stat_t st;
-    zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
-    std::string data(st.size, '\0');
-    zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
-    if (f) {
-      zip_fread(f, data.data(), data.size());
-      zip_fclose(f);
-    }
-    parts[st.name] = std::move(data);
-  }
-  zip_discard(z);
-  return parts;
-}
+std::map<std::string, std::string> Parts(const std::string& path) { return test::ZipParts(path); }
 
 // Parts the writer makes anew: everything else must come back byte for byte.
 bool Rewritten(const std::string& name) {

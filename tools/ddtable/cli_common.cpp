@@ -91,6 +91,20 @@ std::unique_ptr<CDDTInput> OpenWorkbook(const std::string& path) {
   return book;
 }
 
+std::unique_ptr<CDT> OpenWithStyles(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) FailFile(path, ReadFailureReason(path));
+  auto book = std::make_unique<CDT>(nullptr, CDT::DT_TYPE_F1, "");
+  int opened = -1;
+  try {
+    opened = book->Open(path);
+  } catch (...) {
+    opened = -1;
+  }
+  if (opened != 0) FailFile(path, ReadFailureReason(path));
+  return book;
+}
+
 std::string Trim(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t\r\n\v\f");
   if (first == std::string::npos) return "";

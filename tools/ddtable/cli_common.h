@@ -66,6 +66,11 @@ std::unique_ptr<CDDTInput> OpenWorkbook(const std::string& path);
 // The text without the blanks (spaces, tabs, line breaks) around it.
 std::string Trim(const std::string& text);
 
+// Opens a workbook with the interactive binding, which reads and keeps cell styles (the
+// pass and fail marks of a results workbook). Throws CliError (exit 2) naming the file and
+// the reason when it cannot be read.
+std::unique_ptr<CDT> OpenWithStyles(const std::string& path);
+
 // The lower-cased file extension without the dot ("xlsx"), or "" when there is none.
 std::string Extension(const std::string& path);
 

@@ -33,12 +33,9 @@ struct Part {
 };
 
 Part OpenPart(const std::string& path) {
-  OpenWorkbook(path);  // reports a missing or unreadable file by name
   Part part;
   part.path = path;
-  // The interactive binding reads and keeps the cell styles (the pass and fail marks).
-  part.book = std::make_unique<CDT>(nullptr, CDT::DT_TYPE_F1, "");
-  if (part.book->Open(path) != 0) FailFile(path, ReadFailureReason(path));
+  part.book = OpenWithStyles(path);
   bool runColumns = false;
   for (const SheetInfo& sheet : Sheets(*part.book))
     runColumns |= part.book->ParamExists(kStatusColumn, sheet.index) != 0;

@@ -35,6 +35,11 @@ std::string ReferenceScope::Resolve(const std::string& reference) const {
 }
 
 std::string ReferenceScope::Qualify(const std::string& text, std::vector<std::string>& unresolved) const {
+  return Replace(text, unresolved, [](const std::string& resolved) { return resolved; });
+}
+
+std::string ReferenceScope::Replace(const std::string& text, std::vector<std::string>& unresolved,
+                                    const std::function<std::string(const std::string&)>& replace) const {
   std::string out;
   std::size_t from = 0;
   std::size_t at = 0;
@@ -45,7 +50,7 @@ std::string ReferenceScope::Qualify(const std::string& text, std::vector<std::st
     const std::string resolved = Resolve(token);
     if (resolved.empty()) unresolved.push_back(token);
     out.append(text, from, at - from);
-    out += resolved.empty() ? token : resolved;
+    out += resolved.empty() ? token : replace(resolved);
     from = at = end + 1;
   }
   out.append(text, from, std::string::npos);

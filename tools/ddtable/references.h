@@ -6,6 +6,7 @@
 // parameter makes the row an error instead of reaching the command as literal text.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ class ReferenceScope {
   // Rewrites every reference of the text with Resolve; the references that name nothing are
   // added to `unresolved` and left as written.
   std::string Qualify(const std::string& text, std::vector<std::string>& unresolved) const;
+  // The text with every reference replaced by replace(its resolved form); the references that
+  // name nothing are added to `unresolved` and left as written.
+  std::string Replace(const std::string& text, std::vector<std::string>& unresolved,
+                      const std::function<std::string(const std::string&)>& replace) const;
 
  private:
   bool Has(const std::string& sheet, const std::string& name) const;

@@ -374,7 +374,7 @@ int Run(const RunOptions& options) {
     }
   }
   for (const Record& row : recorder.Records()) WriteRecord(book, row.sheet, row.row, row.record);
-  if (!options.rerunFailed.empty()) KeepEarlierOutcomes(book, options.rerunFailed, plan, names, info, selection, recorder.Records());
+  if (!options.rerunFailed.empty()) KeepEarlierOutcomes(book, plan, names, info, selection, recorder.Records());
   // The outcome, from the rows as written (with --rerun-failed, earlier ones included).
   std::size_t passed = 0, failed = 0, errors = 0, notRun = 0, notChosen = 0, rows = 0;
   {

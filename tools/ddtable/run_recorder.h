@@ -90,24 +90,8 @@ class Recorder {
   // The expected value as a pattern: references in it replaced by their values, taken
   // literally. Unresolved references are collected.
   std::string ExpandPattern(const std::string& text, std::vector<std::string>& unresolved) const {
-    std::string out;
-    std::size_t from = 0, at = 0;
-    while ((at = text.find('<', at)) != std::string::npos) {
-      const std::size_t end = text.find('>', at);
-      if (end == std::string::npos) break;
-      const std::string token = text.substr(at, end - at + 1);
-      const std::string resolved = scope_.Resolve(token);
-      out.append(text, from, at - from);
-      if (resolved.empty()) {
-        unresolved.push_back(token);
-        out += token;
-      } else {
-        out += EscapePattern(Substitute(results_, resolved));
-      }
-      from = at = end + 1;
-    }
-    out.append(text, from, std::string::npos);
-    return out;
+    return scope_.Replace(text, unresolved,
+                          [this](const std::string& resolved) { return EscapePattern(Substitute(results_, resolved)); });
   }
 
   void RecordRow(const Position& at) {

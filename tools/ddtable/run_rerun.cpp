@@ -12,11 +12,9 @@ namespace ddtcli {
 namespace {
 
 // A results workbook of an earlier run (--rerun-failed, --split), checked against this run.
-std::unique_ptr<CDT> OpenEarlierResults(const std::string& path, const RunOptions& options, const Plan& plan,
-                                        const std::string& digest, bool needSameInput) {
-  OpenWorkbook(path);  // a missing or unreadable file, by name
-  auto book = std::make_unique<CDT>(nullptr, CDT::DT_TYPE_F1, "");
-  if (book->Open(path) != 0) FailFile(path, ReadFailureReason(path));
+std::unique_ptr<CDT> OpenEarlierResults(const std::string& path, const Plan& plan, const std::string& digest,
+                                        bool needSameInput) {
+  std::unique_ptr<CDT> book = OpenWithStyles(path);
   const std::optional<RunInfo> info = ReadRunInfo(*book);
   const long bpIndex = book->GetSheetIndex(plan.bp);
   if (!info || bpIndex < 1 || book->ParamExists(kNameColumn, bpIndex) == 0)
@@ -27,7 +25,6 @@ std::unique_ptr<CDT> OpenEarlierResults(const std::string& path, const RunOption
   if (needSameInput && info->inputDigest != digest)
     FailFile(path, "holds the results of another input workbook (" + info->input + ", since changed or another file); "
                    "with --id its rows are matched by name");
-  (void)options;
   return book;
 }
 
@@ -47,7 +44,8 @@ Selection MakeSelection(const RunOptions& options, CDDTInput& input, const Plan&
   }
   if (!options.idIn.empty()) selection.ids = ReadIdList(options.idIn);
   if (!options.rerunFailed.empty()) {
-    std::unique_ptr<CDT> before = OpenEarlierResults(options.rerunFailed, options, plan, digest, options.id.empty());
+    selection.earlier = OpenEarlierResults(options.rerunFailed, plan, digest, options.id.empty());
+    CDT* before = selection.earlier.get();
     for (const SheetInfo& sheet : Sheets(*before)) {
       if (sheet.name != plan.bp && sheet.name != plan.childSheet) continue;
       if (before->ParamExists(kNameColumn, sheet.index) == 0) continue;
@@ -67,7 +65,7 @@ Selection MakeSelection(const RunOptions& options, CDDTInput& input, const Plan&
     if (options.split.compare(0, prefix.size(), prefix) != 0 || options.split.size() == prefix.size())
       FailUsage("--split " + options.split + ": expected durations:PREVIOUS.xlsx");
     const std::string path = options.split.substr(prefix.size());
-    std::unique_ptr<CDT> before = OpenEarlierResults(path, options, plan, digest, false);
+    std::unique_ptr<CDT> before = OpenEarlierResults(path, plan, digest, false);
     const std::string commandSheet = plan.child.empty() ? plan.bp : plan.childSheet;
     const long index = before->GetSheetIndex(commandSheet);
     if (index < 1 || before->ParamExists(kDurationColumn, index) == 0 || before->ParamExists(kNameColumn, index) == 0)
@@ -84,11 +82,11 @@ Selection MakeSelection(const RunOptions& options, CDDTInput& input, const Plan&
   return selection;
 }
 
-void KeepEarlierOutcomes(CDT& book, const std::string& earlierPath, const Plan& plan,
-                         const std::map<NameKey, std::string>& names, const RunInfo& info, const Selection& selection,
-                         const std::vector<Record>& records) {
-  CDT before(nullptr, CDT::DT_TYPE_F1, "");
-  if (before.Open(earlierPath) != 0) FailFile(earlierPath, ReadFailureReason(earlierPath));
+void KeepEarlierOutcomes(CDT& book, const Plan& plan, const std::map<NameKey, std::string>& names,
+                         const RunInfo& info, const Selection& selection, const std::vector<Record>& records) {
+  if (!selection.earlier) return;
+  CDT& before = *selection.earlier;
+  const std::string earlierPath = before.GetFileName();
   std::map<std::string, std::pair<std::string, long>> place;  // this run's rows by name
   for (const auto& [key, name] : names) {
     if (key.second == 0) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include <memory>
+
 #include "row_selection.h"
 #include "run_info.h"
 #include "run_plan.h"
@@ -22,6 +24,7 @@ struct Selection {
   std::set<std::string> ids;       // --id-in; empty: every id
   std::set<std::string> passedBefore;           // --rerun-failed: names of rows that passed
   std::map<std::string, long> attemptsBefore;   // --rerun-failed: runs of each row so far
+  std::shared_ptr<CDT> earlier;                 // --rerun-failed: its results workbook, open
   bool splitByDuration = false;
   std::map<std::string, double> secondsByName;  // --split: a business-process row's earlier time
 
@@ -47,8 +50,7 @@ Selection MakeSelection(const RunOptions& options, CDDTInput& input, const Plan&
 
 // --rerun-failed: the rows that passed in the earlier run keep their outcome, copied from
 // its results workbook by row name; RunAttempts counts every row's runs.
-void KeepEarlierOutcomes(CDT& book, const std::string& earlierPath, const Plan& plan,
-                         const std::map<NameKey, std::string>& names, const RunInfo& info, const Selection& selection,
-                         const std::vector<Record>& records);
+void KeepEarlierOutcomes(CDT& book, const Plan& plan, const std::map<NameKey, std::string>& names,
+                         const RunInfo& info, const Selection& selection, const std::vector<Record>& records);
 
 }  // namespace ddtcli
