@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "grid/io/atomic_file.h"
+#include "grid/io/common/atomic_file.h"
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
 #include "grid/workbook.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "ddtable/ddtable.h"
-#include "input/cddt_input.h"
-#include "manager/prm.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_input.h"
+#include "ddtable/prm.h"
+#include "ddtable/cddt_results.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "input/cddt_input.h"
-#include "platform/window.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_input.h"
+#include "ddtable/window.h"
+#include "ddtable/cddt_results.h"
 
 namespace {
 

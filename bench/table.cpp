@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "grid/workbook.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table/table_limits.h"
 
 namespace {

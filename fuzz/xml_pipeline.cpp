@@ -10,9 +10,9 @@
 
 #include "fuzz_support.h"
 #include "grid/grid_error.h"
-#include "grid/io/xml_pipeline.h"
-#include "grid/io/xml_reader.h"
-#include "grid/io/zip_reader.h"
+#include "grid/io/xlsx/xml_pipeline.h"
+#include "grid/io/xlsx/xml_reader.h"
+#include "grid/io/zip/zip_reader.h"
 
 namespace {
 

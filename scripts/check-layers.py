@@ -2,7 +2,8 @@
 """Fails when a source file includes a header of a layer above its own.
 
 The library's layers, bottom to top, are listed in LAYERS. A file in src/<layer>/ may include
-headers of its own layer and of the layers below it; the public headers in include/ddtable/
+headers of its own layer and of the layers below it, and names a public header by its own
+path (ddtable/cdt.h, not an old layer path such as table/cdt.h); the public headers in include/ddtable/
 belong to the layer that implements them (PUBLIC_HEADERS). Prints every upward include as
 file:line and exits 1 when there is one.
 """
@@ -27,21 +28,27 @@ PUBLIC_HEADERS = {
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
 
-def layer_of_include(path: str, forward_dir: pathlib.Path):
+def layer_of_include(path: str):
     first, _, rest = path.partition("/")
     if first == "ddtable":
         return PUBLIC_HEADERS.get(rest)
     if first in LAYERS:
-        # An old include path kept in src/forward names its public header's layer.
-        if (forward_dir / path).exists():
-            return PUBLIC_HEADERS.get(pathlib.Path(rest).name, first)
         return first
+    return None
+
+
+def retired_path(path: str, src: pathlib.Path, public: pathlib.Path):
+    """The public header an include names by a layer path that no longer exists
+    (table/cdt.h for ddtable/cdt.h), or None."""
+    first, _, rest = path.partition("/")
+    if first in LAYERS and not (src / path).exists() and (public / pathlib.Path(rest).name).exists():
+        return "ddtable/" + pathlib.Path(rest).name
     return None
 
 
 def main(root: pathlib.Path) -> int:
     src = root / "src"
-    forward_dir = src / "forward"
+    public = root / "include" / "ddtable"
     rank = {name: i for i, name in enumerate(LAYERS)}
     problems = [f"include/ddtable/{p.name}: a public header without a layer (add it to "
                 f"PUBLIC_HEADERS in {pathlib.Path(__file__).name})"
@@ -56,7 +63,12 @@ def main(root: pathlib.Path) -> int:
             match = INCLUDE.match(line)
             if not match:
                 continue
-            target = layer_of_include(match.group(1), forward_dir)
+            instead = retired_path(match.group(1), src, public)
+            if instead is not None:
+                problems.append(f"{path.relative_to(root)}:{number}: includes {match.group(1)}, "
+                                f"a path that is gone; include {instead}")
+                continue
+            target = layer_of_include(match.group(1))
             if target is not None and rank[target] > rank[own]:
                 problems.append(f"{path.relative_to(root)}:{number}: {own} includes "
                                 f"{match.group(1)} ({target} is above {own})")

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "w1.h"
 
 namespace {

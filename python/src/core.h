@@ -13,8 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "input/cddt_input.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_input.h"
+#include "ddtable/cddt_results.h"
 
 namespace ddt::python {
 

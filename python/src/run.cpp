@@ -6,8 +6,8 @@
 
 #include "core.h"
 #include "grid/workbook.h"
-#include "manager/param_name.h"
-#include "manager/prm.h"
+#include "ddtable/param_name.h"
+#include "ddtable/prm.h"
 #include "results/journal.h"
 
 namespace ddt::python {

@@ -1,7 +1,7 @@
 #include "engine/control_window.h"
 
 #include "engine/engine_limits.h"
-#include "table/dt_notify.h"
+#include "ddtable/dt_notify.h"
 
 namespace ddt::engine {
 

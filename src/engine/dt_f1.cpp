@@ -1,4 +1,4 @@
-#include "engine/dt_f1.h"
+#include "ddtable/dt_f1.h"
 
 #include "engine/control_window.h"
 #include "engine/engine_limits.h"

@@ -1,4 +1,4 @@
-#include "engine/dt_if.h"
+#include "ddtable/dt_if.h"
 
 // The parent window belongs to the derived engine; the interface keeps only its three fields.
 CDT_IF::CDT_IF(ddt::platform::Window* /*parent*/) {}

@@ -1,4 +1,4 @@
-#include "engine/dt_qx.h"
+#include "ddtable/dt_qx.h"
 
 #include <mutex>
 

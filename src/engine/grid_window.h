@@ -6,7 +6,7 @@
 #pragma once
 
 #include "grid/workbook.h"
-#include "platform/window.h"
+#include "ddtable/window.h"
 
 namespace ddt::engine {
 

@@ -18,7 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/dt_if.h"
+#include "ddtable/dt_if.h"
 
 namespace ddt::engine {
 

@@ -1,6 +1,6 @@
 #include "engine/internal_sink.h"
 
-#include "engine/dt_if.h"
+#include "ddtable/dt_if.h"
 
 namespace ddt::engine {
 

@@ -2,7 +2,7 @@
 // the binding's header cache for the current sheet and marks the engine as changed.
 #pragma once
 
-#include "table/dt_notify.h"
+#include "ddtable/dt_notify.h"
 
 class CDT_IF;
 

@@ -1,6 +1,6 @@
 #include "engine/kinds.h"
 
-#include "engine/dt_if.h"
+#include "ddtable/dt_if.h"
 
 namespace ddt::engine {
 

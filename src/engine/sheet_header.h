@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/dt_if.h"
+#include "ddtable/dt_if.h"
 #include "grid/workbook.h"
 
 namespace ddt::engine {

@@ -3,7 +3,7 @@
 
 #include "grid/formula/a1.h"
 #include "grid/formula/formula.h"
-#include "grid/io/xlsx_extras.h"
+#include "grid/io/xlsx/xlsx_extras.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
 

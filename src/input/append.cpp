@@ -6,7 +6,7 @@
 
 #include "grid/grid_error.h"
 #include "grid/workbook.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
 #include "platform/boundary.h"

@@ -1,5 +1,5 @@
 // CDDTInput: loading custom parameters from a custom-parameter file into the custom sheet.
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "input/custom_params.h"
 #include "input/input_limits.h"
 #include "platform/boundary.h"

@@ -2,8 +2,8 @@
 // off for a while and must switch back on however they leave.
 #pragma once
 
-#include "engine/dt_if.h"
-#include "platform/window.h"
+#include "ddtable/dt_if.h"
+#include "ddtable/window.h"
 
 namespace ddt::input {
 

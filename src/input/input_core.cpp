@@ -5,7 +5,7 @@
 
 #include "grid/grid_error.h"
 #include "grid/workbook.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "input/column_look.h"
 #include "input/custom_params.h"
 #include "input/engine_guards.h"

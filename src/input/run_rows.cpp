@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "input/engine_guards.h"
 #include "input/input_limits.h"
 #include "input/sheet_text.h"

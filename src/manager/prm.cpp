@@ -1,5 +1,5 @@
 // CPrm: loading, finding and unloading workbooks; keeping them in step; external workbooks.
-#include "manager/prm.h"
+#include "ddtable/prm.h"
 
 #include <algorithm>
 #include <memory>

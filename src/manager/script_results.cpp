@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "ddtable/ddtable.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "manager/script_boundary.h"
 #include "platform/resources.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 
 using ddt::manager::Arg;
 using ddt::manager::Contained;

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "ddtable/ddtable.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "manager/script_boundary.h"
 #include "manager/table_transfer.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 
 using ddt::manager::Arg;
 using ddt::manager::CopyToBuffer;

@@ -7,13 +7,13 @@
 #include <string>
 
 #include "grid/limits.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
-#include "manager/prm.h"
+#include "ddtable/prm.h"
 #include "platform/last_error.h"
 #include "platform/resources.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 #include "table/entry_limits.h"
 #include "table/table_limits.h"
 

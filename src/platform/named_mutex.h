@@ -20,7 +20,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
-#include "platform/critical_section.h"
+#include "ddtable/critical_section.h"
 #include "platform/files.h"
 
 namespace ddt::platform {

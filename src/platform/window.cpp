@@ -1,4 +1,4 @@
-#include "platform/window.h"
+#include "ddtable/window.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,14 +3,14 @@
 #include <string>
 
 #include "grid/grid_error.h"
-#include "grid/io/sheet_look.h"
+#include "grid/io/common/sheet_look.h"
 #include "grid/workbook.h"
 #include "input/column_look.h"
 #include "input/engine_guards.h"
 #include "platform/boundary.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 #include "results/journal.h"
 #include "results/results_text.h"
 #include "table/engine_call.h"

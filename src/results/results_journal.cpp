@@ -6,7 +6,7 @@
 #include "grid/grid_error.h"
 #include "grid/workbook.h"
 #include "platform/boundary.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 #include "platform/last_error.h"
 #include "results/journal.h"
 #include "results/results_text.h"

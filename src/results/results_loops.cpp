@@ -8,7 +8,7 @@
 #include "input/sheet_text.h"
 #include "platform/boundary.h"
 #include "platform/last_error.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 #include "results/results_limits.h"
 #include "results/results_text.h"
 #include "results/row_choice.h"

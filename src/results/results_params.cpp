@@ -5,7 +5,7 @@
 
 #include "ddtable/param_name.h"
 #include "platform/boundary.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 #include "results/extern_alias.h"
 #include "results/pattern_match.h"
 #include "results/results_limits.h"

@@ -1,7 +1,7 @@
 // CDT: notification sink, data lock, clipboard and copying between tables.
 #include "grid/workbook.h"
 #include "platform/boundary.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table/engine_call.h"
 
 using ddt::table::TryEngine;

@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "engine/dt_f1.h"
-#include "engine/dt_qx.h"
+#include "ddtable/dt_f1.h"
+#include "ddtable/dt_qx.h"
 #include "grid/limits.h"
 #include "grid/workbook.h"
 #include "platform/boundary.h"
 #include "platform/message_box.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table/engine_call.h"
 #include "table/entry_limits.h"
 #include "table/file_guard.h"

@@ -7,7 +7,7 @@
 #include "platform/last_error.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table/engine_call.h"
 #include "table/entry_limits.h"
 #include "table/param_names.h"

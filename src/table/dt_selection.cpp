@@ -1,6 +1,6 @@
 // CDT: whole-row selections and row-range lists.
 #include "platform/boundary.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table/engine_call.h"
 
 using ddt::table::TryEngine;

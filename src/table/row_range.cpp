@@ -1,4 +1,4 @@
-#include "table/row_range.h"
+#include "ddtable/row_range.h"
 
 #include <utility>
 

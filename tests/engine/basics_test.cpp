@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "engine/dt_f1.h"
+#include "ddtable/dt_f1.h"
 #include "engine_test_util.h"
 #include "text/column_letters.h"
 

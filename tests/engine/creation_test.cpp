@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "engine/dt_f1.h"
-#include "engine/dt_qx.h"
+#include "ddtable/dt_f1.h"
+#include "ddtable/dt_qx.h"
 #include "engine/engine_testing.h"
 #include "engine_test_util.h"
 #include "platform/named_mutex.h"

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/dt_f1.h"
-#include "engine/dt_qx.h"
+#include "ddtable/dt_f1.h"
+#include "ddtable/dt_qx.h"
 #include "grid/workbook.h"
-#include "platform/window.h"
-#include "table/dt_notify.h"
+#include "ddtable/window.h"
+#include "ddtable/dt_notify.h"
 
 namespace ddt::engine {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/control_window.h"
-#include "engine/dt_f1.h"
+#include "ddtable/dt_f1.h"
 #include "engine_test_util.h"
 #include "grid/grid_error.h"
 

@@ -2,7 +2,7 @@
 // bounds and the sheet operations that keep the cache in step.
 #include <gtest/gtest.h>
 
-#include "engine/dt_f1.h"
+#include "ddtable/dt_f1.h"
 #include "engine_test_util.h"
 #include "grid/grid_error.h"
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/dt_f1.h"
-#include "engine/dt_qx.h"
+#include "ddtable/dt_f1.h"
+#include "ddtable/dt_qx.h"
 #include "engine_test_util.h"
 #include "grid/io/file_type.h"
 

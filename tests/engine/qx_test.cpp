@@ -2,7 +2,7 @@
 // sheet count, current sheet and sheet names following every change of the workbook.
 #include <gtest/gtest.h>
 
-#include "engine/dt_qx.h"
+#include "ddtable/dt_qx.h"
 #include "engine_test_util.h"
 #include "grid/grid_error.h"
 

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "engine/dt_f1.h"
-#include "engine/dt_qx.h"
+#include "ddtable/dt_f1.h"
+#include "ddtable/dt_qx.h"
 #include "engine_test_util.h"
 
 using engine_test::FillRows;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "engine/control_window.h"
-#include "engine/dt_f1.h"
-#include "engine/dt_qx.h"
+#include "ddtable/dt_f1.h"
+#include "ddtable/dt_qx.h"
 #include "engine_test_util.h"
 #include "grid/grid_error.h"
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "grid/formula/fn_textnum.h"
+#include "grid/formula/functions/text/text_number.h"
 #include "text/utf8.h"
 
 namespace ddt::grid::formula {

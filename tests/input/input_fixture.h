@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "input/cddt_input.h"
-#include "platform/window.h"
+#include "ddtable/cddt_input.h"
+#include "ddtable/window.h"
 #include "support/config_dir.h"
 
 namespace ddt::input::testing {

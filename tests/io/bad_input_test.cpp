@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "grid/io/file_type.h"
-#include "grid/io/io_limits.h"
+#include "grid/io/common/io_limits.h"
 #include "grid/io/workbook_io.h"
-#include "grid/io/xml_reader.h"
-#include "grid/io/zip_reader.h"
+#include "grid/io/xlsx/xml_reader.h"
+#include "grid/io/zip/zip_reader.h"
 #include "grid/workbook.h"
 #include "io_test_util.h"
 

@@ -1,7 +1,7 @@
 // Comma-separated text.
 #include <gtest/gtest.h>
 
-#include "grid/io/csv_dialect.h"
+#include "grid/io/csv/csv_dialect.h"
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
 #include "grid/workbook.h"

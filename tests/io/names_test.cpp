@@ -1,9 +1,9 @@
 // The .xlsx vocabulary: references, colours, escapes and date serials.
 #include <gtest/gtest.h>
 
-#include "grid/io/opc_package.h"
-#include "grid/io/xlsx_names.h"
-#include "grid/io/xlsx_parts.h"
+#include "grid/io/xlsx/opc_package.h"
+#include "grid/io/xlsx/xlsx_names.h"
+#include "grid/io/xlsx/xlsx_parts.h"
 
 namespace ddt::grid::io {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
-#include "grid/io/xlsx_extras.h"
+#include "grid/io/xlsx/xlsx_extras.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
 #include "io_test_util.h"

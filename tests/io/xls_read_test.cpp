@@ -11,9 +11,9 @@
 
 #include "grid/formula/formula.h"
 #include "grid/grid_error.h"
-#include "grid/io/biff_formulas.h"
+#include "grid/io/xls/biff_formulas.h"
 #include "grid/io/file_type.h"
-#include "grid/io/ole2_reader.h"
+#include "grid/io/xls/ole2_reader.h"
 #include "grid/io/workbook_io.h"
 #include "grid/workbook.h"
 #include "io_test_util.h"

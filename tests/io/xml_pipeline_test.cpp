@@ -9,9 +9,9 @@
 
 #include "grid/grid_error.h"
 #include "grid/io/file_type.h"
-#include "grid/io/xml_pipeline.h"
-#include "grid/io/xml_reader.h"
-#include "grid/io/zip_reader.h"
+#include "grid/io/xlsx/xml_pipeline.h"
+#include "grid/io/xlsx/xml_reader.h"
+#include "grid/io/zip/zip_reader.h"
 #include "grid/workbook.h"
 #include "io/io_test_util.h"
 

@@ -7,8 +7,8 @@
 
 #include "ddtable/ddtable.h"
 #include "grid/limits.h"
-#include "input/cddt_input.h"
-#include "manager/prm.h"
+#include "ddtable/cddt_input.h"
+#include "ddtable/prm.h"
 #include "manager_fixture.h"
 #include "platform/message_box.h"
 #include "table/table_limits.h"

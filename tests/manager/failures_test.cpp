@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "ddtable/ddtable.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "manager_fixture.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 
 namespace ddt::manager::testing {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "ddtable/ddtable.h"
 #include "manager/module.h"
-#include "platform/window.h"
-#include "table/cdt.h"
+#include "ddtable/window.h"
+#include "ddtable/cdt.h"
 
 namespace ddt::manager::testing {
 

@@ -1,4 +1,4 @@
-#include "manager/param_name.h"
+#include "ddtable/param_name.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // CPrm: finding workbooks again by file name, list order, keeping workbooks in step,
 // external workbooks and the current-manager reference.
-#include "manager/prm.h"
+#include "ddtable/prm.h"
 
 #include <algorithm>
 #include <fstream>

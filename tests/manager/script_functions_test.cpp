@@ -8,12 +8,12 @@
 #include <string>
 
 #include "ddtable/ddtable.h"
-#include "input/cddt_input.h"
-#include "manager/prm.h"
+#include "ddtable/cddt_input.h"
+#include "ddtable/prm.h"
 #include "manager/script_boundary.h"
 #include "platform/resources.h"
 #include "manager_fixture.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 
 namespace ddt::manager::testing {
 namespace {

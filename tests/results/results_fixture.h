@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "grid/workbook.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "platform/message_box.h"
-#include "platform/window.h"
-#include "results/cddt_results.h"
+#include "ddtable/window.h"
+#include "ddtable/cddt_results.h"
 
 namespace ddt::results::testing {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "manager/prm.h"
+#include "ddtable/prm.h"
 #include "results_fixture.h"
 
 namespace ddt::results::testing {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/header_cache.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table_fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "grid/workbook.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table_fixture.h"
 
 namespace {

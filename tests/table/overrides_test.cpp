@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table_fixture.h"
 
 namespace {

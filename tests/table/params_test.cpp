@@ -4,7 +4,7 @@
 
 #include "grid/workbook.h"
 #include "platform/message_box.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table_fixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Row-range lists and last-selected rows: per-sheet bookkeeping with exact sheet keys.
 #include <gtest/gtest.h>
 
-#include "table/row_range.h"
+#include "ddtable/row_range.h"
 
 namespace {
 

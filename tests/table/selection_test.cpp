@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "grid/limits.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table_fixture.h"
 
 namespace {

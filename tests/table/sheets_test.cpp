@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "platform/window.h"
-#include "table/cdt.h"
+#include "ddtable/window.h"
+#include "ddtable/cdt.h"
 #include "table_fixture.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/window.h"
-#include "table/cdt.h"
+#include "ddtable/window.h"
+#include "ddtable/cdt.h"
 
 namespace ddt::table::testing {
 

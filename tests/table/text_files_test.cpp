@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "platform/message_box.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "table_fixture.h"
 
 namespace {

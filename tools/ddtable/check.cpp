@@ -8,8 +8,8 @@
 
 #include "cli_common.h"
 #include "commands.h"
-#include "input/cddt_input.h"
-#include "manager/param_name.h"
+#include "ddtable/cddt_input.h"
+#include "ddtable/param_name.h"
 #include "references.h"
 #include "run_columns.h"
 #include "workbook_view.h"

@@ -14,7 +14,7 @@
 #include "ddtable/ddtable.h"
 #include "ddtable/platform.h"
 #include "grid/workbook.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 
 namespace ddtcli {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 
 namespace ddtcli {
 

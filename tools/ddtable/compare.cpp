@@ -6,7 +6,7 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "ddtable/ddtable.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 #include "workbook_view.h"
 
 namespace ddtcli {

@@ -19,7 +19,7 @@
 #include "run_columns.h"
 #include "run_info.h"
 #include "run_journal.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "workbook_view.h"
 
 namespace ddtcli {

@@ -1,7 +1,7 @@
 #include "references.h"
 
-#include "manager/param_name.h"
-#include "table/cdt.h"
+#include "ddtable/param_name.h"
+#include "ddtable/cdt.h"
 
 namespace ddtcli {
 

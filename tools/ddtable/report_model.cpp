@@ -10,7 +10,7 @@
 #include "cli_common.h"
 #include "run_columns.h"
 #include "run_info.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 #include "workbook_view.h"
 
 namespace ddtcli {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 
 namespace ddtcli {
 

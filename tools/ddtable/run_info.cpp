@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "run_columns.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 
 namespace ddtcli {
 

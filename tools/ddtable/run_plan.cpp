@@ -1,7 +1,7 @@
 #include "run_plan.h"
 
 #include "cli_common.h"
-#include "manager/param_name.h"
+#include "ddtable/param_name.h"
 #include "references.h"
 #include "workbook_view.h"
 

@@ -13,11 +13,11 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "ddtable/ddtable.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "process_pool.h"
-#include "results/cddt_results.h"
+#include "ddtable/cddt_results.h"
 #include "run_columns.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 
 namespace ddtcli {
 

@@ -9,7 +9,7 @@
 
 #include "cli_common.h"
 #include "commands.h"
-#include "input/cddt_input.h"
+#include "ddtable/cddt_input.h"
 #include "workbook_view.h"
 
 namespace ddtcli {

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_common.h"
-#include "table/cdt.h"
+#include "ddtable/cdt.h"
 
 namespace ddtcli {
 

@@ -1,6 +1,6 @@
 #include "grid/formula/criteria.h"
 
-#include "grid/formula/fn_textnum.h"
+#include "grid/formula/functions/text/text_number.h"
 #include "text/utf8.h"
 
 namespace ddt::grid::formula {

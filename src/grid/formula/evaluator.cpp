@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "grid/formula/engine.h"
+#include "grid/formula/recalc.h"
 #include "grid/sheet.h"
 
 // GCC 12 reports nested std::variant moves as maybe-uninitialized (a known false positive).
@@ -155,7 +155,7 @@ std::vector<Value> Evaluator::RunArray(int rows, int cols) {
 }
 
 Operand Evaluator::Eval(uint32_t index, bool arrayContext) {
-  DepthGuard guard(engine_.Depth());
+  DepthGuard guard(recalc_.Depth());
   const Node& n = f_.nodes[index];
   switch (n.kind) {
     case NodeKind::Number: return Value{n.number};
@@ -178,7 +178,7 @@ Operand Evaluator::Eval(uint32_t index, bool arrayContext) {
 Operand Evaluator::EvalRef(const Reference& r) {
   if (r.invalid) return Value{ErrorCode::Ref};
   uint32_t sheet = r.hasSheet ? r.sheetId : sheet_;
-  if (r.hasSheet && engine_.Book().SheetIndexOfId(sheet) == 0) return Value{ErrorCode::Ref};
+  if (r.hasSheet && recalc_.Book().SheetIndexOfId(sheet) == 0) return Value{ErrorCode::Ref};
   return Area{sheet, r.FirstRow(), r.FirstCol(), r.LastRow(), r.LastCol()};
 }
 
@@ -193,7 +193,7 @@ MatrixPtr Evaluator::ToMatrix(const Operand& op) {
   // Whole columns and rows are cut down to the sheet's used part.
   if (a.Rows() >= kMaxRows || a.Cols() == kMaxCols) {
     Area bounds;
-    if (!engine_.UsedBounds(a.sheetId, &bounds)) {
+    if (!recalc_.UsedBounds(a.sheetId, &bounds)) {
       a.lastRow = a.firstRow, a.lastCol = a.firstCol;
     } else {
       if (a.Rows() >= kMaxRows) a.lastRow = std::max(a.firstRow, bounds.lastRow);
@@ -318,7 +318,7 @@ Operand Evaluator::EvalCall(const Node& n, bool arrayContext) {
 
 void Evaluator::ForEachUsed(const Area& area,
                             const std::function<bool(int, int, const Value&)>& fn) {
-  Workbook& book = engine_.Book();
+  Workbook& book = recalc_.Book();
   int index = book.SheetIndexOfId(area.sheetId);
   if (index == 0) throw FormulaError{ErrorCode::Ref};
   const Sheet& sheet = book.SheetAt(index);
@@ -330,14 +330,14 @@ void Evaluator::ForEachUsed(const Area& area,
                       stopped = !fn(r, c, cell.value);
                       return;
                     }
-                    Value v = engine_.CellValue(area.sheetId, r, c);
+                    Value v = recalc_.CellValue(area.sheetId, r, c);
                     stopped = !fn(r, c, v);
                   });
 }
 
 std::optional<Area> Evaluator::ClipToUsed(const Area& area) {
   Area bounds;
-  if (!engine_.UsedBounds(area.sheetId, &bounds)) return std::nullopt;
+  if (!recalc_.UsedBounds(area.sheetId, &bounds)) return std::nullopt;
   Area a = area;
   a.lastRow = std::min(a.lastRow, bounds.lastRow);
   a.lastCol = std::min(a.lastCol, bounds.lastCol);
@@ -346,7 +346,7 @@ std::optional<Area> Evaluator::ClipToUsed(const Area& area) {
 }
 
 uint32_t Evaluator::FindSheetId(std::string_view name) const {
-  return BookSheetNames(engine_.Book()).IdOf(name);
+  return BookSheetNames(recalc_.Book()).IdOf(name);
 }
 
 }  // namespace ddt::grid::formula

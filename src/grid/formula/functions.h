@@ -2,13 +2,10 @@
 // implementation, flags), the interface through which an implementation reads its arguments
 // and the workbook, and the coercions functions share.
 //
-// Registration: each group of functions lives in its own fn_*.cpp and exposes one
+// Registration: each group of functions lives in a file under functions/<category>/ and exposes one
 // `void Register<Group>Functions(FunctionRegistry&)`. Functions() (registry.cpp) builds the
 // registry once by calling every one of them. There are no static initialisers, so the
 // registry is complete even when the library is linked statically.
-//
-// Groups not written yet have empty Register* bodies in fn_pending.cpp; a file that defines
-// one of them removes its stub there (and the file goes when the last stub does).
 //
 // Writing a function:
 //   Operand Fn_ABS(Call& call) { return Value{std::fabs(call.Number(0))}; }
@@ -234,25 +231,25 @@ class FunctionRegistry {
 const FunctionRegistry& Functions();
 
 // Groups of functions; Functions() calls each once.
-void RegisterMathFunctions(FunctionRegistry& registry);       // fn_math.cpp
-void RegisterLogicalFunctions(FunctionRegistry& registry);    // fn_logical.cpp
-void RegisterInfoFunctions(FunctionRegistry& registry);       // fn_info.cpp
-void RegisterReferenceFunctions(FunctionRegistry& registry);  // fn_reference.cpp
-void RegisterTextFunctions(FunctionRegistry& registry);       // fn_text.cpp
-void RegisterLookupFunctions(FunctionRegistry& registry);     // fn_lookup.cpp
-void RegisterDateTimeFunctions(FunctionRegistry& registry);   // fn_datetime.cpp
-void RegisterStatsFunctions(FunctionRegistry& registry);      // fn_stats.cpp
-void RegisterTrigFunctions(FunctionRegistry& registry);       // fn_trig.cpp
-void RegisterEngineeringFunctions(FunctionRegistry& registry);  // fn_engineering.cpp
-void RegisterStatisticsFunctions(FunctionRegistry& registry);   // fn_statistics.cpp
-void RegisterArithmeticFunctions(FunctionRegistry& registry);   // fn_arithmetic.cpp
-void RegisterFinancialFunctions(FunctionRegistry& registry);    // fn_financial.cpp
-void RegisterDistributionFunctions(FunctionRegistry& registry); // fn_distributions.cpp
-void RegisterComplexFunctions(FunctionRegistry& registry);      // fn_complex.cpp
-void RegisterDatabaseFunctions(FunctionRegistry& registry);     // fn_database.cpp
-void RegisterArrayFunctions(FunctionRegistry& registry);        // fn_array.cpp
-void RegisterSheetInfoFunctions(FunctionRegistry& registry);   // fn_sheetinfo.cpp
-void RegisterCalendarFunctions(FunctionRegistry& registry);    // fn_calendar.cpp
-void RegisterCompatFunctions(FunctionRegistry& registry);      // fn_compat.cpp
+void RegisterMathFunctions(FunctionRegistry& registry);       // functions/math/math.cpp
+void RegisterLogicalFunctions(FunctionRegistry& registry);    // functions/logical/logical.cpp
+void RegisterInfoFunctions(FunctionRegistry& registry);       // functions/information/info.cpp
+void RegisterReferenceFunctions(FunctionRegistry& registry);  // functions/lookup/reference.cpp
+void RegisterTextFunctions(FunctionRegistry& registry);       // functions/text/text.cpp
+void RegisterLookupFunctions(FunctionRegistry& registry);     // functions/lookup/lookup.cpp
+void RegisterDateTimeFunctions(FunctionRegistry& registry);   // functions/datetime/datetime.cpp
+void RegisterStatsFunctions(FunctionRegistry& registry);      // functions/statistics/stats.cpp
+void RegisterTrigFunctions(FunctionRegistry& registry);       // functions/math/trigonometry.cpp
+void RegisterEngineeringFunctions(FunctionRegistry& registry);  // functions/engineering/engineering.cpp
+void RegisterStatisticsFunctions(FunctionRegistry& registry);   // functions/statistics/statistics.cpp
+void RegisterArithmeticFunctions(FunctionRegistry& registry);   // functions/math/arithmetic.cpp
+void RegisterFinancialFunctions(FunctionRegistry& registry);    // functions/financial/financial.cpp
+void RegisterDistributionFunctions(FunctionRegistry& registry); // functions/statistics/distributions.cpp
+void RegisterComplexFunctions(FunctionRegistry& registry);      // functions/engineering/complex.cpp
+void RegisterDatabaseFunctions(FunctionRegistry& registry);     // functions/database/database.cpp
+void RegisterArrayFunctions(FunctionRegistry& registry);        // functions/array/array.cpp
+void RegisterSheetInfoFunctions(FunctionRegistry& registry);   // functions/information/sheetinfo.cpp
+void RegisterCalendarFunctions(FunctionRegistry& registry);    // functions/datetime/calendar.cpp
+void RegisterCompatFunctions(FunctionRegistry& registry);      // functions/compat/compat.cpp
 
 }  // namespace ddt::grid::formula

@@ -1,1 +1,0 @@
-#include <ddtable/dt_f1.h>

@@ -1,1 +1,0 @@
-#include <ddtable/dt_qx.h>

@@ -1,1 +1,0 @@
-#include <ddtable/param_name.h>

@@ -1,1 +1,0 @@
-#include <ddtable/prm.h>

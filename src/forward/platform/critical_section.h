@@ -1,1 +1,0 @@
-#include <ddtable/critical_section.h>

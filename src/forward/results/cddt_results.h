@@ -1,1 +1,0 @@
-#include <ddtable/cddt_results.h>

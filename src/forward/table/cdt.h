@@ -1,1 +1,0 @@
-#include <ddtable/cdt.h>

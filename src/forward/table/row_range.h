@@ -1,1 +1,0 @@
-#include <ddtable/row_range.h>

@@ -1,0 +1,162 @@
+// Information about references, formulas and sheets (ISREF, ISFORMULA, FORMULATEXT, SHEET,
+// SHEETS, ADDRESS), HYPERLINK, ISBINARY, and the character-code functions UNICHAR and
+// UNICODE.
+#include <cctype>
+#include <cmath>
+#include <string>
+
+#include "grid/formula/a1.h"
+#include "grid/formula/functions/common/results.h"
+#include "grid/formula/formula.h"
+#include "grid/formula/functions.h"
+#include "grid/workbook.h"
+#include "text/utf8.h"
+
+namespace ddt::grid::formula {
+namespace {
+
+Operand IsRef(Call& call) { return Value{IsArea(call.Arg(0))}; }
+
+// The cell at the top left of a reference argument; #VALUE! for a non-reference, #REF! for
+// a deleted sheet.
+const Cell* TopLeftCell(Call& call, int i) {
+  const auto* a = std::get_if<Area>(&call.Arg(i));
+  if (!a) Fail(ErrorCode::Value);
+  const Workbook& book = call.Ctx().Book();
+  const int sheet = book.SheetIndexOfId(a->sheetId);
+  if (sheet == 0) Fail(ErrorCode::Ref);
+  return book.FindCell(sheet, a->firstRow, a->firstCol);
+}
+
+Operand IsFormula(Call& call) {
+  const Cell* cell = TopLeftCell(call, 0);
+  return Value{cell != nullptr && cell->formula != nullptr};
+}
+
+Operand FormulaText(Call& call) {
+  const Cell* cell = TopLeftCell(call, 0);
+  if (!cell || !cell->formula) Fail(ErrorCode::NA);
+  return Value{"=" + PrintFormula(*cell->formula, call.Ctx().Book())};
+}
+
+// SHEET([value]): the number of the formula's sheet, of a reference's sheet, or of the sheet
+// a text names (#N/A when there is none).
+Operand Sheet(Call& call) {
+  const Workbook& book = call.Ctx().Book();
+  uint32_t id = call.Ctx().HostSheetId();
+  if (!call.Missing(0)) {
+    const Operand& op = call.Arg(0);
+    if (const auto* a = std::get_if<Area>(&op)) {
+      id = a->sheetId;
+    } else {
+      const Value v = call.Scalar(0);
+      if (const auto* e = std::get_if<ErrorCode>(&v)) Fail(*e);
+      if (!IsText(v)) Fail(ErrorCode::NA);
+      id = call.Ctx().FindSheetId(std::get<SharedText>(v));
+      if (id == 0) Fail(ErrorCode::NA);
+    }
+  }
+  const int index = book.SheetIndexOfId(id);
+  if (index == 0) Fail(ErrorCode::Ref);
+  return Value{static_cast<double>(index)};
+}
+
+// SHEETS([reference]): the sheets in the workbook, or the sheets a reference spans (one).
+Operand Sheets(Call& call) {
+  if (call.Missing(0)) return Value{static_cast<double>(call.Ctx().Book().SheetCount())};
+  if (!IsArea(call.Arg(0))) Fail(ErrorCode::Value);
+  return Value{1.0};
+}
+
+// ADDRESS(row, column, [abs], [a1], [sheet]): the reference as text. abs 1 $A$1, 2 A$1,
+// 3 $A1, 4 A1; a1 FALSE writes R1C1 style (relative parts as R[1]C[1]).
+Operand Address(Call& call) {
+  const double row = std::trunc(call.Number(0)), col = std::trunc(call.Number(1));
+  const double absNum = std::trunc(call.Number(2, 1));
+  const bool a1 = call.Bool(3, true);
+  if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols) Fail(ErrorCode::Value);
+  if (absNum < 1 || absNum > 4) Fail(ErrorCode::Value);
+  const bool absRow = absNum == 1 || absNum == 2, absCol = absNum == 1 || absNum == 3;
+  const int r = static_cast<int>(row), c = static_cast<int>(col);
+  std::string out;
+  if (!call.Missing(4)) {
+    const std::string sheet = call.Text(4);
+    bool plain = !sheet.empty() && !(sheet[0] >= '0' && sheet[0] <= '9');
+    for (char ch : sheet) {
+      plain = plain && (std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '.' ||
+                        static_cast<unsigned char>(ch) >= 0x80);
+    }
+    if (plain) {
+      out = sheet;
+    } else {
+      out = "'";
+      for (char ch : sheet) out += ch == '\'' ? std::string("''") : std::string(1, ch);
+      out += "'";
+    }
+    out += '!';
+  }
+  if (a1) {
+    if (absCol) out += '$';
+    out += ColumnLetters(c);
+    if (absRow) out += '$';
+    out += std::to_string(r);
+  } else {
+    out += absRow ? "R" + std::to_string(r) : "R[" + std::to_string(r) + "]";
+    out += absCol ? "C" + std::to_string(c) : "C[" + std::to_string(c) + "]";
+  }
+  return Value{out};
+}
+
+// HYPERLINK(link, [name]): what the cell shows; following the link is the viewer's business.
+Operand Hyperlink(Call& call) {
+  const Value shown = call.Missing(1) ? call.Scalar(0) : call.Scalar(1);
+  if (const auto* e = std::get_if<ErrorCode>(&shown)) Fail(*e);
+  return IsEmpty(shown) ? Value{0.0} : shown;
+}
+
+// ISBINARY(value): whether the value reads as a binary number of at most ten digits.
+Operand IsBinary(Call& call) {
+  const Value v = call.Scalar(0);
+  if (const auto* e = std::get_if<ErrorCode>(&v)) Fail(*e);
+  if (IsBoolean(v)) return Value{false};
+  const std::string s = AsText(v);
+  bool ok = !s.empty() && s.size() <= 10;
+  for (char c : s) ok = ok && (c == '0' || c == '1');
+  return Value{ok};
+}
+
+// UNICHAR(n): the character with code point n, as UTF-8.
+Operand Unichar(Call& call) {
+  const double d = std::trunc(call.Number(0));
+  if (d < 1 || d > 0x10FFFF || (d >= 0xD800 && d <= 0xDFFF)) Fail(ErrorCode::Value);
+  const auto cp = static_cast<uint32_t>(d);
+  std::string out;
+  text::utf8::AppendCodePoint(out, cp);
+  return Value{out};
+}
+
+// UNICODE(text): the code point of the first character; #VALUE! for an empty text.
+Operand Unicode(Call& call) {
+  const std::string s = call.Text(0);
+  if (s.empty()) Fail(ErrorCode::Value);
+  char32_t cp = 0;
+  if (text::utf8::DecodeWellFormed(s, 0, cp) == 0) Fail(ErrorCode::Value);
+  return Value{static_cast<double>(cp)};
+}
+
+}  // namespace
+
+void RegisterSheetInfoFunctions(FunctionRegistry& r) {
+  r.Add({"ISREF", 1, 1, IsRef});
+  r.Add({"ISFORMULA", 1, 1, IsFormula});
+  r.Add({"FORMULATEXT", 1, 1, FormulaText});
+  r.Add({"SHEET", 0, 1, Sheet});
+  r.Add({"SHEETS", 0, 1, Sheets});
+  r.Add({"ADDRESS", 2, 5, Address});
+  r.Add({"HYPERLINK", 1, 2, Hyperlink});
+  r.Add({"ISBINARY", 1, 1, IsBinary});
+  r.Add({"UNICHAR", 1, 1, Unichar});
+  r.Add({"UNICODE", 1, 1, Unicode});
+}
+
+}  // namespace ddt::grid::formula

@@ -1,0 +1,326 @@
+#include "grid/io/zip/zip_reader.h"
+
+#include <zip.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "grid/grid_error.h"
+#include "grid/io/common/io_limits.h"
+#include "grid/io/xlsx/xlsx_extras.h"
+
+namespace ddt::grid::io {
+
+namespace {
+
+constexpr size_t kChunkBytes = 64 * 1024;
+
+std::string ZipErrorText(int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = zip_error_strerror(&error);
+  zip_error_fini(&error);
+  return text;
+}
+
+struct ZipFileCloser {
+  void operator()(zip_file_t* f) const { zip_fclose(f); }
+};
+
+// Parts at least this large are inflated on a second thread while the caller's thread
+// parses what came before: reading then takes about the time of the slower of the two.
+constexpr uint64_t kThreadedBytes = 1 << 20;
+constexpr size_t kThreadedBuffers = 4;
+// Larger than kChunkBytes: each chunk handed over costs the two threads a wake-up and a
+// context switch, so fewer, larger ones cost less CPU.
+constexpr size_t kThreadedChunkBytes = 256 * 1024;
+
+// zip_fread on a thread of its own, a few chunks ahead of the consumer (memory stays at
+// kThreadedBuffers chunks however large the part).
+class Inflater {
+ public:
+  explicit Inflater(zip_file_t* file) : file_(file) {
+    for (size_t i = 0; i < kThreadedBuffers; ++i) free_.emplace_back(kThreadedChunkBytes);
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~Inflater() {
+    {
+      std::lock_guard lock(m_);
+      stop_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+
+  // The next chunk, as zip_fread returns it (0 at the end, negative on failure); `data` is
+  // valid until the next call.
+  zip_int64_t Next(const char** data) {
+    std::unique_lock lock(m_);
+    if (!current_.empty()) free_.push_back(std::move(current_));
+    cv_.notify_all();
+    cv_.wait(lock, [&] { return !ready_.empty(); });
+    auto [buffer, n] = std::move(ready_.front());
+    ready_.pop_front();
+    current_ = std::move(buffer);
+    *data = current_.data();
+    return n;
+  }
+
+ private:
+  void Run() {
+    for (;;) {
+      std::vector<char> buffer;
+      {
+        std::unique_lock lock(m_);
+        cv_.wait(lock, [&] { return stop_ || !free_.empty(); });
+        if (stop_) return;
+        buffer = std::move(free_.back());
+        free_.pop_back();
+      }
+      const zip_int64_t n = zip_fread(file_, buffer.data(), buffer.size());
+      {
+        std::lock_guard lock(m_);
+        ready_.emplace_back(std::move(buffer), n);
+      }
+      cv_.notify_all();
+      if (n <= 0) return;  // the end, or a failure the consumer reports
+    }
+  }
+
+  zip_file_t* file_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::vector<std::vector<char>> free_;
+  std::deque<std::pair<std::vector<char>, zip_int64_t>> ready_;
+  std::vector<char> current_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+ZipReader::ZipReader(const std::string& path) {
+  // The file is opened once here and libzip reads that open file: libzip opening the path
+  // itself takes the size from the name and the bytes from a second open, so a file replaced
+  // in between (another process saving it) would look damaged.
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")");
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_filep_create(file, 0, -1, &error);  // owns the file
+  if (!source) {
+    std::fclose(file);
+    zip_error_fini(&error);
+    throw GridError("cannot open the archive (out of memory)");
+  }
+  archive_ = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+  const int code = zip_error_code_zip(&error);
+  zip_error_fini(&error);
+  if (!archive_) {
+    zip_source_free(source);
+    if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS)
+      throw GridError("not a zip archive, or a damaged or truncated one (" +
+                      ZipErrorText(code) + ")");
+    throw GridError("cannot open the archive (" + ZipErrorText(code) + ")");
+  }
+  const zip_int64_t entries = zip_get_num_entries(archive_, 0);
+  if (entries > kMaxArchiveEntries) {
+    zip_discard(archive_);
+    archive_ = nullptr;
+    throw GridError("the archive lists too many entries");
+  }
+  // Some writers separate folders with backslashes; other readers accept such archives, so
+  // names are looked up with "/" in their place.
+  for (zip_int64_t i = 0; i < entries; ++i) {
+    const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+    if (!name || !std::strchr(name, '\\')) continue;
+    if (backslashed_.empty()) {
+      for (zip_int64_t k = 0; k < entries; ++k) {
+        const char* n = zip_get_name(archive_, static_cast<zip_uint64_t>(k), ZIP_FL_ENC_RAW);
+        if (n) backslashed_.emplace(Folded(n), k);
+      }
+    }
+    break;
+  }
+}
+
+std::string ZipReader::Folded(std::string_view name) {
+  std::string out(name);
+  for (char& ch : out) {
+    if (ch == '\\') ch = '/';
+    else if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  return out;
+}
+
+int64_t ZipReader::Locate(std::string_view name) const {
+  if (!backslashed_.empty()) {
+    auto it = backslashed_.find(Folded(name));
+    return it == backslashed_.end() ? -1 : it->second;
+  }
+  return zip_name_locate(archive_, std::string(name).c_str(), ZIP_FL_NOCASE);
+}
+
+std::vector<std::string> ZipReader::Names() const {
+  std::vector<std::string> names;
+  const zip_int64_t entries = zip_get_num_entries(archive_, 0);
+  for (zip_int64_t i = 0; i < entries; ++i) {
+    const char* n = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
+    if (!n) continue;
+    std::string name(n);
+    for (char& ch : name)
+      if (ch == '\\') ch = '/';
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+std::shared_ptr<CarriedArchive> ZipReader::CopyEntries(
+    const std::vector<std::string>& names) const {
+  auto carried = std::make_shared<CarriedArchive>();
+  if (names.empty()) return carried;
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  if (!buffer) throw GridError("out of memory");
+  zip_source_keep(buffer);
+  struct Free {
+    void operator()(zip_source_t* s) const { zip_source_free(s); }
+  };
+  std::unique_ptr<zip_source_t, Free> keep(buffer);
+  zip_t* out = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
+  if (!out) {
+    zip_source_free(buffer);
+    throw GridError("cannot keep the parts of the file");
+  }
+  std::vector<std::string> added;
+  for (const std::string& name : names) {
+    const int64_t index = Locate(name);
+    if (index < 0) continue;
+    // Start 0 and length 0 take the entry's stored (compressed) bytes.
+    zip_source_t* src = zip_source_zip(out, archive_, static_cast<zip_uint64_t>(index), 0, 0, 0);
+    if (!src) continue;
+    if (zip_file_add(out, name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
+      zip_source_free(src);
+      continue;
+    }
+    added.push_back(name);
+  }
+  if (zip_close(out) != 0) {
+    std::string why = zip_strerror(out);
+    zip_discard(out);
+    throw GridError("cannot keep the parts of the file (" + why + ")");
+  }
+  zip_stat_t st;
+  if (zip_source_open(buffer) != 0 || zip_source_stat(buffer, &st) != 0)
+    throw GridError("cannot keep the parts of the file");
+  carried->bytes.resize(st.size);
+  zip_int64_t n = zip_source_read(buffer, carried->bytes.data(), carried->bytes.size());
+  zip_source_close(buffer);
+  if (n < 0 || static_cast<zip_uint64_t>(n) != st.size)
+    throw GridError("cannot keep the parts of the file");
+  zip_source_t* view =
+      zip_source_buffer_create(carried->bytes.data(), carried->bytes.size(), 0, &error);
+  if (!view) throw GridError("out of memory");
+  carried->archive = zip_open_from_source(view, ZIP_RDONLY, &error);
+  if (!carried->archive) {
+    zip_source_free(view);
+    throw GridError("cannot keep the parts of the file");
+  }
+  for (const std::string& name : added) {
+    zip_int64_t i = zip_name_locate(carried->archive, name.c_str(), 0);
+    if (i >= 0) carried->index[name] = static_cast<uint64_t>(i);
+  }
+  return carried;
+}
+
+ZipReader::~ZipReader() {
+  if (archive_) zip_discard(archive_);
+}
+
+bool ZipReader::Has(std::string_view name) const { return Locate(name) >= 0; }
+
+uint64_t ZipReader::DeclaredSize(std::string_view name) const {
+  const int64_t index = Locate(name);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+      !(st.valid & ZIP_STAT_SIZE))
+    return 0;
+  return st.size;
+}
+
+void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
+                       const std::function<void(const char*, size_t)>& sink) {
+  const std::string entry(name);
+  zip_int64_t index = Locate(entry);
+  if (index < 0) throw GridError("part " + entry + " is missing");
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+      !(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE))
+    throw GridError("part " + entry + " is damaged (" + zip_strerror(archive_) + ")");
+  // Refuse on the declared sizes before inflating anything.
+  const uint64_t declared = st.size;
+  if (declared > maxBytes)
+    throw GridError("part " + entry + " is too large (" + std::to_string(declared) +
+                    " bytes uncompressed, the limit is " + std::to_string(maxBytes) + ")");
+  if (totalRead_ + declared > kMaxArchiveBytes)
+    throw GridError("the archive expands to more than " + std::to_string(kMaxArchiveBytes) +
+                    " bytes");
+  auto ratioTooHigh = [&](uint64_t bytes) {
+    return bytes > kRatioExemptBytes && bytes / (st.comp_size ? st.comp_size : 1) >
+                                            kMaxCompressionRatio;
+  };
+  if (ratioTooHigh(declared))
+    throw GridError("part " + entry + " expands suspiciously (compression ratio over " +
+                    std::to_string(kMaxCompressionRatio) + ")");
+
+  std::unique_ptr<zip_file_t, ZipFileCloser> file(
+      zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
+  if (!file)
+    throw GridError("part " + entry + " cannot be read (" + zip_strerror(archive_) + ")");
+  std::optional<Inflater> ahead;
+  try {
+    if (declared >= kThreadedBytes) ahead.emplace(file.get());
+  } catch (const std::system_error&) {
+    ahead.reset();  // no thread to be had: inflate on this one
+  }
+  std::vector<char> buffer(ahead ? 0 : kChunkBytes);
+  uint64_t count = 0;
+  for (;;) {
+    const char* data = buffer.data();
+    zip_int64_t n = ahead ? ahead->Next(&data) : zip_fread(file.get(), buffer.data(), buffer.size());
+    if (n < 0)
+      throw GridError("part " + entry + " is damaged (" +
+                      zip_error_strerror(zip_file_get_error(file.get())) + ")");
+    if (n == 0) break;
+    count += static_cast<uint64_t>(n);
+    // Count again while inflating: the declared size may lie.
+    if (count > declared || count > maxBytes || ratioTooHigh(count))
+      throw GridError("part " + entry + " expands past its declared size");
+    sink(data, static_cast<size_t>(n));
+  }
+  if (count != declared) throw GridError("part " + entry + " is truncated");
+  totalRead_ += count;
+}
+
+std::string ZipReader::Read(std::string_view name, uint64_t maxBytes) {
+  std::string out;
+  Stream(name, maxBytes, [&](const char* data, size_t size) { out.append(data, size); });
+  return out;
+}
+
+}  // namespace ddt::grid::io
