@@ -8,6 +8,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "ddtable/export.h"
 
@@ -36,6 +38,11 @@ class DDT_API CParamName {
   // scope itself without a sheet part; the sheet part as written for an external workbook or
   // the "Custom" sheet (any case); otherwise the child table scope + "." + sheet.
   std::string GetFullSheet(std::string scope) const;
+
+  // Every reference written in `text`, in order, brackets included: each "<" up to the next
+  // ">" (an unclosed "<" ends the search). The same scan finds the references a substitution
+  // replaces.
+  static std::vector<std::string> FindAll(std::string_view text);
 
  private:
   int m_bParam = 0;

@@ -1,8 +1,10 @@
 #include "ddtable/param_name.h"
 
 #include <strings.h>
+#include <tuple>
 
 #include "platform/boundary.h"
+#include "results/results_text.h"
 
 namespace {
 constexpr std::string_view kAliasSeparator = "@@";
@@ -68,4 +70,12 @@ std::string CParamName::GetFullSheet(std::string scope) const try {
   return scope + "." + m_strSheet;
 } catch (...) {
   return ddt::platform::Failed(std::string());
+}
+
+std::vector<std::string> CParamName::FindAll(std::string_view text) {
+  std::vector<std::string> found;
+  for (auto [at, length] = ddt::results::FindReference(text, 0); at != std::string_view::npos;
+       std::tie(at, length) = ddt::results::FindReference(text, at + length))
+    found.emplace_back(text.substr(at, length));
+  return found;
 }

@@ -17,14 +17,20 @@ bool NextReference(std::string_view source, std::string& reference) {
          p = source.find(reference, start))
       start = p + reference.size();
   }
-  const std::size_t open = source.find('<', start);
-  const std::size_t close = open == std::string_view::npos ? open : source.find('>', open);
-  if (close == std::string_view::npos) {
+  const auto [at, length] = FindReference(source, start);
+  if (at == std::string_view::npos) {
     reference.clear();
     return false;
   }
-  reference.assign(source.substr(open, close - open + 1));
+  reference.assign(source.substr(at, length));
   return true;
+}
+
+std::pair<std::size_t, std::size_t> FindReference(std::string_view source, std::size_t from) {
+  const std::size_t open = source.find('<', from);
+  const std::size_t close = open == std::string_view::npos ? open : source.find('>', open);
+  if (close == std::string_view::npos) return {std::string_view::npos, 0};
+  return {open, close - open + 1};
 }
 
 std::size_t ReplaceFirst(std::string& text, std::string_view what, std::string_view with) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ddt::results {
@@ -18,6 +19,10 @@ namespace ddt::results {
 // source when it is empty), so a reference that occurs twice is found once. True with the
 // reference in `reference`; false with `reference` emptied when there is none.
 bool NextReference(std::string_view source, std::string& reference);
+
+// The reference that starts at the first "<" at or after `from`: its position and length,
+// brackets included; npos when there is none (no "<", or no ">" after it).
+std::pair<std::size_t, std::size_t> FindReference(std::string_view source, std::size_t from);
 
 // Replaces the first occurrence of `what` in text by `with`. Returns where the replacement
 // starts, or npos (text unchanged) when `what` does not occur.

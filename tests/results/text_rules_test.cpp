@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ddtable/param_name.h"
 #include "results/pattern_match.h"
 #include "results/results_text.h"
 #include "support/config_dir.h"
@@ -39,6 +40,15 @@ TEST(NextReference, ResumesAfterTheLastOccurrenceOfTheReferenceFound) {
   // since the scan goes on after the last <a>.
   EXPECT_EQ(AllReferences("<a> <b> <a> <c>"), (std::vector<std::string>{"<a>", "<c>"}));
   EXPECT_EQ(AllReferences("<a><a>"), (std::vector<std::string>{"<a>"}));
+}
+
+// The command's scan for references (every occurrence, in order) reads the same references
+// as a substitution, and keeps repeats the substitution steps over.
+TEST(FindAllReferences, ReadsReferencesAsTheSubstitutionDoesAndKeepsRepeats) {
+  for (const char* text : {"no references here", "a < b without closing", "<a> and <S::b>!",
+                           "x <a<b> y", "> <a>"})
+    EXPECT_EQ(CParamName::FindAll(text), AllReferences(text)) << text;
+  EXPECT_EQ(CParamName::FindAll("<a> <b> <a> <c"), (std::vector<std::string>{"<a>", "<b>", "<a>"}));
 }
 
 TEST(NextReference, EmptiesTheReferenceWhenNoneFollows) {

@@ -148,7 +148,7 @@ void CheckCells(CDDTInput& book, const SheetInfo& sheet, const std::vector<Sheet
       if (scope.empty()) continue;
       // References as a run resolves them; in a child table's cells an unqualified name is
       // the child's parameter first, then the business process's.
-      for (const std::string& token : FindReferences(entry)) {
+      for (const std::string& token : CParamName::FindAll(entry)) {
         CParamName ref(token.c_str());
         if (!ref.GetExternAlias().empty() || ref.GetName().empty()) continue;
         if (!references.Resolve(token).empty()) continue;

@@ -5,18 +5,6 @@
 
 namespace ddtcli {
 
-std::vector<std::string> FindReferences(const std::string& text) {
-  std::vector<std::string> refs;
-  std::size_t at = 0;
-  while ((at = text.find('<', at)) != std::string::npos) {
-    const std::size_t end = text.find('>', at);
-    if (end == std::string::npos) break;
-    refs.push_back(text.substr(at, end - at + 1));
-    at = end + 1;
-  }
-  return refs;
-}
-
 ReferenceScope::ReferenceScope(CDT& book, std::string bp, std::string child)
     : book_(book), bp_(std::move(bp)), child_(std::move(child)) {}
 

@@ -14,9 +14,6 @@ class CDT;
 
 namespace ddtcli {
 
-// The references of a text, brackets included, in order.
-std::vector<std::string> FindReferences(const std::string& text);
-
 // Resolves references for one business process, and with --each for one of its child tables.
 // Inside a child table an unqualified name is the child's parameter when the child has it,
 // else the business process's.

@@ -11,7 +11,7 @@ namespace {
 
 bool IsWholeReference(const std::string& text) {
   return text.size() >= 2 && text.front() == '<' && text.back() == '>' &&
-         FindReferences(text).size() == 1;
+         CParamName::FindAll(text).size() == 1;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "ddtable/param_name.h"
 #include "cli_common.h"
 #include "references.h"
 #include "run_plan.h"
@@ -144,7 +145,7 @@ class Recorder {
         std::vector<std::string> unresolved;
         if (plan_.verify && plan_.expectedIsRef) {
           shownExpected = Substitute(results_, plan_.expected);
-          if (!FindReferences(shownExpected).empty()) {
+          if (!CParamName::FindAll(shownExpected).empty()) {
             expected = ExpandPattern(shownExpected, unresolved);
           }
         } else if (plan_.verify) {

@@ -233,23 +233,20 @@ const FunctionRegistry& Functions();
 // Groups of functions; Functions() calls each once.
 void RegisterMathFunctions(FunctionRegistry& registry);       // functions/math/math.cpp
 void RegisterLogicalFunctions(FunctionRegistry& registry);    // functions/logical/logical.cpp
-void RegisterInfoFunctions(FunctionRegistry& registry);       // functions/information/info.cpp
+void RegisterInformationFunctions(FunctionRegistry& registry);  // functions/information/information.cpp
 void RegisterReferenceFunctions(FunctionRegistry& registry);  // functions/lookup/reference.cpp
 void RegisterTextFunctions(FunctionRegistry& registry);       // functions/text/text.cpp
 void RegisterLookupFunctions(FunctionRegistry& registry);     // functions/lookup/lookup.cpp
 void RegisterDateTimeFunctions(FunctionRegistry& registry);   // functions/datetime/datetime.cpp
-void RegisterStatsFunctions(FunctionRegistry& registry);      // functions/statistics/stats.cpp
+void RegisterAggregateFunctions(FunctionRegistry& registry);  // functions/statistics/aggregates.cpp
 void RegisterTrigFunctions(FunctionRegistry& registry);       // functions/math/trigonometry.cpp
 void RegisterEngineeringFunctions(FunctionRegistry& registry);  // functions/engineering/engineering.cpp
-void RegisterStatisticsFunctions(FunctionRegistry& registry);   // functions/statistics/statistics.cpp
-void RegisterArithmeticFunctions(FunctionRegistry& registry);   // functions/math/arithmetic.cpp
+void RegisterDescriptiveStatisticsFunctions(FunctionRegistry& registry);  // functions/statistics/descriptive.cpp
 void RegisterFinancialFunctions(FunctionRegistry& registry);    // functions/financial/financial.cpp
 void RegisterDistributionFunctions(FunctionRegistry& registry); // functions/statistics/distributions.cpp
 void RegisterComplexFunctions(FunctionRegistry& registry);      // functions/engineering/complex.cpp
 void RegisterDatabaseFunctions(FunctionRegistry& registry);     // functions/database/database.cpp
 void RegisterArrayFunctions(FunctionRegistry& registry);        // functions/array/array.cpp
-void RegisterSheetInfoFunctions(FunctionRegistry& registry);   // functions/information/sheetinfo.cpp
-void RegisterCalendarFunctions(FunctionRegistry& registry);    // functions/datetime/calendar.cpp
 void RegisterCompatFunctions(FunctionRegistry& registry);      // functions/compat/compat.cpp
 
 }  // namespace ddt::grid::formula

@@ -1,6 +1,6 @@
-// Descriptive statistics beyond the basic aggregates: the population and *A forms of
-// STDEV/VAR, percentiles, quartiles, mode, shape and spread measures, paired-array statistics
-// (CORREL, SLOPE, ...), and SUBTOTAL and AGGREGATE.
+// Descriptive statistics: MEDIAN, LARGE, SMALL and RANK, every form of STDEV and VAR,
+// percentiles, quartiles, mode, shape and spread measures, paired-array statistics (CORREL,
+// SLOPE, ...), and SUBTOTAL and AGGREGATE.
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -130,6 +130,9 @@ double KthLargest(std::vector<double> v, double k, bool largest) {
 
 // --- Single-list statistics ----------------------------------------------------------------
 
+Operand MedianOf(Call& call) { return Num(Median(Numbers(call))); }
+Operand Large(Call& call) { return Num(KthLargest(NumbersOf(call, 0), call.Number(1), true)); }
+Operand Small(Call& call) { return Num(KthLargest(NumbersOf(call, 0), call.Number(1), false)); }
 Operand StDevS(Call& call) { return Num(std::sqrt(Variance(Numbers(call), true))); }
 Operand StDevP(Call& call) { return Num(std::sqrt(Variance(Numbers(call), false))); }
 Operand VarS(Call& call) { return Num(Variance(Numbers(call), true)); }
@@ -224,6 +227,22 @@ Operand Fisher(Call& call) {
 }
 
 Operand FisherInv(Call& call) { return Num(std::tanh(call.Number(0))); }
+
+// RANK(number, ref, [order]): 1 + how many numbers in ref are greater (order 0) or smaller
+// (order non-zero); #N/A when ref does not hold the number.
+Operand Rank(Call& call) {
+  const double x = call.Number(0);
+  if (!IsArea(call.Arg(1))) throw FormulaError{ErrorCode::Value};
+  const bool ascending = call.Number(2, 0) != 0;
+  int64_t before = 0;
+  bool found = false;
+  for (double d : NumbersOf(call, 1)) {
+    if (d == x) found = true;
+    else if (ascending ? d < x : d > x) ++before;
+  }
+  if (!found) throw FormulaError{ErrorCode::NA};
+  return Num(static_cast<double>(before + 1));
+}
 
 // --- Paired arrays ---------------------------------------------------------------------------
 
@@ -480,7 +499,14 @@ Operand Aggregate(Call& call) {
 
 }  // namespace
 
-void RegisterStatisticsFunctions(FunctionRegistry& r) {
+void RegisterDescriptiveStatisticsFunctions(FunctionRegistry& r) {
+  r.Add({"MEDIAN", 1, kMaxFunctionArgs, MedianOf});
+  r.Add({"LARGE", 2, 2, Large});
+  r.Add({"SMALL", 2, 2, Small});
+  r.Add({"RANK", 2, 3, Rank});
+  // STDEV and VAR are the sample forms under their older names.
+  r.Add({"STDEV", 1, kMaxFunctionArgs, StDevS});
+  r.Add({"VAR", 1, kMaxFunctionArgs, VarS});
   constexpr int N = kMaxFunctionArgs;
   r.Add({"STDEV.S", 1, N, StDevS});
   r.Add({"STDEVS", 1, N, StDevS});

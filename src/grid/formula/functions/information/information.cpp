@@ -1,19 +1,82 @@
-// Information about references, formulas and sheets (ISREF, ISFORMULA, FORMULATEXT, SHEET,
-// SHEETS, ADDRESS), HYPERLINK, ISBINARY, and the character-code functions UNICHAR and
-// UNICODE.
+// Information functions: what kind of value an argument is (IS*, N, NA, TYPE, ERROR.TYPE),
+// what a reference, formula or sheet is (ISREF, ISFORMULA, FORMULATEXT, SHEET, SHEETS, ADDRESS),
+// HYPERLINK, ISBINARY, and the character-code functions UNICHAR and UNICODE.
 #include <cctype>
 #include <cmath>
 #include <string>
 
 #include "grid/formula/a1.h"
-#include "grid/formula/functions/common/results.h"
 #include "grid/formula/formula.h"
 #include "grid/formula/functions.h"
+#include "grid/formula/functions/common/results.h"
 #include "grid/workbook.h"
 #include "text/utf8.h"
 
 namespace ddt::grid::formula {
 namespace {
+
+// TYPE numbers.
+constexpr double kTypeNumber = 1, kTypeText = 2, kTypeBool = 4, kTypeError = 16, kTypeArray = 64;
+
+Operand IsBlank(Call& call) { return Value{IsEmpty(call.Scalar(0))}; }
+
+Operand IsErr(Call& call) {
+  Value v = call.Scalar(0);
+  auto* e = std::get_if<ErrorCode>(&v);
+  return Value{e && *e != ErrorCode::NA};
+}
+
+Operand IsError(Call& call) { return Value{ddt::grid::IsError(call.Scalar(0))}; }
+
+Operand IsNa(Call& call) {
+  Value v = call.Scalar(0);
+  auto* e = std::get_if<ErrorCode>(&v);
+  return Value{e && *e == ErrorCode::NA};
+}
+
+// ISEVEN and ISODD look at the whole part of a number; a boolean is #VALUE!.
+double WholePart(Call& call) {
+  Value v = call.Scalar(0);
+  if (IsBoolean(v)) throw FormulaError{ErrorCode::Value};
+  return std::trunc(AsNumber(v));
+}
+
+Operand IsEven(Call& call) { return Value{std::fmod(WholePart(call), 2) == 0}; }
+Operand IsOdd(Call& call) { return Value{std::fmod(WholePart(call), 2) != 0}; }
+Operand IsLogical(Call& call) { return Value{IsBoolean(call.Scalar(0))}; }
+Operand IsNonText(Call& call) { return Value{!IsText(call.Scalar(0))}; }
+Operand IsNumber(Call& call) { return Value{ddt::grid::IsNumber(call.Scalar(0))}; }
+Operand IsText(Call& call) { return Value{ddt::grid::IsText(call.Scalar(0))}; }
+
+Operand N(Call& call) {
+  Value v = call.Scalar(0);
+  if (auto* e = std::get_if<ErrorCode>(&v)) throw FormulaError{*e};
+  if (auto* d = std::get_if<double>(&v)) return Value{*d};
+  if (auto* b = std::get_if<bool>(&v)) return Value{*b ? 1.0 : 0.0};
+  return Value{0.0};
+}
+
+Operand Na(Call&) { return Value{ErrorCode::NA}; }
+
+Operand Type(Call& call) {
+  const Operand& op = call.Arg(0);
+  if (IsMatrix(op)) return Value{kTypeArray};
+  if (auto* a = std::get_if<Area>(&op); a && !a->IsCell()) return Value{kTypeArray};
+  Value v = call.Scalar(0);
+  switch (v.index()) {
+    case 2: return Value{kTypeText};
+    case 3: return Value{kTypeBool};
+    case 4: return Value{kTypeError};
+    default: return Value{kTypeNumber};
+  }
+}
+
+Operand ErrorType(Call& call) {
+  Value v = call.Scalar(0);
+  auto* e = std::get_if<ErrorCode>(&v);
+  if (!e) throw FormulaError{ErrorCode::NA};
+  return Value{static_cast<double>(static_cast<int>(*e))};
+}
 
 Operand IsRef(Call& call) { return Value{IsArea(call.Arg(0))}; }
 
@@ -146,7 +209,21 @@ Operand Unicode(Call& call) {
 
 }  // namespace
 
-void RegisterSheetInfoFunctions(FunctionRegistry& r) {
+void RegisterInformationFunctions(FunctionRegistry& r) {
+  r.Add({"ISBLANK", 1, 1, IsBlank});
+  r.Add({"ISERR", 1, 1, IsErr});
+  r.Add({"ISERROR", 1, 1, IsError});
+  r.Add({"ISEVEN", 1, 1, IsEven});
+  r.Add({"ISLOGICAL", 1, 1, IsLogical});
+  r.Add({"ISNA", 1, 1, IsNa});
+  r.Add({"ISNONTEXT", 1, 1, IsNonText});
+  r.Add({"ISNUMBER", 1, 1, IsNumber});
+  r.Add({"ISODD", 1, 1, IsOdd});
+  r.Add({"ISTEXT", 1, 1, IsText});
+  r.Add({"N", 1, 1, N});
+  r.Add({"NA", 0, 0, Na});
+  r.Add({"TYPE", 1, 1, Type});
+  r.Add({"ERROR.TYPE", 1, 1, ErrorType});
   r.Add({"ISREF", 1, 1, IsRef});
   r.Add({"ISFORMULA", 1, 1, IsFormula});
   r.Add({"FORMULATEXT", 1, 1, FormulaText});

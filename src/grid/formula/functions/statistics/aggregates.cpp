@@ -1,5 +1,6 @@
-// Statistical and conditional aggregate functions: SUMIF(S), COUNTIF(S), AVERAGE(IF/A),
-// SUMPRODUCT, COUNT(A/BLANK), MAX(A), MIN(A), MEDIAN, LARGE, SMALL, STDEV, VAR, RANK.
+// Aggregate functions, plain and conditional: SUMIF(S), COUNTIF(S), AVERAGE(IF/A),
+// MAXIFS, MINIFS, SUMPRODUCT, COUNT(A/BLANK), MAX(A), MIN(A). The descriptive statistics
+// (MEDIAN, STDEV, VAR, ...) are in descriptive.cpp.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -17,17 +18,6 @@ namespace {
 Operand Num(double d) { return Value{d}; }
 
 // --- Number walks ------------------------------------------------------------------------
-
-// The numbers of one argument as SUM sees them (see Call::ForEachNumber).
-void ForEachNumberOf(Call& call, int i, const std::function<void(double)>& fn) {
-  if (call.Missing(i)) return;
-  call.ForEachValue(i, [&](const Value& v, bool fromRef) {
-    ThrowIfError(v);
-    if (const auto* d = std::get_if<double>(&v)) fn(*d);
-    else if (!fromRef) fn(AsNumber(v));
-    return true;
-  });
-}
 
 // The values of arguments first.. as the *A functions see them: in references and arrays,
 // numbers, text as 0 and booleans as 1/0 (blanks skipped); written directly, anything that
@@ -47,14 +37,6 @@ void ForEachNumberA(Call& call, int first, const std::function<void(double)>& fn
       return true;
     });
   }
-}
-
-std::vector<double> Numbers(Call& call, int first, int last) {
-  std::vector<double> out;
-  for (int i = first; i <= last && i < call.Count(); ++i) {
-    ForEachNumberOf(call, i, [&](double d) { out.push_back(d); });
-  }
-  return out;
 }
 
 // --- Conditional scans -------------------------------------------------------------------
@@ -359,65 +341,9 @@ Operand MaxA(Call& call) { return Extreme(call, true, true); }
 Operand Min(Call& call) { return Extreme(call, false, false); }
 Operand MinA(Call& call) { return Extreme(call, false, true); }
 
-Operand Median(Call& call) {
-  std::vector<double> v = Numbers(call, 0, call.Count() - 1);
-  if (v.empty()) throw FormulaError{ErrorCode::Num};
-  const size_t mid = v.size() / 2;
-  std::nth_element(v.begin(), v.begin() + mid, v.end());
-  const double upper = v[mid];
-  if (v.size() % 2 == 1) return Num(upper);
-  const double lower = *std::max_element(v.begin(), v.begin() + mid);
-  return Num((lower + upper) / 2);
-}
-
-// LARGE and SMALL: the k-th value (k rounded up to a whole number).
-Operand KthValue(Call& call, bool largest) {
-  std::vector<double> v = Numbers(call, 0, 0);
-  const double kd = std::ceil(call.Number(1));
-  if (kd < 1 || kd > static_cast<double>(v.size())) throw FormulaError{ErrorCode::Num};
-  const size_t k = static_cast<size_t>(kd) - 1;
-  if (largest) std::nth_element(v.begin(), v.begin() + k, v.end(), std::greater<double>());
-  else std::nth_element(v.begin(), v.begin() + k, v.end());
-  return Num(v[k]);
-}
-
-Operand Large(Call& call) { return KthValue(call, true); }
-Operand Small(Call& call) { return KthValue(call, false); }
-
-// Sample variance, in two passes for accuracy.
-double SampleVariance(Call& call) {
-  std::vector<double> v = Numbers(call, 0, call.Count() - 1);
-  if (v.size() < 2) throw FormulaError{ErrorCode::Div0};
-  double mean = 0;
-  for (double d : v) mean += d;
-  mean /= static_cast<double>(v.size());
-  double ss = 0;
-  for (double d : v) ss += (d - mean) * (d - mean);
-  return ss / static_cast<double>(v.size() - 1);
-}
-
-Operand Var(Call& call) { return Num(SampleVariance(call)); }
-Operand StDev(Call& call) { return Num(std::sqrt(SampleVariance(call))); }
-
-// RANK(number, ref, [order]): 1 + how many numbers in ref are greater (order 0) or smaller
-// (order non-zero); #N/A when ref does not hold the number.
-Operand Rank(Call& call) {
-  const double x = call.Number(0);
-  if (!IsArea(call.Arg(1))) throw FormulaError{ErrorCode::Value};
-  const bool ascending = call.Number(2, 0) != 0;
-  int64_t before = 0;
-  bool found = false;
-  ForEachNumberOf(call, 1, [&](double d) {
-    if (d == x) found = true;
-    else if (ascending ? d < x : d > x) ++before;
-  });
-  if (!found) throw FormulaError{ErrorCode::NA};
-  return Num(static_cast<double>(before + 1));
-}
-
 }  // namespace
 
-void RegisterStatsFunctions(FunctionRegistry& r) {
+void RegisterAggregateFunctions(FunctionRegistry& r) {
   r.Add({"SUMIF", 2, 3, SumIfKept});
   r.Add({"SUMIFS", 3, kMaxFunctionArgs, SumIfsKept});
   r.Add({"SUMPRODUCT", 1, kMaxFunctionArgs, SumProduct, false, true});
@@ -435,12 +361,6 @@ void RegisterStatsFunctions(FunctionRegistry& r) {
   r.Add({"MAXA", 1, kMaxFunctionArgs, MaxA});
   r.Add({"MIN", 1, kMaxFunctionArgs, Min});
   r.Add({"MINA", 1, kMaxFunctionArgs, MinA});
-  r.Add({"MEDIAN", 1, kMaxFunctionArgs, Median});
-  r.Add({"LARGE", 2, 2, Large});
-  r.Add({"SMALL", 2, 2, Small});
-  r.Add({"STDEV", 1, kMaxFunctionArgs, StDev});
-  r.Add({"VAR", 1, kMaxFunctionArgs, Var});
-  r.Add({"RANK", 2, 3, Rank});
 }
 
 }  // namespace ddt::grid::formula
