@@ -11,14 +11,14 @@
 #include <memory>
 
 #include "grid/grid_error.h"
-#include "grid/io/csv/csv_dialect.h"
-#include "grid/io/file_type.h"
 #include "grid/io/common/io_limits.h"
+#include "grid/io/csv/csv_dialect.h"
 #include "grid/io/csv/text_encoding.h"
+#include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
-#include "grid/io/xlsx/xlsx_names.h"
 #include "grid/limits.h"
 #include "grid/workbook.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::io {
 
@@ -67,7 +67,7 @@ class CsvBuilder {
     if (!field_.empty()) {
       if (row_ > kMaxRows)
         throw GridError("more than " + std::to_string(kMaxRows) + " records");
-      if (Utf8Length(field_) > static_cast<size_t>(kMaxCellTextLength))
+      if (text::utf8::CountCharacters(field_) > static_cast<size_t>(kMaxCellTextLength))
         Fail("a field is longer than 32767 characters");
       Enter();
     }

@@ -9,18 +9,18 @@
 
 #include "grid/formula/formula.h"
 #include "grid/grid_error.h"
+#include "grid/io/common/io_limits.h"
+#include "grid/io/file_type.h"
+#include "grid/io/workbook_io.h"
 #include "grid/io/xls/biff_formulas.h"
 #include "grid/io/xls/biff_records.h"
-#include "grid/io/file_type.h"
-#include "grid/io/common/io_limits.h"
 #include "grid/io/xls/ole2_reader.h"
-#include "grid/io/workbook_io.h"
 #include "grid/io/xls/xls_styles.h"
-#include "grid/io/xlsx/xlsx_names.h"
 #include "grid/io/xlsx/xlsx_parts.h"
 #include "grid/limits.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::io {
 
@@ -77,7 +77,7 @@ struct Globals {
 };
 
 std::string CheckedText(std::string text, const std::string& where) {
-  if (Utf8Length(text) > static_cast<size_t>(kMaxCellTextLength))
+  if (text::utf8::CountCharacters(text) > static_cast<size_t>(kMaxCellTextLength))
     throw GridError(where + ": a text is longer than 32767 characters");
   return text;
 }
@@ -98,7 +98,7 @@ void ReadSst(Pieces& p, std::vector<SharedText>& out) {
       p.Chars(count, flags & 1, s);
       p.Skip(size_t{runs} * 4);
       p.Skip(ext);
-      if (Utf8Length(s) > static_cast<size_t>(kMaxCellTextLength))
+      if (text::utf8::CountCharacters(s) > static_cast<size_t>(kMaxCellTextLength))
         throw GridError("shared string " + std::to_string(out.size()) +
                         " is longer than 32767 characters");
       out.push_back(std::move(s));

@@ -251,11 +251,3 @@ std::optional<double> IsoDateToSerial(std::string_view s, bool date1904) {
 }
 
 }  // namespace ddt::grid::io
-
-namespace ddt::grid::io {
-size_t Utf8Length(std::string_view text) {
-  size_t n = 0;
-  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
-}  // namespace ddt::grid::io

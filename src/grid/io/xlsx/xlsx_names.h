@@ -54,8 +54,3 @@ void UnescapeXstring(std::string& text);
 std::optional<double> IsoDateToSerial(std::string_view iso, bool date1904);
 
 }  // namespace ddt::grid::io
-
-namespace ddt::grid::io {
-// Characters of UTF-8 text (bytes that do not continue a sequence).
-size_t Utf8Length(std::string_view text);
-}  // namespace ddt::grid::io
