@@ -6,7 +6,7 @@
 
 #include "grid/grid_error.h"
 #include "grid/io/common/io_limits.h"
-#include "grid/io/xlsx/xlsx_names.h"
+#include "text/column_letters.h"
 
 namespace ddt::grid::io::biff {
 

@@ -20,6 +20,7 @@
 #include "grid/limits.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
+#include "grid/io/common/cell_refs.h"
 #include "text/utf8.h"
 
 namespace ddt::grid::io {

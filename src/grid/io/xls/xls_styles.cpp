@@ -4,7 +4,8 @@
 #include "grid/grid_error.h"
 #include "grid/io/xls/biff_records.h"
 #include "grid/io/common/io_limits.h"
-#include "grid/io/xlsx/xlsx_names.h"
+#include "grid/io/common/colours.h"
+#include "grid/io/common/style_names.h"
 
 namespace ddt::grid::io {
 

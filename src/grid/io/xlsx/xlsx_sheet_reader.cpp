@@ -19,6 +19,7 @@
 #include "grid/limits.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::io {
 
@@ -367,7 +368,7 @@ class SheetHandler : public XmlHandler {
 
   std::string Text(std::string& raw) {
     UnescapeXstring(raw);
-    if (Utf8Length(raw) > static_cast<size_t>(kMaxCellTextLength))
+    if (text::utf8::CountCharacters(raw) > static_cast<size_t>(kMaxCellTextLength))
       Fail("text longer than 32767 characters");
     return std::move(raw);
   }

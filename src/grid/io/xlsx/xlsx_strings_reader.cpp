@@ -10,6 +10,7 @@
 #include "grid/io/xlsx/xml_pipeline.h"
 #include "grid/io/xlsx/xml_reader.h"
 #include "grid/io/zip/zip_reader.h"
+#include "text/utf8.h"
 
 namespace ddt::grid::io {
 
@@ -45,7 +46,7 @@ class SharedStringsHandler : public XmlHandler {
       --phonetic_;
     } else if (name == "si") {
       UnescapeXstring(text_);
-      if (Utf8Length(text_) > static_cast<size_t>(kMaxCellTextLength))
+      if (text::utf8::CountCharacters(text_) > static_cast<size_t>(kMaxCellTextLength))
         throw GridError("shared string " + std::to_string(out_.size()) +
                         " is longer than 32767 characters");
       out_.push_back(text_);
