@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "ddtable/version.h"
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
 #include "grid/workbook.h"
@@ -142,6 +143,37 @@ TEST(XlsWriterShapes, EmptyTextResultsFollowingTheFormula) {
       EXPECT_EQ(book->GetFormula(1, 1, 1), "\"\"") << what;
     }
   }
+}
+
+// VERSION() in an .xls file: a function the file format does not number, so it is called as
+// an add-in function by its name. It reads as VERSION(), computes this library's version and
+// saves back under its own name.
+TEST(XlsWriterShapes, VersionFunctionCalledByName) {
+  BiffBook b;
+  std::string externName = U16s({0, 0, 0});
+  externName += test::Str8("VERSION", true) + U16s({2}) + std::string("\x1C\x17", 2);
+  b.sst = {Rec(0x01AE, U16s({1, 0x3A01})), Rec(0x0023, externName),
+           Rec(0x0017, U16s({1, 0, 0xFFFE, 0xFFFE}))};
+  // tNameX (the add-in's first name), then a call of function 255 with that one argument.
+  const std::string rgce = std::string("\x39", 1) + U16s({0, 1, 0}) + "\x22\x01" + U16s({255});
+  std::string d = U16s({0, 0, 0});
+  test::PutF64(d, 0);
+  d += U16s({0, 0, 0, static_cast<uint16_t>(rgce.size())});
+  b.sheets = {{"S", Rec(0x0006, d + rgce)}};
+  ScratchDir dir;
+  const std::string path = dir.File("t.xls");
+  test::WriteBytes(path, test::Compound("Workbook", b.Stream()));
+  Workbook read, saved;
+  ReadReport report;
+  ReadWorkbookFile(read, path, kFileTypeAny, &report);
+  EXPECT_EQ(report.refusedFormulas, 0) << report.firstRefused;
+  EXPECT_EQ(read.GetFormula(1, 1, 1), "VERSION()");
+  read.Recalc();
+  EXPECT_EQ(read.GetCellValue(1, 1, 1), Value(std::string(DDT_VERSION_STRING)));
+  ReadAndResave(path, read, saved);
+  saved.Recalc();
+  EXPECT_EQ(saved.GetFormula(1, 1, 1), "VERSION()");
+  EXPECT_EQ(saved.GetCellValue(1, 1, 1), Value(std::string(DDT_VERSION_STRING)));
 }
 
 }  // namespace

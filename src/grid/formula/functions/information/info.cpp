@@ -1,6 +1,8 @@
-// Information functions: what kind of value an argument is.
+// Information functions: what kind of value an argument is, and which version of this
+// library computes the workbook.
 #include <cmath>
 
+#include "ddtable/version.h"
 #include "grid/formula/functions.h"
 
 namespace ddt::grid::formula {
@@ -70,6 +72,10 @@ Operand ErrorType(Call& call) {
   return Value{static_cast<double>(static_cast<int>(*e))};
 }
 
+// VERSION(): this library's version text ("0.1.0"), as other spreadsheet engines name their
+// own version; workbooks that show which engine computed them use it.
+Operand Version(Call&) { return Value{std::string(DDT_VERSION_STRING)}; }
+
 }  // namespace
 
 void RegisterInfoFunctions(FunctionRegistry& r) {
@@ -87,6 +93,7 @@ void RegisterInfoFunctions(FunctionRegistry& r) {
   r.Add({"NA", 0, 0, Na});
   r.Add({"TYPE", 1, 1, Type});
   r.Add({"ERROR.TYPE", 1, 1, ErrorType});
+  r.Add({"VERSION", 0, 0, Version});
 }
 
 }  // namespace ddt::grid::formula
