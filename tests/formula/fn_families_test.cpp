@@ -59,6 +59,13 @@ TEST_F(Families, SubtotalsInsideTheRangeAreNotCountedTwice) {
   EXPECT_EQ(NumberAt(book_, 1, 8, 1), 62);
   EXPECT_EQ(NumberAt(book_, 1, 9, 1), 31);
   EXPECT_EQ(NumberAt(book_, 1, 10, 1), 62);
+  // An AGGREGATE total inside the range is left out by SUBTOTAL as well, with hidden rows
+  // or not.
+  book_.SetEntry(1, 6, 2, "=AGGREGATE(9,0,A1:A5)");
+  book_.SetEntry(1, 7, 2, "=SUBTOTAL(9,A1:A5,B6)");
+  book_.SetEntry(1, 8, 2, "=SUBTOTAL(109,A1:A5,B6)");
+  EXPECT_EQ(NumberAt(book_, 1, 7, 2), 31);
+  EXPECT_EQ(NumberAt(book_, 1, 8, 2), 31);
   // An input change reaches the totals.
   book_.SetEntry(1, 1, 1, "101");
   EXPECT_EQ(NumberAt(book_, 1, 7, 1), 131);
