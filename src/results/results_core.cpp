@@ -1,5 +1,7 @@
 // CDDTResults: construction, structure taken from the input workbook, scope, name rule.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "grid/grid_error.h"
@@ -15,6 +17,7 @@
 #include "results/results_text.h"
 #include "table/engine_call.h"
 #include "table/shared_strings.h"
+#include "text/column_letters.h"
 
 using ddt::input::ColumnLook;
 using ddt::input::ReadColumnLook;
@@ -61,6 +64,26 @@ void CopyLookUnlessOwn(const ddt::grid::Workbook* from, int fromSheet, ddt::grid
   TryEngine([&] {
     if (!ddt::grid::io::HasSheetLook(*to, toSheet))
       ddt::grid::io::CopySheetLook(*from, fromSheet, *to, toSheet);
+  });
+}
+
+// Writes the column names into the empty cells of results sheet `sheet`'s held header row,
+// as a save would, so that a formula copied from the input that reads row 1 of its file (the
+// names) reads the same names here before the results are first saved. A column named only
+// by its letters whose input header cell is empty (an unnamed column) stays empty, as the
+// input's does and as a save leaves it. `inputHeaderCell` tells whether the input's column of
+// a name has a header cell.
+void FillHeaderCells(ddt::grid::Workbook* book, int sheet, const CStringList* names,
+                     const std::function<bool(const std::string&)>& inputHeaderCell) {
+  if (book == nullptr || names == nullptr || book->RowOrigin() == 0) return;
+  TryEngine([&] {
+    for (std::size_t i = 0; i < names->size(); ++i) {
+      const int col = static_cast<int>(i) + 1;
+      const std::string& name = (*names)[i];
+      if (name.empty() || book->HeaderCell(sheet, col) != nullptr) continue;
+      if (name == ddt::text::ColumnLetters(col) && !inputHeaderCell(name)) continue;
+      book->SetHeaderCell(sheet, col, ddt::grid::Value(name));
+    }
   });
 }
 
@@ -128,6 +151,13 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
       // data row's format given to the column would show every other row, and the header,
       // with it wherever that row's own format is General.
     }
+    FillHeaderCells(m_pEngine->GetBook(), static_cast<int>(j), GetHeaderList(name),
+                    [&](const std::string& n) {
+                      const long col = input->GetColIndex(n, s);
+                      return inputBook != nullptr && col >= 1 &&
+                             inputBook->HeaderCell(static_cast<int>(s), static_cast<int>(col)) !=
+                                 nullptr;
+                    });
     copyLook();
   }
   return 0;

@@ -3,6 +3,7 @@
 // newer function names, and the size guard of the array functions.
 #include <gtest/gtest.h>
 
+#include "ddtable/version.h"
 #include "grid/formula/ast.h"
 #include "grid/formula/formula.h"
 #include "grid/workbook.h"
@@ -58,6 +59,13 @@ TEST_F(Families, SubtotalsInsideTheRangeAreNotCountedTwice) {
   EXPECT_EQ(NumberAt(book_, 1, 8, 1), 62);
   EXPECT_EQ(NumberAt(book_, 1, 9, 1), 31);
   EXPECT_EQ(NumberAt(book_, 1, 10, 1), 62);
+  // An AGGREGATE total inside the range is left out by SUBTOTAL as well, with hidden rows
+  // or not.
+  book_.SetEntry(1, 6, 2, "=AGGREGATE(9,0,A1:A5)");
+  book_.SetEntry(1, 7, 2, "=SUBTOTAL(9,A1:A5,B6)");
+  book_.SetEntry(1, 8, 2, "=SUBTOTAL(109,A1:A5,B6)");
+  EXPECT_EQ(NumberAt(book_, 1, 7, 2), 31);
+  EXPECT_EQ(NumberAt(book_, 1, 8, 2), 31);
   // An input change reaches the totals.
   book_.SetEntry(1, 1, 1, "101");
   EXPECT_EQ(NumberAt(book_, 1, 7, 1), 131);
@@ -114,6 +122,17 @@ TEST_F(Families, NewerFunctionsCarryTheirFilePrefix) {
   // What a file holds reads back as the same functions.
   book_.SetEntry(1, 1, 6, "=_xlfn.BASE(10,2)&_xlfn.AGGREGATE(9,4,A1:A2)");
   EXPECT_EQ(book_.GetCellValue(1, 1, 6), Value{std::string("10103")});
+}
+
+TEST_F(Families, VersionIsThisLibrarysVersionText) {
+  book_.SetEntry(1, 1, 6, "=VERSION()");
+  book_.SetEntry(1, 2, 6, "=\"v\"&VERSION()");
+  EXPECT_EQ(book_.GetCellValue(1, 1, 6), Value{std::string(DDT_VERSION_STRING)});
+  EXPECT_EQ(book_.GetCellValue(1, 2, 6), Value{"v" + std::string(DDT_VERSION_STRING)});
+  const FormulaPtr f = ParseFormula("=version()", book_);
+  EXPECT_EQ(PrintFormulaForFile(*f, book_), "VERSION()") << "files name it without a prefix";
+  book_.SetEntry(1, 3, 6, "=VERSION(1)");
+  EXPECT_EQ(book_.GetCellValue(1, 3, 6), Value{ErrorCode::Value}) << "it takes no argument";
 }
 
 TEST_F(Families, ArrayResultsHaveABoundedSize) {

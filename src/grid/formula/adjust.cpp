@@ -1,6 +1,6 @@
 // New formulas for moved cells: structural changes, copy and paste, other workbooks.
 #include <algorithm>
-
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -81,15 +81,53 @@ bool AdjustRef(Reference& r, const StructuralChange& ch) {
 // The sheet a reference points at, for a formula living on `host`.
 uint32_t TargetSheet(const Reference& r, uint32_t host) { return r.hasSheet ? r.sheetId : host; }
 
-// Moves the plain A1 references of a formula's text as AdjustRef moves parsed ones. The
-// text is read token by token: strings, bracketed parts (structured references, external
-// books) and error literals are copied; a sheet prefix decides whether the reference after
-// it is on the changed sheet (a prefix naming another book or several sheets never is).
+// Moves a reference as copy and paste moves it: relative parts by (rows, cols), $ parts stay.
+// Returns true when it changed (or went off the sheet: then it is invalid).
+bool ShiftRef(Reference& r, int rows, int cols, int minRow) {
+  if (r.invalid) return false;
+  bool ok = true, moved = false;
+  auto move = [&](int* p, bool abs, int by, int lowest, int limit) {
+    if (abs) return;
+    *p += by;
+    moved = moved || by != 0;
+    if (*p < lowest || *p > limit) ok = false;
+  };
+  if (r.kind != Kind::Cols) {
+    move(&r.row1, r.row1Abs, rows, minRow, kMaxRows);
+    if (r.kind != Kind::Cell) move(&r.row2, r.row2Abs, rows, minRow, kMaxRows);
+  }
+  if (r.kind != Kind::Rows) {
+    move(&r.col1, r.col1Abs, cols, 1, kMaxCols);
+    if (r.kind != Kind::Cell) move(&r.col2, r.col2Abs, cols, 1, kMaxCols);
+  }
+  if (!ok) {
+    r.invalid = true;
+    return true;
+  }
+  // A mixed reference ($A1:B$2) may turn over; keep the corners in order.
+  if (r.kind != Kind::Cell) {
+    if (r.kind != Kind::Cols && r.row1 > r.row2)
+      std::swap(r.row1, r.row2), std::swap(r.row1Abs, r.row2Abs);
+    if (r.kind != Kind::Rows && r.col1 > r.col2)
+      std::swap(r.col1, r.col2), std::swap(r.col1Abs, r.col2Abs);
+  }
+  return moved;
+}
+
+// Rewrites the plain A1 references of a formula's text. The text is read token by token:
+// strings, bracketed parts (structured references, external books) and error literals are
+// copied, and so are names and calls, known or not; a sheet prefix tells which sheet the
+// reference after it is on (kElsewhere for another book, several sheets, or a sheet `book`
+// does not have). `edit` gets each reference in grid rows (the text's rows less `origin`) and
+// its sheet, and returns true when it changed it.
 class VerbatimAdjuster {
  public:
-  VerbatimAdjuster(std::string_view text, const StructuralChange& change, uint32_t host,
-                   const Workbook& book)
-      : t_(text), change_(change), host_(host), book_(book), origin_(book.RowOrigin()) {}
+  static constexpr uint32_t kElsewhere = 0xFFFFFFFE;
+  using Edit = std::function<bool(Reference& r, uint32_t sheet)>;
+
+  VerbatimAdjuster(std::string_view text, uint32_t host, const Workbook* book, int origin,
+                   Edit edit)
+      : t_(text), edit_(std::move(edit)), host_(host), book_(book), origin_(origin) {}
 
   // The adjusted text; nothing when no reference changed.
   std::optional<std::string> Run() {
@@ -130,7 +168,6 @@ class VerbatimAdjuster {
 
  private:
   static constexpr uint32_t kNone = 0xFFFFFFFF;  // no prefix read: the host's sheet
-  static constexpr uint32_t kElsewhere = 0xFFFFFFFE;
 
   static std::string Unquote(std::string_view q) {
     std::string s;
@@ -177,10 +214,11 @@ class VerbatimAdjuster {
   void Prefix(const std::string& name) {
     out_ += '!';
     ++p_;
-    if (external_ || name.find('[') != std::string::npos || name.find(':') != std::string::npos) {
+    if (!book_ || external_ || name.find('[') != std::string::npos ||
+        name.find(':') != std::string::npos) {
       target_ = kElsewhere;  // another book, or several sheets
     } else {
-      uint32_t id = BookSheetNames(book_).IdOf(name);
+      uint32_t id = BookSheetNames(*book_).IdOf(name);
       target_ = id ? id : kElsewhere;
     }
     external_ = false;
@@ -225,10 +263,6 @@ class VerbatimAdjuster {
     external_ = false;
     std::string_view written = t_.substr(p_, end - p_);
     p_ = end;
-    if (sheet != change_.sheetId) {
-      out_.append(written);
-      return;
-    }
     if (r.kind == Reference::Kind::Area) {
       if (a.row > b.row) std::swap(a.row, b.row), std::swap(a.rowAbs, b.rowAbs);
       if (a.col > b.col) std::swap(a.col, b.col), std::swap(a.colAbs, b.colAbs);
@@ -239,7 +273,7 @@ class VerbatimAdjuster {
     r.col1 = a.col;
     r.col2 = b.col;
     r.row1Abs = a.rowAbs, r.row2Abs = b.rowAbs, r.col1Abs = a.colAbs, r.col2Abs = b.colAbs;
-    if (!AdjustRef(r, change_)) {
+    if (!edit_(r, sheet)) {
       out_.append(written);
       return;
     }
@@ -268,9 +302,9 @@ class VerbatimAdjuster {
 
   static constexpr size_t npos = std::string_view::npos;
   std::string_view t_;
-  const StructuralChange& change_;
+  Edit edit_;
   uint32_t host_;
-  const Workbook& book_;
+  const Workbook* book_;
   int origin_;
   size_t p_ = 0;
   std::string out_;
@@ -285,7 +319,11 @@ FormulaPtr Adjusted(const Formula& f, const StructuralChange& change, uint32_t h
                     const Workbook* book) {
   if (f.isVerbatim) {
     if (!book) return nullptr;
-    auto text = VerbatimAdjuster(f.verbatim, change, hostSheetId, *book).Run();
+    auto text = VerbatimAdjuster(f.verbatim, hostSheetId, book, book->RowOrigin(),
+                                 [&](Reference& r, uint32_t sheet) {
+                                   return sheet == change.sheetId && AdjustRef(r, change);
+                                 })
+                    .Run();
     if (!text) return nullptr;
     auto copy = MakeFormula(f);
     copy->verbatim = std::move(*text);
@@ -364,34 +402,18 @@ FormulaPtr Translated(const Formula& f, int rows) {
 
 FormulaPtr Shifted(const Formula& f, int rows, int cols, int minRow) {
   auto copy = MakeFormula(f);
-  for (Reference& r : copy->refs) {
-    if (r.invalid) continue;
-    bool ok = true;
-    auto move = [&](int* p, bool abs, int by, int lowest, int limit) {
-      if (abs) return;
-      *p += by;
-      if (*p < lowest || *p > limit) ok = false;
-    };
-    if (r.kind != Kind::Cols) {
-      move(&r.row1, r.row1Abs, rows, minRow, kMaxRows);
-      if (r.kind != Kind::Cell) move(&r.row2, r.row2Abs, rows, minRow, kMaxRows);
-    }
-    if (r.kind != Kind::Rows) {
-      move(&r.col1, r.col1Abs, cols, 1, kMaxCols);
-      if (r.kind != Kind::Cell) move(&r.col2, r.col2Abs, cols, 1, kMaxCols);
-    }
-    if (!ok) {
-      r.invalid = true;
-      continue;
-    }
-    // A mixed reference ($A1:B$2) may turn over; keep the corners in order.
-    if (r.kind != Kind::Cell) {
-      if (r.kind != Kind::Cols && r.row1 > r.row2)
-        std::swap(r.row1, r.row2), std::swap(r.row1Abs, r.row2Abs);
-      if (r.kind != Kind::Rows && r.col1 > r.col2)
-        std::swap(r.col1, r.col2), std::swap(r.col1Abs, r.col2Abs);
-    }
+  if (f.isVerbatim) {
+    // The text's rows are the file's: one more than the grid's while the header row is held
+    // (then minRow is 0).
+    auto text = VerbatimAdjuster(f.verbatim, 0, nullptr, 1 - minRow,
+                                 [&](Reference& r, uint32_t) {
+                                   return ShiftRef(r, rows, cols, minRow);
+                                 })
+                    .Run();
+    if (text) copy->verbatim = std::move(*text);
+    return copy;
   }
+  for (Reference& r : copy->refs) ShiftRef(r, rows, cols, minRow);
   return copy;
 }
 

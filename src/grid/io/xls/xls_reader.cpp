@@ -9,6 +9,7 @@
 
 #include "grid/formula/formula.h"
 #include "grid/grid_error.h"
+#include "grid/io/common/cell_refs.h"
 #include "grid/io/common/io_limits.h"
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
@@ -16,11 +17,11 @@
 #include "grid/io/xls/biff_records.h"
 #include "grid/io/xls/ole2_reader.h"
 #include "grid/io/xls/xls_styles.h"
+#include "grid/io/xlsx/xlsx_extras.h"
 #include "grid/io/xlsx/xlsx_parts.h"
 #include "grid/limits.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
-#include "grid/io/common/cell_refs.h"
 #include "text/utf8.h"
 
 namespace ddt::grid::io {
@@ -62,6 +63,7 @@ struct SheetEntry {
   std::string name;
   uint32_t offset = 0;
   uint8_t kind = 0;
+  uint8_t visibility = 0;  // 0 visible, 1 hidden, 2 very hidden (shown only by a macro)
   int gridSheet = 0;  // 0 when the sheet is not kept (Visual Basic modules)
 };
 
@@ -75,6 +77,9 @@ struct Globals {
   std::vector<SheetEntry> sheets;
   std::vector<SharedText> sst;  // shared by the cells that show them
   FormulaContext formulas;
+  // The look of a cell whose format is the plain one but whose row or column has a format
+  // of its own (made when first needed).
+  StyleId plainInStyledLine = kDefaultStyle;
 };
 
 std::string CheckedText(std::string text, const std::string& where) {
@@ -151,6 +156,7 @@ void ReadGlobals(std::string_view stream, bool biff8, Globals& g) {
         size_t at = 6;
         SheetEntry s;
         s.offset = U32(p);
+        s.visibility = static_cast<uint8_t>(p[4]) & 0x03;
         s.kind = static_cast<uint8_t>(p[5]);
         s.name = strings.Read(d, &at, true);
         g.sheets.push_back(std::move(s));
@@ -363,11 +369,29 @@ class SheetReader {
     return xf < styleIds_.size() ? styleIds_[xf] : kDefaultStyle;
   }
 
+  // The style of a cell record. A cell's own format always wins over its row's and column's,
+  // but the grid lets an unstyled cell show its row's or column's format; a cell whose format
+  // looks like the default one inside a formatted row or column (writers that give whole
+  // columns a currency format, say) gets a plain style that is not the default id.
+  StyleId CellStyleOf(uint16_t xf, int row, int col) {
+    const StyleId style = StyleOf(xf);
+    if (style != kDefaultStyle) return style;
+    if (book_.RowStyle(sheet_, row + 1) == kDefaultStyle &&
+        book_.ColStyle(sheet_, col + 1) == kDefaultStyle)
+      return style;
+    if (g_.plainInStyledLine == kDefaultStyle) {
+      Style plain;
+      plain.extras = std::make_shared<StyleExtras>();
+      g_.plainInStyledLine = book_.Styles().Intern(plain);
+    }
+    return g_.plainInStyledLine;
+  }
+
   // A cell's value (Empty for a styled blank) and style; rows and columns are 0-based.
   void Put(int row, int col, uint16_t xf, Value v) {
     if (!InGrid(row, col)) return;
     if (!IsEmpty(v)) book_.SetCellValue(sheet_, row + 1, col + 1, std::move(v));
-    const StyleId style = StyleOf(xf);
+    const StyleId style = CellStyleOf(xf, row, col);
     if (style != kDefaultStyle) book_.SetCellStyle(sheet_, row + 1, col + 1, style);
   }
 
@@ -375,7 +399,7 @@ class SheetReader {
     if (!InGrid(row, col)) return;
     if (xf < quotePrefix_.size() && quotePrefix_[xf] && !text.empty()) {
       book_.SetEntry(sheet_, row + 1, col + 1, "'" + text.str());
-      const StyleId style = StyleOf(xf);
+      const StyleId style = CellStyleOf(xf, row, col);
       if (style != kDefaultStyle) book_.SetCellStyle(sheet_, row + 1, col + 1, style);
       return;
     }
@@ -502,7 +526,7 @@ class SheetReader {
     std::optional<Value> cached;
     if (f.cached && !IsEmpty(*f.cached)) cached = std::move(f.cached);
     book_.SetCellFormula(sheet_, f.row + 1, f.col + 1, std::move(parsed), std::move(cached));
-    const StyleId style = StyleOf(f.xf);
+    const StyleId style = CellStyleOf(f.xf, f.row, f.col);
     if (style != kDefaultStyle) book_.SetCellStyle(sheet_, f.row + 1, f.col + 1, style);
   }
 
@@ -583,7 +607,15 @@ void ReadXls(const std::string& path, Workbook& book, ReadReport& report) {
   book.SetSheetCount(count);
   for (const SheetEntry& s : sheets) {
     g.formulas.sheetNames.push_back(s.gridSheet ? s.name : std::string());
-    if (s.gridSheet) book.SetSheetName(s.gridSheet, s.name.empty() ? "Sheet" : s.name);
+    if (s.gridSheet == 0) continue;
+    book.SetSheetName(s.gridSheet, s.name.empty() ? "Sheet" : s.name);
+    // Hidden sheets stay hidden when the workbook is saved as .xlsx.
+    if (s.visibility == 1 || s.visibility == 2) {
+      auto extras = std::make_shared<SheetExtras>();
+      extras->originalName = s.name;
+      extras->state = s.visibility == 1 ? "hidden" : "veryHidden";
+      book.SheetAt(s.gridSheet).extras = std::move(extras);
+    }
   }
   g.formulas.biff8 = biff8;
   g.formulas.codePage = &g.codePage;

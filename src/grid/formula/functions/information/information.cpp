@@ -1,10 +1,12 @@
 // Information functions: what kind of value an argument is (IS*, N, NA, TYPE, ERROR.TYPE),
+// which version of this library computes the workbook (VERSION),
 // what a reference, formula or sheet is (ISREF, ISFORMULA, FORMULATEXT, SHEET, SHEETS, ADDRESS),
 // HYPERLINK, ISBINARY, and the character-code functions UNICHAR and UNICODE.
 #include <cctype>
 #include <cmath>
 #include <string>
 
+#include "ddtable/version.h"
 #include "grid/formula/a1.h"
 #include "grid/formula/formula.h"
 #include "grid/formula/functions.h"
@@ -207,6 +209,10 @@ Operand Unicode(Call& call) {
   return Value{static_cast<double>(cp)};
 }
 
+// VERSION(): this library's version text ("0.1.0"), as other spreadsheet engines name their
+// own version; workbooks that show which engine computed them use it.
+Operand Version(Call&) { return Value{std::string(DDT_VERSION_STRING)}; }
+
 }  // namespace
 
 void RegisterInformationFunctions(FunctionRegistry& r) {
@@ -224,6 +230,7 @@ void RegisterInformationFunctions(FunctionRegistry& r) {
   r.Add({"NA", 0, 0, Na});
   r.Add({"TYPE", 1, 1, Type});
   r.Add({"ERROR.TYPE", 1, 1, ErrorType});
+  r.Add({"VERSION", 0, 0, Version});
   r.Add({"ISREF", 1, 1, IsRef});
   r.Add({"ISFORMULA", 1, 1, IsFormula});
   r.Add({"FORMULATEXT", 1, 1, FormulaText});
