@@ -15,9 +15,9 @@
 
 namespace {
 
-// The cells of tests/formula/data/fn_fixture.tsv ("A1<TAB>entry" lines) on sheet 1.
+// The cells of tests/grid/formula/data/fn_fixture.tsv ("A1<TAB>entry" lines) on sheet 1.
 void LoadFixture(ddt::grid::Workbook& book) {
-  std::ifstream in(DDT_SOURCE_DIR "/tests/formula/data/fn_fixture.tsv");
+  std::ifstream in(DDT_SOURCE_DIR "/tests/grid/formula/data/fn_fixture.tsv");
   std::string line;
   int cells = 0;
   while (std::getline(in, line)) {

@@ -18,7 +18,7 @@ SEEDS = os.path.join(ROOT, "fuzz", "corpus", "formula")
 EXTRA_TOKENS = ["A1:C10", "$A$1", "A:A", "1:1", "Data!", "'My Sheet'!", "#N/A", "#REF!",
                 "#DIV/0!", "#VALUE!", "TRUE", "\"\"", "{1,2;3,4}", "1E+308", "-1E-308", "%", "&",
                 "<>", ">="]
-VECTORS = ["tests/formula/data/fn_vectors.tsv", "tests/formula/data/core_vectors.tsv"]
+VECTORS = ["tests/grid/formula/data/fn_vectors.tsv", "tests/grid/formula/data/core_vectors.tsv"]
 
 
 def registered_names():

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Builds tests/format/data/format_cases.tsv: (value, format code, expected text) tables.
+"""Builds tests/grid/format/data/format_cases.tsv: (value, format code, expected text) tables.
 
 Expected texts come from LibreOffice Calc: the script writes an .xlsx with openpyxl (each
 value in a cell carrying the format code) and converts it headless to CSV with the cells'
@@ -18,7 +18,7 @@ import tempfile
 import openpyxl
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "..", "tests", "format", "data", "format_cases.tsv")
+OUT = os.path.join(HERE, "..", "tests", "grid", "format", "data", "format_cases.tsv")
 
 T1030 = 10.5 / 24 + 59.6 / 86400  # 10:30:59.6
 
@@ -159,7 +159,7 @@ TEXT_CASES = [
     ("abc", '_(* #,##0_);_(* \\(#,##0\\);_(* "-"_);_(@_)'), ("abc", "[Red]@"), ("abc", "@ @"),
     ("12", "@"), ("abc", "General"), ("abc", "0;@"), ("x y", '"<"@">"'), ("abc", "yyyy-mm-dd"),
 ]
-TEXT_OUT = os.path.join(HERE, "..", "tests", "format", "data", "text_cases.tsv")
+TEXT_OUT = os.path.join(HERE, "..", "tests", "grid", "format", "data", "text_cases.tsv")
 
 
 def calc_texts(cases, date1904):

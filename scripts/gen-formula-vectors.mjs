@@ -1,6 +1,6 @@
-// Generates tests/formula/data/fn_vectors.tsv: the expected value of every case in
-// tests/formula/data/fn_cases.tsv, computed by the HyperFormula spreadsheet engine over the
-// cells of tests/formula/data/fn_fixture.tsv. Not part of the build or CI.
+// Generates tests/grid/formula/data/fn_vectors.tsv: the expected value of every case in
+// tests/grid/formula/data/fn_cases.tsv, computed by the HyperFormula spreadsheet engine over the
+// cells of tests/grid/formula/data/fn_fixture.tsv. Not part of the build or CI.
 //
 //   mkdir -p /tmp/hf && (cd /tmp/hf && npm install hyperformula)
 //   NODE_PATH=/tmp/hf/node_modules node scripts/gen-formula-vectors.mjs
@@ -15,7 +15,7 @@ import { createRequire } from 'node:module';
 const require = createRequire(path.join(process.env.NODE_PATH || process.cwd(), 'x.js'));
 const { HyperFormula } = require('hyperformula');
 
-const dataDir = path.join(path.dirname(new URL(import.meta.url).pathname), '..', 'tests',
+const dataDir = path.join(path.dirname(new URL(import.meta.url).pathname), '..', 'tests', 'grid',
                           'formula', 'data');
 const lines = (file) => fs.readFileSync(path.join(dataDir, file), 'utf8').split('\n')
   .filter((l) => l.trim() !== '' && !l.startsWith('#'));

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Makes the workbook files in tests/io/data that come from other programs.
+"""Makes the workbook files in tests/grid/io/data that come from other programs.
 
 Not run by CI: the files are committed. Needs python3-openpyxl, python3-xlsxwriter and, for
 the LibreOffice files, soffice (Debian: libreoffice-calc-nogui).
@@ -19,7 +19,7 @@ import openpyxl
 import xlsxwriter
 from openpyxl.styles import Border, Font, PatternFill, Side
 
-DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "io", "data")
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "grid", "io", "data")
 
 
 def openpyxl_file(path):

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Makes the round-trip workbooks in tests/io/data: files holding what a user's workbook may
+"""Makes the round-trip workbooks in tests/grid/io/data: files holding what a user's workbook may
 hold beside its cells (formats, comments, validation, merges, links, names, images, charts,
 tables, chart sheets, hidden sheets, a macro project), written by xlsxwriter, and one of
 them converted by LibreOffice so that its way of writing is covered too.
@@ -21,7 +21,7 @@ import zlib
 
 import xlsxwriter
 
-DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "io", "data")
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "grid", "io", "data")
 
 
 def png(width, height, seed):

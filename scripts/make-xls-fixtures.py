@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Makes the .xls test fixtures of tests/io/data: an .xlsx with the cases the .xls reader must
+"""Makes the .xls test fixtures of tests/grid/io/data: an .xlsx with the cases the .xls reader must
 read (values, strings, formulas, styles, widths, hidden rows and columns), saved by
 LibreOffice as BIFF8 ("MS Excel 97") and its own .xlsx, which the tests compare the .xls
 reads with. Debian's LibreOffice only imports Excel 95, so the BIFF5 file is written by
@@ -19,7 +19,7 @@ import tempfile
 
 import xlsxwriter
 
-DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "io", "data")
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "grid", "io", "data")
 
 
 def cases(path, date_1904=False):

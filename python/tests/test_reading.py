@@ -190,7 +190,7 @@ def test_new_workbook_needs_a_path_to_save(tmp_path):
 
 
 def test_what_a_save_cannot_keep_is_a_warning(tmp_path):
-    macro = pathlib.Path(__file__).resolve().parents[2] / "tests" / "io" / "data" / "roundtrip_macro.xlsm"
+    macro = pathlib.Path(__file__).resolve().parents[2] / "tests" / "grid" / "io" / "data" / "roundtrip_macro.xlsm"
     with ddtable.open(macro) as book:
         with pytest.warns(ddtable.SaveWarning, match="macro project was left out") as caught:
             book.save(tmp_path / "lost.xlsx")

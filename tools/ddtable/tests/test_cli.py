@@ -281,7 +281,7 @@ class Convert(CliTestCase):
         self.assertEqual(rows[2]["Greeting_exp"], "Hello car*")
 
     def test_legacy_xls_to_xlsx(self):
-        xls = os.path.join(SOURCE, "tests", "io", "data", "libreoffice.xls")
+        xls = os.path.join(SOURCE, "tests", "grid", "io", "data", "libreoffice.xls")
         out = self.path("legacy.xlsx")
         self.assertExit(ddtable("convert", xls, out), 0)
         shown = json.loads(ddtable("show", xls, "--format", "json").stdout)
@@ -294,7 +294,7 @@ class Convert(CliTestCase):
             self.assertEqual(before[1:], after[1:])
 
     def test_what_a_save_cannot_keep_is_said(self):
-        xlsm = os.path.join(SOURCE, "tests", "io", "data", "roundtrip_macro.xlsm")
+        xlsm = os.path.join(SOURCE, "tests", "grid", "io", "data", "roundtrip_macro.xlsm")
         result = ddtable("convert", xlsm, self.path("lost.xlsx"))
         self.assertExit(result, 0)
         self.assertIn("lost.xlsx: The macro project was left out", result.stderr)

@@ -1,5 +1,5 @@
 // The text, lookup, date/time and statistics functions evaluated through the grid, against
-// vectors of expected values (tests/formula/data/fn_vectors.tsv, made from a spreadsheet
+// vectors of expected values (tests/grid/formula/data/fn_vectors.tsv, made from a spreadsheet
 // engine by scripts/gen-formula-vectors.mjs over the cells of fn_fixture.tsv).
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// Round trip of workbooks made by other programs (tests/io/data/roundtrip_*, made by
+// Round trip of workbooks made by other programs (tests/grid/io/data/roundtrip_*, made by
 // scripts/make-roundtrip-fixtures.py): open, change one cell, save, and compare the saved
 // package with the original part by part, through openpyxl, and through LibreOffice.
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// Files made by other programs (tests/io/data, made by scripts/make-io-fixtures.py).
+// Files made by other programs (tests/grid/io/data, made by scripts/make-io-fixtures.py).
 #include <gtest/gtest.h>
 
 #include "grid/format/number_format.h"

@@ -9,7 +9,7 @@
 #include "grid/limits.h"
 #include "ddtable/cddt_input.h"
 #include "ddtable/prm.h"
-#include "manager_fixture.h"
+#include "manager/manager_fixture.h"
 #include "platform/message_box.h"
 #include "table/table_limits.h"
 

@@ -13,7 +13,7 @@
 #include "grid/io/xlsx/xml_reader.h"
 #include "grid/io/zip/zip_reader.h"
 #include "grid/workbook.h"
-#include "io/io_test_util.h"
+#include "io_test_util.h"
 
 namespace ddt::grid::io {
 namespace {
