@@ -13,7 +13,7 @@
 #include "grid/io/xlsx/xlsx_extras.h"
 #include "grid/io/xlsx/xlsx_names.h"
 #include "grid/io/xlsx/xlsx_parts.h"
-#include "grid/io/xlsx/xml_pipeline.h"
+#include "grid/io/xlsx/sheet_xml_part.h"
 #include "grid/io/xlsx/xml_reader.h"
 #include "grid/io/zip/zip_reader.h"
 #include "grid/limits.h"
@@ -487,7 +487,7 @@ class SheetHandler : public XmlHandler {
 
 void ReadWorksheetPart(ZipReader& zip, std::string_view part, SheetContext& ctx) {
   SheetHandler handler(ctx);
-  ParseXmlPartPipelined(zip, part, kMaxEntryBytes, handler);
+  ParseSheetXmlPart(zip, part, kMaxEntryBytes, handler);
 }
 
 }  // namespace ddt::grid::io
