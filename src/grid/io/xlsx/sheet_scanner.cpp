@@ -249,8 +249,12 @@ bool SheetScanner::StartTag() {
     const char* attr = p;
     while (NameChar(*p)) ++p;
     const std::string_view attrName(attr, static_cast<size_t>(p - attr));
-    for (size_t i = 0; i < attrOffsets_.size(); i += 2)
-      if (attrName == tag_.c_str() + attrOffsets_[i]) return false;  // a duplicate
+    for (size_t i = 0; i < attrOffsets_.size(); i += 2) {
+      const size_t at = attrOffsets_[i];
+      if (attrOffsets_[i + 1] - at - 1 == attrName.size() &&
+          tag_.compare(at, attrName.size(), attrName) == 0)
+        return false;  // a duplicate
+    }
     attrOffsets_.push_back(tag_.size());
     tag_.append(attrName);
     tag_ += '\0';
@@ -268,6 +272,7 @@ bool SheetScanner::StartTag() {
   p_ = p;
   DeliverPendingText();
   openNames_.append(name, nameSize);
+  openNames_ += '\0';
   openSizes_.push_back(nameSize);
   Start();
   if (selfClosing) End();
@@ -283,12 +288,12 @@ void SheetScanner::Start() {
 }
 
 void SheetScanner::End() {
-  const size_t size = openSizes_.back();
-  tag_.assign(openNames_, openNames_.size() - size, size);
-  openNames_.resize(openNames_.size() - size);
+  const size_t at = openNames_.size() - openSizes_.back() - 1;
   openSizes_.pop_back();
   ++events_;
-  DeliverEnd(handler_, tag_.c_str());
+  // The name stays in place until the handler has seen it.
+  DeliverEnd(handler_, openNames_.data() + at);
+  openNames_.resize(at);
 }
 
 bool SheetScanner::EndTag() {
@@ -296,7 +301,8 @@ bool SheetScanner::EndTag() {
   const size_t size = openSizes_.back();
   const char* p = p_ + 2;
   // strncmp: the zero at the end of the document stops it.
-  if (std::strncmp(p, openNames_.data() + openNames_.size() - size, size) != 0) return false;
+  if (std::strncmp(p, openNames_.data() + openNames_.size() - size - 1, size) != 0)
+    return false;
   p += size;
   if (NameChar(*p)) return false;  // a longer name
   while (IsSpace(*p)) ++p;

@@ -13,6 +13,8 @@ namespace ddt::grid::io {
 class XmlHandler;
 class ZipReader;
 
+// On the caller's thread: parsing on a second thread (xml_pipeline.h) costs more in
+// recording and replaying the events than the scanner takes (see bench/xlsx/NOTES.md).
 void ParseSheetXmlPart(ZipReader& zip, std::string_view part, uint64_t maxBytes,
                        XmlHandler& handler);
 

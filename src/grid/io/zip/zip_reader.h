@@ -61,8 +61,8 @@ class ZipReader {
  private:
   int64_t Locate(std::string_view name) const;
   // Finds the entry and refuses it on its declared sizes; throws GridError.
-  uint64_t CheckedEntry(const std::string& entry, zip_stat* st) const;
-  bool InflateWhole(uint64_t index, const zip_stat& st, InflatedPart& out);
+  uint64_t CheckedEntry(const std::string& entry, struct zip_stat* st) const;
+  bool InflateWhole(uint64_t index, const struct zip_stat& st, InflatedPart& out);
   static std::string Folded(std::string_view name);
 
   zip* archive_ = nullptr;
