@@ -37,6 +37,8 @@ class SkipDelivered : public XmlHandler {
 // Parts at least this large give back the memory of what the scanner has read.
 constexpr uint64_t kReleasedPartBytes = uint64_t{16} << 20;
 
+}  // namespace
+
 void ParseSheetXmlPart(ZipReader& zip, std::string_view part, uint64_t maxBytes,
                        XmlHandler& handler) {
   InflatedPart xml = zip.Inflate(part, maxBytes);
