@@ -1,6 +1,7 @@
 // A worksheet part: column records, rows, and cells with their values, formulas (plain,
-// shared and array) and cached results, styles and hidden flags. Parsed as a stream; each
-// cell goes into the workbook as soon as its element ends.
+// shared and array) and cached results, styles and hidden flags. The part is inflated whole
+// and read by SheetScanner (expat for what the scanner does not know, sheet_xml_part.h);
+// each cell goes into the workbook as soon as its element ends.
 #include <algorithm>
 #include <charconv>
 #include <unordered_map>
