@@ -35,6 +35,7 @@ smoke_runs() {
     workbook_reader) echo 4000 ;;
     xls_reader) echo 6000 ;;
     xml_pipeline) echo 20000 ;;
+    sheet_scanner) echo 50000 ;;
     formula) echo 20000 ;;
     results_text) echo 40000 ;;
     profile) echo 15000 ;;

@@ -1,6 +1,7 @@
 // A worksheet part: column records, rows, and cells with their values, formulas (plain,
-// shared and array) and cached results, styles and hidden flags. Parsed as a stream; each
-// cell goes into the workbook as soon as its element ends.
+// shared and array) and cached results, styles and hidden flags. The part is inflated whole
+// and read by SheetScanner (expat for what the scanner does not know, sheet_xml_part.h);
+// each cell goes into the workbook as soon as its element ends.
 #include <algorithm>
 #include <charconv>
 #include <unordered_map>
@@ -13,7 +14,7 @@
 #include "grid/io/xlsx/xlsx_extras.h"
 #include "grid/io/xlsx/xlsx_names.h"
 #include "grid/io/xlsx/xlsx_parts.h"
-#include "grid/io/xlsx/xml_pipeline.h"
+#include "grid/io/xlsx/sheet_xml_part.h"
 #include "grid/io/xlsx/xml_reader.h"
 #include "grid/io/zip/zip_reader.h"
 #include "grid/limits.h"
@@ -488,7 +489,7 @@ class SheetHandler : public XmlHandler {
 
 void ReadWorksheetPart(ZipReader& zip, std::string_view part, SheetContext& ctx) {
   SheetHandler handler(ctx);
-  ParseXmlPartPipelined(zip, part, kMaxEntryBytes, handler);
+  ParseSheetXmlPart(zip, part, kMaxEntryBytes, handler);
 }
 
 }  // namespace ddt::grid::io

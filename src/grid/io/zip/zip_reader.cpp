@@ -1,7 +1,9 @@
 #include "grid/io/zip/zip_reader.h"
 
+#include <libdeflate.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -262,34 +264,55 @@ uint64_t ZipReader::DeclaredSize(std::string_view name) const {
   return st.size;
 }
 
-void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
-                       const std::function<void(const char*, size_t)>& sink) {
-  const std::string entry(name);
-  zip_int64_t index = Locate(entry);
+uint64_t ZipReader::CheckedEntry(const std::string& entry, zip_stat_t* st) const {
+  const zip_int64_t index = Locate(entry);
   if (index < 0) throw GridError("part " + entry + " is missing");
-  zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
-      !(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE))
+  zip_stat_init(st);
+  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, st) != 0 ||
+      !(st->valid & ZIP_STAT_SIZE) || !(st->valid & ZIP_STAT_COMP_SIZE))
     throw GridError("part " + entry + " is damaged (" + zip_strerror(archive_) + ")");
-  // Refuse on the declared sizes before inflating anything.
+  return static_cast<uint64_t>(index);
+}
+
+namespace {
+
+// Whether `bytes` of output from an entry of `compressed` bytes is a suspicious expansion.
+bool RatioTooHigh(uint64_t bytes, uint64_t compressed) {
+  return bytes > kRatioExemptBytes &&
+         bytes / (compressed ? compressed : 1) > kMaxCompressionRatio;
+}
+
+// Refuses an entry on its declared sizes, before anything is inflated.
+void CheckDeclared(const std::string& entry, const zip_stat_t& st, uint64_t maxBytes,
+                   uint64_t totalRead) {
   const uint64_t declared = st.size;
   if (declared > maxBytes)
     throw GridError("part " + entry + " is too large (" + std::to_string(declared) +
                     " bytes uncompressed, the limit is " + std::to_string(maxBytes) + ")");
-  if (totalRead_ + declared > kMaxArchiveBytes)
+  if (totalRead + declared > kMaxArchiveBytes)
     throw GridError("the archive expands to more than " + std::to_string(kMaxArchiveBytes) +
                     " bytes");
-  auto ratioTooHigh = [&](uint64_t bytes) {
-    return bytes > kRatioExemptBytes && bytes / (st.comp_size ? st.comp_size : 1) >
-                                            kMaxCompressionRatio;
-  };
-  if (ratioTooHigh(declared))
+  if (RatioTooHigh(declared, st.comp_size))
     throw GridError("part " + entry + " expands suspiciously (compression ratio over " +
                     std::to_string(kMaxCompressionRatio) + ")");
+}
 
-  std::unique_ptr<zip_file_t, ZipFileCloser> file(
-      zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
+struct DecompressorFree {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+}  // namespace
+
+void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
+                       const std::function<void(const char*, size_t)>& sink) {
+  const std::string entry(name);
+  zip_stat_t st;
+  const uint64_t index = CheckedEntry(entry, &st);
+  CheckDeclared(entry, st, maxBytes, totalRead_);
+  const uint64_t declared = st.size;
+  auto ratioTooHigh = [&](uint64_t bytes) { return RatioTooHigh(bytes, st.comp_size); };
+
+  std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive_, index, 0));
   if (!file)
     throw GridError("part " + entry + " cannot be read (" + zip_strerror(archive_) + ")");
   std::optional<Inflater> ahead;
@@ -315,6 +338,69 @@ void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
   }
   if (count != declared) throw GridError("part " + entry + " is truncated");
   totalRead_ += count;
+}
+
+bool ZipReader::InflateWhole(uint64_t index, const zip_stat_t& st, InflatedPart& out) {
+  if (!(st.valid & ZIP_STAT_COMP_METHOD) || !(st.valid & ZIP_STAT_CRC) ||
+      ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) ||
+      (st.comp_method != ZIP_CM_DEFLATE && st.comp_method != ZIP_CM_STORE) || st.size == 0)
+    return false;
+  // The stored bytes as they are in the archive, read in one go.
+  std::unique_ptr<zip_file_t, ZipFileCloser> file(
+      zip_fopen_index(archive_, index, ZIP_FL_COMPRESSED));
+  if (!file) return false;
+  const bool stored = st.comp_method == ZIP_CM_STORE;
+  if (stored && st.comp_size != st.size) return false;
+  std::unique_ptr<char[]> compressed(stored ? nullptr : new char[st.comp_size ? st.comp_size : 1]);
+  char* into = stored ? out.data() : compressed.get();
+  uint64_t got = 0;
+  while (got < st.comp_size) {
+    const zip_int64_t n = zip_fread(file.get(), into + got, st.comp_size - got);
+    if (n <= 0) return false;
+    got += static_cast<uint64_t>(n);
+  }
+  if (!stored) {
+    std::unique_ptr<libdeflate_decompressor, DecompressorFree> d(libdeflate_alloc_decompressor());
+    if (!d) return false;
+    // No actual-size argument: anything but exactly the declared size is a failure.
+    if (libdeflate_deflate_decompress(d.get(), compressed.get(), st.comp_size, out.data(),
+                                      st.size, nullptr) != LIBDEFLATE_SUCCESS)
+      return false;
+  }
+  return libdeflate_crc32(0, out.data(), st.size) == st.crc;
+}
+
+InflatedPart ZipReader::Inflate(std::string_view name, uint64_t maxBytes) {
+  const std::string entry(name);
+  zip_stat_t st;
+  const uint64_t index = CheckedEntry(entry, &st);
+  CheckDeclared(entry, st, maxBytes, totalRead_);
+  InflatedPart part(st.size);
+  if (InflateWhole(index, st, part)) {
+    totalRead_ += st.size;
+    return part;
+  }
+  // The entry as Stream reads it, with its errors; the size checks there keep it within
+  // the declared size.
+  size_t at = 0;
+  Stream(name, maxBytes, [&](const char* data, size_t size) {
+    std::memcpy(part.data() + at, data, size);
+    at += size;
+  });
+  return part;
+}
+
+void ZipReader::StreamAgain(std::string_view name, uint64_t maxBytes,
+                            const std::function<void(const char*, size_t)>& sink) {
+  const uint64_t before = totalRead_;
+  totalRead_ -= std::min(totalRead_, DeclaredSize(name));
+  try {
+    Stream(name, maxBytes, sink);
+  } catch (...) {
+    totalRead_ = before;
+    throw;
+  }
+  totalRead_ = before;
 }
 
 std::string ZipReader::Read(std::string_view name, uint64_t maxBytes) {

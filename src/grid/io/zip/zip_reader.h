@@ -11,7 +11,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "grid/io/zip/inflated_part.h"
+
 struct zip;
+struct zip_stat;
 
 namespace ddt::grid {
 struct CarriedArchive;
@@ -37,6 +40,16 @@ class ZipReader {
   // read so far passes kMaxArchiveBytes.
   void Stream(std::string_view name, uint64_t maxBytes,
               const std::function<void(const char* data, size_t size)>& sink);
+  // The whole entry inflated in one call (libdeflate) into memory of its size, with the
+  // checks of Stream and its CRC compared. Entries libdeflate cannot take (neither deflated
+  // nor stored, or encrypted) and every failure go through Stream instead, so that a damaged
+  // or hostile entry is refused with the same error.
+  InflatedPart Inflate(std::string_view name, uint64_t maxBytes);
+  // Stream for an entry Inflate has already returned (the reader gave its memory back and
+  // needs it again): the same checks, but not counted a second time toward the archive's
+  // total.
+  void StreamAgain(std::string_view name, uint64_t maxBytes,
+                   const std::function<void(const char* data, size_t size)>& sink);
   // The whole entry as a string (for small parts).
   std::string Read(std::string_view name, uint64_t maxBytes);
   // Every entry name, with "/" between folders whatever the archive used.
@@ -47,6 +60,9 @@ class ZipReader {
 
  private:
   int64_t Locate(std::string_view name) const;
+  // Finds the entry and refuses it on its declared sizes; throws GridError.
+  uint64_t CheckedEntry(const std::string& entry, struct zip_stat* st) const;
+  bool InflateWhole(uint64_t index, const struct zip_stat& st, InflatedPart& out);
   static std::string Folded(std::string_view name);
 
   zip* archive_ = nullptr;
