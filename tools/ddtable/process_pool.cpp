@@ -11,13 +11,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 namespace ddtcli {
 
@@ -180,117 +176,6 @@ void Finish(Running& run, int status, CommandOutcome& outcome, std::size_t cap) 
   if (outcome.timedOut) outcome.signal = 0;
 }
 
-// Starts commands, on threads of their own when several run at once: posix_spawn holds the
-// calling thread until the new process has loaded its program, which on a busy machine takes
-// milliseconds. Meanwhile the pool's thread goes on reaping and reading the other commands,
-// and several commands load at the same time. With no threads, a start is done at once on
-// the caller's thread.
-class Starter {
- public:
-  Starter(const std::vector<Command>& commands, const CommandLimits& limits,
-          std::vector<CommandOutcome>& outcomes, int wakeFd, std::size_t threads)
-      : commands_(commands), limits_(limits), outcomes_(outcomes), wakeFd_(wakeFd) {
-    if (threads == 0) return;
-    // The threads take the caller's signal mask: the pool's signals stay with its thread.
-    sigset_t blocked, previous;
-    sigemptyset(&blocked);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGCHLD}) sigaddset(&blocked, sig);
-    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
-    try {
-      for (std::size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { Loop(); });
-    } catch (...) {
-      pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-      Close();
-      throw;
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  }
-  ~Starter() { Close(); }
-  Starter(const Starter&) = delete;
-  Starter& operator=(const Starter&) = delete;
-
-  // Starts command `index`; outcomes[index] belongs to the starter until the start is collected.
-  void Request(std::size_t index) {
-    ++inFlight_;
-    if (threads_.empty()) {
-      done_.push_back(Start(index, commands_[index], limits_, outcomes_[index]));
-      return;
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    requests_.push_back(index);
-    requested_.notify_one();
-  }
-  // Requested, not collected yet.
-  std::size_t InFlight() const { return inFlight_; }
-  // Appends the starts done since the last call (pid -1: the command could not be started).
-  void Collect(std::vector<Running>& out) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    inFlight_ -= done_.size();
-    out.insert(out.end(), done_.begin(), done_.end());
-    done_.clear();
-  }
-  // Waits for every start requested, then collects them.
-  void CollectAll(std::vector<Running>& out) {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      finished_.wait(lock, [this] { return done_.size() == inFlight_; });
-    }
-    Collect(out);
-  }
-
-  // Ends the threads (after the starts under way).
-  void Close() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      closing_ = true;
-      requested_.notify_all();
-    }
-    for (std::thread& thread : threads_) thread.join();
-    threads_.clear();
-  }
-
- private:
-  void Loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      requested_.wait(lock, [this] { return closing_ || !requests_.empty(); });
-      if (requests_.empty()) return;
-      const std::size_t index = requests_.front();
-      requests_.pop_front();
-      lock.unlock();
-      Running run = Start(index, commands_[index], limits_, outcomes_[index]);
-      lock.lock();
-      done_.push_back(run);
-      finished_.notify_all();
-      const char byte = 0;
-      [[maybe_unused]] ssize_t n = ::write(wakeFd_, &byte, 1);
-    }
-  }
-  const std::vector<Command>& commands_;
-  const CommandLimits& limits_;
-  std::vector<CommandOutcome>& outcomes_;
-  int wakeFd_;
-  std::mutex mutex_;
-  std::condition_variable requested_, finished_;
-  std::deque<std::size_t> requests_;
-  std::vector<Running> done_;
-  std::size_t inFlight_ = 0;  // only the caller's thread changes it
-  bool closing_ = false;
-  std::vector<std::thread> threads_;
-};
-
-// Kills a command's process group and reaps it; its outcome is cleared, for the row did not
-// run to its end.
-void Abandon(Running& run, CommandOutcome& outcome) {
-  ::kill(-run.pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  CloseFd(run.outFd);
-  CloseFd(run.errFd);
-  outcome = CommandOutcome();
-}
-
 }  // namespace
 
 RunStop RunCommands(const std::vector<Command>& commands, const CommandLimits& limits,
@@ -341,7 +226,7 @@ RunStop RunCommands(const std::vector<Command>& commands, const CommandLimits& l
   if (limits.runSeconds > 0)
     runDeadline = begin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limits.runSeconds));
   Clock::time_point lastTick = begin;
-  std::vector<Running> running, started;
+  std::vector<Running> running;
   std::vector<pollfd> fds;
   // Commands reaped (or not started) whose end is not announced yet: the free slots are
   // filled first, so that what the caller does with an ended row overlaps the next command.
@@ -353,45 +238,37 @@ RunStop RunCommands(const std::vector<Command>& commands, const CommandLimits& l
     }
     ended.clear();
   };
-  auto takeStarted = [&] {
-    for (Running& run : started) {
-      if (run.pid < 0) {
-        ended.push_back(run.index);
-      } else {
-        running.push_back(run);
-      }
-    }
-    started.clear();
-  };
-  // Killed by a stop, not by their own doing: those rows did not run to their end.
-  auto abandonAll = [&](Starter& starter) {
-    starter.CollectAll(started);
-    takeStarted();
-    for (Running& run : running) Abandon(run, outcomes[run.index]);
-    running.clear();
-  };
-  Starter starter(commands, limits, outcomes, wake[1], jobs > 1 ? std::min<std::size_t>(jobs, 16) : 0);
   try {
     for (;;) {
       if (g_stopSignal != 0 || (runDeadline && Clock::now() >= *runDeadline)) {
         stop.signal = g_stopSignal;
         stop.overTime = stop.signal == 0;
-        abandonAll(starter);
+        for (Running& run : running) {
+          ::kill(-run.pid, SIGKILL);
+          int status = 0;
+          while (::waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
+          }
+          CloseFd(run.outFd);
+          CloseFd(run.errFd);
+          // Killed by this stop, not by its own doing: the row did not run to its end.
+          outcomes[run.index] = CommandOutcome();
+        }
+        running.clear();
         announce();
         break;
       }
-      while (running.size() + starter.InFlight() < jobs && next < commands.size()) {
-        starter.Request(next);
+      while (running.size() < jobs && next < commands.size()) {
+        Running run = Start(next, commands[next], limits, outcomes[next]);
+        if (run.pid < 0) {
+          ended.push_back(next);
+        } else {
+          running.push_back(run);
+        }
         ++next;
         skipSettled();
       }
-      starter.Collect(started);
-      takeStarted();
       announce();
-      if (running.empty() && starter.InFlight() == 0) {
-        if (next == commands.size()) break;
-        continue;
-      }
+      if (running.empty()) break;
 
       // Wait for output, a finished child, the nearest deadline or the next tick.
       fds.clear();
@@ -449,12 +326,17 @@ RunStop RunCommands(const std::vector<Command>& commands, const CommandLimits& l
       }
     }
   } catch (...) {
-    abandonAll(starter);
-    starter.Close();
+    for (Running& run : running) {
+      ::kill(-run.pid, SIGKILL);
+      int status = 0;
+      while (::waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      CloseFd(run.outFd);
+      CloseFd(run.errFd);
+    }
     restore();
     throw;
   }
-  starter.Close();
   restore();
   return stop;
 }
