@@ -108,7 +108,8 @@ def _to_pandas(self: Sheet, first: int = 1, last: int | None = None) -> "pandas.
                                                  columns=range(len(mixed)), nrows=count)
         for at, i in enumerate(mixed):
             arrays[i] = inferred[at]
-    frame = pandas.DataFrame({i: arrays[i] for i in range(len(columns))})
+    # The arrays are new and the frame's alone: taken as they are, not copied into blocks.
+    frame = pandas.DataFrame({i: arrays[i] for i in range(len(columns))}, copy=False)
     frame.columns = header
     frame.index = pandas.RangeIndex(first, first + count, name="row")
     return frame
