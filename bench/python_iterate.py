@@ -9,11 +9,15 @@ Writes one workbook (xlsxwriter) with a business-process sheet of rows x params 
 sheet "Data", odd columns texts out of 5,000 shared strings, even columns numbers), then,
 in the same run, times opening it and reading every value of every row, end to end: with
 ddtable (sheet.values() in one pass, row.values, row[name], to_pandas() when pandas is
-installed) and with openpyxl's read-only mode. Prints the best time of each and the ratios.
+installed) and with openpyxl's read-only mode, each repeat running every reader in turn.
+Prints the best and median time of each, and the median of the paired ratios to openpyxl:
+with the open, and after it (the reads alone: the median of each run less the open alone
+of its repeat).
 """
 
 import argparse
 import os
+import statistics
 import tempfile
 import time
 
@@ -104,15 +108,6 @@ def read_openpyxl(path):
     return count
 
 
-def best_of(repeat, fn, path):
-    times, result = [], None
-    for _ in range(repeat):
-        start = time.perf_counter()
-        result = fn(path)
-        times.append(time.perf_counter() - start)
-    return min(times), result
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--rows", type=int, default=100_000)
@@ -131,7 +126,7 @@ def main():
         if not os.path.exists(path):
             (make_w1(path, args.rows) if args.w1 else make_workbook(path, args.rows, args.params))
         print(f"{args.rows} rows x {args.params} parameters, {os.path.getsize(path)} bytes; "
-              f"best of {args.repeat}")
+              f"{args.repeat} repeats")
         runs = [("ddtable (open only)", open_ddtable),
                 ("ddtable (sheet.values())", read_ddtable_values),
                 ("ddtable (row.values)", read_ddtable_by_position),
@@ -139,19 +134,31 @@ def main():
         if importlib.util.find_spec("pandas") is not None:
             runs.append(("ddtable (to_pandas())", read_ddtable_pandas))
         runs.append(("openpyxl read_only", read_openpyxl))
-        results = {}
+        # Each repeat runs every reader once, in turn, so that the ratios pair runs made
+        # under the same load; the median over the repeats is printed.
+        times = {label: [] for label, _ in runs}
+        counts = {}
+        for _ in range(args.repeat):
+            for label, fn in runs:
+                start = time.perf_counter()
+                counts[label] = fn(path)
+                times[label].append(time.perf_counter() - start)
+        expected = counts["openpyxl read_only"]
         for label, fn in runs:
-            seconds, count = best_of(args.repeat, fn, path)
-            results[label] = seconds
-            print(f"  {label:26} {seconds:8.3f} s   {count} values")
-            if fn is open_ddtable:
-                continue
-            if count != results.setdefault("count", count):
-                raise SystemExit(f"{label} read {count} values, not {results['count']}")
-        base = results["openpyxl read_only"]
+            print(f"  {label:26} {min(times[label]):8.3f} s best, {statistics.median(times[label]):8.3f} s median"
+                  f"   {counts[label]} values")
+            if fn is not open_ddtable and counts[label] != expected:
+                raise SystemExit(f"{label} read {counts[label]} values, not {expected}")
+        base = times["openpyxl read_only"]
+        opened = times["ddtable (open only)"]
+        print("  openpyxl read_only against ddtable, median of the paired ratios:")
         for label, _ in runs[1:-1]:
-            print(f"  openpyxl / {label}: {base / results[label]:.1f}x")
-
+            whole = statistics.median(b / t for b, t in zip(base, times[label]))
+            # After the open: the time of the reads themselves (the run less the open alone
+            # of the same repeat), against openpyxl's whole run (its lazy open reads nothing).
+            reads = statistics.median(t - o for t, o in zip(times[label], opened))
+            after = f"{statistics.median(base) / reads:6.1f}x" if reads > 0 else "  (lost in noise)"
+            print(f"    {label:26} {whole:6.1f}x with the open, {after} after it ({reads:.3f} s of reads)")
 
 if __name__ == "__main__":
     main()

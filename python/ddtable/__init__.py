@@ -91,9 +91,27 @@ def _to_pandas(self: Sheet, first: int = 1, last: int | None = None) -> "pandas.
         import pandas
     except ImportError as error:
         raise ImportError("Sheet.to_pandas() needs pandas (Debian: python3-pandas)") from error
-    rows = self.values(first, last)
-    frame = pandas.DataFrame.from_records(rows, columns=list(self._header), nrows=len(rows))
-    frame.index = pandas.RangeIndex(first, first + len(rows), name="row")
+    header = list(self._header)
+    columns = self._columns(first, last)
+    count = len(columns[0][0]) if columns else 0
+    if count == 0:
+        frame = pandas.DataFrame.from_records([], columns=header, nrows=0)
+        frame.index = pandas.RangeIndex(first, first, name="row")
+        return frame
+    # Columns of numbers come as float64 arrays and columns of texts as object arrays, as
+    # from_records would make them; the others (booleans, dates, mixed kinds) go through
+    # from_records so that pandas chooses their type as it does for rows.
+    arrays = {i: values for i, (values, settled) in enumerate(columns) if settled}
+    mixed = [i for i, (_, settled) in enumerate(columns) if not settled]
+    if mixed:
+        inferred = pandas.DataFrame.from_records(list(zip(*(columns[i][0] for i in mixed))),
+                                                 columns=range(len(mixed)), nrows=count)
+        for at, i in enumerate(mixed):
+            arrays[i] = inferred[at]
+    # The arrays are new and the frame's alone: taken as they are, not copied into blocks.
+    frame = pandas.DataFrame({i: arrays[i] for i in range(len(columns))}, copy=False)
+    frame.columns = header
+    frame.index = pandas.RangeIndex(first, first + count, name="row")
     return frame
 
 

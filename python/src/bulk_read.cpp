@@ -1,10 +1,15 @@
 // Reading a sheet's values in bulk: one pass over the cells the sheet holds, in row order,
-// building each row's tuple directly with the C API, instead of one library call (and one
-// cell lookup) per cell. Values are typed as Row gives them: the same CellValue rules, with
-// dates by number format.
+// building each row's tuple (or each column's array) directly with the C API, instead of one
+// library call (and one cell lookup) per cell. Values are typed as Row gives them: the same
+// CellValue rules, with dates by number format.
+#include <pybind11/numpy.h>
+
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <limits>
+#include <utility>
 #include <vector>
 
 #include "core.h"
@@ -17,6 +22,7 @@ namespace ddt::python {
 namespace {
 
 namespace grid = ddt::grid;
+using namespace pybind11::literals;
 
 py::object Steal(PyObject* object) {
   if (object == nullptr) throw py::error_already_set();
@@ -50,6 +56,18 @@ class TextCache {
   std::array<Slot, 8192> slots_{};
 };
 
+// Where the walk below puts the values: one tuple per row (Sheet.values()) or one array per
+// column (Sheet.to_pandas()). Rows come in order, each row's cells in column order; a
+// position not given is an empty cell.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  virtual void BeginRow(std::size_t at) = 0;  // at: 0 for the first row read
+  virtual void Number(std::size_t col, double number) = 0;  // a plain number (no date format)
+  virtual void Object(std::size_t col, PyObject* value) = 0;  // steals the reference
+  virtual void EndRow() = 0;
+};
+
 class SheetReader {
  public:
   SheetReader(CDT& table, int index, std::size_t width)
@@ -59,29 +77,27 @@ class SheetReader {
       colStyles_.push_back(book_.ColStyle(index_, static_cast<int>(c)));
   }
 
-  // Rows first..last (last >= first), one tuple each.
-  py::list Read(long first, long last) {
-    py::list out(static_cast<std::size_t>(last - first + 1));
-    long next = first;  // the next row to put out
+  // Rows first..last (last >= first) into the sink; rows without cells are not given.
+  void Read(long first, long last, RowSink& sink) {
     const grid::Sheet& sheet = book_.SheetAt(index_);
     std::size_t i = LowerRow(sheet, first);
     while (i < sheet.Rows().size() && sheet.Rows()[i].row <= last) {
       const grid::Sheet::RowEntry& entry = sheet.Rows()[i];
-      for (; next < entry.row; ++next) Put(out, first, next, EmptyRow());
       const long row = entry.row;
+      sink.BeginRow(static_cast<std::size_t>(row - first));
       if (NeedsEvaluation(entry)) {
         // A formula's value may be computed now, which can change the sheet's cells: this
         // row is read cell by cell, and the walk finds its place again afterwards.
-        Put(out, first, next++, SlowRow(row));
+        SlowRow(row, sink);
+        sink.EndRow();
         cache_->Clear();
         i = LowerRow(sheet, row + 1);
         continue;
       }
-      Put(out, first, next++, FastRow(entry));
+      FastRow(entry, sink);
+      sink.EndRow();
       ++i;
     }
-    for (; next <= last; ++next) Put(out, first, next, EmptyRow());
-    return out;
   }
 
  private:
@@ -93,10 +109,6 @@ class SheetReader {
         rows.begin());
   }
 
-  static void Put(py::list& out, long first, long row, py::object tuple) {
-    PyList_SET_ITEM(out.ptr(), row - first, tuple.release().ptr());
-  }
-
   bool NeedsEvaluation(const grid::Sheet::RowEntry& entry) const {
     for (const auto& c : entry.cells) {
       if (c.col > width_) break;
@@ -105,64 +117,50 @@ class SheetReader {
     return false;
   }
 
-  py::object EmptyRow() {
-    if (!empty_) {
-      empty_ = Steal(PyTuple_New(static_cast<Py_ssize_t>(width_)));
-      for (std::size_t c = 0; c < width_; ++c)
-        PyTuple_SET_ITEM(empty_.ptr(), c, py::none().release().ptr());
+  void SlowRow(long row, RowSink& sink) {
+    for (std::size_t c = 0; c < width_; ++c) {
+      py::object value = CellValue(table_, index_, static_cast<int>(row), static_cast<int>(c + 1));
+      if (PyFloat_CheckExact(value.ptr())) {
+        sink.Number(c, PyFloat_AS_DOUBLE(value.ptr()));
+      } else if (!value.is_none()) {
+        sink.Object(c, value.release().ptr());
+      }
     }
-    return empty_;
   }
 
-  py::object SlowRow(long row) {
-    py::object tuple = Steal(PyTuple_New(static_cast<Py_ssize_t>(width_)));
-    for (std::size_t c = 0; c < width_; ++c)
-      PyTuple_SET_ITEM(tuple.ptr(), c,
-                       CellValue(table_, index_, static_cast<int>(row), static_cast<int>(c + 1))
-                           .release()
-                           .ptr());
-    return tuple;
-  }
-
-  py::object FastRow(const grid::Sheet::RowEntry& entry) {
-    py::object tuple = Steal(PyTuple_New(static_cast<Py_ssize_t>(width_)));
-    PyObject* t = tuple.ptr();
+  void FastRow(const grid::Sheet::RowEntry& entry, RowSink& sink) {
     const grid::StyleId rowStyle = book_.RowStyle(index_, entry.row);
-    std::size_t c = 0;  // 0-based position to fill next
     for (const auto& e : entry.cells) {
       if (e.col > width_) break;
-      for (; c + 1 < e.col; ++c) PyTuple_SET_ITEM(t, c, py::none().release().ptr());
-      PyTuple_SET_ITEM(t, c, Convert(entry.row, e.col, e.cell, rowStyle));
-      ++c;
+      Convert(entry.row, e.col, e.cell, rowStyle, sink);
     }
-    for (; c < width_; ++c) PyTuple_SET_ITEM(t, c, py::none().release().ptr());
-    return tuple;
   }
 
-  // A new reference to the value of a constant cell.
-  PyObject* Convert(int row, int col, const grid::Cell& cell, grid::StyleId rowStyle) {
+  // The value of a constant cell, into the sink.
+  void Convert(int row, int col, const grid::Cell& cell, grid::StyleId rowStyle, RowSink& sink) {
+    const std::size_t at = static_cast<std::size_t>(col - 1);
     switch (cell.value.index()) {
       case 1: {
         const double number = std::get<double>(cell.value);
         grid::StyleId style = cell.style;
         if (style == grid::kDefaultStyle) style = rowStyle;
-        if (style == grid::kDefaultStyle) style = colStyles_[static_cast<std::size_t>(col - 1)];
+        if (style == grid::kDefaultStyle) style = colStyles_[at];
         if (style == grid::kDefaultStyle) style = book_.SheetAt(index_).sheetStyle;
         if (!ShowsPlainNumber(style)) {
           py::object date =
               DateValue(number, book_.Styles().Get(style).numberFormat, book_.Date1904());
-          if (!date.is_none()) return date.release().ptr();
+          if (!date.is_none()) return sink.Object(at, date.release().ptr());
         }
-        return Steal(PyFloat_FromDouble(number)).release().ptr();
+        return sink.Number(at, number);
       }
       case 2:
-        return cache_->Get(std::get<grid::SharedText>(cell.value));
+        return sink.Object(at, cache_->Get(std::get<grid::SharedText>(cell.value)));
       case 3:
-        return py::bool_(std::get<bool>(cell.value)).release().ptr();
+        return sink.Object(at, py::bool_(std::get<bool>(cell.value)).release().ptr());
       case 4:
-        return CellValue(table_, index_, row, col).release().ptr();  // an error value
+        return sink.Object(at, CellValue(table_, index_, row, col).release().ptr());  // an error value
       default:
-        return py::none().release().ptr();
+        return;
     }
   }
 
@@ -180,20 +178,203 @@ class SheetReader {
   std::unique_ptr<TextCache> cache_;
   std::vector<grid::StyleId> colStyles_;
   std::vector<int8_t> plain_;  // by style id: 1 plain number, 0 date or time, -1 not known yet
-  py::object empty_;
 };
+
+// Whether the object can never be part of a reference cycle: a tuple holding only such
+// values need not be watched by the garbage collector (CPython untracks them the same way,
+// but only when a collection meets them).
+bool Atomic(PyObject* value) {
+  return value == Py_None || PyFloat_CheckExact(value) || PyUnicode_CheckExact(value) || PyBool_Check(value);
+}
+
+// One tuple per row; rows without cells share one tuple of None.
+class TupleSink : public RowSink {
+ public:
+  TupleSink(std::size_t rows, std::size_t width) : width_(width), out_(Steal(PyList_New(static_cast<Py_ssize_t>(rows)))) {}
+
+  void BeginRow(std::size_t at) override {
+    FillEmpty(at);
+    row_ = Steal(PyTuple_New(static_cast<Py_ssize_t>(width_)));
+    at_ = at;
+    filled_ = 0;
+    atomic_ = true;
+  }
+  void Number(std::size_t col, double number) override { Put(col, Steal(PyFloat_FromDouble(number)).release().ptr()); }
+  void Object(std::size_t col, PyObject* value) override {
+    atomic_ = atomic_ && Atomic(value);
+    Put(col, value);
+  }
+  void EndRow() override {
+    PyObject* t = row_.ptr();
+    for (; filled_ < width_; ++filled_) PyTuple_SET_ITEM(t, filled_, NewNone());
+    if (atomic_ && PyObject_GC_IsTracked(t)) PyObject_GC_UnTrack(t);
+    PyList_SET_ITEM(out_.ptr(), static_cast<Py_ssize_t>(at_), row_.release().ptr());
+    next_ = at_ + 1;
+  }
+  py::list Finish() {
+    FillEmpty(static_cast<std::size_t>(PyList_GET_SIZE(out_.ptr())));
+    return py::reinterpret_steal<py::list>(out_.release());
+  }
+
+ private:
+  static PyObject* NewNone() {
+    Py_INCREF(Py_None);
+    return Py_None;
+  }
+  void Put(std::size_t col, PyObject* value) {
+    PyObject* t = row_.ptr();
+    for (; filled_ < col; ++filled_) PyTuple_SET_ITEM(t, filled_, NewNone());
+    PyTuple_SET_ITEM(t, col, value);
+    filled_ = col + 1;
+  }
+  // Rows next_..end-1 had no cells.
+  void FillEmpty(std::size_t end) {
+    if (next_ >= end) return;
+    if (!empty_) {
+      empty_ = Steal(PyTuple_New(static_cast<Py_ssize_t>(width_)));
+      for (std::size_t c = 0; c < width_; ++c) PyTuple_SET_ITEM(empty_.ptr(), c, NewNone());
+    }
+    for (; next_ < end; ++next_) PyList_SET_ITEM(out_.ptr(), static_cast<Py_ssize_t>(next_), empty_.inc_ref().ptr());
+  }
+
+  std::size_t width_;
+  py::object out_, row_, empty_;
+  std::size_t at_ = 0, next_ = 0, filled_ = 0;
+  bool atomic_ = true;
+};
+
+// One array per column: float64 (empty cells NaN) for a column of plain numbers, else an
+// object array of the values (empty cells None). A column of numbers takes no Python object
+// per cell.
+class ColumnSink : public RowSink {
+ public:
+  ColumnSink(std::size_t rows, std::size_t width) : rows_(rows), columns_(width) {}
+
+  void BeginRow(std::size_t at) override { at_ = at; }
+  void Number(std::size_t col, double number) override {
+    Column& column = columns_[col];
+    if (column.objects.empty()) {
+      if (column.numbers.empty()) column.numbers.assign(rows_, std::numeric_limits<double>::quiet_NaN());
+      column.numbers[at_] = number;
+    } else {
+      column.objects[at_] = PyFloat_FromDouble(number);
+      if (column.objects[at_] == nullptr) throw py::error_already_set();
+      column.onlyTexts = false;
+    }
+  }
+  void Object(std::size_t col, PyObject* value) override {
+    Column& column = columns_[col];
+    if (column.objects.empty()) {
+      // The column holds something else than numbers: the numbers read so far become floats.
+      column.objects.assign(rows_, nullptr);
+      column.onlyTexts = column.numbers.empty();
+      for (std::size_t r = 0; r < column.numbers.size(); ++r) {
+        if (!std::isnan(column.numbers[r])) {
+          column.objects[r] = PyFloat_FromDouble(column.numbers[r]);
+          if (column.objects[r] == nullptr) throw py::error_already_set();
+        }
+      }
+      column.numbers = {};
+    }
+    column.objects[at_] = value;
+    column.onlyTexts = column.onlyTexts && PyUnicode_CheckExact(value);
+  }
+  void EndRow() override {}
+
+  // (array, settled) per column: settled when the array is what the column's values make
+  // (floats, or texts and None); otherwise an object array whose type pandas infers.
+  py::list Finish() {
+    py::module_ numpy = py::module_::import("numpy");
+    py::list out;
+    for (Column& column : columns_) {
+      if (column.objects.empty() && !column.numbers.empty()) {
+        py::array_t<double> array(static_cast<py::ssize_t>(rows_));
+        std::copy(column.numbers.begin(), column.numbers.end(), array.mutable_data());
+        column.numbers = {};
+        out.append(py::make_tuple(std::move(array), true));
+        continue;
+      }
+      // numpy.empty of objects is filled with None.
+      py::array array = numpy.attr("empty")(rows_, "dtype"_a = "O");
+      PyObject** data = static_cast<PyObject**>(array.mutable_data());
+      for (std::size_t r = 0; r < column.objects.size(); ++r) {
+        if (column.objects[r] == nullptr) continue;
+        Py_XDECREF(data[r]);
+        data[r] = std::exchange(column.objects[r], nullptr);
+      }
+      out.append(py::make_tuple(std::move(array), column.onlyTexts));
+    }
+    return out;
+  }
+  ~ColumnSink() override {
+    for (Column& column : columns_) {
+      for (PyObject* value : column.objects) Py_XDECREF(value);
+    }
+  }
+
+ private:
+  struct Column {
+    std::vector<double> numbers;     // while the column holds only numbers (NaN: empty)
+    std::vector<PyObject*> objects;  // once it holds something else (nullptr: empty)
+    bool onlyTexts = true;           // every value in objects is a str (not a subclass)
+  };
+  std::size_t rows_;
+  std::size_t at_ = 0;
+  std::vector<Column> columns_;
+};
+
+// The garbage collector off while a bulk read makes its many objects: they hold no cycles,
+// and collections triggered by the allocations would walk every tuple made so far.
+class CollectorPause {
+ public:
+  CollectorPause() : wasOn_(PyGC_Disable() != 0) {}
+  ~CollectorPause() {
+    if (wasOn_) PyGC_Enable();
+  }
+  CollectorPause(const CollectorPause&) = delete;
+  CollectorPause& operator=(const CollectorPause&) = delete;
+
+ private:
+  bool wasOn_;
+};
+
+struct Range {
+  long first = 0, last = -1;
+  std::size_t width = 0;
+  std::size_t Rows() const { return last < first ? 0 : static_cast<std::size_t>(last - first + 1); }
+};
+
+Range RangeOf(const Sheet& sheet, long first, const py::object& lastObject) {
+  if (first < 1) throw py::index_error("rows count from 1");
+  const long count = sheet.RowCount();
+  Range range;
+  range.first = first;
+  range.last = lastObject.is_none() ? count : std::min(count, lastObject.cast<long>());
+  range.width = static_cast<std::size_t>(py::len(sheet.HeaderNow()->names));
+  return range;
+}
 
 }  // namespace
 
 py::list SheetValues(const py::object& sheetObject, long first, const py::object& lastObject) {
-  if (first < 1) throw py::index_error("rows count from 1");
   const Sheet& sheet = sheetObject.cast<Sheet&>();
-  const long count = sheet.RowCount();
-  const long last = lastObject.is_none() ? count : std::min(count, lastObject.cast<long>());
-  if (last < first) return py::list();
-  const std::size_t width = py::len(sheet.HeaderNow()->names);
-  SheetReader reader(sheet.Book().Input(), static_cast<int>(sheet.Index()), width);
-  return reader.Read(first, last);
+  const Range range = RangeOf(sheet, first, lastObject);
+  if (range.Rows() == 0) return py::list();
+  CollectorPause pause;
+  SheetReader reader(sheet.Book().Input(), static_cast<int>(sheet.Index()), range.width);
+  TupleSink sink(range.Rows(), range.width);
+  reader.Read(range.first, range.last, sink);
+  return sink.Finish();
+}
+
+py::list SheetColumns(const py::object& sheetObject, long first, const py::object& lastObject) {
+  const Sheet& sheet = sheetObject.cast<Sheet&>();
+  const Range range = RangeOf(sheet, first, lastObject);
+  CollectorPause pause;
+  SheetReader reader(sheet.Book().Input(), static_cast<int>(sheet.Index()), range.width);
+  ColumnSink sink(range.Rows(), range.width);
+  if (range.Rows() > 0) reader.Read(range.first, range.last, sink);
+  return sink.Finish();
 }
 
 }  // namespace ddt::python

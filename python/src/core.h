@@ -148,6 +148,11 @@ std::vector<std::string> RowNames(const Sheet& sheet, const py::object& id);
 // Rows first..last (None: the last data row) of the sheet, each a tuple of every column's
 // value typed as CellValue types it, read in one pass over the cells the sheet holds.
 py::list SheetValues(const py::object& sheet, long first, const py::object& last);
+// The same rows by column, for a data frame: per column (array, settled), a numpy float64
+// array (empty cells NaN) for a column of plain numbers, else a numpy object array (empty
+// cells None); settled is false when the values are of several kinds or other than texts
+// and numbers, whose column type the caller infers.
+py::list SheetColumns(const py::object& sheet, long first, const py::object& last);
 
 void BindWorkbook(py::module_& m);
 void BindRun(py::module_& m);

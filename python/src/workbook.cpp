@@ -409,6 +409,8 @@ void BindWorkbook(py::module_& m) {
            "typed as row.values types them (dates as datetime objects), read in one pass:\n"
            "the fast way to read a whole sheet. Like rows(), the range stops at the last\n"
            "data row.")
+      .def("_columns", &SheetColumns, py::arg("first") = 1, py::arg("last") = py::none(),
+           "Rows first..last by column: (numpy array, settled) per column (see to_pandas()).")
       .def(
           "value",
           [](const Sheet& s, long row, const std::string& name) {

@@ -87,3 +87,68 @@ def test_to_pandas(login_xlsx):
         assert str(frame["Age"].dtype) == "float64" and frame["Age"].isna().tolist() == [False, False, True]
         assert list(login.to_pandas(2, 2).index) == [2]
         assert len(book["Checkout"].to_pandas(5)) == 0
+
+
+def test_values_leave_the_garbage_collector_as_they_found_it(login_xlsx):
+    import gc
+    with ddtable.open(login_xlsx) as book:
+        login = book["Login"]
+        was = gc.isenabled()
+        try:
+            for enabled in (True, False):
+                (gc.enable if enabled else gc.disable)()
+                login.values()
+                assert gc.isenabled() is enabled
+                if importlib.util.find_spec("pandas") is not None:
+                    login.to_pandas()
+                    assert gc.isenabled() is enabled
+        finally:
+            (gc.enable if was else gc.disable)()
+
+
+@pytest.mark.skipif(importlib.util.find_spec("pandas") is None, reason="pandas not installed")
+def test_to_pandas_types_columns_as_from_records_does(tmp_path, login_xlsx):
+    """The frame is built by column (numbers as float64 arrays); it must equal the frame
+    pandas makes of the rows, column types included, whatever a column holds."""
+    import pandas
+
+    path = tmp_path / "kinds.xlsx"
+    book = openpyxl.Workbook()
+    ws = book.active
+    ws.title = "Kinds"
+    ws.append(["Num", "NumGaps", "Text", "TextGaps", "Bool", "BoolGaps", "Mixed", "NumThenText",
+               "Dates", "Stamps", "Empty", "Num", "", "Formula", "Error"])
+    for r in range(2, 42):
+        ws.append([r * 1.5, r if r % 3 else None, f"t{r}", f"t{r % 4}" if r % 2 else None,
+                   r % 2 == 0, (r % 2 == 0) if r % 5 else None, r if r % 2 else f"x{r}",
+                   r if r < 30 else "late text", datetime.date(2024, 1, r % 28 + 1),
+                   datetime.datetime(2024, 1, 1, r % 24, 5), None, -r, r, f"=A{r}*2",
+                   "=1/0" if r == 7 else r])
+    ws.cell(45, 1, 99)  # empty rows before the last
+    for r in range(2, 42):
+        ws.cell(r, 9).number_format = "yyyy-mm-dd"
+        ws.cell(r, 10).number_format = "yyyy-mm-dd hh:mm"
+    book.save(path)
+
+    def from_rows(sheet, first=1, last=None):
+        rows = sheet.values(first, last)
+        frame = pandas.DataFrame.from_records(rows, columns=list(sheet._header), nrows=len(rows))
+        frame.index = pandas.RangeIndex(first, first + len(rows), name="row")
+        return frame
+
+    with ddtable.open(path) as opened:
+        kinds = opened["Kinds"]
+        frame = kinds.to_pandas()
+        pandas.testing.assert_frame_equal(frame, from_rows(kinds))
+        assert str(frame.iloc[:, 0].dtype) == "float64" and str(frame["NumGaps"].dtype) == "float64"
+        assert frame["Text"].dtype == object and frame["Empty"].isna().all()
+        assert frame.loc[44, "Text"] is None and frame.loc[44, "Stamps"] is pandas.NaT
+        for first, last in ((3, 10), (40, None), (44, 44)):
+            pandas.testing.assert_frame_equal(kinds.to_pandas(first, last), from_rows(kinds, first, last))
+        # A formula cell changed since the last read reads its new result.
+        kinds.set(5, "Num", 1)
+        assert kinds.to_pandas().loc[5, "Formula"] == 2.0
+        pandas.testing.assert_frame_equal(kinds.to_pandas(), from_rows(kinds))
+    with ddtable.open(login_xlsx) as opened:
+        for sheet in opened:
+            pandas.testing.assert_frame_equal(sheet.to_pandas(), from_rows(sheet))

@@ -227,6 +227,17 @@ RunStop RunCommands(const std::vector<Command>& commands, const CommandLimits& l
     runDeadline = begin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limits.runSeconds));
   Clock::time_point lastTick = begin;
   std::vector<Running> running;
+  std::vector<pollfd> fds;
+  // Commands reaped (or not started) whose end is not announced yet: the free slots are
+  // filled first, so that what the caller does with an ended row overlaps the next command.
+  std::vector<std::size_t> ended;
+  auto announce = [&] {
+    for (std::size_t index : ended) {
+      outcomes[index].finished = true;
+      if (events.finished) events.finished(index);
+    }
+    ended.clear();
+  };
   try {
     for (;;) {
       if (g_stopSignal != 0 || (runDeadline && Clock::now() >= *runDeadline)) {
@@ -242,23 +253,25 @@ RunStop RunCommands(const std::vector<Command>& commands, const CommandLimits& l
           // Killed by this stop, not by its own doing: the row did not run to its end.
           outcomes[run.index] = CommandOutcome();
         }
+        running.clear();
+        announce();
         break;
       }
       while (running.size() < jobs && next < commands.size()) {
         Running run = Start(next, commands[next], limits, outcomes[next]);
         if (run.pid < 0) {
-          outcomes[next].finished = true;
-          if (events.finished) events.finished(next);
+          ended.push_back(next);
         } else {
           running.push_back(run);
         }
         ++next;
         skipSettled();
       }
+      announce();
       if (running.empty()) break;
 
       // Wait for output, a finished child, the nearest deadline or the next tick.
-      std::vector<pollfd> fds;
+      fds.clear();
       fds.push_back({wake[0], POLLIN, 0});
       for (const Running& run : running) {
         if (run.outFd >= 0) fds.push_back({run.outFd, POLLIN, 0});
@@ -301,10 +314,8 @@ RunStop RunCommands(const std::vector<Command>& commands, const CommandLimits& l
       }
       for (std::size_t i = 0; i < running.size();) {
         if (running[i].exited) {
-          const std::size_t index = running[i].index;
+          ended.push_back(running[i].index);
           running.erase(running.begin() + static_cast<long>(i));
-          outcomes[index].finished = true;
-          if (events.finished) events.finished(index);
         } else {
           ++i;
         }

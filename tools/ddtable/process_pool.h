@@ -52,7 +52,10 @@ struct RunStop {
 };
 
 struct CommandEvents {
-  std::function<void(std::size_t index)> finished;  // command `index` ended; its outcome is set
+  // Command `index` ended (or could not be started); its outcome is set and no longer
+  // touched. Called once the commands that can start have started, so that what the caller
+  // does here overlaps them.
+  std::function<void(std::size_t index)> finished;
   std::function<void()> tick;                        // about once a second while commands run
 };
 

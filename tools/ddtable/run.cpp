@@ -45,6 +45,7 @@
 #include "run_plan.h"
 #include "run_recorder.h"
 #include "run_rerun.h"
+#include "serial_worker.h"
 #include "row_selection.h"
 #include "ddtable/cdt.h"
 #include "workbook_view.h"
@@ -55,15 +56,23 @@ namespace ddtcli {
 
 namespace {
 
+// The first `cap` bytes of the file. Opened close-on-exec: it is read while other rows'
+// commands are being started.
 std::string ReadCapped(const std::string& path, std::size_t cap, std::string& problem) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     problem = "the command wrote no output file " + path + " (" + std::strerror(errno) + ")";
     return "";
   }
-  std::string text(cap, '\0');
-  file.read(text.data(), static_cast<std::streamsize>(cap));
-  text.resize(static_cast<std::size_t>(file.gcount()));
+  std::string text;
+  char buffer[65536];
+  while (text.size() < cap) {
+    const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, cap - text.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
   return text;
 }
 
@@ -309,27 +318,51 @@ int Run(const RunOptions& options) {
   commands.reserve(tasks.size());
   for (const Task& task : tasks) commands.push_back(task.command);
   Progress progress("run " + plan.bp, commands.size());
-  Recorder recorder(input, results.get(), plan, options, tasks, outcomes, given, names, progress);
-  std::size_t ended = 0;
-  for (const CommandOutcome& outcome : outcomes) ended += outcome.finished ? 1 : 0;
-  progress.Update(ended);
+  // The rows ended so far, as the recorder has been told of them (the outcomes themselves
+  // are the command runner's until it announces a row).
+  std::vector<char> ended(tasks.size(), 0);
+  std::size_t endedCount = 0;
+  for (std::size_t i = 0; i < tasks.size(); ++i) {
+    ended[i] = outcomes[i].finished ? 1 : 0;
+    endedCount += ended[i];
+  }
+  Recorder recorder(input, results.get(), plan, options, tasks, outcomes, ended, given, names, progress);
+  progress.Update(endedCount);
+  recorder.Advance(false);
+  // Each ended row is read, journaled, checked and recorded on the worker's thread, in the
+  // order the rows end; this thread only starts and reaps commands.
+  SerialWorker worker;
   CommandEvents events;
   events.finished = [&](std::size_t i) {
-    Task& task = tasks[i];
-    if (!task.command.freshFile.empty() && outcomes[i].started)
-      task.outputFileText = ReadCapped(task.command.freshFile, options.maxOutput, task.outputFileProblem);
-    journal.Append({task.at.iteration, task.at.childRow}, {outcomes[i], task.outputFileText, task.outputFileProblem});
-    progress.Update(++ended);
-    recorder.Advance(false);
-  };
-  events.tick = [&] {
-    progress.Periodic([&] {
-      return std::to_string(ended) + " of " + std::to_string(tasks.size()) + " rows ended, " +
-             std::to_string(recorder.Failed()) + " failed, " + std::to_string(recorder.Errors()) + " errors";
+    worker.Post([&, i] {
+      Task& task = tasks[i];
+      if (!task.command.freshFile.empty() && outcomes[i].started)
+        task.outputFileText = ReadCapped(task.command.freshFile, options.maxOutput, task.outputFileProblem);
+      journal.Append({task.at.iteration, task.at.childRow}, {outcomes[i], task.outputFileText, task.outputFileProblem});
+      ended[i] = 1;
+      progress.Update(++endedCount);
+      recorder.Advance(false);
     });
   };
-  recorder.Advance(false);
-  const RunStop stop = RunCommands(commands, limits, outcomes, events);
+  events.tick = [&] {
+    worker.Post([&] {
+      progress.Periodic([&] {
+        return std::to_string(endedCount) + " of " + std::to_string(tasks.size()) + " rows ended, " +
+               std::to_string(recorder.Failed()) + " failed, " + std::to_string(recorder.Errors()) + " errors";
+      });
+    });
+  };
+  RunStop stop;
+  try {
+    stop = RunCommands(commands, limits, outcomes, events);
+  } catch (...) {
+    try {
+      worker.Finish();
+    } catch (...) {
+    }
+    throw;
+  }
+  worker.Finish();
   recorder.Advance(true);
   if (stop.Stopped()) {
     info.outcome = stop.signal != 0 ? kRunInterrupted : kRunOverTime;

@@ -21,13 +21,15 @@ namespace ddtcli {
 class Recorder {
  public:
   Recorder(CDDTInput* input, CDDTResults* results, const Plan& plan, const RunOptions& options,
-           std::vector<Task>& tasks, std::vector<CommandOutcome>& outcomes, const std::map<long, Given>& given,
+           std::vector<Task>& tasks, std::vector<CommandOutcome>& outcomes, const std::vector<char>& ended,
+           const std::map<long, Given>& given,
            const std::map<NameKey, std::string>& names, Progress& progress)
       : walk_(input, results, plan), results_(results), plan_(plan), options_(options),
-        scope_(*input, plan.bp, plan.child), tasks_(tasks), outcomes_(outcomes), given_(given), names_(names),
+        scope_(*input, plan.bp, plan.child), tasks_(tasks), outcomes_(outcomes), ended_(ended), given_(given), names_(names),
         progress_(progress) {}
 
-  // Records what can be recorded now; with `final`, every row, those not ended as "not run".
+  // Records what can be recorded now: the rows up to the first whose command has not ended
+  // (`ended`, by task). With `final`, every row, those not ended as "not run".
   void Advance(bool final) {
     for (;;) {
       if (!pending_) {
@@ -38,7 +40,7 @@ class Recorder {
       const Position at = *pending_;
       auto found = given_.find(at.iteration);
       const Given given = found != given_.end() ? found->second : Given::OtherShard;
-      if (given == Given::Run && !at.blockEnd && !final && (next_ >= tasks_.size() || !outcomes_[next_].finished))
+      if (given == Given::Run && !at.blockEnd && !final && (next_ >= tasks_.size() || ended_[next_] == 0))
         break;
       pending_.reset();
       if (given == Given::OtherShard) continue;
@@ -213,6 +215,7 @@ class Recorder {
   ReferenceScope scope_;
   std::vector<Task>& tasks_;
   std::vector<CommandOutcome>& outcomes_;
+  const std::vector<char>& ended_;
   const std::map<long, Given>& given_;
   const std::map<NameKey, std::string>& names_;
   Progress& progress_;

@@ -604,6 +604,36 @@ class ParallelAndShards(CliTestCase):
         other = make_workbook(self.path("other.xlsx"), {"Square": [["N"], [1]]})
         self.assertExit(ddtable("merge", self.path("bad.xlsx"), other), 2)
 
+    def test_rows_ending_out_of_order_with_output_files_and_timeouts(self):
+        # Rows end in another order than they run (later rows of each nine are quicker), one
+        # times out (a limit far beyond what the others need however loaded the machine is),
+        # some write no output file, some more than --max-output: every row is recorded as
+        # it is with one job.
+        rows = [["N", "Out", "Out_exp"]]
+        for n in range(1, 19):
+            rows.append([n, None, "abcdefgh"[:6] if n % 6 == 0 else f"row{n}"])
+        book = make_workbook(self.path("order.xlsx"), {"P": rows})
+        script = ('[ "$1" = 7 ] && exec sleep 600; case $(($1 % 6)) in 0) printf abcdefgh > "$2";; 2) ;; '
+                  '*) sleep 0.0$((9 - $1 % 9)); printf "row%s" "$1" > "$2";; esac')
+
+        def run(jobs, results):
+            return ddtable("run", book, "--bp", "P", "--output", "Out", "--results", results,
+                           "--output-file", self.path("out-<N>.txt"), "--max-output", "6",
+                           "--timeout", "15", "-j", str(jobs), "--", "sh", "-c", script, "sh", "<N>",
+                           self.path("out-<N>.txt"))
+        one, three = self.path("one.xlsx"), self.path("three.xlsx")
+        self.assertExit(run(1, one), 1)
+        self.assertExit(run(3, three), 1)
+        self.assertEqual(workbook_cells(one), workbook_cells(three))
+        out = read_sheet(three, "P")
+        statuses = [r["RunStatus"] for r in out]
+        self.assertEqual(statuses, ["error" if n == 7 or n % 6 == 2 else "passed" for n in range(1, 19)])
+        self.assertIn("timed out", out[6]["RunMessage"])
+        self.assertIn("wrote no output file", out[1]["RunMessage"])
+        self.assertEqual(out[5]["Out"], "abcdef")  # the file read up to --max-output bytes
+        self.assertEqual(out[8]["Out"], "row9")
+        self.assertFalse(os.path.exists(three + ".run-journal"))
+
 
 class JUnit(CliTestCase):
     def test_report_passes_the_schema_and_counts_outcomes(self):
