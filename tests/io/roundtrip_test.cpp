@@ -13,6 +13,7 @@
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
 #include "grid/io/xlsx/xlsx_extras.h"
+#include "grid/io/xlsx/xlsx_session.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
 #include "io_test_util.h"
@@ -192,8 +193,8 @@ TEST(RoundTrip, AHiddenCurrentSheetStaysHiddenAndAVisibleOneIsShown) {
   ASSERT_NE(tab, std::string::npos);
   const int shown = std::stoi(workbook.substr(tab + 11)) + 1;
   EXPECT_GT(shown, hidden);
-  ASSERT_TRUE(book.SheetAt(shown).extras);
-  EXPECT_EQ(book.SheetAt(shown).extras->state, "");
+  ASSERT_TRUE(XlsxSession::SheetOf(book, shown));
+  EXPECT_EQ(XlsxSession::SheetOf(book, shown)->state, "");
   auto selectedWorksheets = [](const std::map<std::string, std::string>& package) {
     std::vector<std::string> selected;
     for (const auto& [name, xml] : package)
@@ -205,7 +206,7 @@ TEST(RoundTrip, AHiddenCurrentSheetStaysHiddenAndAVisibleOneIsShown) {
 
   // With no visible sheet at all, the first one is shown and the save says so.
   for (int i = 1; i <= book.SheetCount(); ++i)
-    if (book.SheetAt(i).extras) book.SheetAt(i).extras->state = "hidden";
+    if (SheetExtras* e = XlsxSession::SheetOf(book, i)) e->state = "hidden";
   const std::string none = dir.File("none_visible.xlsx");
   book.WriteFile(none, kFileTypeXlsx);
   ASSERT_EQ(book.LastSaveNotes().size(), 1u);
