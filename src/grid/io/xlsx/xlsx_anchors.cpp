@@ -71,13 +71,13 @@ std::optional<Span> Child(const std::string& xml, const Span& parent, std::strin
 
 // The text of a simple element (between its start and end tags).
 std::string_view Inner(const std::string& xml, const Span& s) {
-  const size_t close = xml.rfind("</", s.end);
+  const size_t close = xml.rfind("</", s.end - 1);
   if (s.tagEnd >= s.end || close == std::string::npos || close < s.tagEnd) return {};
   return std::string_view(xml.data() + s.tagEnd, close - s.tagEnd);
 }
 
 void SetInner(std::string& xml, const Span& s, const std::string& text) {
-  const size_t close = xml.rfind("</", s.end);
+  const size_t close = xml.rfind("</", s.end - 1);
   if (s.tagEnd >= s.end || close == std::string::npos || close < s.tagEnd) return;
   xml.replace(s.tagEnd, close - s.tagEnd, text);
 }
@@ -534,7 +534,7 @@ std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& e
   if (columnsSpan) {
     std::string list;
     for (const std::string& c : columns) list += c;
-    const size_t close = out.rfind("</", columnsSpan->end);
+    const size_t close = out.rfind("</", columnsSpan->end - 1);
     out.replace(columnsSpan->tagEnd, close - columnsSpan->tagEnd, list);
     SetAttrOf(out, columnsSpan->start, "count", std::to_string(columns.size()));
   }
@@ -686,7 +686,7 @@ std::string MoveChartRefs(const std::string& xml, const std::string& sheetName,
     std::string text = Unescape(Inner(xml, *s));
     MoveFormulaText(text, sheetName, newName, edits, false, true);
     out += EscapeText(text);
-    const size_t close = xml.rfind("</", s->end);
+    const size_t close = xml.rfind("</", s->end - 1);
     out.append(xml, close == std::string::npos || close < s->tagEnd ? s->end : close,
                s->end - (close == std::string::npos || close < s->tagEnd ? s->end : close));
     pos = s->end;
