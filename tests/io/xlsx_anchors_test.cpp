@@ -2,8 +2,12 @@
 // anchors and cells, and the parts and kept elements rewritten with it.
 #include <gtest/gtest.h>
 
+#include "grid/io/file_type.h"
 #include "grid/io/xlsx/xlsx_anchors.h"
+#include "grid/io/xlsx/xlsx_session.h"
 #include "grid/limits.h"
+#include "grid/workbook.h"
+#include "io_test_util.h"
 
 namespace ddt::grid::io {
 namespace {
@@ -245,6 +249,35 @@ TEST(AnchorParts, PanesSelectionsAndBreaksMove) {
   EXPECT_NE(MovePageBreaks(breaks, true, {Rows(true, 11, 1)}).find("<brk id=\"10\""),
             std::string::npos);
   EXPECT_EQ(MovePageBreaks(breaks, false, {Rows(true, 1, 5)}), MovePageBreaks(breaks, false, {}));
+}
+
+// The file session keeps each sheet's extras by the sheet's identity, logs the edits the
+// workbook tells it on the sheet edited, and forgets a removed sheet.
+TEST(XlsxSessionLog, SheetsByIdentityAndTheirEdits) {
+  Workbook book;
+  book.ReadFile(test::DataFile("roundtrip_xlsxwriter.xlsx"), kFileTypeAny);
+  XlsxSession* session = XlsxSession::Of(book);
+  ASSERT_NE(session, nullptr);
+  SheetExtras* data = XlsxSession::SheetOf(book, 1);
+  SheetExtras* lists = XlsxSession::SheetOf(book, 2);
+  ASSERT_NE(data, nullptr);
+  ASSERT_NE(lists, nullptr);
+  const uint32_t listsId = book.SheetId(2);
+
+  book.InsertSheets(1, 1);  // a sheet made in memory has nothing of the file
+  EXPECT_EQ(XlsxSession::SheetOf(book, 1), nullptr);
+  EXPECT_EQ(XlsxSession::SheetOf(book, 2), data);
+  book.SetCurrentSheet(2);
+  book.InsertRange(Range{2, kAll, 3, kAll}, Shift::Rows);
+  ASSERT_EQ(data->edits.size(), 1u);
+  EXPECT_EQ(data->edits[0].first, 2);
+  EXPECT_EQ(data->edits[0].count, 2);
+  EXPECT_TRUE(data->edits[0].insert && data->edits[0].rows);
+  EXPECT_TRUE(lists->edits.empty());
+
+  book.DeleteSheets(3, 1);
+  EXPECT_EQ(session->Sheet(listsId), nullptr);
+  EXPECT_EQ(XlsxSession::SheetOf(book, 2), data);
 }
 
 }  // namespace

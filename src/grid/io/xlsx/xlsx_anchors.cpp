@@ -135,7 +135,6 @@ std::optional<CellPos> ParseCell(std::string_view ref) {
 }
 
 std::string CellText(CellPos c) {
-  std::string out;
   std::string letters;
   for (int n = c.col; n > 0; n = (n - 1) / 26)
     letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
@@ -169,8 +168,8 @@ AnchorCorner ReadCorner(const std::string& xml, const Span& s) {
   return c;
 }
 
-// Writes the corner back into the from/to element at `start`; children are replaced from
-// the last to the first so that earlier positions hold.
+// Writes the corner back into the from/to element at `start` (each child found again after
+// the one before changed the text's length).
 void WriteCorner(std::string& xml, size_t start, const AnchorCorner& c) {
   auto span = NextElement(xml, {"from", "to"}, start, xml.size());
   if (!span) return;
@@ -682,13 +681,16 @@ std::string MoveChartRefs(const std::string& xml, const std::string& sheetName,
   std::string out;
   size_t pos = 0;
   while (auto s = NextElement(xml, {"f"}, pos, xml.size())) {
-    out.append(xml, pos, s->tagEnd - pos);
-    std::string text = Unescape(Inner(xml, *s));
+    size_t close = xml.rfind("</", s->end - 1);
+    if (close == std::string::npos || close < s->tagEnd) close = s->end;  // <c:f/>
+    const std::string_view inner(xml.data() + s->tagEnd, close - s->tagEnd);
+    const std::string before = Unescape(inner);
+    std::string text = before;
     MoveFormulaText(text, sheetName, newName, edits, false, true);
-    out += EscapeText(text);
-    const size_t close = xml.rfind("</", s->end - 1);
-    out.append(xml, close == std::string::npos || close < s->tagEnd ? s->end : close,
-               s->end - (close == std::string::npos || close < s->tagEnd ? s->end : close));
+    out.append(xml, pos, s->tagEnd - pos);
+    if (text == before) out += inner;  // untouched references stay as they were written
+    else out += EscapeText(text);
+    out.append(xml, close, s->end - close);
     pos = s->end;
   }
   out.append(xml, pos, std::string::npos);
