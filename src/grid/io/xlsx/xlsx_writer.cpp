@@ -1,7 +1,9 @@
 // .xlsx as written: the package (content types, relationships), the workbook part with the
 // sheets in order under their names as they stand, one part per sheet, the shared strings
 // and the styles. A workbook read from a file also gets back what the grid does not model
-// (xlsx_extras.h): the carried parts reachable from what is written, copied compressed, and
+// (xlsx_extras.h, held by the file session): the carried parts reachable from what is
+// written, copied compressed (those hanging on cells of a sheet whose rows or columns moved,
+// and charts reading such a sheet, rewritten with their anchors moved: xlsx_anchors.h), and
 // the kept elements in their places. The archive streams into the file as it is made (no
 // part is held whole in memory); the file is replaced atomically when it is complete.
 #include <zip.h>
