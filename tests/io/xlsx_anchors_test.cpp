@@ -198,6 +198,16 @@ TEST(AnchorParts, TablesGrowShrinkAndGo) {
             std::string::npos)
       << out;
   EXPECT_EQ(out.find("sortState"), std::string::npos);
+  // A new column takes the name its header cell shows, unless another column has it.
+  auto header = [](int row, int col) { return row == 2 && col == 4 ? std::string("Tax") : ""; };
+  out = MoveTablePart(table, {Cols(true, 3, 2)}, &cut, header);
+  EXPECT_NE(out.find("<tableColumn id=\"4\" name=\"Column2\"/><tableColumn id=\"5\" "
+                     "name=\"Tax\"/>"),
+            std::string::npos)
+      << out;
+  auto taken = [](int, int) { return std::string("A"); };
+  out = MoveTablePart(table, {Cols(true, 3, 1)}, &cut, taken);
+  EXPECT_NE(out.find("name=\"Column2\""), std::string::npos) << out;
   // The filtered column deleted: the table shrinks and its filter goes with the column.
   out = MoveTablePart(table, {Cols(false, 4, 1)}, &cut);
   EXPECT_NE(out.find("ref=\"B2:C6\""), std::string::npos) << out;

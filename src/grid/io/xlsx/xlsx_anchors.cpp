@@ -454,7 +454,8 @@ std::string AreaText(const CellRange& r) {
 
 }  // namespace
 
-std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& edits, bool* cut) {
+std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& edits, bool* cut,
+                          const std::function<std::string(int row, int col)>& headerText) {
   auto root = NextElement(xml, {"table"}, 0, xml.size());
   if (!root) return xml;
   const auto refText = AttrOf(xml, *root, "ref");
@@ -494,22 +495,10 @@ std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& e
                                                     : (r.r1 >= e.bandFirst && r.r2 <= e.bandLast));
     if (!e.rows && acrossTable && !columns.empty()) {
       if (e.insert && e.first > r.c1 && e.first <= r.c2) {
-        // New columns inside the table become table columns with names of their own.
-        const size_t at = static_cast<size_t>(e.first - r.c1);
-        std::vector<std::string> added;
-        std::vector<int> addedOrigin;
-        for (int k = 0, n = 1; k < e.count; ++k) {
-          std::string name;
-          do name = "Column" + std::to_string(n++);
-          while (names.count(name));
-          names.insert(name);
-          added.push_back("<" + prefix + "tableColumn id=\"" + std::to_string(++nextId) +
-                          "\" name=\"" + name + "\"/>");
-          addedOrigin.push_back(-1);
-        }
-        columns.insert(columns.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
-        origin.insert(origin.begin() + static_cast<std::ptrdiff_t>(at), addedOrigin.begin(),
-                      addedOrigin.end());
+        // New columns inside the table become table columns, named once their place is known.
+        const auto at = static_cast<std::ptrdiff_t>(e.first - r.c1);
+        columns.insert(columns.begin() + at, static_cast<size_t>(e.count), std::string());
+        origin.insert(origin.begin() + at, static_cast<size_t>(e.count), -1);
       } else if (!e.insert) {
         const int lo = std::max(r.c1, e.first), hi = std::min(r.c2, e.first + e.count - 1);
         if (lo <= hi && !(lo == r.c1 && hi == r.c2)) {
@@ -526,6 +515,24 @@ std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& e
     }
     if (!moved) return {};
     r = *moved;
+  }
+
+  // A new column takes the text of its header cell when that names no other column (as the
+  // header row must match the column names), else the first free "ColumnN".
+  const bool headerRow = AttrOf(xml, *root, "headerRowCount").value_or("1") != "0";
+  for (size_t k = 0, n = 1; k < columns.size(); ++k) {
+    if (!columns[k].empty()) continue;
+    std::string name =
+        headerText && headerRow ? headerText(r.r1, r.c1 + static_cast<int>(k)) : std::string();
+    if (name.empty() || names.count(name)) {
+      do name = "Column" + std::to_string(n++);
+      while (names.count(name));
+    }
+    names.insert(name);
+    std::string column = "<" + prefix + "tableColumn id=\"" + std::to_string(++nextId) +
+                         "\" name=\"";
+    AppendEscapedAttr(name, column);
+    columns[k] = column + "\"/>";
   }
 
   std::string out = xml;

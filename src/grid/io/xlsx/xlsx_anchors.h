@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,7 +61,10 @@ std::string MoveThreadedCommentsPart(const std::string& xml, const std::vector<L
 // A table part: its range, filter and sort ranges move; columns inserted inside it become
 // new table columns, deleted ones leave it. "" when the edits deleted the whole table.
 // `cut` is set when an edit of cells split the table (it is then left as it was).
-std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& edits, bool* cut);
+// `headerText` gives the text of a cell (file row and column, from 1) after the edits: a new
+// column is named by its header cell when that is free, else "ColumnN".
+std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& edits, bool* cut,
+                          const std::function<std::string(int row, int col)>& headerText = nullptr);
 // A chart part: series and category references (c:f) to `sheetName` move and take the
 // sheet's new name; references to deleted cells become #REF!.
 std::string MoveChartRefs(const std::string& xml, const std::string& sheetName,

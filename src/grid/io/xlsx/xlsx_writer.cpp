@@ -349,9 +349,20 @@ void AddSharedStrings(ZipWriter& zip, const SharedStringsOut& strings) {
 // The carried parts of a sheet that hang on its cells (drawings, notes, threaded comments,
 // tables), moved after the sheet's structural edits into `moved` (part -> new text). Tables
 // the edits deleted whole give their relationship ids to `gone`.
-void MoveSheetParts(const SheetExtras& e, const CarriedArchive& carried,
-                    const std::string& sheetName, std::map<std::string, std::string>& moved,
+void MoveSheetParts(const Workbook& book, int sheet, const SheetExtras& e,
+                    const CarriedArchive& carried, std::map<std::string, std::string>& moved,
                     std::vector<std::string>& gone, std::vector<std::string>& notes) {
+  const std::string sheetName = book.SheetName(sheet);
+  // The text of a cell as the file counts rows (the held header row is the file's first).
+  auto cellText = [&](int row, int col) -> std::string {
+    const int gridRow = row - book.RowOrigin();
+    const Cell* c = gridRow == 0 ? book.HeaderCell(sheet, col)
+                    : gridRow > 0 ? book.FindCell(sheet, gridRow, col)
+                                  : nullptr;
+    return c && !c->formula && IsText(c->value)
+               ? std::string(std::get<SharedText>(c->value).view())
+               : std::string();
+  };
   for (const Relationship& r : e.rels) {
     if (r.external) continue;
     auto index = carried.index.find(r.target);
@@ -371,7 +382,7 @@ void MoveSheetParts(const SheetExtras& e, const CarriedArchive& carried,
       continue;
     }
     bool cut = false;
-    std::string out = MoveTablePart(xml, e.edits, &cut);
+    std::string out = MoveTablePart(xml, e.edits, &cut, cellText);
     if (cut) {
       notes.push_back("Sheet '" + sheetName + "': the table in " + r.target +
                       " kept its place: a shift of cells split it");
@@ -472,7 +483,7 @@ void WriteXlsxParts(const Workbook& book, const XlsxSession* session, const std:
       if (e && e->otherPart.empty()) {
         std::vector<std::string> dropped;
         if (!e->edits.empty() && x->carried)
-          MoveSheetParts(*e, *x->carried, book.SheetName(i), moved, dropped, notes);
+          MoveSheetParts(book, i, *e, *x->carried, moved, dropped, notes);
         kept = KeptSheetElements(*e, book.SheetName(i), notes, dropped, dropped);
         for (const Relationship& r : e->rels)
           if (std::find(dropped.begin(), dropped.end(), r.id) == dropped.end()) {
