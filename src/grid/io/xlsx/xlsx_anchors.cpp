@@ -159,11 +159,16 @@ void MoveLine(int& line, int64_t& off, const LineEdit& e, int limit) {
 }
 
 // Reads and writes the col/colOff/row/rowOff children of a from/to element.
+// A line number of a file, kept inside the sheet whatever the file says.
+int Line(std::string_view text, int limit) {
+  return static_cast<int>(std::clamp<int64_t>(ToInt(text), 0, limit - 1));
+}
+
 AnchorCorner ReadCorner(const std::string& xml, const Span& s) {
   AnchorCorner c;
-  if (auto e = Child(xml, s, "col")) c.col = static_cast<int>(ToInt(Inner(xml, *e)));
+  if (auto e = Child(xml, s, "col")) c.col = Line(Inner(xml, *e), kMaxCols);
   if (auto e = Child(xml, s, "colOff")) c.colOff = ToInt(Inner(xml, *e));
-  if (auto e = Child(xml, s, "row")) c.row = static_cast<int>(ToInt(Inner(xml, *e)));
+  if (auto e = Child(xml, s, "row")) c.row = Line(Inner(xml, *e), kMaxRows);
   if (auto e = Child(xml, s, "rowOff")) c.rowOff = ToInt(Inner(xml, *e));
   return c;
 }
@@ -180,6 +185,7 @@ void WriteCorner(std::string& xml, size_t start, const AnchorCorner& c) {
   const Field fields[] = {{"rowOff", c.rowOff}, {"row", c.row}, {"colOff", c.colOff}, {"col", c.col}};
   for (const Field& f : fields) {
     span = NextElement(xml, {"from", "to"}, start, xml.size());
+    if (!span) return;
     if (auto e = Child(xml, *span, f.name)) SetInner(xml, *e, std::to_string(f.value));
   }
 }
@@ -351,7 +357,9 @@ std::string MoveVmlPart(const std::string& xml, const std::vector<LineEdit>& edi
       while (at <= text.size()) {
         size_t comma = text.find(',', at);
         if (comma == std::string::npos) comma = text.size();
-        box.push_back(ToInt(std::string_view(text).substr(at, comma - at)));
+        // Pixels: bounded so that moving them cannot overflow.
+        box.push_back(std::clamp<int64_t>(ToInt(std::string_view(text).substr(at, comma - at)),
+                                          -(int64_t{1} << 40), int64_t{1} << 40));
         at = comma + 1;
       }
       if (box.size() != 8) box.clear();
@@ -360,8 +368,8 @@ std::string MoveVmlPart(const std::string& xml, const std::vector<LineEdit>& edi
     bool moveBox = !box.empty();
     if (rowEl && colEl) {
       // A note: it follows its cell, and goes with it.
-      const CellPos cell{static_cast<int>(ToInt(Inner(shape, *rowEl))) + 1,
-                         static_cast<int>(ToInt(Inner(shape, *colEl))) + 1};
+      const CellPos cell{Line(Inner(shape, *rowEl), kMaxRows) + 1,
+                         Line(Inner(shape, *colEl), kMaxCols) + 1};
       auto moved = MoveCell(cell, edits);
       if (!moved) continue;
       dRow = moved->row - cell.row;
@@ -376,21 +384,23 @@ std::string MoveVmlPart(const std::string& xml, const std::vector<LineEdit>& edi
         SetInner(shape, *colEl, std::to_string(moved->col - 1));
       }
       if (moveBox) {
-        box[0] = std::max<int64_t>(0, box[0] + dCol);
-        box[4] = std::max<int64_t>(0, box[4] + dCol);
-        box[2] = std::max<int64_t>(0, box[2] + dRow);
-        box[6] = std::max<int64_t>(0, box[6] + dRow);
+        for (int i : {0, 4}) box[i] = std::clamp<int64_t>(box[i] + dCol, 0, kMaxCols - 1);
+        for (int i : {2, 6}) box[i] = std::clamp<int64_t>(box[i] + dRow, 0, kMaxRows - 1);
       }
     } else if (moveBox) {
-      AnchorCorner from{static_cast<int>(box[0]), static_cast<int>(box[2]), box[1], box[3]};
-      AnchorCorner to{static_cast<int>(box[4]), static_cast<int>(box[6]), box[5], box[7]};
+      auto line = [](int64_t v, int limit) {
+        return static_cast<int>(std::clamp<int64_t>(v, 0, limit - 1));
+      };
+      AnchorCorner from{line(box[0], kMaxCols), line(box[2], kMaxRows), box[1], box[3]};
+      AnchorCorner to{line(box[4], kMaxCols), line(box[6], kMaxRows), box[5], box[7]};
       if (!MoveAnchor(from, &to, AnchorMode::TwoCell, edits))
         MoveAnchor(from, &to, AnchorMode::OneCell, edits);
       box = {from.col, from.colOff, from.row, from.rowOff, to.col, to.colOff, to.row, to.rowOff};
     }
     if (moveBox) {
       const Span whole{0, shape.size(), local.tagEnd};
-      anchorEl = Child(shape, *Child(shape, whole, "ClientData"), "Anchor");
+      auto data2 = Child(shape, whole, "ClientData");
+      anchorEl = data2 ? Child(shape, *data2, "Anchor") : std::nullopt;
       std::string text;
       for (size_t i = 0; i < box.size(); ++i) text += (i ? ", " : "") + std::to_string(box[i]);
       if (anchorEl) SetInner(shape, *anchorEl, text);
@@ -485,7 +495,7 @@ std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& e
   std::set<std::string> names;
   for (const std::string& c : columns) {
     Span s{0, c.size(), c.find('>') + 1};
-    nextId = std::max<int>(nextId, static_cast<int>(ToInt(AttrOf(c, s, "id").value_or("0"))));
+    nextId = std::max(nextId, Line(AttrOf(c, s, "id").value_or("0"), kMaxCols));
     names.insert(AttrOf(c, s, "name").value_or(""));
   }
 
@@ -554,7 +564,7 @@ std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& e
       pos = f->end;
       std::string fc = element.substr(f->start, f->end - f->start);
       Span s{0, fc.size(), f->tagEnd - f->start};
-      const int old = static_cast<int>(ToInt(AttrOf(fc, s, "colId").value_or("0")));
+      const int old = Line(AttrOf(fc, s, "colId").value_or("0"), kMaxCols);
       auto at = std::find(origin.begin(), origin.end(), old);
       if (at == origin.end()) continue;
       SetAttrOf(fc, 0, "colId", std::to_string(at - origin.begin()));
@@ -634,7 +644,7 @@ std::string MoveSheetViews(const std::string& xml, const std::vector<LineEdit>& 
         for (bool rows : {true, false}) {
           std::string* split = FindAttr(attrs, rows ? "ySplit" : "xSplit");
           if (!split) continue;
-          const int before = static_cast<int>(ToInt(*split));
+          const int before = Line(*split, rows ? kMaxRows : kMaxCols);
           *split = std::to_string(MoveFrozen(before, rows, edits));
         }
       }
@@ -658,7 +668,7 @@ std::string MovePageBreaks(const std::string& xml, bool rows, const std::vector<
     if (depth != 2 || name != "brk") return true;
     std::string* id = FindAttr(attrs, "id");
     if (!id) return true;
-    int line = static_cast<int>(ToInt(*id));
+    int line = Line(*id, kMaxRows);
     for (const LineEdit& e : edits) {
       if (e.rows != rows || !FullBand(e)) continue;
       if (e.insert) {
