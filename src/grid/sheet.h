@@ -18,7 +18,6 @@
 namespace ddt::grid {
 
 // What the sheet's file held that the grid does not model; defined by the file layer.
-struct SheetExtras;
 
 inline constexpr double kDefaultColWidth = 8.43;
 
@@ -115,7 +114,6 @@ class Sheet {
   // The width each column had in the file read (0: none), written back as it was while the
   // column keeps the width it was read with: widths are not re-rounded by a save.
   LineMap<double> colFileWidths{0};
-  std::shared_ptr<SheetExtras> extras;  // null for a sheet not read from a workbook file
 
   // --- Selection (ranges stored with explicit bounds) and active cell ---
   std::vector<Range> selection{Range{}};

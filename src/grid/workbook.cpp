@@ -115,6 +115,7 @@ void Workbook::SetSheetName(int sheet, std::string_view name) {
   Sheet& s = SheetAt(sheet);
   if (name.empty()) throw GridError("Invalid sheet name.");
   s.SetName(std::string(name));
+  TellStructure([&](StructureListener& l) { l.SheetRenamed(s.Id(), s.Name()); });
   Changed();
 }
 
@@ -154,6 +155,10 @@ void Workbook::DeleteSheets(int first, int count) {
     throw GridError("Invalid sheet index.");
   if (count == 0) return;
   if (count == SheetCount()) throw GridError("A workbook must keep at least one sheet.");
+  for (int i = first; i < first + count; ++i) {
+    const uint32_t id = sheets_[static_cast<size_t>(i - 1)]->Id();
+    TellStructure([&](StructureListener& l) { l.SheetRemoved(id); });
+  }
   sheets_.erase(sheets_.begin() + (first - 1), sheets_.begin() + (first - 1 + count));
   if (current_ >= first + count) {
     current_ -= count;
@@ -162,6 +167,21 @@ void Workbook::DeleteSheets(int first, int count) {
   }
   Calc().StructureChanged();
   Changed();
+}
+
+void Workbook::AddStructureListener(StructureListener* listener) {
+  if (listener) structureListeners_.push_back(listener);
+}
+
+void Workbook::RemoveStructureListener(StructureListener* listener) {
+  structureListeners_.erase(
+      std::remove(structureListeners_.begin(), structureListeners_.end(), listener),
+      structureListeners_.end());
+}
+
+void Workbook::TellStructure(const std::function<void(StructureListener&)>& tell) {
+  if (extras_) tell(*extras_);
+  for (StructureListener* l : structureListeners_) tell(*l);
 }
 
 uint32_t Workbook::SheetId(int sheet) const { return SheetAt(sheet).Id(); }

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/file_session.h"
 #include "grid/formula/formula_ptr.h"
 #include "grid/grid_error.h"
 #include "grid/limits.h"
@@ -33,7 +34,6 @@ class Calculator;
 
 class Sheet;
 struct ClipBlock;
-struct FileExtras;  // what a workbook file held that the grid does not model (grid/io)
 
 struct Range {
   int firstRow = 1, firstCol = 1, lastRow = 1, lastCol = 1;
@@ -255,10 +255,15 @@ class Workbook {
   int ReadFile(const std::string& path, int fileType);
   // Write the workbook (Office Open XML) atomically: temporary file, then rename.
   void WriteFile(const std::string& path, int fileType) const;
-  // What was read from the file beside the grid's own model, carried to the next save
-  // (null for a workbook not read from an .xlsx/.xlsm file).
-  const std::shared_ptr<FileExtras>& Extras() const { return extras_; }
-  void SetExtras(std::shared_ptr<FileExtras> extras) { extras_ = std::move(extras); }
+  // What the file held beside the grid's own model, carried to the next save (null for a
+  // workbook not read from an .xlsx/.xlsm file). The workbook holds it without knowing what
+  // it is and tells it of every structural edit.
+  const std::shared_ptr<FileSession>& Extras() const { return extras_; }
+  void SetExtras(std::shared_ptr<FileSession> extras) { extras_ = std::move(extras); }
+  // Others that hear of structural edits (rows and columns inserted or deleted, sheets
+  // renamed or removed). The listener must outlive its registration.
+  void AddStructureListener(StructureListener* listener);
+  void RemoveStructureListener(StructureListener* listener);
   // What the last save could not keep (parts a structural edit made wrong, a macro project
   // saved under a name that cannot hold one), one sentence each; empty when it kept all.
   const std::vector<std::string>& LastSaveNotes() const { return saveNotes_; }
@@ -297,6 +302,8 @@ class Workbook {
 
  private:
   void Changed();  // sets the modified flag and raises the change event
+  // Tells the file session and the structure listeners of an edit.
+  void TellStructure(const std::function<void(StructureListener&)>& tell);
   void MoveAllRows(int delta);  // HoldHeaderRow / ReleaseHeaderRow
   void CheckCell(int row, int col) const;
   Sheet& Current() { return *sheets_[current_ - 1]; }
@@ -338,7 +345,8 @@ class Workbook {
   int rowOrigin_ = 0;  // rows held out above row 1 (HoldHeaderRow)
   bool modified_ = false;
   StyleTable styles_;
-  std::shared_ptr<FileExtras> extras_;
+  std::shared_ptr<FileSession> extras_;
+  std::vector<StructureListener*> structureListeners_;
   mutable std::vector<std::string> saveNotes_;
   std::vector<std::string> readNotes_;
   std::unique_ptr<formula::Calculator> calc_;

@@ -3,7 +3,6 @@
 
 #include "grid/formula/a1.h"
 #include "grid/formula/formula.h"
-#include "grid/io/xlsx/xlsx_extras.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
 
@@ -133,18 +132,21 @@ void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
     AdjustFormulas(static_cast<int>(insert ? Kind::InsertCols : Kind::DeleteCols), first, count,
                    bandFirst, bandLast);
   }
-  // What the sheet's file held beside the cells moves with them when it is saved.
-  // The log counts the file's rows: while the header row is held out they are one more.
-  if (s.extras) {
-    const int first = rowsMove ? r.firstRow + rowOrigin_ : r.firstCol;
-    const int count = rowsMove ? r.lastRow - r.firstRow + 1 : r.lastCol - r.firstCol + 1;
-    LineEdit edit{rowsMove, insert, first, count, bandFirst, bandLast};
-    if (!rowsMove && !(bandFirst <= 1 && bandLast >= kMaxRows)) {
-      edit.bandFirst += rowOrigin_;
-      edit.bandLast += rowOrigin_;
-    }
-    NoteLineEdit(*s.extras, edit);
+  // What hangs on the cells beside the model (drawings, notes, ... of the file) follows.
+  // Rows are counted as the file counts them: one more while the header row is held out.
+  LineEditEvent edit;
+  edit.sheetId = s.Id();
+  edit.rows = rowsMove;
+  edit.insert = insert;
+  edit.first = rowsMove ? r.firstRow + rowOrigin_ : r.firstCol;
+  edit.count = rowsMove ? r.lastRow - r.firstRow + 1 : r.lastCol - r.firstCol + 1;
+  edit.bandFirst = bandFirst;
+  edit.bandLast = bandLast;
+  if (!rowsMove && !(bandFirst <= 1 && bandLast >= kMaxRows)) {
+    edit.bandFirst += rowOrigin_;
+    edit.bandLast += rowOrigin_;
   }
+  TellStructure([&](StructureListener& l) { l.LinesEdited(edit); });
   Changed();
 }
 

@@ -3,6 +3,7 @@
 #include "grid/grid_error.h"
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
+#include "grid/io/xlsx/xlsx_session.h"
 #include "grid/workbook.h"
 
 namespace ddt::grid {
@@ -18,7 +19,7 @@ int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
   try {
     const int type = DetectFileType(path);
     switch (type) {
-      case kFileTypeXlsx: ReadXlsx(path, *fresh, r); break;
+      case kFileTypeXlsx: fresh->SetExtras(ReadXlsx(path, *fresh, r)); break;
       case kFileTypeXls: ReadXls(path, *fresh, r); break;
       default: ReadCsv(path, *fresh, r); break;
     }

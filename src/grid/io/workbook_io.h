@@ -2,6 +2,7 @@
 // grid's entry points; the functions here are the parts they are made of, usable on their own.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@ class Workbook;
 }
 
 namespace ddt::grid::io {
+
+class XlsxSession;
 
 // What a read noticed without failing.
 struct ReadReport {
@@ -29,7 +32,11 @@ int DetectFileType(const std::string& path);
 
 // Each reader fills `book`, a fresh workbook, from the file and throws GridError on failure
 // (the caller then discards `book`). Messages say what was wrong; the caller adds the file.
-void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report);
+// The .xlsx reader also returns the file's session: what the package held beside the grid's
+// model (null for a package of another namespace, whose extras are not kept); the caller
+// gives it to the workbook (Workbook::SetExtras) or to the writer.
+std::shared_ptr<XlsxSession> ReadXlsx(const std::string& path, Workbook& book,
+                                      ReadReport& report);
 void ReadXls(const std::string& path, Workbook& book, ReadReport& report);
 void ReadCsv(const std::string& path, Workbook& book, ReadReport& report);
 
@@ -43,13 +50,18 @@ int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
 // from an .xlsx/.xlsm file gets back what the grid does not model; `path` (the name it is
 // saved under) decides whether a macro project can be kept; `notes` receives a sentence for
 // each thing a structural edit or the name made the save leave out.
+// The overloads without a session take the one the workbook holds.
 std::string XlsxBytes(const Workbook& book);
 std::string XlsxBytes(const Workbook& book, const std::string& path,
+                      std::vector<std::string>* notes);
+std::string XlsxBytes(const Workbook& book, const XlsxSession* session, const std::string& path,
                       std::vector<std::string>* notes);
 // Writes the workbook as .xlsx to `path` atomically: a temporary file beside it, flushed to
 // disk, then renamed over the target. On failure the previous file is untouched and
 // GridError names the file.
 void WriteXlsxFile(const Workbook& book, const std::string& path,
                    std::vector<std::string>* notes = nullptr);
+void WriteXlsxFile(const Workbook& book, const XlsxSession* session, const std::string& path,
+                   std::vector<std::string>* notes);
 
 }  // namespace ddt::grid::io

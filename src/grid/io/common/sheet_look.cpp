@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "grid/io/xlsx/xlsx_extras.h"
+#include "grid/io/xlsx/xlsx_session.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
 
@@ -25,10 +26,17 @@ void CopySheetLook(const Workbook& from, int fromSheet, Workbook& to, int toShee
   Sheet& target = to.SheetAt(toSheet);
   target.colWidths = source.colWidths;
   target.colHidden = source.colHidden;
-  const std::shared_ptr<SheetExtras>& x = source.extras;
+  const SheetExtras* x = XlsxSession::SheetOf(from, fromSheet);
+  XlsxSession* session = XlsxSession::Of(to);
   if (!x || !x->otherPart.empty()) {
-    target.extras.reset();
+    if (session) session->RemoveSheet(to.SheetId(toSheet));
     return;
+  }
+  if (!session) {
+    // A workbook built in memory: a session that only gives its sheets a look.
+    auto made = std::make_shared<XlsxSession>();
+    session = made.get();
+    to.SetExtras(std::move(made));
   }
   auto look = std::make_shared<SheetExtras>();
   look->originalName = to.SheetName(toSheet);
@@ -37,11 +45,11 @@ void CopySheetLook(const Workbook& from, int fromSheet, Workbook& to, int toShee
   std::vector<std::string> notes, droppedRels;
   for (XmlFragment& f : KeptSheetElements(*x, from.SheetName(fromSheet), notes, droppedRels))
     if (IsLookElement(f.name)) look->fragments.push_back(std::move(f));
-  target.extras = std::move(look);
+  session->SetSheet(to.SheetId(toSheet), std::move(look));
 }
 
 bool HasSheetLook(const Workbook& book, int sheet) {
-  return book.SheetAt(sheet).extras != nullptr;
+  return XlsxSession::SheetOf(book, sheet) != nullptr;
 }
 
 }  // namespace ddt::grid::io

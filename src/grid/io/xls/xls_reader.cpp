@@ -17,7 +17,7 @@
 #include "grid/io/xls/biff_records.h"
 #include "grid/io/xls/ole2_reader.h"
 #include "grid/io/xls/xls_styles.h"
-#include "grid/io/xlsx/xlsx_extras.h"
+#include "grid/io/xlsx/xlsx_session.h"
 #include "grid/io/xlsx/xlsx_parts.h"
 #include "grid/limits.h"
 #include "grid/sheet.h"
@@ -611,10 +611,16 @@ void ReadXls(const std::string& path, Workbook& book, ReadReport& report) {
     book.SetSheetName(s.gridSheet, s.name.empty() ? "Sheet" : s.name);
     // Hidden sheets stay hidden when the workbook is saved as .xlsx.
     if (s.visibility == 1 || s.visibility == 2) {
+      XlsxSession* session = XlsxSession::Of(book);
+      if (!session) {
+        auto made = std::make_shared<XlsxSession>();
+        session = made.get();
+        book.SetExtras(std::move(made));
+      }
       auto extras = std::make_shared<SheetExtras>();
       extras->originalName = s.name;
       extras->state = s.visibility == 1 ? "hidden" : "veryHidden";
-      book.SheetAt(s.gridSheet).extras = std::move(extras);
+      session->SetSheet(book.SheetId(s.gridSheet), std::move(extras));
     }
   }
   g.formulas.biff8 = biff8;

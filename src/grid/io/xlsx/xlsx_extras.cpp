@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "grid/grid_error.h"
+#include "grid/io/xlsx/xlsx_anchors.h"
 #include "grid/io/xlsx/xlsx_names.h"
 #include "grid/io/xlsx/xml_reader.h"
 #include "grid/limits.h"
@@ -383,6 +384,13 @@ bool MoveRefList(std::string& list, const std::vector<LineEdit>& edits) {
 
 bool MoveFormulaRefs(std::string& text, const std::string& sheetName,
                      const std::string& newName, const std::vector<LineEdit>& edits) {
+  return MoveFormulaText(text, sheetName, newName, edits, false, false);
+}
+
+bool MoveFormulaText(std::string& text, const std::string& sheetName, const std::string& newName,
+                     const std::vector<LineEdit>& edits, bool unqualifiedHere,
+                     bool deletedAsError) {
+  bool whole = true;
   std::string out;
   size_t i = 0;
   const std::string newQualifier = QuotedSheetName(newName) + "!";
@@ -428,12 +436,40 @@ bool MoveFormulaRefs(std::string& text, const std::string& sheetName,
         j = k + 1;
       }
     }
+    if (!qualifier && unqualifiedHere &&
+        (ch == '$' || std::isalnum(static_cast<unsigned char>(ch))) &&
+        (i == 0 || (!IsNameChar(text[i - 1]) && text[i - 1] != '$' && text[i - 1] != '!'))) {
+      RefPart a, b;
+      bool pair = false;
+      size_t at = i;
+      if (ParseRange(text, at, a, b, pair)) {
+        if (MoveParsed(a, b, edits) != 1) {
+          if (!deletedAsError) return false;
+          whole = false;
+          out += "#REF!";
+        } else {
+          AppendRefPart(a, out);
+          if (pair) {
+            out += ':';
+            AppendRefPart(b, out);
+          }
+        }
+        i = at;
+        continue;
+      }
+    }
     if (qualifier && SameSheetName(name, sheetName)) {
       RefPart a, b;
       bool pair = false;
       size_t at = j;
       if (ParseRange(text, at, a, b, pair)) {
-        if (MoveParsed(a, b, edits) != 1) return false;
+        if (MoveParsed(a, b, edits) != 1) {
+          if (!deletedAsError) return false;
+          whole = false;
+          out += newQualifier + "#REF!";
+          i = at;
+          continue;
+        }
         out += newQualifier;
         AppendRefPart(a, out);
         if (pair) {
@@ -456,7 +492,7 @@ bool MoveFormulaRefs(std::string& text, const std::string& sheetName,
     ++i;
   }
   text = std::move(out);
-  return true;
+  return whole;
 }
 
 void SetFirstTagAttr(std::string& xml, std::string_view tag, std::string_view attr,
@@ -589,21 +625,15 @@ std::string EditFragment(const std::string& xml,
 std::vector<XmlFragment> KeptSheetElements(const SheetExtras& extras,
                                            const std::string& sheetName,
                                            std::vector<std::string>& notes,
-                                           std::vector<std::string>& droppedRels) {
+                                           std::vector<std::string>& droppedRels,
+                                           const std::vector<std::string>& goneRels) {
+  (void)droppedRels;
   const std::vector<LineEdit>& edits = extras.edits;
   if (edits.empty()) return extras.fragments;
   std::vector<XmlFragment> out;
   const std::string where = "Sheet '" + sheetName + "': ";
-  bool anchored = false;
   for (const XmlFragment& f : extras.fragments) {
     const std::string& n = f.name;
-    // Objects anchored to cells (drawings with their images and charts, comments, tables,
-    // controls) are not moved: they are left out rather than left pointing elsewhere.
-    if (n == "drawing" || n == "legacyDrawing" || n == "oleObjects" || n == "controls" ||
-        n == "tableParts") {
-      anchored = true;
-      continue;
-    }
     bool cut = false;
     int kept = 0;
     auto move = [&](AttrList& attrs, std::string_view attr) {
@@ -617,8 +647,12 @@ std::vector<XmlFragment> KeptSheetElements(const SheetExtras& extras,
       }
       return true;
     };
-    auto sqrefText = [&](std::string_view name, std::string& text) {
+    // Formulas beside cells (conditional formats, validations) move with the cells they read;
+    // references to deleted cells become #REF!, as in cell formulas.
+    auto texts = [&](std::string_view name, std::string& text) {
       if (name == "sqref" && !MoveRefList(text, edits)) cut = true;
+      if (name == "formula" || name == "formula1" || name == "formula2" || name == "f")
+        MoveFormulaText(text, extras.originalName, extras.originalName, edits, true, true);
     };
     std::string xml;
     try {
@@ -633,7 +667,7 @@ std::vector<XmlFragment> KeptSheetElements(const SheetExtras& extras,
               kept += keep;
               return keep;
             },
-            sqrefText);
+            texts);
         if (kept == 0) xml.clear();
         else if (n == "mergeCells" || n == "dataValidations")
           SetFirstTagAttr(xml, n, "count", std::to_string(kept).c_str());
@@ -646,10 +680,29 @@ std::vector<XmlFragment> KeptSheetElements(const SheetExtras& extras,
             [&](std::string_view, AttrList& attrs, int depth) {
               return depth != 1 || move(attrs, attr);
             },
-            sqrefText);
+            texts);
       } else if (n == "extLst") {
         xml = EditFragment(
-            f.xml, [](std::string_view, AttrList&, int) { return true; }, sqrefText);
+            f.xml, [](std::string_view, AttrList&, int) { return true; }, texts);
+      } else if (n == "sheetViews") {
+        xml = MoveSheetViews(f.xml, edits);
+      } else if (n == "rowBreaks" || n == "colBreaks") {
+        xml = MovePageBreaks(f.xml, n == "rowBreaks", edits);
+      } else if (n == "oleObjects" || n == "controls") {
+        xml = MoveControlAnchors(f.xml, edits);
+      } else if (n == "tableParts") {
+        // Tables whose cells were all deleted go with their parts.
+        xml = EditFragment(f.xml, [&](std::string_view name, AttrList& attrs, int depth) {
+          if (depth != 2 || name != "tablePart") return true;
+          for (const auto& [k, v] : attrs)
+            if (Local(k) == "id" &&
+                std::find(goneRels.begin(), goneRels.end(), v) != goneRels.end())
+              return false;
+          ++kept;
+          return true;
+        });
+        if (kept == 0) xml.clear();
+        else SetFirstTagAttr(xml, "tableParts", "count", std::to_string(kept).c_str());
       } else {
         xml = f.xml;
       }
@@ -662,23 +715,6 @@ std::vector<XmlFragment> KeptSheetElements(const SheetExtras& extras,
       continue;
     }
     if (!xml.empty()) out.push_back({n, std::move(xml)});
-  }
-  if (anchored) {
-    notes.push_back(where +
-                    "drawings (images, charts), comments, tables and controls were left out: "
-                    "rows or columns were inserted or deleted under them");
-  }
-  // Comments and the other cell-anchored parts go with their elements.
-  for (const Relationship& r : extras.rels) {
-    if (TypeIs(r.type, "drawing") || TypeIs(r.type, "vmlDrawing") || TypeIs(r.type, "comments") ||
-        TypeIs(r.type, "table") || TypeIs(r.type, "oleObject") || TypeIs(r.type, "control") ||
-        TypeIs(r.type, "ctrlProp") || TypeIs(r.type, "pivotTable") || TypeIs(r.type, "package") ||
-        TypeIs(r.type, "threadedComment"))
-      droppedRels.push_back(r.id);
-  }
-  if (!anchored && !droppedRels.empty()) {
-    notes.push_back(where + "comments were left out: rows or columns were inserted or deleted "
-                            "under them");
   }
   return out;
 }

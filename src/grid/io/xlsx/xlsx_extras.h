@@ -177,6 +177,13 @@ bool MoveRefList(std::string& list, const std::vector<LineEdit>& edits);
 // cut or deleted.
 bool MoveFormulaRefs(std::string& text, const std::string& sheetName,
                      const std::string& newName, const std::vector<LineEdit>& edits);
+// The same for formulas kept beside cells (conditional formats, validations, chart series):
+// with `unqualifiedHere` references without a sheet are on that sheet too; with
+// `deletedAsError` a reference the edits deleted becomes #REF! (the function then returns
+// false but the text is complete) instead of leaving the text as it was.
+bool MoveFormulaText(std::string& text, const std::string& sheetName, const std::string& newName,
+                     const std::vector<LineEdit>& edits, bool unqualifiedHere,
+                     bool deletedAsError);
 
 // Sets (or, with a null value, removes) an attribute of the first start tag named `tag`.
 void SetFirstTagAttr(std::string& xml, std::string_view tag, std::string_view attr,
@@ -217,11 +224,15 @@ std::string EditFragment(const std::string& xml,
                              text = nullptr);
 
 // The kept elements of a sheet as they must be written after the sheet's structural edits:
-// ranges moved, elements they cut left out. Adds a sentence to `notes` for each thing left
-// out, and the ids of the sheet's relationships that must go with it to `droppedRels`.
+// ranges, anchors, panes and page breaks moved, elements a shift of cells cut left out
+// (with a sentence in `notes`). `goneRels`: relationships of parts the edits deleted whole
+// (tables), whose references leave the sheet. `droppedRels` is kept for callers; nothing is
+// added to it any more.
 std::vector<XmlFragment> KeptSheetElements(const SheetExtras& extras,
                                            const std::string& sheetName,
                                            std::vector<std::string>& notes,
-                                           std::vector<std::string>& droppedRels);
+                                           std::vector<std::string>& droppedRels,
+                                           const std::vector<std::string>& goneRels = {});
+
 
 }  // namespace ddt::grid::io

@@ -103,9 +103,11 @@ double GridColumnWidth(double fileWidth);
 // One worksheet part, handed to `sink` a few rows at a time. `selected` marks the workbook's
 // current sheet. `kept` are the elements the file had that the grid does not model, written
 // in their places. `valueMetadata`: the file's value metadata part is written back, so cells
-// that referred to it (in-cell pictures) refer to it again.
+// that referred to it (in-cell pictures) refer to it again. `extras`: what the sheet's file
+// held (its root's namespaces, cells with value metadata); null for none.
 void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
-                       SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
-                       bool valueMetadata, const XmlSink& sink);
+                       SharedStringsOut& strings, const SheetExtras* extras,
+                       const std::vector<XmlFragment>& kept, bool valueMetadata,
+                       const XmlSink& sink);
 
 }  // namespace ddt::grid::io

@@ -12,6 +12,7 @@
 #include "grid/io/workbook_io.h"
 #include "grid/io/xlsx/xlsx_dynamic_arrays.h"
 #include "grid/io/xlsx/xlsx_extras.h"
+#include "grid/io/xlsx/xlsx_session.h"
 #include "grid/io/xlsx/xlsx_parts.h"
 #include "grid/io/xlsx/xml_reader.h"
 #include "grid/io/zip/zip_reader.h"
@@ -164,7 +165,8 @@ const Relationship* FindByType(const std::vector<Relationship>& rels, std::strin
 
 }  // namespace
 
-void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
+std::shared_ptr<XlsxSession> ReadXlsx(const std::string& path, Workbook& book,
+                                      ReadReport& report) {
   ZipReader zip(path);
 
   std::string workbookPart;
@@ -186,8 +188,10 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
   // What the grid does not model is kept, unless the package uses another namespace than
   // the one the writer writes (strict files): then only the grid's content is saved.
   std::shared_ptr<FileExtras> extras;
+  std::shared_ptr<XlsxSession> session;
   if (TransitionalRoot(wb.rootAttrs)) {
     extras = std::make_shared<FileExtras>();
+    session = std::make_shared<XlsxSession>();
     if (zip.Has("[Content_Types].xml")) {
       ContentTypesHandler types(*extras);
       ParseXmlPart(zip, "[Content_Types].xml", kMaxSmallPartBytes, types);
@@ -247,7 +251,7 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
       sheetExtras->originalName = entry.name;
       sheetExtras->state = entry.state;
       sheetExtras->partName = rel->target;
-      book.SheetAt(static_cast<int>(i + 1)).extras = sheetExtras;
+      session->SetSheet(book.SheetId(static_cast<int>(i + 1)), sheetExtras);
     }
     // Chart sheets and other kinds of sheet keep their place and name, with no cells; their
     // part is carried as it is.
@@ -300,11 +304,12 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
       if (!name.empty() && name.back() != '/' && !rewritten.count(Lower(name)))
         carried.push_back(std::move(name));
     extras->carried = zip.CopyEntries(carried);
-    book.SetExtras(std::move(extras));
+    session->file = std::move(extras);
   }
   if (wb.activeTab >= 0 && static_cast<size_t>(wb.activeTab) < wb.sheets.size())
     book.SetCurrentSheet(wb.activeTab + 1);
   report.fileType = 11;
+  return session;
 }
 
 }  // namespace ddt::grid::io

@@ -318,14 +318,15 @@ void SharedStringsOut::WriteXml(const XmlSink& sink) const {
 }
 
 void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
-                       SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
-                       bool valueMetadata, const XmlSink& sink) {
+                       SharedStringsOut& strings, const SheetExtras* extras,
+                       const std::vector<XmlFragment>& kept, bool valueMetadata,
+                       const XmlSink& sink) {
   const Sheet& s = book.SheetAt(sheet);
   std::string out;
   out.reserve(kPieceBytes + 64 * 1024);
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet";
-  if (s.extras && !s.extras->rootAttrs.empty())
-    out += s.extras->rootAttrs;
+  if (extras && !extras->rootAttrs.empty())
+    out += extras->rootAttrs;
   else
     out +=
         " xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
@@ -360,7 +361,7 @@ void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut
     }
     out += "<sheetData>";
     SheetWriter writer(book, s, styles, strings, out, sink);
-    if (valueMetadata && s.extras) writer.KeepValueMetadata(*s.extras);
+    if (valueMetadata && extras) writer.KeepValueMetadata(*extras);
     writer.Rows();
     out += "</sheetData>";
   }

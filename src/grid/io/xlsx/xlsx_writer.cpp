@@ -1,7 +1,9 @@
 // .xlsx as written: the package (content types, relationships), the workbook part with the
 // sheets in order under their names as they stand, one part per sheet, the shared strings
 // and the styles. A workbook read from a file also gets back what the grid does not model
-// (xlsx_extras.h): the carried parts reachable from what is written, copied compressed, and
+// (xlsx_extras.h, held by the file session): the carried parts reachable from what is
+// written, copied compressed (those hanging on cells of a sheet whose rows or columns moved,
+// and charts reading such a sheet, rewritten with their anchors moved: xlsx_anchors.h), and
 // the kept elements in their places. The archive streams into the file as it is made (no
 // part is held whole in memory); the file is replaced atomically when it is complete.
 #include <zip.h>
@@ -17,10 +19,12 @@
 #include "grid/io/common/io_limits.h"
 #include "grid/io/xlsx/opc_package.h"
 #include "grid/io/workbook_io.h"
+#include "grid/io/xlsx/xlsx_anchors.h"
 #include "grid/io/xlsx/xlsx_dynamic_arrays.h"
 #include "grid/io/xlsx/xlsx_extras.h"
 #include "grid/io/xlsx/xlsx_names.h"
 #include "grid/io/xlsx/xlsx_parts.h"
+#include "grid/io/xlsx/xlsx_session.h"
 #include "grid/io/zip/zip_writer.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
@@ -68,7 +72,7 @@ std::string PackageRelsXml() {
 
 // A workbook built in memory: its sheets, `shown` the one it opens on. A sheet given the look
 // of another workbook's sheet (CopySheetLook) may be hidden; the shown one never is.
-std::string WorkbookXml(const Workbook& book, int shown) {
+std::string WorkbookXml(const Workbook& book, const XlsxSession* session, int shown) {
   std::string out = kXmlHeader;
   out += "<workbook xmlns=\"" + std::string(kMainNs) + "\" xmlns:r=\"" + kRelNs + "\">";
   out += book.Date1904() ? "<workbookPr date1904=\"1\"/>" : "<workbookPr/>";
@@ -78,7 +82,7 @@ std::string WorkbookXml(const Workbook& book, int shown) {
     out += "<sheet name=\"";
     AppendXmlText(book.SheetName(i), out);
     out += "\" sheetId=\"" + std::to_string(i) + "\"";
-    const auto& e = book.SheetAt(i).extras;
+    const SheetExtras* e = session ? session->Sheet(book.SheetId(i)) : nullptr;
     if (i != shown && e && !e->state.empty() && e->state != "visible") {
       out += " state=\"";
       AppendXmlText(e->state, out, false);
@@ -171,8 +175,8 @@ std::string ReadCarried(const CarriedArchive& carried, uint64_t index) {
   return out;
 }
 
-bool SheetVisible(const Workbook& book, int sheet) {
-  const auto& e = book.SheetAt(sheet).extras;
+bool SheetVisible(const Workbook& book, const XlsxSession* session, int sheet) {
+  const SheetExtras* e = session ? session->Sheet(book.SheetId(sheet)) : nullptr;
   return !e || e->state.empty() || e->state == "visible";
 }
 
@@ -180,13 +184,13 @@ bool SheetVisible(const Workbook& book, int sheet) {
 // visible sheet (the one before it when none follows), as a spreadsheet moves off a sheet
 // that gets hidden. Saving never shows a hidden sheet the user did not show, unless the
 // workbook has no visible sheet at all (then the first one).
-int ShownSheet(const Workbook& book) {
+int ShownSheet(const Workbook& book, const XlsxSession* session) {
   const int current = book.CurrentSheet();
-  if (SheetVisible(book, current)) return current;
+  if (SheetVisible(book, session, current)) return current;
   for (int i = current + 1; i <= book.SheetCount(); ++i)
-    if (SheetVisible(book, i)) return i;
+    if (SheetVisible(book, session, i)) return i;
   for (int i = current - 1; i >= 1; --i)
-    if (SheetVisible(book, i)) return i;
+    if (SheetVisible(book, session, i)) return i;
   return 1;
 }
 
@@ -200,7 +204,7 @@ struct PackagePlan {
   std::string mainType;
 };
 
-std::string SheetEntries(const Workbook& book, const FileExtras* x, const PackagePlan& plan,
+std::string SheetEntries(const Workbook& book, const XlsxSession& session, const PackagePlan& plan,
                          const std::vector<std::string>& relIds, int shown,
                          std::vector<std::string>& notes) {
   std::string out = "<sheets>";
@@ -208,10 +212,10 @@ std::string SheetEntries(const Workbook& book, const FileExtras* x, const Packag
     out += "<sheet name=\"";
     AppendXmlText(book.SheetName(i), out);
     out += "\" sheetId=\"" + std::to_string(i) + "\"";
-    const auto& e = book.SheetAt(i).extras;
+    const SheetExtras* e = session.Sheet(book.SheetId(i));
     // The sheet shown is a visible one whenever the workbook has one (ShownSheet); when it
     // has none, the sheet shown is made visible, as a workbook must show one.
-    if (x && !SheetVisible(book, i)) {
+    if (!SheetVisible(book, &session, i)) {
       if (i == shown) {
         notes.push_back("Sheet '" + book.SheetName(i) +
                         "' was saved visible: no sheet of the workbook was visible");
@@ -227,12 +231,13 @@ std::string SheetEntries(const Workbook& book, const FileExtras* x, const Packag
   return out + "</sheets>";
 }
 
-std::string DefinedNamesXml(const Workbook& book, const FileExtras& x,
+std::string DefinedNamesXml(const Workbook& book, const XlsxSession& session,
                             std::vector<std::string>& notes) {
+  const FileExtras& x = *session.file;
   // Sheets of the file that are gone: references to them cannot stand.
   std::set<std::string> present;
   for (int i = 1; i <= book.SheetCount(); ++i)
-    if (const auto& e = book.SheetAt(i).extras) present.insert(e->originalName);
+    if (const SheetExtras* e = session.Sheet(book.SheetId(i))) present.insert(e->originalName);
   LineEdit wipe{true, false, 1, kMaxRows, 1, kMaxCols};
   std::string out;
   int count = 0;
@@ -245,7 +250,7 @@ std::string DefinedNamesXml(const Workbook& book, const FileExtras& x,
       ok = local > 0;
     }
     for (int i = 1; ok && i <= book.SheetCount(); ++i) {
-      const auto& e = book.SheetAt(i).extras;
+      const SheetExtras* e = session.Sheet(book.SheetId(i));
       if (!e || (e->edits.empty() && e->originalName == book.SheetName(i))) continue;
       ok = MoveFormulaRefs(text, e->originalName, book.SheetName(i), e->edits);
     }
@@ -273,16 +278,17 @@ std::string DefinedNamesXml(const Workbook& book, const FileExtras& x,
   return "<definedNames>" + out + "</definedNames>";
 }
 
-std::string WorkbookXmlWithExtras(const Workbook& book, const FileExtras& x,
+std::string WorkbookXmlWithExtras(const Workbook& book, const XlsxSession& session,
                                   const PackagePlan& plan,
                                   const std::vector<std::string>& sheetRelIds,
                                   std::vector<std::string>& notes) {
+  const FileExtras& x = *session.file;
   std::string out = kXmlHeader;
   std::string root = x.workbookRootAttrs;
   if (root.find("xmlns:r=\"") == std::string::npos)
     root += std::string(" xmlns:r=\"") + kRelNs + "\"";
   out += "<workbook" + root + ">";
-  const int shown = ShownSheet(book);
+  const int shown = ShownSheet(book, &session);
   const int activeTab = shown - 1;
   std::vector<XmlFragment> kept = x.workbookElements;
   std::vector<XmlFragment> own;
@@ -301,8 +307,8 @@ std::string WorkbookXmlWithExtras(const Workbook& book, const FileExtras& x,
   if (!views)
     own.push_back({"bookViews", "<bookViews><workbookView activeTab=\"" +
                                     std::to_string(activeTab) + "\"/></bookViews>"});
-  own.push_back({"sheets", SheetEntries(book, &x, plan, sheetRelIds, shown, notes)});
-  std::string names = DefinedNamesXml(book, x, notes);
+  own.push_back({"sheets", SheetEntries(book, session, plan, sheetRelIds, shown, notes)});
+  std::string names = DefinedNamesXml(book, session, notes);
   if (!names.empty()) own.push_back({"definedNames", std::move(names)});
   for (const std::string* xml : OrderFragments(kept, own, WorkbookRank)) out += *xml;
   out += "</workbook>";
@@ -314,19 +320,18 @@ std::string WorkbookXmlWithExtras(const Workbook& book, const FileExtras& x,
 namespace {
 
 void AddSheet(ZipWriter& zip, const Workbook& book, int i, bool shown, StylesOut& styles,
-              SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
-              bool valueMetadata) {
+              SharedStringsOut& strings, const SheetExtras* extras,
+              const std::vector<XmlFragment>& kept, bool valueMetadata) {
   zip.Begin(SheetPart(i));
-  WriteWorksheetXml(book, i, shown, styles, strings, kept, valueMetadata,
+  WriteWorksheetXml(book, i, shown, styles, strings, extras, kept, valueMetadata,
                     [&](std::string_view xml) { zip.Write(xml); });
   zip.End();
 }
 
 // The look elements of a sheet of a workbook built in memory (CopySheetLook gave it): only
 // elements that need no relationship of the sheet part, which such a workbook cannot write.
-std::vector<XmlFragment> InMemoryLook(const Workbook& book, int sheet,
+std::vector<XmlFragment> InMemoryLook(const Workbook& book, const SheetExtras* e, int sheet,
                                       std::vector<std::string>& notes) {
-  const auto& e = book.SheetAt(sheet).extras;
   if (!e || !e->otherPart.empty()) return {};
   std::vector<std::string> droppedRels;
   std::vector<XmlFragment> look;
@@ -341,8 +346,56 @@ void AddSharedStrings(ZipWriter& zip, const SharedStringsOut& strings) {
   zip.End();
 }
 
+// The carried parts of a sheet that hang on its cells (drawings, notes, threaded comments,
+// tables), moved after the sheet's structural edits into `moved` (part -> new text). Tables
+// the edits deleted whole give their relationship ids to `gone`.
+void MoveSheetParts(const Workbook& book, int sheet, const SheetExtras& e,
+                    const CarriedArchive& carried, std::map<std::string, std::string>& moved,
+                    std::vector<std::string>& gone, std::vector<std::string>& notes) {
+  const std::string sheetName = book.SheetName(sheet);
+  // The text of a cell as the file counts rows (the held header row is the file's first).
+  auto cellText = [&](int row, int col) -> std::string {
+    const int gridRow = row - book.RowOrigin();
+    const Cell* c = gridRow == 0 ? book.HeaderCell(sheet, col)
+                    : gridRow > 0 ? book.FindCell(sheet, gridRow, col)
+                                  : nullptr;
+    return c && !c->formula && IsText(c->value)
+               ? std::string(std::get<SharedText>(c->value).view())
+               : std::string();
+  };
+  for (const Relationship& r : e.rels) {
+    if (r.external) continue;
+    auto index = carried.index.find(r.target);
+    if (index == carried.index.end()) continue;
+    std::string (*move)(const std::string&, const std::vector<LineEdit>&) = nullptr;
+    const bool table = TypeIs(r.type, "table");
+    if (TypeIs(r.type, "drawing")) move = MoveDrawingPart;
+    else if (TypeIs(r.type, "vmlDrawing")) move = MoveVmlPart;
+    else if (TypeIs(r.type, "comments")) move = MoveCommentsPart;
+    else if (TypeIs(r.type, "threadedComment")) move = MoveThreadedCommentsPart;
+    else if (!table) continue;
+    auto it = moved.find(r.target);
+    const std::string xml = it != moved.end() ? it->second : ReadCarried(carried, index->second);
+    if (xml.empty()) continue;
+    if (!table) {
+      moved[r.target] = move(xml, e.edits);
+      continue;
+    }
+    bool cut = false;
+    std::string out = MoveTablePart(xml, e.edits, &cut, cellText);
+    if (cut) {
+      notes.push_back("Sheet '" + sheetName + "': the table in " + r.target +
+                      " kept its place: a shift of cells split it");
+    } else if (out.empty()) {
+      gone.push_back(r.id);
+    } else {
+      moved[r.target] = std::move(out);
+    }
+  }
+}
+
 // Every part of the package, in order, into `zip`; then its directory.
-void WriteXlsxParts(const Workbook& book, const std::string& path,
+void WriteXlsxParts(const Workbook& book, const XlsxSession* session, const std::string& path,
                     std::vector<std::string>* notesOut, ZipWriter& zip) {
   // Formulas whose result is stale are computed first, so that the file carries results.
   // Evaluation only fills the cells' cached results.
@@ -357,7 +410,10 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
   std::vector<std::string> notes;
 
   const int sheets = book.SheetCount();
-  const FileExtras* x = book.Extras().get();
+  const FileExtras* x = session ? session->file.get() : nullptr;
+  auto sheetExtras = [&](int i) {
+    return session ? session->Sheet(book.SheetId(i)) : nullptr;
+  };
   if (!x) {
     std::string types = ContentTypesXml(sheets), rels = WorkbookRelsXml(sheets);
     const DynamicArrayParts dynamic = PlanDynamicArrayParts(book, nullptr, nullptr);
@@ -365,13 +421,14 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
     if (dynamic.needed) zip.Add(dynamic.part, DynamicArrayMetadataXml());
     zip.Add("[Content_Types].xml", types);
     zip.Add("_rels/.rels", PackageRelsXml());
-    const int shown = ShownSheet(book);
-    zip.Add("xl/workbook.xml", WorkbookXml(book, shown));
+    const int shown = ShownSheet(book, session);
+    zip.Add("xl/workbook.xml", WorkbookXml(book, session, shown));
     zip.Add("xl/_rels/workbook.xml.rels", rels);
     StylesOut styles(book.Styles());
     SharedStringsOut strings;
     for (int i = 1; i <= sheets; ++i)
-      AddSheet(zip, book, i, i == shown, styles, strings, InMemoryLook(book, i, notes), false);
+      AddSheet(zip, book, i, i == shown, styles, strings, sheetExtras(i),
+               InMemoryLook(book, sheetExtras(i), i, notes), false);
     AddSharedStrings(zip, strings);
     zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
     zip.Finish();
@@ -401,13 +458,15 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
     plan.workbookRels.push_back(r);
   }
 
-  // Sheets: worksheets are written anew; chart sheets and the like are carried.
+  // Sheets: worksheets are written anew; chart sheets and the like are carried. Carried
+  // parts that hang on cells of an edited sheet are rewritten (`moved`), the others copied.
+  std::map<std::string, std::string> moved;
   IdMaker wbIds(plan.workbookRels);
   std::vector<std::string> sheetRelIds;
   std::vector<std::string> roots;
   for (int i = 1; i <= sheets; ++i) {
     const Sheet& s = book.SheetAt(i);
-    const auto& e = s.extras;
+    const SheetExtras* e = sheetExtras(i);
     sheetRelIds.push_back(wbIds.Next());
     std::vector<XmlFragment> kept;
     std::vector<Relationship> rels;
@@ -423,7 +482,9 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
       plan.sheetRelTypes.push_back(std::string(kRelNs) + "/worksheet");
       if (e && e->otherPart.empty()) {
         std::vector<std::string> dropped;
-        kept = KeptSheetElements(*e, book.SheetName(i), notes, dropped);
+        if (!e->edits.empty() && x->carried)
+          MoveSheetParts(book, i, *e, *x->carried, moved, dropped, notes);
+        kept = KeptSheetElements(*e, book.SheetName(i), notes, dropped, dropped);
         for (const Relationship& r : e->rels)
           if (std::find(dropped.begin(), dropped.end(), r.id) == dropped.end()) {
             rels.push_back(r);
@@ -460,6 +521,26 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
         // A damaged relationships part is carried as it is; its targets are not followed.
       }
     }
+  }
+
+  // Chart series follow the cells of the sheets they read, wherever the chart is.
+  for (const std::string& part : written) {
+    auto type = x->overrideTypes.find(Lower(part));
+    if (type == x->overrideTypes.end() ||
+        type->second.find("drawingml.chart+xml") == std::string::npos)
+      continue;
+    std::string xml;
+    for (int i = 1; i <= sheets; ++i) {
+      const SheetExtras* e = sheetExtras(i);
+      if (!e || (e->edits.empty() && e->originalName == book.SheetName(i))) continue;
+      if (xml.empty()) {
+        auto it = moved.find(part);
+        xml = it != moved.end() ? it->second : ReadCarried(*carried, carried->index.at(part));
+        if (xml.empty()) break;
+      }
+      xml = MoveChartRefs(xml, e->originalName, book.SheetName(i), e->edits);
+    }
+    if (!xml.empty()) moved[part] = std::move(xml);
   }
 
   const DynamicArrayParts dynamic = PlanDynamicArrayParts(book, &plan.workbookRels, &written);
@@ -517,7 +598,7 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
     zip.Add("_rels/.rels", std::move(out));
   }
 
-  zip.Add("xl/workbook.xml", WorkbookXmlWithExtras(book, *x, plan, sheetRelIds, notes));
+  zip.Add("xl/workbook.xml", WorkbookXmlWithExtras(book, *session, plan, sheetRelIds, notes));
   {
     std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
     for (int i = 1; i <= sheets; ++i)
@@ -535,10 +616,11 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
 
   StylesOut styles(book.Styles(), x->hasStyles ? &x->styles : nullptr);
   SharedStringsOut strings;
-  const int shown = ShownSheet(book);
+  const int shown = ShownSheet(book, session);
   for (int i = 1; i <= sheets; ++i) {
     if (plan.sheetParts[i - 1] != SheetPart(i)) continue;
-    AddSheet(zip, book, i, i == shown, styles, strings, plan.kept[i - 1], !dynamic.replaces);
+    AddSheet(zip, book, i, i == shown, styles, strings, sheetExtras(i), plan.kept[i - 1],
+             !dynamic.replaces);
     const std::vector<Relationship>& rels = plan.sheetRels[i - 1];
     if (rels.empty()) continue;
     std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
@@ -550,8 +632,9 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
   zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
   if (dynamic.needed) zip.Add(dynamic.part, DynamicArrayMetadataXml());
   for (const std::string& part : written)
-    if (!(dynamic.replaces && part == dynamic.part))
-      zip.AddCopied(part, carried->archive, carried->index.at(part));
+    if (dynamic.replaces && part == dynamic.part) continue;
+    else if (auto it = moved.find(part); it != moved.end()) zip.Add(part, it->second);
+    else zip.AddCopied(part, carried->archive, carried->index.at(part));
   zip.Finish();
   if (notesOut) *notesOut = std::move(notes);
 }
@@ -562,18 +645,28 @@ std::string XlsxBytes(const Workbook& book) { return XlsxBytes(book, std::string
 
 std::string XlsxBytes(const Workbook& book, const std::string& path,
                       std::vector<std::string>* notes) {
+  return XlsxBytes(book, XlsxSession::Of(book), path, notes);
+}
+
+std::string XlsxBytes(const Workbook& book, const XlsxSession* session, const std::string& path,
+                      std::vector<std::string>* notes) {
   std::string bytes;
   ZipWriter zip([&](const char* data, size_t size) { bytes.append(data, size); });
-  WriteXlsxParts(book, path, notes, zip);
+  WriteXlsxParts(book, session, path, notes, zip);
   return bytes;
 }
 
 void WriteXlsxFile(const Workbook& book, const std::string& path,
                    std::vector<std::string>* notes) {
+  WriteXlsxFile(book, XlsxSession::Of(book), path, notes);
+}
+
+void WriteXlsxFile(const Workbook& book, const XlsxSession* session, const std::string& path,
+                   std::vector<std::string>* notes) {
   try {
     AtomicFileWriter file(path);
     ZipWriter zip([&](const char* data, size_t size) { file.Write(data, size); });
-    WriteXlsxParts(book, path, notes, zip);
+    WriteXlsxParts(book, session, path, notes, zip);
     file.Commit();
   } catch (const GridError& e) {
     throw GridError("Cannot save \"" + path + "\": " + e.what());

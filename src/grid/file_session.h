@@ -1,0 +1,40 @@
+// What a workbook file format keeps beside the model between a read and the next save, and
+// how it hears of the structural edits made in between.
+//
+// The grid does not know what a format keeps (drawings, notes, tables of an .xlsx package,
+// ...); it only tells listeners which lines of which sheet were inserted or deleted and which
+// sheets were renamed or removed, so that whatever hangs on cells can follow at the save.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ddt::grid {
+
+// Rows or columns inserted or deleted on a sheet. Rows count as the file counts them: while
+// the header row is held out of the cells (Workbook::HoldHeaderRow) they are one more than
+// the grid's. The band is the lines across the edit that moved (columns when rows move, rows
+// when columns move); a full band is a whole-row (whole-column) edit, a narrower one a shift
+// of cells.
+struct LineEditEvent {
+  uint32_t sheetId = 0;
+  bool rows = true;  // rows (else columns) were inserted or deleted
+  bool insert = true;
+  int first = 1, count = 1;
+  int bandFirst = 1, bandLast = 1;
+};
+
+// Hears of structural edits after the model made them. Listeners must not change the workbook.
+class StructureListener {
+ public:
+  virtual ~StructureListener() = default;
+  virtual void LinesEdited(const LineEditEvent& edit) = 0;
+  virtual void SheetRenamed(uint32_t /*sheetId*/, const std::string& /*name*/) {}
+  virtual void SheetRemoved(uint32_t /*sheetId*/) {}
+};
+
+// A format's state held opaquely beside the workbook from a read to the next save (see
+// io/xlsx/xlsx_session.h). The workbook that holds one tells it of every structural edit.
+class FileSession : public StructureListener {};
+
+}  // namespace ddt::grid
