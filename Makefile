@@ -1,6 +1,7 @@
 # Entry points. Each target installs what the build needs (scripts/install-deps) first.
 #   make run    release build, then the example data-driven run
 #   make test   build with AddressSanitizer + UndefinedBehaviorSanitizer, run every test
+#               (line-table debug information, unity-built tests, lld: docs/build_times.md)
 #   make bench  release build of the benchmarks (run them from build/release/bench)
 #   make docs   API documentation of the public headers (build/docs/html/index.html)
 #   make python release build, then installs the Python package for /usr/bin/python3
@@ -20,7 +21,7 @@ release: deps
 
 asan: deps
 	cmake -S . -B build/asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DDDT_SANITIZE=ON -DDDT_WERROR=ON \
-	  -DCMAKE_CXX_FLAGS="-O1"
+	  -DCMAKE_CXX_FLAGS="-O1" -DDDT_LINE_TABLES_ONLY=ON
 	cmake --build build/asan -j $(JOBS)
 
 test: asan

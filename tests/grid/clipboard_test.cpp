@@ -8,7 +8,7 @@
 namespace ddt::grid {
 namespace {
 
-Range Col(int c) { return Range{kAll, c, kAll, c}; }
+Range WholeColumn(int c) { return Range{kAll, c, kAll, c}; }
 
 class ClipboardTest : public ::testing::Test {
  protected:
@@ -58,10 +58,10 @@ TEST_F(ClipboardTest, WholeColumnsBringTheirHeadingsAndFormats) {
   a.SetEntry(0, 1, 2, "v1");
   a.SetEntry(0, 3, 2, "v3");
   a.SetColWidth(0, 2, 17);
-  a.SetSelection(Col(2));
+  a.SetSelection(WholeColumn(2));
   a.SetFontColor(0x00FF00);
   a.EditCopy();
-  b.SetSelection(Col(4));
+  b.SetSelection(WholeColumn(4));
   b.EditPaste();
   EXPECT_EQ(b.ColHeading(4), "Param");
   EXPECT_EQ(b.GetEntry(0, 3, 4), "v3");

@@ -8,7 +8,7 @@
 namespace ddt::grid {
 namespace {
 
-double Number(Workbook& b, int sheet, int row, int col) {
+double NumberAt(Workbook& b, int sheet, int row, int col) {
   Value v = b.GetCellValue(sheet, row, col);
   EXPECT_TRUE(IsNumber(v)) << b.GetEntry(sheet, row, col);
   return IsNumber(v) ? std::get<double>(v) : 0;
@@ -20,9 +20,9 @@ TEST(FormulaCells, EntriesValuesAndFormattedText) {
   b.SetEntry(0, 1, 2, "=A1*3");
   EXPECT_EQ(b.GetEntry(0, 1, 2), "=A1*3");
   EXPECT_EQ(b.GetFormula(0, 1, 2), "A1*3");
-  EXPECT_DOUBLE_EQ(Number(b, 0, 1, 2), 6);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 1, 2), 6);
   b.SetEntry(0, 1, 1, "5");
-  EXPECT_DOUBLE_EQ(Number(b, 0, 1, 2), 15);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 1, 2), 15);
   EXPECT_EQ(b.GetFormattedText(0, 1, 2), "15");
   EXPECT_EQ(b.LastUsedCol(), 2);
 }
@@ -33,7 +33,7 @@ TEST(FormulaCells, ReferencesFollowInsertedAndDeletedLines) {
   b.SetEntry(0, 2, 3, "=A2+1");
   b.InsertRange(Range{1, kAll, 1, kAll}, Shift::Rows);
   EXPECT_EQ(b.GetEntry(0, 3, 3), "=A3+1");
-  EXPECT_DOUBLE_EQ(Number(b, 0, 3, 3), 5);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 3, 3), 5);
   b.InsertRange(Range{kAll, 1, kAll, 1}, Shift::Columns);
   EXPECT_EQ(b.GetEntry(0, 3, 4), "=B3+1");
   b.DeleteRange(Range{kAll, 2, kAll, 2}, Shift::Columns);
@@ -47,9 +47,9 @@ TEST(FormulaCells, ValuesFollowLargeClearsAndMovedCells) {
   Workbook b;
   for (int r = 1; r <= 2000; ++r) b.SetEntry(0, r, 1, "1");
   b.SetEntry(0, 1, 3, "=SUM(A:A)");
-  EXPECT_DOUBLE_EQ(Number(b, 0, 1, 3), 2000);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 1, 3), 2000);
   b.ClearRange(Range{1, 1, 2000, 1}, Clear::Values);
-  EXPECT_DOUBLE_EQ(Number(b, 0, 1, 3), 0);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 1, 3), 0);
 
   // A large paste: the pasted formulas follow their inputs like any other.
   b.SetEntry(0, 1, 1, "1");
@@ -58,18 +58,18 @@ TEST(FormulaCells, ValuesFollowLargeClearsAndMovedCells) {
   b.EditCopy();
   b.SetSelection(Range{1, 5, 1, 5});
   b.EditPaste();
-  EXPECT_DOUBLE_EQ(Number(b, 0, 7, 5), 2);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 7, 5), 2);
   b.SetEntry(0, 1, 1, "10");
-  EXPECT_DOUBLE_EQ(Number(b, 0, 7, 5), 20);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 7, 5), 20);
   b.ClearRange(Range{1, 2, 1200, 2}, Clear::All);
   b.ClearRange(Range{1, 5, 1200, 5}, Clear::All);
 
   b.SetEntry(0, 5, 4, "=ROW()");
-  EXPECT_DOUBLE_EQ(Number(b, 0, 5, 4), 5);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 5, 4), 5);
   b.InsertRange(Range{1, kAll, 2, kAll}, Shift::Rows);
-  EXPECT_DOUBLE_EQ(Number(b, 0, 7, 4), 7);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 7, 4), 7);
   b.DeleteRange(Range{1, kAll, 1, kAll}, Shift::Rows);
-  EXPECT_DOUBLE_EQ(Number(b, 0, 6, 4), 6);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 6, 4), 6);
 }
 
 TEST(FormulaCells, OtherSheetsFollowAndDeletedSheetsGiveRef) {
@@ -82,7 +82,7 @@ TEST(FormulaCells, OtherSheetsFollowAndDeletedSheetsGiveRef) {
   EXPECT_EQ(b.GetEntry(1, 1, 1), "=Sheet2!A2");
   b.SetSheetName(2, "Data");
   EXPECT_EQ(b.GetEntry(1, 1, 1), "=Data!A2");
-  EXPECT_DOUBLE_EQ(Number(b, 1, 1, 1), 7);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 1, 1, 1), 7);
   b.DeleteSheets(2, 1);
   EXPECT_TRUE(IsError(b.GetCellValue(1, 1, 1)));
 }
@@ -102,7 +102,7 @@ TEST(FormulaCells, CopyMovesRelativeReferencesCutDoesNot) {
   b.SetSelection(Range{5, 5, 5, 5});
   b.EditPaste();
   EXPECT_EQ(b.GetEntry(0, 5, 5), "=A1+$A$1");
-  EXPECT_DOUBLE_EQ(Number(b, 0, 5, 5), 2);
+  EXPECT_DOUBLE_EQ(NumberAt(b, 0, 5, 5), 2);
 }
 
 TEST(FormulaCells, ClipboardAcrossWorkbooksMapsSheetsByName) {
@@ -123,7 +123,7 @@ TEST(FormulaCells, ClipboardAcrossWorkbooksMapsSheetsByName) {
     target.SetSelection(Range{1, 1, 1, 1});
     target.EditPaste();
     EXPECT_EQ(target.GetEntry(1, 1, 1), "=Data!A1*2");
-    EXPECT_DOUBLE_EQ(Number(target, 1, 1, 1), 20);
+    EXPECT_DOUBLE_EQ(NumberAt(target, 1, 1, 1), 20);
   }
   // The source is gone: its formulas still paste, by their text.
   target.SetSelection(Range{4, 1, 4, 1});
@@ -140,7 +140,7 @@ TEST(FormulaCells, CopyRangeFromRebasesFormulas) {
   target.SetSheetName(1, "In");
   target.SetEntry(1, 1, 1, "30");
   target.CopyRangeFrom(1, Range{kAll, 1, kAll, 1}, source.Handle(), 1, Range{kAll, 1, kAll, 1});
-  EXPECT_DOUBLE_EQ(Number(target, 1, 2, 1), 6);
+  EXPECT_DOUBLE_EQ(NumberAt(target, 1, 2, 1), 6);
 }
 
 }  // namespace

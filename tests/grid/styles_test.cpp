@@ -7,8 +7,8 @@
 namespace ddt::grid {
 namespace {
 
-Range Col(int c) { return Range{kAll, c, kAll, c}; }
-Range Row(int r) { return Range{r, kAll, r, kAll}; }
+Range FullColumn(int c) { return Range{kAll, c, kAll, c}; }
+Range FullRow(int r) { return Range{r, kAll, r, kAll}; }
 
 TEST(Styles, TableInternsEqualStyles) {
   StyleTable t;
@@ -52,7 +52,7 @@ TEST(Styles, SelectionSetsAndActiveCellReads) {
 TEST(Styles, FormattedTextUsesTheEffectiveFormat) {
   Workbook b;
   b.SetEntry(0, 1, 1, "0.5");
-  b.SetSelection(Col(1));
+  b.SetSelection(FullColumn(1));
   b.SetNumberFormat("0.00");
   EXPECT_EQ(b.GetFormattedText(0, 1, 1), "0.50");
   EXPECT_EQ(b.GetEntry(0, 1, 1), "0.5");
@@ -84,7 +84,7 @@ TEST(Styles, WholeColumnStoresOneStyleAndRewritesOnlyStyledCells) {
   b.SetFontColor(0x0000FF);
   size_t cells = b.SheetAt(0).CellCount();
 
-  b.SetSelection(Col(2));
+  b.SetSelection(FullColumn(2));
   b.SetNumberFormat("@");
   EXPECT_EQ(b.SheetAt(0).CellCount(), cells);  // no cell made for the column
   EXPECT_EQ(b.CellStyle(0, 1000000, 2).numberFormat, "@");
@@ -96,9 +96,9 @@ TEST(Styles, WholeColumnStoresOneStyleAndRewritesOnlyStyledCells) {
 
 TEST(Styles, RowAndColumnStylesCrossCorrectly) {
   Workbook b;
-  b.SetSelection(Row(3));
+  b.SetSelection(FullRow(3));
   b.SetPattern(1, 0x111111, kWhite);
-  b.SetSelection(Col(2));
+  b.SetSelection(FullColumn(2));
   b.SetFontColor(0x222222);
   // The row style wins over the column style where they cross, so the crossing cell must
   // carry both changes.
@@ -107,7 +107,7 @@ TEST(Styles, RowAndColumnStylesCrossCorrectly) {
   EXPECT_EQ(b.CellStyle(0, 3, 5).fontColor, kBlack);
   EXPECT_EQ(b.CellStyle(0, 9, 2).pattern, 0);
   // And the other way round: a row styled after a column keeps the column's format.
-  b.SetSelection(Row(7));
+  b.SetSelection(FullRow(7));
   b.SetNumberFormat("0.0");
   EXPECT_EQ(b.CellStyle(0, 7, 2).fontColor, 0x222222u);
   EXPECT_EQ(b.CellStyle(0, 7, 2).numberFormat, "0.0");
@@ -116,7 +116,7 @@ TEST(Styles, RowAndColumnStylesCrossCorrectly) {
 
 TEST(Styles, WholeSheetChangesEverything) {
   Workbook b;
-  b.SetSelection(Col(4));
+  b.SetSelection(FullColumn(4));
   b.SetNumberFormat("0.0");
   b.SetSelection(Range{2, 2, 2, 2});
   b.SetNumberFormat("0.000");

@@ -20,8 +20,8 @@ namespace ddt::grid::formula {
 namespace {
 
 // Each vector's formula goes to its own cell of column Z from row 200, below the fixture.
-constexpr int kResultRow = 200;
-constexpr int kResultCol = 26;
+constexpr int kFnResultRow = 200;
+constexpr int kFnResultCol = 26;
 
 struct Vector {
   std::string group, formula, expected, note;
@@ -45,7 +45,7 @@ std::vector<std::vector<std::string>> ReadTsv(const std::string& name) {
   return rows;
 }
 
-std::string Unescape(const std::string& s) {
+std::string UnescapeField(const std::string& s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '\\' && i + 1 < s.size()) {
@@ -86,7 +86,7 @@ bool Same(const Value& v, const std::string& expected) {
     const auto* d = std::get_if<double>(&v);
     return d && std::fabs(*d - want) <= 1e-9 * std::max(1.0, std::fabs(want));
   }
-  if (kind == "s:") return IsText(v) && std::get<grid::SharedText>(v) == Unescape(body);
+  if (kind == "s:") return IsText(v) && std::get<grid::SharedText>(v) == UnescapeField(body);
   if (kind == "b:") return IsBoolean(v) && std::get<bool>(v) == (body == "TRUE");
   if (kind == "e:") return IsError(v) && ErrorText(std::get<ErrorCode>(v)) == body;
   return false;
@@ -112,15 +112,15 @@ class FnVectors : public ::testing::Test {
     int n = 0;
     for (const Vector& v : vectors_) {
       if (v.group != group) continue;
-      const int row = kResultRow + n++;
-      book_.SetEntry(1, row, kResultCol, v.formula);
-      const Value got = book_.GetCellValue(1, row, kResultCol);
+      const int row = kFnResultRow + n++;
+      book_.SetEntry(1, row, kFnResultCol, v.formula);
+      const Value got = book_.GetCellValue(1, row, kFnResultCol);
       EXPECT_TRUE(Same(got, v.expected))
           << v.formula << " gave " << Describe(got) << ", expected " << v.expected
           << (v.note.empty() ? "" : " (" + v.note + ")");
       // A text result shows as it is.
       if (v.expected.starts_with("s:") && IsText(got)) {
-        EXPECT_EQ(book_.GetFormattedText(1, row, kResultCol), std::get<grid::SharedText>(got));
+        EXPECT_EQ(book_.GetFormattedText(1, row, kFnResultCol), std::get<grid::SharedText>(got));
       }
     }
     return n;

@@ -30,7 +30,7 @@ std::string SavedSheetXml(const std::string& fixture, Workbook* book = nullptr) 
   return ZipParts(out)["xl/worksheets/sheet1.xml"];
 }
 
-bool HaveOpenpyxl() {
+bool OpenpyxlAvailable() {
   return std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0;
 }
 
@@ -62,7 +62,7 @@ TEST(RealFileShapes, NamespacePrefixedSheetKeepsMergesHeightsAndSelection) {
   EXPECT_NE(parts["xl/styles.xml"].find("<name val=\"Calibri\"/>"), std::string::npos);
 
   // Another reader sees them too: the saved parts are well-formed in the right namespace.
-  if (!HaveOpenpyxl()) GTEST_SKIP() << "python3-openpyxl not installed";
+  if (!OpenpyxlAvailable()) GTEST_SKIP() << "python3-openpyxl not installed";
   const std::string cmd =
       "/usr/bin/python3 -c \"import openpyxl,sys; ws=openpyxl.load_workbook(sys.argv[1]).active; "
       "print(sorted(str(r) for r in ws.merged_cells.ranges), ws.row_dimensions[2].height, "

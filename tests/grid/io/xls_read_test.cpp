@@ -41,7 +41,7 @@ using test::DataFile;
 using test::Rec;
 using test::U16s;
 
-Value At(const Workbook& book, int sheet, int row, int col) {
+Value CellAt(const Workbook& book, int sheet, int row, int col) {
   const Cell* c = book.FindCell(sheet, row, col);
   return c ? c->value : Value();
 }
@@ -151,13 +151,13 @@ TEST(XlsFiles, FormatsFormulasAndStrings) {
     Workbook book;
     ReadWorkbookFile(book, DataFile(name), kFileTypeAny);
     EXPECT_EQ(book.GetFormattedText(1, 1, 2), "$96.125");
-    EXPECT_EQ(At(book, 1, 2, 2), Value(10.632));  // a duration keeps its whole days
+    EXPECT_EQ(CellAt(book, 1, 2, 2), Value(10.632));  // a duration keeps its whole days
     EXPECT_EQ(book.CellStyle(1, 2, 2).numberFormat, "[hh]:mm:ss");
     EXPECT_EQ(book.GetFormattedText(1, 2, 2).substr(0, 4), "255:");
-    EXPECT_EQ(At(book, 1, 4, 5), Value(std::string(300, 'x')));
-    EXPECT_EQ(At(book, 1, 5, 5), Value(std::string("plain bold tail")));  // rich text
-    EXPECT_EQ(At(book, 1, 6, 5), Value(std::string("'starts with an apostrophe")));
-    EXPECT_EQ(At(book, 2, 400, 1), Value(std::string("string number 00399 with some padding text")));
+    EXPECT_EQ(CellAt(book, 1, 4, 5), Value(std::string(300, 'x')));
+    EXPECT_EQ(CellAt(book, 1, 5, 5), Value(std::string("plain bold tail")));  // rich text
+    EXPECT_EQ(CellAt(book, 1, 6, 5), Value(std::string("'starts with an apostrophe")));
+    EXPECT_EQ(CellAt(book, 2, 400, 1), Value(std::string("string number 00399 with some padding text")));
     const int f = book.FindSheet("Formulas");
     ASSERT_GT(f, 0);
     EXPECT_EQ(book.GetFormula(f, 12, 1), "'Other Sheet'!A1+'Other Sheet'!A2");
@@ -166,7 +166,7 @@ TEST(XlsFiles, FormatsFormulasAndStrings) {
     EXPECT_EQ(book.GetFormula(f, 16, 1), "Rate*2");
     EXPECT_EQ(book.GetFormula(f, 17, 1), "SUM({1,2;3,4})");
     EXPECT_EQ(book.GetFormula(f, 40, 4), "C40*10+$C$1");  // the last of a filled-down column
-    EXPECT_EQ(At(book, f, 40, 4), Value(40 * 10 + 1.0));
+    EXPECT_EQ(CellAt(book, f, 40, 4), Value(40 * 10 + 1.0));
   }
 }
 
@@ -238,7 +238,7 @@ TEST_F(XlsRecords, StreamNameInAnyCase) {
   for (const char* name : {"WORKBOOK", "workbook", "Book", "BOOK"}) {
     if (std::string(name) == "Book" || std::string(name) == "BOOK") b.biff8 = false;
     ReadWorkbookFile(book_, Write(b.Stream(), name), kFileTypeAny);
-    EXPECT_EQ(At(book_, 1, 1, 1), Value(1.5)) << name;
+    EXPECT_EQ(CellAt(book_, 1, 1, 1), Value(1.5)) << name;
   }
   ExpectRefused(Write(b.Stream(), "Other"), "no workbook stream");
 }
@@ -269,12 +269,12 @@ TEST_F(XlsRecords, SharedStringsWithWrongCountsAndContinuations) {
   b.sst = {Sst(1, three)};
   b.sheets = {{"S", LabelSst(0, 0, 0) + LabelSst(1, 0, 2)}};
   ReadWorkbookFile(book_, Write(b.Stream()), kFileTypeAny);
-  EXPECT_EQ(At(book_, 1, 2, 1), Value(std::string("three")));
+  EXPECT_EQ(CellAt(book_, 1, 2, 1), Value(std::string("three")));
   // Declares a million, holds two: the two are read, an index past them is refused.
   b.sst = {Sst(1000000, test::Str8("a", false) + test::Str8("b", false))};
   b.sheets = {{"S", LabelSst(0, 0, 1)}};
   ReadWorkbookFile(book_, Write(b.Stream()), kFileTypeAny);
-  EXPECT_EQ(At(book_, 1, 1, 1), Value(std::string("b")));
+  EXPECT_EQ(CellAt(book_, 1, 1, 1), Value(std::string("b")));
   b.sheets = {{"S", LabelSst(0, 0, 2)}};
   ExpectRefused(Write(b.Stream()), "shared string 2 is out of range");
   // A string split over a CONTINUE record, which switches to two-byte characters.
@@ -283,15 +283,15 @@ TEST_F(XlsRecords, SharedStringsWithWrongCountsAndContinuations) {
   b.sst = {Sst(1, head), Rec(0x003C, tail)};
   b.sheets = {{"S", LabelSst(0, 0, 0)}};
   ReadWorkbookFile(book_, Write(b.Stream()), kFileTypeAny);
-  EXPECT_EQ(At(book_, 1, 1, 1), Value(std::string("ab\xCE\xA9\xCE\xB1\xE2\x82\xAC")));
+  EXPECT_EQ(CellAt(book_, 1, 1, 1), Value(std::string("ab\xCE\xA9\xCE\xB1\xE2\x82\xAC")));
   // A string whose header ends one record and whose characters start the next: the
   // continuation still begins with the characters' flag byte.
   b.sst = {Sst(2, test::Str8("first", false) + U16s({3}) + std::string(1, '\0')),
            Rec(0x003C, std::string(1, '\1') + U16s({'x', 'y', 'z'}) + test::Str8("next", false))};
   b.sheets = {{"S", LabelSst(0, 0, 1) + LabelSst(1, 0, 2)}};
   ReadWorkbookFile(book_, Write(b.Stream()), kFileTypeAny);
-  EXPECT_EQ(At(book_, 1, 1, 1), Value(std::string("xyz")));
-  EXPECT_EQ(At(book_, 1, 2, 1), Value(std::string("next")));
+  EXPECT_EQ(CellAt(book_, 1, 1, 1), Value(std::string("xyz")));
+  EXPECT_EQ(CellAt(book_, 1, 2, 1), Value(std::string("next")));
 }
 
 TEST_F(XlsRecords, DamageIsRefusedCleanly) {
@@ -371,8 +371,8 @@ TEST_F(XlsRecords, FormulaTokensTheGridCannotTakeKeepTheirResults) {
   b.sheets = {{"S", Formula(0, 0, 10.632, cutExp, 8) + Formula(1, 0, 7, unknown)}};
   ReadReport report;
   ReadWorkbookFile(book_, Write(b.Stream()), kFileTypeAny, &report);
-  EXPECT_EQ(At(book_, 1, 1, 1), Value(10.632));
-  EXPECT_EQ(At(book_, 1, 2, 1), Value(7.0));
+  EXPECT_EQ(CellAt(book_, 1, 1, 1), Value(10.632));
+  EXPECT_EQ(CellAt(book_, 1, 2, 1), Value(7.0));
   EXPECT_EQ(report.refusedFormulas, 2);
   EXPECT_NE(report.firstRefused.find("S!A1"), std::string::npos) << report.firstRefused;
   // The same cut-short token inside a shared formula's range finds its formula.
@@ -388,7 +388,7 @@ TEST_F(XlsRecords, FormulaTokensTheGridCannotTakeKeepTheirResults) {
   EXPECT_EQ(report.refusedFormulas, 0) << report.firstRefused;
   EXPECT_EQ(book_.GetFormula(1, 1, 2), "A1*2");
   EXPECT_EQ(book_.GetFormula(1, 2, 2), "A2*2");
-  EXPECT_EQ(At(book_, 1, 2, 2), Value(8.0));
+  EXPECT_EQ(CellAt(book_, 1, 2, 2), Value(8.0));
 }
 
 TEST_F(XlsRecords, Biff5TextInItsCodePage) {
@@ -399,7 +399,7 @@ TEST_F(XlsRecords, Biff5TextInItsCodePage) {
                Rec(0x0204, U16s({0, 0, 0, 3}) + "\xCF\xF0\xE8")}};  // "При"
   ReadWorkbookFile(book_, Write(b.Stream(), "Book"), kFileTypeAny);
   EXPECT_EQ(book_.SheetName(1), "\xD0\x9B\xD0\xB8\xD1\x81\xD1\x82");
-  EXPECT_EQ(At(book_, 1, 1, 1), Value(std::string("\xD0\x9F\xD1\x80\xD0\xB8")));
+  EXPECT_EQ(CellAt(book_, 1, 1, 1), Value(std::string("\xD0\x9F\xD1\x80\xD0\xB8")));
 }
 
 // --- Token arrays --------------------------------------------------------------------------

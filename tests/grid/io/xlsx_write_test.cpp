@@ -24,7 +24,7 @@ Style Shown(Style s) {
   return s;
 }
 
-bool FormulaEngineAvailable() {
+bool SpreadsheetEngineAvailable() {
   Workbook book;
   try {
     return formula::ParseFormula("1+1", book) != nullptr;
@@ -92,7 +92,7 @@ void Fill(Workbook& book, bool formulas) {
 }
 
 TEST(XlsxWrite, RoundTripKeepsEverything) {
-  const bool formulas = FormulaEngineAvailable();
+  const bool formulas = SpreadsheetEngineAvailable();
   Workbook book;
   Fill(book, formulas);
   ScratchDir dir;
@@ -136,7 +136,7 @@ TEST(XlsxWrite, RoundTripKeepsEverything) {
 }
 
 TEST(XlsxWrite, ArrayFormulasKeepTheirRangeAndKind) {
-  if (!FormulaEngineAvailable()) GTEST_SKIP() << "no formula engine";
+  if (!SpreadsheetEngineAvailable()) GTEST_SKIP() << "no formula engine";
   // A workbook made in memory: the save writes the dynamic-array metadata part itself.
   Workbook book;
   for (int r = 1; r <= 3; ++r) book.SetCellValue(1, r, 1, Value(r * 1.0));
@@ -248,7 +248,7 @@ TEST(XlsxWrite, OpenpyxlReadsWhatWeWrite) {
   if (!std::filesystem::exists("/usr/bin/python3") ||
       std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "/usr/bin/python3 with openpyxl is not available";
-  const bool formulas = FormulaEngineAvailable();
+  const bool formulas = SpreadsheetEngineAvailable();
   Workbook book;
   Fill(book, formulas);
   ScratchDir dir;
