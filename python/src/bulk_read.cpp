@@ -1,22 +1,17 @@
-// Reading a sheet's values in bulk: one pass over the cells the sheet holds, in row order,
-// building each row's tuple directly with the C API, instead of one library call (and one
-// cell lookup) per cell. Values are typed as Row gives them: the same CellValue rules, with
-// dates by number format.
+// Reading a sheet's values in bulk: one visit of the cells the sheet holds (CDT_IF::VisitRange),
+// in row order, building each row's tuple directly with the C API, instead of one library
+// call (and one cell lookup) per cell. Values are typed as Row gives them: the same CellValue
+// rules, with dates by number format.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
 
 #include "core.h"
-#include "grid/sheet.h"
-#include "grid/style.h"
-#include "grid/workbook.h"
 
 namespace ddt::python {
 
 namespace {
-
-namespace grid = ddt::grid;
 
 py::object Steal(PyObject* object) {
   if (object == nullptr) throw py::error_already_set();
@@ -26,10 +21,10 @@ py::object Steal(PyObject* object) {
 // Python str objects of the texts met so far, keyed by the text block's address: cells that
 // share a block (a file's shared strings, copied texts) share one str. Direct-mapped, so its
 // size stays fixed however many distinct texts a sheet holds. Valid only while no cell
-// changes: cleared whenever a formula is evaluated.
+// changes: one visit (formulas evaluated before it) at a time.
 class TextCache {
  public:
-  PyObject* Get(const grid::SharedText& text) {
+  PyObject* Get(std::string_view text) {
     const char* key = text.data();
     Slot& slot = slots_[(reinterpret_cast<std::uintptr_t>(key) >> 4) % slots_.size()];
     if (slot.key != key || slot.str.ptr() == nullptr) {
@@ -38,10 +33,6 @@ class TextCache {
     }
     return slot.str.inc_ref().ptr();
   }
-  void Clear() {
-    for (Slot& slot : slots_) slot = Slot{};
-  }
-
  private:
   struct Slot {
     const char* key = nullptr;
@@ -50,59 +41,51 @@ class TextCache {
   std::array<Slot, 8192> slots_{};
 };
 
-class SheetReader {
+class SheetReader final : public CDT_IF::CellVisitor {
  public:
   SheetReader(CDT& table, int index, std::size_t width)
-      : table_(table), book_(*table.m_pEngine->GetBook()),
-        index_(index), width_(width), cache_(std::make_unique<TextCache>()) {
-    for (std::size_t c = 1; c <= width_; ++c)
-      colStyles_.push_back(book_.ColStyle(index_, static_cast<int>(c)));
-  }
+      : table_(table), index_(index), width_(width), cache_(std::make_unique<TextCache>()) {}
 
   // Rows first..last (last >= first), one tuple each.
   py::list Read(long first, long last) {
-    py::list out(static_cast<std::size_t>(last - first + 1));
-    long next = first;  // the next row to put out
-    const grid::Sheet& sheet = book_.SheetAt(index_);
-    std::size_t i = LowerRow(sheet, first);
-    while (i < sheet.Rows().size() && sheet.Rows()[i].row <= last) {
-      const grid::Sheet::RowEntry& entry = sheet.Rows()[i];
-      for (; next < entry.row; ++next) Put(out, first, next, EmptyRow());
-      const long row = entry.row;
-      if (NeedsEvaluation(entry)) {
-        // A formula's value may be computed now, which can change the sheet's cells: this
-        // row is read cell by cell, and the walk finds its place again afterwards.
-        Put(out, first, next++, SlowRow(row));
-        cache_->Clear();
-        i = LowerRow(sheet, row + 1);
-        continue;
-      }
-      Put(out, first, next++, FastRow(entry));
-      ++i;
+    out_ = py::list(static_cast<std::size_t>(last - first + 1));
+    first_ = first;
+    next_ = first;
+    date1904_ = table_.m_pEngine->Uses1904Dates();
+    table_.m_pEngine->VisitRange(index_, static_cast<int>(first), 1, static_cast<int>(last),
+                                 static_cast<int>(width_), *this);
+    EndRow();
+    for (; next_ <= last; ++next_) Put(next_, EmptyRow());
+    return std::move(out_);
+  }
+
+  void Visit(int row, int col, const CDT_IF::CellView& cell) override {
+    if (row != row_) {
+      EndRow();
+      for (; next_ < row; ++next_) Put(next_, EmptyRow());
+      row_ = row;
+      tuple_ = Steal(PyTuple_New(static_cast<Py_ssize_t>(width_)));
+      filled_ = 0;
     }
-    for (; next <= last; ++next) Put(out, first, next, EmptyRow());
-    return out;
+    PyObject* t = tuple_.ptr();
+    const std::size_t c = static_cast<std::size_t>(col - 1);
+    for (; filled_ < c; ++filled_) PyTuple_SET_ITEM(t, filled_, py::none().release().ptr());
+    PyTuple_SET_ITEM(t, c, Convert(row, col, cell));
+    filled_ = c + 1;
   }
 
  private:
-  static std::size_t LowerRow(const grid::Sheet& sheet, long row) {
-    const auto& rows = sheet.Rows();
-    return static_cast<std::size_t>(
-        std::lower_bound(rows.begin(), rows.end(), row,
-                         [](const grid::Sheet::RowEntry& e, long r) { return e.row < r; }) -
-        rows.begin());
+  // Puts out the row being built, its cells past the last visited one empty.
+  void EndRow() {
+    if (row_ == 0) return;
+    PyObject* t = tuple_.ptr();
+    for (; filled_ < width_; ++filled_) PyTuple_SET_ITEM(t, filled_, py::none().release().ptr());
+    Put(next_++, std::move(tuple_));
+    row_ = 0;
   }
 
-  static void Put(py::list& out, long first, long row, py::object tuple) {
-    PyList_SET_ITEM(out.ptr(), row - first, tuple.release().ptr());
-  }
-
-  bool NeedsEvaluation(const grid::Sheet::RowEntry& entry) const {
-    for (const auto& c : entry.cells) {
-      if (c.col > width_) break;
-      if (c.cell.formula != nullptr || c.cell.dirty) return true;
-    }
-    return false;
+  void Put(long row, py::object tuple) {
+    PyList_SET_ITEM(out_.ptr(), row - first_, tuple.release().ptr());
   }
 
   py::object EmptyRow() {
@@ -114,73 +97,49 @@ class SheetReader {
     return empty_;
   }
 
-  py::object SlowRow(long row) {
-    py::object tuple = Steal(PyTuple_New(static_cast<Py_ssize_t>(width_)));
-    for (std::size_t c = 0; c < width_; ++c)
-      PyTuple_SET_ITEM(tuple.ptr(), c,
-                       CellValue(table_, index_, static_cast<int>(row), static_cast<int>(c + 1))
-                           .release()
-                           .ptr());
-    return tuple;
-  }
-
-  py::object FastRow(const grid::Sheet::RowEntry& entry) {
-    py::object tuple = Steal(PyTuple_New(static_cast<Py_ssize_t>(width_)));
-    PyObject* t = tuple.ptr();
-    const grid::StyleId rowStyle = book_.RowStyle(index_, entry.row);
-    std::size_t c = 0;  // 0-based position to fill next
-    for (const auto& e : entry.cells) {
-      if (e.col > width_) break;
-      for (; c + 1 < e.col; ++c) PyTuple_SET_ITEM(t, c, py::none().release().ptr());
-      PyTuple_SET_ITEM(t, c, Convert(entry.row, e.col, e.cell, rowStyle));
-      ++c;
-    }
-    for (; c < width_; ++c) PyTuple_SET_ITEM(t, c, py::none().release().ptr());
-    return tuple;
-  }
-
-  // A new reference to the value of a constant cell.
-  PyObject* Convert(int row, int col, const grid::Cell& cell, grid::StyleId rowStyle) {
-    switch (cell.value.index()) {
-      case 1: {
-        const double number = std::get<double>(cell.value);
-        grid::StyleId style = cell.style;
-        if (style == grid::kDefaultStyle) style = rowStyle;
-        if (style == grid::kDefaultStyle) style = colStyles_[static_cast<std::size_t>(col - 1)];
-        if (style == grid::kDefaultStyle) style = book_.SheetAt(index_).sheetStyle;
-        if (!ShowsPlainNumber(style)) {
-          py::object date =
-              DateValue(number, book_.Styles().Get(style).numberFormat, book_.Date1904());
+  // A new reference to the value of a cell.
+  PyObject* Convert(int row, int col, const CDT_IF::CellView& cell) {
+    switch (cell.kind) {
+      case CDT_IF::CellView::Number: {
+        if (!ShowsPlainNumber(cell)) {
+          py::object date = DateValue(cell.number, std::string(cell.numberFormat), date1904_);
           if (!date.is_none()) return date.release().ptr();
         }
-        return Steal(PyFloat_FromDouble(number)).release().ptr();
+        return Steal(PyFloat_FromDouble(cell.number)).release().ptr();
       }
-      case 2:
-        return cache_->Get(std::get<grid::SharedText>(cell.value));
-      case 3:
-        return py::bool_(std::get<bool>(cell.value)).release().ptr();
-      case 4:
+      case CDT_IF::CellView::Text:
+        return cache_->Get(cell.text);
+      case CDT_IF::CellView::Bool:
+        return py::bool_(cell.boolean).release().ptr();
+      case CDT_IF::CellView::Error:
         return CellValue(table_, index_, row, col).release().ptr();  // an error value
       default:
         return py::none().release().ptr();
     }
   }
 
-  // Whether numbers under the style read as plain floats (its format shows no date or time).
-  bool ShowsPlainNumber(grid::StyleId style) {
+  // Whether numbers under the cell's style read as plain floats (its format shows no date
+  // or time).
+  bool ShowsPlainNumber(const CDT_IF::CellView& cell) {
+    const std::size_t style = cell.styleId;
     if (style >= plain_.size()) plain_.resize(style + 1, -1);
-    if (plain_[style] < 0) plain_[style] = IsNumberFormat(book_.Styles().Get(style).numberFormat);
+    if (plain_[style] < 0) plain_[style] = IsNumberFormat(std::string(cell.numberFormat));
     return plain_[style] != 0;
   }
 
   CDT& table_;
-  grid::Workbook& book_;
   int index_;
   std::size_t width_;
   std::unique_ptr<TextCache> cache_;
-  std::vector<grid::StyleId> colStyles_;
   std::vector<int8_t> plain_;  // by style id: 1 plain number, 0 date or time, -1 not known yet
   py::object empty_;
+  bool date1904_ = false;
+  py::list out_;
+  long first_ = 0;
+  long next_ = 0;        // the next row to put out
+  int row_ = 0;          // the row being built; 0 when none
+  py::object tuple_;     // its tuple
+  std::size_t filled_ = 0;  // its items set so far
 };
 
 }  // namespace

@@ -2,9 +2,6 @@
 #include <cstdint>
 #include <string>
 
-#include "grid/grid_error.h"
-#include "grid/io/common/sheet_look.h"
-#include "grid/workbook.h"
 #include "input/column_look.h"
 #include "input/engine_guards.h"
 #include "platform/boundary.h"
@@ -50,22 +47,6 @@ int CDDTResults::PrepareResults(CDDTInput* input) try {
   return ddt::platform::Failed(-1);
 }
 
-namespace {
-
-// Gives results sheet `toSheet` the look of input sheet `fromSheet` (column widths, frozen
-// panes, data validations, hidden or not). A sheet that carries a look of its own (read from
-// an earlier run's results file) keeps it.
-void CopyLookUnlessOwn(const ddt::grid::Workbook* from, int fromSheet, ddt::grid::Workbook* to,
-                       int toSheet) {
-  if (from == nullptr || to == nullptr) return;
-  TryEngine([&] {
-    if (!ddt::grid::io::HasSheetLook(*to, toSheet))
-      ddt::grid::io::CopySheetLook(*from, fromSheet, *to, toSheet);
-  });
-}
-
-}  // namespace
-
 // Builds this workbook's sheets and columns from the input. missingOnly: a parameter the
 // results sheet already has (under its name or its cleaned name) is left alone, so that a
 // refresh brings in what is new without repeating what is there.
@@ -73,7 +54,7 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
   if (input == nullptr || input == this) return -1;
   ddt::input::RedrawOff redraw(*this);
   redraw.InvalidateOnExit();
-  ddt::grid::Workbook* inputBook = input->m_pEngine->GetBook();
+  CDT_IF* inputEngine = input->m_pEngine;
   const std::string& globalName = ddt::Shared().global;
   const long sheets = input->GetNumSheets();
   for (long s = 1; s <= sheets; ++s) {
@@ -88,10 +69,14 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
     NewSheet(name);
     const long j = GetSheetIndex(name);
     if (j < 1) return -1;
-    // The sheet takes the input sheet's look once its columns are there (a new column may
-    // be fitted to its name).
+    // The sheet takes the input sheet's look (column widths, frozen panes, data
+    // validations, hidden or not) once its columns are there (a new column may be fitted
+    // to its name). A sheet that carries a look of its own (read from an earlier run's
+    // results file) keeps it.
     const auto copyLook = [&] {
-      CopyLookUnlessOwn(inputBook, static_cast<int>(s), m_pEngine->GetBook(), static_cast<int>(j));
+      TryEngine([&] {
+        m_pEngine->CopySheetLookUnlessOwn(static_cast<int>(j), *inputEngine, static_cast<int>(s));
+      });
     };
     const CStringList* inputHeader = input->GetHeaderList(name);
     if (inputHeader == nullptr || inputHeader->empty()) {
@@ -117,8 +102,7 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
         // The look of the input's column (of the name as the input has it) becomes the
         // look of the results column.
         ColumnLook look;
-        if (inputBook == nullptr || inputCol < 1 ||
-            !ReadColumnLook(*inputBook, static_cast<int>(inputCol), look))
+        if (inputCol < 1 || !ReadColumnLook(*inputEngine, static_cast<int>(inputCol), look))
           continue;
         SetSheet(name);
         SetStyle(ConvertToStyle(look.pattern, look.foreground, look.fontColor), q, 0);

@@ -576,7 +576,7 @@ void WriteXlsxFile(const Workbook& book, const std::string& path,
     WriteXlsxParts(book, path, notes, zip);
     file.Commit();
   } catch (const GridError& e) {
-    throw GridError("Cannot save \"" + path + "\": " + e.what());
+    throw GridError("Cannot save \"" + path + "\": " + e.what(), e.kind());
   } catch (const std::bad_alloc&) {
     throw GridError("Cannot save \"" + path + "\": out of memory");
   }

@@ -116,7 +116,9 @@ ZipReader::ZipReader(const std::string& path) {
   // itself takes the size from the name and the bytes from a second open, so a file replaced
   // in between (another process saving it) would look damaged.
   FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")");
+  if (!file)
+    throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")",
+                    platform::KindOfOpenErrno(errno));
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source = zip_source_filep_create(file, 0, -1, &error);  // owns the file
@@ -132,14 +134,14 @@ ZipReader::ZipReader(const std::string& path) {
     zip_source_free(source);
     if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS)
       throw GridError("not a zip archive, or a damaged or truncated one (" +
-                      ZipErrorText(code) + ")");
-    throw GridError("cannot open the archive (" + ZipErrorText(code) + ")");
+                      ZipErrorText(code) + ")", ErrorKind::Damaged);
+    throw GridError("cannot open the archive (" + ZipErrorText(code) + ")", ErrorKind::Damaged);
   }
   const zip_int64_t entries = zip_get_num_entries(archive_, 0);
   if (entries > kMaxArchiveEntries) {
     zip_discard(archive_);
     archive_ = nullptr;
-    throw GridError("the archive lists too many entries");
+    throw GridError("the archive lists too many entries", ErrorKind::OverLimit);
   }
   // Some writers separate folders with backslashes; other readers accept such archives, so
   // names are looked up with "/" in their place.
@@ -266,32 +268,32 @@ void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
                        const std::function<void(const char*, size_t)>& sink) {
   const std::string entry(name);
   zip_int64_t index = Locate(entry);
-  if (index < 0) throw GridError("part " + entry + " is missing");
+  if (index < 0) throw GridError("part " + entry + " is missing", ErrorKind::Damaged);
   zip_stat_t st;
   zip_stat_init(&st);
   if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
       !(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE))
-    throw GridError("part " + entry + " is damaged (" + zip_strerror(archive_) + ")");
+    throw GridError("part " + entry + " is damaged (" + zip_strerror(archive_) + ")", ErrorKind::Damaged);
   // Refuse on the declared sizes before inflating anything.
   const uint64_t declared = st.size;
   if (declared > maxBytes)
     throw GridError("part " + entry + " is too large (" + std::to_string(declared) +
-                    " bytes uncompressed, the limit is " + std::to_string(maxBytes) + ")");
+                    " bytes uncompressed, the limit is " + std::to_string(maxBytes) + ")", ErrorKind::OverLimit);
   if (totalRead_ + declared > kMaxArchiveBytes)
     throw GridError("the archive expands to more than " + std::to_string(kMaxArchiveBytes) +
-                    " bytes");
+                    " bytes", ErrorKind::OverLimit);
   auto ratioTooHigh = [&](uint64_t bytes) {
     return bytes > kRatioExemptBytes && bytes / (st.comp_size ? st.comp_size : 1) >
                                             kMaxCompressionRatio;
   };
   if (ratioTooHigh(declared))
     throw GridError("part " + entry + " expands suspiciously (compression ratio over " +
-                    std::to_string(kMaxCompressionRatio) + ")");
+                    std::to_string(kMaxCompressionRatio) + ")", ErrorKind::OverLimit);
 
   std::unique_ptr<zip_file_t, ZipFileCloser> file(
       zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
   if (!file)
-    throw GridError("part " + entry + " cannot be read (" + zip_strerror(archive_) + ")");
+    throw GridError("part " + entry + " cannot be read (" + zip_strerror(archive_) + ")", ErrorKind::Damaged);
   std::optional<Inflater> ahead;
   try {
     if (declared >= kThreadedBytes) ahead.emplace(file.get());
@@ -305,15 +307,15 @@ void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
     zip_int64_t n = ahead ? ahead->Next(&data) : zip_fread(file.get(), buffer.data(), buffer.size());
     if (n < 0)
       throw GridError("part " + entry + " is damaged (" +
-                      zip_error_strerror(zip_file_get_error(file.get())) + ")");
+                      zip_error_strerror(zip_file_get_error(file.get())) + ")", ErrorKind::Damaged);
     if (n == 0) break;
     count += static_cast<uint64_t>(n);
     // Count again while inflating: the declared size may lie.
     if (count > declared || count > maxBytes || ratioTooHigh(count))
-      throw GridError("part " + entry + " expands past its declared size");
+      throw GridError("part " + entry + " expands past its declared size", ErrorKind::Damaged);
     sink(data, static_cast<size_t>(n));
   }
-  if (count != declared) throw GridError("part " + entry + " is truncated");
+  if (count != declared) throw GridError("part " + entry + " is truncated", ErrorKind::Damaged);
   totalRead_ += count;
 }
 
