@@ -49,11 +49,12 @@ void BM_W1Visit(benchmark::State& state) {
   for (auto _ : state) {
     double sum = 0;
     std::size_t bytes = 0;
-    engine.ForEachCell(1, 1, 1, w1::kRows, w1::kCols,
-                       [&](int, int, const CDT_IF::CellView& cell) {
-                         if (cell.kind == CDT_IF::CellView::Number) sum += cell.number;
-                         else bytes += cell.text.size();
-                       });
+    engine.ForEachCell(1, 1, 1, w1::kRows, w1::kCols, [&](int, int, const CDT_IF::CellView& cell) {
+      if (cell.kind == CDT_IF::CellView::Number)
+        sum += cell.number;
+      else
+        bytes += cell.text.size();
+    });
     benchmark::DoNotOptimize(sum);
     benchmark::DoNotOptimize(bytes);
   }

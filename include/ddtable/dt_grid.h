@@ -145,9 +145,9 @@ class DDT_API CDT_GRID : public CDT_IF {
   void CopyCell(int sheet, int row, int col, CDT_IF& from, int fromSheet, int fromRow,
                 int fromCol) override;  // `from` must be a CDT_GRID too
   void ResetCell(int sheet, int row, int col) override;
-  void CopyRangeFrom(int sheet, int firstRow, int firstCol, int lastRow, int lastCol,
-                     CDT_IF& from, int fromSheet, int fromFirstRow, int fromFirstCol,
-                     int fromLastRow, int fromLastCol) override;
+  void CopyRangeFrom(int sheet, int firstRow, int firstCol, int lastRow, int lastCol, CDT_IF& from,
+                     int fromSheet, int fromFirstRow, int fromFirstCol, int fromLastRow,
+                     int fromLastCol) override;
   void SetNumber(int sheet, int row, int col, double value) override;
   void SetText(int sheet, int row, int col, std::string_view text) override;
   void SetBool(int sheet, int row, int col, bool value) override;

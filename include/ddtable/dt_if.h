@@ -146,11 +146,11 @@ class DDT_API CDT_IF {
   struct CellView {
     enum Kind : int { Empty = 0, Number = 1, Text = 2, Bool = 3, Error = 4 };
     Kind kind = Empty;
-    double number = 0;          // Number
-    bool boolean = false;       // Bool
-    std::string_view text;      // Text: the text; Error: its display text ("#N/A")
-    bool formula = false;       // the value is a formula's result
-    bool forcedText = false;    // a text entered with a leading apostrophe
+    double number = 0;        // Number
+    bool boolean = false;     // Bool
+    std::string_view text;    // Text: the text; Error: its display text ("#N/A")
+    bool formula = false;     // the value is a formula's result
+    bool forcedText = false;  // a text entered with a leading apostrophe
     // The cell's effective number format ("General" when none was given), and an id that
     // is the same for cells of the same effective style during one visit.
     std::string_view numberFormat;

@@ -33,6 +33,7 @@ class TextCache {
     }
     return slot.str.inc_ref().ptr();
   }
+
  private:
   struct Slot {
     const char* key = nullptr;
@@ -107,10 +108,8 @@ class SheetReader final : public CDT_IF::CellVisitor {
         }
         return Steal(PyFloat_FromDouble(cell.number)).release().ptr();
       }
-      case CDT_IF::CellView::Text:
-        return cache_->Get(cell.text);
-      case CDT_IF::CellView::Bool:
-        return py::bool_(cell.boolean).release().ptr();
+      case CDT_IF::CellView::Text: return cache_->Get(cell.text);
+      case CDT_IF::CellView::Bool: return py::bool_(cell.boolean).release().ptr();
       case CDT_IF::CellView::Error:
         return CellValue(table_, index_, row, col).release().ptr();  // an error value
       default:
@@ -136,9 +135,9 @@ class SheetReader final : public CDT_IF::CellVisitor {
   bool date1904_ = false;
   py::list out_;
   long first_ = 0;
-  long next_ = 0;        // the next row to put out
-  int row_ = 0;          // the row being built; 0 when none
-  py::object tuple_;     // its tuple
+  long next_ = 0;           // the next row to put out
+  int row_ = 0;             // the row being built; 0 when none
+  py::object tuple_;        // its tuple
   std::size_t filled_ = 0;  // its items set so far
 };
 

@@ -282,8 +282,8 @@ py::object Row::Get(const py::handle& name, const py::object& fallback) const {
 std::string Row::Text(const py::handle& name) const {
   const Sheet& sheet = sheet_.cast<Sheet&>();
   const int col = static_cast<int>(Position(name)) + 1;
-  return sheet.Book().Input().m_pEngine->GetFormattedText(
-      static_cast<int>(sheet.Index()), static_cast<int>(number_), col);
+  return sheet.Book().Input().m_pEngine->GetFormattedText(static_cast<int>(sheet.Index()),
+                                                          static_cast<int>(number_), col);
 }
 
 std::string Row::Entry(const py::handle& name) const {

@@ -81,7 +81,8 @@ void Workbook::Print(int flag) const {
 
 int Workbook::ResolveSheet(int sheet) const {
   if (sheet == 0) return current_;
-  if (sheet < 1 || sheet > SheetCount()) throw GridError("Invalid sheet index.", ErrorKind::BadArgument);
+  if (sheet < 1 || sheet > SheetCount())
+    throw GridError("Invalid sheet index.", ErrorKind::BadArgument);
   return sheet;
 }
 
@@ -96,7 +97,8 @@ void Workbook::CheckCell(int row, int col) const {
 int Workbook::SheetCount() const { return static_cast<int>(sheets_.size()); }
 
 void Workbook::SetSheetCount(int count) {
-  if (count < 1 || count > kMaxSheets) throw GridError("Invalid sheet count.", ErrorKind::BadArgument);
+  if (count < 1 || count > kMaxSheets)
+    throw GridError("Invalid sheet count.", ErrorKind::BadArgument);
   if (count == SheetCount()) return;
   if (count > SheetCount()) {
     InsertSheets(SheetCount() + 1, count - SheetCount());
@@ -135,8 +137,10 @@ std::string Workbook::NewSheetName(int /*taken*/) const {
 }
 
 void Workbook::InsertSheets(int before, int count) {
-  if (before < 1 || before > SheetCount() + 1) throw GridError("Invalid sheet index.", ErrorKind::BadArgument);
-  if (count < 0 || count > kMaxSheets - SheetCount()) throw GridError("Invalid sheet count.", ErrorKind::BadArgument);
+  if (before < 1 || before > SheetCount() + 1)
+    throw GridError("Invalid sheet index.", ErrorKind::BadArgument);
+  if (count < 0 || count > kMaxSheets - SheetCount())
+    throw GridError("Invalid sheet count.", ErrorKind::BadArgument);
   if (count == 0) return;
   std::vector<std::unique_ptr<Sheet>> added;
   for (int i = 0; i < count; ++i) {
@@ -153,7 +157,8 @@ void Workbook::DeleteSheets(int first, int count) {
   if (count < 0 || first < 1 || first > SheetCount() || count > SheetCount() - first + 1)
     throw GridError("Invalid sheet index.", ErrorKind::BadArgument);
   if (count == 0) return;
-  if (count == SheetCount()) throw GridError("A workbook must keep at least one sheet.", ErrorKind::BadArgument);
+  if (count == SheetCount())
+    throw GridError("A workbook must keep at least one sheet.", ErrorKind::BadArgument);
   sheets_.erase(sheets_.begin() + (first - 1), sheets_.begin() + (first - 1 + count));
   if (current_ >= first + count) {
     current_ -= count;
@@ -431,8 +436,10 @@ double Workbook::ColWidth(int sheet, int col) const {
 
 void Workbook::SetColWidth(int sheet, int col, double width) {
   Sheet& s = SheetAt(sheet);
-  if ((col < 1 && col != kAll) || col > kMaxCols) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
-  if (!(width >= 0 && width <= kMaxColWidth)) throw GridError("Invalid column width.", ErrorKind::BadArgument);
+  if ((col < 1 && col != kAll) || col > kMaxCols)
+    throw GridError("Invalid row or column.", ErrorKind::BadArgument);
+  if (!(width >= 0 && width <= kMaxColWidth))
+    throw GridError("Invalid column width.", ErrorKind::BadArgument);
   if (col == kAll) s.colWidths.Set(1, kMaxCols, width);
   else s.colWidths.Set(col, col, width);
   Changed();
@@ -473,7 +480,8 @@ void Workbook::FitColumns(const Range& range) {
 namespace {
 void CheckLines(int first, int last, int limit) {
   if (first == kAll && last == kAll) return;
-  if (first < 1 || last < first || last > limit) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
+  if (first < 1 || last < first || last > limit)
+    throw GridError("Invalid row or column.", ErrorKind::BadArgument);
 }
 }  // namespace
 

@@ -19,7 +19,8 @@ void NormalizeLines(int& first, int& last, int limit) {
     last = limit;
     return;
   }
-  if (first < 1 || last < 1 || first > limit || last > limit) throw GridError("Invalid range.", ErrorKind::BadArgument);
+  if (first < 1 || last < 1 || first > limit || last > limit)
+    throw GridError("Invalid range.", ErrorKind::BadArgument);
   if (first > last) std::swap(first, last);
 }
 }  // namespace
@@ -116,8 +117,7 @@ void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
       bandFirst = r.firstRow;
       bandLast = r.lastRow;
       break;
-    default:
-      throw GridError("Invalid shift kind.", ErrorKind::BadArgument);
+    default: throw GridError("Invalid shift kind.", ErrorKind::BadArgument);
   }
   CheckArrayShift(s, r, rowsMove, insert, bandFirst, bandLast);
   if (rowsMove) {
@@ -189,7 +189,8 @@ int Workbook::SelectionCount() const { return static_cast<int>(Current().selecti
 
 Range Workbook::GetSelection(int index) const {
   const auto& sel = Current().selection;
-  if (index < 0 || index >= static_cast<int>(sel.size())) throw GridError("Invalid selection index.", ErrorKind::BadArgument);
+  if (index < 0 || index >= static_cast<int>(sel.size()))
+    throw GridError("Invalid selection index.", ErrorKind::BadArgument);
   return sel[static_cast<size_t>(index)];
 }
 

@@ -172,10 +172,9 @@ bool CDDTInput::CorrectReferenceCells() try {
     if (lastCol < 1 || lastRow < 1) continue;
     // Only cells in use can hold a formula; they are visited column by column.
     std::vector<std::pair<int, int>> cells;  // (column, row)
-    m_pEngine->ForEachCell(sheet, 1, 1, static_cast<int>(lastRow), static_cast<int>(lastCol),
-                           [&cells](int row, int col, const CDT_IF::CellView&) {
-                             cells.emplace_back(col, row);
-                           });
+    m_pEngine->ForEachCell(
+        sheet, 1, 1, static_cast<int>(lastRow), static_cast<int>(lastCol),
+        [&cells](int row, int col, const CDT_IF::CellView&) { cells.emplace_back(col, row); });
     std::sort(cells.begin(), cells.end());
     for (const auto& [col, row] : cells) {
       std::string text = m_pEngine->GetValue(sheet, row, col);

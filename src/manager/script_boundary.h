@@ -67,9 +67,9 @@ template <class Table>
 void OpenNoted(Table& table, const char* fileName) {
   if (Contained(-1, [&] { return table.Open(fileName); }) == 0) return;
   const std::string reason = ddt::platform::LastError();
-  ddt::platform::NotePartial(reason.empty() ? "Cannot open \"" + std::string(fileName) + "\""
-                                            : reason,
-                             ddt::platform::LastErrorKind());
+  ddt::platform::NotePartial(
+      reason.empty() ? "Cannot open \"" + std::string(fileName) + "\"" : reason,
+      ddt::platform::LastErrorKind());
 }
 
 // The name a script uses for "no data table": a file name containing it opens nothing.

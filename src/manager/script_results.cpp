@@ -142,7 +142,7 @@ DDT_API int get_parameter_count(CDDTResults* results, const char* sheet) {
     const std::string loop = results->LoopSheet(sheet);
     if (results->GetSheetIndex(loop) < 1)
       NotePartial("get_parameter_count: no sheet " + Quoted(loop) + " in the results workbook",
-                ddt::platform::ErrorKind::BadArgument);
+                  ddt::platform::ErrorKind::BadArgument);
     return results->GetParamCount(sheet);
   });
 }
@@ -154,13 +154,13 @@ DDT_API int get_parameter_name(CDDTResults* results, const char* sheet, long ind
     if (results == nullptr) return NullArgument(-1, "get_parameter_name", "the results workbook");
     if (buffer == nullptr || size < 2)
       return Fail(-1, "get_parameter_name: no buffer (a null buffer or a size below 2)",
-                ddt::platform::ErrorKind::BadArgument);
+                  ddt::platform::ErrorKind::BadArgument);
     const std::string name = results->GetParamName(index, Arg(sheet));
     if (!CopyToBuffer(name, buffer, size))  // the result stays 0, as a script expects
       NotePartial("get_parameter_name: the name of parameter " + std::to_string(index) + " (" +
-                  std::to_string(name.size()) + " bytes) was cut to the buffer of " +
-                  std::to_string(size) + " bytes",
-                ddt::platform::ErrorKind::OverLimit);
+                      std::to_string(name.size()) + " bytes) was cut to the buffer of " +
+                      std::to_string(size) + " bytes",
+                  ddt::platform::ErrorKind::OverLimit);
     return 0;
   });
 }

@@ -54,7 +54,7 @@ DDT_API int compare_table_sheets(CDDTResults* results, const char* rsheet,
       return NullArgument(-1, "compare_table_sheets", "the results workbook, sheet or reference");
     if (buffer == nullptr || size < 1)
       return Fail(-1, "compare_table_sheets: no buffer (a null buffer or a size below 1)",
-                ddt::platform::ErrorKind::BadArgument);
+                  ddt::platform::ErrorKind::BadArgument);
     const ddt::manager::CompareRequest request{rsheet,          reference,
                                                Arg(firstColumn), Arg(lastColumn),
                                                Arg(firstIteration), Arg(lastIteration),
@@ -63,11 +63,10 @@ DDT_API int compare_table_sheets(CDDTResults* results, const char* rsheet,
     bool messageSet = false;
     const int result = ddt::manager::CompareTableSheets(*results, request, message, messageSet);
     if (messageSet && !CopyToBuffer(message, buffer, size))
-      ddt::platform::NotePartial("compare_table_sheets: the message (" +
-                                 std::to_string(message.size()) +
-                                 " bytes) was cut to the buffer of " + std::to_string(size) +
-                                 " bytes",
-                ddt::platform::ErrorKind::OverLimit);
+      ddt::platform::NotePartial(
+          "compare_table_sheets: the message (" + std::to_string(message.size()) +
+              " bytes) was cut to the buffer of " + std::to_string(size) + " bytes",
+          ddt::platform::ErrorKind::OverLimit);
     return result;
   });
 }

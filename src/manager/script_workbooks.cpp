@@ -35,7 +35,7 @@ long CellSheet(CDT* table, const char* function, const char* sheet) {
   const long index = table->GetSheetIndex(Arg(sheet));
   if (index == 0 && sheet != nullptr && *sheet != '\0')
     NotePartial(std::string(function) + ": no sheet named " + Quoted(sheet) +
-                "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used",
+                    "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used",
                 ddt::platform::ErrorKind::BadArgument);
   return index;
 }
@@ -116,7 +116,7 @@ int GetCell(CDT* table, const char* function, long sheet, long row, long column,
   }
   if (!CopyToBuffer(text, buffer, size))
     NotePartial(std::string(function) + ": the value (" + std::to_string(text.size()) +
-                " bytes) was cut to the buffer of " + std::to_string(size) + " bytes",
+                    " bytes) was cut to the buffer of " + std::to_string(size) + " bytes",
                 ddt::platform::ErrorKind::OverLimit);
   return result;
 }
@@ -127,7 +127,7 @@ int ShiftRow(CDT* table, const char* function, const char* sheet, long row, bool
     return Fail(-1, std::string(function) + ": " + BadCell(row, 1, false), BadCellKind(row, 1));
   if (table->SetSheet(Arg(sheet)) != 0)
     NotePartial(std::string(function) + ": no sheet named " + Quoted(Arg(sheet)) +
-                "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used",
+                    "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used",
                 ddt::platform::ErrorKind::BadArgument);
   const int r = static_cast<int>(row);
   if (insert) {
@@ -223,8 +223,8 @@ DDT_API int set_bp(CDDTInput* input, CDDTResults* results, const char* bpName) {
     const int result = results->SetScope(input, name);
     if (!known)
       NotePartial("set_bp: no business process " + Quoted(name) + " in the input workbook " +
-                  Quoted(input->GetFileName()) + "; its parameters will read as empty",
-                ddt::platform::ErrorKind::BadArgument);
+                      Quoted(input->GetFileName()) + "; its parameters will read as empty",
+                  ddt::platform::ErrorKind::BadArgument);
     return result;
   });
 }
@@ -235,7 +235,7 @@ DDT_API int get_param_value(CDDTResults* results, const char* name, char* buffer
     if (results == nullptr) return NullArgument(-1, "get_param_value", "the results workbook");
     if (size == nullptr || buffer == nullptr || *size < 1)
       return Fail(-1, "get_param_value: no buffer (a null buffer or size, or a size below 1)",
-                ddt::platform::ErrorKind::BadArgument);
+                  ddt::platform::ErrorKind::BadArgument);
     const std::string value = results->GetValue(Arg(name), Arg(table));
     const int given = *size;
     const bool whole = CopyToBuffer(value, buffer, given);
@@ -245,16 +245,16 @@ DDT_API int get_param_value(CDDTResults* results, const char* name, char* buffer
     const long index = results->GetSheetIndex(sheet);
     if (index < 1)
       NotePartial("get_param_value: no sheet " + Quoted(sheet) + " in the results workbook",
-                ddt::platform::ErrorKind::BadArgument);
+                  ddt::platform::ErrorKind::BadArgument);
     else if (results->ParamExists(Arg(name), index) == 0)
-      NotePartial("get_param_value: no parameter " + Quoted(Arg(name)) + " in sheet " +
-                  Quoted(sheet),
-                ddt::platform::ErrorKind::BadArgument);
+      NotePartial(
+          "get_param_value: no parameter " + Quoted(Arg(name)) + " in sheet " + Quoted(sheet),
+          ddt::platform::ErrorKind::BadArgument);
     else if (!whole)
       NotePartial("get_param_value: the value of " + Quoted(Arg(name)) + " (" +
-                  std::to_string(value.size()) + " bytes) was cut to the buffer of " +
-                  std::to_string(given) + " bytes",
-                ddt::platform::ErrorKind::OverLimit);
+                      std::to_string(value.size()) + " bytes) was cut to the buffer of " +
+                      std::to_string(given) + " bytes",
+                  ddt::platform::ErrorKind::OverLimit);
     return whole ? 0 : -1;
   });
 }
@@ -293,7 +293,7 @@ DDT_API int prm_get_cell(CDT* table, const char* sheet, long row, const char* na
     if (table == nullptr) return NullArgument(-1, "prm_get_cell", "the workbook");
     if (buffer == nullptr || size < 1)
       return Fail(-1, "prm_get_cell: no buffer (a null buffer or a size below 1)",
-                ddt::platform::ErrorKind::BadArgument);
+                  ddt::platform::ErrorKind::BadArgument);
     const long index = CellSheet(table, "prm_get_cell", sheet);
     return GetCell(table, "prm_get_cell", index, row,
                    ParamColumn(table, "prm_get_cell", index, name), buffer, size);
@@ -306,7 +306,7 @@ DDT_API int prm_get_cell2(CDT* table, const char* sheet, long row, long column, 
     if (table == nullptr) return NullArgument(-1, "prm_get_cell2", "the workbook");
     if (buffer == nullptr || size < 1)
       return Fail(-1, "prm_get_cell2: no buffer (a null buffer or a size below 1)",
-                ddt::platform::ErrorKind::BadArgument);
+                  ddt::platform::ErrorKind::BadArgument);
     const long index = CellSheet(table, "prm_get_cell2", sheet);
     return GetCell(table, "prm_get_cell2", index, row, column, buffer, size);
   });

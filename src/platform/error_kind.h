@@ -9,17 +9,17 @@
 namespace ddt::platform {
 
 enum class ErrorKind : int {
-  None = 0,          // no error
-  Other = 1,         // none of the kinds below
-  Missing = 2,       // the file does not exist
-  NotAWorkbook = 3,  // the file is no workbook (text named .xlsx, a folder, an image ...)
-  Damaged = 4,       // a workbook file that is damaged or truncated
-  Encrypted = 5,     // a password-protected workbook
-  ChangedOnDisk = 6, // the file changed since it was read or last written
-  Locked = 7,        // another program holds the file open (its lock file is beside it)
-  NotWritable = 8,   // the file or its folder cannot be written
-  OverLimit = 9,     // a size, count, row or column beyond what the library keeps
-  BadArgument = 10,  // a value the call does not accept (an unknown name, a bad index)
+  None = 0,           // no error
+  Other = 1,          // none of the kinds below
+  Missing = 2,        // the file does not exist
+  NotAWorkbook = 3,   // the file is no workbook (text named .xlsx, a folder, an image ...)
+  Damaged = 4,        // a workbook file that is damaged or truncated
+  Encrypted = 5,      // a password-protected workbook
+  ChangedOnDisk = 6,  // the file changed since it was read or last written
+  Locked = 7,         // another program holds the file open (its lock file is beside it)
+  NotWritable = 8,    // the file or its folder cannot be written
+  OverLimit = 9,      // a size, count, row or column beyond what the library keeps
+  BadArgument = 10,   // a value the call does not accept (an unknown name, a bad index)
 };
 
 // An exception that knows its kind. The grid's GridError is one; the library's exception

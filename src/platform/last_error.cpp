@@ -24,9 +24,7 @@ thread_local int callDepth = 0;
 
 const std::string& LastError() { return Current().text; }
 
-ErrorKind LastErrorKind() {
-  return Current().text.empty() ? ErrorKind::None : Current().kind;
-}
+ErrorKind LastErrorKind() { return Current().text.empty() ? ErrorKind::None : Current().kind; }
 
 void SetLastError(std::string text, ErrorKind kind) {
   Current().text = std::move(text);

@@ -103,9 +103,7 @@ bool GetValue(Reader& in, engine::CellData& value) {
   uint32_t kind = 0, a = 0, b = 0;
   if (!in.U32(kind)) return false;
   switch (kind) {
-    case 0:
-      value = engine::CellData{};
-      return true;
+    case 0: value = engine::CellData{}; return true;
     case 1: {
       if (!in.U32(a) || !in.U32(b)) return false;
       const uint64_t bits = static_cast<uint64_t>(a) | (static_cast<uint64_t>(b) << 32);

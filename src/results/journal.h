@@ -20,7 +20,7 @@ struct JournalCell : engine::CellImage {
   std::string sheet;  // sheet name
   int32_t row = 0;
   int32_t col = 0;
-  std::string name;   // the column's header text
+  std::string name;  // the column's header text
 };
 using JournalRecord = std::vector<JournalCell>;
 

@@ -90,9 +90,9 @@ void CDDTResults::JournalCells(const std::vector<std::array<long, 3>>& cells) {
     // included) goes into the file once, then only the rows that follow into the journal.
     m_pJournal.reset();
     if (Save("", 1) != 0) {
-      ddt::platform::NotePartial("The row was copied but the results were not saved: " +
-                                     ddt::platform::LastError(),
-                                 ddt::platform::LastErrorKind());
+      ddt::platform::NotePartial(
+          "The row was copied but the results were not saved: " + ddt::platform::LastError(),
+          ddt::platform::LastErrorKind());
       return;
     }
     m_pJournal = std::make_unique<rs::RunJournal>(path);
@@ -123,9 +123,9 @@ void CDDTResults::JournalCells(const std::vector<std::array<long, 3>>& cells) {
   if (!m_pJournal->Append(record)) {
     m_pJournal.reset();
     if (Save("", 1) != 0)
-      ddt::platform::NotePartial("The row was copied but the results were not saved: " +
-                                     ddt::platform::LastError(),
-                                 ddt::platform::LastErrorKind());
+      ddt::platform::NotePartial(
+          "The row was copied but the results were not saved: " + ddt::platform::LastError(),
+          ddt::platform::LastErrorKind());
   }
 }
 

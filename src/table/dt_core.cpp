@@ -101,8 +101,8 @@ int CDT::Open(const std::string& fileName) try {
     }
     // What the read had to guess (the encoding of a text file) is told, not hidden.
     for (const std::string& note : m_pEngine->GetReadNotes())
-        ddt::platform::MessageBox(ddt::platform::Quoted(fileName) + ": " + note, {},
-                                  ddt::platform::MB_OK | ddt::platform::MB_ICONWARNING);
+      ddt::platform::MessageBox(ddt::platform::Quoted(fileName) + ": " + note, {},
+                                ddt::platform::MB_OK | ddt::platform::MB_ICONWARNING);
   } else {
     ddt::table::NoteEmptied(this);
     DeleteSheets(1, static_cast<int>(GetNumSheets()));
@@ -253,7 +253,7 @@ int CDT::SetSheet(const std::string& sheetName) try {
   long sheet = GetSheetIndex(sheetName);
   if (sheet == 0) {
     ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName),
-        ddt::platform::ErrorKind::BadArgument);
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   m_pEngine->SetSheet(static_cast<int>(sheet));
@@ -267,12 +267,12 @@ int CDT::SetSheetName(const std::string& oldName, const std::string& newName) tr
   long sheet = oldName.empty() ? m_pEngine->GetSheet() : GetSheetIndex(oldName);
   if (sheet < 1 || sheet > GetNumSheets()) {
     ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(oldName),
-        ddt::platform::ErrorKind::BadArgument);
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (GetSheetIndex(newName) != 0) {
-    ddt::platform::SetLastError("A sheet named " + ddt::platform::Quoted(newName) +
-                                " exists already",
+    ddt::platform::SetLastError(
+        "A sheet named " + ddt::platform::Quoted(newName) + " exists already",
         ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
@@ -290,14 +290,15 @@ int CDT::InsertSheets(int position, int count) try {
   long sheets = GetNumSheets();
   if (position > sheets + 1) {
     ddt::platform::SetLastError("Cannot insert a sheet at position " + std::to_string(position) +
-                                ": the workbook has " + std::to_string(sheets) + " sheets",
-        ddt::platform::ErrorKind::BadArgument);
+                                    ": the workbook has " + std::to_string(sheets) + " sheets",
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (sheets >= ddt::engine::kMaxSheets) {
-    ddt::platform::SetLastError("Cannot insert a sheet: the workbook already has the most "
-                                "sheets a workbook may hold (" +
-                                std::to_string(ddt::engine::kMaxSheets) + ")",
+    ddt::platform::SetLastError(
+        "Cannot insert a sheet: the workbook already has the most "
+        "sheets a workbook may hold (" +
+            std::to_string(ddt::engine::kMaxSheets) + ")",
         ddt::platform::ErrorKind::OverLimit);
     return -1;
   }
@@ -332,10 +333,10 @@ int CDT::DeleteSheets(int first, int count) try {
   const ddt::platform::MemberScope boundary;
   long sheets = GetNumSheets();
   if (first < 1 || count < 0 || static_cast<long>(first) + count - 1 > sheets) {
-    ddt::platform::SetLastError("Cannot delete " + std::to_string(count) +
-                                " sheets from sheet " + std::to_string(first) +
-                                ": the workbook has " + std::to_string(sheets) + " sheets",
-        ddt::platform::ErrorKind::BadArgument);
+    ddt::platform::SetLastError("Cannot delete " + std::to_string(count) + " sheets from sheet " +
+                                    std::to_string(first) + ": the workbook has " +
+                                    std::to_string(sheets) + " sheets",
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (count == 0) return 0;  // nothing to delete
@@ -362,7 +363,7 @@ int CDT::DeleteSheet(const std::string& sheetName) try {
   long sheet = GetSheetIndex(sheetName);
   if (sheet == 0) {
     ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName),
-        ddt::platform::ErrorKind::BadArgument);
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   return DeleteSheets(static_cast<int>(sheet), 1);
@@ -374,12 +375,12 @@ int CDT::NewSheet(const std::string& sheetName) try {
   const ddt::platform::MemberScope boundary;
   if (sheetName.empty()) {
     ddt::platform::SetLastError("Cannot add a sheet without a name",
-        ddt::platform::ErrorKind::BadArgument);
+                                ddt::platform::ErrorKind::BadArgument);
     return -2;
   }
   if (GetSheetIndex(sheetName) != 0) {
-    ddt::platform::SetLastError("A sheet named " + ddt::platform::Quoted(sheetName) +
-                                " exists already",
+    ddt::platform::SetLastError(
+        "A sheet named " + ddt::platform::Quoted(sheetName) + " exists already",
         ddt::platform::ErrorKind::BadArgument);
     return -1;
   }

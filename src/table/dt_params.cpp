@@ -52,7 +52,7 @@ int CDT::AddParam(const std::string& sheetName, std::string& paramName, const st
     const std::string text = ddt::platform::LoadString(ddt::platform::IDS_TOO_MANY_COLUMNS);
     ddt::platform::MessageBox(text, {}, ddt::platform::MB_OK);
     ddt::platform::SetLastError(text + " (sheet " + ddt::platform::Quoted(sheet) + ")",
-        ddt::platform::ErrorKind::BadArgument);
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   long col = beforeName.empty() ? lastCol + 1 : GetColIndex(beforeName, 0);
@@ -63,9 +63,9 @@ int CDT::AddParam(const std::string& sheetName, std::string& paramName, const st
   const std::string requested = paramName;
   if (GetSuggestion(paramName, sheet).empty()) {
     ddt::platform::SetLastError("Cannot add parameter " + ddt::platform::Quoted(requested) +
-                                " to sheet " + ddt::platform::Quoted(sheet) +
-                                ": no legal, unique name can be made of it",
-        ddt::platform::ErrorKind::BadArgument);
+                                    " to sheet " + ddt::platform::Quoted(sheet) +
+                                    ": no legal, unique name can be made of it",
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   // The suggestion may have added a suffix.
@@ -188,15 +188,15 @@ int CDT::SetParamValue(long row, const std::string& paramName, const std::string
   m_pEngine->CancelEdit();
   long col = GetColIndex(paramName, sheet);
   if (col < 1) {
-    ddt::platform::SetLastError("No parameter " + ddt::platform::Quoted(paramName) +
-                                " in sheet " + ddt::platform::Quoted(GetSheetName(sheet)),
-        ddt::platform::ErrorKind::BadArgument);
+    ddt::platform::SetLastError("No parameter " + ddt::platform::Quoted(paramName) + " in sheet " +
+                                    ddt::platform::Quoted(GetSheetName(sheet)),
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (row < 1 || row > ddt::table::kMaxDataRows) {
     ddt::platform::SetLastError("Row " + std::to_string(row) + " is outside the sheet (1 to " +
-                                std::to_string(ddt::table::kMaxDataRows) + ")",
-        ddt::platform::ErrorKind::BadArgument);
+                                    std::to_string(ddt::table::kMaxDataRows) + ")",
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (!ddt::table::CheckCellText(value)) return -1;

@@ -26,7 +26,8 @@ class BindingDifferences : public ::testing::Test {
  protected:
   void SetUp() override {
     CDT_QX writer(&parent);
-    FillRows(*ddt::engine::BookAccess::Of(&writer), 1, {{"id", "name"}, {"1", "a"}, {"2", "b"}, {"3", "c"}});
+    FillRows(*ddt::engine::BookAccess::Of(&writer), 1,
+             {{"id", "name"}, {"1", "a"}, {"2", "b"}, {"3", "c"}});
     EngineTestPeer::CreateHeader(writer);
     writer.Save(path.c_str());
   }

@@ -50,7 +50,7 @@ class Seam : public ::testing::Test {
 
 TEST_F(Seam, VisitGivesEveryKeptCellOfTheRangeTypedInRowOrder) {
   engine.SetValue(1, 1, 1, "12.5");
-  engine.SetValue(1, 1, 3, "'007");   // text that looks like a number
+  engine.SetValue(1, 1, 3, "'007");  // text that looks like a number
   engine.SetValue(1, 2, 2, "TRUE");
   engine.SetValue(1, 3, 1, "#N/A");
   engine.SetValue(1, 3, 2, "=A1*2");  // a formula's result, brought up to date

@@ -34,9 +34,12 @@ JournalCell MakeCell(const std::string& sheet, int row, int col, const std::stri
   cell.col = col;
   cell.name = "n" + std::to_string(col);
   if (!entry.empty() && entry[0] == '=') cell.formula = entry;
-  else if (!entry.empty() && entry[0] == '#') cell.value = engine::CellData::Number(std::stod(entry.substr(1)));
-  else if (entry == "!") cell.value = engine::CellData::Error(engine::kMaxErrorCode);  // #N/A
-  else cell.value = engine::CellData::Text(entry);
+  else if (!entry.empty() && entry[0] == '#')
+    cell.value = engine::CellData::Number(std::stod(entry.substr(1)));
+  else if (entry == "!")
+    cell.value = engine::CellData::Error(engine::kMaxErrorCode);  // #N/A
+  else
+    cell.value = engine::CellData::Text(entry);
   cell.style.numberFormat = "0.00";
   cell.style.pattern = 1;
   cell.style.patternFg = 0x00FF00;

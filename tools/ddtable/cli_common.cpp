@@ -20,7 +20,6 @@ void FailFile(const std::string& file, const std::string& reason) {
   throw CliError(kExitUsage, file + ": " + reason);
 }
 
-
 void FailUsage(const std::string& message) { throw CliError(kExitUsage, message); }
 
 GlobalOptions& Global() {

@@ -108,7 +108,8 @@ int DetectFileType(const std::string& path) {
   const Content content = Sniff(path);
   // A workbook's name promises a workbook: an empty file under such a name is a save that
   // never happened (or was cut off), not an empty table.
-  if (content == Content::Empty && (xlsxName || ext == "xls")) throw GridError("empty file", ErrorKind::Damaged);
+  if (content == Content::Empty && (xlsxName || ext == "xls"))
+    throw GridError("empty file", ErrorKind::Damaged);
   if (xlsxName && content != Content::Zip) {
     if (content == Content::Text)
       throw GridError("not an .xlsx workbook: it looks like text", ErrorKind::NotAWorkbook);

@@ -57,8 +57,7 @@ class AtomicFileWriter::TempFile {
     if (::close(fd) != 0) throw SystemError("cannot write the file");
   }
   void CommitTo(const std::string& target) {
-    if (::rename(path_.c_str(), target.c_str()) != 0)
-      throw SystemError("cannot replace the file");
+    if (::rename(path_.c_str(), target.c_str()) != 0) throw SystemError("cannot replace the file");
     committed_ = true;
   }
 

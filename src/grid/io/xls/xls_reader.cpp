@@ -39,7 +39,8 @@ std::string ReadWholeFile(const std::string& path) {
   char buf[64 * 1024];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, file.get())) > 0) {
-    if (bytes.size() + n > kMaxXlsBytes) throw GridError("the .xls file is too large", ErrorKind::OverLimit);
+    if (bytes.size() + n > kMaxXlsBytes)
+      throw GridError("the .xls file is too large", ErrorKind::OverLimit);
     bytes.append(buf, n);
   }
   if (std::ferror(file.get())) throw GridError("the file cannot be read");
@@ -99,8 +100,9 @@ void ReadSst(Pieces& p, std::vector<SharedText>& out) {
       p.Skip(size_t{runs} * 4);
       p.Skip(ext);
       if (Utf8Length(s) > static_cast<size_t>(kMaxCellTextLength))
-        throw GridError("shared string " + std::to_string(out.size()) +
-                        " is longer than 32767 characters", ErrorKind::OverLimit);
+        throw GridError(
+            "shared string " + std::to_string(out.size()) + " is longer than 32767 characters",
+            ErrorKind::OverLimit);
       out.push_back(std::move(s));
     }
   } catch (const GridError& e) {
@@ -123,7 +125,8 @@ void ReadGlobals(std::string_view stream, bool biff8, Globals& g) {
     const char* p = d.data();
     switch (r.type) {
       case kEof: break;
-      case kFilePass: throw GridError("the workbook is encrypted (password-protected)", ErrorKind::Encrypted);
+      case kFilePass:
+        throw GridError("the workbook is encrypted (password-protected)", ErrorKind::Encrypted);
       case kCodePage:
         if (d.size() >= 2 && !biff8) g.codePage.Set(U16(p));
         continue;
@@ -303,7 +306,8 @@ class SheetReader {
           const uint32_t index = U32(p + 6);
           if (index >= g_.sst.size())
             throw GridError("sheet '" + name_ + "': shared string " + std::to_string(index) +
-                            " is out of range", ErrorKind::Damaged);
+                                " is out of range",
+                            ErrorKind::Damaged);
           PutText(U16(p), U16(p + 2), U16(p + 4), g_.sst[index]);
           break;
         }

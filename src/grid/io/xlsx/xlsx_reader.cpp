@@ -90,8 +90,8 @@ class WorkbookHandler : public XmlHandler {
     }
     if (name == "sheet") {
       if (sheets.size() >= static_cast<size_t>(kMaxSheets))
-        throw GridError("the workbook lists more than " + std::to_string(kMaxSheets) +
-                        " sheets", ErrorKind::OverLimit);
+        throw GridError("the workbook lists more than " + std::to_string(kMaxSheets) + " sheets",
+                        ErrorKind::OverLimit);
       const char* n = Attr(attrs, "name");
       const char* id = Attr(attrs, "id");
       const char* state = Attr(attrs, "state");
@@ -174,7 +174,8 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
   else if (zip.Has("xl/workbook.xml"))
     workbookPart = "xl/workbook.xml";
   else
-    throw GridError("the archive is not a workbook (it has no workbook part)", ErrorKind::NotAWorkbook);
+    throw GridError("the archive is not a workbook (it has no workbook part)",
+                    ErrorKind::NotAWorkbook);
   if (!zip.Has(workbookPart))
     throw GridError("the workbook part " + workbookPart + " is missing", ErrorKind::Damaged);
 
@@ -259,7 +260,8 @@ void ReadXlsx(const std::string& path, Workbook& book, ReadReport& report) {
       continue;
     }
     if (!zip.Has(rel->target))
-      throw GridError("the part " + rel->target + " of sheet '" + entry.name + "' is missing", ErrorKind::Damaged);
+      throw GridError("the part " + rel->target + " of sheet '" + entry.name + "' is missing",
+                      ErrorKind::Damaged);
     SheetContext ctx{book,      static_cast<int>(i + 1), entry.name, sharedStrings,
                      styleIds,  formats.quotePrefix,     report};
     if (!dynamicArrayCells.empty()) ctx.dynamicArrayCells = &dynamicArrayCells;

@@ -178,11 +178,13 @@ class SheetHandler : public XmlHandler {
     int64_t r = row_ + 1;
     if (const char* ra = Attr(attrs, "r")) {
       if (!ParseInt64(ra, &r) || r < 1)
-        throw GridError("sheet '" + ctx_.sheetName + "': bad row number '" + ra + "'", ErrorKind::Damaged);
+        throw GridError("sheet '" + ctx_.sheetName + "': bad row number '" + ra + "'",
+                        ErrorKind::Damaged);
     }
     if (r > kMaxRows)
       throw GridError("sheet '" + ctx_.sheetName + "': row " + std::to_string(r) +
-                      " is beyond the last row (" + std::to_string(kMaxRows) + ")", ErrorKind::OverLimit);
+                          " is beyond the last row (" + std::to_string(kMaxRows) + ")",
+                      ErrorKind::OverLimit);
     row_ = r;
     col_ = 0;
     const int row = static_cast<int>(r);
@@ -271,11 +273,13 @@ class SheetHandler : public XmlHandler {
     if (r) {
       int64_t row = 0, col = 0;
       if (!ParseCellRef(r, &row, &col))
-        throw GridError("sheet '" + ctx_.sheetName + "': bad cell reference '" + r + "'", ErrorKind::Damaged);
+        throw GridError("sheet '" + ctx_.sheetName + "': bad cell reference '" + r + "'",
+                        ErrorKind::Damaged);
       if (row > kMaxRows || col > kMaxCols)
         throw GridError("sheet '" + ctx_.sheetName + "': cell reference " + r +
-                        " is beyond the sheet's limits (" + std::to_string(kMaxRows) +
-                        " rows, " + std::to_string(kMaxCols) + " columns)", ErrorKind::OverLimit);
+                            " is beyond the sheet's limits (" + std::to_string(kMaxRows) +
+                            " rows, " + std::to_string(kMaxCols) + " columns)",
+                        ErrorKind::OverLimit);
       row_ = row;
       col_ = col;
     } else {

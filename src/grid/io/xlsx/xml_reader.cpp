@@ -110,8 +110,9 @@ void XmlReader::Parse(const char* data, size_t size, bool final) {
     if (error_) std::rethrow_exception(error_);
     if (status != XML_STATUS_OK)
       throw GridError(what_ + ": XML error at line " +
-                      std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " +
-                      XML_ErrorString(XML_GetErrorCode(parser_)), ErrorKind::Damaged);
+                          std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " +
+                          XML_ErrorString(XML_GetErrorCode(parser_)),
+                      ErrorKind::Damaged);
     data += piece;
     size -= piece;
   } while (size > 0);

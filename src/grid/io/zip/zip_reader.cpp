@@ -133,8 +133,9 @@ ZipReader::ZipReader(const std::string& path) {
   if (!archive_) {
     zip_source_free(source);
     if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS)
-      throw GridError("not a zip archive, or a damaged or truncated one (" +
-                      ZipErrorText(code) + ")", ErrorKind::Damaged);
+      throw GridError(
+          "not a zip archive, or a damaged or truncated one (" + ZipErrorText(code) + ")",
+          ErrorKind::Damaged);
     throw GridError("cannot open the archive (" + ZipErrorText(code) + ")", ErrorKind::Damaged);
   }
   const zip_int64_t entries = zip_get_num_entries(archive_, 0);
@@ -273,27 +274,32 @@ void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
   zip_stat_init(&st);
   if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
       !(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE))
-    throw GridError("part " + entry + " is damaged (" + zip_strerror(archive_) + ")", ErrorKind::Damaged);
+    throw GridError("part " + entry + " is damaged (" + zip_strerror(archive_) + ")",
+                    ErrorKind::Damaged);
   // Refuse on the declared sizes before inflating anything.
   const uint64_t declared = st.size;
   if (declared > maxBytes)
     throw GridError("part " + entry + " is too large (" + std::to_string(declared) +
-                    " bytes uncompressed, the limit is " + std::to_string(maxBytes) + ")", ErrorKind::OverLimit);
+                        " bytes uncompressed, the limit is " + std::to_string(maxBytes) + ")",
+                    ErrorKind::OverLimit);
   if (totalRead_ + declared > kMaxArchiveBytes)
-    throw GridError("the archive expands to more than " + std::to_string(kMaxArchiveBytes) +
-                    " bytes", ErrorKind::OverLimit);
+    throw GridError(
+        "the archive expands to more than " + std::to_string(kMaxArchiveBytes) + " bytes",
+        ErrorKind::OverLimit);
   auto ratioTooHigh = [&](uint64_t bytes) {
     return bytes > kRatioExemptBytes && bytes / (st.comp_size ? st.comp_size : 1) >
                                             kMaxCompressionRatio;
   };
   if (ratioTooHigh(declared))
     throw GridError("part " + entry + " expands suspiciously (compression ratio over " +
-                    std::to_string(kMaxCompressionRatio) + ")", ErrorKind::OverLimit);
+                        std::to_string(kMaxCompressionRatio) + ")",
+                    ErrorKind::OverLimit);
 
   std::unique_ptr<zip_file_t, ZipFileCloser> file(
       zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
   if (!file)
-    throw GridError("part " + entry + " cannot be read (" + zip_strerror(archive_) + ")", ErrorKind::Damaged);
+    throw GridError("part " + entry + " cannot be read (" + zip_strerror(archive_) + ")",
+                    ErrorKind::Damaged);
   std::optional<Inflater> ahead;
   try {
     if (declared >= kThreadedBytes) ahead.emplace(file.get());
@@ -307,7 +313,8 @@ void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
     zip_int64_t n = ahead ? ahead->Next(&data) : zip_fread(file.get(), buffer.data(), buffer.size());
     if (n < 0)
       throw GridError("part " + entry + " is damaged (" +
-                      zip_error_strerror(zip_file_get_error(file.get())) + ")", ErrorKind::Damaged);
+                          zip_error_strerror(zip_file_get_error(file.get())) + ")",
+                      ErrorKind::Damaged);
     if (n == 0) break;
     count += static_cast<uint64_t>(n);
     // Count again while inflating: the declared size may lie.
