@@ -38,7 +38,8 @@ class AtomicFileWriter::TempFile {
       path_ = dir_ + "/." + base + "." + std::to_string(rd() % 1000000000u) + ".tmp";
       fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd_ < 0 && (errno == ENOENT || errno == ENOTDIR))
-        throw GridError("no folder " + dir_, ErrorKind::NotWritable);
+        throw GridError("no folder " + dir_ + " (" + std::strerror(errno) + ")",
+                        ErrorKind::NotWritable);
       if (fd_ < 0 && errno != EEXIST)
         throw SystemError("cannot create a temporary file in its directory");
     }
