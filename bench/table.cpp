@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/book_access.h"
 #include "grid/workbook.h"
 #include "ddtable/cdt.h"
 #include "table/table_limits.h"
@@ -31,7 +32,7 @@ WideTable& Wide() {
       w.table->AddParam("Data", name, "", CDT::DT_STYLE_NONE, "", 0);
       w.names.push_back(name);
     }
-    ddt::grid::Workbook* book = w.table->m_pEngine->GetBook();
+    ddt::grid::Workbook* book = ddt::engine::BookAccess::Of(w.table->m_pEngine);
     for (int r = 1; r <= kRows; ++r)
       for (int c = 1; c <= kParams; ++c)
         book->SetCellValue(1, r, c, ddt::grid::Value(std::string("v") + std::to_string(r * c)));

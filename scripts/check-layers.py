@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Fails when a source file includes a header of a layer above its own.
+"""Fails when a source file includes a header of a layer above its own, or reaches past the
+engine into the grid.
 
 The library's layers, bottom to top, are listed in LAYERS. A file in src/<layer>/ may include
 headers of its own layer and of the layers below it, and names a public header by its own
 path (ddtable/cdt.h, not an old layer path such as table/cdt.h); the public headers in include/ddtable/
-belong to the layer that implements them (PUBLIC_HEADERS). Prints every upward include as
+belong to the layer that implements them (PUBLIC_HEADERS). The engine is the one seam to the
+grid: the layers above it (ABOVE_ENGINE), the public headers and the front ends (FRONT_ENDS:
+the command and the Python module) include no grid/ header. Prints every refused include as
 file:line and exits 1 when there is one.
 """
 import pathlib
@@ -24,6 +27,11 @@ PUBLIC_HEADERS = {
     "param_name.h": "results",
     "prm.h": "manager", "ddtable.h": "manager",
 }
+
+# Layers that reach the grid only through the engine (CDT_IF and engine headers).
+ABOVE_ENGINE = ["table", "input", "results", "manager"]
+# Folders of the front ends, which use the library like any of its callers.
+FRONT_ENDS = ["tools", "python/src"]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
@@ -58,6 +66,15 @@ def main(root: pathlib.Path) -> int:
              if p.suffix in (".h", ".cpp") and p.relative_to(src).parts[0] in rank]
     files += [(p, PUBLIC_HEADERS[p.name]) for p in (root / "include" / "ddtable").glob("*.h")
               if p.name in PUBLIC_HEADERS]
+    # Who may not include the grid: the layers above the engine, the public headers and the
+    # front ends (which have no layer of their own).
+    no_grid = {path for path, own in files
+               if own in ABOVE_ENGINE or path.parent == root / "include" / "ddtable"}
+    for folder in FRONT_ENDS:
+        for path in sorted((root / folder).rglob("*")) if (root / folder).is_dir() else []:
+            if path.suffix in (".h", ".cpp") and "tests" not in path.relative_to(root).parts:
+                no_grid.add(path)
+                files.append((path, None))
     for path, own in files:
         for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
             match = INCLUDE.match(line)
@@ -69,13 +86,20 @@ def main(root: pathlib.Path) -> int:
                                 f"a path that is gone; include {instead}")
                 continue
             target = layer_of_include(match.group(1))
+            if target == "grid" and path in no_grid:
+                problems.append(f"{path.relative_to(root)}:{number}: includes {match.group(1)}; "
+                                f"above the engine the grid is reached through CDT_IF and "
+                                f"engine headers")
+                continue
+            if own is None:
+                continue
             if target is not None and rank[target] > rank[own]:
                 problems.append(f"{path.relative_to(root)}:{number}: {own} includes "
                                 f"{match.group(1)} ({target} is above {own})")
     for problem in problems:
         print(problem)
     if problems:
-        print(f"{len(problems)} include(s) run upward; layers bottom to top: "
+        print(f"{len(problems)} include(s) run upward or past the engine; layers bottom to top: "
               + " < ".join(LAYERS), file=sys.stderr)
     return 1 if problems else 0
 

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ddtable/critical_section.h"
 #include "ddtable/dt_if.h"
@@ -236,6 +237,11 @@ class DDT_API CDT : public ddt::platform::Window {
   // True when the last Open read its file; false for a file that could not be read (the
   // workbook is then empty; ddt::LastError() says why) and for a workbook opened empty.
   bool FileRead() const;
+  // What the last successful Save could not keep in the file (parts a structural edit made
+  // wrong, a macro project saved under a name that cannot hold one), one sentence each;
+  // empty when it kept everything or nothing was saved yet. The file was written all the
+  // same: a caller shows these as warnings.
+  std::vector<std::string> GetSaveNotes() const;
   // Appends a sheet named sheetName. -1 if it exists; -2 if it could not be made or given
   // the name (an empty name, a name a file cannot hold, the sheet limit: nothing is added).
   int NewSheet(const std::string& sheetName);

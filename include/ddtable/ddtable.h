@@ -88,6 +88,30 @@ typedef struct EXTERNAL_DATA EXTERNAL_DATA;
  * clear it when they begin (see ddtable/cdt.h). */
 DDT_API const char* ddt_last_error(void);
 
+/* The kind of the failure ddt_last_error describes, so that a caller can choose what to do
+ * (an exit code, an exception, a retry under another name) without reading the text or
+ * looking at the file again. DDT_ERROR_NONE exactly when ddt_last_error is "". */
+typedef enum ddt_error_kind {
+  DDT_ERROR_NONE = 0,            /* the last call succeeded */
+  DDT_ERROR_OTHER = 1,           /* none of the kinds below (out of memory, ...) */
+  DDT_ERROR_MISSING = 2,         /* the file does not exist */
+  DDT_ERROR_NOT_A_WORKBOOK = 3,  /* the file is not a workbook (text named .xlsx, a folder) */
+  DDT_ERROR_DAMAGED = 4,         /* a damaged or truncated workbook file, or an empty one */
+  DDT_ERROR_ENCRYPTED = 5,       /* a password-protected workbook, which is not read */
+  DDT_ERROR_CHANGED_ON_DISK = 6, /* a save refused: the file changed (or appeared) since the
+                                    workbook read or last wrote it */
+  DDT_ERROR_LOCKED = 7,          /* a save refused: another program holds the file open */
+  DDT_ERROR_NOT_WRITABLE = 8,    /* the file or its folder cannot be written */
+  DDT_ERROR_OVER_LIMIT = 9,      /* a row, column, sheet count, text length or file size
+                                    beyond the limits above */
+  DDT_ERROR_BAD_ARGUMENT = 10    /* an argument the call refuses: a null handle or buffer, an
+                                    unknown sheet, a row below 1, a bad formula */
+} ddt_error_kind;
+
+/* The kind of the last error of this thread; it is set and cleared together with
+ * ddt_last_error, also for a result returned although part of the call was not done. */
+DDT_API ddt_error_kind ddt_last_error_kind(void);
+
 /* 1 when the workbook's file was read by its last open; 0 when the file could not be read
  * (missing, damaged, not a workbook: the workbook is empty, ddt_last_error says why) or the
  * workbook was opened without a file; -1 for a null handle. Takes any workbook handle, e.g.
@@ -295,6 +319,8 @@ DDT_API int get_sheet_name(CDT* table, long index, char* buffer, int* size);
 namespace ddt {
 /* ddt_last_error for C++ callers and the members of the exported classes. */
 DDT_API std::string LastError();
+/* ddt_last_error_kind for C++ callers. */
+DDT_API ddt_error_kind LastErrorKind();
 }  // namespace ddt
 
 /* table2sheet for C++ callers: the table is the standard library's vector of rows, each a

@@ -25,9 +25,13 @@
 #include "ddtable/dt_if.h"
 
 namespace ddt::engine {
+class BookAccess;
 class HeaderCache;
 class GridWindow;
 }  // namespace ddt::engine
+namespace ddt::grid {
+class Workbook;
+}
 
 class DDT_API CDT_GRID : public CDT_IF {
  public:
@@ -135,7 +139,25 @@ class DDT_API CDT_GRID : public CDT_IF {
   void EditDelete(int kind) override;
   void EditInsert(int kind) override;
 
-  ddt::grid::Workbook* GetBook() override;
+  // Bulk operations, typed sets and file notes (see CDT_IF).
+  void VisitRange(int sheet, int firstRow, int firstCol, int lastRow, int lastCol,
+                  CellVisitor& visitor) override;
+  void CopyCell(int sheet, int row, int col, CDT_IF& from, int fromSheet, int fromRow,
+                int fromCol) override;  // `from` must be a CDT_GRID too
+  void ResetCell(int sheet, int row, int col) override;
+  void CopyRangeFrom(int sheet, int firstRow, int firstCol, int lastRow, int lastCol, CDT_IF& from,
+                     int fromSheet, int fromFirstRow, int fromFirstCol, int fromLastRow,
+                     int fromLastCol) override;
+  void SetNumber(int sheet, int row, int col, double value) override;
+  void SetText(int sheet, int row, int col, std::string_view text) override;
+  void SetBool(int sheet, int row, int col, bool value) override;
+  bool Uses1904Dates() override;
+  std::vector<std::string> GetSaveNotes() override;
+  std::vector<std::string> GetReadNotes() override;
+  void HoldEmptyHeaderRow() override;
+  bool HasHeaderCell(int sheet, int col) override;
+  void SetHeaderText(int sheet, int col, std::string_view text) override;
+  void CopySheetLookUnlessOwn(int toSheet, CDT_IF& from, int fromSheet) override;
 
  protected:
   // Takes ownership of the binding's control window; the binding creates it (CreateControl)
@@ -153,6 +175,8 @@ class DDT_API CDT_GRID : public CDT_IF {
   virtual void SetUpInsertedSheets(int /*position*/, int /*count*/) {}
 
  private:
+  friend class ddt::engine::BookAccess;  // the engine's own code and its tests
+
   std::unique_ptr<ddt::engine::GridWindow> m_pHost;
   // The cache lives behind a pointer so that this header needs no internal type; the
   // reference names the same object for the member functions.

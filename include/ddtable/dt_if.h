@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ddtable/export.h"
@@ -18,9 +19,6 @@ class CDTNotify;
 
 namespace ddt::platform {
 class Window;
-}
-namespace ddt::grid {
-class Workbook;
 }
 
 // An ordered list of strings, searched by exact value.
@@ -142,9 +140,90 @@ class DDT_API CDT_IF {
   virtual void EditDelete(int kind) = 0;  // 0..3 as DT_SHIFT_TYPE; other values do nothing
   virtual void EditInsert(int kind) = 0;  // 0..3 as DT_SHIFT_TYPE; other values do nothing
 
-  // The grid workbook behind the engine ("the book object"), for the few data-table members
-  // that reach past this interface. Owned by the engine.
-  virtual ddt::grid::Workbook* GetBook() = 0;
+  // --- Bulk operations -------------------------------------------------------------------
+  // What a cell holds, as VisitRange shows it. Texts are views into the engine's cells,
+  // valid during the visit only; two cells sharing one stored text give the same data().
+  struct CellView {
+    enum Kind : int { Empty = 0, Number = 1, Text = 2, Bool = 3, Error = 4 };
+    Kind kind = Empty;
+    double number = 0;        // Number
+    bool boolean = false;     // Bool
+    std::string_view text;    // Text: the text; Error: its display text ("#N/A")
+    bool formula = false;     // the value is a formula's result
+    bool forcedText = false;  // a text entered with a leading apostrophe
+    // The cell's effective number format ("General" when none was given), and an id that
+    // is the same for cells of the same effective style during one visit.
+    std::string_view numberFormat;
+    uint32_t styleId = 0;
+  };
+  // Receives the cells of a range from VisitRange.
+  class CellVisitor {
+   public:
+    virtual ~CellVisitor() = default;
+    virtual void Visit(int row, int col, const CellView& cell) = 0;
+  };
+  // Shows visitor every cell the engine keeps in rows firstRow..lastRow, columns
+  // firstCol..lastCol of sheet (0: the current sheet), row by row, left to right. Cells never
+  // given anything are skipped; a cell holding only a format comes as Empty. Formula results
+  // are brought up to date first. The visitor must not change the workbook. Cost: the kept
+  // cells of those rows. Throws for a bad sheet.
+  virtual void VisitRange(int sheet, int firstRow, int firstCol, int lastRow, int lastCol,
+                          CellVisitor& visitor) = 0;
+  // VisitRange with any callable taking (int row, int col, const CellView&).
+  template <class Fn>
+  void ForEachCell(int sheet, int firstRow, int firstCol, int lastRow, int lastCol, Fn&& fn) {
+    struct Adapter final : CellVisitor {
+      explicit Adapter(Fn& f) : fn(f) {}
+      void Visit(int row, int col, const CellView& cell) override { fn(row, col, cell); }
+      Fn& fn;
+    } adapter(fn);
+    VisitRange(sheet, firstRow, firstCol, lastRow, lastCol, adapter);
+  }
+
+  // Copies one cell from engine `from` (it may be this one) into (sheet, row, col): its
+  // formula (as a formula, references kept as written) or its value with its type (a text
+  // that looks like a number stays text; an empty source empties the target), and its
+  // effective number format. Does not move the selection or the active cell of either
+  // engine. Throws for a bad sheet, row or column.
+  virtual void CopyCell(int sheet, int row, int col, CDT_IF& from, int fromSheet, int fromRow,
+                        int fromCol) = 0;
+  // Empties the cell and gives it the General number format; its other formats stay.
+  virtual void ResetCell(int sheet, int row, int col) = 0;
+  // Copies rows fromFirstRow..fromLastRow, columns fromFirstCol..fromLastCol of sheet
+  // fromSheet of `from` to (firstRow, firstCol) of sheet `sheet` of this engine, as a paste
+  // would (values, formulas moved with their relative references, formats); -1 as both rows
+  // (columns) means whole columns (rows). lastRow and lastCol bound the target. Throws for a
+  // bad sheet or range.
+  virtual void CopyRangeFrom(int sheet, int firstRow, int firstCol, int lastRow, int lastCol,
+                             CDT_IF& from, int fromSheet, int fromFirstRow, int fromFirstCol,
+                             int fromLastRow, int fromLastCol) = 0;
+  // Typed sets: the value as it is, never parsed as a user's typing would be (a text "=1"
+  // stays that text). The cell keeps its format. Throws for a bad sheet, row or column, or
+  // a text over the cell limit.
+  virtual void SetNumber(int sheet, int row, int col, double value) = 0;
+  virtual void SetText(int sheet, int row, int col, std::string_view text) = 0;
+  virtual void SetBool(int sheet, int row, int col, bool value) = 0;
+  // True when the workbook counts dates from 1904 (a file from an old Mac spreadsheet).
+  virtual bool Uses1904Dates() = 0;
+
+  // What the last Save could not keep in the file (parts a structural edit made wrong, a
+  // macro project under a name that cannot hold one), one sentence each; empty when it kept
+  // everything. What the last Open noticed without refusing the file (text that was not
+  // UTF-8), one sentence each.
+  virtual std::vector<std::string> GetSaveNotes() = 0;
+  virtual std::vector<std::string> GetReadNotes() = 0;
+  // Gives every sheet an empty header row held out of the cells, as a workbook built in
+  // memory has: row 1 of the file it will be saved to lies above its data rows.
+  virtual void HoldEmptyHeaderRow() = 0;
+  // The header row held out of the cells (row 1 of the file): whether sheet `sheet` has a
+  // cell there in column col (false when no header row is held), and a text put into it
+  // (nothing when no header row is held). Throws for a bad sheet.
+  virtual bool HasHeaderCell(int sheet, int col) = 0;
+  virtual void SetHeaderText(int sheet, int col, std::string_view text) = 0;
+  // Gives sheet toSheet the look of sheet fromSheet of `from` (column widths, frozen panes,
+  // data validations, hidden or not), unless toSheet has a look of its own (one read from
+  // a file). Throws for a bad sheet.
+  virtual void CopySheetLookUnlessOwn(int toSheet, CDT_IF& from, int fromSheet) = 0;
 
   short GetFileFormat() const { return m_nFileFormat; }
 

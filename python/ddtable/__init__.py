@@ -32,9 +32,16 @@ from ddtable._core import (
 )
 from ddtable.errors import (
     CellError,
+    ChangedOnDiskError,
+    DamagedFileError,
+    EncryptedFileError,
     Error,
     FileError,
+    LimitError,
+    LockedFileError,
     MissingFileError,
+    NotAWorkbookError,
+    NotWritableError,
     RunError,
     SaveWarning,
     UnknownNameError,
@@ -43,7 +50,8 @@ from ddtable.errors import (
 __all__ = [
     "open", "new", "Workbook", "Sheet", "Row", "Block", "Run", "Iteration", "Manager",
     "ParamName", "Error", "FileError", "MissingFileError", "UnknownNameError", "RunError",
-    "CellError", "SaveWarning",
+    "CellError", "SaveWarning", "NotAWorkbookError", "DamagedFileError", "EncryptedFileError",
+    "LimitError", "ChangedOnDiskError", "LockedFileError", "NotWritableError",
 ]
 
 __version__ = "0.1.0"

@@ -24,6 +24,37 @@ class MissingFileError(FileError, FileNotFoundError):
     """The workbook file does not exist."""
 
 
+class NotAWorkbookError(FileError):
+    """The file is not a workbook (text named .xlsx, a folder, some other kind of file)."""
+
+
+class DamagedFileError(FileError):
+    """The workbook file is damaged, truncated or empty."""
+
+
+class EncryptedFileError(FileError):
+    """The workbook is password-protected; ddtable does not read encrypted workbooks."""
+
+
+class LimitError(FileError):
+    """The file goes past a limit ddtable keeps (rows, columns, sheets, sizes)."""
+
+
+class ChangedOnDiskError(FileError):
+    """A save was refused: the file changed on disk (or appeared) since the workbook read or
+    last wrote it. Save under another name."""
+
+
+class LockedFileError(FileError):
+    """A save was refused: another program holds the file open (its lock file is beside
+    it). Save under another name, or close it there first."""
+
+
+class NotWritableError(FileError, PermissionError):
+    """The file or its folder cannot be written (no such folder, no permission, a read-only
+    or full file system)."""
+
+
 class UnknownNameError(Error, LookupError):
     """No sheet, business process, child table or parameter has the name given."""
 

@@ -1,6 +1,6 @@
-// Reading a sheet's values in bulk: one pass over the cells the sheet holds, in row order,
-// building each row's tuple (or each column's array) directly with the C API, instead of one
-// library call (and one cell lookup) per cell. Values are typed as Row gives them: the same
+// Reading a sheet's values in bulk: one visit of the cells the sheet holds (CDT_IF::VisitRange),
+// in row order, building each row's tuple (or each column's array) directly with the C API,
+// instead of one library call (and one cell lookup) per cell. Values are typed as Row gives them: the same
 // CellValue rules, with dates by number format.
 #include <pybind11/numpy.h>
 
@@ -13,15 +13,11 @@
 #include <vector>
 
 #include "core.h"
-#include "grid/sheet.h"
-#include "grid/style.h"
-#include "grid/workbook.h"
 
 namespace ddt::python {
 
 namespace {
 
-namespace grid = ddt::grid;
 using namespace pybind11::literals;
 
 py::object Steal(PyObject* object) {
@@ -32,10 +28,10 @@ py::object Steal(PyObject* object) {
 // Python str objects of the texts met so far, keyed by the text block's address: cells that
 // share a block (a file's shared strings, copied texts) share one str. Direct-mapped, so its
 // size stays fixed however many distinct texts a sheet holds. Valid only while no cell
-// changes: cleared whenever a formula is evaluated.
+// changes: one visit (formulas evaluated before it) at a time.
 class TextCache {
  public:
-  PyObject* Get(const grid::SharedText& text) {
+  PyObject* Get(std::string_view text) {
     const char* key = text.data();
     Slot& slot = slots_[(reinterpret_cast<std::uintptr_t>(key) >> 4) % slots_.size()];
     if (slot.key != key || slot.str.ptr() == nullptr) {
@@ -43,9 +39,6 @@ class TextCache {
       slot.key = key;
     }
     return slot.str.inc_ref().ptr();
-  }
-  void Clear() {
-    for (Slot& slot : slots_) slot = Slot{};
   }
 
  private:
@@ -68,116 +61,69 @@ class RowSink {
   virtual void EndRow() = 0;
 };
 
-class SheetReader {
+class SheetReader final : public CDT_IF::CellVisitor {
  public:
   SheetReader(CDT& table, int index, std::size_t width)
-      : table_(table), book_(*table.m_pEngine->GetBook()),
-        index_(index), width_(width), cache_(std::make_unique<TextCache>()) {
-    for (std::size_t c = 1; c <= width_; ++c)
-      colStyles_.push_back(book_.ColStyle(index_, static_cast<int>(c)));
-  }
+      : table_(table), index_(index), width_(width), cache_(std::make_unique<TextCache>()) {}
 
   // Rows first..last (last >= first) into the sink; rows without cells are not given.
   void Read(long first, long last, RowSink& sink) {
-    const grid::Sheet& sheet = book_.SheetAt(index_);
-    std::size_t i = LowerRow(sheet, first);
-    while (i < sheet.Rows().size() && sheet.Rows()[i].row <= last) {
-      const grid::Sheet::RowEntry& entry = sheet.Rows()[i];
-      const long row = entry.row;
-      sink.BeginRow(static_cast<std::size_t>(row - first));
-      if (NeedsEvaluation(entry)) {
-        // A formula's value may be computed now, which can change the sheet's cells: this
-        // row is read cell by cell, and the walk finds its place again afterwards.
-        SlowRow(row, sink);
-        sink.EndRow();
-        cache_->Clear();
-        i = LowerRow(sheet, row + 1);
-        continue;
-      }
-      FastRow(entry, sink);
-      sink.EndRow();
-      ++i;
+    sink_ = &sink;
+    first_ = first;
+    row_ = 0;
+    date1904_ = table_.m_pEngine->Uses1904Dates();
+    table_.m_pEngine->VisitRange(index_, static_cast<int>(first), 1, static_cast<int>(last),
+                                 static_cast<int>(width_), *this);
+    if (row_ != 0) sink.EndRow();
+  }
+
+  void Visit(int row, int col, const CDT_IF::CellView& cell) override {
+    if (row != row_) {
+      if (row_ != 0) sink_->EndRow();
+      row_ = row;
+      sink_->BeginRow(static_cast<std::size_t>(row - first_));
     }
+    Convert(row, col, cell);
   }
 
  private:
-  static std::size_t LowerRow(const grid::Sheet& sheet, long row) {
-    const auto& rows = sheet.Rows();
-    return static_cast<std::size_t>(
-        std::lower_bound(rows.begin(), rows.end(), row,
-                         [](const grid::Sheet::RowEntry& e, long r) { return e.row < r; }) -
-        rows.begin());
-  }
-
-  bool NeedsEvaluation(const grid::Sheet::RowEntry& entry) const {
-    for (const auto& c : entry.cells) {
-      if (c.col > width_) break;
-      if (c.cell.formula != nullptr || c.cell.dirty) return true;
-    }
-    return false;
-  }
-
-  void SlowRow(long row, RowSink& sink) {
-    for (std::size_t c = 0; c < width_; ++c) {
-      py::object value = CellValue(table_, index_, static_cast<int>(row), static_cast<int>(c + 1));
-      if (PyFloat_CheckExact(value.ptr())) {
-        sink.Number(c, PyFloat_AS_DOUBLE(value.ptr()));
-      } else if (!value.is_none()) {
-        sink.Object(c, value.release().ptr());
-      }
-    }
-  }
-
-  void FastRow(const grid::Sheet::RowEntry& entry, RowSink& sink) {
-    const grid::StyleId rowStyle = book_.RowStyle(index_, entry.row);
-    for (const auto& e : entry.cells) {
-      if (e.col > width_) break;
-      Convert(entry.row, e.col, e.cell, rowStyle, sink);
-    }
-  }
-
-  // The value of a constant cell, into the sink.
-  void Convert(int row, int col, const grid::Cell& cell, grid::StyleId rowStyle, RowSink& sink) {
+  // The value of a cell, into the sink.
+  void Convert(int row, int col, const CDT_IF::CellView& cell) {
     const std::size_t at = static_cast<std::size_t>(col - 1);
-    switch (cell.value.index()) {
-      case 1: {
-        const double number = std::get<double>(cell.value);
-        grid::StyleId style = cell.style;
-        if (style == grid::kDefaultStyle) style = rowStyle;
-        if (style == grid::kDefaultStyle) style = colStyles_[at];
-        if (style == grid::kDefaultStyle) style = book_.SheetAt(index_).sheetStyle;
-        if (!ShowsPlainNumber(style)) {
-          py::object date =
-              DateValue(number, book_.Styles().Get(style).numberFormat, book_.Date1904());
-          if (!date.is_none()) return sink.Object(at, date.release().ptr());
+    switch (cell.kind) {
+      case CDT_IF::CellView::Number: {
+        if (!ShowsPlainNumber(cell)) {
+          py::object date = DateValue(cell.number, std::string(cell.numberFormat), date1904_);
+          if (!date.is_none()) return sink_->Object(at, date.release().ptr());
         }
-        return sink.Number(at, number);
+        return sink_->Number(at, cell.number);
       }
-      case 2:
-        return sink.Object(at, cache_->Get(std::get<grid::SharedText>(cell.value)));
-      case 3:
-        return sink.Object(at, py::bool_(std::get<bool>(cell.value)).release().ptr());
-      case 4:
-        return sink.Object(at, CellValue(table_, index_, row, col).release().ptr());  // an error value
-      default:
-        return;
+      case CDT_IF::CellView::Text: return sink_->Object(at, cache_->Get(cell.text));
+      case CDT_IF::CellView::Bool: return sink_->Object(at, py::bool_(cell.boolean).release().ptr());
+      case CDT_IF::CellView::Error:
+        return sink_->Object(at, CellValue(table_, index_, row, col).release().ptr());  // an error value
+      default: return;
     }
   }
 
-  // Whether numbers under the style read as plain floats (its format shows no date or time).
-  bool ShowsPlainNumber(grid::StyleId style) {
+  // Whether numbers under the cell's style read as plain floats (its format shows no date
+  // or time).
+  bool ShowsPlainNumber(const CDT_IF::CellView& cell) {
+    const std::size_t style = cell.styleId;
     if (style >= plain_.size()) plain_.resize(style + 1, -1);
-    if (plain_[style] < 0) plain_[style] = IsNumberFormat(book_.Styles().Get(style).numberFormat);
+    if (plain_[style] < 0) plain_[style] = IsNumberFormat(std::string(cell.numberFormat));
     return plain_[style] != 0;
   }
 
   CDT& table_;
-  grid::Workbook& book_;
   int index_;
   std::size_t width_;
   std::unique_ptr<TextCache> cache_;
-  std::vector<grid::StyleId> colStyles_;
   std::vector<int8_t> plain_;  // by style id: 1 plain number, 0 date or time, -1 not known yet
+  bool date1904_ = false;
+  RowSink* sink_ = nullptr;
+  long first_ = 0;
+  int row_ = 0;  // the row being given to the sink; 0 when none
 };
 
 // Whether the object can never be part of a reference cycle: a tuple holding only such

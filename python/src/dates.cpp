@@ -6,44 +6,16 @@
 #include <unordered_map>
 
 #include "core.h"
-#include "grid/format/compiled_format.h"
-#include "grid/format/number_format.h"
+#include "engine/format_shows.h"
 
 namespace ddt::python {
 
 namespace {
 
-namespace fmt = ddt::grid::format;
-
 // What a number format shows of a serial number.
-enum class Shown { Number, Date, DateTime, Time, Duration };
+using Shown = ddt::engine::FormatShows;
 
-Shown Classify(const std::string& code) {
-  if (!fmt::IsDateFormat(code)) return Shown::Number;
-  bool day = false, clock = false, elapsed = false;
-  const auto compiled = fmt::GetCompiledFormat(code);
-  for (const fmt::Section& section : compiled->sections) {
-    if (section.kind != fmt::SectionKind::Date) continue;
-    for (const fmt::Token& token : section.tokens) {
-      switch (token.kind) {
-        case fmt::TokenKind::Year:
-        case fmt::TokenKind::Month:
-        case fmt::TokenKind::Day: day = true; break;
-        case fmt::TokenKind::Hour:
-        case fmt::TokenKind::Minute:
-        case fmt::TokenKind::Second:
-        case fmt::TokenKind::SubSecond:
-        case fmt::TokenKind::AmPm: clock = true; break;
-        case fmt::TokenKind::Elapsed: elapsed = true; break;
-        default: break;
-      }
-    }
-    break;  // the first date section describes the value
-  }
-  if (elapsed && !day) return Shown::Duration;
-  if (day) return clock ? Shown::DateTime : Shown::Date;
-  return clock ? Shown::Time : Shown::Number;
-}
+Shown Classify(const std::string& code) { return ddt::engine::ClassifyNumberFormat(code); }
 
 // The classification of each format code met so far (calls hold the GIL; a workbook uses
 // few codes).

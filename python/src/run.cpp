@@ -3,9 +3,9 @@
 #include <pybind11/stl.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "core.h"
-#include "grid/workbook.h"
 #include "ddtable/param_name.h"
 #include "ddtable/prm.h"
 #include "results/journal.h"
@@ -119,13 +119,11 @@ class Run {
     CDDTResults& results = Results();
     const long index = results.GetSheetIndex(sheet);
     const CStringList* header = results.GetHeaderList(sheet);
-    ddt::grid::Workbook* book = results.m_pEngine->GetBook();
-    if (index < 1 || header == nullptr || header->empty() || book == nullptr) return;
+    if (index < 1 || header == nullptr || header->empty()) return;
     results.SetSheet(sheet);
     try {
-      book->ClearRange({static_cast<int>(row), 1, static_cast<int>(row),
-                        static_cast<int>(header->size())},
-                       ddt::grid::Clear::All);
+      results.m_pEngine->ClearRange(static_cast<int>(row), 1, static_cast<int>(row),
+                                    static_cast<int>(header->size()), CDT_IF::DT_CLEAR_ALL);
     } catch (const std::exception&) {
       // A row the grid cannot clear is overwritten by the copy, marks aside.
     }
@@ -303,33 +301,39 @@ class Iteration {
   // it is (without surrounding blanks, as it was compared), an int or float as a number and
   // a bool as a truth value. The cell keeps its mark.
   void KeepType(const std::string& name, const py::handle& value) {
-    ddt::grid::Value typed;
+    // The typed set, once the cell is known: (sheet, row, column) of the results.
+    std::function<void(CDT_IF&, int, int, int)> put;
     if (py::isinstance<py::bool_>(value)) {
-      typed = value.cast<bool>();
+      const bool truth = value.cast<bool>();
+      put = [truth](CDT_IF& e, int s, int r, int c) { e.SetBool(s, r, c, truth); };
     } else if (py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)) {
       const double number = PyFloat_AsDouble(value.ptr());
       if (number == -1.0 && PyErr_Occurred()) {
         PyErr_Clear();  // an int too large for a double stays the library's entry
         return;
       }
-      typed = number;
+      put = [number](CDT_IF& e, int s, int r, int c) { e.SetNumber(s, r, c, number); };
     } else if (py::isinstance<py::str>(value)) {
       const std::string text = value.cast<std::string>();
       const auto first = text.find_first_not_of(" \t\r\n");
       if (first == std::string::npos) return;  // blank: the cell is empty
       const auto last = text.find_last_not_of(" \t\r\n");
-      typed = ddt::grid::SharedText(std::string_view(text).substr(first, last - first + 1));
+      std::string kept = text.substr(first, last - first + 1);
+      put = [kept = std::move(kept)](CDT_IF& e, int s, int r, int c) { e.SetText(s, r, c, kept); };
     } else {
       return;
     }
     CDDTResults& results = TheRun().Results();
     const long index = results.GetSheetIndex(Sheet());
     const long col = index > 0 ? results.GetColIndex(name, index) : -1;
-    ddt::grid::Workbook* book = results.m_pEngine->GetBook();
-    if (col < 1 || book == nullptr) return;
-    book->SetCellValue(static_cast<int>(index), static_cast<int>(row_), static_cast<int>(col),
-                       std::move(typed));
-    book->RecalcIfNeeded();
+    if (col < 1 || results.m_pEngine == nullptr) return;
+    try {
+      put(*results.m_pEngine, static_cast<int>(index), static_cast<int>(row_),
+          static_cast<int>(col));
+    } catch (const std::exception&) {
+      return;  // a text over the cell limit stays the library's entry
+    }
+    results.m_pEngine->RecalcIfNeeded();
   }
 
  private:

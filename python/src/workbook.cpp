@@ -5,8 +5,6 @@
 #include <cstdio>
 
 #include "core.h"
-#include "grid/value.h"
-#include "grid/workbook.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
 
@@ -27,27 +25,30 @@ PyObject* CellErrorType() {
 }  // namespace
 
 py::object CellValue(CDT& table, int sheet, int row, int col, py::object* serial) {
-  ddt::grid::Workbook* book = table.m_pEngine->GetBook();
-  const ddt::grid::Value value = book->GetCellValue(sheet, row, col);
-  switch (value.index()) {
-    case 1: {
-      const double number = std::get<double>(value);
-      py::object date =
-          DateValue(number, book->CellStyle(sheet, row, col).numberFormat, book->Date1904());
-      if (date.is_none()) return py::float_(number);
-      if (serial != nullptr) *serial = py::float_(number);
-      return date;
+  CDT_IF& engine = *table.m_pEngine;
+  py::object result = py::none();
+  engine.ForEachCell(sheet, row, col, row, col, [&](int, int, const CDT_IF::CellView& cell) {
+    switch (cell.kind) {
+      case CDT_IF::CellView::Number: {
+        py::object date =
+            DateValue(cell.number, std::string(cell.numberFormat), engine.Uses1904Dates());
+        if (date.is_none()) {
+          result = py::float_(cell.number);
+          break;
+        }
+        if (serial != nullptr) *serial = py::float_(cell.number);
+        result = date;
+        break;
+      }
+      case CDT_IF::CellView::Text: result = py::str(std::string(cell.text)); break;
+      case CDT_IF::CellView::Bool: result = py::bool_(cell.boolean); break;
+      case CDT_IF::CellView::Error:
+        result = py::reinterpret_borrow<py::object>(CellErrorType())(std::string(cell.text));
+        break;
+      default: break;
     }
-    case 2:
-      return py::str(std::string(ddt::grid::TextOf(value)));
-    case 3:
-      return py::bool_(std::get<bool>(value));
-    case 4:
-      return py::reinterpret_borrow<py::object>(CellErrorType())(
-          ddt::grid::ErrorText(std::get<ddt::grid::ErrorCode>(value)));
-    default:
-      return py::none();
-  }
+  });
+  return result;
 }
 
 std::string EntryText(const py::handle& value) {
@@ -281,8 +282,8 @@ py::object Row::Get(const py::handle& name, const py::object& fallback) const {
 std::string Row::Text(const py::handle& name) const {
   const Sheet& sheet = sheet_.cast<Sheet&>();
   const int col = static_cast<int>(Position(name)) + 1;
-  return sheet.Book().Input().m_pEngine->GetBook()->GetFormattedText(
-      static_cast<int>(sheet.Index()), static_cast<int>(number_), col);
+  return sheet.Book().Input().m_pEngine->GetFormattedText(static_cast<int>(sheet.Index()),
+                                                          static_cast<int>(number_), col);
 }
 
 std::string Row::Entry(const py::handle& name) const {

@@ -40,7 +40,6 @@ CDT_GRID::~CDT_GRID() {
 }
 
 ddt::grid::Workbook& CDT_GRID::Book() { return m_pHost->Book(); }
-ddt::grid::Workbook* CDT_GRID::GetBook() { return &Book(); }
 
 // --- Files and change tracking -----------------------------------------------------------
 

@@ -81,7 +81,8 @@ void Workbook::Print(int flag) const {
 
 int Workbook::ResolveSheet(int sheet) const {
   if (sheet == 0) return current_;
-  if (sheet < 1 || sheet > SheetCount()) throw GridError("Invalid sheet index.");
+  if (sheet < 1 || sheet > SheetCount())
+    throw GridError("Invalid sheet index.", ErrorKind::BadArgument);
   return sheet;
 }
 
@@ -90,13 +91,14 @@ const Sheet& Workbook::SheetAt(int sheet) const { return *sheets_[ResolveSheet(s
 
 void Workbook::CheckCell(int row, int col) const {
   if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
-    throw GridError("Invalid row or column.");
+    throw GridError("Invalid row or column.", ErrorKind::BadArgument);
 }
 
 int Workbook::SheetCount() const { return static_cast<int>(sheets_.size()); }
 
 void Workbook::SetSheetCount(int count) {
-  if (count < 1 || count > kMaxSheets) throw GridError("Invalid sheet count.");
+  if (count < 1 || count > kMaxSheets)
+    throw GridError("Invalid sheet count.", ErrorKind::BadArgument);
   if (count == SheetCount()) return;
   if (count > SheetCount()) {
     InsertSheets(SheetCount() + 1, count - SheetCount());
@@ -113,7 +115,7 @@ std::string Workbook::SheetName(int sheet) const { return SheetAt(sheet).Name();
 
 void Workbook::SetSheetName(int sheet, std::string_view name) {
   Sheet& s = SheetAt(sheet);
-  if (name.empty()) throw GridError("Invalid sheet name.");
+  if (name.empty()) throw GridError("Invalid sheet name.", ErrorKind::BadArgument);
   s.SetName(std::string(name));
   TellStructure([&](StructureListener& l) { l.SheetRenamed(s.Id(), s.Name()); });
   Changed();
@@ -136,8 +138,10 @@ std::string Workbook::NewSheetName(int /*taken*/) const {
 }
 
 void Workbook::InsertSheets(int before, int count) {
-  if (before < 1 || before > SheetCount() + 1) throw GridError("Invalid sheet index.");
-  if (count < 0 || count > kMaxSheets - SheetCount()) throw GridError("Invalid sheet count.");
+  if (before < 1 || before > SheetCount() + 1)
+    throw GridError("Invalid sheet index.", ErrorKind::BadArgument);
+  if (count < 0 || count > kMaxSheets - SheetCount())
+    throw GridError("Invalid sheet count.", ErrorKind::BadArgument);
   if (count == 0) return;
   std::vector<std::unique_ptr<Sheet>> added;
   for (int i = 0; i < count; ++i) {
@@ -152,9 +156,10 @@ void Workbook::InsertSheets(int before, int count) {
 
 void Workbook::DeleteSheets(int first, int count) {
   if (count < 0 || first < 1 || first > SheetCount() || count > SheetCount() - first + 1)
-    throw GridError("Invalid sheet index.");
+    throw GridError("Invalid sheet index.", ErrorKind::BadArgument);
   if (count == 0) return;
-  if (count == SheetCount()) throw GridError("A workbook must keep at least one sheet.");
+  if (count == SheetCount())
+    throw GridError("A workbook must keep at least one sheet.", ErrorKind::BadArgument);
   for (int i = first; i < first + count; ++i) {
     const uint32_t id = sheets_[static_cast<size_t>(i - 1)]->Id();
     TellStructure([&](StructureListener& l) { l.SheetRemoved(id); });
@@ -261,7 +266,7 @@ void Workbook::SetEntry(int sheet, int row, int col, std::string_view text) {
       break;
     case format::ParsedEntry::Kind::Constant: {
       if (auto* t = std::get_if<SharedText>(&e.value); t && t->size() > kMaxCellTextLength)
-        throw GridError("Text is longer than 32767 characters.");
+        throw GridError("Text is longer than 32767 characters.", ErrorKind::OverLimit);
       std::string code = e.numberFormat;
       Cell& c = s.At(row, col);
       c.value = std::move(e.value);
@@ -312,7 +317,7 @@ void Workbook::SetFormula(int sheet, int row, int col, std::string_view text) {
   CheckCell(row, col);
   CheckArrayEdit(s, Range{row, col, row, col});
   if (text.empty() || text == "=") {
-    if (text == "=") throw GridError(kInvalidFormulaSyntax);
+    if (text == "=") throw GridError(kInvalidFormulaSyntax, ErrorKind::BadArgument);
     ClearContent(s, row, col);
   } else {
     PutFormula(s, row, col, formula::ParseFormula(text, *this));
@@ -352,7 +357,7 @@ void Workbook::SetCellFormula(int sheet, int row, int col,
                               std::optional<Value> cachedResult) {
   Sheet& s = SheetAt(sheet);
   CheckCell(row, col);
-  if (!f) throw GridError(kInvalidFormulaSyntax);
+  if (!f) throw GridError(kInvalidFormulaSyntax, ErrorKind::BadArgument);
   PutFormula(s, row, col, std::move(f));
   if (cachedResult) {
     Cell& c = s.At(row, col);
@@ -366,7 +371,7 @@ void Workbook::SetCellFormula(int sheet, int row, int col,
 void Workbook::SetCellStyle(int sheet, int row, int col, StyleId style) {
   Sheet& s = SheetAt(sheet);
   CheckCell(row, col);
-  if (style >= styles_.size()) throw GridError("Invalid style.");
+  if (style >= styles_.size()) throw GridError("Invalid style.", ErrorKind::BadArgument);
   if (style == kDefaultStyle) {
     if (Cell* c = s.FindMutable(row, col)) {
       c->style = kDefaultStyle;
@@ -422,37 +427,39 @@ void Workbook::ForEachCellIn(int sheet, const Range& range,
 // --- Headings and columns -------------------------------------------------------------------
 
 std::string Workbook::ColHeading(int col) const {
-  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.");
+  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   return Current().colHeadings.Get(col);
 }
 
 void Workbook::SetColHeading(int col, std::string_view text) {
-  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.");
+  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   Current().colHeadings.Set(col, col, std::string(text));
   Changed();
 }
 
 std::string Workbook::RowHeading(int row) const {
-  if (row < 1 || row > kMaxRows) throw GridError("Invalid row or column.");
+  if (row < 1 || row > kMaxRows) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   return Current().rowHeadings.Get(row);
 }
 
 void Workbook::SetRowHeading(int row, std::string_view text) {
-  if (row < 1 || row > kMaxRows) throw GridError("Invalid row or column.");
+  if (row < 1 || row > kMaxRows) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   Current().rowHeadings.Set(row, row, std::string(text));
   Changed();
 }
 
 double Workbook::ColWidth(int sheet, int col) const {
   const Sheet& s = SheetAt(sheet);
-  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.");
+  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   return s.colWidths.Get(col);
 }
 
 void Workbook::SetColWidth(int sheet, int col, double width) {
   Sheet& s = SheetAt(sheet);
-  if ((col < 1 && col != kAll) || col > kMaxCols) throw GridError("Invalid row or column.");
-  if (!(width >= 0 && width <= kMaxColWidth)) throw GridError("Invalid column width.");
+  if ((col < 1 && col != kAll) || col > kMaxCols)
+    throw GridError("Invalid row or column.", ErrorKind::BadArgument);
+  if (!(width >= 0 && width <= kMaxColWidth))
+    throw GridError("Invalid column width.", ErrorKind::BadArgument);
   if (col == kAll) s.colWidths.Set(1, kMaxCols, width);
   else s.colWidths.Set(col, col, width);
   Changed();
@@ -493,7 +500,8 @@ void Workbook::FitColumns(const Range& range) {
 namespace {
 void CheckLines(int first, int last, int limit) {
   if (first == kAll && last == kAll) return;
-  if (first < 1 || last < first || last > limit) throw GridError("Invalid row or column.");
+  if (first < 1 || last < first || last > limit)
+    throw GridError("Invalid row or column.", ErrorKind::BadArgument);
 }
 }  // namespace
 
@@ -515,25 +523,25 @@ void Workbook::SetColsHidden(int sheet, int firstCol, int lastCol, bool hidden) 
 
 bool Workbook::RowHidden(int sheet, int row) const {
   const Sheet& s = SheetAt(sheet);
-  if (row < 1 || row > kMaxRows) throw GridError("Invalid row or column.");
+  if (row < 1 || row > kMaxRows) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   return s.rowHidden.Get(row);
 }
 
 bool Workbook::ColHidden(int sheet, int col) const {
   const Sheet& s = SheetAt(sheet);
-  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.");
+  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   return s.colHidden.Get(col);
 }
 
 StyleId Workbook::RowStyle(int sheet, int row) const {
   const Sheet& s = SheetAt(sheet);
-  if (row < 1 || row > kMaxRows) throw GridError("Invalid row or column.");
+  if (row < 1 || row > kMaxRows) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   return s.rowStyles.Get(row);
 }
 
 StyleId Workbook::ColStyle(int sheet, int col) const {
   const Sheet& s = SheetAt(sheet);
-  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.");
+  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   return s.colStyles.Get(col);
 }
 
@@ -542,7 +550,7 @@ StyleId Workbook::SheetStyle(int sheet) const { return SheetAt(sheet).sheetStyle
 void Workbook::SetColStyle(int sheet, int firstCol, int lastCol, StyleId style) {
   Sheet& s = SheetAt(sheet);
   CheckLines(firstCol, lastCol, kMaxCols);
-  if (style >= styles_.size()) throw GridError("Invalid style.");
+  if (style >= styles_.size()) throw GridError("Invalid style.", ErrorKind::BadArgument);
   if (firstCol == kAll) firstCol = 1, lastCol = kMaxCols;
   s.colStyles.Set(firstCol, lastCol, style);
   Changed();
@@ -551,7 +559,7 @@ void Workbook::SetColStyle(int sheet, int firstCol, int lastCol, StyleId style) 
 void Workbook::SetRowStyle(int sheet, int firstRow, int lastRow, StyleId style) {
   Sheet& s = SheetAt(sheet);
   CheckLines(firstRow, lastRow, kMaxRows);
-  if (style >= styles_.size()) throw GridError("Invalid style.");
+  if (style >= styles_.size()) throw GridError("Invalid style.", ErrorKind::BadArgument);
   if (firstRow == kAll) firstRow = 1, lastRow = kMaxRows;
   s.rowStyles.Set(firstRow, lastRow, style);
   Changed();

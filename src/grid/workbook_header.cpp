@@ -63,12 +63,12 @@ int Workbook::LastHeadingCol() const {
 }
 
 std::string Workbook::HeaderName(int col) const {
-  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.");
+  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   return SheetAt(0).headerNames.Get(col);
 }
 
 void Workbook::SetHeaderName(int col, std::string_view name) {
-  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.");
+  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   SheetAt(0).headerNames.Set(col, col, std::string(name));
 }
 
@@ -79,7 +79,7 @@ const Cell* Workbook::HeaderCell(int sheet, int col) const {
 
 void Workbook::SetHeaderCell(int sheet, int col, Value value) {
   if (rowOrigin_ == 0) throw GridError("The header row is not held.");
-  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.");
+  if (col < 1 || col > kMaxCols) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   Sheet& s = SheetAt(sheet);
   if (IsEmpty(value)) {
     if (Cell* c = s.FindMutable(0, col)) {

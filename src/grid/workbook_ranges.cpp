@@ -18,7 +18,8 @@ void NormalizeLines(int& first, int& last, int limit) {
     last = limit;
     return;
   }
-  if (first < 1 || last < 1 || first > limit || last > limit) throw GridError("Invalid range.");
+  if (first < 1 || last < 1 || first > limit || last > limit)
+    throw GridError("Invalid range.", ErrorKind::BadArgument);
   if (first > last) std::swap(first, last);
 }
 }  // namespace
@@ -115,8 +116,7 @@ void Workbook::ShiftRange(const Range& range, Shift shift, bool insert) {
       bandFirst = r.firstRow;
       bandLast = r.lastRow;
       break;
-    default:
-      throw GridError("Invalid shift kind.");
+    default: throw GridError("Invalid shift kind.", ErrorKind::BadArgument);
   }
   CheckArrayShift(s, r, rowsMove, insert, bandFirst, bandLast);
   if (rowsMove) {
@@ -155,7 +155,7 @@ void Workbook::DeleteRange(const Range& range, Shift shift) { ShiftRange(range, 
 
 void Workbook::ClearIn(Sheet& s, const Range& r, Clear what) {
   if (what != Clear::All && what != Clear::Values && what != Clear::Formats)
-    throw GridError("Invalid clear kind.");
+    throw GridError("Invalid clear kind.", ErrorKind::BadArgument);
   bool values = what != Clear::Formats, formats = what != Clear::Values;
   if (values) CheckArrayEdit(s, r);
   std::vector<std::pair<int, int>> changed;
@@ -191,7 +191,8 @@ int Workbook::SelectionCount() const { return static_cast<int>(Current().selecti
 
 Range Workbook::GetSelection(int index) const {
   const auto& sel = Current().selection;
-  if (index < 0 || index >= static_cast<int>(sel.size())) throw GridError("Invalid selection index.");
+  if (index < 0 || index >= static_cast<int>(sel.size()))
+    throw GridError("Invalid selection index.", ErrorKind::BadArgument);
   return sel[static_cast<size_t>(index)];
 }
 

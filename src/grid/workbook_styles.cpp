@@ -37,7 +37,8 @@ void Workbook::EditStyles(Sheet& s, const Range& r,
 
   if (!allRows && !allCols) {
     long long area = static_cast<long long>(r.lastRow - r.firstRow + 1) * (r.lastCol - r.firstCol + 1);
-    if (area > kMaxFormattedCells) throw GridError("The range is too large to format.");
+    if (area > kMaxFormattedCells)
+      throw GridError("The range is too large to format.", ErrorKind::OverLimit);
     for (int row = r.firstRow; row <= r.lastRow; ++row) {
       for (int col = r.firstCol; col <= r.lastCol; ++col) {
         StyleId base = CellStyleId(s, row, col);
@@ -60,7 +61,8 @@ void Workbook::EditStyles(Sheet& s, const Range& r,
   };
   if (allRows && !allCols) countRuns(s.rowStyles, 1, kMaxRows, r.lastCol - r.firstCol + 1);
   if (allCols && !allRows) countRuns(s.colStyles, 1, kMaxCols, r.lastRow - r.firstRow + 1);
-  if (crossings > kMaxFormattedCells) throw GridError("The range is too large to format.");
+  if (crossings > kMaxFormattedCells)
+    throw GridError("The range is too large to format.", ErrorKind::OverLimit);
 
   // Cells with a style of their own inside the range.
   if (s.mayHaveCellStyles) {

@@ -4,8 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "grid/grid_error.h"
-#include "grid/workbook.h"
+#include "engine/engine_error.h"
 #include "ddtable/cddt_input.h"
 #include "input/input_limits.h"
 #include "input/sheet_text.h"
@@ -164,21 +163,18 @@ int CDDTInput::AppendColumnByName(const std::string& bpName, const std::string& 
 bool CDDTInput::CorrectReferenceCells() try {
   const ddt::platform::MemberScope boundary;
   std::vector<std::string> missing;
-  ddt::grid::Workbook* book = m_pEngine->GetBook();
   const long sheets = m_pEngine->GetNumSheets();
   for (long s = 1; s <= sheets; ++s) {
     const int sheet = static_cast<int>(s);
     m_pEngine->SetSheet(sheet);
     const long lastCol = m_pEngine->GetLastCol();
     const long lastRow = m_pEngine->GetLastRow();
-    if (lastCol < 1 || lastRow < 1 || book == nullptr) continue;
+    if (lastCol < 1 || lastRow < 1) continue;
     // Only cells in use can hold a formula; they are visited column by column.
     std::vector<std::pair<int, int>> cells;  // (column, row)
-    book->ForEachCellIn(sheet,
-                        ddt::grid::Range{1, 1, static_cast<int>(lastRow), static_cast<int>(lastCol)},
-                        [&cells](int row, int col, const ddt::grid::Cell&) {
-                          cells.emplace_back(col, row);
-                        });
+    m_pEngine->ForEachCell(
+        sheet, 1, 1, static_cast<int>(lastRow), static_cast<int>(lastCol),
+        [&cells](int row, int col, const CDT_IF::CellView&) { cells.emplace_back(col, row); });
     std::sort(cells.begin(), cells.end());
     for (const auto& [col, row] : cells) {
       std::string text = m_pEngine->GetValue(sheet, row, col);
@@ -186,10 +182,10 @@ bool CDDTInput::CorrectReferenceCells() try {
       if (RemoveBrackets(text) == 0) continue;
       try {
         m_pEngine->SetValue(sheet, row, col, text.c_str());
-      } catch (const ddt::grid::GridError& error) {
+      } catch (const ddt::engine::EngineError& error) {
         const std::string message =
             std::string(error.what()).substr(0, ddt::input::kMaxErrorMessageChars);
-        if (!ddt::text::EqualsNoCase(message, ddt::grid::kInvalidFormulaSyntax)) throw;
+        if (!ddt::text::EqualsNoCase(message, ddt::engine::kInvalidFormulaSyntax)) throw;
         const std::string name = FindReferencedSheetName(text);
         if (std::find(missing.begin(), missing.end(), name) == missing.end())
           missing.push_back(name);

@@ -1,35 +1,34 @@
 #include "input/column_look.h"
 
-#include "grid/grid_error.h"
+#include "engine/engine_error.h"
 
 namespace ddt::input {
 
-bool ReadColumnLook(grid::Workbook& book, int col, ColumnLook& look) {
+bool ReadColumnLook(CDT_IF& engine, int col, ColumnLook& look) {
   try {
-    book.SetSelection(grid::Range{grid::kAll, col, grid::kAll, col});
-    book.SetActiveCell(1, col);
-    uint16_t pattern = 0;
-    book.GetPattern(&pattern, &look.foreground, &look.background);
-    look.pattern = static_cast<short>(pattern);
-    look.fontColor = book.GetFontColor();
-    look.numberFormat = book.GetNumberFormat();
+    engine.SetSelection(-1, col, -1, col);
+    engine.SetActiveCell(1, col);
+    engine.GetPattern(look.pattern, look.foreground, look.background);
+    look.fontColor = engine.GetFontColor();
+    look.numberFormat = engine.GetNumberFormat();
     return true;
-  } catch (const grid::GridError&) {
+  } catch (const engine::EngineError&) {
     return false;
   }
 }
 
-bool ReadColumnLook(grid::Workbook& book, int sheet, int col, ColumnLook& look) {
-  const int current = book.CurrentSheet();
+bool ReadColumnLook(CDT_IF& engine, int sheet, int col, ColumnLook& look) {
   bool ok = false;
+  long current = 0;
   try {
-    book.SetCurrentSheet(sheet);
-    ok = ReadColumnLook(book, col, look);
-  } catch (const grid::GridError&) {
+    current = engine.GetSheet();
+    engine.SetSheet(sheet);
+    ok = ReadColumnLook(engine, col, look);
+  } catch (const engine::EngineError&) {
   }
   try {
-    book.SetCurrentSheet(current);
-  } catch (const grid::GridError&) {
+    if (current >= 1) engine.SetSheet(static_cast<int>(current));
+  } catch (const engine::EngineError&) {
   }
   return ok;
 }

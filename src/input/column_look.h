@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "grid/workbook.h"
+#include "ddtable/dt_if.h"
 
 namespace ddt::input {
 
@@ -19,8 +19,8 @@ struct ColumnLook {
 
 // Reads the look of column col of the grid's current sheet (which selects the column). False
 // when the grid refuses the index.
-bool ReadColumnLook(grid::Workbook& book, int col, ColumnLook& look);
+bool ReadColumnLook(CDT_IF& engine, int col, ColumnLook& look);
 // The same for sheet `sheet`; the grid's current sheet is restored afterwards.
-bool ReadColumnLook(grid::Workbook& book, int sheet, int col, ColumnLook& look);
+bool ReadColumnLook(CDT_IF& engine, int sheet, int col, ColumnLook& look);
 
 }  // namespace ddt::input

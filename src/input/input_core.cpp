@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "grid/grid_error.h"
-#include "grid/workbook.h"
 #include "ddtable/cddt_input.h"
 #include "input/column_look.h"
 #include "input/custom_params.h"
@@ -168,7 +166,7 @@ int CDDTInput::SyncSheetSelection(CDDTInput* source, int copy, const CStringList
   const ddt::platform::MemberScope boundary;
   if (source == nullptr || source == this) return 0;
   ddt::input::RedrawOff redraw(*this);
-  ddt::grid::Workbook* sourceBook = source->m_pEngine->GetBook();
+  CDT_IF* sourceEngine = source->m_pEngine;
   const long sourceSheets = source->GetNumSheets();
   for (long i = 1; i <= sourceSheets; ++i) {
     const std::string name = source->GetSheetName(i);
@@ -200,8 +198,8 @@ int CDDTInput::SyncSheetSelection(CDDTInput* source, int copy, const CStringList
       // The new column takes the look of the source's column of the requested name.
       const long sourceCol = source->GetColIndex(requested, i);
       ColumnLook look;
-      if (sourceBook == nullptr || sourceCol < 1 ||
-          !ReadColumnLook(*sourceBook, static_cast<int>(i), static_cast<int>(sourceCol), look))
+      if (sourceEngine == nullptr || sourceCol < 1 ||
+          !ReadColumnLook(*sourceEngine, static_cast<int>(i), static_cast<int>(sourceCol), look))
         continue;
       SetSheet(name);
       SetStyle(ConvertToStyle(look.pattern, look.foreground, look.fontColor), used, 0);

@@ -39,8 +39,8 @@ void Reopen(CDDTInput& workbook) {
 
 // Puts what could not be added to a loaded workbook in front of the reason the workbook gave.
 void NoteCannotAdd(const std::string& what, CDDTInput& workbook) {
-  ddt::platform::SetLastError("Cannot add " + what + " to " + Quoted(workbook.GetFileName()) +
-                              ": " + ddt::platform::LastError());
+  ddt::platform::PrefixLastError("Cannot add " + what + " to " + Quoted(workbook.GetFileName()) +
+                                 ": ");
 }
 
 // External aliases in parameter references resolve through the current manager.

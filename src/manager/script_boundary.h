@@ -30,17 +30,20 @@ void ScriptCallVoid(Body&& body) noexcept {
   ddt::platform::CFunctionCallVoid(std::forward<Body>(body));
 }
 
-// Records text as the last error and returns code: `return Fail(-1, "...")`.
+// Records text (of the given kind) as the last error and returns code:
+// `return Fail(-1, "...")`.
 template <class Result>
-Result Fail(Result code, std::string text) {
-  ddt::platform::SetLastError(std::move(text));
+Result Fail(Result code, std::string text,
+            ddt::platform::ErrorKind kind = ddt::platform::ErrorKind::Other) {
+  ddt::platform::SetLastError(std::move(text), kind);
   return code;
 }
 
 // The failure of a call given a null handle, buffer or size where it needs one.
 template <class Result>
 Result NullArgument(Result code, const char* function, const char* what) {
-  return Fail(code, std::string(function) + ": " + what + " is null");
+  return Fail(code, std::string(function) + ": " + what + " is null",
+              ddt::platform::ErrorKind::BadArgument);
 }
 
 // A string argument; null counts as empty.
@@ -64,8 +67,9 @@ template <class Table>
 void OpenNoted(Table& table, const char* fileName) {
   if (Contained(-1, [&] { return table.Open(fileName); }) == 0) return;
   const std::string reason = ddt::platform::LastError();
-  ddt::platform::NotePartial(reason.empty() ? "Cannot open \"" + std::string(fileName) + "\""
-                                            : reason);
+  ddt::platform::NotePartial(
+      reason.empty() ? "Cannot open \"" + std::string(fileName) + "\"" : reason,
+      ddt::platform::LastErrorKind());
 }
 
 // The name a script uses for "no data table": a file name containing it opens nothing.

@@ -141,7 +141,8 @@ DDT_API int get_parameter_count(CDDTResults* results, const char* sheet) {
     if (sheet == nullptr) return NullArgument(-1, "get_parameter_count", "the sheet name");
     const std::string loop = results->LoopSheet(sheet);
     if (results->GetSheetIndex(loop) < 1)
-      NotePartial("get_parameter_count: no sheet " + Quoted(loop) + " in the results workbook");
+      NotePartial("get_parameter_count: no sheet " + Quoted(loop) + " in the results workbook",
+                  ddt::platform::ErrorKind::BadArgument);
     return results->GetParamCount(sheet);
   });
 }
@@ -152,12 +153,14 @@ DDT_API int get_parameter_name(CDDTResults* results, const char* sheet, long ind
     if (buffer != nullptr && size >= 1) buffer[0] = '\0';
     if (results == nullptr) return NullArgument(-1, "get_parameter_name", "the results workbook");
     if (buffer == nullptr || size < 2)
-      return Fail(-1, "get_parameter_name: no buffer (a null buffer or a size below 2)");
+      return Fail(-1, "get_parameter_name: no buffer (a null buffer or a size below 2)",
+                  ddt::platform::ErrorKind::BadArgument);
     const std::string name = results->GetParamName(index, Arg(sheet));
     if (!CopyToBuffer(name, buffer, size))  // the result stays 0, as a script expects
       NotePartial("get_parameter_name: the name of parameter " + std::to_string(index) + " (" +
-                  std::to_string(name.size()) + " bytes) was cut to the buffer of " +
-                  std::to_string(size) + " bytes");
+                      std::to_string(name.size()) + " bytes) was cut to the buffer of " +
+                      std::to_string(size) + " bytes",
+                  ddt::platform::ErrorKind::OverLimit);
     return 0;
   });
 }

@@ -53,7 +53,8 @@ DDT_API int compare_table_sheets(CDDTResults* results, const char* rsheet,
     if (results == nullptr || rsheet == nullptr || reference == nullptr)
       return NullArgument(-1, "compare_table_sheets", "the results workbook, sheet or reference");
     if (buffer == nullptr || size < 1)
-      return Fail(-1, "compare_table_sheets: no buffer (a null buffer or a size below 1)");
+      return Fail(-1, "compare_table_sheets: no buffer (a null buffer or a size below 1)",
+                  ddt::platform::ErrorKind::BadArgument);
     const ddt::manager::CompareRequest request{rsheet,          reference,
                                                Arg(firstColumn), Arg(lastColumn),
                                                Arg(firstIteration), Arg(lastIteration),
@@ -62,10 +63,10 @@ DDT_API int compare_table_sheets(CDDTResults* results, const char* rsheet,
     bool messageSet = false;
     const int result = ddt::manager::CompareTableSheets(*results, request, message, messageSet);
     if (messageSet && !CopyToBuffer(message, buffer, size))
-      ddt::platform::NotePartial("compare_table_sheets: the message (" +
-                                 std::to_string(message.size()) +
-                                 " bytes) was cut to the buffer of " + std::to_string(size) +
-                                 " bytes");
+      ddt::platform::NotePartial(
+          "compare_table_sheets: the message (" + std::to_string(message.size()) +
+              " bytes) was cut to the buffer of " + std::to_string(size) + " bytes",
+          ddt::platform::ErrorKind::OverLimit);
     return result;
   });
 }

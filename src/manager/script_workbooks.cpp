@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "ddtable/ddtable.h"
-#include "grid/limits.h"
+#include "engine/workbook_limits.h"
 #include "ddtable/cddt_input.h"
 #include "manager/module.h"
 #include "ddtable/prm.h"
@@ -35,7 +35,8 @@ long CellSheet(CDT* table, const char* function, const char* sheet) {
   const long index = table->GetSheetIndex(Arg(sheet));
   if (index == 0 && sheet != nullptr && *sheet != '\0')
     NotePartial(std::string(function) + ": no sheet named " + Quoted(sheet) +
-                "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used");
+                    "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used",
+                ddt::platform::ErrorKind::BadArgument);
   return index;
 }
 
@@ -51,13 +52,21 @@ long ParamColumn(CDT* table, const char* function, long sheet, const char* name)
 
 // The reason a row or column number cannot address a cell, or "" when it can.
 std::string BadCell(long row, long column, bool appendRow) {
-  if (column < 1 || column > ddt::grid::kMaxCols)
+  if (column < 1 || column > ddt::engine::kMaxCols)
     return "column " + std::to_string(column) + " is outside the sheet (1 to " +
-           std::to_string(ddt::grid::kMaxCols) + ")";
+           std::to_string(ddt::engine::kMaxCols) + ")";
   if ((!appendRow && row < 1) || row > ddt::table::kMaxDataRows)
     return "row " + std::to_string(row) + " is outside the sheet (1 to " +
            std::to_string(ddt::table::kMaxDataRows) + ")";
   return {};
+}
+
+// The kind of what BadCell reports: past the sheet's end is over a limit, below 1 a bad
+// argument.
+ddt::platform::ErrorKind BadCellKind(long row, long column) {
+  return column > ddt::engine::kMaxCols || row > ddt::table::kMaxDataRows
+             ? ddt::platform::ErrorKind::OverLimit
+             : ddt::platform::ErrorKind::BadArgument;
 }
 
 // Writes value as text at (row, column) of the sheet (0: the current sheet). A row of 0 or
@@ -66,13 +75,15 @@ int SetCell(CDT* table, const char* function, long sheet, long row, long column,
             const char* value) {
   if (column == kUnknownParam) return -1;
   if (const std::string bad = BadCell(row, column, true); !bad.empty())
-    return Fail(-1, std::string(function) + ": " + bad);
+    return Fail(-1, std::string(function) + ": " + bad, BadCellKind(row, column));
   const std::string text = Arg(value);
   if (!ddt::table::CheckCellText(text)) return -1;
   if (row <= 0) row = table->m_pEngine->GetLastRow() + 1;
   if (row > ddt::table::kMaxDataRows)
-    return Fail(-1, std::string(function) + ": the sheet is full (" +
-                        std::to_string(ddt::table::kMaxDataRows) + " rows)");
+    return Fail(-1,
+                std::string(function) + ": the sheet is full (" +
+                    std::to_string(ddt::table::kMaxDataRows) + " rows)",
+                ddt::platform::ErrorKind::OverLimit);
   // The apostrophe makes the grid keep the value as typed text, whatever it looks like.
   const std::string entry = "'" + text;
   table->m_pEngine->SetValue(static_cast<int>(sheet), static_cast<int>(row),
@@ -89,32 +100,35 @@ int GetCell(CDT* table, const char* function, long sheet, long row, long column,
   if (column == kUnknownParam) {
     result = -1;
   } else if (const std::string bad = BadCell(row, column, false); !bad.empty()) {
-    ddt::platform::SetLastError(std::string(function) + ": " + bad);
+    ddt::platform::SetLastError(std::string(function) + ": " + bad, BadCellKind(row, column));
     result = -1;
   } else {
     const ddt::table::DataLock lock(*table);
     try {
       text = table->m_pEngine->GetFormattedText(static_cast<int>(sheet), static_cast<int>(row),
                                                 static_cast<int>(column));
-    } catch (const std::exception& e) {
-      ddt::platform::SetLastError(std::string(function) + ": " + e.what());
+    } catch (const std::exception&) {
+      ddt::platform::RecordCurrentException();
+      ddt::platform::PrefixLastError(std::string(function) + ": ");
       text.clear();
       result = -1;
     }
   }
   if (!CopyToBuffer(text, buffer, size))
     NotePartial(std::string(function) + ": the value (" + std::to_string(text.size()) +
-                " bytes) was cut to the buffer of " + std::to_string(size) + " bytes");
+                    " bytes) was cut to the buffer of " + std::to_string(size) + " bytes",
+                ddt::platform::ErrorKind::OverLimit);
   return result;
 }
 
 // Inserts (insert) or deletes one whole row of the named sheet, which becomes current.
 int ShiftRow(CDT* table, const char* function, const char* sheet, long row, bool insert) {
   if (row < 1 || row > ddt::table::kMaxDataRows)
-    return Fail(-1, std::string(function) + ": " + BadCell(row, 1, false));
+    return Fail(-1, std::string(function) + ": " + BadCell(row, 1, false), BadCellKind(row, 1));
   if (table->SetSheet(Arg(sheet)) != 0)
     NotePartial(std::string(function) + ": no sheet named " + Quoted(Arg(sheet)) +
-                "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used");
+                    "; the current sheet " + Quoted(table->GetSheetName(0)) + " was used",
+                ddt::platform::ErrorKind::BadArgument);
   const int r = static_cast<int>(row);
   if (insert) {
     table->m_pEngine->InsertRange(r, -1, r, -1, CDT_IF::DT_SHIFT_ROWS);
@@ -189,7 +203,8 @@ DDT_API EXTERNAL_DATA* prm_open_external_workbook(const char* alias, const char*
     if (record != nullptr && record->pWorkbook == nullptr) {
       const std::string reason = ddt::platform::LastError();
       NotePartial("prm_open_external_workbook: " +
-                  (reason.empty() ? "cannot read " + Quoted(Arg(fileName)) : reason));
+                      (reason.empty() ? "cannot read " + Quoted(Arg(fileName)) : reason),
+                  ddt::platform::LastErrorKind());
     } else if (record != nullptr && !record->pWorkbook->FileRead() &&
                ddt::platform::LastError().empty()) {
       NotePartial("prm_open_external_workbook: no file " + Quoted(Arg(fileName)) +
@@ -208,7 +223,8 @@ DDT_API int set_bp(CDDTInput* input, CDDTResults* results, const char* bpName) {
     const int result = results->SetScope(input, name);
     if (!known)
       NotePartial("set_bp: no business process " + Quoted(name) + " in the input workbook " +
-                  Quoted(input->GetFileName()) + "; its parameters will read as empty");
+                      Quoted(input->GetFileName()) + "; its parameters will read as empty",
+                  ddt::platform::ErrorKind::BadArgument);
     return result;
   });
 }
@@ -218,7 +234,8 @@ DDT_API int get_param_value(CDDTResults* results, const char* name, char* buffer
   return ScriptCall(-1, [&] {
     if (results == nullptr) return NullArgument(-1, "get_param_value", "the results workbook");
     if (size == nullptr || buffer == nullptr || *size < 1)
-      return Fail(-1, "get_param_value: no buffer (a null buffer or size, or a size below 1)");
+      return Fail(-1, "get_param_value: no buffer (a null buffer or size, or a size below 1)",
+                  ddt::platform::ErrorKind::BadArgument);
     const std::string value = results->GetValue(Arg(name), Arg(table));
     const int given = *size;
     const bool whole = CopyToBuffer(value, buffer, given);
@@ -227,14 +244,17 @@ DDT_API int get_param_value(CDDTResults* results, const char* name, char* buffer
     const std::string sheet = results->LoopSheet(Arg(table));
     const long index = results->GetSheetIndex(sheet);
     if (index < 1)
-      NotePartial("get_param_value: no sheet " + Quoted(sheet) + " in the results workbook");
+      NotePartial("get_param_value: no sheet " + Quoted(sheet) + " in the results workbook",
+                  ddt::platform::ErrorKind::BadArgument);
     else if (results->ParamExists(Arg(name), index) == 0)
-      NotePartial("get_param_value: no parameter " + Quoted(Arg(name)) + " in sheet " +
-                  Quoted(sheet));
+      NotePartial(
+          "get_param_value: no parameter " + Quoted(Arg(name)) + " in sheet " + Quoted(sheet),
+          ddt::platform::ErrorKind::BadArgument);
     else if (!whole)
       NotePartial("get_param_value: the value of " + Quoted(Arg(name)) + " (" +
-                  std::to_string(value.size()) + " bytes) was cut to the buffer of " +
-                  std::to_string(given) + " bytes");
+                      std::to_string(value.size()) + " bytes) was cut to the buffer of " +
+                      std::to_string(given) + " bytes",
+                  ddt::platform::ErrorKind::OverLimit);
     return whole ? 0 : -1;
   });
 }
@@ -272,7 +292,8 @@ DDT_API int prm_get_cell(CDT* table, const char* sheet, long row, const char* na
   return ScriptCall(-1, [&] {
     if (table == nullptr) return NullArgument(-1, "prm_get_cell", "the workbook");
     if (buffer == nullptr || size < 1)
-      return Fail(-1, "prm_get_cell: no buffer (a null buffer or a size below 1)");
+      return Fail(-1, "prm_get_cell: no buffer (a null buffer or a size below 1)",
+                  ddt::platform::ErrorKind::BadArgument);
     const long index = CellSheet(table, "prm_get_cell", sheet);
     return GetCell(table, "prm_get_cell", index, row,
                    ParamColumn(table, "prm_get_cell", index, name), buffer, size);
@@ -284,7 +305,8 @@ DDT_API int prm_get_cell2(CDT* table, const char* sheet, long row, long column, 
   return ScriptCall(-1, [&] {
     if (table == nullptr) return NullArgument(-1, "prm_get_cell2", "the workbook");
     if (buffer == nullptr || size < 1)
-      return Fail(-1, "prm_get_cell2: no buffer (a null buffer or a size below 1)");
+      return Fail(-1, "prm_get_cell2: no buffer (a null buffer or a size below 1)",
+                  ddt::platform::ErrorKind::BadArgument);
     const long index = CellSheet(table, "prm_get_cell2", sheet);
     return GetCell(table, "prm_get_cell2", index, row, column, buffer, size);
   });

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "grid/limits.h"
+#include "engine/workbook_limits.h"
 #include "ddtable/cddt_input.h"
 #include "input/sheet_text.h"
 #include "manager/module.h"
@@ -89,7 +89,7 @@ int TransferTable(const StringTable& table, CDDTInput& workbook, const std::stri
       return -1;
     }
     // Table columns beyond the sheet's are left out, as they always were.
-    if (!TableFits(table, static_cast<long>(ddt::grid::kMaxCols), engine.GetLastRow())) return -1;
+    if (!TableFits(table, static_cast<long>(ddt::engine::kMaxCols), engine.GetLastRow())) return -1;
   } else {
     if (!TableFits(table, -1, 0) || !ddt::table::CheckSheetName(sheet)) return -1;
     if (workbook.NewSheet(sheet) != 0 || workbook.SetSheet(sheet) != 0) return -1;

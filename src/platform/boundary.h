@@ -28,8 +28,10 @@
 
 #include <exception>
 #include <new>
+#include <stdexcept>
 #include <utility>
 
+#include "platform/error_kind.h"
 #include "platform/last_error.h"
 #include "platform/resources.h"
 
@@ -41,9 +43,19 @@ inline void RecordCurrentException() noexcept {
     throw;
   } catch (const std::bad_alloc&) {
     SetLastError("out of memory");
-  } catch (const std::exception& e) {
+  } catch (const KindedError& e) {
     try {
-      SetLastError(e.what());
+      SetLastError(e.what(), e.kind());
+    } catch (...) {  // no memory for the text: the short one needs none
+      SetLastError("out of memory");
+    }
+  } catch (const std::exception& e) {
+    // A std::invalid_argument is a caller's value the library refused.
+    const ErrorKind kind = dynamic_cast<const std::invalid_argument*>(&e) != nullptr
+                               ? ErrorKind::BadArgument
+                               : ErrorKind::Other;
+    try {
+      SetLastError(e.what(), kind);
     } catch (...) {  // no memory for the text: the short one needs none
       SetLastError("out of memory");
     }

@@ -2,12 +2,12 @@
 
 #include <utility>
 
-
 namespace ddt::platform {
 namespace {
 
 struct ThreadError {
   std::string text;
+  ErrorKind kind = ErrorKind::None;
   bool partial = false;
 };
 
@@ -24,20 +24,30 @@ thread_local int callDepth = 0;
 
 const std::string& LastError() { return Current().text; }
 
-void SetLastError(std::string text) {
+ErrorKind LastErrorKind() { return Current().text.empty() ? ErrorKind::None : Current().kind; }
+
+void SetLastError(std::string text, ErrorKind kind) {
   Current().text = std::move(text);
+  Current().kind = kind == ErrorKind::None ? ErrorKind::Other : kind;
   Current().partial = false;
 }
 
-void NotePartial(std::string text) {
+void NotePartial(std::string text, ErrorKind kind) {
   Current().text = std::move(text);
+  Current().kind = kind == ErrorKind::None ? ErrorKind::Other : kind;
   Current().partial = true;
+}
+
+void PrefixLastError(std::string_view prefix) {
+  if (Current().text.empty()) Current().kind = ErrorKind::Other;
+  Current().text.insert(0, prefix);
 }
 
 bool LastErrorIsPartial() { return Current().partial && !Current().text.empty(); }
 
 void ClearLastError() {
   Current().text.clear();
+  Current().kind = ErrorKind::None;
   Current().partial = false;
 }
 

@@ -7,15 +7,22 @@
 #include <string>
 #include <string_view>
 
+#include "platform/error_kind.h"
+
 namespace ddt::platform {
 
 // The text, empty when the last call on this thread succeeded.
 const std::string& LastError();
-// Replaces the text with the reason of a failure.
-void SetLastError(std::string text);
+// The kind of the last error; None exactly when the text is empty.
+ErrorKind LastErrorKind();
+// Replaces the text and kind with the reason of a failure.
+void SetLastError(std::string text, ErrorKind kind = ErrorKind::Other);
 // Replaces the text with what a call that still returns its result did not do (a workbook
 // whose file could not be read, an unknown name, a cut value). Kept when the call ends.
-void NotePartial(std::string text);
+void NotePartial(std::string text, ErrorKind kind = ErrorKind::Other);
+// Puts prefix before the text, keeping kind and partial mark ("Cannot open X: " before the
+// reader's reason).
+void PrefixLastError(std::string_view prefix);
 // True when the text was set by NotePartial during the current outermost call.
 bool LastErrorIsPartial();
 void ClearLastError();

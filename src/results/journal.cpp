@@ -76,56 +76,55 @@ class Reader {
   const char* end_;
 };
 
-void PutBorder(std::string& out, const grid::Border& b) {
+void PutBorder(std::string& out, const engine::CellBorder& b) {
   PutU32(out, b.style);
   PutU32(out, b.color);
 }
-bool GetBorder(Reader& in, grid::Border& b) { return in.U16(b.style) && in.U32(b.color); }
+bool GetBorder(Reader& in, engine::CellBorder& b) { return in.U16(b.style) && in.U32(b.color); }
 
-// A value as its kind (the variant's index) and its content.
-void PutValue(std::string& out, const grid::Value& value) {
-  PutU32(out, static_cast<uint32_t>(value.index()));
-  if (const auto* d = std::get_if<double>(&value)) {
-    uint64_t bits = 0;
-    std::memcpy(&bits, d, sizeof bits);
-    PutU32(out, static_cast<uint32_t>(bits));
-    PutU32(out, static_cast<uint32_t>(bits >> 32));
-  } else if (const auto* t = std::get_if<grid::SharedText>(&value)) {
-    PutString(out, *t);
-  } else if (const auto* b = std::get_if<bool>(&value)) {
-    PutU32(out, *b ? 1 : 0);
-  } else if (const auto* e = std::get_if<grid::ErrorCode>(&value)) {
-    PutU32(out, static_cast<uint32_t>(*e));
+// A value as its kind (0 empty, 1 number, 2 text, 3 boolean, 4 error) and its content.
+void PutValue(std::string& out, const engine::CellData& value) {
+  PutU32(out, static_cast<uint32_t>(value.kind));
+  switch (value.kind) {
+    case CDT_IF::CellView::Number: {
+      uint64_t bits = 0;
+      std::memcpy(&bits, &value.number, sizeof bits);
+      PutU32(out, static_cast<uint32_t>(bits));
+      PutU32(out, static_cast<uint32_t>(bits >> 32));
+      break;
+    }
+    case CDT_IF::CellView::Text: PutString(out, value.text); break;
+    case CDT_IF::CellView::Bool: PutU32(out, value.boolean ? 1 : 0); break;
+    case CDT_IF::CellView::Error: PutU32(out, value.errorCode); break;
+    default: break;
   }
 }
-bool GetValue(Reader& in, grid::Value& value) {
+bool GetValue(Reader& in, engine::CellData& value) {
   uint32_t kind = 0, a = 0, b = 0;
   if (!in.U32(kind)) return false;
   switch (kind) {
-    case 0:
-      value = grid::Empty{};
-      return true;
+    case 0: value = engine::CellData{}; return true;
     case 1: {
       if (!in.U32(a) || !in.U32(b)) return false;
       const uint64_t bits = static_cast<uint64_t>(a) | (static_cast<uint64_t>(b) << 32);
       double d = 0;
       std::memcpy(&d, &bits, sizeof d);
-      value = d;
+      value = engine::CellData::Number(d);
       return true;
     }
     case 2: {
       std::string t;
       if (!in.String(t)) return false;
-      value = std::move(t);
+      value = engine::CellData::Text(std::move(t));
       return true;
     }
     case 3:
       if (!in.U32(a)) return false;
-      value = a != 0;
+      value = engine::CellData::Bool(a != 0);
       return true;
     case 4:
-      if (!in.U32(a) || a < 1 || a > static_cast<uint32_t>(grid::ErrorCode::NA)) return false;
-      value = static_cast<grid::ErrorCode>(a);
+      if (!in.U32(a) || a < 1 || a > engine::kMaxErrorCode) return false;
+      value = engine::CellData::Error(static_cast<uint8_t>(a));
       return true;
     default:
       return false;
@@ -138,7 +137,7 @@ bool DecodePayload(const char* data, std::size_t size, JournalRecord& record) {
   if (!in.U32(count)) return false;
   for (uint32_t i = 0; i < count; ++i) {
     JournalCell cell;
-    grid::Style& s = cell.style;
+    engine::CellLook& s = cell.style;
     if (!in.String(cell.sheet) || !in.I32(cell.row) || !in.I32(cell.col) ||
         !in.String(cell.name) || !GetValue(in, cell.value) || !in.String(cell.formula) ||
         !in.String(s.numberFormat) ||
@@ -159,7 +158,7 @@ std::string EncodeRecord(const JournalRecord& record) {
   std::string payload;
   PutU32(payload, static_cast<uint32_t>(record.size()));
   for (const JournalCell& cell : record) {
-    const grid::Style& s = cell.style;
+    const engine::CellLook& s = cell.style;
     PutString(payload, cell.sheet);
     PutU32(payload, static_cast<uint32_t>(cell.row));
     PutU32(payload, static_cast<uint32_t>(cell.col));

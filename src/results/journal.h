@@ -11,19 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "grid/style.h"
-#include "grid/value.h"
+#include "engine/cell_image.h"
 
 namespace ddt::results {
 
-struct JournalCell {
+// A cell's value or formula and look (engine::CellImage) with where it belongs.
+struct JournalCell : engine::CellImage {
   std::string sheet;  // sheet name
   int32_t row = 0;
   int32_t col = 0;
-  std::string name;   // the column's header text
-  grid::Value value;    // a constant (Empty for an empty cell)
-  std::string formula;  // "=..." for a formula cell, else empty
-  grid::Style style;
+  std::string name;  // the column's header text
 };
 using JournalRecord = std::vector<JournalCell>;
 

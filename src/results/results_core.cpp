@@ -4,9 +4,6 @@
 #include <functional>
 #include <string>
 
-#include "grid/grid_error.h"
-#include "grid/io/common/sheet_look.h"
-#include "grid/workbook.h"
 #include "input/column_look.h"
 #include "input/engine_guards.h"
 #include "platform/boundary.h"
@@ -55,34 +52,22 @@ int CDDTResults::PrepareResults(CDDTInput* input) try {
 
 namespace {
 
-// Gives results sheet `toSheet` the look of input sheet `fromSheet` (column widths, frozen
-// panes, data validations, hidden or not). A sheet that carries a look of its own (read from
-// an earlier run's results file) keeps it.
-void CopyLookUnlessOwn(const ddt::grid::Workbook* from, int fromSheet, ddt::grid::Workbook* to,
-                       int toSheet) {
-  if (from == nullptr || to == nullptr) return;
-  TryEngine([&] {
-    if (!ddt::grid::io::HasSheetLook(*to, toSheet))
-      ddt::grid::io::CopySheetLook(*from, fromSheet, *to, toSheet);
-  });
-}
-
 // Writes the column names into the empty cells of results sheet `sheet`'s held header row,
 // as a save would, so that a formula copied from the input that reads row 1 of its file (the
 // names) reads the same names here before the results are first saved. A column named only
 // by its letters whose input header cell is empty (an unnamed column) stays empty, as the
 // input's does and as a save leaves it. `inputHeaderCell` tells whether the input's column of
 // a name has a header cell.
-void FillHeaderCells(ddt::grid::Workbook* book, int sheet, const CStringList* names,
+void FillHeaderCells(CDT_IF& engine, int sheet, const CStringList* names,
                      const std::function<bool(const std::string&)>& inputHeaderCell) {
-  if (book == nullptr || names == nullptr || book->RowOrigin() == 0) return;
+  if (names == nullptr) return;
   TryEngine([&] {
     for (std::size_t i = 0; i < names->size(); ++i) {
       const int col = static_cast<int>(i) + 1;
       const std::string& name = (*names)[i];
-      if (name.empty() || book->HeaderCell(sheet, col) != nullptr) continue;
+      if (name.empty() || engine.HasHeaderCell(sheet, col)) continue;
       if (name == ddt::text::ColumnLetters(col) && !inputHeaderCell(name)) continue;
-      book->SetHeaderCell(sheet, col, ddt::grid::Value(name));
+      engine.SetHeaderText(sheet, col, name);
     }
   });
 }
@@ -96,7 +81,7 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
   if (input == nullptr || input == this) return -1;
   ddt::input::RedrawOff redraw(*this);
   redraw.InvalidateOnExit();
-  ddt::grid::Workbook* inputBook = input->m_pEngine->GetBook();
+  CDT_IF* inputEngine = input->m_pEngine;
   const std::string& globalName = ddt::Shared().global;
   const long sheets = input->GetNumSheets();
   for (long s = 1; s <= sheets; ++s) {
@@ -111,10 +96,14 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
     NewSheet(name);
     const long j = GetSheetIndex(name);
     if (j < 1) return -1;
-    // The sheet takes the input sheet's look once its columns are there (a new column may
-    // be fitted to its name).
+    // The sheet takes the input sheet's look (column widths, frozen panes, data
+    // validations, hidden or not) once its columns are there (a new column may be fitted
+    // to its name). A sheet that carries a look of its own (read from an earlier run's
+    // results file) keeps it.
     const auto copyLook = [&] {
-      CopyLookUnlessOwn(inputBook, static_cast<int>(s), m_pEngine->GetBook(), static_cast<int>(j));
+      TryEngine([&] {
+        m_pEngine->CopySheetLookUnlessOwn(static_cast<int>(j), *inputEngine, static_cast<int>(s));
+      });
     };
     const CStringList* inputHeader = input->GetHeaderList(name);
     if (inputHeader == nullptr || inputHeader->empty()) {
@@ -140,8 +129,7 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
         // The look of the input's column (of the name as the input has it) becomes the
         // look of the results column.
         ColumnLook look;
-        if (inputBook == nullptr || inputCol < 1 ||
-            !ReadColumnLook(*inputBook, static_cast<int>(inputCol), look))
+        if (inputCol < 1 || !ReadColumnLook(*inputEngine, static_cast<int>(inputCol), look))
           continue;
         SetSheet(name);
         SetStyle(ConvertToStyle(look.pattern, look.foreground, look.fontColor), q, 0);
@@ -151,12 +139,12 @@ int CDDTResults::PrepareFrom(CDDTInput* input, bool missingOnly) {
       // data row's format given to the column would show every other row, and the header,
       // with it wherever that row's own format is General.
     }
-    FillHeaderCells(m_pEngine->GetBook(), static_cast<int>(j), GetHeaderList(name),
+    FillHeaderCells(*m_pEngine, static_cast<int>(j), GetHeaderList(name),
                     [&](const std::string& n) {
                       const long col = input->GetColIndex(n, s);
-                      return inputBook != nullptr && col >= 1 &&
-                             inputBook->HeaderCell(static_cast<int>(s), static_cast<int>(col)) !=
-                                 nullptr;
+                      return col >= 1 && inputEngine != nullptr &&
+                             inputEngine->HasHeaderCell(static_cast<int>(s),
+                                                                   static_cast<int>(col));
                     });
     copyLook();
   }

@@ -3,8 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "grid/grid_error.h"
-#include "grid/workbook.h"
+#include "engine/cell_image.h"
 #include "platform/boundary.h"
 #include "ddtable/cddt_results.h"
 #include "platform/last_error.h"
@@ -58,8 +57,6 @@ void CDDTResults::Recover(const std::string& fileName) {
     rs::RunJournal(path).Remove();  // nothing complete in it
     return;
   }
-  ddt::grid::Workbook* book = m_pEngine->GetBook();
-  if (book == nullptr) return;
   const long current = m_pEngine->GetSheet();
   for (const rs::JournalRecord& record : records) {
     for (const rs::JournalCell& cell : record) {
@@ -75,15 +72,7 @@ void CDDTResults::Recover(const std::string& fileName) {
         m_pEngine->SetSheet(s);  // headings are set on the current sheet
         m_pEngine->SetColText(s, cell.col, cell.name.c_str());
       }
-      try {
-        if (!cell.formula.empty())
-          book->SetEntry(s, cell.row, cell.col, cell.formula);
-        else
-          book->SetCellValue(s, cell.row, cell.col, cell.value);
-      } catch (const ddt::grid::GridError&) {
-        // A formula the grid refuses now was refused when it was first written too.
-      }
-      book->SetCellStyle(s, cell.row, cell.col, book->Styles().Intern(cell.style));
+      ddt::engine::WriteCellImage(*m_pEngine, s, cell.row, cell.col, cell);
     }
   }
   if (current >= 1 && current <= GetNumSheets()) m_pEngine->SetSheet(static_cast<int>(current));
@@ -101,15 +90,14 @@ void CDDTResults::JournalCells(const std::vector<std::array<long, 3>>& cells) {
     // included) goes into the file once, then only the rows that follow into the journal.
     m_pJournal.reset();
     if (Save("", 1) != 0) {
-      ddt::platform::NotePartial("The row was copied but the results were not saved: " +
-                                 ddt::platform::LastError());
+      ddt::platform::NotePartial(
+          "The row was copied but the results were not saved: " + ddt::platform::LastError(),
+          ddt::platform::LastErrorKind());
       return;
     }
     m_pJournal = std::make_unique<rs::RunJournal>(path);
     return;
   }
-  ddt::grid::Workbook* book = m_pEngine->GetBook();
-  if (book == nullptr) return;
   rs::JournalRecord record;
   for (const auto& [sheet, row, col] : cells) {
     if (sheet < 1 || sheet > GetNumSheets() || row < 1) continue;
@@ -120,18 +108,13 @@ void CDDTResults::JournalCells(const std::vector<std::array<long, 3>>& cells) {
     const long last = col > 0 ? col : (header != nullptr ? static_cast<long>(header->size()) : 0);
     for (long c = first; c <= last; ++c) {
       rs::JournalCell cell;
+      static_cast<ddt::engine::CellImage&>(cell) =
+          ddt::engine::ReadCellImage(*m_pEngine, s, r, static_cast<int>(c));
       cell.sheet = sheetName;
       cell.row = r;
       cell.col = static_cast<int>(c);
       if (header != nullptr && static_cast<std::size_t>(c) <= header->size())
         cell.name = (*header)[c - 1];
-      if (const ddt::grid::Cell* found = book->FindCell(s, r, cell.col)) {
-        if (found->formula)
-          cell.formula = book->GetEntry(s, r, cell.col);
-        else
-          cell.value = found->value;
-      }
-      cell.style = book->CellStyle(s, r, cell.col);
       record.push_back(std::move(cell));
     }
   }
@@ -140,8 +123,9 @@ void CDDTResults::JournalCells(const std::vector<std::array<long, 3>>& cells) {
   if (!m_pJournal->Append(record)) {
     m_pJournal.reset();
     if (Save("", 1) != 0)
-      ddt::platform::NotePartial("The row was copied but the results were not saved: " +
-                                 ddt::platform::LastError());
+      ddt::platform::NotePartial(
+          "The row was copied but the results were not saved: " + ddt::platform::LastError(),
+          ddt::platform::LastErrorKind());
   }
 }
 

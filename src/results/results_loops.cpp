@@ -4,7 +4,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "grid/workbook.h"
 #include "input/sheet_text.h"
 #include "platform/boundary.h"
 #include "platform/last_error.h"
@@ -126,46 +125,24 @@ void CDDTResults::CopyValues(CDDTInput* input, long inputSheet, long sheet, long
   TryEngine([&] {
     if (m_pEngine->GetSheet() != sj) m_pEngine->SetSheet(sj);
   });
-  ddt::grid::Workbook* from = input->m_pEngine->GetBook();
-  ddt::grid::Workbook* to = m_pEngine->GetBook();
+  {
+    DataLock lock(*input);
+    TryEngine([&] {
+      if (input->m_pEngine->GetSheet() != si) input->m_pEngine->SetSheet(si);
+    });
+  }
   // Column order: each cell is written on its own without recalculation, so the order is
-  // free, and the grid appends to a row faster than it inserts at its front.
+  // free, and the grid appends to a row faster than it inserts at its front. A parameter
+  // the input lacks is emptied, with the General format.
   for (auto n = params.begin(); n != params.end(); ++n) {
     const auto source = inputCols.find(*n);
-    // What the input cell holds: its entry for a formula, else its typed value.
-    ddt::grid::Value value;
-    std::string formula, format;
-    bool forcedText = false;
-    if (source != inputCols.end()) {
-      DataLock lock(*input);
-      TryEngine([&] {
-        if (input->m_pEngine->GetSheet() != si) input->m_pEngine->SetSheet(si);
-        if (const ddt::grid::Cell* cell = from->FindCell(si, r, source->second)) {
-          if (cell->formula) formula = "=" + from->GetFormula(si, r, source->second);
-          else value = cell->value;
-          forcedText = cell->forcedText;
-        }
-        input->m_pEngine->SetActiveCell(r, source->second);
-        format = input->m_pEngine->GetNumberFormat();
-      });
-    }
     const int c = cols[*n];
-    TryEngine([&] {
-      m_pEngine->SetActiveCell(r, c);
-      m_pEngine->SetSelection(r, c, r, c);
-      m_pEngine->SetNumberFormat(format.c_str());
-    });
-    TryEngine([&] {
-      if (!formula.empty()) {
-        to->SetEntry(sj, r, c, formula);
-      } else if (const auto* text = std::get_if<ddt::grid::SharedText>(&value); text && forcedText) {
-        to->SetEntry(sj, r, c, "'" + text->str());  // keeps the mark the text was entered with
-      } else if (ddt::grid::IsEmpty(value)) {
-        to->SetEntry(sj, r, c, "");
-      } else {
-        to->SetCellValue(sj, r, c, value);
-      }
-    });
+    if (source == inputCols.end()) {
+      TryEngine([&] { m_pEngine->ResetCell(sj, r, c); });
+      continue;
+    }
+    DataLock lock(*input);
+    TryEngine([&] { m_pEngine->CopyCell(sj, r, c, *input->m_pEngine, si, r, source->second); });
   }
 }
 

@@ -1,5 +1,5 @@
 // CDT: notification sink, data lock, clipboard and copying between tables.
-#include "grid/workbook.h"
+#include "engine/workbook_limits.h"
 #include "platform/boundary.h"
 #include "ddtable/cdt.h"
 #include "table/engine_call.h"
@@ -10,8 +10,8 @@ namespace {
 
 // Rows of a copy: both -1 (every row) or 1 <= first <= last within the grid.
 bool ValidRows(long first, long last) {
-  if (first == ddt::grid::kAll && last == ddt::grid::kAll) return true;
-  return first >= 1 && first <= last && last <= ddt::grid::kMaxRows;
+  if (first == ddt::engine::kAll && last == ddt::engine::kAll) return true;
+  return first >= 1 && first <= last && last <= ddt::engine::kMaxRows;
 }
 
 }  // namespace
@@ -111,13 +111,11 @@ int CDT::CopyRange(CDT* source, const std::string& sourceSheet, const std::strin
   int lastCol = static_cast<int>(from->GetLastCol());
   if (lastCol == 0) lastCol = 1;
 
-  ddt::grid::Workbook* toBook = m_pEngine->GetBook();
-  ddt::grid::Workbook* fromBook = from->GetBook();
-  ddt::grid::Range to{static_cast<int>(tr1), 1, static_cast<int>(tr2), lastCol};
-  ddt::grid::Range in{static_cast<int>(sr1), 1, static_cast<int>(sr2), lastCol};
   if (!TryEngine([&] {
-        toBook->CopyRangeFrom(static_cast<int>(targetIndex), to, fromBook->Handle(),
-                              static_cast<int>(sourceIndex), in);
+        m_pEngine->CopyRangeFrom(static_cast<int>(targetIndex), static_cast<int>(tr1), 1,
+                                 static_cast<int>(tr2), lastCol, *from,
+                                 static_cast<int>(sourceIndex), static_cast<int>(sr1), 1,
+                                 static_cast<int>(sr2), lastCol);
       }))
     return -1;
 

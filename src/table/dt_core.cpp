@@ -4,8 +4,7 @@
 
 #include "ddtable/dt_f1.h"
 #include "ddtable/dt_qx.h"
-#include "grid/limits.h"
-#include "grid/workbook.h"
+#include "engine/workbook_limits.h"
 #include "platform/boundary.h"
 #include "platform/message_box.h"
 #include "ddtable/cdt.h"
@@ -97,21 +96,19 @@ int CDT::Open(const std::string& fileName) try {
     ddt::table::NoteOpened(this, fileName, before, read);
     if (!read) {
       if (ddt::platform::LastError().find(fileName) == std::string::npos)
-        ddt::platform::SetLastError("Cannot open " + ddt::platform::Quoted(fileName) + ": " +
-                                    ddt::platform::LastError());
+        ddt::platform::PrefixLastError("Cannot open " + ddt::platform::Quoted(fileName) + ": ");
       return -1;
     }
     // What the read had to guess (the encoding of a text file) is told, not hidden.
-    if (const ddt::grid::Workbook* book = m_pEngine->GetBook())
-      for (const std::string& note : book->LastReadNotes())
-        ddt::platform::MessageBox(ddt::platform::Quoted(fileName) + ": " + note, {},
-                                  ddt::platform::MB_OK | ddt::platform::MB_ICONWARNING);
+    for (const std::string& note : m_pEngine->GetReadNotes())
+      ddt::platform::MessageBox(ddt::platform::Quoted(fileName) + ": " + note, {},
+                                ddt::platform::MB_OK | ddt::platform::MB_ICONWARNING);
   } else {
     ddt::table::NoteEmptied(this);
     DeleteSheets(1, static_cast<int>(GetNumSheets()));
     // A new workbook's rows are data rows from the start, as an opened one's are: row 1 of
     // the file it will be saved to lies above them (ROW() and copied formulas agree).
-    if (ddt::grid::Workbook* book = m_pEngine->GetBook()) book->HoldEmptyHeaderRow();
+    m_pEngine->HoldEmptyHeaderRow();
     m_pEngine->m_bChanged = 0;
   }
   m_pEngine->SetModified(0);
@@ -133,7 +130,8 @@ int CDT::Save(const std::string& fileName, int setName) try {
   }
   if (target.empty()) {
     if (!changed) return 0;  // nothing to keep, and nowhere to keep it
-    SetLastError("Cannot save the workbook: it has no file name");
+    SetLastError("Cannot save the workbook: it has no file name",
+                 ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
 
@@ -145,9 +143,9 @@ int CDT::Save(const std::string& fileName, int setName) try {
   if (!changed && ownName && ddt::table::Unchanged(this, target) &&
       ddt::table::StampOf(target).exists)
     return 0;
-  const std::string refusal = ddt::table::OverwriteRefusal(this, target);
-  if (!refusal.empty()) {
-    SetLastError(refusal);
+  const ddt::table::Refusal refusal = ddt::table::OverwriteRefusal(this, target);
+  if (!refusal.text.empty()) {
+    SetLastError(refusal.text, refusal.kind);
     m_pEngine->SetModified(1);  // still to be saved, under another name
     return -1;
   }
@@ -163,7 +161,7 @@ int CDT::Save(const std::string& fileName, int setName) try {
     m_pEngine->SetSheet(static_cast<int>(sheet));
     if (m_pEngine->GetLastRow() > ddt::table::kMaxDataRows)
       tooLong = "Cannot save " + Quoted(target) + ": sheet " + Quoted(GetSheetName(sheet)) +
-                " uses row " + std::to_string(ddt::grid::kMaxRows) + ", and a file keeps " +
+                " uses row " + std::to_string(ddt::engine::kMaxRows) + ", and a file keeps " +
                 std::to_string(ddt::table::kMaxDataRows) + " data rows below the names";
   }
   m_pEngine->SetSheet(static_cast<int>(current));
@@ -171,9 +169,9 @@ int CDT::Save(const std::string& fileName, int setName) try {
   if (tooLong.empty())
     written = TryEngine([&] { m_pEngine->Save(target.c_str()); });
   else
-    SetLastError(tooLong);
+    SetLastError(tooLong, ddt::platform::ErrorKind::OverLimit);
   if (!written && ddt::platform::LastError().find(target) == std::string::npos)
-    SetLastError("Cannot save " + Quoted(target) + ": " + ddt::platform::LastError());
+    ddt::platform::PrefixLastError("Cannot save " + Quoted(target) + ": ");
   RegisterNotify(sink);
   // A failed write leaves the workbook changed: otherwise the next Save under this name
   // would find nothing to write and report success while the file holds older data.
@@ -185,6 +183,14 @@ int CDT::Save(const std::string& fileName, int setName) try {
 }
 
 bool CDT::FileRead() const { return ddt::table::WasRead(this); }
+
+std::vector<std::string> CDT::GetSaveNotes() const try {
+  const ddt::platform::LookupScope boundary;
+  return m_pEngine != nullptr ? m_pEngine->GetSaveNotes() : std::vector<std::string>{};
+} catch (...) {
+  ddt::platform::Failed();
+  return {};
+}
 
 std::string CDT::GetFileName() { return m_strFileName; }
 
@@ -246,7 +252,8 @@ int CDT::SetSheet(const std::string& sheetName) try {
   const ddt::platform::MemberScope boundary;
   long sheet = GetSheetIndex(sheetName);
   if (sheet == 0) {
-    ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName));
+    ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName),
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   m_pEngine->SetSheet(static_cast<int>(sheet));
@@ -259,12 +266,14 @@ int CDT::SetSheetName(const std::string& oldName, const std::string& newName) tr
   const ddt::platform::MemberScope boundary;
   long sheet = oldName.empty() ? m_pEngine->GetSheet() : GetSheetIndex(oldName);
   if (sheet < 1 || sheet > GetNumSheets()) {
-    ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(oldName));
+    ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(oldName),
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (GetSheetIndex(newName) != 0) {
-    ddt::platform::SetLastError("A sheet named " + ddt::platform::Quoted(newName) +
-                                " exists already");
+    ddt::platform::SetLastError(
+        "A sheet named " + ddt::platform::Quoted(newName) + " exists already",
+        ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (!ddt::table::CheckSheetName(newName)) return -1;
@@ -281,13 +290,16 @@ int CDT::InsertSheets(int position, int count) try {
   long sheets = GetNumSheets();
   if (position > sheets + 1) {
     ddt::platform::SetLastError("Cannot insert a sheet at position " + std::to_string(position) +
-                                ": the workbook has " + std::to_string(sheets) + " sheets");
+                                    ": the workbook has " + std::to_string(sheets) + " sheets",
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
-  if (sheets >= ddt::grid::kMaxSheets) {
-    ddt::platform::SetLastError("Cannot insert a sheet: the workbook already has the most "
-                                "sheets a workbook may hold (" +
-                                std::to_string(ddt::grid::kMaxSheets) + ")");
+  if (sheets >= ddt::engine::kMaxSheets) {
+    ddt::platform::SetLastError(
+        "Cannot insert a sheet: the workbook already has the most "
+        "sheets a workbook may hold (" +
+            std::to_string(ddt::engine::kMaxSheets) + ")",
+        ddt::platform::ErrorKind::OverLimit);
     return -1;
   }
   int at = position <= 0 ? static_cast<int>(sheets) + 1 : position;
@@ -305,9 +317,11 @@ int CDT::InsertSheets(int position, int count) try {
     for (const std::string& text : *header)
       if (!text.empty()) blank = false;
   if (blank) {
-    m_pEngine->GetBook()->ForEachCell(placeholder, [&](int, int, const ddt::grid::Cell& cell) {
-      if (cell.formula || !ddt::grid::IsEmpty(cell.value)) blank = false;
-    });
+    m_pEngine->ForEachCell(placeholder, ddt::engine::kAll, ddt::engine::kAll, ddt::engine::kAll,
+                           ddt::engine::kAll, [&](int, int, const CDT_IF::CellView& cell) {
+                             if (cell.formula || cell.kind != CDT_IF::CellView::Empty)
+                               blank = false;
+                           });
   }
   if (blank) m_pEngine->DeleteSheets(placeholder, 1);
   return 0;
@@ -319,9 +333,10 @@ int CDT::DeleteSheets(int first, int count) try {
   const ddt::platform::MemberScope boundary;
   long sheets = GetNumSheets();
   if (first < 1 || count < 0 || static_cast<long>(first) + count - 1 > sheets) {
-    ddt::platform::SetLastError("Cannot delete " + std::to_string(count) +
-                                " sheets from sheet " + std::to_string(first) +
-                                ": the workbook has " + std::to_string(sheets) + " sheets");
+    ddt::platform::SetLastError("Cannot delete " + std::to_string(count) + " sheets from sheet " +
+                                    std::to_string(first) + ": the workbook has " +
+                                    std::to_string(sheets) + " sheets",
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (count == 0) return 0;  // nothing to delete
@@ -347,7 +362,8 @@ int CDT::DeleteSheet(const std::string& sheetName) try {
   const ddt::platform::MemberScope boundary;
   long sheet = GetSheetIndex(sheetName);
   if (sheet == 0) {
-    ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName));
+    ddt::platform::SetLastError("No sheet named " + ddt::platform::Quoted(sheetName),
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   return DeleteSheets(static_cast<int>(sheet), 1);
@@ -358,12 +374,14 @@ int CDT::DeleteSheet(const std::string& sheetName) try {
 int CDT::NewSheet(const std::string& sheetName) try {
   const ddt::platform::MemberScope boundary;
   if (sheetName.empty()) {
-    ddt::platform::SetLastError("Cannot add a sheet without a name");
+    ddt::platform::SetLastError("Cannot add a sheet without a name",
+                                ddt::platform::ErrorKind::BadArgument);
     return -2;
   }
   if (GetSheetIndex(sheetName) != 0) {
-    ddt::platform::SetLastError("A sheet named " + ddt::platform::Quoted(sheetName) +
-                                " exists already");
+    ddt::platform::SetLastError(
+        "A sheet named " + ddt::platform::Quoted(sheetName) + " exists already",
+        ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (!ddt::table::CheckSheetName(sheetName)) return -2;

@@ -2,7 +2,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "grid/limits.h"
+#include "engine/workbook_limits.h"
 #include "platform/boundary.h"
 #include "platform/last_error.h"
 #include "platform/message_box.h"
@@ -51,7 +51,8 @@ int CDT::AddParam(const std::string& sheetName, std::string& paramName, const st
   if (lastCol >= ddt::table::kMaxParamColumns) {
     const std::string text = ddt::platform::LoadString(ddt::platform::IDS_TOO_MANY_COLUMNS);
     ddt::platform::MessageBox(text, {}, ddt::platform::MB_OK);
-    ddt::platform::SetLastError(text + " (sheet " + ddt::platform::Quoted(sheet) + ")");
+    ddt::platform::SetLastError(text + " (sheet " + ddt::platform::Quoted(sheet) + ")",
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   long col = beforeName.empty() ? lastCol + 1 : GetColIndex(beforeName, 0);
@@ -62,8 +63,9 @@ int CDT::AddParam(const std::string& sheetName, std::string& paramName, const st
   const std::string requested = paramName;
   if (GetSuggestion(paramName, sheet).empty()) {
     ddt::platform::SetLastError("Cannot add parameter " + ddt::platform::Quoted(requested) +
-                                " to sheet " + ddt::platform::Quoted(sheet) +
-                                ": no legal, unique name can be made of it");
+                                    " to sheet " + ddt::platform::Quoted(sheet) +
+                                    ": no legal, unique name can be made of it",
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   // The suggestion may have added a suffix.
@@ -186,13 +188,15 @@ int CDT::SetParamValue(long row, const std::string& paramName, const std::string
   m_pEngine->CancelEdit();
   long col = GetColIndex(paramName, sheet);
   if (col < 1) {
-    ddt::platform::SetLastError("No parameter " + ddt::platform::Quoted(paramName) +
-                                " in sheet " + ddt::platform::Quoted(GetSheetName(sheet)));
+    ddt::platform::SetLastError("No parameter " + ddt::platform::Quoted(paramName) + " in sheet " +
+                                    ddt::platform::Quoted(GetSheetName(sheet)),
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (row < 1 || row > ddt::table::kMaxDataRows) {
     ddt::platform::SetLastError("Row " + std::to_string(row) + " is outside the sheet (1 to " +
-                                std::to_string(ddt::table::kMaxDataRows) + ")");
+                                    std::to_string(ddt::table::kMaxDataRows) + ")",
+                                ddt::platform::ErrorKind::BadArgument);
     return -1;
   }
   if (!ddt::table::CheckCellText(value)) return -1;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "grid/limits.h"
+#include "engine/workbook_limits.h"
 #include "platform/last_error.h"
 #include "text/utf8.h"
 
@@ -18,8 +18,9 @@ std::string Shown(std::string_view name) {
 }
 
 bool TooLong(std::string_view text) {
-  return text.size() > static_cast<std::size_t>(ddt::grid::kMaxCellTextLength) &&
-         text::utf8::CountCharacters(text) > static_cast<std::size_t>(ddt::grid::kMaxCellTextLength);
+  return text.size() > static_cast<std::size_t>(ddt::engine::kMaxCellTextLength) &&
+         text::utf8::CountCharacters(text) >
+             static_cast<std::size_t>(ddt::engine::kMaxCellTextLength);
 }
 
 }  // namespace
@@ -27,14 +28,16 @@ bool TooLong(std::string_view text) {
 bool CheckSheetName(std::string_view name) {
   if (TooLong(name)) {
     ddt::platform::SetLastError("Sheet name " + Shown(name) + " is longer than " +
-                                std::to_string(ddt::grid::kMaxCellTextLength) + " characters");
+                                    std::to_string(ddt::engine::kMaxCellTextLength) + " characters",
+                                ddt::platform::ErrorKind::OverLimit);
     return false;
   }
   for (char c : name) {
     if (static_cast<unsigned char>(c) < 0x20) {
       ddt::platform::SetLastError("Sheet name " + Shown(name) +
-                                  " holds a control character, which a workbook file cannot "
-                                  "hold in a sheet name");
+                                      " holds a control character, which a workbook file cannot "
+                                      "hold in a sheet name",
+                                  ddt::platform::ErrorKind::BadArgument);
       return false;
     }
   }
@@ -44,14 +47,16 @@ bool CheckSheetName(std::string_view name) {
 bool CheckParamName(std::string_view name) {
   if (!TooLong(name)) return true;
   ddt::platform::SetLastError("Parameter name " + Shown(name) + " is longer than " +
-                              std::to_string(ddt::grid::kMaxCellTextLength) + " characters");
+                                  std::to_string(ddt::engine::kMaxCellTextLength) + " characters",
+                              ddt::platform::ErrorKind::OverLimit);
   return false;
 }
 
 bool CheckCellText(std::string_view text) {
   if (!TooLong(text)) return true;
   ddt::platform::SetLastError("Value " + Shown(text) + " is longer than " +
-                              std::to_string(ddt::grid::kMaxCellTextLength) + " characters");
+                                  std::to_string(ddt::engine::kMaxCellTextLength) + " characters",
+                              ddt::platform::ErrorKind::OverLimit);
   return false;
 }
 

@@ -117,12 +117,14 @@ bool Unchanged(const CDT* table, const std::string& path) {
   return stamp != it->second.stamps.end() && stamp->second == now;
 }
 
-std::string OverwriteRefusal(const CDT* table, const std::string& path) {
+Refusal OverwriteRefusal(const CDT* table, const std::string& path) {
+  using ddt::platform::ErrorKind;
   using ddt::platform::Quoted;
   const std::string lockFile = ForeignLockFile(path);
   if (!lockFile.empty())
-    return "Cannot save " + Quoted(path) + ": another program has it open (lock file " +
-           Quoted(lockFile) + "); save under another name, or close it there first";
+    return {"Cannot save " + Quoted(path) + ": another program has it open (lock file " +
+                Quoted(lockFile) + "); save under another name, or close it there first",
+            ErrorKind::Locked};
   const FileStamp now = StampOf(path);
   if (!now.exists) return {};  // nothing there to lose
   std::lock_guard lock(RegistryMutex());
@@ -130,17 +132,19 @@ std::string OverwriteRefusal(const CDT* table, const std::string& path) {
   if (it == Registry().end()) return {};
   const std::string key = Key(path);
   if (it->second.unreadable == key)
-    return "Cannot save " + Quoted(path) +
-           ": the file could not be read when it was opened and would be lost; save under "
-           "another name";
+    return {"Cannot save " + Quoted(path) +
+                ": the file could not be read when it was opened and would be lost; save "
+                "under another name",
+            ErrorKind::Other};
   const auto stamp = it->second.stamps.find(key);
   if (stamp == it->second.stamps.end() || stamp->second == now) return {};
-  return "Cannot save " + Quoted(path) + ": " +
-         (stamp->second.exists ? "the file changed on disk since this workbook read or last "
-                                 "wrote it"
-                               : "the file was made by another process or run since this "
-                                 "workbook was opened") +
-         "; save under another name";
+  return {"Cannot save " + Quoted(path) + ": " +
+              (stamp->second.exists ? "the file changed on disk since this workbook read or "
+                                      "last wrote it"
+                                    : "the file was made by another process or run since "
+                                      "this workbook was opened") +
+              "; save under another name",
+          ErrorKind::ChangedOnDisk};
 }
 
 DirectoryLock::DirectoryLock(const std::string& path) {

@@ -9,6 +9,8 @@
 #include <ctime>
 #include <string>
 
+#include "platform/error_kind.h"
+
 class CDT;
 
 namespace ddt::table {
@@ -42,9 +44,13 @@ bool WasRead(const CDT* table);
 // then (a file that did not exist then must still not exist).
 bool Unchanged(const CDT* table, const std::string& path);
 // Why writing path would destroy what someone else put there: a lock file of another
-// program, the file changed since this table read or wrote it, or it existed but could not
-// be read. "" when it may be written.
-std::string OverwriteRefusal(const CDT* table, const std::string& path);
+// program (Locked), the file changed since this table read or wrote it (ChangedOnDisk), or
+// it existed but could not be read (Other). An empty text when it may be written.
+struct Refusal {
+  std::string text;
+  platform::ErrorKind kind = platform::ErrorKind::None;
+};
+Refusal OverwriteRefusal(const CDT* table, const std::string& path);
 
 // Holds an exclusive lock on the directory of a file while it lives, so that the check
 // before a save and the write itself are one step for every process using this library.

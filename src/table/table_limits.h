@@ -1,13 +1,13 @@
 // Limits of a data table.
 #pragma once
 
-#include "grid/limits.h"
+#include "engine/workbook_limits.h"
 
 namespace ddt::table {
 
 // Data rows a sheet can keep in a file: row 1 of a file holds the parameter names, so the
 // grid's last row has no place there.
-inline constexpr int kMaxDataRows = ddt::grid::kMaxRows - 1;
+inline constexpr int kMaxDataRows = ddt::engine::kMaxRows - 1;
 
 // A sheet holds at most this many parameter columns; adding one more is refused.
 inline constexpr int kMaxParamColumns = 255;

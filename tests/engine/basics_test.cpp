@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "engine/book_access.h"
 #include "ddtable/dt_f1.h"
 #include "engine_test_util.h"
 #include "text/column_letters.h"
@@ -41,5 +42,5 @@ TEST(EngineInterface, CopyAndAssignmentCopyTheThreeFields) {
   EXPECT_EQ(target.m_bChanged, 1);
   EXPECT_EQ(target.GetFileFormat(), 13);
   // The engines themselves stay apart: each keeps its own workbook.
-  EXPECT_NE(target.GetBook(), source.GetBook());
+  EXPECT_NE(ddt::engine::BookAccess::Of(&target), ddt::engine::BookAccess::Of(&source));
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/book_access.h"
 #include "ddtable/dt_f1.h"
 #include "ddtable/dt_qx.h"
 #include "engine/grid_window.h"
@@ -25,7 +26,8 @@ class BindingDifferences : public ::testing::Test {
  protected:
   void SetUp() override {
     CDT_QX writer(&parent);
-    FillRows(*writer.GetBook(), 1, {{"id", "name"}, {"1", "a"}, {"2", "b"}, {"3", "c"}});
+    FillRows(*ddt::engine::BookAccess::Of(&writer), 1,
+             {{"id", "name"}, {"1", "a"}, {"2", "b"}, {"3", "c"}});
     EngineTestPeer::CreateHeader(writer);
     writer.Save(path.c_str());
   }
@@ -76,7 +78,7 @@ TEST_F(BindingDifferences, HeadlessOpenAndSaveLeaveCursorAndChangeFlagAlone) {
 TEST_F(BindingDifferences, HeadlessViewOperationsChangeNothing) {
   CDT_QX engine(&parent);
   engine.Open(path.c_str());
-  ddt::grid::Workbook& book = *engine.GetBook();
+  ddt::grid::Workbook& book = *ddt::engine::BookAccess::Of(&engine);
   engine.SetSelection(1, 1, 1, 1);
   const bool modified = book.Modified();
   engine.SetPattern(1, 0x00FF00, 0x00FF00);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/book_access.h"
 #include "engine/control_window.h"
 #include "ddtable/dt_f1.h"
 #include "engine_test_util.h"
@@ -29,7 +30,7 @@ class F1Events : public ::testing::Test {
 
   ParentWindow parent;
   CDT_F1 engine{&parent};
-  ddt::grid::Workbook& book = *engine.GetBook();
+  ddt::grid::Workbook& book = *ddt::engine::BookAccess::Of(&engine);
   RecordingSink sink{&engine};
 };
 

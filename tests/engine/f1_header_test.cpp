@@ -2,6 +2,7 @@
 // bounds and the sheet operations that keep the cache in step.
 #include <gtest/gtest.h>
 
+#include "engine/book_access.h"
 #include "ddtable/dt_f1.h"
 #include "engine_test_util.h"
 #include "grid/grid_error.h"
@@ -17,7 +18,7 @@ class F1Header : public ::testing::Test {
  protected:
   ParentWindow parent;
   CDT_F1 engine{&parent};
-  ddt::grid::Workbook& book = *engine.GetBook();
+  ddt::grid::Workbook& book = *ddt::engine::BookAccess::Of(&engine);
 
   // Gives the workbook `count` sheets whose row 1 holds "S<n>" so each sheet's list is known.
   void NamedSheets(int count) {

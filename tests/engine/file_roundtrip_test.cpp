@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/book_access.h"
 #include "ddtable/dt_f1.h"
 #include "ddtable/dt_qx.h"
 #include "engine_test_util.h"
@@ -51,7 +52,7 @@ class RoundTrip : public ::testing::Test {
 
 TEST_F(RoundTrip, InteractiveSaveWritesNamesAsRowOneAndKeepsMemoryAsItWas) {
   CDT_F1 engine(&parent);
-  ddt::grid::Workbook& book = *engine.GetBook();
+  ddt::grid::Workbook& book = *ddt::engine::BookAccess::Of(&engine);
   book.SetSheetCount(2);
   FillRows(book, 1, {{"id", "", "name"}, {"1", "2", "3"}, {"4", "5", "6"}});
   FillRows(book, 2, {{"only"}});
@@ -166,7 +167,7 @@ TEST_F(RoundTrip, NamesThatLookLikeOtherValuesStayText) {
 TEST_F(RoundTrip, HeadlessSaveAfterSheetChangesWritesEverySheetUnderItsName) {
   {
     CDT_QX engine(&parent);
-    ddt::grid::Workbook& book = *engine.GetBook();
+    ddt::grid::Workbook& book = *ddt::engine::BookAccess::Of(&engine);
     book.SetSheetCount(2);
     book.SetSheetName(1, "Global");
     book.SetSheetName(2, "Action1");

@@ -2,6 +2,7 @@
 // sheet count, current sheet and sheet names following every change of the workbook.
 #include <gtest/gtest.h>
 
+#include "engine/book_access.h"
 #include "ddtable/dt_qx.h"
 #include "engine_test_util.h"
 #include "grid/grid_error.h"
@@ -17,7 +18,7 @@ class Qx : public ::testing::Test {
  protected:
   ParentWindow parent;
   CDT_QX engine{&parent};
-  ddt::grid::Workbook& book = *engine.GetBook();
+  ddt::grid::Workbook& book = *ddt::engine::BookAccess::Of(&engine);
 };
 
 TEST_F(Qx, FreshBindingAnswersFromTheWorkbook) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "engine/book_access.h"
 #include "ddtable/dt_f1.h"
 #include "ddtable/dt_qx.h"
 #include "engine_test_util.h"
@@ -26,7 +27,7 @@ class BothBindings : public ::testing::Test {
 
   ParentWindow parent;
   Engine engine{&parent};
-  ddt::grid::Workbook& book = *engine.GetBook();
+  ddt::grid::Workbook& book = *ddt::engine::BookAccess::Of(&engine);
 };
 
 using Bindings = ::testing::Types<CDT_F1, CDT_QX>;
@@ -128,7 +129,7 @@ TEST(F1Formats, SetPatternFillsAndDrawsGreyBorders) {
   engine.GetPattern(pattern, fg, bg);
   EXPECT_EQ(pattern, 1);
   EXPECT_EQ(fg, 0x00FFFFu);
-  const ddt::grid::Style& style = engine.GetBook()->CellStyle(1, 2, 2);
+  const ddt::grid::Style& style = ddt::engine::BookAccess::Of(&engine)->CellStyle(1, 2, 2);
   EXPECT_EQ(style.left.style, 1);
   EXPECT_EQ(style.bottom.color, 0xC0C0C0u);
 }
@@ -143,7 +144,7 @@ TEST(QxFormats, SetPatternDoesNothingButPatternsReadBack) {
   uint32_t fg = 0, bg = 0;
   engine.GetPattern(pattern, fg, bg);
   EXPECT_EQ(pattern, 0);
-  engine.GetBook()->SetPattern(1, 0x0000FF, 0);
+  ddt::engine::BookAccess::Of(&engine)->SetPattern(1, 0x0000FF, 0);
   engine.GetPattern(pattern, fg, bg);
   EXPECT_EQ(pattern, 1);
   EXPECT_EQ(fg, 0x0000FFu);

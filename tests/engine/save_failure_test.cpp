@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/book_access.h"
 #include "engine/control_window.h"
 #include "ddtable/dt_f1.h"
 #include "ddtable/dt_qx.h"
@@ -45,7 +46,7 @@ class FailedFiles : public ::testing::Test {
 
   ParentWindow parent;
   Engine engine{&parent};
-  ddt::grid::Workbook& book = *engine.GetBook();
+  ddt::grid::Workbook& book = *ddt::engine::BookAccess::Of(&engine);
 };
 
 using Bindings = ::testing::Types<CDT_F1, CDT_QX>;

@@ -1,4 +1,5 @@
 // Custom parameters, appended tables and columns, and reference correction.
+#include "engine/book_access.h"
 #include "grid/workbook.h"
 #include "input_fixture.h"
 #include "platform/message_box.h"
@@ -194,7 +195,7 @@ TEST_F(InputTest, ReferenceCorrectionReportsEachMissingSheetOnce) {
   auto input = MakeWithSheets(CDT::DT_TYPE_F1, {"A", "Data"});
   Column(*input, "A", "p", {"1", "2", "3"});
   Column(*input, "A", "q", {"4"});
-  ddt::grid::Workbook* book = input->m_pEngine->GetBook();
+  ddt::grid::Workbook* book = ddt::engine::BookAccess::Of(input->m_pEngine);
   const auto text = [](const char* t) { return ddt::grid::Value(std::string(t)); };
   book->SetCellValue(1, 1, 1, text("=[]Data!A1"));
   book->SetCellValue(1, 2, 1, text("=[]'Gone Sheet'!A1"));

@@ -1,5 +1,6 @@
 // Sheet roles of the input workbook: the global and custom sheets, business processes with
 // their child tables, synchronisation with another input workbook.
+#include "engine/book_access.h"
 #include "input_fixture.h"
 #include "grid/workbook.h"
 #include "manager/module.h"
@@ -52,7 +53,7 @@ TEST_F(InputTest, OpenAddsGlobalAndCustomSheetsAsConfigured) {
   config.SwitchOn();
   EXPECT_EQ(input->Open(""), 0);
   EXPECT_EQ(input->GetSheetList(), (Sheets{"Custom", "Global"}));
-  ddt::grid::Workbook* book = input->m_pEngine->GetBook();
+  ddt::grid::Workbook* book = ddt::engine::BookAccess::Of(input->m_pEngine);
   ASSERT_EQ(input->GetSheetName(0), "Custom");
   EXPECT_EQ(book->RowHeading(1), "Value");
   EXPECT_EQ(book->RowHeading(2), "Prompt");
@@ -87,7 +88,7 @@ TEST_F(InputTest, OpenOfAFileAddsOnlyTheMissingSheets) {
   EXPECT_EQ(input->GetRawValue(2, "p", 2), "2");
   EXPECT_EQ(input->GetRawValue(1, "c", 3), "v");
   EXPECT_EQ(input->GetSheetName(0), "Custom");
-  EXPECT_EQ(input->m_pEngine->GetBook()->RowHeading(4), "Mandatory");
+  EXPECT_EQ(ddt::engine::BookAccess::Of(input->m_pEngine)->RowHeading(4), "Mandatory");
 }
 
 TEST_F(InputTest, GetChildWalksChildTablesInSheetOrder) {

@@ -34,9 +34,12 @@ JournalCell MakeCell(const std::string& sheet, int row, int col, const std::stri
   cell.col = col;
   cell.name = "n" + std::to_string(col);
   if (!entry.empty() && entry[0] == '=') cell.formula = entry;
-  else if (!entry.empty() && entry[0] == '#') cell.value = std::stod(entry.substr(1));
-  else if (entry == "!") cell.value = grid::ErrorCode::NA;
-  else cell.value = entry;
+  else if (!entry.empty() && entry[0] == '#')
+    cell.value = engine::CellData::Number(std::stod(entry.substr(1)));
+  else if (entry == "!")
+    cell.value = engine::CellData::Error(engine::kMaxErrorCode);  // #N/A
+  else
+    cell.value = engine::CellData::Text(entry);
   cell.style.numberFormat = "0.00";
   cell.style.pattern = 1;
   cell.style.patternFg = 0x00FF00;
@@ -72,10 +75,10 @@ TEST(JournalFile, RecordsComeBackAndATornOrDamagedTailIsDropped) {
   EXPECT_EQ(records[0][1].formula, "=1+1");
   EXPECT_EQ(records[0][1].name, "n3");
   EXPECT_EQ(records[0][1].style, MakeCell("", 0, 0, "").style);
-  EXPECT_EQ(records[1][0].value, grid::Value(std::string("a\0b", 3)));
-  EXPECT_EQ(records[1][1].value, grid::Value(0.1));  // every bit of the number
-  EXPECT_EQ(records[1][2].value, grid::Value(grid::ErrorCode::NA));
-  EXPECT_EQ(records[1][3].value, grid::Value(-1e300));
+  EXPECT_EQ(records[1][0].value, engine::CellData::Text(std::string("a\0b", 3)));
+  EXPECT_EQ(records[1][1].value, engine::CellData::Number(0.1));  // every bit of the number
+  EXPECT_EQ(records[1][2].value, engine::CellData::Error(engine::kMaxErrorCode));
+  EXPECT_EQ(records[1][3].value, engine::CellData::Number(-1e300));
 
   // Torn inside the last record: the first two stay.
   const auto size = fs::file_size(path);
@@ -93,7 +96,7 @@ TEST(JournalFile, RecordsComeBackAndATornOrDamagedTailIsDropped) {
   }
   records = RunJournal::Read(path);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0][0].value, grid::Value(std::string("x")));
+  EXPECT_EQ(records[0][0].value, engine::CellData::Text("x"));
 
   EXPECT_TRUE(RunJournal(path).Remove());
   EXPECT_FALSE(fs::exists(path));

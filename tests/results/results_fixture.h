@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/book_access.h"
 #include "grid/workbook.h"
 #include "ddtable/cddt_input.h"
 #include "platform/message_box.h"
@@ -35,7 +36,7 @@ class TestInput : public CDDTInput {
   void SetCell(const std::string& sheet, int row, int col, const std::string& text) {
     m_pEngine->SetValue(static_cast<int>(GetSheetIndex(sheet)), row, col, text.c_str());
   }
-  ddt::grid::Workbook& Book() { return *m_pEngine->GetBook(); }
+  ddt::grid::Workbook& Book() { return *ddt::engine::BookAccess::Of(m_pEngine); }
 };
 
 class TestResults : public CDDTResults {
@@ -56,7 +57,7 @@ class TestResults : public CDDTResults {
     SetSheet(sheet);
     return GetStyle(param, row);
   }
-  ddt::grid::Workbook& Book() { return *m_pEngine->GetBook(); }
+  ddt::grid::Workbook& Book() { return *ddt::engine::BookAccess::Of(m_pEngine); }
 };
 
 // Captures the message boxes shown during a test.

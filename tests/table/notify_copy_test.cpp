@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "engine/book_access.h"
 #include "grid/workbook.h"
 #include "ddtable/cdt.h"
 #include "table_fixture.h"
@@ -122,7 +123,7 @@ TEST_P(Copy, CopySheetAndPasteSheet) {
 
   ASSERT_EQ(table().PasteSheet("Dst"), 0);
   EXPECT_EQ(Sheets(table()), (CStringList{"Src", "Dst"}));
-  ddt::grid::Workbook* book = table().m_pEngine->GetBook();
+  ddt::grid::Workbook* book = ddt::engine::BookAccess::Of(table().m_pEngine);
   EXPECT_EQ(book->GetEntry(2, 1, 1), "p1");
   EXPECT_EQ(book->GetEntry(2, 2, 2), "q2");
 }

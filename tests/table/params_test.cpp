@@ -2,6 +2,7 @@
 // names, the leading-zero rule, letters, styles, and indexes the grid would refuse.
 #include <gtest/gtest.h>
 
+#include "engine/book_access.h"
 #include "grid/workbook.h"
 #include "platform/message_box.h"
 #include "ddtable/cdt.h"
@@ -194,15 +195,15 @@ TEST_P(Params, SelectParamAndHiddenColumns) {
   EXPECT_EQ(table().SelectParam("y", 0, 0), -1);
 
   table().SetColHidden("Y", true);
-  EXPECT_TRUE(table().m_pEngine->GetBook()->ColHidden(0, 2));
-  EXPECT_FALSE(table().m_pEngine->GetBook()->ColHidden(0, 1));
+  EXPECT_TRUE(ddt::engine::BookAccess::Of(table().m_pEngine)->ColHidden(0, 2));
+  EXPECT_FALSE(ddt::engine::BookAccess::Of(table().m_pEngine)->ColHidden(0, 1));
   table().SetColHidden("Nope", true);  // nothing to hide
-  EXPECT_FALSE(table().m_pEngine->GetBook()->ColHidden(0, 1));
+  EXPECT_FALSE(ddt::engine::BookAccess::Of(table().m_pEngine)->ColHidden(0, 1));
 }
 
 TEST_P(Params, StyleEightChangesNothing) {
   AddParams(table(), "Sheet1", {"P"});
-  ddt::grid::Workbook* book = table().m_pEngine->GetBook();
+  ddt::grid::Workbook* book = ddt::engine::BookAccess::Of(table().m_pEngine);
   const ddt::grid::Style before = book->CellStyle(0, 1, 1);
   EXPECT_EQ(table().SetStyle(CDT::DT_STYLE_NONE, "P", 0), 0);
   EXPECT_EQ(book->CellStyle(0, 1, 1), before);
@@ -214,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Table, Params, ::testing::Values(CDT::DT_TYPE_F1, CDT::
 TEST(Styles, HeadlessTablesKeepNoStyles) {
   auto table = MakeTable(CDT::DT_TYPE_QX);
   AddParams(*table, "Sheet1", {"P"}, {"v"});
-  ddt::grid::Workbook* book = table->m_pEngine->GetBook();
+  ddt::grid::Workbook* book = ddt::engine::BookAccess::Of(table->m_pEngine);
   EXPECT_EQ(table->SetStyle(CDT::DT_STYLE_YELLOW, "P", 0), 0);
   EXPECT_EQ(table->SetStyle(CDT::DT_STYLE_GREEN, "P", 1), 0);
   EXPECT_EQ(book->CellStyle(0, 1, 1), ddt::grid::Style{});

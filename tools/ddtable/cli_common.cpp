@@ -1,6 +1,5 @@
 #include "cli_common.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,10 +10,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "ddtable/cddt_input.h"
 #include "ddtable/ddtable.h"
 #include "ddtable/platform.h"
-#include "grid/workbook.h"
-#include "ddtable/cddt_input.h"
 
 namespace ddtcli {
 
@@ -36,9 +34,7 @@ void Warn(const std::string& message) {
 void Note(const std::string& message) { std::fprintf(stderr, "ddtable: %s\n", message.c_str()); }
 
 void WarnSaveNotes(CDT& table, const std::string& path) {
-  const ddt::grid::Workbook* book = table.m_pEngine ? table.m_pEngine->GetBook() : nullptr;
-  if (book == nullptr) return;
-  for (const std::string& note : book->LastSaveNotes()) Warn(path + ": " + note);
+  for (const std::string& note : table.GetSaveNotes()) Warn(path + ": " + note);
 }
 
 namespace {
@@ -52,56 +48,56 @@ int OnMessageBox(const char* text, const char* caption, unsigned flags, void* us
 
 void InstallMessageHandler() { ddt_set_message_handler(&OnMessageBox, nullptr); }
 
-std::string ReadFailureReason(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return std::strerror(errno);
-  if (S_ISDIR(info.st_mode)) return "is a folder, not a workbook";
-  if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
-  // The library says why it refused the file (damaged archive, encrypted, ...), when it did.
+namespace {
+
+// The library's reason for the failure of its last call on path, or "" when its last call
+// did not fail on that file (the command's own check or write failed instead).
+std::string LibraryReason(const std::string& path) {
   const char* reason = ddt_last_error();
-  if (reason != nullptr && *reason != '\0')
-    return std::string("not a workbook this library can read: ") + reason;
-  return "not a workbook this library can read (.xlsx, .xlsm, .xls or .csv)";
+  if (ddt_last_error_kind() == DDT_ERROR_NONE || reason == nullptr) return {};
+  const std::string text = reason;
+  return text.find(path) != std::string::npos ? text : std::string();
+}
+
+}  // namespace
+
+std::string ReadFailureReason(const std::string& path) {
+  const std::string reason = LibraryReason(path);
+  if (reason.empty()) {
+    // The command refused the path before the library read it (not a regular file).
+    const int error = errno;
+    return error != 0 ? std::strerror(error) : "not a workbook this library can read";
+  }
+  switch (ddt_last_error_kind()) {
+    case DDT_ERROR_MISSING: return std::strerror(ENOENT);
+    case DDT_ERROR_NOT_A_WORKBOOK:
+    case DDT_ERROR_DAMAGED:
+    case DDT_ERROR_ENCRYPTED:
+    case DDT_ERROR_OVER_LIMIT: return "not a workbook this library can read: " + reason;
+    default: return reason;
+  }
 }
 
 std::string WriteFailureReason(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path target(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  if (!fs::is_directory(folder, ec)) return "folder " + folder.string() + " does not exist";
-  if (::access(folder.c_str(), W_OK) != 0) return "cannot write in " + folder.string() + ": " + std::strerror(errno);
-  if (fs::is_directory(target, ec)) return "is a folder";
-  return "the workbook could not be written";
+  const std::string reason = LibraryReason(path);
+  if (!reason.empty()) return reason;
+  // A file the command writes itself (JUnit, a report): the system's reason.
+  const int error = errno;
+  return error != 0 ? std::string("cannot write it: ") + std::strerror(error)
+                    : std::string("the file could not be written");
 }
 
 std::unique_ptr<CDDTInput> OpenWorkbook(const std::string& path) {
   // A file the library cannot read still gives an (empty) workbook with Open answering -1;
   // the command refuses it instead of working on nothing.
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) FailFile(path, ReadFailureReason(path));
   auto book = std::make_unique<CDDTInput>(nullptr, CDT::DT_TYPE_QX);
-  int opened = -1;
-  try {
-    opened = book->Open(path);
-  } catch (...) {
-    opened = -1;
-  }
-  if (opened != 0) FailFile(path, ReadFailureReason(path));
+  if (book->Open(path) != 0) FailFile(path, ReadFailureReason(path));
   return book;
 }
 
 std::unique_ptr<CDT> OpenWithStyles(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) FailFile(path, ReadFailureReason(path));
   auto book = std::make_unique<CDT>(nullptr, CDT::DT_TYPE_F1, "");
-  int opened = -1;
-  try {
-    opened = book->Open(path);
-  } catch (...) {
-    opened = -1;
-  }
-  if (opened != 0) FailFile(path, ReadFailureReason(path));
+  if (book->Open(path) != 0) FailFile(path, ReadFailureReason(path));
   return book;
 }
 

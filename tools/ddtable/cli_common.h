@@ -30,7 +30,7 @@ class CliError : public std::runtime_error {
   int code_;
 };
 
-// Throws CliError(kExitUsage, "FILE: REASON").
+// Throws CliError(kExitUsage, "FILE: REASON"): every kind of file failure exits with 2.
 [[noreturn]] void FailFile(const std::string& file, const std::string& reason);
 // Throws CliError(kExitUsage, message).
 [[noreturn]] void FailUsage(const std::string& message);
@@ -49,11 +49,11 @@ void Note(const std::string& message);
 // Routes the library's message boxes to Warn (they never wait for an answer here).
 void InstallMessageHandler();
 
-// Why `path` could not be read as a workbook. Called after the library refused the file;
-// it names what the system says about the file (missing, unreadable, a folder) and else
-// says that the content is not a workbook.
+// Why `path` could not be read as a workbook, from the kind and text of the library's last
+// error (missing, not a workbook, damaged, encrypted, ...).
 std::string ReadFailureReason(const std::string& path);
-// Why a workbook could not be written to `path`.
+// Why a workbook could not be written to `path`: the library's reason (not writable,
+// changed on disk, locked), or the system's for a file the command writes itself.
 std::string WriteFailureReason(const std::string& path);
 // Warns of what the last save of `table` to `path` could not keep (a macro project in a
 // file named .xlsx, parts an insertion made wrong, ...): one line each.

@@ -45,7 +45,7 @@ class Parser {
   }
 
  private:
-  [[noreturn]] void Fail() { throw GridError(kInvalidFormulaSyntax); }
+  [[noreturn]] void Fail() { throw GridError(kInvalidFormulaSyntax, ErrorKind::BadArgument); }
 
   void SkipSpaces() {
     while (pos_ < s_.size() && IsSpace(s_[pos_])) ++pos_;

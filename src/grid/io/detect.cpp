@@ -3,11 +3,16 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "grid/grid_error.h"
+#include "grid/io/common/io_limits.h"
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
+#include "grid/io/xls/ole2_reader.h"
 
 namespace ddt::grid::io {
 
@@ -37,11 +42,18 @@ bool Utf16Bom(const unsigned char* head, size_t n) {
 
 Content Sniff(const std::string& path) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")");
+  if (!file) {
+    const int error = errno;
+    throw GridError(std::string("cannot open the file (") + std::strerror(error) + ")",
+                    platform::KindOfOpenErrno(error));
+  }
   std::unique_ptr<unsigned char[]> head(new unsigned char[kSniffBytes]);
   const size_t n = std::fread(head.get(), 1, kSniffBytes, file.get());
-  if (std::ferror(file.get()))
-    throw GridError(std::string("cannot read the file (") + std::strerror(errno) + ")");
+  if (std::ferror(file.get())) {
+    const int error = errno;
+    throw GridError(std::string("cannot read the file (") + std::strerror(error) + ")",
+                    platform::KindOfOpenErrno(error));
+  }
   const unsigned char* h = head.get();
   if (n == 0) return Content::Empty;
   if (StartsWith(h, n, kZipLocal, 4) || StartsWith(h, n, kZipEmpty, 4)) return Content::Zip;
@@ -60,6 +72,21 @@ Content Sniff(const std::string& path) {
       return Content::Binary;
   }
   return Content::Text;
+}
+
+// True when the compound file at path holds an encrypted OOXML package. A damaged container
+// answers false: the caller then reports the file as what it looks like.
+bool IsEncryptedPackage(const std::string& path) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec || size > kMaxXlsBytes) return false;
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  try {
+    return ReadCompoundStream(bytes, "EncryptionInfo").has_value();
+  } catch (const GridError&) {
+    return false;
+  }
 }
 
 // The file name's extension in lower case, without the dot ("" when it has none).
@@ -81,18 +108,25 @@ int DetectFileType(const std::string& path) {
   const Content content = Sniff(path);
   // A workbook's name promises a workbook: an empty file under such a name is a save that
   // never happened (or was cut off), not an empty table.
-  if (content == Content::Empty && (xlsxName || ext == "xls")) throw GridError("empty file");
+  if (content == Content::Empty && (xlsxName || ext == "xls"))
+    throw GridError("empty file", ErrorKind::Damaged);
   if (xlsxName && content != Content::Zip) {
-    if (content == Content::Text) throw GridError("not an .xlsx workbook: it looks like text");
+    if (content == Content::Text)
+      throw GridError("not an .xlsx workbook: it looks like text", ErrorKind::NotAWorkbook);
+    // A password-protected .xlsx is kept in the container of .xls files.
+    if (content == Content::Xls && IsEncryptedPackage(path))
+      throw GridError("the workbook is encrypted (password-protected)", ErrorKind::Encrypted);
     if (content == Content::Xls)
-      throw GridError("not an .xlsx workbook: it is not a zip archive (it looks like an .xls file)");
-    throw GridError("not an .xlsx workbook: it is not a zip archive");
+      throw GridError("not an .xlsx workbook: it is not a zip archive (it looks like an .xls file)",
+                      ErrorKind::NotAWorkbook);
+    throw GridError("not an .xlsx workbook: it is not a zip archive", ErrorKind::NotAWorkbook);
   }
   switch (content) {
     case Content::Zip: return kFileTypeXlsx;
     case Content::Xls: return kFileTypeXls;
     case Content::Binary:
-      throw GridError("the file is not a workbook: neither a zip archive, an .xls file nor text");
+      throw GridError("the file is not a workbook: neither a zip archive, an .xls file nor text",
+                      ErrorKind::NotAWorkbook);
     case Content::Empty:
     case Content::Text: break;
   }

@@ -24,7 +24,7 @@ int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
       default: ReadCsv(path, *fresh, r); break;
     }
   } catch (const GridError& e) {
-    throw GridError("Cannot open \"" + path + "\": " + e.what());
+    throw GridError("Cannot open \"" + path + "\": " + e.what(), e.kind());
   } catch (const std::bad_alloc&) {
     throw GridError("Cannot open \"" + path + "\": out of memory");
   } catch (const std::length_error&) {

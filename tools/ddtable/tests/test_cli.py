@@ -191,6 +191,38 @@ class HelpAndUsage(CliTestCase):
             self.assertIn("not a workbook", result.stderr)
         self.assertExit(ddtable("show", self.dir), 2)
 
+    def test_each_kind_of_file_failure_exits_2_with_its_own_reason(self):
+        book = self.login_workbook()
+        text = self.path("text.xlsx")
+        with open(text, "w") as f:
+            f.write("UserName;Greeting\nalice;Hello\n")
+        with open(book, "rb") as f:
+            archive = f.read()
+        truncated = self.path("truncated.xlsx")
+        with open(truncated, "wb") as f:
+            f.write(archive[: len(archive) // 2])
+        cases = [(text, "looks like text"), (truncated, "damaged or truncated")]
+        encrypted = os.path.join(SOURCE, "..", "shared", "corpus", "poi", "protected_passtika.xlsx")
+        if os.path.exists(encrypted):
+            cases.append((encrypted, "encrypted"))
+        for path, reason in cases:
+            result = ddtable("show", path)
+            self.assertExit(result, 2)
+            self.assertIn(path, result.stderr)
+            self.assertIn("not a workbook this library can read", result.stderr)
+            self.assertIn(reason, result.stderr)
+        # Writing: a folder that is not there, and a file another program holds open.
+        result = ddtable("convert", book, self.path("no/folder/out.xlsx"))
+        self.assertExit(result, 2)
+        self.assertIn("no folder", result.stderr)
+        held = self.path("held.xlsx")
+        with open(self.path(".~lock.held.xlsx#"), "w") as f:
+            f.write(",someone,host,07.12.2026 12:00,file:///home/someone/.config/x;")
+        result = ddtable("convert", book, held)
+        self.assertExit(result, 2)
+        self.assertIn("another program has it open", result.stderr)
+        self.assertFalse(os.path.exists(held))
+
 
 class Show(CliTestCase):
     def test_sheets_roles_parameters_and_blocks(self):

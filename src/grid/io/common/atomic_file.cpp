@@ -18,8 +18,11 @@ namespace {
 constexpr int kNameAttempts = 100;
 constexpr size_t kBufferBytes = 1 << 20;
 
-std::string SystemError(const char* what) {
-  return std::string(what) + " (" + std::strerror(errno) + ")";
+// A failed system call while writing: its reason, and the kind its errno gives.
+GridError SystemError(const char* what) {
+  const int error = errno;
+  return GridError(std::string(what) + " (" + std::strerror(error) + ")",
+                   platform::KindOfWriteErrno(error));
 }
 
 }  // namespace
@@ -34,10 +37,14 @@ class AtomicFileWriter::TempFile {
     for (int i = 0; i < kNameAttempts && fd_ < 0; ++i) {
       path_ = dir_ + "/." + base + "." + std::to_string(rd() % 1000000000u) + ".tmp";
       fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ < 0 && (errno == ENOENT || errno == ENOTDIR))
+        throw GridError("no folder " + dir_ + " (" + std::strerror(errno) + ")",
+                        ErrorKind::NotWritable);
       if (fd_ < 0 && errno != EEXIST)
-        throw GridError(SystemError("cannot create a temporary file in its directory"));
+        throw SystemError("cannot create a temporary file in its directory");
     }
-    if (fd_ < 0) throw GridError("cannot create a temporary file in its directory");
+    if (fd_ < 0)
+      throw GridError("cannot create a temporary file in its directory", ErrorKind::NotWritable);
   }
   ~TempFile() {
     if (fd_ >= 0) ::close(fd_);
@@ -48,11 +55,10 @@ class AtomicFileWriter::TempFile {
   void Close() {
     int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) throw GridError(SystemError("cannot write the file"));
+    if (::close(fd) != 0) throw SystemError("cannot write the file");
   }
   void CommitTo(const std::string& target) {
-    if (::rename(path_.c_str(), target.c_str()) != 0)
-      throw GridError(SystemError("cannot replace the file"));
+    if (::rename(path_.c_str(), target.c_str()) != 0) throw SystemError("cannot replace the file");
     committed_ = true;
   }
 
@@ -74,7 +80,7 @@ void WriteAll(int fd, const char* p, size_t left) {
     ssize_t n = ::write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw GridError(SystemError("cannot write the file"));
+      throw SystemError("cannot write the file");
     }
     p += n;
     left -= static_cast<size_t>(n);
@@ -112,10 +118,10 @@ void AtomicFileWriter::Commit() {
   std::vector<char>().swap(buffer_);
   struct stat st;
   if (::stat(path_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) throw GridError("the name is a directory");
+    if (S_ISDIR(st.st_mode)) throw GridError("the name is a directory", ErrorKind::NotWritable);
     ::fchmod(tmp_->fd(), st.st_mode & 07777);
   }
-  if (::fsync(tmp_->fd()) != 0) throw GridError(SystemError("cannot flush the file to disk"));
+  if (::fsync(tmp_->fd()) != 0) throw SystemError("cannot flush the file to disk");
   tmp_->Close();
   tmp_->CommitTo(path_);
   // Make the rename itself durable.

@@ -38,13 +38,15 @@ std::string Stem(const std::string& path) {
 
 std::string ReadAll(const std::string& path) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")");
+  if (!file)
+    throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")",
+                    platform::KindOfOpenErrno(errno));
   std::string bytes;
   char buf[64 * 1024];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, file.get())) > 0) {
     if (bytes.size() + n > kMaxCsvBytes)
-      throw GridError("the file is larger than the limit for text files");
+      throw GridError("the file is larger than the limit for text files", ErrorKind::OverLimit);
     bytes.append(buf, n);
   }
   if (std::ferror(file.get()))
@@ -66,7 +68,7 @@ class CsvBuilder {
     ++col_;
     if (!field_.empty()) {
       if (row_ > kMaxRows)
-        throw GridError("more than " + std::to_string(kMaxRows) + " records");
+        throw GridError("more than " + std::to_string(kMaxRows) + " records", ErrorKind::OverLimit);
       if (text::utf8::CountCharacters(field_) > static_cast<size_t>(kMaxCellTextLength))
         Fail("a field is longer than 32767 characters");
       Enter();
@@ -82,7 +84,7 @@ class CsvBuilder {
 
  private:
   [[noreturn]] void Fail(const std::string& what) const {
-    throw GridError("record " + std::to_string(row_) + ": " + what);
+    throw GridError("record " + std::to_string(row_) + ": " + what, ErrorKind::OverLimit);
   }
   void Enter() {
     if (quoted_) {
@@ -115,7 +117,7 @@ void Parse(const std::string& text, char sep, CsvBuilder& out) {
     // changed after it was recognised (rewritten in place) must not be read as text.
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f' && u != 0x1B)
-      throw GridError("the file is not text: it holds control characters");
+      throw GridError("the file is not text: it holds control characters", ErrorKind::NotAWorkbook);
     const bool lineBreak = c == '\n' || c == '\r';
     // CRLF ends one record: the LF is skipped with its CR.
     const auto endRecord = [&] {

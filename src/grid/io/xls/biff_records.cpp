@@ -56,7 +56,7 @@ std::optional<ErrorCode> ErrorFromCode(uint8_t code) {
 }
 
 void Damaged(const std::string& what) {
-  throw GridError("the .xls workbook stream is damaged (" + what + ")");
+  throw GridError("the .xls workbook stream is damaged (" + what + ")", ErrorKind::Damaged);
 }
 
 bool RecordReader::Next(Record* r) {

@@ -21,7 +21,7 @@ constexpr uint8_t kStreamObject = 2;
 constexpr uint8_t kRootObject = 5;
 
 [[noreturn]] void Damaged(const std::string& what) {
-  throw GridError("the .xls container is damaged (" + what + ")");
+  throw GridError("the .xls container is damaged (" + what + ")", ErrorKind::Damaged);
 }
 
 uint16_t U16(std::string_view b, size_t at) {

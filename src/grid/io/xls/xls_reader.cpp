@@ -36,12 +36,13 @@ struct FileCloser {
 
 std::string ReadWholeFile(const std::string& path) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw GridError("the file cannot be opened");
+  if (!file) throw GridError("the file cannot be opened", platform::KindOfOpenErrno(errno));
   std::string bytes;
   char buf[64 * 1024];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, file.get())) > 0) {
-    if (bytes.size() + n > kMaxXlsBytes) throw GridError("the .xls file is too large");
+    if (bytes.size() + n > kMaxXlsBytes)
+      throw GridError("the .xls file is too large", ErrorKind::OverLimit);
     bytes.append(buf, n);
   }
   if (std::ferror(file.get())) throw GridError("the file cannot be read");
@@ -84,7 +85,7 @@ struct Globals {
 
 std::string CheckedText(std::string text, const std::string& where) {
   if (text::utf8::CountCharacters(text) > static_cast<size_t>(kMaxCellTextLength))
-    throw GridError(where + ": a text is longer than 32767 characters");
+    throw GridError(where + ": a text is longer than 32767 characters", ErrorKind::OverLimit);
   return text;
 }
 
@@ -105,8 +106,9 @@ void ReadSst(Pieces& p, std::vector<SharedText>& out) {
       p.Skip(size_t{runs} * 4);
       p.Skip(ext);
       if (text::utf8::CountCharacters(s) > static_cast<size_t>(kMaxCellTextLength))
-        throw GridError("shared string " + std::to_string(out.size()) +
-                        " is longer than 32767 characters");
+        throw GridError(
+            "shared string " + std::to_string(out.size()) + " is longer than 32767 characters",
+            ErrorKind::OverLimit);
       out.push_back(std::move(s));
     }
   } catch (const GridError& e) {
@@ -129,7 +131,8 @@ void ReadGlobals(std::string_view stream, bool biff8, Globals& g) {
     const char* p = d.data();
     switch (r.type) {
       case kEof: break;
-      case kFilePass: throw GridError("the workbook is encrypted (password-protected)");
+      case kFilePass:
+        throw GridError("the workbook is encrypted (password-protected)", ErrorKind::Encrypted);
       case kCodePage:
         if (d.size() >= 2 && !biff8) g.codePage.Set(U16(p));
         continue;
@@ -152,7 +155,7 @@ void ReadGlobals(std::string_view stream, bool biff8, Globals& g) {
       case kBoundSheet: {
         if (d.size() < 7) Damaged("a sheet record is too short");
         if (g.sheets.size() >= static_cast<size_t>(kMaxSheets))
-          throw GridError("the workbook has too many sheets");
+          throw GridError("the workbook has too many sheets", ErrorKind::OverLimit);
         size_t at = 6;
         SheetEntry s;
         s.offset = U32(p);
@@ -310,7 +313,8 @@ class SheetReader {
           const uint32_t index = U32(p + 6);
           if (index >= g_.sst.size())
             throw GridError("sheet '" + name_ + "': shared string " + std::to_string(index) +
-                            " is out of range");
+                                " is out of range",
+                            ErrorKind::Damaged);
           PutText(U16(p), U16(p + 2), U16(p + 4), g_.sst[index]);
           break;
         }
@@ -582,8 +586,8 @@ void ReadXls(const std::string& path, Workbook& book, ReadReport& report) {
   if (!stream) {
     // Password-protected .xlsx files come in this container too.
     if (ReadCompoundStream(file, "EncryptedPackage"))
-      throw GridError("the workbook is encrypted (password-protected)");
-    throw GridError("the file holds no workbook stream");
+      throw GridError("the workbook is encrypted (password-protected)", ErrorKind::Encrypted);
+    throw GridError("the file holds no workbook stream", ErrorKind::NotAWorkbook);
   }
   std::string().swap(file);  // the stream is a copy: the file's bytes are not needed again
   RecordReader head(*stream, 0);
@@ -601,7 +605,7 @@ void ReadXls(const std::string& path, Workbook& book, ReadReport& report) {
   int count = 0;
   for (SheetEntry& s : sheets)
     if (s.kind != kSheetVbModule) s.gridSheet = ++count;
-  if (count == 0) throw GridError("the workbook has no sheets");
+  if (count == 0) throw GridError("the workbook has no sheets", ErrorKind::Damaged);
 
   book.SetDate1904(g.date1904);
   book.SetSheetCount(count);

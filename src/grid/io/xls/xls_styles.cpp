@@ -12,7 +12,8 @@ namespace ddt::grid::io {
 namespace {
 
 void Bound(size_t n) {
-  if (n >= kMaxStyleRecords) throw GridError("the .xls file holds too many style records");
+  if (n >= kMaxStyleRecords)
+    throw GridError("the .xls file holds too many style records", ErrorKind::OverLimit);
 }
 
 }  // namespace

@@ -91,8 +91,8 @@ class WorkbookHandler : public XmlHandler {
     }
     if (name == "sheet") {
       if (sheets.size() >= static_cast<size_t>(kMaxSheets))
-        throw GridError("the workbook lists more than " + std::to_string(kMaxSheets) +
-                        " sheets");
+        throw GridError("the workbook lists more than " + std::to_string(kMaxSheets) + " sheets",
+                        ErrorKind::OverLimit);
       const char* n = Attr(attrs, "name");
       const char* id = Attr(attrs, "id");
       const char* state = Attr(attrs, "state");
@@ -176,13 +176,14 @@ std::shared_ptr<XlsxSession> ReadXlsx(const std::string& path, Workbook& book,
   else if (zip.Has("xl/workbook.xml"))
     workbookPart = "xl/workbook.xml";
   else
-    throw GridError("the archive is not a workbook (it has no workbook part)");
+    throw GridError("the archive is not a workbook (it has no workbook part)",
+                    ErrorKind::NotAWorkbook);
   if (!zip.Has(workbookPart))
-    throw GridError("the workbook part " + workbookPart + " is missing");
+    throw GridError("the workbook part " + workbookPart + " is missing", ErrorKind::Damaged);
 
   WorkbookHandler wb;
   ParseXmlPart(zip, workbookPart, kMaxSmallPartBytes, wb);
-  if (wb.sheets.empty()) throw GridError("the workbook has no sheets");
+  if (wb.sheets.empty()) throw GridError("the workbook has no sheets", ErrorKind::Damaged);
   const std::vector<Relationship> rels = ReadRelationships(zip, workbookPart);
 
   // What the grid does not model is kept, unless the package uses another namespace than
@@ -244,7 +245,7 @@ std::shared_ptr<XlsxSession> ReadXlsx(const std::string& path, Workbook& book,
     const SheetEntry& entry = wb.sheets[i];
     const Relationship* rel = FindById(rels, entry.relId);
     if (!rel || rel->external)
-      throw GridError("sheet '" + entry.name + "' has no part in the package");
+      throw GridError("sheet '" + entry.name + "' has no part in the package", ErrorKind::Damaged);
     std::shared_ptr<SheetExtras> sheetExtras;
     if (extras) {
       sheetExtras = std::make_shared<SheetExtras>();
@@ -263,7 +264,8 @@ std::shared_ptr<XlsxSession> ReadXlsx(const std::string& path, Workbook& book,
       continue;
     }
     if (!zip.Has(rel->target))
-      throw GridError("the part " + rel->target + " of sheet '" + entry.name + "' is missing");
+      throw GridError("the part " + rel->target + " of sheet '" + entry.name + "' is missing",
+                      ErrorKind::Damaged);
     SheetContext ctx{book,      static_cast<int>(i + 1), entry.name, sharedStrings,
                      styleIds,  formats.quotePrefix,     report};
     if (!dynamicArrayCells.empty()) ctx.dynamicArrayCells = &dynamicArrayCells;

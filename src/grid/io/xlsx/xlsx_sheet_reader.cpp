@@ -131,7 +131,7 @@ class SheetHandler : public XmlHandler {
         formulaTooLong_ = true;
         return;
       }
-      Fail("text longer than 32767 characters");
+      Fail("text longer than 32767 characters", ErrorKind::OverLimit);
     }
     target_->append(data, size);
   }
@@ -162,11 +162,11 @@ class SheetHandler : public XmlHandler {
     return true;
   }
 
-  [[noreturn]] void Fail(const std::string& what) const {
+  [[noreturn]] void Fail(const std::string& what, ErrorKind kind = ErrorKind::Damaged) const {
     std::string where;
     AppendCellRef(static_cast<int>(std::min<int64_t>(row_, kMaxRows)),
                   static_cast<int>(std::min<int64_t>(col_, kMaxCols)), where);
-    throw GridError("sheet '" + ctx_.sheetName + "' cell " + where + ": " + what);
+    throw GridError("sheet '" + ctx_.sheetName + "' cell " + where + ": " + what, kind);
   }
 
   void StartText(std::string* target, bool* flag) {
@@ -180,11 +180,13 @@ class SheetHandler : public XmlHandler {
     int64_t r = row_ + 1;
     if (const char* ra = Attr(attrs, "r")) {
       if (!ParseInt64(ra, &r) || r < 1)
-        throw GridError("sheet '" + ctx_.sheetName + "': bad row number '" + ra + "'");
+        throw GridError("sheet '" + ctx_.sheetName + "': bad row number '" + ra + "'",
+                        ErrorKind::Damaged);
     }
     if (r > kMaxRows)
       throw GridError("sheet '" + ctx_.sheetName + "': row " + std::to_string(r) +
-                      " is beyond the last row (" + std::to_string(kMaxRows) + ")");
+                          " is beyond the last row (" + std::to_string(kMaxRows) + ")",
+                      ErrorKind::OverLimit);
     row_ = r;
     col_ = 0;
     const int row = static_cast<int>(r);
@@ -273,16 +275,18 @@ class SheetHandler : public XmlHandler {
     if (r) {
       int64_t row = 0, col = 0;
       if (!ParseCellRef(r, &row, &col))
-        throw GridError("sheet '" + ctx_.sheetName + "': bad cell reference '" + r + "'");
+        throw GridError("sheet '" + ctx_.sheetName + "': bad cell reference '" + r + "'",
+                        ErrorKind::Damaged);
       if (row > kMaxRows || col > kMaxCols)
         throw GridError("sheet '" + ctx_.sheetName + "': cell reference " + r +
-                        " is beyond the sheet's limits (" + std::to_string(kMaxRows) +
-                        " rows, " + std::to_string(kMaxCols) + " columns)");
+                            " is beyond the sheet's limits (" + std::to_string(kMaxRows) +
+                            " rows, " + std::to_string(kMaxCols) + " columns)",
+                        ErrorKind::OverLimit);
       row_ = row;
       col_ = col;
     } else {
       // Without a reference a cell follows the previous one in its row.
-      if (++col_ > kMaxCols) Fail("cell beyond the last column");
+      if (++col_ > kMaxCols) Fail("cell beyond the last column", ErrorKind::OverLimit);
     }
     inCell_ = true;
     type_ = ParseCellType(t);
@@ -370,7 +374,7 @@ class SheetHandler : public XmlHandler {
   std::string Text(std::string& raw) {
     UnescapeXstring(raw);
     if (text::utf8::CountCharacters(raw) > static_cast<size_t>(kMaxCellTextLength))
-      Fail("text longer than 32767 characters");
+      Fail("text longer than 32767 characters", ErrorKind::OverLimit);
     return std::move(raw);
   }
 

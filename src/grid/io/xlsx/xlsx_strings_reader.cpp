@@ -47,8 +47,9 @@ class SharedStringsHandler : public XmlHandler {
     } else if (name == "si") {
       UnescapeXstring(text_);
       if (text::utf8::CountCharacters(text_) > static_cast<size_t>(kMaxCellTextLength))
-        throw GridError("shared string " + std::to_string(out_.size()) +
-                        " is longer than 32767 characters");
+        throw GridError(
+            "shared string " + std::to_string(out_.size()) + " is longer than 32767 characters",
+            ErrorKind::Damaged);
       out_.push_back(text_);
       inItem_ = false;
     }
@@ -56,8 +57,9 @@ class SharedStringsHandler : public XmlHandler {
 
   void Text(const char* data, size_t size) override {
     if (text_.size() + size > kMaxTextBytes)
-      throw GridError("shared string " + std::to_string(out_.size()) +
-                      " is longer than 32767 characters");
+      throw GridError(
+          "shared string " + std::to_string(out_.size()) + " is longer than 32767 characters",
+          ErrorKind::Damaged);
     text_.append(data, size);
   }
 

@@ -280,7 +280,8 @@ class StylesHandler : public XmlHandler {
   }
 
   static void Bound(size_t n) {
-    if (n >= kMaxStyleRecords) throw GridError("the styles part holds too many records");
+    if (n >= kMaxStyleRecords)
+      throw GridError("the styles part holds too many records", ErrorKind::OverLimit);
   }
 
   BorderSide* Side(std::string_view name) {

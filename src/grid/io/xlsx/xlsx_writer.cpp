@@ -669,7 +669,7 @@ void WriteXlsxFile(const Workbook& book, const XlsxSession* session, const std::
     WriteXlsxParts(book, session, path, notes, zip);
     file.Commit();
   } catch (const GridError& e) {
-    throw GridError("Cannot save \"" + path + "\": " + e.what());
+    throw GridError("Cannot save \"" + path + "\": " + e.what(), e.kind());
   } catch (const std::bad_alloc&) {
     throw GridError("Cannot save \"" + path + "\": out of memory");
   }

@@ -91,14 +91,14 @@ void XmlReader::OnText(void* p, const char* data, int size) {
 void XmlReader::OnDoctype(void* p, const char*, const char*, const char*, int) {
   auto* self = static_cast<XmlReader*>(p);
   self->Fail(std::make_exception_ptr(
-      GridError(self->what_ + ": a document type declaration is not allowed")));
+      GridError(self->what_ + ": a document type declaration is not allowed", ErrorKind::Damaged)));
 }
 
 void XmlReader::OnEntity(void* p, const char*, int, const char*, int, const char*,
                          const char*, const char*, const char*) {
   auto* self = static_cast<XmlReader*>(p);
   self->Fail(std::make_exception_ptr(
-      GridError(self->what_ + ": entity declarations are not allowed")));
+      GridError(self->what_ + ": entity declarations are not allowed", ErrorKind::Damaged)));
 }
 
 void XmlReader::Parse(const char* data, size_t size, bool final) {
@@ -110,8 +110,9 @@ void XmlReader::Parse(const char* data, size_t size, bool final) {
     if (error_) std::rethrow_exception(error_);
     if (status != XML_STATUS_OK)
       throw GridError(what_ + ": XML error at line " +
-                      std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " +
-                      XML_ErrorString(XML_GetErrorCode(parser_)));
+                          std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " +
+                          XML_ErrorString(XML_GetErrorCode(parser_)),
+                      ErrorKind::Damaged);
     data += piece;
     size -= piece;
   } while (size > 0);

@@ -118,7 +118,9 @@ ZipReader::ZipReader(const std::string& path) {
   // itself takes the size from the name and the bytes from a second open, so a file replaced
   // in between (another process saving it) would look damaged.
   FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")");
+  if (!file)
+    throw GridError(std::string("cannot open the file (") + std::strerror(errno) + ")",
+                    platform::KindOfOpenErrno(errno));
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source = zip_source_filep_create(file, 0, -1, &error);  // owns the file
@@ -133,15 +135,16 @@ ZipReader::ZipReader(const std::string& path) {
   if (!archive_) {
     zip_source_free(source);
     if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS)
-      throw GridError("not a zip archive, or a damaged or truncated one (" +
-                      ZipErrorText(code) + ")");
-    throw GridError("cannot open the archive (" + ZipErrorText(code) + ")");
+      throw GridError(
+          "not a zip archive, or a damaged or truncated one (" + ZipErrorText(code) + ")",
+          ErrorKind::Damaged);
+    throw GridError("cannot open the archive (" + ZipErrorText(code) + ")", ErrorKind::Damaged);
   }
   const zip_int64_t entries = zip_get_num_entries(archive_, 0);
   if (entries > kMaxArchiveEntries) {
     zip_discard(archive_);
     archive_ = nullptr;
-    throw GridError("the archive lists too many entries");
+    throw GridError("the archive lists too many entries", ErrorKind::OverLimit);
   }
   // Some writers separate folders with backslashes; other readers accept such archives, so
   // names are looked up with "/" in their place.
@@ -266,11 +269,11 @@ uint64_t ZipReader::DeclaredSize(std::string_view name) const {
 
 uint64_t ZipReader::CheckedEntry(const std::string& entry, zip_stat_t* st) const {
   const zip_int64_t index = Locate(entry);
-  if (index < 0) throw GridError("part " + entry + " is missing");
+  if (index < 0) throw GridError("part " + entry + " is missing", ErrorKind::Damaged);
   zip_stat_init(st);
   if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, st) != 0 ||
       !(st->valid & ZIP_STAT_SIZE) || !(st->valid & ZIP_STAT_COMP_SIZE))
-    throw GridError("part " + entry + " is damaged (" + zip_strerror(archive_) + ")");
+    throw GridError("part " + entry + " is damaged (" + zip_strerror(archive_) + ")", ErrorKind::Damaged);
   return static_cast<uint64_t>(index);
 }
 
@@ -288,13 +291,13 @@ void CheckDeclared(const std::string& entry, const zip_stat_t& st, uint64_t maxB
   const uint64_t declared = st.size;
   if (declared > maxBytes)
     throw GridError("part " + entry + " is too large (" + std::to_string(declared) +
-                    " bytes uncompressed, the limit is " + std::to_string(maxBytes) + ")");
+                    " bytes uncompressed, the limit is " + std::to_string(maxBytes) + ")", ErrorKind::OverLimit);
   if (totalRead + declared > kMaxArchiveBytes)
     throw GridError("the archive expands to more than " + std::to_string(kMaxArchiveBytes) +
-                    " bytes");
+                    " bytes", ErrorKind::OverLimit);
   if (RatioTooHigh(declared, st.comp_size))
     throw GridError("part " + entry + " expands suspiciously (compression ratio over " +
-                    std::to_string(kMaxCompressionRatio) + ")");
+                    std::to_string(kMaxCompressionRatio) + ")", ErrorKind::OverLimit);
 }
 
 struct DecompressorFree {
@@ -314,7 +317,8 @@ void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
 
   std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive_, index, 0));
   if (!file)
-    throw GridError("part " + entry + " cannot be read (" + zip_strerror(archive_) + ")");
+    throw GridError("part " + entry + " cannot be read (" + zip_strerror(archive_) + ")",
+                    ErrorKind::Damaged);
   std::optional<Inflater> ahead;
   try {
     if (declared >= kThreadedBytes) ahead.emplace(file.get());
@@ -328,15 +332,16 @@ void ZipReader::Stream(std::string_view name, uint64_t maxBytes,
     zip_int64_t n = ahead ? ahead->Next(&data) : zip_fread(file.get(), buffer.data(), buffer.size());
     if (n < 0)
       throw GridError("part " + entry + " is damaged (" +
-                      zip_error_strerror(zip_file_get_error(file.get())) + ")");
+                          zip_error_strerror(zip_file_get_error(file.get())) + ")",
+                      ErrorKind::Damaged);
     if (n == 0) break;
     count += static_cast<uint64_t>(n);
     // Count again while inflating: the declared size may lie.
     if (count > declared || count > maxBytes || ratioTooHigh(count))
-      throw GridError("part " + entry + " expands past its declared size");
+      throw GridError("part " + entry + " expands past its declared size", ErrorKind::Damaged);
     sink(data, static_cast<size_t>(n));
   }
-  if (count != declared) throw GridError("part " + entry + " is truncated");
+  if (count != declared) throw GridError("part " + entry + " is truncated", ErrorKind::Damaged);
   totalRead_ += count;
 }
 
