@@ -15,12 +15,12 @@
 namespace ddt::manager::testing {
 namespace {
 
-void WriteBytes(const fs::path& path, const std::string& bytes) {
+void WriteFileBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
 }
 
-std::string ReadBytes(const fs::path& path) {
+std::string ReadFileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
@@ -66,17 +66,17 @@ TEST_F(ErrorKindTest, FilesThatCannotBeReadSayWhatIsWrongWithThem) {
   EXPECT_EQ(OpenKind(Path("missing.xlsx")), DDT_ERROR_MISSING);
   EXPECT_EQ(OpenKind(Path("no/such/folder/missing.xlsx")), DDT_ERROR_MISSING);
 
-  WriteBytes(Path("text.xlsx"), "User;Note\nalice;x\n");
+  WriteFileBytes(Path("text.xlsx"), "User;Note\nalice;x\n");
   EXPECT_EQ(OpenKind(Path("text.xlsx")), DDT_ERROR_NOT_A_WORKBOOK);
   fs::create_directories(Path("folder.xlsx"));
   EXPECT_EQ(OpenKind(Path("folder.xlsx")), DDT_ERROR_NOT_A_WORKBOOK);
-  WriteBytes(Path("noise.bin"), std::string("\x01\x02\x03\x00\x7f", 5));
+  WriteFileBytes(Path("noise.bin"), std::string("\x01\x02\x03\x00\x7f", 5));
   EXPECT_EQ(OpenKind(Path("noise.bin")), DDT_ERROR_NOT_A_WORKBOOK);
 
-  const std::string bytes = ReadBytes(GoodFile());
-  WriteBytes(Path("truncated.xlsx"), bytes.substr(0, bytes.size() / 2));
+  const std::string bytes = ReadFileBytes(GoodFile());
+  WriteFileBytes(Path("truncated.xlsx"), bytes.substr(0, bytes.size() / 2));
   EXPECT_EQ(OpenKind(Path("truncated.xlsx")), DDT_ERROR_DAMAGED);
-  WriteBytes(Path("empty.xlsx"), "");
+  WriteFileBytes(Path("empty.xlsx"), "");
   EXPECT_EQ(OpenKind(Path("empty.xlsx")), DDT_ERROR_DAMAGED);
 
   // The next successful call clears text and kind together.
@@ -111,7 +111,7 @@ TEST_F(ErrorKindTest, RefusedAndImpossibleSavesSayWhy) {
 
   // Another program holds the file open: its lock file is beside it.
   const fs::path lock = Path(".~lock.res.xlsx#");
-  WriteBytes(lock, ",someone,host,07.12.2026 12:00,file:///home/someone/.config/x;");
+  WriteFileBytes(lock, ",someone,host,07.12.2026 12:00,file:///home/someone/.config/x;");
   EXPECT_EQ(save_results_as(results, "", 0), -1);
   EXPECT_EQ(ddt_last_error_kind(), DDT_ERROR_LOCKED) << ddt_last_error();
   fs::remove(lock);

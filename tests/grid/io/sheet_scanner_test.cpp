@@ -25,7 +25,7 @@ namespace {
 
 // Every event written down; text wanted inside elements named v, t and f, as the sheet
 // reader wants it.
-class Journal : public XmlHandler {
+class EventLog : public XmlHandler {
  public:
   void StartElement(std::string_view name, const char** attrs) override {
     Flush();
@@ -58,7 +58,7 @@ struct Outcome {
 
 Outcome ByExpat(const std::string& xml) {
   Outcome out;
-  Journal j;
+  EventLog j;
   try {
     XmlReader reader(j, "part p");
     reader.Feed(xml.data(), xml.size());
@@ -73,7 +73,7 @@ Outcome ByExpat(const std::string& xml) {
 
 Outcome ByScanner(const std::string& xml) {
   Outcome out;
-  Journal j;
+  EventLog j;
   try {
     out.scanned = ParseSheetXml(xml, "part p", j);
   } catch (const GridError& e) {
