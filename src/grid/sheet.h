@@ -1,4 +1,4 @@
-// One sheet of a workbook: its cells, row and column properties, selection and active cell.
+// One sheet of a workbook: its cells and its row and column properties.
 //
 // Cells are kept as a sorted vector of used rows, each a sorted vector of used cells, so that
 // storage follows the cells in use and a structural change is one pass over them (row numbers
@@ -116,10 +116,6 @@ class Sheet {
   // column keeps the width it was read with: widths are not re-rounded by a save.
   LineMap<double> colFileWidths{0};
   std::shared_ptr<SheetExtras> extras;  // null for a sheet not read from a workbook file
-
-  // --- Selection (ranges stored with explicit bounds) and active cell ---
-  std::vector<Range> selection{Range{}};
-  int activeRow = 1, activeCol = 1;
 
   // Hints that let whole-sheet passes be skipped: false only when no cell has a formula
   // (has its own style). Set whenever one may have appeared; cleared by a pass that found none.

@@ -6,13 +6,14 @@ namespace ddt::input {
 
 bool ReadColumnLook(grid::Workbook& book, int col, ColumnLook& look) {
   try {
-    book.SetSelection(grid::Range{grid::kAll, col, grid::kAll, col});
-    book.SetActiveCell(1, col);
-    uint16_t pattern = 0;
-    book.GetPattern(&pattern, &look.foreground, &look.background);
-    look.pattern = static_cast<short>(pattern);
-    look.fontColor = book.GetFontColor();
-    look.numberFormat = book.GetNumberFormat();
+    if (col < 1 || col > grid::kMaxCols) return false;
+    // What the column's first data cell shows.
+    const grid::Style& style = book.CellStyle(0, 1, col);
+    look.pattern = static_cast<short>(style.pattern);
+    look.foreground = style.patternFg;
+    look.background = style.patternBg;
+    look.fontColor = style.fontColor;
+    look.numberFormat = style.numberFormat;
     return true;
   } catch (const grid::GridError&) {
     return false;

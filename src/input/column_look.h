@@ -17,8 +17,8 @@ struct ColumnLook {
   std::string numberFormat;
 };
 
-// Reads the look of column col of the grid's current sheet (which selects the column). False
-// when the grid refuses the index.
+// Reads the look of column col of the grid's current sheet. False when the grid refuses the
+// index.
 bool ReadColumnLook(grid::Workbook& book, int col, ColumnLook& look);
 // The same for sheet `sheet`; the grid's current sheet is restored afterwards.
 bool ReadColumnLook(grid::Workbook& book, int sheet, int col, ColumnLook& look);
