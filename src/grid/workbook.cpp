@@ -3,6 +3,7 @@
 #include "grid/workbook.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <set>
 #include <unordered_map>
@@ -39,13 +40,15 @@ uint32_t Register(Workbook* book) {
 }
 
 // Whoever keeps blocks of cells beyond their workbook's life (the engine's clipboard).
-// A plain pointer: it needs no destruction, so workbooks destroyed at exit can still call it.
-void (*g_contentsGoing)(const Workbook&) = nullptr;
+// A plain pointer needs no destruction, so workbooks destroyed at exit can still read it;
+// atomic, since workbooks of other threads read it while it is set.
+using ContentsGoing = void (*)(const Workbook&);
+std::atomic<ContentsGoing> g_contentsGoing{nullptr};
 
 }  // namespace
 
 void Workbook::SetContentsGoingListener(void (*listener)(const Workbook&)) {
-  g_contentsGoing = listener;
+  g_contentsGoing.store(listener);
 }
 
 Workbook::Workbook() : handle_(Register(this)) {
@@ -54,7 +57,7 @@ Workbook::Workbook() : handle_(Register(this)) {
 }
 
 Workbook::~Workbook() {
-  if (g_contentsGoing) g_contentsGoing(*this);
+  if (ContentsGoing going = g_contentsGoing.load()) going(*this);
   Registry& r = Books();
   std::lock_guard lock(r.mutex);
   r.books.erase(handle_);
@@ -557,9 +560,9 @@ void Workbook::RecalcIfNeeded() { Calc().RecalcIfNeeded(); }
 void Workbook::ReplaceContents(Workbook&& other) {
   if (&other == this) return;
   // Blocks taken from either workbook refer to sheets that are about to change hands.
-  if (g_contentsGoing) {
-    g_contentsGoing(*this);
-    g_contentsGoing(other);
+  if (ContentsGoing going = g_contentsGoing.load()) {
+    going(*this);
+    going(other);
   }
   sheets_ = std::move(other.sheets_);
   current_ = std::clamp(other.current_, 1, static_cast<int>(sheets_.size()));
