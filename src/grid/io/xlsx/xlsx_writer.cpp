@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 
+#include "grid/formula/formula.h"
 #include "grid/grid_error.h"
 #include "grid/io/common/atomic_file.h"
 #include "grid/io/common/io_limits.h"
