@@ -46,8 +46,8 @@ Workbook& MixedBook() {
     const auto& columns = Columns();
     for (int c = 1; c <= static_cast<int>(columns.size()); ++c) {
       const Column& col = columns[c - 1];
-      b->SetSelection(Range{kAll, c, kAll, c});
-      b->SetNumberFormat(col.code);
+      b->FormatRanges(0, {Range{kAll, c, kAll, c}},
+                      [&](Style& st, const StyleEdges&) { st.numberFormat = col.code; });
       std::uniform_real_distribution<double> dist(col.lo, col.hi);
       for (int r = 1; r <= kRows; ++r) {
         switch (col.kind) {

@@ -108,17 +108,21 @@ BENCHMARK(BM_InsertCellsDownInColumn1)->Unit(benchmark::kMicrosecond);
 
 void BM_StyleWholeColumn(benchmark::State& state) {
   Workbook& b = Filled();
-  b.SetSelection(Range{kAll, 3, kAll, 3});
   uint32_t color = 0;
-  for (auto _ : state) b.SetFontColor(++color & 0xFF);
+  for (auto _ : state) {
+    const uint32_t font = ++color & 0xFF;
+    b.FormatRanges(0, {Range{kAll, 3, kAll, 3}}, [&](Style& st, const StyleEdges&) { st.fontColor = font; });
+  }
 }
 BENCHMARK(BM_StyleWholeColumn)->Unit(benchmark::kMicrosecond);
 
 void BM_StyleOneCell(benchmark::State& state) {
   Workbook& b = Filled();
-  b.SetSelection(Range{5, 3, 5, 3});
   uint32_t color = 0;
-  for (auto _ : state) b.SetFontColor(++color & 0xFF);
+  for (auto _ : state) {
+    const uint32_t font = ++color & 0xFF;
+    b.FormatRanges(0, {Range{5, 3, 5, 3}}, [&](Style& st, const StyleEdges&) { st.fontColor = font; });
+  }
 }
 BENCHMARK(BM_StyleOneCell)->Unit(benchmark::kMicrosecond);
 

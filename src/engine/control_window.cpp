@@ -41,9 +41,9 @@ void ControlWindow::OnCellDblClick(int row, int col) {
 bool ControlWindow::PreTranslateChar(unsigned code) {
   try {
     switch (code) {
-      case kCharCopy: Book().EditCopy(); return true;
-      case kCharPaste: Book().EditPaste(); return true;
-      case kCharCut: Book().EditCut(); return true;
+      case kCharCopy: View().EditCopy(); return true;
+      case kCharPaste: View().EditPaste(); return true;
+      case kCharCut: View().EditCut(); return true;
       default: return false;
     }
   } catch (const grid::GridError&) {

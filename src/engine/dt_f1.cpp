@@ -80,7 +80,7 @@ void CDT_F1::RedrawWindow() {
   m_pControl->Update();
 }
 
-void CDT_F1::ShowActiveCell() { Book().ShowActiveCell(); }
+void CDT_F1::ShowActiveCell() {}  // no screen to scroll
 void CDT_F1::CancelEdit() { m_pControl->CancelEdit(); }
 void CDT_F1::SetAllowDelete(int allow) { m_pControl->SetAllowDelete(allow != 0); }
 void CDT_F1::SetEnabled(bool enabled) { m_pControl->SetEnabled(enabled); }
@@ -172,9 +172,9 @@ void CDT_F1::SetRowText(int /*sheet*/, int row, const char* text) {
 
 void CDT_F1::SetPattern(short pattern, uint32_t foreground, uint32_t background) {
   using namespace ddt::engine;
-  ddt::grid::Workbook& book = Book();
-  book.SetPattern(static_cast<uint16_t>(pattern), foreground, background);
-  book.SetBorders(kFillBorderStyle, kFillBorderStyle, kFillBorderStyle, kFillBorderStyle,
+  ddt::engine::SheetView& view = Host().View();
+  view.SetPattern(static_cast<uint16_t>(pattern), foreground, background);
+  view.SetBorders(kFillBorderStyle, kFillBorderStyle, kFillBorderStyle, kFillBorderStyle,
                   kFillBorderStyle, kFillBorderColor, kFillBorderColor, kFillBorderColor,
                   kFillBorderColor, kFillBorderColor);
 }

@@ -46,6 +46,7 @@ ddt::grid::Workbook& CDT_GRID::Book() { return m_pHost->Book(); }
 void CDT_GRID::Open(const char* path) {
   m_nFileFormat = ddt::grid::io::kFileTypeAny;
   m_nFileFormat = static_cast<short>(Book().ReadFile(path, ddt::grid::io::kFileTypeAny));
+  Host().View().Reset();  // the sheets read have their first cell selected
   Book().HoldHeaderRow();
   CreateHeader();
 }
@@ -80,17 +81,14 @@ void CDT_GRID::Save(const char* path) {
     PutHeaderRow(book, list);
   }
 
-  // The header rows go back into the cells for the file, and out again afterwards; on
-  // failure headings and cache stay as they were.
-  book.ReleaseHeaderRow();
+  // The writer puts each held header row at the file's row 1 and data row r at row r + 1;
+  // no cell moves. On failure headings and cache stay as they were.
   try {
     book.WriteFile(path, ddt::grid::io::kFileTypeXlsx);
   } catch (...) {
-    book.HoldHeaderRow();
     book.SetCurrentSheet(current);
     throw;
   }
-  book.HoldHeaderRow();
 
   // Headings and cache as written, unnamed columns inside the span with their letters.
   m_HeaderCache.Clear();
@@ -190,11 +188,11 @@ std::string CDT_GRID::GetFormula(int sheet, int row, int col) {
 
 // --- Selection and ranges ----------------------------------------------------------------
 
-short CDT_GRID::GetSelectionCount() { return static_cast<short>(Book().SelectionCount()); }
+short CDT_GRID::GetSelectionCount() { return static_cast<short>(Host().View().SelectionCount()); }
 
 void CDT_GRID::GetSelection(short index, int& firstRow, int& firstCol, int& lastRow,
                             int& lastCol) {
-  const Range range = Book().GetSelection(index);
+  const Range range = Host().View().GetSelection(index);
   firstRow = range.firstRow;
   firstCol = range.firstCol;
   lastRow = range.lastRow;
@@ -202,10 +200,10 @@ void CDT_GRID::GetSelection(short index, int& firstRow, int& firstCol, int& last
 }
 
 void CDT_GRID::SetSelection(int firstRow, int firstCol, int lastRow, int lastCol) {
-  Book().SetSelection(Range{firstRow, firstCol, lastRow, lastCol});
+  Host().View().SetSelection(Range{firstRow, firstCol, lastRow, lastCol});
 }
 void CDT_GRID::AddSelection(int firstRow, int firstCol, int lastRow, int lastCol) {
-  Book().AddSelection(Range{firstRow, firstCol, lastRow, lastCol});
+  Host().View().AddSelection(Range{firstRow, firstCol, lastRow, lastCol});
 }
 
 void CDT_GRID::ClearRange(int firstRow, int firstCol, int lastRow, int lastCol,
@@ -231,8 +229,8 @@ long CDT_GRID::GetMaxCol() { return Book().MaxCol(); }
 
 // --- Cursor, visibility and calculation --------------------------------------------------
 
-void CDT_GRID::SetActiveCell(int row, int col) { Book().SetActiveCell(row, col); }
-void CDT_GRID::GetActiveCell(int& row, int& col) { Book().GetActiveCell(&row, &col); }
+void CDT_GRID::SetActiveCell(int row, int col) { Host().View().SetActiveCell(row, col); }
+void CDT_GRID::GetActiveCell(int& row, int& col) { Host().View().GetActiveCell(&row, &col); }
 
 void CDT_GRID::SetRowHidden(int firstRow, int lastRow, bool hidden) {
   Book().SetRowsHidden(Book().CurrentSheet(), firstRow, lastRow, hidden);
@@ -246,29 +244,29 @@ void CDT_GRID::RecalcIfNeeded() { Book().RecalcIfNeeded(); }
 
 // --- Formats -----------------------------------------------------------------------------
 
-std::string CDT_GRID::GetNumberFormat() { return Book().GetNumberFormat(); }
-void CDT_GRID::SetNumberFormat(const char* format) { Book().SetNumberFormat(format); }
+std::string CDT_GRID::GetNumberFormat() { return Host().View().GetNumberFormat(); }
+void CDT_GRID::SetNumberFormat(const char* format) { Host().View().SetNumberFormat(format); }
 
 void CDT_GRID::GetPattern(short& pattern, uint32_t& foreground, uint32_t& background) {
   uint16_t fill = 0;
-  Book().GetPattern(&fill, &foreground, &background);
+  Host().View().GetPattern(&fill, &foreground, &background);
   pattern = static_cast<short>(fill);
 }
 
-uint32_t CDT_GRID::GetFontColor() { return Book().GetFontColor(); }
-void CDT_GRID::SetFontColor(uint32_t color) { Book().SetFontColor(color); }
+uint32_t CDT_GRID::GetFontColor() { return Host().View().GetFontColor(); }
+void CDT_GRID::SetFontColor(uint32_t color) { Host().View().SetFontColor(color); }
 
 // --- Editing and clipboard ---------------------------------------------------------------
 
 void CDT_GRID::EditClear(DT_CLEAR_TYPE kind) {
-  if (auto what = ddt::engine::ClearKind(kind)) Book().EditClear(*what);
+  if (auto what = ddt::engine::ClearKind(kind)) Host().View().EditClear(*what);
 }
-void CDT_GRID::EditCut() { Book().EditCut(); }
-void CDT_GRID::EditCopy() { Book().EditCopy(); }
-void CDT_GRID::EditPaste() { Book().EditPaste(); }
+void CDT_GRID::EditCut() { Host().View().EditCut(); }
+void CDT_GRID::EditCopy() { Host().View().EditCopy(); }
+void CDT_GRID::EditPaste() { Host().View().EditPaste(); }
 void CDT_GRID::EditDelete(int kind) {
-  if (auto shift = ddt::engine::ShiftKind(kind)) Book().EditDelete(*shift);
+  if (auto shift = ddt::engine::ShiftKind(kind)) Host().View().EditDelete(*shift);
 }
 void CDT_GRID::EditInsert(int kind) {
-  if (auto shift = ddt::engine::ShiftKind(kind)) Book().EditInsert(*shift);
+  if (auto shift = ddt::engine::ShiftKind(kind)) Host().View().EditInsert(*shift);
 }

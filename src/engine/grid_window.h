@@ -1,10 +1,12 @@
 // GridWindow: the window a binding hosts its grid in. It is a visible child of the data
 // table's window (id 2000, rectangle (0, 0, 500, 500)) and owns the grid workbook, "the book
 // object" that the binding and a few data-table members work on. Beside the workbook it keeps
-// the view state a screen would show: sheet tabs, whether the user may delete cells or give
-// input at all, and whether an in-cell edit is in progress.
+// the view state a screen would show: the selection and active cell of each sheet (the
+// SheetView, which also cuts, copies and pastes), sheet tabs, whether the user may delete
+// cells or give input at all, and whether an in-cell edit is in progress.
 #pragma once
 
+#include "engine/sheet_view.h"
 #include "grid/workbook.h"
 #include "ddtable/window.h"
 
@@ -21,6 +23,8 @@ class GridWindow : public platform::Window {
 
   grid::Workbook& Book() { return book_; }
   const grid::Workbook& Book() const { return book_; }
+  SheetView& View() { return view_; }
+  const SheetView& View() const { return view_; }
 
   bool ShowTabs() const { return showTabs_; }
   void SetShowTabs(bool show) { showTabs_ = show; }
@@ -36,6 +40,7 @@ class GridWindow : public platform::Window {
 
  private:
   grid::Workbook book_;
+  SheetView view_{book_};
   bool showTabs_ = false;
   bool allowDelete_ = false;
   bool enabled_ = true;

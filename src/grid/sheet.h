@@ -1,4 +1,4 @@
-// One sheet of a workbook: its cells, row and column properties, selection and active cell.
+// One sheet of a workbook: its cells and its row and column properties.
 //
 // Cells are kept as a sorted vector of used rows, each a sorted vector of used cells, so that
 // storage follows the cells in use and a structural change is one pass over them (row numbers
@@ -114,10 +114,6 @@ class Sheet {
   // The width each column had in the file read (0: none), written back as it was while the
   // column keeps the width it was read with: widths are not re-rounded by a save.
   LineMap<double> colFileWidths{0};
-
-  // --- Selection (ranges stored with explicit bounds) and active cell ---
-  std::vector<Range> selection{Range{}};
-  int activeRow = 1, activeCol = 1;
 
   // Hints that let whole-sheet passes be skipped: false only when no cell has a formula
   // (has its own style). Set whenever one may have appeared; cleared by a pass that found none.

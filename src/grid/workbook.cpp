@@ -1,13 +1,13 @@
-// Workbook: sheets, cells, headings, extents and state. Ranges and selection live in
-// workbook_ranges.cpp, formats in workbook_styles.cpp, the clipboard in clipboard.cpp.
+// Workbook: sheets, cells, headings, extents and state. Ranges live in workbook_ranges.cpp,
+// formats in workbook_styles.cpp, blocks of cells in workbook_blocks.cpp.
 #include "grid/workbook.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <set>
 #include <unordered_map>
 
-#include "grid/clipboard.h"
 #include "grid/format/entry.h"
 #include "grid/format/number_format.h"
 #include "grid/formula/a1.h"
@@ -39,17 +39,25 @@ uint32_t Register(Workbook* book) {
   return h;
 }
 
+// Whoever keeps blocks of cells beyond their workbook's life (the engine's clipboard).
+// A plain pointer needs no destruction, so workbooks destroyed at exit can still read it;
+// atomic, since workbooks of other threads read it while it is set.
+using ContentsGoing = void (*)(const Workbook&);
+std::atomic<ContentsGoing> g_contentsGoing{nullptr};
+
 }  // namespace
 
+void Workbook::SetContentsGoingListener(void (*listener)(const Workbook&)) {
+  g_contentsGoing.store(listener);
+}
+
 Workbook::Workbook() : handle_(Register(this)) {
-  // The clipboard must outlive every workbook, static ones included: make it exist first.
-  Clipboard::Instance();
   sheets_.push_back(std::make_unique<Sheet>(nextSheetId_++, "Sheet1"));
   calc_ = std::make_unique<formula::Calculator>(*this);
 }
 
 Workbook::~Workbook() {
-  Clipboard::Instance().SourceGoing(*this);
+  if (ContentsGoing going = g_contentsGoing.load()) going(*this);
   Registry& r = Books();
   std::lock_guard lock(r.mutex);
   r.books.erase(handle_);
@@ -579,9 +587,11 @@ void Workbook::RecalcIfNeeded() { Calc().RecalcIfNeeded(); }
 
 void Workbook::ReplaceContents(Workbook&& other) {
   if (&other == this) return;
-  // Clipboard formulas of either workbook refer to sheets that are about to change hands.
-  Clipboard::Instance().SourceGoing(*this);
-  Clipboard::Instance().SourceGoing(other);
+  // Blocks taken from either workbook refer to sheets that are about to change hands.
+  if (ContentsGoing going = g_contentsGoing.load()) {
+    going(*this);
+    going(other);
+  }
   sheets_ = std::move(other.sheets_);
   current_ = std::clamp(other.current_, 1, static_cast<int>(sheets_.size()));
   nextSheetId_ = std::max(nextSheetId_, other.nextSheetId_);

@@ -1,5 +1,6 @@
-// The spreadsheet grid: a workbook of sheets of cells, with headings, styles, selection,
-// clipboard and change events. It has no screen; the engine bindings drive it.
+// The spreadsheet grid: a workbook of sheets of cells, with headings, styles, formulas and
+// number formats. It is the model only: the selection, the active cell and the clipboard are
+// the engine's view of it (engine/sheet_view.h), which edits it through these members.
 //
 // Counting: sheets, rows and columns from 1. In a Range, -1 (kAll) as both rows means every
 // row (whole columns), -1 as both columns every column (whole rows). Sheet 0 in the cell
@@ -18,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/cell_block.h"
 #include "grid/file_session.h"
 #include "grid/formula/formula_ptr.h"
 #include "grid/grid_error.h"
@@ -33,7 +35,6 @@ class Calculator;
 }  // namespace formula
 
 class Sheet;
-struct ClipBlock;
 
 struct Range {
   int firstRow = 1, firstCol = 1, lastRow = 1, lastCol = 1;
@@ -181,47 +182,38 @@ class Workbook {
   void DeleteRange(const Range& range, Shift shift);
   void ClearRange(const Range& range, Clear what);
 
-  // --- Selection and active cell of the current sheet -----------------------------------
-  int SelectionCount() const;
-  // Range i (from 0); whole rows report columns 1..MaxCol(), whole columns rows 1..MaxRow().
-  Range GetSelection(int index) const;
-  // Both move the active cell to the range's top-left cell. Ranges are kept per sheet.
-  void SetSelection(const Range& range);
-  void AddSelection(const Range& range);
-  // An active cell outside the selection becomes the selection.
-  void SetActiveCell(int row, int col);
-  void GetActiveCell(int* row, int* col) const;
-  void ShowActiveCell() {}
-  void EditClear(Clear what);     // clear the selection
-  void EditInsert(Shift shift);   // insert at the first selected range
-  void EditDelete(Shift shift);   // delete the first selected range
+  // --- Formats and clearing of ranges of a sheet (0: current) ---------------------------
+  // Rewrites the styles of the ranges as one change: `edit` gets each style and where the cell
+  // lies on the outline of its range. Whole rows, columns and the whole sheet keep their format
+  // as line or sheet styles; only cells with a style of their own are rewritten.
+  using StyleEdit = std::function<void(Style&, const StyleEdges&)>;
+  void FormatRanges(int sheet, const std::vector<Range>& ranges, const StyleEdit& edit);
+  // Clears the ranges as one change; when one of them would change part of an array formula
+  // nothing is cleared (GridError).
+  void ClearRanges(int sheet, const std::vector<Range>& ranges, Clear what);
 
-  // --- Formats of the selection (set) or active cell (get) ------------------------------
-  std::string GetNumberFormat() const;
-  void SetNumberFormat(std::string_view code);
-  void GetPattern(uint16_t* pattern, uint32_t* fg, uint32_t* bg) const;
-  void SetPattern(uint16_t pattern, uint32_t fg, uint32_t bg);
-  uint32_t GetFontColor() const;
-  void SetFontColor(uint32_t color);
-  // Borders of the selection: every cell gets the left/right/top/bottom styles and colours;
-  // a non-zero outline replaces them on the outer edges of each selected range.
-  void SetBorders(uint16_t outline, uint16_t left, uint16_t right, uint16_t top,
-                  uint16_t bottom, uint32_t outlineColor, uint32_t leftColor,
-                  uint32_t rightColor, uint32_t topColor, uint32_t bottomColor);
-
-  // --- Clipboard (process-wide) ---------------------------------------------------------
-  // Copy and cut take the first selected range; cut clears it at once. Paste puts the block
-  // at the top-left of the first selected range, replacing what was there (cells beyond the
-  // sheet are dropped), and selects it; what was cut is pasted once. Copied formulas move
-  // their relative references, cut ones do not. Whole columns (rows) bring their headings,
-  // widths, hidden flags and styles. An empty clipboard pastes nothing.
-  void EditCut();
-  void EditCopy();
-  void EditPaste();
+  // --- Blocks of cells (see cell_block.h) -----------------------------------------------
+  // The cells of a range with their values, formulas and the styles they show; whole columns
+  // (rows) bring their headings, widths, hidden flags and line styles.
+  ClipBlock TakeBlock(int sheet, const Range& range) const;
+  // Takes the block and clears the range, as one change. A range cutting through an array
+  // formula is refused (GridError) before anything changes.
+  ClipBlock CutBlock(int sheet, const Range& range);
+  // Puts a block with its top-left cell at (row, col) as one change, replacing what was there
+  // (cells beyond the sheet are dropped). `moved` keeps formulas as they are (what was cut),
+  // otherwise their relative references move as copies do.
+  void PasteBlock(int sheet, int row, int col, const ClipBlock& block, bool moved);
   // Copy a block of another workbook (or this one) into this one, with its top-left cell at
   // the top-left of `to`, as a paste would. Throws GridError for an unknown handle.
   void CopyRangeFrom(int sheet, const Range& to, uint32_t sourceHandle, int sourceSheet,
                      const Range& from);
+  // The formulas of a block taken from this workbook, as text: for a block that outlives the
+  // sheets it refers to.
+  void KeepFormulasAsText(ClipBlock& block) const;
+  // Told of a workbook whose sheets are about to go (destroyed, or replaced by
+  // ReplaceContents), so that blocks taken from it can keep their formulas as text. One
+  // process-wide listener (the engine's clipboard); null for none.
+  static void SetContentsGoingListener(void (*listener)(const Workbook&));
 
   // --- The header row held out of the cells ---------------------------------------------
   // The engine bindings keep row 1 of every sheet (the parameter names) out of the cells
@@ -278,7 +270,8 @@ class Workbook {
   // --- State ----------------------------------------------------------------------------
   bool Modified() const { return modified_; }
   void SetModified(bool on) { modified_ = on; }
-  // Called once after every operation that changes content or structure.
+  // Called once after every operation that changes content or structure (the model's
+  // listener; the engine turns it into the change event of its window).
   void SetChangeListener(std::function<void()> listener) { listener_ = std::move(listener); }
   void SetUiHooks(UiHooks hooks) { ui_ = std::move(hooks); }
   const UiHooks& Ui() const { return ui_; }
@@ -329,11 +322,8 @@ class Workbook {
   void EditStyles(Sheet& s, const Range& range,
                   const std::function<void(Style&, const StyleEdges&)>& edit);
   StyleId CellStyleId(const Sheet& s, int row, int col) const;
-  void EditSelectionStyles(const std::function<void(Style&, const StyleEdges&)>& edit);
-  ClipBlock TakeBlock(const Sheet& s, const Range& range) const;
-  // Puts a block with its top-left cell at (row, col); `moved` keeps formulas as they are
-  // (cut and paste), otherwise they move as copies do.
-  void PasteBlock(Sheet& s, int row, int col, const ClipBlock& block, bool moved);
+  ClipBlock TakeBlockOf(const Sheet& s, const Range& range) const;
+  void PasteBlockInto(Sheet& s, int row, int col, const ClipBlock& block, bool moved);
   // After changing the contents of many cells: per-cell notices, or one structural notice.
   void ContentsChanged(const Sheet& s, const std::vector<std::pair<int, int>>& cells);
 

@@ -1,4 +1,4 @@
-// Workbook: inserting, deleting and clearing ranges, and the selection.
+// Workbook: inserting, deleting and clearing ranges.
 #include <algorithm>
 
 #include "grid/formula/a1.h"
@@ -185,62 +185,16 @@ void Workbook::ClearRange(const Range& range, Clear what) {
   Changed();
 }
 
-// --- Selection ------------------------------------------------------------------------------
-
-int Workbook::SelectionCount() const { return static_cast<int>(Current().selection.size()); }
-
-Range Workbook::GetSelection(int index) const {
-  const auto& sel = Current().selection;
-  if (index < 0 || index >= static_cast<int>(sel.size()))
-    throw GridError("Invalid selection index.", ErrorKind::BadArgument);
-  return sel[static_cast<size_t>(index)];
-}
-
-void Workbook::SetSelection(const Range& range) {
-  Range r = NormalizeRange(range);
-  Sheet& s = Current();
-  s.selection.assign(1, r);
-  s.activeRow = r.firstRow;
-  s.activeCol = r.firstCol;
-}
-
-void Workbook::AddSelection(const Range& range) {
-  Range r = NormalizeRange(range);
-  Sheet& s = Current();
-  s.selection.push_back(r);
-  s.activeRow = r.firstRow;
-  s.activeCol = r.firstCol;
-}
-
-void Workbook::SetActiveCell(int row, int col) {
-  CheckCell(row, col);
-  Sheet& s = Current();
-  bool inside = std::any_of(s.selection.begin(), s.selection.end(), [&](const Range& r) {
-    return row >= r.firstRow && row <= r.lastRow && col >= r.firstCol && col <= r.lastCol;
-  });
-  // Moving the active cell out of the selection selects that cell alone.
-  if (!inside) s.selection.assign(1, Range{row, col, row, col});
-  s.activeRow = row;
-  s.activeCol = col;
-}
-
-void Workbook::GetActiveCell(int* row, int* col) const {
-  if (row) *row = Current().activeRow;
-  if (col) *col = Current().activeCol;
-}
-
-void Workbook::EditClear(Clear what) {
-  Sheet& s = Current();
-  std::vector<Range> sel = s.selection;
+void Workbook::ClearRanges(int sheet, const std::vector<Range>& ranges, Clear what) {
+  Sheet& s = SheetAt(sheet);
+  std::vector<Range> normalized;
+  normalized.reserve(ranges.size());
+  for (const Range& r : ranges) normalized.push_back(NormalizeRange(r));
   // All or nothing: a range that would change part of an array refuses the whole clear.
   if (what != Clear::Formats)
-    for (const Range& r : sel) CheckArrayEdit(s, r);
-  for (const Range& r : sel) ClearIn(s, r, what);
+    for (const Range& r : normalized) CheckArrayEdit(s, r);
+  for (const Range& r : normalized) ClearIn(s, r, what);
   Changed();
 }
-
-// Insertion and deletion work on the first selected range (several at once would overlap).
-void Workbook::EditInsert(Shift shift) { ShiftRange(Current().selection.front(), shift, true); }
-void Workbook::EditDelete(Shift shift) { ShiftRange(Current().selection.front(), shift, false); }
 
 }  // namespace ddt::grid

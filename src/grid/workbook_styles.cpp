@@ -1,4 +1,4 @@
-// Workbook: formats of the selection. Whole rows, columns and the whole sheet keep their
+// Workbook: formats of ranges. Whole rows, columns and the whole sheet keep their
 // format as a line or sheet style; only cells that carry a style of their own are rewritten,
 // so formatting a whole column costs what its styled cells cost.
 #include <algorithm>
@@ -140,66 +140,13 @@ StyleId Workbook::CellStyleId(const Sheet& s, int row, int col) const {
   return s.sheetStyle;
 }
 
-void Workbook::EditSelectionStyles(const std::function<void(Style&, const StyleEdges&)>& edit) {
-  Sheet& s = Current();
-  std::vector<Range> sel = s.selection;
-  for (const Range& r : sel) EditStyles(s, r, edit);
+void Workbook::FormatRanges(int sheet, const std::vector<Range>& ranges, const StyleEdit& edit) {
+  Sheet& s = SheetAt(sheet);
+  std::vector<Range> normalized;
+  normalized.reserve(ranges.size());
+  for (const Range& r : ranges) normalized.push_back(NormalizeRange(r));
+  for (const Range& r : normalized) EditStyles(s, r, edit);
   Changed();
-}
-
-std::string Workbook::GetNumberFormat() const {
-  const Sheet& s = Current();
-  return styles_.Get(CellStyleId(s, s.activeRow, s.activeCol)).numberFormat;
-}
-
-void Workbook::SetNumberFormat(std::string_view code) {
-  std::string c = code.empty() ? std::string("General") : std::string(code);
-  EditSelectionStyles([&](Style& st, const StyleEdges&) { st.numberFormat = c; });
-}
-
-void Workbook::GetPattern(uint16_t* pattern, uint32_t* fg, uint32_t* bg) const {
-  const Sheet& s = Current();
-  const Style& st = styles_.Get(CellStyleId(s, s.activeRow, s.activeCol));
-  if (pattern) *pattern = st.pattern;
-  if (fg) *fg = st.patternFg;
-  if (bg) *bg = st.patternBg;
-}
-
-void Workbook::SetPattern(uint16_t pattern, uint32_t fg, uint32_t bg) {
-  EditSelectionStyles([&](Style& st, const StyleEdges&) {
-    st.pattern = pattern;
-    st.patternFg = fg;
-    st.patternBg = bg;
-  });
-}
-
-uint32_t Workbook::GetFontColor() const {
-  const Sheet& s = Current();
-  return styles_.Get(CellStyleId(s, s.activeRow, s.activeCol)).fontColor;
-}
-
-void Workbook::SetFontColor(uint32_t color) {
-  EditSelectionStyles([&](Style& st, const StyleEdges&) { st.fontColor = color; });
-}
-
-// Every cell of the selection gets the left/right/top/bottom borders; the outline, when not
-// 0, replaces them on the outer edges of each selected range.
-void Workbook::SetBorders(uint16_t outline, uint16_t left, uint16_t right, uint16_t top,
-                          uint16_t bottom, uint32_t outlineColor, uint32_t leftColor,
-                          uint32_t rightColor, uint32_t topColor, uint32_t bottomColor) {
-  EditSelectionStyles([&](Style& st, const StyleEdges& e) {
-    st.left = {left, leftColor};
-    st.right = {right, rightColor};
-    st.top = {top, topColor};
-    st.bottom = {bottom, bottomColor};
-    if (outline != 0) {
-      Border o{outline, outlineColor};
-      if (e.left) st.left = o;
-      if (e.right) st.right = o;
-      if (e.top) st.top = o;
-      if (e.bottom) st.bottom = o;
-    }
-  });
 }
 
 }  // namespace ddt::grid

@@ -144,7 +144,12 @@ TEST(QxFormats, SetPatternDoesNothingButPatternsReadBack) {
   uint32_t fg = 0, bg = 0;
   engine.GetPattern(pattern, fg, bg);
   EXPECT_EQ(pattern, 0);
-  ddt::engine::BookAccess::Of(&engine)->SetPattern(1, 0x0000FF, 0);
+  ddt::engine::BookAccess::Of(&engine)->FormatRanges(0, {ddt::grid::Range{2, 2, 2, 2}},
+                                 [](ddt::grid::Style& st, const ddt::grid::StyleEdges&) {
+                                   st.pattern = 1;
+                                   st.patternFg = 0x0000FF;
+                                   st.patternBg = 0;
+                                 });
   engine.GetPattern(pattern, fg, bg);
   EXPECT_EQ(pattern, 1);
   EXPECT_EQ(fg, 0x0000FFu);

@@ -141,7 +141,11 @@ class BookSheetNames : public SheetNames {
 // Throws GridError(kInvalidFormulaSyntax).
 FormulaPtr ParseFormula(std::string_view text, const SheetNames& sheets);
 // `forFile`: functions newer than the original file format get their "_xlfn." prefix.
-std::string PrintFormula(const Formula& f, const SheetNames& sheets, bool forFile = false);
+// `rowOffset` is added to every row number printed, as if every row had moved by that much
+// (a reference pushed past the last row prints as #REF!): a workbook holding its header row
+// out of the cells writes its file rows this way without moving any cell.
+std::string PrintFormula(const Formula& f, const SheetNames& sheets, bool forFile = false,
+                         int rowOffset = 0);
 
 // Limits of what the parser accepts: longer formulas or deeper nesting are refused.
 inline constexpr size_t kMaxFormulaLength = 8192;

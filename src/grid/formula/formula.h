@@ -33,8 +33,10 @@ FormulaPtr ParseFormula(std::string_view text, const Workbook& book);
 // sheet or to deleted cells prints as #REF!.
 std::string PrintFormula(const Formula& f, const Workbook& book);
 // The text a workbook file stores: as PrintFormula, with the "_xlfn." prefix that files give
-// functions newer than the original file format (IFS, SWITCH, XOR, IFNA, ...).
-std::string PrintFormulaForFile(const Formula& f, const Workbook& book);
+// functions newer than the original file format (IFS, SWITCH, XOR, IFNA, ...). Row numbers
+// are the file's: the cells' plus `rowOrigin` (Workbook::RowOrigin); whole columns stay
+// whole, and a reference beyond the file's last row prints as #REF!.
+std::string PrintFormulaForFile(const Formula& f, const Workbook& book, int rowOrigin = 0);
 
 bool IsVolatile(const Formula& f);
 

@@ -13,8 +13,8 @@ std::string PrintFormula(const Formula& f, const Workbook& book) {
   return PrintFormula(f, BookSheetNames(book));
 }
 
-std::string PrintFormulaForFile(const Formula& f, const Workbook& book) {
-  return PrintFormula(f, BookSheetNames(book), true);
+std::string PrintFormulaForFile(const Formula& f, const Workbook& book, int rowOrigin) {
+  return PrintFormula(f, BookSheetNames(book), true, rowOrigin);
 }
 
 uint32_t BookSheetNames::IdOf(std::string_view name) const {

@@ -61,8 +61,8 @@ const char* OpText(Op op) {
 
 class Printer {
  public:
-  Printer(const Formula& f, const SheetNames& sheets, bool forFile)
-      : f_(f), sheets_(sheets), forFile_(forFile) {}
+  Printer(const Formula& f, const SheetNames& sheets, bool forFile, int rowOffset)
+      : f_(f), sheets_(sheets), forFile_(forFile), rowOffset_(rowOffset) {}
 
   std::string Print() {
     out_.reserve(32);
@@ -177,23 +177,31 @@ class Printer {
     }
     bool rows = r.kind != Reference::Kind::Cols;
     bool cols = r.kind != Reference::Kind::Rows;
-    AppendCorner(r.row1, r.row1Abs, r.col1, r.col1Abs, rows, cols);
+    const int row1 = rows ? r.row1 + rowOffset_ : r.row1;
+    const int row2 = rows ? (r.kind == Reference::Kind::Cell ? row1 : r.row2 + rowOffset_) : r.row2;
+    if (rows && (row1 < 0 || row2 > kMaxRows)) {
+      out_ += "#REF!";  // the rows moved past the grid's edge
+      return;
+    }
+    AppendCorner(row1, r.row1Abs, r.col1, r.col1Abs, rows, cols);
     if (r.kind == Reference::Kind::Cell) return;
     out_ += ':';
-    AppendCorner(r.row2, r.row2Abs, r.col2, r.col2Abs, rows, cols);
+    AppendCorner(row2, r.row2Abs, r.col2, r.col2Abs, rows, cols);
   }
 
   const Formula& f_;
   const SheetNames& sheets_;
   bool forFile_;
+  int rowOffset_;
   std::string out_;
 };
 
 }  // namespace
 
-std::string PrintFormula(const Formula& f, const SheetNames& sheets, bool forFile) {
+std::string PrintFormula(const Formula& f, const SheetNames& sheets, bool forFile,
+                         int rowOffset) {
   if (f.isVerbatim) return f.verbatim;
-  return Printer(f, sheets, forFile).Print();
+  return Printer(f, sheets, forFile, rowOffset).Print();
 }
 
 bool IsVolatile(const Formula& f) { return f.isVolatile; }

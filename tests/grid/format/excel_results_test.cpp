@@ -110,8 +110,8 @@ void CompareFile(const std::string& dir, const std::string& file, Differences& t
   for (const Row& r : rows) {
     if (r.code.empty()) continue;
     ++cells.compared;
-    book.SetSelection(Range{r.row, 3, r.row, 3});
-    book.SetNumberFormat(r.code);
+    book.FormatRanges(0, {Range{r.row, 3, r.row, 3}},
+                      [&](Style& st, const StyleEdges&) { st.numberFormat = r.code; });
     const std::string shown = book.GetFormattedText(sheet, r.row, 3);
     const std::string want = CellShows(r);
     if (shown != want)

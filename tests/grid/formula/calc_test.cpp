@@ -279,10 +279,7 @@ TEST_F(CalcTest, CopyAndPasteShiftRelativeReferences) {
   Set(1, 1, "3");
   Set(2, 1, "4");
   Set(1, 2, "=A1*$A$1");
-  book.SetSelection(Range{1, 2, 1, 2});
-  book.EditCopy();
-  book.SetSelection(Range{2, 2, 2, 2});
-  book.EditPaste();
+  book.PasteBlock(0, 2, 2, book.TakeBlock(0, Range{1, 2, 1, 2}), false);
   EXPECT_EQ(book.GetEntry(1, 2, 2), "=A2*$A$1");
   EXPECT_EQ(Num(2, 2), 12);
 }

@@ -224,9 +224,13 @@ TEST(RoundTrip, FormatsKeepWhatTheGridDoesNotShowWhenItsFieldsChange) {
   Workbook book;
   book.ReadFile(DataFile("roundtrip_xlsxwriter.xlsx"), kFileTypeAny);
   // A1 is bold italic Courier New 14: give it a fill and another font colour.
-  book.SetSelection(Range{1, 1, 1, 1});
-  book.SetPattern(1, 0x00FFFF, 0xFFFFFF);
-  book.SetFontColor(0x0000FF);
+  book.FormatRanges(0, {Range{1, 1, 1, 1}}, [](Style& st, const StyleEdges&) {
+    st.pattern = 1;
+    st.patternFg = 0x00FFFF;
+    st.patternBg = 0xFFFFFF;
+  });
+  book.FormatRanges(0, {Range{1, 1, 1, 1}},
+                    [](Style& st, const StyleEdges&) { st.fontColor = 0x0000FF; });
   // A new cell takes the file's default font, not the grid's.
   book.SetEntry(1, 30, 1, "new");
   const std::string saved = dir.File("styled.xlsx");

@@ -1,5 +1,8 @@
 // A worksheet part as written: sheet view, column records, then rows in order, each with its
 // hidden flag and style and its cells (values, formulas with cached results, styles).
+// Rows are written as the file counts them: while the workbook holds its header row out of
+// the cells (row 0), every row number and formula reference is written one higher, so a
+// save never moves the cells.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -124,7 +127,8 @@ class SheetWriter {
  public:
   SheetWriter(const Workbook& book, const Sheet& sheet, StylesOut& styles,
               SharedStringsOut& strings, std::string& out, const XmlSink& sink)
-      : book_(book), s_(sheet), styles_(styles), strings_(strings), out_(out), sink_(sink) {
+      : book_(book), s_(sheet), styles_(styles), strings_(strings), out_(out), sink_(sink),
+        origin_(book.RowOrigin()) {
     columnStyles_ = !s_.colStyles.Empty() || s_.sheetStyle != kDefaultStyle;
   }
 
@@ -144,7 +148,10 @@ class SheetWriter {
   void Rows() {
     const std::vector<int> special = RowsWithProperties(s_);
     auto next = special.begin();
+    // Rows the file cannot hold (beyond its last row once the origin is added) are left out.
+    const int lastRow = kMaxRows - origin_;
     for (const Sheet::RowEntry& row : s_.Rows()) {
+      if (row.row > lastRow) break;
       for (; next != special.end() && *next < row.row; ++next) Row(*next, nullptr);
       if (next != special.end() && *next == row.row) ++next;
       Row(row.row, &row);
@@ -153,7 +160,7 @@ class SheetWriter {
         out_.clear();
       }
     }
-    for (; next != special.end(); ++next) Row(*next, nullptr);
+    for (; next != special.end() && *next <= lastRow; ++next) Row(*next, nullptr);
   }
 
  private:
@@ -161,7 +168,7 @@ class SheetWriter {
     const StyleId rowStyle = s_.rowStyles.Empty() ? kDefaultStyle : s_.rowStyles.Get(row);
     const bool hidden = !s_.rowHidden.Empty() && s_.rowHidden.Get(row);
     out_ += "<row r=\"";
-    AppendInt(out_, static_cast<uint64_t>(row));
+    AppendInt(out_, static_cast<uint64_t>(row + origin_));
     out_ += '"';
     if (rowStyle != kDefaultStyle) {
       out_ += " s=\"";
@@ -192,8 +199,9 @@ class SheetWriter {
     uint32_t xf = style;
     if (cell.forcedText && IsText(cell.value) && !cell.formula) xf = styles_.QuotedXf(style);
 
+    const int fileRow = row + origin_;
     out_ += "<c r=\"";
-    AppendCellRef(row, col, out_);
+    AppendCellRef(fileRow, col, out_);
     out_ += '"';
     if (xf != 0) {
       out_ += " s=\"";
@@ -201,7 +209,7 @@ class SheetWriter {
       out_ += '"';
     }
     std::string formulaText;
-    if (cell.formula) formulaText = formula::PrintFormulaForFile(*cell.formula, book_);
+    if (cell.formula) formulaText = formula::PrintFormulaForFile(*cell.formula, book_, origin_);
     const Value& v = cell.value;
     const bool cached = !(cell.formula && cell.dirty);
     if (!formulaText.empty()) {
@@ -215,11 +223,11 @@ class SheetWriter {
       // An array formula carries its flag and the range it covers.
       if (int rows = 1, cols = 1; formula::IsArrayFormula(*cell.formula, &rows, &cols)) {
         out_ += " t=\"array\" ref=\"";
-        AppendCellRef(row, col, out_);
+        AppendCellRef(fileRow, col, out_);
         if (rows > 1 || cols > 1) {
           out_ += ':';
-          AppendCellRef(std::min(row + rows - 1, kMaxRows), std::min(col + cols - 1, kMaxCols),
-                        out_);
+          AppendCellRef(std::min(fileRow + rows - 1, kMaxRows),
+                        std::min(col + cols - 1, kMaxCols), out_);
         }
         out_ += '"';
       }
@@ -236,7 +244,7 @@ class SheetWriter {
     }
     TypeAttr(v, false);
     if (!valueMetadata_.empty()) {
-      auto it = valueMetadata_.find(Key(row, col));
+      auto it = valueMetadata_.find(Key(fileRow, col));
       if (it != valueMetadata_.end() && it->second->value == v) {
         out_ += " vm=\"";
         AppendEscapedAttr(it->second->index, out_);
@@ -283,6 +291,7 @@ class SheetWriter {
   std::string& out_;
   const XmlSink& sink_;
   bool columnStyles_ = false;
+  int origin_;  // file row = row + origin_
   static uint64_t Key(int row, int col) { return static_cast<uint64_t>(row) << 16 | col; }
   std::unordered_map<uint64_t, const SheetExtras::ValueMetadataCell*> valueMetadata_;
 };

@@ -14,6 +14,7 @@
 #include <memory>
 #include <set>
 
+#include "grid/formula/formula.h"
 #include "grid/grid_error.h"
 #include "grid/io/common/atomic_file.h"
 #include "grid/io/common/io_limits.h"
@@ -405,7 +406,8 @@ void WriteXlsxParts(const Workbook& book, const XlsxSession* session, const std:
     for (const Sheet::RowEntry& row : book.SheetAt(i).Rows())
       for (const Sheet::CellEntry& c : row.cells)
         if (c.cell.formula && c.cell.dirty) stale.emplace_back(row.row, c.col);
-    for (auto [r, c] : stale) mutableBook.GetCellValue(i, r, c);
+    // Through the calculator: a held header row (row 0) is no cell address of the API.
+    for (auto [r, c] : stale) mutableBook.Calc().Evaluate(i, r, c);
   }
   std::vector<std::string> notes;
 

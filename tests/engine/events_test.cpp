@@ -2,12 +2,15 @@
 // reads, selection moves or set-up values. Also ReplaceContents.
 #include <gtest/gtest.h>
 
-#include "grid/clipboard.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
+#include "viewed_book.h"
 
 namespace ddt::grid {
 namespace {
+
+using engine::test_support::ViewedBook;
+using engine::Clipboard;
 
 class EventsTest : public ::testing::Test {
  protected:
@@ -24,7 +27,7 @@ class EventsTest : public ::testing::Test {
     op();
     return events;
   }
-  Workbook book;
+  ViewedBook book;
   int events = 0;
 };
 
@@ -86,7 +89,7 @@ TEST_F(EventsTest, ListenerMayReadTheWorkbook) {
 
 TEST_F(EventsTest, ReplaceContentsKeepsHandleListenerAndCountsOnce) {
   uint32_t handle = book.Handle();
-  Workbook other;
+  ViewedBook other;
   other.SetSheetCount(2);
   other.SetSheetName(2, "Second");
   other.SetEntry(2, 1, 1, "new");

@@ -5,9 +5,12 @@
 
 #include "grid/formula/formula.h"
 #include "grid/workbook.h"
+#include "viewed_book.h"
 
 namespace ddt::grid {
 namespace {
+
+using engine::test_support::ViewedBook;
 
 class ArrayFill : public ::testing::Test {
  protected:
@@ -26,7 +29,7 @@ class ArrayFill : public ::testing::Test {
     EXPECT_TRUE(IsNumber(v)) << "row " << row << " col " << col;
     return IsNumber(v) ? std::get<double>(v) : -1e308;
   }
-  Workbook book;
+  ViewedBook book;
 };
 
 TEST_F(ArrayFill, EveryCellGetsItsPartAndFollowsTheInputs) {

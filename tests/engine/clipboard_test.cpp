@@ -1,12 +1,15 @@
 // Cut, copy and paste through the process-wide clipboard, and copies between workbooks.
 #include <gtest/gtest.h>
 
-#include "grid/clipboard.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
+#include "viewed_book.h"
 
 namespace ddt::grid {
 namespace {
+
+using engine::test_support::ViewedBook;
+using engine::Clipboard;
 
 Range WholeColumn(int c) { return Range{kAll, c, kAll, c}; }
 
@@ -17,7 +20,7 @@ class ClipboardTest : public ::testing::Test {
 };
 
 TEST_F(ClipboardTest, CopyPasteBetweenWorkbooksKeepsValuesAndStyles) {
-  Workbook a, b;
+  ViewedBook a, b;
   a.SetEntry(0, 1, 1, "x");
   a.SetEntry(0, 2, 2, "2.5");
   a.SetSelection(Range{2, 2, 2, 2});
@@ -39,7 +42,7 @@ TEST_F(ClipboardTest, CopyPasteBetweenWorkbooksKeepsValuesAndStyles) {
 }
 
 TEST_F(ClipboardTest, CutClearsTheSourceAndPastesOnce) {
-  Workbook a;
+  ViewedBook a;
   a.SetEntry(0, 1, 1, "moved");
   a.SetSelection(Range{1, 1, 1, 1});
   a.EditCut();
@@ -53,7 +56,7 @@ TEST_F(ClipboardTest, CutClearsTheSourceAndPastesOnce) {
 }
 
 TEST_F(ClipboardTest, WholeColumnsBringTheirHeadingsAndFormats) {
-  Workbook a, b;
+  ViewedBook a, b;
   a.SetColHeading(2, "Param");
   a.SetEntry(0, 1, 2, "v1");
   a.SetEntry(0, 3, 2, "v3");
@@ -71,7 +74,7 @@ TEST_F(ClipboardTest, WholeColumnsBringTheirHeadingsAndFormats) {
 }
 
 TEST_F(ClipboardTest, WholeSheetCopyIntoANewSheet) {
-  Workbook a;
+  ViewedBook a;
   a.SetColHeading(1, "A");
   a.SetColHeading(3, "C");
   a.SetEntry(0, 2, 3, "c2");
@@ -87,7 +90,7 @@ TEST_F(ClipboardTest, WholeSheetCopyIntoANewSheet) {
 }
 
 TEST_F(ClipboardTest, PasteNearTheEdgeDropsWhatDoesNotFit) {
-  Workbook a;
+  ViewedBook a;
   a.SetEntry(0, 1, 1, "a");
   a.SetEntry(0, 2, 2, "b");
   a.SetSelection(Range{1, 1, 2, 2});
@@ -99,7 +102,7 @@ TEST_F(ClipboardTest, PasteNearTheEdgeDropsWhatDoesNotFit) {
 }
 
 TEST_F(ClipboardTest, EmptyClipboardPastesNothing) {
-  Workbook a;
+  ViewedBook a;
   int events = 0;
   a.SetChangeListener([&] { ++events; });
   a.EditPaste();
@@ -108,7 +111,7 @@ TEST_F(ClipboardTest, EmptyClipboardPastesNothing) {
 }
 
 TEST(CopyRangeFrom, CopiesWholeColumnsFromAnotherWorkbook) {
-  Workbook source, target;
+  ViewedBook source, target;
   source.SetSheetCount(2);
   source.SetCurrentSheet(2);
   source.SetColHeading(1, "P1");
@@ -126,10 +129,10 @@ TEST(CopyRangeFrom, CopiesWholeColumnsFromAnotherWorkbook) {
 }
 
 TEST(CopyRangeFrom, RefusesUnknownHandlesAndSheets) {
-  Workbook target;
+  ViewedBook target;
   uint32_t gone;
   {
-    Workbook temp;
+    ViewedBook temp;
     gone = temp.Handle();
     EXPECT_THROW(target.CopyRangeFrom(1, Range{1, 1, 1, 1}, gone, 2, Range{1, 1, 1, 1}), GridError);
   }

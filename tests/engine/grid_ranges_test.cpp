@@ -3,9 +3,12 @@
 
 #include "grid/sheet.h"
 #include "grid/workbook.h"
+#include "viewed_book.h"
 
 namespace ddt::grid {
 namespace {
+
+using engine::test_support::ViewedBook;
 
 constexpr Range kWholeSheet{kAll, kAll, kAll, kAll};
 Range Col(int c) { return Range{kAll, c, kAll, c}; }
@@ -18,7 +21,7 @@ void Fill(Workbook& b) {
 }
 
 TEST(Shift, WholeColumnsCarryHeadingsWidthsHiddenAndStyles) {
-  Workbook b;
+  ViewedBook b;
   Fill(b);
   b.SetColHeading(2, "A2");
   b.SetColHeading(3, "A3");
@@ -54,7 +57,7 @@ TEST(Shift, WholeColumnsCarryHeadingsWidthsHiddenAndStyles) {
 }
 
 TEST(Shift, WholeRowsCarryRowHeadingsHiddenAndStyles) {
-  Workbook b;
+  ViewedBook b;
   Fill(b);
   b.SetRowHeading(3, "r3");
   b.SetRowsHidden(0, 4, 4, true);
@@ -80,7 +83,7 @@ TEST(Shift, WholeRowsCarryRowHeadingsHiddenAndStyles) {
 }
 
 TEST(Shift, CellsVerticalMovesOnlyTheBand) {
-  Workbook b;
+  ViewedBook b;
   Fill(b);
   b.SetRowHeading(3, "r3");
   b.SetCellStyle(0, 3, 3, b.Styles().Intern(Style{.fontColor = 0x123456}));
@@ -105,7 +108,7 @@ TEST(Shift, CellsVerticalMovesOnlyTheBand) {
 }
 
 TEST(Shift, CellsHorizontalMovesOnlyTheBand) {
-  Workbook b;
+  ViewedBook b;
   Fill(b);
   b.SetColHeading(3, "p");
   b.InsertRange(Range{3, 2, 3, 2}, Shift::CellsHorizontal);
@@ -123,7 +126,7 @@ TEST(Shift, CellsHorizontalMovesOnlyTheBand) {
 }
 
 TEST(Shift, BandCoveringWholeLinesActsAsWholeLines) {
-  Workbook b;
+  ViewedBook b;
   Fill(b);
   b.SetRowHeading(2, "h");
   b.InsertRange(Row(1), Shift::CellsVertical);
@@ -136,7 +139,7 @@ TEST(Shift, BandCoveringWholeLinesActsAsWholeLines) {
 }
 
 TEST(Shift, CellsPushedBeyondTheLimitsAreDropped) {
-  Workbook b;
+  ViewedBook b;
   b.SetEntry(0, kMaxRows, 1, "bottom");
   b.SetEntry(0, kMaxRows - 1, 1, "above");
   b.SetEntry(0, 1, kMaxCols, "right");
@@ -154,7 +157,7 @@ TEST(Shift, CellsPushedBeyondTheLimitsAreDropped) {
 }
 
 TEST(Shift, DeletingEverythingEmptiesTheSheet) {
-  Workbook b;
+  ViewedBook b;
   Fill(b);
   b.SetColHeading(3, "x");
   b.DeleteRange(kWholeSheet, Shift::Rows);
@@ -167,7 +170,7 @@ TEST(Shift, DeletingEverythingEmptiesTheSheet) {
 }
 
 TEST(Clear, KindsRemoveWhatTheySay) {
-  Workbook b;
+  ViewedBook b;
   Fill(b);
   StyleId red = b.Styles().Intern(Style{.fontColor = 0x0000FF});
   b.SetCellStyle(0, 2, 2, red);
@@ -192,7 +195,7 @@ TEST(Clear, KindsRemoveWhatTheySay) {
 }
 
 TEST(Clear, WholeLinesClearTheirLineStylesButKeepHeadings) {
-  Workbook b;
+  ViewedBook b;
   Fill(b);
   b.SetColHeading(3, "name");
   b.SetSelection(Col(3));
@@ -214,7 +217,7 @@ TEST(Clear, WholeLinesClearTheirLineStylesButKeepHeadings) {
 }
 
 TEST(Selection, WholeLinesReportTheExtents) {
-  Workbook b;
+  ViewedBook b;
   EXPECT_EQ(b.SelectionCount(), 1);
   EXPECT_EQ(b.GetSelection(0), (Range{1, 1, 1, 1}));
   b.SetSelection(Row(4));
@@ -240,7 +243,7 @@ TEST(Selection, WholeLinesReportTheExtents) {
 }
 
 TEST(Selection, IsKeptPerSheet) {
-  Workbook b;
+  ViewedBook b;
   b.SetSheetCount(2);
   b.SetSelection(Range{3, 3, 4, 4});
   b.SetCurrentSheet(2);
@@ -250,7 +253,7 @@ TEST(Selection, IsKeptPerSheet) {
 }
 
 TEST(Selection, EditOperationsWorkOnTheSelection) {
-  Workbook b;
+  ViewedBook b;
   Fill(b);
   b.SetSelection(Range{2, 2, 3, 3});
   b.AddSelection(Range{4, 4, 4, 4});

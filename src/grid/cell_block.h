@@ -1,11 +1,10 @@
-// The process-wide clipboard of the grid: one rectangular block of cells at a time, with
-// values, formulas and styles, and for whole rows or columns their line properties
-// (headings, widths, hidden flags, line styles). Used from one thread.
+// A rectangular block of cells taken out of a workbook (Workbook::TakeBlock) to be put into
+// one (Workbook::PasteBlock): values, formulas and styles, and for whole rows or columns their
+// line properties (headings, widths, hidden flags, line styles). The engine's clipboard holds
+// one; copying between workbooks passes one.
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,18 +14,13 @@
 
 namespace ddt::grid {
 
-namespace formula {
-class Formula;
-}
-class Workbook;
-
 template <class T>
 struct ClipRun {
   int first, last;  // relative to the block's first row or column, from 0
   T value;
 };
 
-// A block of cells cut out of the workbook it came from. Styles are kept as values, so the
+// A block of cells taken out of the workbook it came from. Styles are kept as values, so the
 // block can be pasted into any workbook.
 struct ClipBlock {
   struct Item {
@@ -51,22 +45,5 @@ struct ClipBlock {
   int sheetStyle = -1;                   // whole sheet taken: index into `styles`
 };
 
-class Clipboard {
- public:
-  static Clipboard& Instance();
-  void Put(ClipBlock block, bool cut) {
-    block_ = std::move(block);
-    cut_ = cut;
-  }
-  const ClipBlock* Block() const { return block_ ? &*block_ : nullptr; }
-  bool IsCut() const { return cut_; }
-  void Clear() { block_.reset(); }
-  // The workbook is going away or losing its contents: keep its formulas as text.
-  void SourceGoing(const Workbook& book);
-
- private:
-  std::optional<ClipBlock> block_;
-  bool cut_ = false;
-};
 
 }  // namespace ddt::grid

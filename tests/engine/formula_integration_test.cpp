@@ -2,11 +2,14 @@
 // relative references, and formulas cross workbooks through the clipboard by sheet name.
 #include <gtest/gtest.h>
 
-#include "grid/clipboard.h"
 #include "grid/workbook.h"
+#include "viewed_book.h"
 
 namespace ddt::grid {
 namespace {
+
+using engine::test_support::ViewedBook;
+using engine::Clipboard;
 
 double NumberAt(Workbook& b, int sheet, int row, int col) {
   Value v = b.GetCellValue(sheet, row, col);
@@ -15,7 +18,7 @@ double NumberAt(Workbook& b, int sheet, int row, int col) {
 }
 
 TEST(FormulaCells, EntriesValuesAndFormattedText) {
-  Workbook b;
+  ViewedBook b;
   b.SetEntry(0, 1, 1, "2");
   b.SetEntry(0, 1, 2, "=A1*3");
   EXPECT_EQ(b.GetEntry(0, 1, 2), "=A1*3");
@@ -28,7 +31,7 @@ TEST(FormulaCells, EntriesValuesAndFormattedText) {
 }
 
 TEST(FormulaCells, ReferencesFollowInsertedAndDeletedLines) {
-  Workbook b;
+  ViewedBook b;
   b.SetEntry(0, 2, 1, "4");
   b.SetEntry(0, 2, 3, "=A2+1");
   b.InsertRange(Range{1, kAll, 1, kAll}, Shift::Rows);
@@ -44,7 +47,7 @@ TEST(FormulaCells, ReferencesFollowInsertedAndDeletedLines) {
 // Results must not go stale when many cells change at once or when cells move under a
 // formula without its text changing.
 TEST(FormulaCells, ValuesFollowLargeClearsAndMovedCells) {
-  Workbook b;
+  ViewedBook b;
   for (int r = 1; r <= 2000; ++r) b.SetEntry(0, r, 1, "1");
   b.SetEntry(0, 1, 3, "=SUM(A:A)");
   EXPECT_DOUBLE_EQ(NumberAt(b, 0, 1, 3), 2000);
@@ -73,7 +76,7 @@ TEST(FormulaCells, ValuesFollowLargeClearsAndMovedCells) {
 }
 
 TEST(FormulaCells, OtherSheetsFollowAndDeletedSheetsGiveRef) {
-  Workbook b;
+  ViewedBook b;
   b.SetSheetCount(2);
   b.SetEntry(2, 1, 1, "7");
   b.SetEntry(1, 1, 1, "=Sheet2!A1");
@@ -89,7 +92,7 @@ TEST(FormulaCells, OtherSheetsFollowAndDeletedSheetsGiveRef) {
 
 TEST(FormulaCells, CopyMovesRelativeReferencesCutDoesNot) {
   Clipboard::Instance().Clear();
-  Workbook b;
+  ViewedBook b;
   b.SetEntry(0, 1, 1, "1");
   b.SetEntry(0, 1, 2, "=A1+$A$1");
   b.SetSelection(Range{1, 2, 1, 2});
@@ -107,12 +110,12 @@ TEST(FormulaCells, CopyMovesRelativeReferencesCutDoesNot) {
 
 TEST(FormulaCells, ClipboardAcrossWorkbooksMapsSheetsByName) {
   Clipboard::Instance().Clear();
-  Workbook target;
+  ViewedBook target;
   target.SetSheetCount(2);
   target.SetSheetName(2, "Data");
   target.SetEntry(2, 1, 1, "10");
   {
-    Workbook source;
+    ViewedBook source;
     source.InsertSheets(1, 1);
     source.SetSheetName(1, "Data");
     source.SetEntry(2, 1, 1, "=Data!A1*2");
@@ -133,7 +136,7 @@ TEST(FormulaCells, ClipboardAcrossWorkbooksMapsSheetsByName) {
 }
 
 TEST(FormulaCells, CopyRangeFromRebasesFormulas) {
-  Workbook source, target;
+  ViewedBook source, target;
   source.SetSheetName(1, "In");
   source.SetEntry(1, 1, 1, "3");
   source.SetEntry(1, 2, 1, "=In!A1+A1");

@@ -3,9 +3,12 @@
 
 #include "grid/sheet.h"
 #include "grid/workbook.h"
+#include "viewed_book.h"
 
 namespace ddt::grid {
 namespace {
+
+using engine::test_support::ViewedBook;
 
 Range FullColumn(int c) { return Range{kAll, c, kAll, c}; }
 Range FullRow(int r) { return Range{r, kAll, r, kAll}; }
@@ -23,7 +26,7 @@ TEST(Styles, TableInternsEqualStyles) {
 }
 
 TEST(Styles, SelectionSetsAndActiveCellReads) {
-  Workbook b;
+  ViewedBook b;
   b.SetSelection(Range{2, 2, 3, 3});
   b.SetNumberFormat("0.00");
   b.SetPattern(1, 0x00FFFF, 0x0000FF);
@@ -50,7 +53,7 @@ TEST(Styles, SelectionSetsAndActiveCellReads) {
 }
 
 TEST(Styles, FormattedTextUsesTheEffectiveFormat) {
-  Workbook b;
+  ViewedBook b;
   b.SetEntry(0, 1, 1, "0.5");
   b.SetSelection(FullColumn(1));
   b.SetNumberFormat("0.00");
@@ -64,7 +67,7 @@ TEST(Styles, FormattedTextUsesTheEffectiveFormat) {
 // Logical values show through the text section of their cell's code, as Excel shows them;
 // a code without one leaves TRUE and FALSE as they are.
 TEST(Styles, LogicalValuesShowThroughTheTextSection) {
-  Workbook b;
+  ViewedBook b;
   b.SetCellValue(0, 1, 1, Value(true));
   b.SetCellValue(0, 2, 1, Value(false));
   b.SetSelection(Range{1, 1, 2, 1});
@@ -78,7 +81,7 @@ TEST(Styles, LogicalValuesShowThroughTheTextSection) {
 }
 
 TEST(Styles, WholeColumnStoresOneStyleAndRewritesOnlyStyledCells) {
-  Workbook b;
+  ViewedBook b;
   for (int r = 1; r <= 50; ++r) b.SetEntry(0, r, 2, "x");
   b.SetSelection(Range{5, 2, 5, 2});
   b.SetFontColor(0x0000FF);
@@ -95,7 +98,7 @@ TEST(Styles, WholeColumnStoresOneStyleAndRewritesOnlyStyledCells) {
 }
 
 TEST(Styles, RowAndColumnStylesCrossCorrectly) {
-  Workbook b;
+  ViewedBook b;
   b.SetSelection(FullRow(3));
   b.SetPattern(1, 0x111111, kWhite);
   b.SetSelection(FullColumn(2));
@@ -115,7 +118,7 @@ TEST(Styles, RowAndColumnStylesCrossCorrectly) {
 }
 
 TEST(Styles, WholeSheetChangesEverything) {
-  Workbook b;
+  ViewedBook b;
   b.SetSelection(FullColumn(4));
   b.SetNumberFormat("0.0");
   b.SetSelection(Range{2, 2, 2, 2});
@@ -130,7 +133,7 @@ TEST(Styles, WholeSheetChangesEverything) {
 }
 
 TEST(Styles, BordersOutlineTheRange) {
-  Workbook b;
+  ViewedBook b;
   b.SetSelection(Range{2, 2, 3, 4});
   b.SetBorders(2, 1, 1, 1, 1, 0xAA, 0xBB, 0xBB, 0xBB, 0xBB);
   const Style& corner = b.CellStyle(0, 2, 2);
@@ -144,7 +147,7 @@ TEST(Styles, BordersOutlineTheRange) {
 }
 
 TEST(Styles, HugeRectangleIsRefusedNotFilled) {
-  Workbook b;
+  ViewedBook b;
   b.SetSelection(Range{1, 1, kMaxRows - 1, 100});
   EXPECT_THROW(b.SetFontColor(0x1), GridError);
   EXPECT_EQ(b.SheetAt(0).CellCount(), 0u);
@@ -158,7 +161,7 @@ TEST(Styles, HugeRectangleIsRefusedNotFilled) {
 }
 
 TEST(Styles, HiddenFlagsAndWidths) {
-  Workbook b;
+  ViewedBook b;
   b.SetRowsHidden(0, 2, 4, true);
   b.SetRowsHidden(0, 3, 3, false);
   EXPECT_TRUE(b.RowHidden(0, 2));

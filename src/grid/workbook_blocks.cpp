@@ -1,5 +1,6 @@
-// The clipboard and the workbook members that fill it and paste from it.
-#include "grid/clipboard.h"
+// Workbook: blocks of cells taken out of a workbook and put into one (copy, cut, paste and
+// copies between workbooks).
+#include "grid/cell_block.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -10,19 +11,14 @@
 
 namespace ddt::grid {
 
-Clipboard& Clipboard::Instance() {
-  static Clipboard clipboard;
-  return clipboard;
-}
-
-void Clipboard::SourceGoing(const Workbook& book) {
-  if (!block_ || block_->sourceHandle != book.Handle()) return;
-  for (ClipBlock::Item& item : block_->items) {
+void Workbook::KeepFormulasAsText(ClipBlock& block) const {
+  if (block.sourceHandle != handle_) return;
+  for (ClipBlock::Item& item : block.items) {
     if (!item.formula) continue;
-    item.formulaText = formula::PrintFormula(*item.formula, book);
+    item.formulaText = formula::PrintFormula(*item.formula, *this);
     item.formula.reset();
   }
-  block_->sourceHandle = 0;
+  block.sourceHandle = 0;
 }
 
 namespace {
@@ -48,7 +44,7 @@ void PasteRuns(LineMap<T>& map, int at, int span, int limit, const std::vector<C
 
 }  // namespace
 
-ClipBlock Workbook::TakeBlock(const Sheet& s, const Range& r) const {
+ClipBlock Workbook::TakeBlockOf(const Sheet& s, const Range& r) const {
   ClipBlock b;
   b.rows = r.lastRow - r.firstRow + 1;
   b.cols = r.lastCol - r.firstCol + 1;
@@ -90,7 +86,7 @@ ClipBlock Workbook::TakeBlock(const Sheet& s, const Range& r) const {
   return b;
 }
 
-void Workbook::PasteBlock(Sheet& s, int row, int col, const ClipBlock& b, bool moved) {
+void Workbook::PasteBlockInto(Sheet& s, int row, int col, const ClipBlock& b, bool moved) {
   Range dest{row, col, std::min(row + b.rows - 1, kMaxRows), std::min(col + b.cols - 1, kMaxCols)};
   ClearIn(s, dest, Clear::All);
 
@@ -172,32 +168,24 @@ void Workbook::PasteBlock(Sheet& s, int row, int col, const ClipBlock& b, bool m
   ContentsChanged(s, changed);
 }
 
-void Workbook::EditCopy() {
-  Sheet& s = Current();
-  Clipboard::Instance().Put(TakeBlock(s, s.selection.front()), false);
+ClipBlock Workbook::TakeBlock(int sheet, const Range& range) const {
+  return TakeBlockOf(SheetAt(sheet), NormalizeRange(range));
 }
 
-void Workbook::EditCut() {
-  Sheet& s = Current();
-  Range r = s.selection.front();
-  CheckArrayEdit(s, r);  // before the clipboard takes it: a refused cut changes nothing
-  Clipboard::Instance().Put(TakeBlock(s, r), true);
+ClipBlock Workbook::CutBlock(int sheet, const Range& range) {
+  Sheet& s = SheetAt(sheet);
+  const Range r = NormalizeRange(range);
+  CheckArrayEdit(s, r);  // before anything is taken: a refused cut changes nothing
+  ClipBlock block = TakeBlockOf(s, r);
   ClearIn(s, r, Clear::All);
   Changed();
+  return block;
 }
 
-void Workbook::EditPaste() {
-  Clipboard& clip = Clipboard::Instance();
-  const ClipBlock* b = clip.Block();
-  if (!b) return;
-  Sheet& s = Current();
-  Range at = s.selection.front();
-  bool cut = clip.IsCut();
-  PasteBlock(s, at.firstRow, at.firstCol, *b, cut && b->sourceHandle == handle_);
-  Range pasted{at.firstRow, at.firstCol, std::min(at.firstRow + b->rows - 1, kMaxRows),
-               std::min(at.firstCol + b->cols - 1, kMaxCols)};
-  s.selection.assign(1, pasted);
-  if (cut) clip.Clear();  // what was cut is pasted once
+void Workbook::PasteBlock(int sheet, int row, int col, const ClipBlock& block, bool moved) {
+  Sheet& s = SheetAt(sheet);
+  CheckCell(row, col);
+  PasteBlockInto(s, row, col, block, moved);
   Changed();
 }
 
@@ -208,8 +196,8 @@ void Workbook::CopyRangeFrom(int sheet, const Range& to, uint32_t sourceHandle, 
   Range source = NormalizeRange(from);
   const Workbook* book = FromHandle(sourceHandle);
   if (!book) throw GridError("Unknown workbook handle.");
-  ClipBlock b = book->TakeBlock(book->SheetAt(sourceSheet), source);
-  PasteBlock(s, target.firstRow, target.firstCol, b, false);
+  ClipBlock b = book->TakeBlockOf(book->SheetAt(sourceSheet), source);
+  PasteBlockInto(s, target.firstRow, target.firstCol, b, false);
   Changed();
 }
 
