@@ -186,7 +186,8 @@ void Workbook::ClearContent(Sheet& s, int row, int col) {
 }
 
 void Workbook::CheckArrayEdit(const Sheet& s, const Range& r) const {
-  for (const Range& a : calc_->ArraysOverlapping(s.Id(), r)) {
+  // A spilled cell can be typed over: the spill then gives #SPILL! until it is cleared.
+  for (const Range& a : calc_->ArraysOverlapping(s.Id(), r, /*spills=*/false)) {
     if (a.firstRow >= r.firstRow && a.lastRow <= r.lastRow && a.firstCol >= r.firstCol &&
         a.lastCol <= r.lastCol)
       continue;
@@ -237,7 +238,7 @@ void Workbook::SetEntry(int sheet, int row, int col, std::string_view text) {
       break;
     case format::ParsedEntry::Kind::Formula:
       // Parse first: a refused formula leaves the cell as it was.
-      PutFormula(s, row, col, formula::ParseFormula(e.formula, *this));
+      PutFormula(s, row, col, formula::AsEnteredFormula(formula::ParseFormula(e.formula, *this)));
       break;
     case format::ParsedEntry::Kind::Constant: {
       if (auto* t = std::get_if<SharedText>(&e.value); t && t->size() > kMaxCellTextLength)
@@ -295,7 +296,7 @@ void Workbook::SetFormula(int sheet, int row, int col, std::string_view text) {
     if (text == "=") throw GridError(kInvalidFormulaSyntax);
     ClearContent(s, row, col);
   } else {
-    PutFormula(s, row, col, formula::ParseFormula(text, *this));
+    PutFormula(s, row, col, formula::AsEnteredFormula(formula::ParseFormula(text, *this)));
   }
   Calc().CellChanged(s.Id(), row, col);
   Changed();
@@ -305,8 +306,13 @@ std::string Workbook::GetFormula(int sheet, int row, int col) {
   const Sheet& s = SheetAt(sheet);
   CheckCell(row, col);
   const Cell* c = s.Find(row, col);
+  if (c && c->formula) return formula::PrintFormula(*c->formula, *this);
+  // A cell an array formula fills (or spills over) shows that formula.
+  if (auto anchor = calc_->ArrayAnchor(s.Id(), row, col)) {
+    if (const Cell* a = s.Find(anchor->first, anchor->second); a && a->formula)
+      return formula::PrintFormula(*a->formula, *this);
+  }
   if (!c) return {};
-  if (c->formula) return formula::PrintFormula(*c->formula, *this);
   return format::EntryText(c->value, c->forcedText);
 }
 

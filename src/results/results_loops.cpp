@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "grid/formula/formula.h"
 #include "grid/workbook.h"
 #include "input/sheet_text.h"
 #include "platform/boundary.h"
@@ -132,18 +133,27 @@ void CDDTResults::CopyValues(CDDTInput* input, long inputSheet, long sheet, long
   // free, and the grid appends to a row faster than it inserts at its front.
   for (auto n = params.begin(); n != params.end(); ++n) {
     const auto source = inputCols.find(*n);
-    // What the input cell holds: its entry for a formula, else its typed value.
+    // What the input cell holds: its entry for a formula, else its typed value. An array
+    // formula is copied as one (its extent, legacy or dynamic); a cell an array fills or
+    // spills over is left to the array copied with it (its value is copied where there is
+    // none).
     ddt::grid::Value value;
     std::string formula, format;
-    bool forcedText = false;
+    ddt::grid::formula::FormulaPtr array;
+    bool forcedText = false, arrayCell = false;
     if (source != inputCols.end()) {
       DataLock lock(*input);
       TryEngine([&] {
         if (input->m_pEngine->GetSheet() != si) input->m_pEngine->SetSheet(si);
         if (const ddt::grid::Cell* cell = from->FindCell(si, r, source->second)) {
-          if (cell->formula) formula = "=" + from->GetFormula(si, r, source->second);
+          int rows = 1, cols = 1;
+          if (cell->formula && ddt::grid::formula::IsArrayFormula(*cell->formula, &rows, &cols))
+            array = ddt::grid::formula::Rebased(*cell->formula, *from, *to);
+          else if (cell->formula) formula = "=" + from->GetFormula(si, r, source->second);
           else value = cell->value;
           forcedText = cell->forcedText;
+          arrayCell = !cell->formula &&
+                      from->Calc().ArrayAnchor(from->SheetId(si), r, source->second).has_value();
         }
         input->m_pEngine->SetActiveCell(r, source->second);
         format = input->m_pEngine->GetNumberFormat();
@@ -156,7 +166,11 @@ void CDDTResults::CopyValues(CDDTInput* input, long inputSheet, long sheet, long
       m_pEngine->SetNumberFormat(format.c_str());
     });
     TryEngine([&] {
-      if (!formula.empty()) {
+      if (array) {
+        to->SetCellFormula(sj, r, c, array, std::nullopt);
+      } else if (arrayCell && to->Calc().ArrayAnchor(to->SheetId(sj), r, c)) {
+        // The array copied into this workbook writes the cell: a value would be in its way.
+      } else if (!formula.empty()) {
         to->SetEntry(sj, r, c, formula);
       } else if (const auto* text = std::get_if<ddt::grid::SharedText>(&value); text && forcedText) {
         to->SetEntry(sj, r, c, "'" + text->str());  // keeps the mark the text was entered with

@@ -103,9 +103,11 @@ double GridColumnWidth(double fileWidth);
 // One worksheet part, handed to `sink` a few rows at a time. `selected` marks the workbook's
 // current sheet. `kept` are the elements the file had that the grid does not model, written
 // in their places. `valueMetadata`: the file's value metadata part is written back, so cells
-// that referred to it (in-cell pictures) refer to it again.
+// that referred to it (in-cell pictures) refer to it again. `dynamicCellMetadata`: the cm
+// value that marks a dynamic-array formula in the metadata part written.
 void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
                        SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
-                       bool valueMetadata, const XmlSink& sink);
+                       bool valueMetadata, const XmlSink& sink,
+                       std::string_view dynamicCellMetadata = "1");
 
 }  // namespace ddt::grid::io

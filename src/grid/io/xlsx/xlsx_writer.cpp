@@ -315,10 +315,11 @@ namespace {
 
 void AddSheet(ZipWriter& zip, const Workbook& book, int i, bool shown, StylesOut& styles,
               SharedStringsOut& strings, const std::vector<XmlFragment>& kept,
-              bool valueMetadata) {
+              bool valueMetadata, std::string_view dynamicCellMetadata = "1") {
   zip.Begin(SheetPart(i));
-  WriteWorksheetXml(book, i, shown, styles, strings, kept, valueMetadata,
-                    [&](std::string_view xml) { zip.Write(xml); });
+  WriteWorksheetXml(
+      book, i, shown, styles, strings, kept, valueMetadata,
+      [&](std::string_view xml) { zip.Write(xml); }, dynamicCellMetadata);
   zip.End();
 }
 
@@ -462,7 +463,13 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
     }
   }
 
-  const DynamicArrayParts dynamic = PlanDynamicArrayParts(book, &plan.workbookRels, &written);
+  DynamicArrayParts dynamic = PlanDynamicArrayParts(book, &plan.workbookRels, &written);
+  if (dynamic.needed) {
+    // A metadata part of the file is rewritten with its records kept.
+    std::string kept;
+    if (dynamic.replaces) kept = ReadCarried(*carried, carried->index.at(dynamic.part));
+    MergeDynamicArrayMetadata(&dynamic, dynamic.replaces ? &kept : nullptr);
+  }
   std::string dynamicRelId;
   if (dynamic.needed && !dynamic.replaces) dynamicRelId = wbIds.Next();
 
@@ -538,7 +545,8 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
   const int shown = ShownSheet(book);
   for (int i = 1; i <= sheets; ++i) {
     if (plan.sheetParts[i - 1] != SheetPart(i)) continue;
-    AddSheet(zip, book, i, i == shown, styles, strings, plan.kept[i - 1], !dynamic.replaces);
+    AddSheet(zip, book, i, i == shown, styles, strings, plan.kept[i - 1],
+             !dynamic.replaces || dynamic.keepsValueMetadata, dynamic.cellMetadata);
     const std::vector<Relationship>& rels = plan.sheetRels[i - 1];
     if (rels.empty()) continue;
     std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
@@ -548,7 +556,7 @@ void WriteXlsxParts(const Workbook& book, const std::string& path,
   }
   AddSharedStrings(zip, strings);
   zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
-  if (dynamic.needed) zip.Add(dynamic.part, DynamicArrayMetadataXml());
+  if (dynamic.needed) zip.Add(dynamic.part, dynamic.xml);
   for (const std::string& part : written)
     if (!(dynamic.replaces && part == dynamic.part))
       zip.AddCopied(part, carried->archive, carried->index.at(part));
