@@ -368,6 +368,8 @@ void Workbook::SetCellStyle(int sheet, int row, int col, StyleId style) {
 Value Workbook::GetCellValue(int sheet, int row, int col) {
   int index = ResolveSheet(sheet);
   CheckCell(row, col);
+  // A formula waiting for its result may spill over this cell.
+  Calc().ComputePendingSpills();
   const Cell* c = sheets_[index - 1]->Find(row, col);
   if (!c) return Empty{};
   // A cell an array formula fills is stale while its array is.

@@ -168,6 +168,9 @@ std::vector<Value> Evaluator::RunSpill(int* rows, int* cols) {
   MatrixPtr m;
   if (auto* a = std::get_if<Area>(&op)) {
     if (a->IsCell()) return {asCell(CellValue(a->sheetId, a->firstRow, a->firstCol))};
+    // An entered formula giving a reference keeps the single value older programs give it
+    // (the cell of the range in the formula's row or column): "=A:A" is this row's A.
+    if (!f_.isArray) return {asCell(ScalarOf(*this, op))};
     try {
       m = ToMatrix(*a);
     } catch (const FormulaError& e) {

@@ -137,6 +137,9 @@ class Calculator {
   void RecalcIfNeeded();
   // Every formula.
   void RecalcAll();
+  // Formulas that may spill and wait for their result are computed (before a cell is read:
+  // where a formula spills is known only once it is computed).
+  void ComputePendingSpills();
   // The extents of the array formulas over several cells of a sheet that overlap `range`;
   // `spills` false leaves out those of dynamic-array formulas (their cells may be typed over).
   std::vector<Range> ArraysOverlapping(uint32_t sheetId, const Range& range, bool spills = true);

@@ -149,6 +149,7 @@ void Recalc::EnsureIndex() {
           std::get<ErrorCode>(cell.value) == ErrorCode::Spill)
         cell.dirty = true;
       if (NeedsCompute(cell)) sources.push_back(key);
+      NotePending(key, cell);
     });
   }
   // An array with a cell lacking its result (a file that stored none) is computed again.
@@ -177,6 +178,7 @@ void Recalc::MarkDirty(CellKey key, std::vector<CellKey>* queue) {
   if (!cell || !cell->formula) return;
   cell->dirty = true;
   dirtyMarked_.insert(key);
+  NotePending(key, *cell);
   queue->push_back(key);
 }
 
@@ -224,7 +226,7 @@ CellKey Recalc::ArrayAnchorOf(CellKey key) const {
 }
 
 CellKey Recalc::ArrayAnchor(CellKey key) {
-  EnsureIndex();
+  ComputePendingSpills();
   return arrays_.empty() ? 0 : ArrayAnchorOf(key);
 }
 
@@ -265,12 +267,16 @@ void Recalc::CellChanged(uint32_t sheetId, int row, int col) {
     if (!cell || known == formulas_.end() || !(cell->formula == known->second.formula)) {
       Area extent = it->second;
       spills_.erase(it);
-      ClearSpillCells(index, extent, key, nullptr, &queue);
+      std::vector<CellKey> freed;
+      ClearSpillCells(index, extent, key, nullptr, &freed);
+      WakeBlocked(freed, key, &queue);
+      queue.insert(queue.end(), freed.begin(), freed.end());
       cell = book_.FindCell(index, row, col);
     }
   }
   if (cell && cell->formula) {
     Register(key, *cell);
+    NotePending(key, *cell);
     // A new formula's dependents must be reached again even if it was marked before.
     Unmark(key);
   } else if (auto it = formulas_.find(key); it != formulas_.end()) {
@@ -310,6 +316,7 @@ void Recalc::MarkReaders(const std::function<bool(const Cell&, uint32_t host)>& 
       CellKey key = MakeKey(id, row, col);
       cell.dirty = true;
       dirtyMarked_.insert(key);
+      NotePending(key, cell);
       queue.push_back(key);
     });
   }
@@ -344,7 +351,10 @@ void Recalc::RangeChanged(uint32_t sheetId, const Area& area) {
         if (auto s = spills_.find(key); s != spills_.end()) {
           Area extent = s->second;
           spills_.erase(s);
-          if (index) ClearSpillCells(index, extent, key, &area, &queue);
+          std::vector<CellKey> freed;
+          if (index) ClearSpillCells(index, extent, key, &area, &freed);
+          WakeBlocked(freed, key, &queue);
+          queue.insert(queue.end(), freed.begin(), freed.end());
         }
         blocked_.erase(key);
         arrays_.erase(key);
@@ -405,6 +415,7 @@ bool Recalc::UsedBounds(uint32_t sheetId, Area* out) {
 }
 
 void Recalc::ComputeOnce(CellKey key, int sheetIndex, const Cell& cell) {
+  pendingSpills_.erase(key);
   // Keep the parsed form alive even if the formula is replaced while it runs.
   FormulaPtr f = cell.formula;
   Value before = cell.value;
@@ -490,6 +501,10 @@ Value Recalc::CellValue(uint32_t sheetId, int row, int col) {
   int index = book_.SheetIndexOfId(sheetId);
   if (index == 0) return ErrorCode::Ref;
   const Cell* cell = book_.FindCell(index, row, col);
+  // A spill waiting above or left may be what gives this cell its value.
+  if ((!cell || !cell->formula) && !pendingSpills_.empty() &&
+      ComputePendingSpills(sheetId, row, col))
+    cell = book_.FindCell(index, row, col);
   if (!cell) return Value{};
   if (!NeedsCompute(*cell)) return cell->value;
   CellKey key = MakeKey(sheetId, row, col);
@@ -584,6 +599,7 @@ void Recalc::Compute(CellKey first) {
 Value Recalc::Evaluate(int sheetIndex, int row, int col) {
   EnsureIndex();  // after a structural change: marks formulas reading deleted sheets
   if (sheetIndex == 0) sheetIndex = book_.CurrentSheet();
+  ComputePendingSpills();
   const Cell* cell = book_.FindCell(sheetIndex, row, col);
   if (!cell) return Value{};
   // A spill computed on the way may change what the cell read: it is computed again then.
@@ -657,6 +673,7 @@ void Calculator::RangeChanged(uint32_t sheetId, const Range& range) {
 Value Calculator::Evaluate(int sheet, int row, int col) {
   return state_->recalc.Evaluate(sheet, row, col);
 }
+void Calculator::ComputePendingSpills() { state_->recalc.ComputePendingSpills(); }
 void Calculator::RecalcIfNeeded() { state_->recalc.RecalcIfNeeded(); }
 void Calculator::RecalcAll() { state_->recalc.RecalcAll(); }
 std::vector<Range> Calculator::ArraysOverlapping(uint32_t sheetId, const Range& range,

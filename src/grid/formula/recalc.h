@@ -104,6 +104,12 @@ class Recalc {
   void RangeChanged(uint32_t sheetId, const Area& area);
   void RecalcIfNeeded();
   void RecalcAll();
+  // Before a cell is read from outside: the spills waiting for their result are computed,
+  // so that the cells they spill over hold their values and what reads those is stale.
+  void ComputePendingSpills() {
+    EnsureIndex();
+    if (!pendingSpills_.empty()) ComputePendingSpills(0, kMaxRows, kMaxCols);
+  }
 
   // The extents of the multi-cell array formulas of a sheet that overlap `area` (`spills`
   // false: without those of dynamic arrays).
@@ -153,12 +159,22 @@ class Recalc {
   // Cells of `area` were changed from outside: a spill over them gives its cells up (its
   // anchor is computed again, finding them in the way), a spill they blocked is tried again.
   void SpillCellsEdited(uint32_t sheetId, const Area& area, std::vector<CellKey>* queue);
+  // Spills blocked by any of the `freed` cells are tried again (but `except`'s).
+  void WakeBlocked(const std::vector<CellKey>& freed, CellKey except, std::vector<CellKey>* queue);
   // The readers of cells a spill changed are stale, including a formula being computed
   // (computed again once it is done), and spills blocked by freed cells are tried again.
   void SpillChanged(CellKey anchor, std::vector<CellKey> changed);
   // Computes what spills left stale, a bounded number of rounds (a spill may grow into cells
   // that formulas computed earlier in the same pass had read).
   void Settle();
+  // A formula that may spill and waits for its result: noted, so that reads compute it
+  // first (where it spills is known only once it is computed).
+  void NotePending(CellKey key, const Cell& cell) {
+    if (cell.formula && MaySpill(*cell.formula) && NeedsCompute(cell)) pendingSpills_.insert(key);
+  }
+  // Computes the pending spills of sheet `sheetId` above and left of (row, col) (all of the
+  // workbook's with sheetId 0); true when one was computed.
+  bool ComputePendingSpills(uint32_t sheetId, int row, int col);
   Cell* MutableCell(int sheetIndex, int row, int col);
   // Array formulas filling other cells: their stale cells are marked with them, and
   // computing one writes every cell of its extent.
@@ -192,6 +208,8 @@ class Recalc {
   std::unordered_set<CellKey> redo_;
   // Counts spills that changed their cells; Settle works only when it moved.
   uint64_t spillChanges_ = 0;
+  // Formulas that may spill and wait for their result (NotePending).
+  std::unordered_set<CellKey> pendingSpills_;
   size_t staleEntries_ = 0;
   std::unordered_set<CellKey> inProgress_;
   std::vector<CellKey> path_;

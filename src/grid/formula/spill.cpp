@@ -76,6 +76,7 @@ void Recalc::ComputeSpill(CellKey key, int sheetIndex, FormulaPtr f, Value befor
     Evaluator ev(*this, *f, sheetId, row, col);
     values = ev.RunSpill(&rows, &cols);
   }
+  pendingSpills_.erase(key);
   std::optional<Area> old;
   if (auto it = spills_.find(key); it != spills_.end()) old = it->second;
   Cell* cell = MutableCell(sheetIndex, row, col);
@@ -148,26 +149,31 @@ void Recalc::ComputeSpill(CellKey key, int sheetIndex, FormulaPtr f, Value befor
   }
 }
 
-void Recalc::SpillChanged(CellKey anchor, std::vector<CellKey> changed) {
-  std::vector<CellKey> queue;
-  for (CellKey k : changed) {
-    const uint32_t sheet = KeySheet(k);
-    const int row = KeyRow(k), col = KeyCol(k);
-    deps_.ForEachDependent(sheet, row, col, [&](CellKey d) {
-      if (d != anchor && inProgress_.count(d)) redo_.insert(d);
-    });
-    // A freed cell may be what another spill was waiting for.
+void Recalc::WakeBlocked(const std::vector<CellKey>& freed, CellKey except,
+                         std::vector<CellKey>* queue) {
+  if (blocked_.empty()) return;
+  std::vector<CellKey> wake;
+  for (CellKey k : freed)
     for (const auto& [blocked, wanted] : blocked_)
-      if (blocked != anchor && wanted.sheetId == sheet && wanted.Contains(row, col))
-        queue.push_back(blocked);
-  }
-  for (CellKey b : queue) {
+      if (blocked != except && wanted.sheetId == KeySheet(k) && wanted.Contains(KeyRow(k), KeyCol(k)))
+        wake.push_back(blocked);
+  for (CellKey b : wake) {
     if (inProgress_.count(b)) redo_.insert(b);
     Unmark(b);
+    MarkDirty(b, queue);
   }
-  std::vector<CellKey> marked;
-  for (CellKey b : queue) MarkDirty(b, &marked);
-  changed.insert(changed.end(), marked.begin(), marked.end());
+}
+
+void Recalc::SpillChanged(CellKey anchor, std::vector<CellKey> changed) {
+  for (CellKey k : changed) {
+    deps_.ForEachDependent(KeySheet(k), KeyRow(k), KeyCol(k), [&](CellKey d) {
+      if (d != anchor && inProgress_.count(d)) redo_.insert(d);
+    });
+  }
+  // A freed cell may be what another spill was waiting for.
+  std::vector<CellKey> woken;
+  WakeBlocked(changed, anchor, &woken);
+  changed.insert(changed.end(), woken.begin(), woken.end());
   Propagate(std::move(changed));
 }
 
@@ -182,7 +188,10 @@ void Recalc::SpillCellsEdited(uint32_t sheetId, const Area& area, std::vector<Ce
     Area extent = spills_[anchor];
     if (index == 0) continue;
     // The edited cells keep what they were given; the rest of the spill is emptied.
-    ClearSpillCells(index, extent, anchor, &area, queue);
+    std::vector<CellKey> freed;
+    ClearSpillCells(index, extent, anchor, &area, &freed);
+    WakeBlocked(freed, anchor, queue);
+    queue->insert(queue->end(), freed.begin(), freed.end());
     if (!own || !own->formula) {
       spills_.erase(anchor);
       continue;
@@ -199,6 +208,34 @@ void Recalc::SpillCellsEdited(uint32_t sheetId, const Area& area, std::vector<Ce
     Unmark(anchor);
     MarkDirty(anchor, queue);
   }
+}
+
+bool Recalc::ComputePendingSpills(uint32_t sheetId, int row, int col) {
+  bool computed = false;
+  for (int round = 0; round < kMaxSettleRounds && !pendingSpills_.empty(); ++round) {
+    std::vector<CellKey> due;
+    for (CellKey k : pendingSpills_)
+      if (sheetId == 0 || (KeySheet(k) == sheetId && KeyRow(k) <= row && KeyCol(k) <= col))
+        due.push_back(k);
+    if (due.empty()) break;
+    std::sort(due.begin(), due.end());
+    for (CellKey k : due) {
+      pendingSpills_.erase(k);
+      if (inProgress_.count(k)) continue;  // being computed: a cycle, met where it is read
+      int index = book_.SheetIndexOfId(KeySheet(k));
+      const Cell* c = index ? book_.FindCell(index, KeyRow(k), KeyCol(k)) : nullptr;
+      if (!c || !NeedsCompute(*c)) continue;
+      computed = true;
+      if (sheetId == 0) {
+        Compute(k);
+      } else {
+        // Inside an evaluation: computed as any cell it reads (may suspend with NeedCell).
+        pendingSpills_.insert(k);
+        CellValue(KeySheet(k), KeyRow(k), KeyCol(k));
+      }
+    }
+  }
+  return computed;
 }
 
 void Recalc::Settle() {
