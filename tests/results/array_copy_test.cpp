@@ -17,7 +17,12 @@ TEST_F(ArrayCopyTest, ArraysStayArraysInTheResults) {
   ASSERT_EQ(results->SetScope(input.get(), "A"), 0);
   ddt::grid::Workbook& in = input->Book();
   const int sheet = static_cast<int>(input->GetSheetIndex("A"));
-  for (int r = 1; r <= 4; ++r) in.SetEntry(sheet, r, 1, std::to_string(5 - r));
+  for (int r = 1; r <= 4; ++r) {
+    in.SetEntry(sheet, r, 1, std::to_string(5 - r));
+    // The arrays' cells are theirs: nothing in the way.
+    in.SetEntry(sheet, r, 2, "");
+    if (r == 2) in.SetEntry(sheet, r, 3, "");
+  }
   in.SetEntry(sheet, 1, 2, "=SORT(A1:A4)");
   in.SetCellFormula(sheet, 1, 3,
                     ddt::grid::formula::AsArrayFormula(
