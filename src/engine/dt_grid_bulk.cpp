@@ -7,6 +7,7 @@
 #include "engine/book_access.h"
 #include "engine/cell_image.h"
 #include "engine/grid_window.h"
+#include "grid/formula/formula.h"
 #include "grid/grid_error.h"
 #include "grid/io/common/sheet_look.h"
 #include "grid/sheet.h"
@@ -119,16 +120,24 @@ void CDT_GRID::CopyCell(int sheet, int row, int col, CDT_IF& from, int fromSheet
                         int fromCol) {
   Workbook& source = ddt::engine::BookAccess::Of(from);
   Workbook& target = Book();
-  // What the source holds: its entry for a formula, else its typed value.
+  // What the source holds: its entry for a formula, else its typed value. An array formula
+  // is copied as one (its extent, legacy or dynamic); a cell an array fills or spills over is
+  // left to the array copied with it (its value is copied where there is none).
   Value value;
   std::string formula;
-  bool forcedText = false;
+  ddt::grid::formula::FormulaPtr array;
+  bool forcedText = false, arrayCell = false;
   if (const Cell* cell = source.FindCell(fromSheet, fromRow, fromCol)) {
-    if (cell->formula)
+    int rows = 1, cols = 1;
+    if (cell->formula && ddt::grid::formula::IsArrayFormula(*cell->formula, &rows, &cols))
+      array = ddt::grid::formula::Rebased(*cell->formula, source, target);
+    else if (cell->formula)
       formula = "=" + source.GetFormula(fromSheet, fromRow, fromCol);
     else
       value = cell->value;
     forcedText = cell->forcedText;
+    arrayCell = !cell->formula &&
+                source.Calc().ArrayAnchor(source.SheetId(fromSheet), fromRow, fromCol).has_value();
   }
   // The format first, as a selection's format would be set: the target's effective style
   // with the source's number format, as the cell's own style.
@@ -137,7 +146,11 @@ void CDT_GRID::CopyCell(int sheet, int row, int col, CDT_IF& from, int fromSheet
   ddt::grid::Style look = target.CellStyle(sheet, row, col);
   look.numberFormat = std::move(format);
   target.SetCellStyle(sheet, row, col, target.Styles().Intern(look));
-  if (!formula.empty()) {
+  if (array) {
+    target.SetCellFormula(sheet, row, col, array, std::nullopt);
+  } else if (arrayCell && target.Calc().ArrayAnchor(target.SheetId(sheet), row, col)) {
+    // The array copied into this workbook writes the cell: a value would be in its way.
+  } else if (!formula.empty()) {
     target.SetEntry(sheet, row, col, formula);
   } else if (const auto* text = std::get_if<ddt::grid::SharedText>(&value); text && forcedText) {
     target.SetEntry(sheet, row, col, "'" + text->str());  // keeps the mark it was entered with

@@ -5,21 +5,27 @@
 namespace ddt::grid {
 
 namespace {
-constexpr const char* kErrorTexts[] = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!",
-                                       "#NAME?", "#NUM!",   "#N/A"};
-}
+struct ErrorName {
+  ErrorCode code;
+  const char* text;
+};
+constexpr ErrorName kErrorNames[] = {
+    {ErrorCode::Null, "#NULL!"}, {ErrorCode::Div0, "#DIV/0!"}, {ErrorCode::Value, "#VALUE!"},
+    {ErrorCode::Ref, "#REF!"},   {ErrorCode::Name, "#NAME?"},  {ErrorCode::Num, "#NUM!"},
+    {ErrorCode::NA, "#N/A"},     {ErrorCode::Spill, "#SPILL!"}, {ErrorCode::Calc, "#CALC!"}};
+}  // namespace
 
 const char* ErrorText(ErrorCode code) {
-  int i = static_cast<int>(code) - 1;
-  if (i < 0 || i >= 7) return "#VALUE!";
-  return kErrorTexts[i];
+  for (const ErrorName& e : kErrorNames)
+    if (e.code == code) return e.text;
+  return "#VALUE!";
 }
 
 std::optional<ErrorCode> ParseErrorText(std::string_view text) {
-  for (int i = 0; i < 7; ++i) {
-    std::string_view e = kErrorTexts[i];
-    if (text.size() == e.size() && strncasecmp(text.data(), e.data(), e.size()) == 0)
-      return static_cast<ErrorCode>(i + 1);
+  for (const ErrorName& e : kErrorNames) {
+    std::string_view t = e.text;
+    if (text.size() == t.size() && strncasecmp(text.data(), t.data(), t.size()) == 0)
+      return e.code;
   }
   return std::nullopt;
 }

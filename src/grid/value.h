@@ -11,10 +11,11 @@
 
 namespace ddt::grid {
 
-// Spreadsheet error values, in the order of their ERROR.TYPE numbers (1 to 7).
-enum class ErrorCode : uint8_t { Null = 1, Div0, Value, Ref, Name, Num, NA };
+// Spreadsheet error values, numbered as ERROR.TYPE gives them: 1 to 7, then the errors of
+// dynamic arrays (a spill range in the way: 9; an empty array result: 14).
+enum class ErrorCode : uint8_t { Null = 1, Div0, Value, Ref, Name, Num, NA, Spill = 9, Calc = 14 };
 
-// "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A".
+// "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A", "#SPILL!", "#CALC!".
 const char* ErrorText(ErrorCode code);
 // The error literal as typed (case-insensitive), or nothing.
 std::optional<ErrorCode> ParseErrorText(std::string_view text);

@@ -219,7 +219,8 @@ void Workbook::ClearContent(Sheet& s, int row, int col) {
 }
 
 void Workbook::CheckArrayEdit(const Sheet& s, const Range& r) const {
-  for (const Range& a : calc_->ArraysOverlapping(s.Id(), r)) {
+  // A spilled cell can be typed over: the spill then gives #SPILL! until it is cleared.
+  for (const Range& a : calc_->ArraysOverlapping(s.Id(), r, /*spills=*/false)) {
     if (a.firstRow >= r.firstRow && a.lastRow <= r.lastRow && a.firstCol >= r.firstCol &&
         a.lastCol <= r.lastCol)
       continue;
@@ -270,7 +271,7 @@ void Workbook::SetEntry(int sheet, int row, int col, std::string_view text) {
       break;
     case format::ParsedEntry::Kind::Formula:
       // Parse first: a refused formula leaves the cell as it was.
-      PutFormula(s, row, col, formula::ParseFormula(e.formula, *this));
+      PutFormula(s, row, col, formula::AsEnteredFormula(formula::ParseFormula(e.formula, *this)));
       break;
     case format::ParsedEntry::Kind::Constant: {
       if (auto* t = std::get_if<SharedText>(&e.value); t && t->size() > kMaxCellTextLength)
@@ -328,7 +329,7 @@ void Workbook::SetFormula(int sheet, int row, int col, std::string_view text) {
     if (text == "=") throw GridError(kInvalidFormulaSyntax, ErrorKind::BadArgument);
     ClearContent(s, row, col);
   } else {
-    PutFormula(s, row, col, formula::ParseFormula(text, *this));
+    PutFormula(s, row, col, formula::AsEnteredFormula(formula::ParseFormula(text, *this)));
   }
   Calc().CellChanged(s.Id(), row, col);
   Changed();
@@ -338,8 +339,13 @@ std::string Workbook::GetFormula(int sheet, int row, int col) {
   const Sheet& s = SheetAt(sheet);
   CheckCell(row, col);
   const Cell* c = s.Find(row, col);
+  if (c && c->formula) return formula::PrintFormula(*c->formula, *this);
+  // A cell an array formula fills (or spills over) shows that formula.
+  if (auto anchor = calc_->ArrayAnchor(s.Id(), row, col)) {
+    if (const Cell* a = s.Find(anchor->first, anchor->second); a && a->formula)
+      return formula::PrintFormula(*a->formula, *this);
+  }
   if (!c) return {};
-  if (c->formula) return formula::PrintFormula(*c->formula, *this);
   return format::EntryText(c->value, c->forcedText);
 }
 
@@ -395,6 +401,8 @@ void Workbook::SetCellStyle(int sheet, int row, int col, StyleId style) {
 Value Workbook::GetCellValue(int sheet, int row, int col) {
   int index = ResolveSheet(sheet);
   CheckCell(row, col);
+  // A formula waiting for its result may spill over this cell.
+  Calc().ComputePendingSpills();
   const Cell* c = sheets_[index - 1]->Find(row, col);
   if (!c) return Empty{};
   // A cell an array formula fills is stale while its array is.

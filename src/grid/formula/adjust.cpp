@@ -376,9 +376,19 @@ bool IsArrayFormula(const Formula& f, int* rows, int* cols) {
 
 bool IsDynamicArrayFormula(const Formula& f) { return f.isArray && f.isDynamic; }
 
+FormulaPtr AsEnteredFormula(FormulaPtr f) {
+  if (!f || f->maySpill || f->isArray || f->isVerbatim) return f;
+  auto copy = MakeFormula(*f);
+  copy->maySpill = true;
+  return copy;
+}
+
+bool MaySpill(const Formula& f) { return IsDynamicArrayFormula(f) || (f.maySpill && !f.isArray); }
+
 bool FillsArrayCells(const Formula& f, int* rows, int* cols) {
   if (!f.isArray || (f.arrayRows == 1 && f.arrayCols == 1)) return false;
-  if (static_cast<long>(f.arrayRows) * f.arrayCols > kMaxFilledArrayCells) return false;
+  const long limit = f.isDynamic ? kMaxSpillCells : kMaxFilledArrayCells;
+  if (static_cast<long>(f.arrayRows) * f.arrayCols > limit) return false;
   *rows = f.arrayRows;
   *cols = f.arrayCols;
   return true;

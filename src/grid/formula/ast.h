@@ -92,6 +92,9 @@ class Formula {
   int arrayRows = 1, arrayCols = 1;
   // A dynamic-array formula of a newer file: an array formula that files mark as such.
   bool isDynamic = false;
+  // Entered by a user (not read as a plain formula from a file): when its result is an array
+  // of several cells it becomes a dynamic-array formula spilling over them.
+  bool maySpill = false;
 
   const Node& Child(const Node& n, uint32_t i) const { return nodes[kids[n.first + i]]; }
   uint32_t ChildIndex(const Node& n, uint32_t i) const { return kids[n.first + i]; }

@@ -154,6 +154,41 @@ std::vector<Value> Evaluator::RunArray(int rows, int cols) {
   return out;
 }
 
+std::vector<Value> Evaluator::RunSpill(int* rows, int* cols) {
+  auto asCell = [](Value v) -> Value {
+    if (IsEmpty(v)) return 0.0;
+    if (auto* d = std::get_if<double>(&v)) return Finite(*d);
+    if (auto* t = std::get_if<SharedText>(&v))
+      if (t->size() > static_cast<size_t>(kMaxCellTextLength)) return ErrorCode::Value;
+    return v;
+  };
+  *rows = *cols = 1;
+  Operand op = Eval(f_.root, f_.isArray);
+  if (auto* v = std::get_if<Value>(&op)) return {asCell(*v)};
+  MatrixPtr m;
+  if (auto* a = std::get_if<Area>(&op)) {
+    if (a->IsCell()) return {asCell(CellValue(a->sheetId, a->firstRow, a->firstCol))};
+    // An entered formula giving a reference keeps the single value older programs give it
+    // (the cell of the range in the formula's row or column): "=A:A" is this row's A.
+    if (!f_.isArray) return {asCell(ScalarOf(*this, op))};
+    try {
+      m = ToMatrix(*a);
+    } catch (const FormulaError& e) {
+      return {Value{e.code}};
+    }
+  } else {
+    m = std::get<MatrixPtr>(op);
+  }
+  *rows = m->rows;
+  *cols = m->cols;
+  if (static_cast<long>(m->rows) * m->cols > kMaxSpillCells) return {};
+  std::vector<Value> out;
+  out.reserve(m->cells.size());
+  for (int r = 0; r < m->rows; ++r)
+    for (int c = 0; c < m->cols; ++c) out.push_back(asCell(m->At(r, c)));
+  return out;
+}
+
 Operand Evaluator::Eval(uint32_t index, bool arrayContext) {
   DepthGuard guard(recalc_.Depth());
   const Node& n = f_.nodes[index];

@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "grid/formula/formula_ptr.h"
@@ -87,6 +89,13 @@ bool IsArrayFormula(const Formula& f, int* rows, int* cols);
 // its other cells are plain cells the calculator writes. Arrays over more cells than this
 // give only their own cell a result (the others keep what the file stored).
 inline constexpr long kMaxFilledArrayCells = 65536;
+// A dynamic-array formula spills over at most this many cells; a larger result gives #SPILL!.
+inline constexpr long kMaxSpillCells = 1 << 20;
+// The formula as a user entered it: an array result spills (see Formula::maySpill). A file's
+// plain formulas are not marked, so that they keep the single result they were saved with.
+FormulaPtr AsEnteredFormula(FormulaPtr f);
+// Whether the formula spills an array result: a dynamic-array formula, or an entered one.
+bool MaySpill(const Formula& f);
 // Whether `f` is an array formula whose other cells it fills, and its extent.
 bool FillsArrayCells(const Formula& f, int* rows, int* cols);
 
@@ -130,8 +139,15 @@ class Calculator {
   void RecalcIfNeeded();
   // Every formula.
   void RecalcAll();
-  // The extents of the array formulas over several cells of a sheet that overlap `range`.
-  std::vector<Range> ArraysOverlapping(uint32_t sheetId, const Range& range);
+  // Formulas that may spill and wait for their result are computed (before a cell is read:
+  // where a formula spills is known only once it is computed).
+  void ComputePendingSpills();
+  // The extents of the array formulas over several cells of a sheet that overlap `range`;
+  // `spills` false leaves out those of dynamic-array formulas (their cells may be typed over).
+  std::vector<Range> ArraysOverlapping(uint32_t sheetId, const Range& range, bool spills = true);
+  // The cell of the array formula whose extent holds (row, col) of sheet `sheetId`, when that
+  // is another cell: a cell an array fills or a dynamic array spills over.
+  std::optional<std::pair<int, int>> ArrayAnchor(uint32_t sheetId, int row, int col);
 
  private:
   struct State;

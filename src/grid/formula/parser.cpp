@@ -20,8 +20,9 @@ constexpr size_t npos = std::string_view::npos;
 // Deepest tree accepted: keeps recursion in evaluation and printing bounded.
 constexpr int kMaxTreeDepth = 1000;
 
-constexpr const char* kErrorLiterals[] = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!",
-                                          "#NAME?", "#NUM!",   "#N/A"};
+constexpr ErrorCode kErrorCodes[] = {ErrorCode::Null, ErrorCode::Div0, ErrorCode::Value,
+                                     ErrorCode::Ref,  ErrorCode::Name, ErrorCode::Num,
+                                     ErrorCode::NA,   ErrorCode::Spill, ErrorCode::Calc};
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -320,11 +321,11 @@ class Parser {
   }
 
   ErrorCode ScanError() {
-    for (int i = 0; i < 7; ++i) {
-      std::string_view lit = kErrorLiterals[i];
+    for (ErrorCode code : kErrorCodes) {
+      std::string_view lit = ErrorText(code);
       if (pos_ + lit.size() <= s_.size() && EqualsNoCase(s_.substr(pos_, lit.size()), lit)) {
         pos_ += lit.size();
-        return static_cast<ErrorCode>(i + 1);
+        return code;
       }
     }
     Fail();

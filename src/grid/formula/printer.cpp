@@ -102,6 +102,8 @@ class Printer {
       case NodeKind::Call:
         if (n.fn) {
           if (forFile_ && (n.filePrefix || PrefixedInFiles(n.fn->name))) out_ += "_xlfn.";
+          // The two worksheet-only functions of dynamic arrays carry a second prefix.
+          if (forFile_ && (n.fn->name == "SORT" || n.fn->name == "FILTER")) out_ += "_xlws.";
           out_ += n.fn->name;
         } else {
           out_ += f_.texts[n.data];

@@ -111,10 +111,14 @@ void Recalc::Register(CellKey key, const Cell& cell) {
   deps_.Add(key, *cell.formula, KeySheet(key));
   if (int rows = 1, cols = 1; FillsArrayCells(*cell.formula, &rows, &cols)) {
     int row = KeyRow(key), col = KeyCol(key);
-    arrays_[key] = Area{KeySheet(key), row, col, std::min(row + rows - 1, kMaxRows),
-                        std::min(col + cols - 1, kMaxCols)};
+    Area extent{KeySheet(key), row, col, std::min(row + rows - 1, kMaxRows),
+                std::min(col + cols - 1, kMaxCols)};
+    arrays_[key] = extent;
+    if (cell.formula->isDynamic) spills_[key] = extent;
+    else spills_.erase(key);
   } else {
     arrays_.erase(key);
+    spills_.erase(key);
   }
 }
 
@@ -123,6 +127,8 @@ void Recalc::EnsureIndex() {
   deps_.Clear();
   formulas_.clear();
   arrays_.clear();
+  spills_.clear();
+  blocked_.clear();
   staleEntries_ = 0;
   // Formulas waiting for a result and formulas reading a deleted sheet: what reads them
   // must be recomputed too.
@@ -138,7 +144,12 @@ void Recalc::EnsureIndex() {
       Register(key, cell);
       for (const Reference& r : cell.formula->refs)
         if (r.hasSheet && !r.invalid && book_.SheetIndexOfId(r.sheetId) == 0) cell.dirty = true;
+      // A blocked spill is tried again, which tells it again what it waits for.
+      if (IsDynamicArrayFormula(*cell.formula) && IsError(cell.value) &&
+          std::get<ErrorCode>(cell.value) == ErrorCode::Spill)
+        cell.dirty = true;
       if (NeedsCompute(cell)) sources.push_back(key);
+      NotePending(key, cell);
     });
   }
   // An array with a cell lacking its result (a file that stored none) is computed again.
@@ -167,6 +178,7 @@ void Recalc::MarkDirty(CellKey key, std::vector<CellKey>* queue) {
   if (!cell || !cell->formula) return;
   cell->dirty = true;
   dirtyMarked_.insert(key);
+  NotePending(key, *cell);
   queue->push_back(key);
 }
 
@@ -213,11 +225,16 @@ CellKey Recalc::ArrayAnchorOf(CellKey key) const {
   return 0;
 }
 
-std::vector<Area> Recalc::ArraysOverlapping(uint32_t sheetId, const Area& a) {
+CellKey Recalc::ArrayAnchor(CellKey key) {
+  ComputePendingSpills();
+  return arrays_.empty() ? 0 : ArrayAnchorOf(key);
+}
+
+std::vector<Area> Recalc::ArraysOverlapping(uint32_t sheetId, const Area& a, bool spills) {
   EnsureIndex();
   std::vector<Area> out;
   for (const auto& [anchor, area] : arrays_) {
-    if (area.sheetId != sheetId) continue;
+    if (area.sheetId != sheetId || (!spills && spills_.count(anchor))) continue;
     if (area.firstRow <= a.lastRow && area.lastRow >= a.firstRow && area.firstCol <= a.lastCol &&
         area.lastCol >= a.firstCol)
       out.push_back(area);
@@ -243,16 +260,35 @@ void Recalc::CellChanged(uint32_t sheetId, int row, int col) {
   Unmark(key);
   int index = book_.SheetIndexOfId(sheetId);
   const Cell* cell = index ? book_.FindCell(index, row, col) : nullptr;
+  std::vector<CellKey> queue{key};
+  // A spilling formula replaced or removed: what it spilled goes with it.
+  if (auto it = spills_.find(key); it != spills_.end() && index) {
+    auto known = formulas_.find(key);
+    if (!cell || known == formulas_.end() || !(cell->formula == known->second.formula)) {
+      Area extent = it->second;
+      spills_.erase(it);
+      std::vector<CellKey> freed;
+      ClearSpillCells(index, extent, key, nullptr, &freed);
+      WakeBlocked(freed, key, &queue);
+      queue.insert(queue.end(), freed.begin(), freed.end());
+      cell = book_.FindCell(index, row, col);
+    }
+  }
   if (cell && cell->formula) {
     Register(key, *cell);
+    NotePending(key, *cell);
     // A new formula's dependents must be reached again even if it was marked before.
     Unmark(key);
   } else if (auto it = formulas_.find(key); it != formulas_.end()) {
     staleEntries_ += it->second.formula->refs.size();
     formulas_.erase(it);
     arrays_.erase(key);
+    spills_.erase(key);
   }
-  Propagate({key});
+  if (!cell || !cell->formula) blocked_.erase(key);
+  if (!spills_.empty() || !blocked_.empty())
+    SpillCellsEdited(sheetId, Area{sheetId, row, col, row, col}, &queue);
+  Propagate(std::move(queue));
 }
 
 void Recalc::StructureChanged() {
@@ -260,6 +296,8 @@ void Recalc::StructureChanged() {
   indexValid_ = false;
   formulas_.clear();
   arrays_.clear();
+  spills_.clear();
+  blocked_.clear();
   deps_.Clear();
   UnmarkAll();
 }
@@ -278,6 +316,7 @@ void Recalc::MarkReaders(const std::function<bool(const Cell&, uint32_t host)>& 
       CellKey key = MakeKey(id, row, col);
       cell.dirty = true;
       dirtyMarked_.insert(key);
+      NotePending(key, cell);
       queue.push_back(key);
     });
   }
@@ -300,6 +339,7 @@ void Recalc::RangeChanged(uint32_t sheetId, const Area& area) {
   EnsureIndex();
   // Formulas that left the range (a large clear) leave the index, and those put there (a
   // large paste) join it, so that what they read reaches them later.
+  std::vector<CellKey> queue;
   for (auto it = formulas_.begin(); it != formulas_.end();) {
     CellKey key = it->first;
     if (KeySheet(key) == sheetId && area.Contains(KeyRow(key), KeyCol(key))) {
@@ -307,6 +347,16 @@ void Recalc::RangeChanged(uint32_t sheetId, const Area& area) {
       const Cell* c = index ? book_.FindCell(index, KeyRow(key), KeyCol(key)) : nullptr;
       if (!c || c->formula != it->second.formula) {
         staleEntries_ += it->second.formula->refs.size();
+        // What a removed spill put outside the range goes with it.
+        if (auto s = spills_.find(key); s != spills_.end()) {
+          Area extent = s->second;
+          spills_.erase(s);
+          std::vector<CellKey> freed;
+          if (index) ClearSpillCells(index, extent, key, &area, &freed);
+          WakeBlocked(freed, key, &queue);
+          queue.insert(queue.end(), freed.begin(), freed.end());
+        }
+        blocked_.erase(key);
         arrays_.erase(key);
         it = formulas_.erase(it);
         continue;
@@ -320,6 +370,8 @@ void Recalc::RangeChanged(uint32_t sheetId, const Area& area) {
                                      if (c.formula) Register(MakeKey(sheetId, row, col), c);
                                    });
   }
+  if (!spills_.empty() || !blocked_.empty()) SpillCellsEdited(sheetId, area, &queue);
+  Propagate(std::move(queue));
   MarkReaders([&](const Cell& cell, uint32_t host) {
     if (cell.formula->isVolatile) return true;
     for (const Reference& r : cell.formula->refs) {
@@ -363,9 +415,16 @@ bool Recalc::UsedBounds(uint32_t sheetId, Area* out) {
 }
 
 void Recalc::ComputeOnce(CellKey key, int sheetIndex, const Cell& cell) {
+  pendingSpills_.erase(key);
   // Keep the parsed form alive even if the formula is replaced while it runs.
   FormulaPtr f = cell.formula;
   Value before = cell.value;
+  if (MaySpill(*f) && !(KeepsCachedResult(*f) && !IsEmpty(before))) {
+    ComputeSpill(key, sheetIndex, f, std::move(before));
+    if (redo_.erase(key))
+      if (Cell* c = MutableCell(sheetIndex, KeyRow(key), KeyCol(key))) c->dirty = true;
+    return;
+  }
   Value v;
   // An array formula over several cells computes all of them.
   std::optional<Area> fills;
@@ -390,7 +449,8 @@ void Recalc::ComputeOnce(CellKey key, int sheetIndex, const Cell& cell) {
   }
   if (Cell* c = MutableCell(sheetIndex, KeyRow(key), KeyCol(key))) {
     c->value = std::move(v);
-    c->dirty = false;
+    // A spill it read changed while it ran: it is computed again.
+    c->dirty = redo_.erase(key) > 0;
   }
   Unmark(key);
   if (fills) FillArrayCells(key, sheetIndex, *fills, parts.empty() ? nullptr : &parts, cycle);
@@ -441,6 +501,10 @@ Value Recalc::CellValue(uint32_t sheetId, int row, int col) {
   int index = book_.SheetIndexOfId(sheetId);
   if (index == 0) return ErrorCode::Ref;
   const Cell* cell = book_.FindCell(index, row, col);
+  // A spill waiting above or left may be what gives this cell its value.
+  if ((!cell || !cell->formula) && !pendingSpills_.empty() &&
+      ComputePendingSpills(sheetId, row, col))
+    cell = book_.FindCell(index, row, col);
   if (!cell) return Value{};
   if (!NeedsCompute(*cell)) return cell->value;
   CellKey key = MakeKey(sheetId, row, col);
@@ -535,11 +599,14 @@ void Recalc::Compute(CellKey first) {
 Value Recalc::Evaluate(int sheetIndex, int row, int col) {
   EnsureIndex();  // after a structural change: marks formulas reading deleted sheets
   if (sheetIndex == 0) sheetIndex = book_.CurrentSheet();
+  ComputePendingSpills();
   const Cell* cell = book_.FindCell(sheetIndex, row, col);
   if (!cell) return Value{};
-  if (NeedsCompute(*cell)) {
+  // A spill computed on the way may change what the cell read: it is computed again then.
+  for (int round = 0; round < 8 && NeedsCompute(*cell); ++round) {
     Compute(MakeKey(book_.SheetId(sheetIndex), row, col));
     cell = book_.FindCell(sheetIndex, row, col);
+    if (!cell) return Value{};
   }
   return cell->value;
 }
@@ -558,7 +625,9 @@ void Recalc::RecalcIfNeeded() {
     if (cell && NeedsCompute(*cell)) dirty.push_back(key);
   }
   std::sort(dirty.begin(), dirty.end());  // sheet, row, column order: inputs usually first
+  const uint64_t spills = spillChanges_;
   for (CellKey k : dirty) Compute(k);
+  if (spillChanges_ != spills) Settle();
 }
 
 void Recalc::RecalcAll() {
@@ -578,7 +647,9 @@ void Recalc::RecalcAll() {
   std::vector<CellKey> ignored;
   for (const auto& [key, area] : arrays_) MarkArrayCells(key, &ignored);
   std::sort(all.begin(), all.end());
+  const uint64_t spills = spillChanges_;
   for (CellKey k : all) Compute(k);
+  if (spillChanges_ != spills) Settle();
 }
 
 // --- Calculator --------------------------------------------------------------------------
@@ -602,14 +673,23 @@ void Calculator::RangeChanged(uint32_t sheetId, const Range& range) {
 Value Calculator::Evaluate(int sheet, int row, int col) {
   return state_->recalc.Evaluate(sheet, row, col);
 }
+void Calculator::ComputePendingSpills() { state_->recalc.ComputePendingSpills(); }
 void Calculator::RecalcIfNeeded() { state_->recalc.RecalcIfNeeded(); }
 void Calculator::RecalcAll() { state_->recalc.RecalcAll(); }
-std::vector<Range> Calculator::ArraysOverlapping(uint32_t sheetId, const Range& range) {
+std::vector<Range> Calculator::ArraysOverlapping(uint32_t sheetId, const Range& range,
+                                                 bool spills) {
   std::vector<Range> out;
   for (const Area& a : state_->recalc.ArraysOverlapping(
-           sheetId, Area{sheetId, range.firstRow, range.firstCol, range.lastRow, range.lastCol}))
+           sheetId, Area{sheetId, range.firstRow, range.firstCol, range.lastRow, range.lastCol},
+           spills))
     out.push_back(Range{a.firstRow, a.firstCol, a.lastRow, a.lastCol});
   return out;
+}
+std::optional<std::pair<int, int>> Calculator::ArrayAnchor(uint32_t sheetId, int row, int col) {
+  if (row < 1 || col < 1 || row > kMaxRows || col > kMaxCols) return std::nullopt;
+  CellKey anchor = state_->recalc.ArrayAnchor(MakeKey(sheetId, row, col));
+  if (anchor == 0) return std::nullopt;
+  return std::make_pair(KeyRow(anchor), KeyCol(anchor));
 }
 
 }  // namespace ddt::grid::formula

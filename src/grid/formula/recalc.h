@@ -104,9 +104,18 @@ class Recalc {
   void RangeChanged(uint32_t sheetId, const Area& area);
   void RecalcIfNeeded();
   void RecalcAll();
+  // Before a cell is read from outside: the spills waiting for their result are computed,
+  // so that the cells they spill over hold their values and what reads those is stale.
+  void ComputePendingSpills() {
+    EnsureIndex();
+    if (!pendingSpills_.empty()) ComputePendingSpills(0, kMaxRows, kMaxCols);
+  }
 
-  // The extents of the multi-cell array formulas of a sheet that overlap `area`.
-  std::vector<Area> ArraysOverlapping(uint32_t sheetId, const Area& area);
+  // The extents of the multi-cell array formulas of a sheet that overlap `area` (`spills`
+  // false: without those of dynamic arrays).
+  std::vector<Area> ArraysOverlapping(uint32_t sheetId, const Area& area, bool spills = true);
+  // The array formula whose extent holds the cell `key` (not the array's own cell); 0 if none.
+  CellKey ArrayAnchor(CellKey key);
 
   // Sheet extent in use (for whole-column walks); false when the sheet has no content.
   bool UsedBounds(uint32_t sheetId, Area* bounds);
@@ -138,6 +147,34 @@ class Recalc {
   void Compute(CellKey key);
   // One attempt at a formula; may throw NeedCell.
   void ComputeOnce(CellKey key, int sheetIndex, const Cell& cell);
+  // One attempt at a formula that spills an array result (see spill.cpp); may throw NeedCell.
+  void ComputeSpill(CellKey key, int sheetIndex, FormulaPtr f, Value before);
+  // Whether the cells of `target` other than the anchor hold anything but the anchor's own
+  // spill (`old`): content, a cell of another array, or a merged range.
+  bool SpillBlocked(int sheetIndex, const Area& target, CellKey anchor, const Area* old);
+  // Empties the cells of `area` except the anchor and those inside `keep`; their keys go to
+  // `changed` (so that their readers and the spills they blocked are told).
+  void ClearSpillCells(int sheetIndex, const Area& area, CellKey anchor, const Area* keep,
+                       std::vector<CellKey>* changed);
+  // Cells of `area` were changed from outside: a spill over them gives its cells up (its
+  // anchor is computed again, finding them in the way), a spill they blocked is tried again.
+  void SpillCellsEdited(uint32_t sheetId, const Area& area, std::vector<CellKey>* queue);
+  // Spills blocked by any of the `freed` cells are tried again (but `except`'s).
+  void WakeBlocked(const std::vector<CellKey>& freed, CellKey except, std::vector<CellKey>* queue);
+  // The readers of cells a spill changed are stale, including a formula being computed
+  // (computed again once it is done), and spills blocked by freed cells are tried again.
+  void SpillChanged(CellKey anchor, std::vector<CellKey> changed);
+  // Computes what spills left stale, a bounded number of rounds (a spill may grow into cells
+  // that formulas computed earlier in the same pass had read).
+  void Settle();
+  // A formula that may spill and waits for its result: noted, so that reads compute it
+  // first (where it spills is known only once it is computed).
+  void NotePending(CellKey key, const Cell& cell) {
+    if (cell.formula && MaySpill(*cell.formula) && NeedsCompute(cell)) pendingSpills_.insert(key);
+  }
+  // Computes the pending spills of sheet `sheetId` above and left of (row, col) (all of the
+  // workbook's with sheetId 0); true when one was computed.
+  bool ComputePendingSpills(uint32_t sheetId, int row, int col);
   Cell* MutableCell(int sheetIndex, int row, int col);
   // Array formulas filling other cells: their stale cells are marked with them, and
   // computing one writes every cell of its extent.
@@ -162,6 +199,17 @@ class Recalc {
   std::unordered_map<CellKey, FormulaInfo> formulas_;
   // Multi-cell array formulas by their own cell: the extent each fills.
   std::unordered_map<CellKey, Area> arrays_;
+  // The dynamic arrays among them: the extent each spills over. Each cell of an extent but
+  // the anchor holds the spill's value; an edit of one makes the spill give its cells up.
+  std::unordered_map<CellKey, Area> spills_;
+  // Spills in the way of something (#SPILL!): the extent each would take.
+  std::unordered_map<CellKey, Area> blocked_;
+  // Formulas being computed when a spill they read changed: computed again once done.
+  std::unordered_set<CellKey> redo_;
+  // Counts spills that changed their cells; Settle works only when it moved.
+  uint64_t spillChanges_ = 0;
+  // Formulas that may spill and wait for their result (NotePending).
+  std::unordered_set<CellKey> pendingSpills_;
   size_t staleEntries_ = 0;
   std::unordered_set<CellKey> inProgress_;
   std::vector<CellKey> path_;
@@ -199,6 +247,10 @@ class Evaluator final : public Context {
   // a result of one row (column) repeats down (across) the extent, cells beyond the
   // result's size get #N/A.
   std::vector<Value> RunArray(int rows, int cols);
+  // A spilling formula's result at its own size (*rows x *cols, row-major, each as a cell
+  // holds it); one value for a single result. Empty when the result has more than
+  // kMaxSpillCells cells (its size is still given).
+  std::vector<Value> RunSpill(int* rows, int* cols);
   // One node; in array context operators apply to ranges element by element.
   Operand Eval(uint32_t node, bool arrayContext);
 

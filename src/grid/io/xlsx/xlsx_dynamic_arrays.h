@@ -29,6 +29,9 @@ struct DynamicArrayParts {
   std::string part;      // the metadata part written
   bool replaces = false;  // it takes the place of a carried metadata part (same name, its
                           // relationship and content type stay)
+  std::string xml;             // the part's content (MergeDynamicArrayMetadata)
+  std::string cellMetadata = "1";  // the cm value of dynamic-array formula cells
+  bool keepsValueMetadata = true;  // the file's value-metadata records are in the part
 };
 // `workbookRels` and `carried`: the relationships and carried parts of the package being
 // written (null for a workbook not read from a file).
@@ -41,7 +44,11 @@ void AddDynamicArrayReferences(const DynamicArrayParts& plan, const std::string&
                                std::string* contentTypes, std::string* workbookRels);
 // The metadata part: one record, XLDAPR with fDynamic="1", at cell-metadata index 1.
 std::string DynamicArrayMetadataXml();
-// The cm attribute value a dynamic-array formula cell is written with.
-inline constexpr std::string_view kDynamicArrayCellMetadata = "1";
+// Fills plan->xml and plan->cellMetadata. `carried`: the content of the metadata part it
+// replaces (null when it replaces none). That part's records stay as they are (value
+// metadata of in-cell pictures, rich values, other cell metadata): a dynamic-array record it
+// already has is used, else one is added after them. A part that cannot be read is replaced
+// by DynamicArrayMetadataXml(), and then keepsValueMetadata is false.
+void MergeDynamicArrayMetadata(DynamicArrayParts* plan, const std::string* carried);
 
 }  // namespace ddt::grid::io

@@ -105,9 +105,11 @@ double GridColumnWidth(double fileWidth);
 // in their places. `valueMetadata`: the file's value metadata part is written back, so cells
 // that referred to it (in-cell pictures) refer to it again. `extras`: what the sheet's file
 // held (its root's namespaces, cells with value metadata); null for none.
+// `dynamicCellMetadata`: the cm value that marks a dynamic-array formula in the metadata part
+// written.
 void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
                        SharedStringsOut& strings, const SheetExtras* extras,
                        const std::vector<XmlFragment>& kept, bool valueMetadata,
-                       const XmlSink& sink);
+                       const XmlSink& sink, std::string_view dynamicCellMetadata = "1");
 
 }  // namespace ddt::grid::io

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <unordered_map>
+#include <vector>
 
 #include "grid/formula/ast.h"
 #include "grid/formula/formula.h"
@@ -419,6 +420,8 @@ class SheetHandler : public XmlHandler {
       const bool dynamic = cellMetadata_ > 0 && ctx_.dynamicArrayCells &&
                            ctx_.dynamicArrayCells->count(cellMetadata_);
       f = formula::AsArrayFormula(*f, arrayRows_, arrayCols_, dynamic);
+      if (dynamic && (arrayRows_ > 1 || arrayCols_ > 1))
+        spills_.push_back({row, col, row + arrayRows_ - 1, col + arrayCols_ - 1});
     }
     if (formulaKind_ == "shared" && sharedIndex_ >= 0)
       shared_[sharedIndex_] = SharedMaster{f, row, col};
@@ -446,7 +449,8 @@ class SheetHandler : public XmlHandler {
         // array formula fills would be refused.
         ctx_.book.SetCellValue(ctx_.sheet, row, col, std::move(value));
         sheet_.FindMutable(row, col)->forcedText = true;
-      } else if (!formulasSeen_) {
+      } else if (!formulasSeen_ || InSpill(row, col)) {
+        // A dynamic array's spilled values are its results, not entries over its cells.
         PutConstant(row, col, std::move(value));
       } else {
         ctx_.book.SetCellValue(ctx_.sheet, row, col, std::move(value));
@@ -467,6 +471,20 @@ class SheetHandler : public XmlHandler {
     sheet_.NoteContent(col);
   }
 
+  // Whether the cell lies in the extent of a dynamic array read before it (extents that end
+  // above the cell's row are dropped: cells come in row order).
+  bool InSpill(int row, int col) {
+    if (spills_.empty()) return false;
+    std::erase_if(spills_, [&](const SpillExtent& e) { return e.lastRow < row; });
+    for (const SpillExtent& e : spills_)
+      if (row >= e.firstRow && col >= e.firstCol && col <= e.lastCol) return true;
+    return false;
+  }
+
+  struct SpillExtent {
+    int firstRow, firstCol, lastRow, lastCol;
+  };
+  std::vector<SpillExtent> spills_;
   SheetContext& ctx_;
   Sheet& sheet_;
   bool formulasSeen_ = false;

@@ -126,9 +126,10 @@ constexpr size_t kPieceBytes = 256 * 1024;
 class SheetWriter {
  public:
   SheetWriter(const Workbook& book, const Sheet& sheet, StylesOut& styles,
-              SharedStringsOut& strings, std::string& out, const XmlSink& sink)
+              SharedStringsOut& strings, std::string& out, const XmlSink& sink,
+              std::string_view dynamicCellMetadata)
       : book_(book), s_(sheet), styles_(styles), strings_(strings), out_(out), sink_(sink),
-        origin_(book.RowOrigin()) {
+        origin_(book.RowOrigin()), dynamicCellMetadata_(dynamicCellMetadata) {
     columnStyles_ = !s_.colStyles.Empty() || s_.sheetStyle != kDefaultStyle;
   }
 
@@ -216,7 +217,7 @@ class SheetWriter {
       if (cached) TypeAttr(v, true);
       if (formula::IsDynamicArrayFormula(*cell.formula)) {
         out_ += " cm=\"";
-        out_ += kDynamicArrayCellMetadata;
+        out_ += dynamicCellMetadata_;
         out_ += '"';
       }
       out_ += "><f";
@@ -290,6 +291,7 @@ class SheetWriter {
   SharedStringsOut& strings_;
   std::string& out_;
   const XmlSink& sink_;
+  std::string_view dynamicCellMetadata_;
   bool columnStyles_ = false;
   int origin_;  // file row = row + origin_
   static uint64_t Key(int row, int col) { return static_cast<uint64_t>(row) << 16 | col; }
@@ -329,7 +331,7 @@ void SharedStringsOut::WriteXml(const XmlSink& sink) const {
 void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut& styles,
                        SharedStringsOut& strings, const SheetExtras* extras,
                        const std::vector<XmlFragment>& kept, bool valueMetadata,
-                       const XmlSink& sink) {
+                       const XmlSink& sink, std::string_view dynamicCellMetadata) {
   const Sheet& s = book.SheetAt(sheet);
   std::string out;
   out.reserve(kPieceBytes + 64 * 1024);
@@ -369,7 +371,7 @@ void WriteWorksheetXml(const Workbook& book, int sheet, bool selected, StylesOut
       continue;
     }
     out += "<sheetData>";
-    SheetWriter writer(book, s, styles, strings, out, sink);
+    SheetWriter writer(book, s, styles, strings, out, sink, dynamicCellMetadata);
     if (valueMetadata && extras) writer.KeepValueMetadata(*extras);
     writer.Rows();
     out += "</sheetData>";

@@ -322,10 +322,12 @@ namespace {
 
 void AddSheet(ZipWriter& zip, const Workbook& book, int i, bool shown, StylesOut& styles,
               SharedStringsOut& strings, const SheetExtras* extras,
-              const std::vector<XmlFragment>& kept, bool valueMetadata) {
+              const std::vector<XmlFragment>& kept, bool valueMetadata,
+              std::string_view dynamicCellMetadata = "1") {
   zip.Begin(SheetPart(i));
-  WriteWorksheetXml(book, i, shown, styles, strings, extras, kept, valueMetadata,
-                    [&](std::string_view xml) { zip.Write(xml); });
+  WriteWorksheetXml(
+      book, i, shown, styles, strings, extras, kept, valueMetadata,
+      [&](std::string_view xml) { zip.Write(xml); }, dynamicCellMetadata);
   zip.End();
 }
 
@@ -545,7 +547,13 @@ void WriteXlsxParts(const Workbook& book, const XlsxSession* session, const std:
     if (!xml.empty()) moved[part] = std::move(xml);
   }
 
-  const DynamicArrayParts dynamic = PlanDynamicArrayParts(book, &plan.workbookRels, &written);
+  DynamicArrayParts dynamic = PlanDynamicArrayParts(book, &plan.workbookRels, &written);
+  if (dynamic.needed) {
+    // A metadata part of the file is rewritten with its records kept.
+    std::string kept;
+    if (dynamic.replaces) kept = ReadCarried(*carried, carried->index.at(dynamic.part));
+    MergeDynamicArrayMetadata(&dynamic, dynamic.replaces ? &kept : nullptr);
+  }
   std::string dynamicRelId;
   if (dynamic.needed && !dynamic.replaces) dynamicRelId = wbIds.Next();
 
@@ -622,7 +630,7 @@ void WriteXlsxParts(const Workbook& book, const XlsxSession* session, const std:
   for (int i = 1; i <= sheets; ++i) {
     if (plan.sheetParts[i - 1] != SheetPart(i)) continue;
     AddSheet(zip, book, i, i == shown, styles, strings, sheetExtras(i), plan.kept[i - 1],
-             !dynamic.replaces);
+             !dynamic.replaces || dynamic.keepsValueMetadata, dynamic.cellMetadata);
     const std::vector<Relationship>& rels = plan.sheetRels[i - 1];
     if (rels.empty()) continue;
     std::string out = std::string(kXmlHeader) + "<Relationships xmlns=\"" + kPackageRelNs + "\">";
@@ -632,7 +640,7 @@ void WriteXlsxParts(const Workbook& book, const XlsxSession* session, const std:
   }
   AddSharedStrings(zip, strings);
   zip.Add("xl/styles.xml", styles.Xml(book.DefaultFontFace(), book.DefaultFontSize()));
-  if (dynamic.needed) zip.Add(dynamic.part, DynamicArrayMetadataXml());
+  if (dynamic.needed) zip.Add(dynamic.part, dynamic.xml);
   for (const std::string& part : written)
     if (dynamic.replaces && part == dynamic.part) continue;
     else if (auto it = moved.find(part); it != moved.end()) zip.Add(part, it->second);

@@ -220,7 +220,9 @@ Operand Transpose(Call& call) {
 Operand Sequence(Call& call) {
   const double rows = std::trunc(call.Number(0)), cols = std::trunc(call.Number(1, 1));
   const double start = call.Number(2, 1), step = call.Number(3, 1);
-  if (rows < 1 || cols < 1) Fail(ErrorCode::Value);
+  // No rows or columns asked for is an empty array (#CALC!); fewer than none is wrong input.
+  if (rows < 0 || cols < 0) Fail(ErrorCode::Value);
+  if (rows < 1 || cols < 1) Fail(ErrorCode::Calc);
   if (rows * cols > kMaxElements) Fail(ErrorCode::Num);
   auto out = NewMatrix(static_cast<int64_t>(rows), static_cast<int64_t>(cols));
   double v = start;
@@ -302,7 +304,7 @@ Operand Unique(Call& call) {
     const std::string& key = keys[static_cast<size_t>(i)];
     if (once ? counts[key] == 1 : seen.insert(key).second) keep.push_back(i);
   }
-  if (keep.empty()) Fail(ErrorCode::Value);
+  if (keep.empty()) Fail(ErrorCode::Calc);  // nothing to return: an empty array
   const int n = static_cast<int>(keep.size());
   auto out = byCol ? NewMatrix(width, n) : NewMatrix(n, width);
   for (int i = 0; i < n; ++i) {
@@ -332,7 +334,7 @@ Operand Filter(Call& call) {
   }
   if (keep.empty()) {
     if (call.Count() > 2 && !call.Missing(2)) return call.Arg(2);
-    Fail(ErrorCode::Value);
+    Fail(ErrorCode::Calc);  // no match and no if_empty: an empty array
   }
   const int n = static_cast<int>(keep.size());
   auto out = byCol ? NewMatrix(width, n) : NewMatrix(n, width);
