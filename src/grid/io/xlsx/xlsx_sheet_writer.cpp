@@ -129,7 +129,7 @@ class SheetWriter {
               SharedStringsOut& strings, std::string& out, const XmlSink& sink,
               std::string_view dynamicCellMetadata)
       : book_(book), s_(sheet), styles_(styles), strings_(strings), out_(out), sink_(sink),
-        origin_(book.RowOrigin()), dynamicCellMetadata_(dynamicCellMetadata) {
+        dynamicCellMetadata_(dynamicCellMetadata), origin_(book.RowOrigin()) {
     columnStyles_ = !s_.colStyles.Empty() || s_.sheetStyle != kDefaultStyle;
   }
 
