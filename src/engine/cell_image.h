@@ -27,7 +27,7 @@ struct CellLook {
   bool operator==(const CellLook&) const = default;
 };
 
-// An owned value; errorCode is the error's ERROR.TYPE number (1 #NULL! to 7 #N/A).
+// An owned value; errorCode is the error's ERROR.TYPE number (see IsCellErrorCode).
 struct CellData {
   CDT_IF::CellView::Kind kind = CDT_IF::CellView::Empty;
   double number = 0;
@@ -43,7 +43,11 @@ struct CellData {
   static CellData Error(uint8_t code) { return {CDT_IF::CellView::Error, 0, {}, false, code}; }
   bool operator==(const CellData&) const = default;
 };
-inline constexpr uint8_t kMaxErrorCode = 7;
+inline constexpr uint8_t kMaxErrorCode = 7;  // #N/A
+// Whether `code` names an error a cell can hold: 1 #NULL! to 7 #N/A, 9 #SPILL!, 14 #CALC!.
+inline constexpr bool IsCellErrorCode(uint32_t code) {
+  return (code >= 1 && code <= kMaxErrorCode) || code == 9 || code == 14;
+}
 
 struct CellImage {
   CellData value;       // a constant (Empty for an empty cell or a formula)

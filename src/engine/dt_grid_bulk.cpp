@@ -267,7 +267,7 @@ void WriteCellImage(CDT_IF& engine, int sheet, int row, int col, const CellImage
         case CDT_IF::CellView::Text: value = grid::SharedText(image.value.text); break;
         case CDT_IF::CellView::Bool: value = image.value.boolean; break;
         case CDT_IF::CellView::Error:
-          if (image.value.errorCode >= 1 && image.value.errorCode <= kMaxErrorCode)
+          if (IsCellErrorCode(image.value.errorCode))
             value = static_cast<grid::ErrorCode>(image.value.errorCode);
           break;
         default: break;
@@ -294,5 +294,7 @@ void WriteCellImage(CDT_IF& engine, int sheet, int row, int col, const CellImage
 static_assert(static_cast<int>(CDT_IF::CellView::Error) + 1 ==
               static_cast<int>(std::variant_size_v<Value>));
 static_assert(static_cast<uint8_t>(grid::ErrorCode::NA) == kMaxErrorCode);
+static_assert(IsCellErrorCode(static_cast<uint8_t>(grid::ErrorCode::Spill)) &&
+              IsCellErrorCode(static_cast<uint8_t>(grid::ErrorCode::Calc)));
 
 }  // namespace ddt::engine

@@ -123,7 +123,7 @@ bool GetValue(Reader& in, engine::CellData& value) {
       value = engine::CellData::Bool(a != 0);
       return true;
     case 4:
-      if (!in.U32(a) || a < 1 || a > engine::kMaxErrorCode) return false;
+      if (!in.U32(a) || !engine::IsCellErrorCode(a)) return false;
       value = engine::CellData::Error(static_cast<uint8_t>(a));
       return true;
     default:

@@ -56,6 +56,25 @@ class JournalDir : public ddt::test::ConfigDir {
   }
 };
 
+// The errors of dynamic arrays (#SPILL!, #CALC!) are values a row can end with: a journal
+// that holds them reads back whole, so a resumed run keeps those rows.
+TEST(JournalFile, ArrayErrorsComeBack) {
+  JournalDir dir(false);
+  const std::string path = dir.File("r.xlsx.journal");
+  JournalCell spill = MakeCell("A", 2, 1, "!"), calc = MakeCell("A", 2, 2, "!");
+  spill.value = engine::CellData::Error(9);
+  calc.value = engine::CellData::Error(14);
+  {
+    RunJournal journal(path);
+    ASSERT_TRUE(journal.Append({spill, calc}));
+    ASSERT_TRUE(journal.Append({MakeCell("A", 3, 1, "after")}));
+  }
+  const auto records = RunJournal::Read(path);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0][0].value, engine::CellData::Error(9));
+  EXPECT_EQ(records[0][1].value, engine::CellData::Error(14));
+}
+
 TEST(JournalFile, RecordsComeBackAndATornOrDamagedTailIsDropped) {
   JournalDir dir(false);
   const std::string path = dir.File("r.xlsx.journal");
