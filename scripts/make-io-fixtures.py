@@ -71,6 +71,33 @@ def xlsxwriter_file(path):
     wb.close()
 
 
+def openpyxl_styled_lines(path):
+    """A currency column and a percent row with cells in them that have no format of their
+    own. B2 names style 0 (s="0", as .NET and other writers write every cell's style): it
+    shows General. C5 names no style (openpyxl writes no s attribute): it shows its row's
+    format, as LibreOffice reads both."""
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Lines"
+    ws.column_dimensions["B"].number_format = "$#,##0"
+    ws.row_dimensions[5].number_format = "0%"
+    ws["B2"] = 0.256407
+    ws["B3"] = 1234.5
+    ws["B3"].number_format = "$#,##0"   # its own format
+    ws["C5"] = 0.5
+    ws["A1"] = 7                        # in neither
+    tmp = path + ".tmp"
+    wb.save(tmp)
+    with zipfile.ZipFile(tmp) as src, zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as out:
+        for item in src.infolist():
+            data = src.read(item.filename)
+            if item.filename == "xl/worksheets/sheet1.xml":
+                data = data.replace(b'<c r="B2" t="n">', b'<c r="B2" s="0" t="n">')
+                assert b's="0"' in data
+            out.writestr(item, data)
+    os.remove(tmp)
+
+
 def xlsxwriter_1904(path):
     wb = xlsxwriter.Workbook(path, {"date_1904": True})
     ws = wb.add_worksheet("Dates")
@@ -299,6 +326,7 @@ def main():
         return  # only the files added last
     openpyxl_file(os.path.join(DATA, "openpyxl_inline.xlsx"))
     xlsxwriter_file(os.path.join(DATA, "xlsxwriter_cached.xlsx"))
+    openpyxl_styled_lines(os.path.join(DATA, "openpyxl_styled_lines.xlsx"))
     xlsxwriter_1904(os.path.join(DATA, "xlsxwriter_1904.xlsx"))
     lying_sizes_zip(os.path.join(DATA, "lying_sizes.zip"))
     with tempfile.TemporaryDirectory() as tmp:

@@ -27,6 +27,26 @@ Value At(const Workbook& book, int sheet, int row, int col) {
   return c ? c->value : Value();
 }
 
+// A cell that names style 0 inside a formatted column shows General, as LibreOffice shows
+// it; a cell that names no style shows its row's format. (Before, 0.256407 showed as "$0".)
+TEST(OtherPrograms, APlainCellInAFormattedLineShowsGeneral) {
+  Workbook book;
+  ASSERT_EQ(ReadWorkbookFile(book, DataFile("openpyxl_styled_lines.xlsx"), kFileTypeAny),
+            kFileTypeXlsx);
+  EXPECT_EQ(book.GetFormattedText(1, 2, 2), "0.256407");
+  EXPECT_EQ(book.GetFormattedText(1, 3, 2), "$1,235");
+  EXPECT_EQ(book.GetFormattedText(1, 5, 3), "50%");
+  EXPECT_EQ(book.GetFormattedText(1, 1, 1), "7");
+  EXPECT_EQ(book.GetFormattedText(1, 7, 2), "") << "an empty cell of the column stays empty";
+  // The saved file keeps B2 plain while the column keeps its format.
+  Workbook again;
+  const std::string saved = ::testing::TempDir() + "styled_lines.xlsx";
+  WriteXlsxFile(book, saved);
+  ReadWorkbookFile(again, saved, kFileTypeAny);
+  EXPECT_EQ(again.GetFormattedText(1, 2, 2), "0.256407");
+  EXPECT_EQ(again.CellStyle(1, 9, 2).numberFormat, "$#,##0");
+}
+
 TEST(OtherPrograms, OpenpyxlInlineStringsStylesAndProperties) {
   Workbook book;
   ReadReport report;

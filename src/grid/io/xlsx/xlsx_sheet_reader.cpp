@@ -456,7 +456,27 @@ class SheetHandler : public XmlHandler {
         ctx_.book.SetCellValue(ctx_.sheet, row, col, std::move(value));
       }
     }
-    if (style_ != kDefaultStyle) ctx_.book.SetCellStyle(ctx_.sheet, row, col, style_);
+    // A cell that names the plain style (s="0") shows General even in a formatted row or
+    // column; one that names none shows the row's or column's format.
+    const StyleId style =
+        style_ != kDefaultStyle || styleXf_ < 0 ? style_ : PlainInStyledLine(row, col);
+    if (style != kDefaultStyle) ctx_.book.SetCellStyle(ctx_.sheet, row, col, style);
+  }
+
+  // The grid lets a cell without a style show its row's or column's; a cell that names the
+  // plain style inside a formatted row or column (a currency column, say) gets a plain style
+  // that is not the default id. kDefaultStyle when the row and column have no style either.
+  StyleId PlainInStyledLine(int row, int col) {
+    if (sheet_.rowStyles.Empty() && sheet_.colStyles.Empty()) return kDefaultStyle;
+    if (ctx_.book.RowStyle(ctx_.sheet, row) == kDefaultStyle &&
+        ctx_.book.ColStyle(ctx_.sheet, col) == kDefaultStyle)
+      return kDefaultStyle;
+    if (plainInStyledLine_ == kDefaultStyle) {
+      Style plain;
+      plain.extras = std::make_shared<StyleExtras>();
+      plainInStyledLine_ = ctx_.book.Styles().Intern(plain);
+    }
+    return plainInStyledLine_;
   }
 
   // What SetCellValue does to a cell, without telling the calculator: the workbook being
@@ -496,6 +516,7 @@ class SheetHandler : public XmlHandler {
   int phonetic_ = 0;
   CellType type_ = CellType::Number;
   StyleId style_ = kDefaultStyle;
+  StyleId plainInStyledLine_ = kDefaultStyle;  // made when first needed
   int64_t styleXf_ = -1;
   bool hasValue_ = false, hasFormula_ = false, hasInline_ = false, formulaTooLong_ = false;
   std::string value_, formula_, inline_, formulaKind_;
