@@ -233,6 +233,12 @@ TEST(AnchorParts, ChartSeriesFollowTheSheetTheyRead) {
   out = MoveChartRefs(chart, "My Data", "My Data", {Rows(false, 1, 1)});
   EXPECT_NE(out.find("<c:f>'My Data'!#REF!</c:f>"), std::string::npos) << out;
   EXPECT_NE(out.find("<c:f>'My Data'!$B$1:$B$8</c:f>"), std::string::npos);
+  // A new name is quoted as formulas quote it: also one that reads as a cell in either
+  // reference style.
+  out = MoveChartRefs(chart, "My Data", "R2C3", {});
+  EXPECT_NE(out.find("<c:f>'R2C3'!$B$1</c:f>"), std::string::npos) << out;
+  out = MoveChartRefs(chart, "My Data", "Plain_1", {});
+  EXPECT_NE(out.find("<c:f>Plain_1!$B$1</c:f>"), std::string::npos) << out;
 }
 
 TEST(AnchorParts, PanesSelectionsAndBreaksMove) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "grid/formula/a1.h"
 #include "grid/grid_error.h"
 #include "grid/io/xlsx/xlsx_anchors.h"
 #include "grid/io/xlsx/xlsx_names.h"
@@ -301,10 +302,7 @@ int MoveParsed(RefPart& a, RefPart& b, const std::vector<LineEdit>& edits) {
   return 1;
 }
 
-bool IsNameChar(char ch) {
-  return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '.' ||
-         static_cast<unsigned char>(ch) >= 0x80;
-}
+using formula::IsNameChar;
 
 bool SameSheetName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -316,20 +314,9 @@ bool SameSheetName(std::string_view a, std::string_view b) {
 }
 
 std::string QuotedSheetName(const std::string& name) {
-  bool plain = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
-  for (char ch : name) plain = plain && IsNameChar(ch);
-  if (plain) {
-    size_t i = 0;
-    RefPart p;
-    if (ParseRefPart(name, i, p) && i == name.size()) plain = false;  // "A1" must be quoted
-  }
-  if (plain) return name;
-  std::string out = "'";
-  for (char ch : name) {
-    if (ch == '\'') out += '\'';
-    out += ch;
-  }
-  return out + "'";
+  std::string out;
+  formula::AppendSheetName(out, name);
+  return out;
 }
 
 }  // namespace
