@@ -541,7 +541,7 @@ std::string MoveTablePart(const std::string& xml, const std::vector<LineEdit>& e
     names.insert(name);
     std::string column = "<" + prefix + "tableColumn id=\"" + std::to_string(++nextId) +
                          "\" name=\"";
-    AppendEscapedAttr(name, column);
+    AppendXmlText(name, column, false);
     columns[k] = column + "\"/>";
   }
 

@@ -44,20 +44,6 @@ int RankIn(std::string_view name, const char* const* order, size_t n) {
 
 }  // namespace
 
-void AppendEscapedAttr(std::string_view value, std::string& out) {
-  for (char ch : value) {
-    switch (ch) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\t': out += "&#9;"; break;
-      case '\n': out += "&#10;"; break;
-      case '\r': out += "&#13;"; break;
-      default: out += ch;
-    }
-  }
-}
 
 namespace {
 constexpr std::string_view kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
@@ -546,7 +532,7 @@ class EditHandler : public XmlHandler {
     out += QName();
     for (const auto& [k, v] : list) {
       out += ' ' + k + "=\"";
-      AppendEscapedAttr(v, out);
+      AppendXmlText(v, out);
       out += '"';
     }
     open_ = true;

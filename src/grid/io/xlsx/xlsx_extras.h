@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/io/common/xml_text.h"
 #include "grid/io/xlsx/opc_package.h"
 #include "grid/style.h"
 #include "grid/value.h"
@@ -150,7 +151,6 @@ std::string WithDefaultNamespace(const std::string& rootAttrs);
 // Attributes as ' name="value"', escaped for XML, skipping those `skip` accepts.
 template <class Skip>
 std::string AttrsText(const char** attrs, Skip skip);
-void AppendEscapedAttr(std::string_view value, std::string& out);
 
 // Element order of a part's root, so that kept and written elements interleave as the
 // schema requires. Unknown names keep their place after the element they followed.
@@ -202,7 +202,7 @@ std::string AttrsText(const char** attrs, Skip skip) {
     out += ' ';
     out += attrs[0];
     out += "=\"";
-    AppendEscapedAttr(attrs[1], out);
+    AppendXmlText(attrs[1], out, false);
     out += '"';
   }
   return out;

@@ -248,7 +248,7 @@ class SheetWriter {
       auto it = valueMetadata_.find(Key(fileRow, col));
       if (it != valueMetadata_.end() && it->second->value == v) {
         out_ += " vm=\"";
-        AppendEscapedAttr(it->second->index, out_);
+        AppendXmlText(it->second->index, out_, false);
         out_ += '"';
       }
     }
