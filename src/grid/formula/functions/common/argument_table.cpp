@@ -186,4 +186,21 @@ std::set<int64_t> HolidaysArg(Call& call, int i) {
   return out;
 }
 
+void ForEachNumberA(Call& call, int first, const std::function<void(double)>& fn) {
+  for (int i = first; i < call.Count(); ++i) {
+    if (call.Missing(i)) {
+      fn(0);
+      continue;
+    }
+    call.ForEachValue(i, [&](const Value& v, bool fromRef) {
+      ThrowIfError(v);
+      if (const auto* d = std::get_if<double>(&v)) fn(*d);
+      else if (const auto* b = std::get_if<bool>(&v)) fn(*b ? 1 : 0);
+      else if (IsText(v)) fn(fromRef ? 0 : AsNumber(v));
+      else if (!fromRef) fn(0);
+      return true;
+    });
+  }
+}
+
 }  // namespace ddt::grid::formula

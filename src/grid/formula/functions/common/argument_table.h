@@ -66,6 +66,11 @@ double SerialArg(Call& call, int i);
 // day of a calculation can be one of them. Errors are thrown.
 std::set<int64_t> HolidaysArg(Call& call, int i);
 
+// The values of arguments first.. as the *A functions see them: in references and arrays,
+// numbers, text as 0 and booleans as 1/0 (blanks skipped); written directly, anything that
+// coerces to a number. Errors are thrown.
+void ForEachNumberA(Call& call, int first, const std::function<void(double)>& fn);
+
 // Throws a value's error, if it holds one.
 inline void ThrowIfError(const Value& v) {
   if (const auto* e = std::get_if<ErrorCode>(&v)) throw FormulaError{*e};

@@ -19,26 +19,6 @@ Operand Num(double d) { return Value{d}; }
 
 // --- Number walks ------------------------------------------------------------------------
 
-// The values of arguments first.. as the *A functions see them: in references and arrays,
-// numbers, text as 0 and booleans as 1/0 (blanks skipped); written directly, anything that
-// coerces to a number. Errors are thrown.
-void ForEachNumberA(Call& call, int first, const std::function<void(double)>& fn) {
-  for (int i = first; i < call.Count(); ++i) {
-    if (call.Missing(i)) {
-      fn(0);
-      continue;
-    }
-    call.ForEachValue(i, [&](const Value& v, bool fromRef) {
-      ThrowIfError(v);
-      if (const auto* d = std::get_if<double>(&v)) fn(*d);
-      else if (const auto* b = std::get_if<bool>(&v)) fn(*b ? 1 : 0);
-      else if (IsText(v)) fn(fromRef ? 0 : AsNumber(v));
-      else if (!fromRef) fn(0);
-      return true;
-    });
-  }
-}
-
 // --- Conditional scans -------------------------------------------------------------------
 
 struct Condition {

@@ -34,20 +34,7 @@ std::vector<double> NumbersOf(Call& call, int i) {
 // 1/0; written directly, anything that converts to a number.
 std::vector<double> NumbersA(Call& call) {
   std::vector<double> out;
-  for (int i = 0; i < call.Count(); ++i) {
-    if (call.Missing(i)) {
-      out.push_back(0);
-      continue;
-    }
-    call.ForEachValue(i, [&](const Value& v, bool fromRef) {
-      ThrowIfError(v);
-      if (const auto* d = std::get_if<double>(&v)) out.push_back(*d);
-      else if (const auto* b = std::get_if<bool>(&v)) out.push_back(*b ? 1 : 0);
-      else if (IsText(v)) out.push_back(fromRef ? 0 : AsNumber(v));
-      else if (!fromRef) out.push_back(0);
-      return true;
-    });
-  }
+  ForEachNumberA(call, 0, [&](double d) { out.push_back(d); });
   return out;
 }
 
