@@ -205,6 +205,10 @@ class DDT_API CDT_IF {
   virtual void SetBool(int sheet, int row, int col, bool value) = 0;
   // True when the workbook counts dates from 1904 (a file from an old Mac spreadsheet).
   virtual bool Uses1904Dates() = 0;
+  // True when `text`, typed into a cell, is entered as that same text: not a number, a
+  // boolean, an error, a percentage or a formula. A text cell written to a plain-text file
+  // needs quoting, to read back as text, exactly when this is false.
+  static bool TypedEntryStaysText(std::string_view text);
 
   // What the last Save could not keep in the file (parts a structural edit made wrong, a
   // macro project under a name that cannot hold one), one sentence each; empty when it kept

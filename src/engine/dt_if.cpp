@@ -1,5 +1,9 @@
 #include "ddtable/dt_if.h"
 
+#include <variant>
+
+#include "grid/format/entry.h"
+
 // The parent window belongs to the derived engine; the interface keeps only its three fields.
 CDT_IF::CDT_IF(ddt::platform::Window* /*parent*/) {}
 
@@ -23,4 +27,12 @@ long CDT_IF::FindHeaderColumn(int sheet, const std::string& name) {
   for (std::size_t i = 0; i < header->size(); ++i)
     if ((*header)[i] == name) return static_cast<long>(i) + 1;
   return -1;
+}
+
+bool CDT_IF::TypedEntryStaysText(std::string_view text) {
+  const ddt::grid::format::ParsedEntry entry = ddt::grid::format::ParseEntry(text);
+  if (entry.kind == ddt::grid::format::ParsedEntry::Kind::Empty) return text.empty();
+  if (entry.kind != ddt::grid::format::ParsedEntry::Kind::Constant || entry.forcedText) return false;
+  const auto* typed = std::get_if<ddt::grid::SharedText>(&entry.value);
+  return typed != nullptr && std::string_view(*typed) == text;
 }

@@ -2,6 +2,7 @@
 // sheet of it to .csv (the values as displayed, parameter names in the first line).
 #include <cstdio>
 #include <fstream>
+#include <vector>
 
 #include "cli_common.h"
 #include "commands.h"
@@ -28,10 +29,22 @@ int Convert(const ConvertOptions& options) {
          sheet.name + "' (--sheet chooses another)");
   std::string text;
   const long columns = static_cast<long>(sheet.params.size());
-  for (long c = 0; c < columns; ++c) text += (c ? "," : "") + CsvField(sheet.params[c]);
+  for (long c = 0; c < columns; ++c) text += (c ? "," : "") + CsvField(sheet.params[c], true);
   text += "\r\n";
+  // Which cells hold text: those are quoted where the file would otherwise read them back
+  // as numbers, booleans or formulas ("007" stays "007").
+  std::vector<char> isText(static_cast<std::size_t>(sheet.lastRow * columns), 0);
+  if (sheet.lastRow > 0 && columns > 0)
+    book->m_pEngine->ForEachCell(static_cast<int>(sheet.index), 1, 1, static_cast<int>(sheet.lastRow),
+                                 static_cast<int>(columns),
+                                 [&](int row, int col, const CDT_IF::CellView& cell) {
+                                   if (cell.kind == CDT_IF::CellView::Text)
+                                     isText[static_cast<std::size_t>((row - 1) * columns + col - 1)] = 1;
+                                 });
   for (long r = 1; r <= sheet.lastRow; ++r) {
-    for (long c = 1; c <= columns; ++c) text += (c > 1 ? "," : "") + CsvField(DisplayedText(*book, sheet.index, r, c));
+    for (long c = 1; c <= columns; ++c)
+      text += (c > 1 ? "," : "") + CsvField(DisplayedText(*book, sheet.index, r, c),
+                                            isText[static_cast<std::size_t>((r - 1) * columns + c - 1)]);
     text += "\r\n";
   }
   // Written beside the target and renamed over it, so a failed write leaves no half file.

@@ -112,8 +112,10 @@ std::vector<Block> Blocks(CDT& book, const SheetInfo& sheet) {
   return blocks;
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+std::string CsvField(const std::string& text, bool isText) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos &&
+      (!isText || CDT_IF::TypedEntryStaysText(text)))
+    return text;
   std::string quoted = "\"";
   for (char c : text) {
     if (c == '"') quoted += '"';

@@ -52,8 +52,9 @@ struct Block {
 };
 std::vector<Block> Blocks(CDT& book, const SheetInfo& sheet);
 
-// Text for a table, CSV or JSON.
-std::string CsvField(const std::string& text);
+// Text for a table, CSV or JSON. `isText`: the field is a text cell's, quoted also when a
+// spreadsheet reading the file would enter it as something else ("007", "TRUE", "=1").
+std::string CsvField(const std::string& text, bool isText = false);
 std::string JsonString(const std::string& text);
 // A JSON document as printed by the subcommands: keys in the order given, two-space indent,
 // bytes that are not UTF-8 (a cell read from a legacy file) replaced by U+FFFD.

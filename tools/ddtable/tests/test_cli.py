@@ -312,6 +312,30 @@ class Convert(CliTestCase):
         self.assertEqual([r["UserName"] for r in rows], ["alice", "bob", "carol", "dave"])
         self.assertEqual(rows[2]["Greeting_exp"], "Hello car*")
 
+    def test_csv_keeps_texts_that_read_as_numbers_as_texts(self):
+        # Texts that a spreadsheet would take for a number, boolean or percentage go out
+        # quoted; the numbers, booleans and errors beside them do not (openpyxl writes "#N/A"
+        # as an error cell), and all come back as they were.
+        book = make_workbook(self.path("codes.xlsx"), {
+            "Codes": [
+                ["Code", "Flag", "Rate", "Count", "Done", "Name"],
+                ["007", "TRUE", "12.5%", 7, True, "plain"],
+                ["-1e5", "false", "#N/A", 0.5, False, "two words"],
+            ],
+        })
+        out_csv = self.path("codes.csv")
+        self.assertExit(ddtable("convert", book, out_csv), 0)
+        with open(out_csv, newline="") as f:
+            lines = f.read().splitlines()
+        self.assertEqual(lines[1:], ['"007","TRUE","12.5%",7,TRUE,plain',
+                                     '"-1e5","false",#N/A,0.5,FALSE,two words'])
+        again = self.path("codes_again.xlsx")
+        self.assertExit(ddtable("convert", out_csv, again), 0)
+        rows = read_sheet(again, openpyxl.load_workbook(again).sheetnames[0])
+        self.assertEqual([tuple(r.values()) for r in rows],
+                         [("007", "TRUE", "12.5%", 7, True, "plain"),
+                          ("-1e5", "false", "#N/A", 0.5, False, "two words")])
+
     def test_legacy_xls_to_xlsx(self):
         xls = os.path.join(SOURCE, "tests", "grid", "io", "data", "libreoffice.xls")
         out = self.path("legacy.xlsx")
