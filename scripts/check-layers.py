@@ -24,7 +24,7 @@ PUBLIC_HEADERS = {
     "dt_if.h": "engine", "dt_grid.h": "engine", "dt_f1.h": "engine", "dt_qx.h": "engine", "dt_notify.h": "engine",
     "cdt.h": "table", "row_range.h": "table",
     "cddt_input.h": "input", "cddt_results.h": "results", "substitute_callback.h": "results",
-    "param_name.h": "results",
+    "param_name.h": "results", "row_filter.h": "results",
     "prm.h": "manager", "ddtable.h": "manager",
 }
 

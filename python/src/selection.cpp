@@ -5,68 +5,33 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <stdexcept>
 
 #include "core.h"
-#include "results/pattern_match.h"
+#include "ddtable/row_filter.h"
+#include "text/ascii.h"
 
 namespace ddt::python {
 
 namespace {
 
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
+std::string Trim(const std::string& text) { return std::string(ddt::text::Trim(text)); }
 
-// NAME=PATTERN or NAME!=PATTERN.
-struct Condition {
+// A where condition, with the text it was given as, for messages.
+struct Condition : ddt::RowCondition {
   std::string text;
-  std::string param;
-  bool negated = false;
-  std::string pattern;
 
   static Condition Parse(const std::string& text) {
     Condition c;
+    try {
+      static_cast<ddt::RowCondition&>(c) = ddt::RowCondition::Parse(text);
+    } catch (const std::invalid_argument& e) {
+      throw py::value_error("where " + py::repr(py::str(text)).cast<std::string>() + ": " + e.what());
+    }
     c.text = text;
-    const std::size_t at = text.find('=');
-    if (at == std::string::npos || at == 0 || (at == 1 && text[0] == '!'))
-      throw py::value_error("where " + py::repr(py::str(text)).cast<std::string>() +
-                            ": expected NAME=PATTERN or NAME!=PATTERN");
-    c.negated = text[at - 1] == '!';
-    c.param = Trim(text.substr(0, c.negated ? at - 1 : at));
-    c.pattern = text.substr(at + 1);
-    if (c.param.empty())
-      throw py::value_error("where " + py::repr(py::str(text)).cast<std::string>() +
-                            ": no parameter name before the '='");
     return c;
   }
-
-  // The cell's text (as displayed, surrounding blanks aside) matches; a text holding a list
-  // ("smoke, nightly", "a;b") also matches when one of its words does.
-  bool Matches(const std::string& cellText) const {
-    bool any = ddt::results::MatchesPattern(Trim(cellText), pattern);
-    if (!any && cellText.find_first_of(",;") != std::string::npos) {
-      std::size_t from = 0;
-      while (!any && from <= cellText.size()) {
-        std::size_t sep = cellText.find_first_of(",;", from);
-        if (sep == std::string::npos) sep = cellText.size();
-        any = ddt::results::MatchesPattern(Trim(cellText.substr(from, sep - from)), pattern);
-        from = sep + 1;
-      }
-    }
-    return negated ? !any : any;
-  }
 };
-
-constexpr long kGridRows = 1048576;
-
-long RowNumber(const std::string& text, const std::string& what) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
-      text.size() > 9)
-    throw py::value_error(what);
-  return std::stol(text);
-}
 
 // Conditions given as strings (or lists of them) and as name=pattern keywords; each names a
 // parameter of the sheet.
@@ -106,24 +71,12 @@ std::vector<Condition> ConditionsOf(const Sheet& sheet, const py::args& args,
 }  // namespace
 
 std::vector<long> ParseRowList(const std::string& text) {
-  std::set<long> rows;
-  const std::string what = "rows " + py::repr(py::str(text)).cast<std::string>() +
-                           ": expected row numbers such as 3,5-9 (from 1)";
-  std::size_t from = 0;
-  while (from <= text.size()) {
-    std::size_t comma = text.find(',', from);
-    if (comma == std::string::npos) comma = text.size();
-    const std::string part = Trim(text.substr(from, comma - from));
-    const std::size_t dash = part.find('-', 1);
-    const long first = RowNumber(dash == std::string::npos ? part : Trim(part.substr(0, dash)), what);
-    const long last =
-        dash == std::string::npos ? first : RowNumber(Trim(part.substr(dash + 1)), what);
-    if (first < 1 || last < first) throw py::value_error(what);
-    // Rows past the grid's last cannot exist: they are left out, as rows past the data are.
-    for (long n = first; n <= std::min(last, kGridRows); ++n) rows.insert(n);
-    from = comma + 1;
+  try {
+    const std::set<long> rows = ddt::ParseRowList(text);
+    return {rows.begin(), rows.end()};
+  } catch (const std::invalid_argument& e) {
+    throw py::value_error("rows " + py::repr(py::str(text)).cast<std::string>() + ": " + e.what());
   }
-  return {rows.begin(), rows.end()};
 }
 
 py::list Where(const py::object& sheetObject, const py::args& args, const py::kwargs& kwargs) {

@@ -1,12 +1,10 @@
 #include "row_selection.h"
 
-#include <fnmatch.h>
-#include <locale.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <numeric>
+#include <stdexcept>
 
 #include "cli_common.h"
 
@@ -15,16 +13,6 @@ extern char** environ;
 namespace ddtcli {
 
 namespace {
-
-// Patterns count characters, not bytes: "?" matches "é". fnmatch follows the thread's
-// character type, so the match runs under a UTF-8 locale whatever the process's is.
-bool PatternMatches(const std::string& pattern, const std::string& text) {
-  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-  const locale_t previous = utf8 != static_cast<locale_t>(nullptr) ? uselocale(utf8) : static_cast<locale_t>(nullptr);
-  const bool matches = fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
-  if (previous != static_cast<locale_t>(nullptr)) uselocale(previous);
-  return matches;
-}
 
 long ToNumber(const std::string& text, const std::string& what) {
   char* end = nullptr;
@@ -35,48 +23,20 @@ long ToNumber(const std::string& text, const std::string& what) {
 
 }  // namespace
 
-Condition Condition::Parse(const std::string& text) {
-  Condition c;
-  const std::size_t at = text.find('=');
-  if (at == std::string::npos || at == 0 || (at == 1 && text[0] == '!'))
-    FailUsage("--where " + text + ": expected NAME=PATTERN or NAME!=PATTERN");
-  c.negated = text[at - 1] == '!';
-  c.param = Trim(text.substr(0, c.negated ? at - 1 : at));
-  c.pattern = text.substr(at + 1);
-  if (c.param.empty()) FailUsage("--where " + text + ": no parameter name before the '='");
-  return c;
-}
-
-bool Condition::Matches(const std::string& cellText) const {
-  bool any = PatternMatches(pattern, Trim(cellText));
-  if (!any && (cellText.find(',') != std::string::npos || cellText.find(';') != std::string::npos)) {
-    std::size_t from = 0;
-    while (!any && from <= cellText.size()) {
-      std::size_t sep = cellText.find_first_of(",;", from);
-      if (sep == std::string::npos) sep = cellText.size();
-      any = PatternMatches(pattern, Trim(cellText.substr(from, sep - from)));
-      from = sep + 1;
-    }
+Condition ParseCondition(const std::string& text) {
+  try {
+    return Condition::Parse(text);
+  } catch (const std::invalid_argument& e) {
+    FailUsage("--where " + text + ": " + e.what());
   }
-  return negated ? !any : any;
 }
 
 std::set<long> ParseRowList(const std::string& text) {
-  std::set<long> rows;
-  const std::string what = "--rows " + text + ": expected iterations such as 3,5-9 (from 1)";
-  std::size_t from = 0;
-  while (from <= text.size()) {
-    std::size_t comma = text.find(',', from);
-    if (comma == std::string::npos) comma = text.size();
-    const std::string part = Trim(text.substr(from, comma - from));
-    const std::size_t dash = part.find('-', 1);
-    const long first = ToNumber(dash == std::string::npos ? part : Trim(part.substr(0, dash)), what);
-    const long last = dash == std::string::npos ? first : ToNumber(Trim(part.substr(dash + 1)), what);
-    if (first < 1 || last < first || last - first > 100000000) FailUsage(what);
-    for (long n = first; n <= last; ++n) rows.insert(n);
-    from = comma + 1;
+  try {
+    return ddt::ParseRowList(text);
+  } catch (const std::invalid_argument& e) {
+    FailUsage("--rows " + text + ": " + e.what());
   }
-  return rows;
 }
 
 std::set<std::string> ReadIdList(const std::string& fileOrList) {

@@ -10,19 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "ddtable/row_filter.h"
+
 namespace ddtcli {
 
-// One --where condition: NAME=PATTERN or NAME!=PATTERN. The pattern follows the library's
-// matching rules (* ? [...], \ makes the next character literal). A cell holding a list
-// ("smoke, nightly") matches when any of its words, or the whole text, does.
-struct Condition {
-  std::string param;
-  bool negated = false;
-  std::string pattern;
-
-  static Condition Parse(const std::string& text);  // throws CliError (exit 2) on bad text
-  bool Matches(const std::string& cellText) const;
-};
+// One --where condition: NAME=PATTERN or NAME!=PATTERN, with the library's rules (matching
+// patterns, lists of words in a cell).
+using Condition = ddt::RowCondition;
+Condition ParseCondition(const std::string& text);  // throws CliError (exit 2) on bad text
 
 // "3,5-9" as a set of iterations; throws CliError (exit 2) on bad text.
 std::set<long> ParseRowList(const std::string& text);

@@ -37,7 +37,7 @@ Selection MakeSelection(const RunOptions& options, CDDTInput& input, const Plan&
   if (!options.rows.empty()) selection.rows = ParseRowList(options.rows);
   const long bpIndex = input.GetSheetIndex(plan.bp);
   for (const std::string& text : options.where) {
-    Condition condition = Condition::Parse(text);
+    Condition condition = ParseCondition(text);
     if (input.ParamExists(condition.param, bpIndex) == 0)
       FailFile(options.input, "sheet '" + plan.bp + "' has no parameter '" + condition.param + "' for --where " + text);
     selection.where.push_back(std::move(condition));
