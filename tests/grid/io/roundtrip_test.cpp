@@ -494,5 +494,79 @@ TEST(TolerantReading, BackslashNamesEmptyStyleEmptyStringIndexAndNul) {
   EXPECT_EQ(back.GetEntry(1, 1, 4), std::string(1, '\0'));
 }
 
+// A macro sheet has no cells in the grid and is carried, but its text cells number into the
+// shared-string table, which a save writes anew: they are given their text inline, or they
+// would name strings the new table does not hold (or other strings).
+TEST(RoundTrip, CarriedMacroSheetKeepsItsTexts) {
+  test::ScratchDir dir;
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+  const std::string ct =
+      "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+      "content-types\"><Default Extension=\"rels\" ContentType=\"application/"
+      "vnd.openxmlformats-package.relationships+xml\"/><Default Extension=\"xml\" "
+      "ContentType=\"application/xml\"/><Override PartName=\"/xl/macrosheets/sheet1.xml\" "
+      "ContentType=\"application/vnd.ms-excel.macrosheet+xml\"/></Types>";
+  const std::string rels =
+      "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/"
+      "2006/relationships\"><Relationship Id=\"rId1\" Type=\"" + rel +
+      "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+  const std::string workbook =
+      std::string("<?xml version=\"1.0\"?><workbook xmlns=\"") + test::kMain + "\" xmlns:r=\"" +
+      test::kRel + "\"><sheets><sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/>"
+      "<sheet name=\"Macro\" sheetId=\"2\" r:id=\"rId3\"/></sheets></workbook>";
+  const std::string wbRels =
+      "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/"
+      "2006/relationships\"><Relationship Id=\"rId1\" Type=\"" + rel +
+      "worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId3\" "
+      "Type=\"http://schemas.microsoft.com/office/2006/relationships/xlMacrosheet\" "
+      "Target=\"macrosheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" + rel +
+      "sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>";
+  const std::string strings = std::string("<?xml version=\"1.0\"?><sst xmlns=\"") + test::kMain +
+                              "\"><si><t>data</t></si><si><t>only the macro's</t></si>"
+                              "<si><t>a &lt; b &amp; c</t></si></sst>";
+  const std::string sheet = std::string("<?xml version=\"1.0\"?><worksheet xmlns=\"") +
+                            test::kMain +
+                            "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
+                            "</row></sheetData></worksheet>";
+  const std::string macro =
+      std::string("<?xml version=\"1.0\"?><xm:macrosheet xmlns=\"") + test::kMain +
+      "\" xmlns:xm=\"http://schemas.microsoft.com/office/excel/2006/main\"><sheetData>"
+      "<row r=\"1\"><c r=\"A1\" s=\"0\" t=\"s\"><v>1</v></c><c r=\"B1\"><v>2</v></c>"
+      "<c r=\"C1\"\tt=\"s\"><v>2</v></c><c r=\"D1\" t=\"str\"><f>A1</f><v>x</v></c>"
+      "<c r=\"E1\" t=\"s\"/><c r=\"F1\" t=\"s\"><v>7</v></c></row></sheetData></xm:macrosheet>";
+  const std::string path = dir.File("macro.xlsm");
+  test::WriteZip(path, {{"[Content_Types].xml", ct},
+                        {"_rels/.rels", rels},
+                        {"xl/workbook.xml", workbook},
+                        {"xl/_rels/workbook.xml.rels", wbRels},
+                        {"xl/sharedStrings.xml", strings},
+                        {"xl/worksheets/sheet1.xml", sheet},
+                        {"xl/macrosheets/sheet1.xml", macro}});
+  Workbook book;
+  book.ReadFile(path, kFileTypeAny);
+  const std::string again = dir.File("again.xlsm");
+  book.WriteFile(again, kFileTypeXlsx);
+  auto parts = Parts(again);
+  const std::string& saved = parts["xl/macrosheets/sheet1.xml"];
+  EXPECT_NE(saved.find("<c r=\"A1\" s=\"0\" t=\"inlineStr\"><is><t xml:space=\"preserve\">"
+                       "only the macro's</t></is></c>"),
+            std::string::npos) << saved;
+  EXPECT_NE(saved.find("<c r=\"C1\"\tt=\"inlineStr\"><is><t xml:space=\"preserve\">"
+                       "a &lt; b &amp; c</t></is></c>"),
+            std::string::npos) << saved;
+  // Numbers, formulas, an empty cell and a number the table never had are left as they were.
+  for (const char* same : {"<c r=\"B1\"><v>2</v></c>", "<c r=\"D1\" t=\"str\"><f>A1</f><v>x</v></c>",
+                           "<c r=\"E1\" t=\"s\"/>", "<c r=\"F1\" t=\"s\"><v>7</v></c>",
+                           "<xm:macrosheet xmlns="})
+    EXPECT_NE(saved.find(same), std::string::npos) << same;
+  // One relationship to the macro sheet: the file's own is not carried beside the new one.
+  const std::string& savedRels = parts["xl/_rels/workbook.xml.rels"];
+  EXPECT_EQ(savedRels.find("xlMacrosheet"), savedRels.rfind("xlMacrosheet")) << savedRels;
+  Workbook back;
+  back.ReadFile(again, kFileTypeAny);
+  EXPECT_EQ(back.GetCellValue(1, 1, 1), Value(std::string("data")));
+  EXPECT_EQ(back.SheetName(2), "Macro");
+}
+
 }  // namespace
 }  // namespace ddt::grid::io

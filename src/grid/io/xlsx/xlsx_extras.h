@@ -98,6 +98,9 @@ struct SheetExtras {
   // A chart sheet (or another kind of sheet the grid has no cells for): its part, carried
   // as it is, and the type of its relationship.
   std::string otherPart, otherType;
+  // The carried part with its shared-string cells given inline (kept_sheet_strings.h),
+  // written instead of the file's bytes; empty when it needs no change.
+  std::string otherPartText;
   std::string partName;
   std::vector<io::Relationship> rels;  // of the worksheet part
   std::string rootAttrs;           // namespace declarations of the root element

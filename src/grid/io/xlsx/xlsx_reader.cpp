@@ -8,6 +8,7 @@
 
 #include "grid/grid_error.h"
 #include "grid/io/common/io_limits.h"
+#include "grid/io/xlsx/kept_sheet_strings.h"
 #include "grid/io/xlsx/opc_package.h"
 #include "grid/io/workbook_io.h"
 #include "grid/io/xlsx/xlsx_dynamic_arrays.h"
@@ -140,8 +141,11 @@ class WorkbookHandler : public XmlHandler {
 };
 
 bool IsSheetRel(const Relationship& r) {
+  // Excel's macro sheets relate by types of its own namespace (xlMacrosheet, and
+  // xlIntlMacrosheet for international ones).
   return TypeIs(r.type, "worksheet") || TypeIs(r.type, "chartsheet") ||
-         TypeIs(r.type, "dialogsheet") || TypeIs(r.type, "macrosheet");
+         TypeIs(r.type, "dialogsheet") || TypeIs(r.type, "macrosheet") ||
+         TypeIs(r.type, "xlMacrosheet") || TypeIs(r.type, "xlIntlMacrosheet");
 }
 
 // Whether the main namespace of a root element's attributes is the transitional one the
@@ -260,6 +264,14 @@ std::shared_ptr<XlsxSession> ReadXlsx(const std::string& path, Workbook& book,
       if (sheetExtras) {
         sheetExtras->otherPart = rel->target;
         sheetExtras->otherType = rel->type;
+        if (!TypeIs(rel->type, "chartsheet") && !sharedStrings.empty() && zip.Has(rel->target)) {
+          try {
+            sheetExtras->otherPartText =
+                InlineSharedStrings(zip.Read(rel->target, kMaxSmallPartBytes), sharedStrings);
+          } catch (const GridError&) {
+            // Too large or unreadable: carried as it is, as every part the save cannot parse.
+          }
+        }
       }
       continue;
     }

@@ -478,6 +478,7 @@ void WriteXlsxParts(const Workbook& book, const XlsxSession* session, const std:
       plan.sheetParts.push_back(e->otherPart);
       plan.sheetRelTypes.push_back(e->otherType);
       roots.push_back(e->otherPart);
+      if (!e->otherPartText.empty()) moved[e->otherPart] = e->otherPartText;
     } else {
       if (e && !e->otherPart.empty())
         notes.push_back("Sheet '" + book.SheetName(i) +
