@@ -5,7 +5,6 @@
 #include <pybind11/numpy.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -26,27 +25,79 @@ py::object Steal(PyObject* object) {
 }
 
 // Python str objects of the texts met so far, keyed by the text block's address: cells that
-// share a block (a file's shared strings, copied texts) share one str. Direct-mapped, so its
-// size stays fixed however many distinct texts a sheet holds. Valid only while no cell
-// changes: one visit (formulas evaluated before it) at a time.
+// share a block (a file's shared strings, copied texts) share one str, decoded once. An open
+// hash table that grows with the distinct blocks met, up to kMaxSlots; past that it starts
+// over empty, so a sheet of mostly distinct texts costs a bounded table, not one entry per
+// cell. Valid only while no cell changes: one visit (formulas evaluated before it) at a time.
 class TextCache {
  public:
+  TextCache() : slots_(kMinSlots) {}
+  ~TextCache() { Clear(); }
+  TextCache(const TextCache&) = delete;
+  TextCache& operator=(const TextCache&) = delete;
+
+  // A new reference to the str of the text.
   PyObject* Get(std::string_view text) {
     const char* key = text.data();
-    Slot& slot = slots_[(reinterpret_cast<std::uintptr_t>(key) >> 4) % slots_.size()];
-    if (slot.key != key || slot.str.ptr() == nullptr) {
-      slot.str = Steal(PyUnicode_DecodeUTF8(key, static_cast<Py_ssize_t>(text.size()), "replace"));
-      slot.key = key;
+    std::size_t at = Home(key);
+    for (; slots_[at].key != nullptr; at = (at + 1) & (slots_.size() - 1)) {
+      if (slots_[at].key == key) {
+        Py_INCREF(slots_[at].str);
+        return slots_[at].str;
+      }
     }
-    return slot.str.inc_ref().ptr();
+    PyObject* str = PyUnicode_DecodeUTF8(key, static_cast<Py_ssize_t>(text.size()), "replace");
+    if (str == nullptr) throw py::error_already_set();
+    if ((used_ + 1) * 2 > slots_.size()) {
+      // At most half full, so that a probe ends soon at an empty slot.
+      if (slots_.size() < kMaxSlots)
+        Grow();
+      else
+        Clear();
+      at = Home(key);
+      while (slots_[at].key != nullptr) at = (at + 1) & (slots_.size() - 1);
+    }
+    Py_INCREF(str);
+    slots_[at] = Slot{key, str};
+    ++used_;
+    return str;
   }
 
  private:
   struct Slot {
     const char* key = nullptr;
-    py::object str;
+    PyObject* str = nullptr;  // owned
   };
-  std::array<Slot, 8192> slots_{};
+  static constexpr std::size_t kMinSlots = 1024;
+  static constexpr std::size_t kMaxSlots = std::size_t{1} << 18;  // 4 MiB of slots
+
+  // Fibonacci hashing of the address: blocks lie at regular distances in memory, which a
+  // plain modulo would crowd into few slots.
+  std::size_t Home(const char* key) const {
+    const std::uint64_t h = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(key)) *
+                            0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(h >> 40) & (slots_.size() - 1);
+  }
+  void Grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.key == nullptr) continue;
+      std::size_t at = Home(slot.key);
+      while (slots_[at].key != nullptr) at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = slot;
+    }
+  }
+  void Clear() {
+    for (Slot& slot : slots_) {
+      Py_XDECREF(slot.str);
+      slot = Slot{};
+    }
+    used_ = 0;
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
 };
 
 // Where the walk below puts the values: one tuple per row (Sheet.values()) or one array per
