@@ -12,7 +12,9 @@ ddtable (sheet.values() in one pass, row.values, row[name], to_pandas() when pan
 installed) and with openpyxl's read-only mode, each repeat running every reader in turn.
 Prints the best and median time of each, and the median of the paired ratios to openpyxl:
 with the open, and after it (the reads alone: the median of each run less the open alone
-of its repeat).
+of its repeat); then the same ratio of CPU time (the process's, every thread), which a
+machine shared with other work disturbs less than the wall time; and the load average
+before and after, for the record.
 """
 
 import argparse
@@ -137,12 +139,16 @@ def main():
         # Each repeat runs every reader once, in turn, so that the ratios pair runs made
         # under the same load; the median over the repeats is printed.
         times = {label: [] for label, _ in runs}
+        cpu = {label: [] for label, _ in runs}
         counts = {}
+        load_before = os.getloadavg()
         for _ in range(args.repeat):
             for label, fn in runs:
-                start = time.perf_counter()
+                start, start_cpu = time.perf_counter(), time.process_time()
                 counts[label] = fn(path)
                 times[label].append(time.perf_counter() - start)
+                cpu[label].append(time.process_time() - start_cpu)
+        load_after = os.getloadavg()
         expected = counts["openpyxl read_only"]
         for label, fn in runs:
             print(f"  {label:26} {min(times[label]):8.3f} s best, {statistics.median(times[label]):8.3f} s median"
@@ -159,6 +165,13 @@ def main():
             reads = statistics.median(t - o for t, o in zip(times[label], opened))
             after = f"{statistics.median(base) / reads:6.1f}x" if reads > 0 else "  (lost in noise)"
             print(f"    {label:26} {whole:6.1f}x with the open, {after} after it ({reads:.3f} s of reads)")
+        print("  the same, CPU time (median of the paired ratios, with the open):")
+        for label, _ in runs[1:-1]:
+            ratio = statistics.median(b / t for b, t in zip(cpu["openpyxl read_only"], cpu[label]))
+            print(f"    {label:26} {ratio:6.1f}x   ({statistics.median(cpu[label]):.3f} s against "
+                  f"{statistics.median(cpu['openpyxl read_only']):.3f} s)")
+        print("  load average (1, 5, 15 min) before: {:.1f} {:.1f} {:.1f}, after: {:.1f} {:.1f} {:.1f}"
+              .format(*load_before, *load_after))
 
 if __name__ == "__main__":
     main()

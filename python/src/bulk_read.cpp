@@ -5,7 +5,6 @@
 #include <pybind11/numpy.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -26,27 +25,95 @@ py::object Steal(PyObject* object) {
 }
 
 // Python str objects of the texts met so far, keyed by the text block's address: cells that
-// share a block (a file's shared strings, copied texts) share one str. Direct-mapped, so its
-// size stays fixed however many distinct texts a sheet holds. Valid only while no cell
-// changes: one visit (formulas evaluated before it) at a time.
+// share a block (a file's shared strings, copied texts) share one str, decoded once. An open
+// hash table that grows with the distinct blocks met, up to kMaxSlots; past that it starts
+// over empty, so a sheet of mostly distinct texts costs a bounded table, not one entry per
+// cell. Valid only while no cell changes: one visit (formulas evaluated before it) at a time.
+//
+// The references Get hands out are counted in the table and added to each str by Settle():
+// on a large sheet the strs lie all over memory, and touching one per text cell to count
+// its reference was most of what a text cell cost. Until Settle() runs, the strs given out
+// must not be released by anyone: the caller settles before its values can be dropped.
 class TextCache {
  public:
+  TextCache() : slots_(kMinSlots) {}
+  ~TextCache() { Clear(); }
+  TextCache(const TextCache&) = delete;
+  TextCache& operator=(const TextCache&) = delete;
+
+  // The str of the text, with a reference that counts once Settle() runs.
   PyObject* Get(std::string_view text) {
     const char* key = text.data();
-    Slot& slot = slots_[(reinterpret_cast<std::uintptr_t>(key) >> 4) % slots_.size()];
-    if (slot.key != key || slot.str.ptr() == nullptr) {
-      slot.str = Steal(PyUnicode_DecodeUTF8(key, static_cast<Py_ssize_t>(text.size()), "replace"));
-      slot.key = key;
+    std::size_t at = Home(key);
+    for (; slots_[at].key != nullptr; at = (at + 1) & (slots_.size() - 1)) {
+      if (slots_[at].key == key) {
+        ++slots_[at].owed;
+        return slots_[at].str;
+      }
     }
-    return slot.str.inc_ref().ptr();
+    PyObject* str = PyUnicode_DecodeUTF8(key, static_cast<Py_ssize_t>(text.size()), "replace");
+    if (str == nullptr) throw py::error_already_set();
+    if ((used_ + 1) * 2 > slots_.size()) {
+      // At most half full, so that a probe ends soon at an empty slot.
+      if (slots_.size() < kMaxSlots)
+        Grow();
+      else
+        Clear();
+      at = Home(key);
+      while (slots_[at].key != nullptr) at = (at + 1) & (slots_.size() - 1);
+    }
+    slots_[at] = Slot{key, str, 1};  // the table's own reference is the one decoded
+    ++used_;
+    return str;
+  }
+
+  // Adds the references handed out since the last Settle() to their strs.
+  void Settle() {
+    for (Slot& slot : slots_) {
+      if (slot.owed == 0) continue;
+      Py_SET_REFCNT(slot.str, Py_REFCNT(slot.str) + slot.owed);
+      slot.owed = 0;
+    }
   }
 
  private:
   struct Slot {
     const char* key = nullptr;
-    py::object str;
+    PyObject* str = nullptr;  // one reference owned by the table
+    Py_ssize_t owed = 0;      // references handed out and not yet added
   };
-  std::array<Slot, 8192> slots_{};
+  static constexpr std::size_t kMinSlots = 1024;
+  static constexpr std::size_t kMaxSlots = std::size_t{1} << 18;  // 6 MiB of slots
+
+  // Fibonacci hashing of the address: blocks lie at regular distances in memory, which a
+  // plain modulo would crowd into few slots.
+  std::size_t Home(const char* key) const {
+    const std::uint64_t h = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(key)) *
+                            0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(h >> 40) & (slots_.size() - 1);
+  }
+  void Grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.key == nullptr) continue;
+      std::size_t at = Home(slot.key);
+      while (slots_[at].key != nullptr) at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = slot;
+    }
+  }
+  // Settles, then drops the table's own references.
+  void Clear() {
+    Settle();
+    for (Slot& slot : slots_) {
+      Py_XDECREF(slot.str);
+      slot = Slot{};
+    }
+    used_ = 0;
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
 };
 
 // Where the walk below puts the values: one tuple per row (Sheet.values()) or one array per
@@ -58,6 +125,9 @@ class RowSink {
   virtual void BeginRow(std::size_t at) = 0;  // at: 0 for the first row read
   virtual void Number(std::size_t col, double number) = 0;  // a plain number (no date format)
   virtual void Object(std::size_t col, PyObject* value) = 0;  // steals the reference
+  // A str (exactly) from the text cache; steals the reference. Known to be a str, so that
+  // the sink need not look at the object (which costs a memory access per text cell).
+  virtual void Text(std::size_t col, PyObject* str) = 0;
   virtual void EndRow() = 0;
 };
 
@@ -72,6 +142,12 @@ class SheetReader final : public CDT_IF::CellVisitor {
     first_ = first;
     row_ = 0;
     date1904_ = table_.m_pEngine->Uses1904Dates();
+    // The texts' references are settled on every way out, before the sink (which may drop
+    // its values when an exception passes) sees its caller again.
+    struct SettleTexts {
+      TextCache& cache;
+      ~SettleTexts() { cache.Settle(); }
+    } settle{*cache_};
     table_.m_pEngine->VisitRange(index_, static_cast<int>(first), 1, static_cast<int>(last),
                                  static_cast<int>(width_), *this);
     if (row_ != 0) sink.EndRow();
@@ -98,7 +174,7 @@ class SheetReader final : public CDT_IF::CellVisitor {
         }
         return sink_->Number(at, cell.number);
       }
-      case CDT_IF::CellView::Text: return sink_->Object(at, cache_->Get(cell.text));
+      case CDT_IF::CellView::Text: return sink_->Text(at, cache_->Get(cell.text));
       case CDT_IF::CellView::Bool: return sink_->Object(at, py::bool_(cell.boolean).release().ptr());
       case CDT_IF::CellView::Error:
         return sink_->Object(at, CellValue(table_, index_, row, col).release().ptr());  // an error value
@@ -150,6 +226,7 @@ class TupleSink : public RowSink {
     atomic_ = atomic_ && Atomic(value);
     Put(col, value);
   }
+  void Text(std::size_t col, PyObject* str) override { Put(col, str); }
   void EndRow() override {
     PyObject* t = row_.ptr();
     for (; filled_ < width_; ++filled_) PyTuple_SET_ITEM(t, filled_, NewNone());
@@ -209,22 +286,9 @@ class ColumnSink : public RowSink {
     }
   }
   void Object(std::size_t col, PyObject* value) override {
-    Column& column = columns_[col];
-    if (column.objects.empty()) {
-      // The column holds something else than numbers: the numbers read so far become floats.
-      column.objects.assign(rows_, nullptr);
-      column.onlyTexts = column.numbers.empty();
-      for (std::size_t r = 0; r < column.numbers.size(); ++r) {
-        if (!std::isnan(column.numbers[r])) {
-          column.objects[r] = PyFloat_FromDouble(column.numbers[r]);
-          if (column.objects[r] == nullptr) throw py::error_already_set();
-        }
-      }
-      column.numbers = {};
-    }
-    column.objects[at_] = value;
-    column.onlyTexts = column.onlyTexts && PyUnicode_CheckExact(value);
+    Put(col, value, PyUnicode_CheckExact(value));
   }
+  void Text(std::size_t col, PyObject* str) override { Put(col, str, true); }
   void EndRow() override {}
 
   // (array, settled) per column: settled when the array is what the column's values make
@@ -259,6 +323,25 @@ class ColumnSink : public RowSink {
   }
 
  private:
+  // A value (not a number) into its column; isStr: it is a str, not a subclass.
+  void Put(std::size_t col, PyObject* value, bool isStr) {
+    Column& column = columns_[col];
+    if (column.objects.empty()) {
+      // The column holds something else than numbers: the numbers read so far become floats.
+      column.objects.assign(rows_, nullptr);
+      column.onlyTexts = column.numbers.empty();
+      for (std::size_t r = 0; r < column.numbers.size(); ++r) {
+        if (!std::isnan(column.numbers[r])) {
+          column.objects[r] = PyFloat_FromDouble(column.numbers[r]);
+          if (column.objects[r] == nullptr) throw py::error_already_set();
+        }
+      }
+      column.numbers = {};
+    }
+    column.objects[at_] = value;
+    column.onlyTexts = column.onlyTexts && isStr;
+  }
+
   struct Column {
     std::vector<double> numbers;     // while the column holds only numbers (NaN: empty)
     std::vector<PyObject*> objects;  // once it holds something else (nullptr: empty)

@@ -152,3 +152,66 @@ def test_to_pandas_types_columns_as_from_records_does(tmp_path, login_xlsx):
     with ddtable.open(login_xlsx) as opened:
         for sheet in opened:
             pandas.testing.assert_frame_equal(sheet.to_pandas(), from_rows(sheet))
+
+
+def assert_each_str_counted_once_per_place(containers):
+    """Every str held in the containers (tuples or object arrays) has exactly one reference
+    per place it is held: compared with a control str made here and held the same way."""
+    import collections
+    import sys
+
+    held = ("".join(["con", "trol"]),)  # the control, referred to by this tuple alone
+    containers = list(containers) + [held]
+    places = collections.Counter(id(v) for c in containers for v in c if type(v) is str)
+    objects = {id(v): v for c in containers for v in c if type(v) is str}
+    extra = {key: sys.getrefcount(obj) - places[key] for key, obj in objects.items()}
+    control = extra[id(held[0])]
+    wrong = [(objects[key], n) for key, n in extra.items() if n != control]
+    assert not wrong, f"{len(wrong)} strs with other counts than the control's {control}: {wrong[:5]}"
+
+
+def test_equal_texts_of_a_file_are_one_str_counted_per_cell(tmp_path):
+    xlsxwriter = pytest.importorskip("xlsxwriter")
+    path = tmp_path / "shared.xlsx"
+    writer = xlsxwriter.Workbook(str(path))  # shared strings, as spreadsheet programs write
+    data = writer.add_worksheet("Data")
+    data.write_row(0, 0, ["Name", "Amount", "Comment"])
+    for r in range(1, 3001):
+        data.write_row(r, 0, [f"name {r % 7}", r * 0.5, f"comment {r}" if r % 3 else f"name {r % 7}"])
+    writer.close()
+    with ddtable.open(path) as book:
+        sheet = book["Data"]
+        values = sheet.values()
+        assert values == by_rows(sheet)
+        # The file's shared strings: one str per distinct text, in whichever column.
+        assert values[0][0] is values[7][0] and values[2][2] is values[2][0]
+        assert len({id(row[0]) for row in values}) == 7
+        assert_each_str_counted_once_per_place(values)
+        columns = [array for array, _ in sheet._columns()]
+        assert columns[0][0] is columns[0][7]
+        assert_each_str_counted_once_per_place(columns)
+        # The values outlive the workbook's cells and the reads' caches.
+        del columns
+        sheet.set(1, "Name", "changed")
+    import gc
+    gc.collect()
+    assert values[6][0] == "name 0" and values[2][2] == "name 3"
+    assert_each_str_counted_once_per_place(values)
+
+
+def test_more_distinct_texts_than_one_read_keeps_at_once(tmp_path):
+    # 150,000 texts, each cell its own: the table of texts read fills and starts over.
+    path = tmp_path / "distinct.csv"
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("A,B,C\n")
+        for r in range(75_000):
+            f.write(f"a{r},b{r},{r}\n")
+    with ddtable.open(path) as book:
+        sheet = book[book.sheet_names[0]]
+        values = sheet.values()
+        assert len(values) == 75_000 and values[-1] == ("a74999", "b74999", 74999.0)
+        assert all(row[0] == f"a{r}" and row[1] == f"b{r}" for r, row in enumerate(values))
+        assert_each_str_counted_once_per_place(values)
+        columns = [array for array, _ in sheet._columns()]
+        assert list(columns[1][-2:]) == ["b74998", "b74999"]
+        assert_each_str_counted_once_per_place(columns)

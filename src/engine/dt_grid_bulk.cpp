@@ -95,6 +95,10 @@ void CDT_GRID::VisitRange(int sheet, int firstRow, int firstCol, int lastRow, in
   const StyleId sheetStyle = s.sheetStyle;
   int styledRow = 0;
   StyleId rowStyle = ddt::grid::kDefaultStyle;
+  // Column styles looked up once per column met: the walk does not change them, and a
+  // lookup per cell was a fair part of a large visit.
+  constexpr StyleId kNotLooked = ~StyleId{0};
+  std::vector<StyleId> colStyles;
   const ddt::grid::StyleTable& styles = book.Styles();
   CellView view;
   s.ForEachIn(r.firstRow, r.firstCol, r.lastRow, r.lastCol, [&](int row, int col, const Cell& c) {
@@ -104,7 +108,12 @@ void CDT_GRID::VisitRange(int sheet, int firstRow, int firstCol, int lastRow, in
     }
     StyleId style = c.style;
     if (style == ddt::grid::kDefaultStyle) style = rowStyle;
-    if (style == ddt::grid::kDefaultStyle) style = book.ColStyle(sheet, col);
+    if (style == ddt::grid::kDefaultStyle) {
+      const auto at = static_cast<std::size_t>(col - r.firstCol);
+      if (at >= colStyles.size()) colStyles.resize(at + 1, kNotLooked);
+      if (colStyles[at] == kNotLooked) colStyles[at] = book.ColStyle(sheet, col);
+      style = colStyles[at];
+    }
     if (style == ddt::grid::kDefaultStyle) style = sheetStyle;
     view = CellView{};
     ViewOf(c.value, view);

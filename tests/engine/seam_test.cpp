@@ -95,6 +95,33 @@ TEST_F(Seam, TheVisitShowsAColumnsFormatAndTellsStylesApart) {
   EXPECT_EQ(styles[1], styles[2]);
 }
 
+TEST_F(Seam, EachColumnOfAVisitKeepsItsOwnFormatUnderRowAndCellFormats) {
+  const auto format = [&](int r1, int c1, int r2, int c2, const char* f) {
+    engine.SetSelection(r1, c1, r2, c2);
+    engine.SetNumberFormat(f);
+  };
+  format(-1, 2, -1, 2, "yyyy-mm-dd");
+  format(-1, 3, -1, 3, "0.00");
+  format(3, -1, 3, -1, "hh:mm");  // a whole row, formatted after the columns
+  format(2, 3, 2, 3, "0%");       // one cell of its own
+  for (int r = 1; r <= 3; ++r)
+    for (int c = 1; c <= 4; ++c) engine.SetValue(1, r, c, std::to_string(r * 10 + c).c_str());
+  const auto formats = [&] {
+    std::vector<std::string> seen;
+    engine.ForEachCell(1, 1, 2, 3, 4, [&](int, int, const CDT_IF::CellView& v) {
+      seen.emplace_back(v.numberFormat);
+    });
+    return seen;
+  };
+  // The visit starts at column 2: columns are told apart by their own position.
+  EXPECT_EQ(formats(), (std::vector<std::string>{"yyyy-mm-dd", "0.00", "General",  //
+                                                 "yyyy-mm-dd", "0%", "General",     //
+                                                 "hh:mm", "hh:mm", "hh:mm"}));
+  // A column's format changed between two visits shows in the second.
+  format(-1, 3, -1, 3, "0.000");
+  EXPECT_EQ(formats()[1], "0.000");
+}
+
 TEST_F(Seam, CopyCellCarriesValueTypeFormulaAndFormatWithoutACursor) {
   other.SetValue(1, 1, 1, "'0042");  // forced text keeps its mark and characters
   other.SetValue(1, 1, 2, "=A1&\"!\"");
