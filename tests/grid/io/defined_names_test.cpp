@@ -99,6 +99,22 @@ TEST(DefinedNames, ShrunkRangesMoveAndRenamedSheetsAreFollowed) {
   EXPECT_EQ(names["Local@2"], "Elsewhere!$B$1");
 }
 
+// A shift of cells moves the references inside its band; one it cuts through stays where it
+// is, as LibreOffice leaves it (and cell formulas here).
+TEST(DefinedNames, AShiftOfCellsMovesOnlyWhatLiesInItsBand) {
+  Workbook book;
+  book.ReadFile(DataFile("openpyxl_defined_names.xlsx"), kFileTypeAny);
+  book.SetCurrentSheet(1);
+  book.InsertRange(Range{1, 1, 2, 1}, Shift::CellsVertical);  // A1:A2, column A moves down
+  ScratchDir dir;
+  const std::string path = dir.File("shifted.xlsx");
+  book.WriteFile(path, kFileTypeXlsx);
+  std::map<std::string, std::string> names = SavedNames(path);
+  EXPECT_EQ(names["Users"], "Data!$A$3:$B$4");  // columns A:B, cut by the band
+  EXPECT_EQ(names["Mixed"], "Data!$A$3,Data!$A$10");
+  EXPECT_EQ(names["Total"], "SUM(Data!$B$1:$B$8)");  // beside the band
+}
+
 // What other programs make of the names once the cells are deleted: openpyxl reads every
 // one, and LibreOffice opens the file with the remaining print range and none for Report.
 TEST(DefinedNames, OtherProgramsOpenNamesWithDeletedReferences) {
