@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ddt::grid {
 
@@ -33,8 +34,24 @@ class StructureListener {
   virtual void SheetRemoved(uint32_t /*sheetId*/) {}
 };
 
+// A range of cells shown as one (a merged range), rows as the file counts them.
+struct MergedRange {
+  int firstRow = 1, firstCol = 1, lastRow = 1, lastCol = 1;
+  bool operator==(const MergedRange&) const = default;
+};
+
 // A format's state held opaquely beside the workbook from a read to the next save (see
 // io/xlsx/xlsx_session.h). The workbook that holds one tells it of every structural edit.
-class FileSession : public StructureListener {};
+// Merged ranges are kept by the format (the grid shows no merges) but block a spill, so
+// the grid asks for them.
+class FileSession : public StructureListener {
+ public:
+  // The merged ranges of a sheet where the edits since the read have moved them.
+  virtual std::vector<MergedRange> MergedRanges(uint32_t /*sheetId*/) const { return {}; }
+  // Removes the merged ranges of a sheet that overlap `area`; the ranges removed.
+  virtual std::vector<MergedRange> Unmerge(uint32_t /*sheetId*/, const MergedRange& /*area*/) {
+    return {};
+  }
+};
 
 }  // namespace ddt::grid

@@ -236,6 +236,14 @@ class Workbook {
   // parameter is written as text).
   void SetHeaderCell(int sheet, int col, Value value);
 
+  // --- Merged ranges (sheet 0: current) -------------------------------------------------
+  // Merges come from the file read (the session keeps them); a spill over one is blocked.
+  // Ranges in the grid's rows: one reaching into a held header row starts at row 0.
+  std::vector<Range> MergedRanges(int sheet) const;
+  // Removes every merged range that overlaps `range`, as one change; spills they blocked
+  // spill again. Returns the ranges removed (none: nothing changed).
+  std::vector<Range> Unmerge(int sheet, const Range& range);
+
   // --- Calculation ----------------------------------------------------------------------
   void Recalc();          // every formula
   void RecalcIfNeeded();  // what changed, what depends on it, and volatile functions

@@ -61,10 +61,36 @@ ClipBlock Workbook::TakeBlockOf(const Sheet& s, const Range& r) const {
     return it->second;
   };
   const bool lines = b.wholeCols || b.wholeRows;
+  // The cells a dynamic array spills over, when its anchor is taken too: the anchor's formula
+  // spills again where the block goes, so their values stay behind (as constants they would
+  // be in its way). Without the anchor, spilled cells are taken as the values they show.
+  calc_->ComputePendingSpills();
+  std::vector<Range> spilled;
+  for (const Range& a : calc_->ArraysOverlapping(s.Id(), r)) {
+    if (a.firstRow < r.firstRow || a.firstRow > r.lastRow || a.firstCol < r.firstCol ||
+        a.firstCol > r.lastCol)
+      continue;
+    const Cell* anchor = s.Find(a.firstRow, a.firstCol);
+    if (anchor && anchor->formula && formula::IsDynamicArrayFormula(*anchor->formula))
+      spilled.push_back(a);
+  }
+  auto spilledOver = [&](int row, int col) {
+    for (const Range& a : spilled)
+      if (row >= a.firstRow && row <= a.lastRow && col >= a.firstCol && col <= a.lastCol &&
+          (row != a.firstRow || col != a.firstCol))
+        return true;
+    return false;
+  };
   s.ForEachIn(r.firstRow, r.firstCol, r.lastRow, r.lastCol, [&](int row, int col, const Cell& c) {
     ClipBlock::Item item;
     item.dr = row - r.firstRow;
     item.dc = col - r.firstCol;
+    if (!spilled.empty() && !c.formula && spilledOver(row, col)) {
+      // Only its look goes with the block.
+      item.style = styleIndex(lines ? c.style : CellStyleId(s, row, col));
+      if (item.style >= 0) b.items.push_back(std::move(item));
+      return;
+    }
     item.value = c.value;
     item.formula = c.formula;
     item.forcedText = c.forcedText;

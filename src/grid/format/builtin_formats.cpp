@@ -1,4 +1,5 @@
-// The built-in number formats of the workbook file format (ids 0 to 49), en-US.
+// The built-in number formats of the workbook file format (ids 0 to 49), en-US, and what the
+// ids of East Asian locales read as elsewhere.
 #include <strings.h>
 
 #include "grid/format/number_format.h"
@@ -57,6 +58,12 @@ constexpr const char* kBuiltin[kBuiltinCount] = {
 const char* BuiltinFormatCode(int id) {
   if (id < 0 || id >= kBuiltinCount) return nullptr;
   return kBuiltin[id];
+}
+
+const char* LocaleBuiltinFormatCode(int id) {
+  if (id >= 32 && id <= 35) return "h:mm:ss";
+  if ((id >= 27 && id <= 36) || (id >= 50 && id <= 58)) return "m/d/yyyy";
+  return nullptr;
 }
 
 int BuiltinFormatId(std::string_view code) {

@@ -30,6 +30,11 @@ std::string FormatGeneral(double value);
 const char* BuiltinFormatCode(int id);
 // The built-in id of a code, or -1.
 int BuiltinFormatId(std::string_view code);
+// Built-in ids that stand for a format of the reader's locale in East Asian versions (27 to
+// 36 and 50 to 58: era and calendar dates, times with unit marks): the date or time code
+// they read as where no such locale applies, as LibreOffice reads them (dates m/d/yyyy,
+// 32 to 35 times h:mm:ss); null for other ids.
+const char* LocaleBuiltinFormatCode(int id);
 // Whether the code shows dates or times.
 bool IsDateFormat(std::string_view code);
 // Whether the code shows numbers as percentages (its first section has %).

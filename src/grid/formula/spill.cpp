@@ -40,6 +40,11 @@ bool Recalc::SpillBlocked(int sheetIndex, const Area& target, CellKey anchor, co
                     if (HasContent(c) || (c.dirty && !c.formula)) blocked = true;
                   });
   if (blocked) return true;
+  // A merged range shows as one cell: an array cannot spill into part of it.
+  for (const Range& m : book_.MergedRanges(sheetIndex))
+    if (m.firstRow <= target.lastRow && m.lastRow >= target.firstRow &&
+        m.firstCol <= target.lastCol && m.lastCol >= target.firstCol)
+      return true;
   // Cells of another array's extent (one not computed yet may leave them empty).
   for (const auto& [key, area] : arrays_)
     if (key != anchor && Overlaps(area, target)) return true;

@@ -9,7 +9,8 @@ compare ORIGINAL OURS EDITS...  LibreOffice (headless, through UNO) opens ORIGIN
                                 what both hold at the cells: notes, tables, drawings, chart
                                 series, conditional formats, validations, merges and hyperlinks. Prints the differences; exit status 1 when there are any.
 EDITS are insert-rows:FIRST:COUNT, delete-rows:..., insert-cols:..., delete-cols:..., lines
-from 1, applied in order to the first sheet.
+from 1, and shifts of cells insert-down:R1:C1:R2:C2, insert-right:..., delete-up:...,
+delete-left:..., applied in order to the first sheet.
 """
 import json
 import os
@@ -67,6 +68,9 @@ def make(path):
     ws.merge_range("A32:C33", "merged")
     ws.write_url("D35", "https://example.com/a", string="link a")
     ws.write_url("A38", "internal:Summary!A1", string="to summary")
+    # A link to a cell of its own sheet: LibreOffice keeps its target as written when rows
+    # move (it names a place, not the cell that was there).
+    ws.write_url("B36", "internal:Data!B5", string="to B5")
     ws.freeze_panes(1, 1)
     wb.close()
 
@@ -122,9 +126,26 @@ def store(doc, path):
     doc.close(True)
 
 
+def shift_cells(sheet, kind, r1, c1, r2, c2):
+    """insert-down, insert-right, delete-up, delete-left over R1:C1..R2:C2 (from 1)."""
+    import uno
+    from com.sun.star.table import CellRangeAddress
+    address = CellRangeAddress(0, c1 - 1, r1 - 1, c2 - 1, r2 - 1)
+    if kind.startswith("insert"):
+        mode = "DOWN" if kind == "insert-down" else "RIGHT"
+        sheet.insertCells(address, uno.Enum("com.sun.star.sheet.CellInsertMode", mode))
+    else:
+        mode = "UP" if kind == "delete-up" else "LEFT"
+        sheet.removeRange(address, uno.Enum("com.sun.star.sheet.CellDeleteMode", mode))
+
+
 def apply_edits(doc, edits):
     sheet = doc.Sheets.getByIndex(0)
     for edit in edits:
+        if edit.count(":") == 4:  # a shift of cells: KIND:R1:C1:R2:C2
+            kind, *box = edit.split(":")
+            shift_cells(sheet, kind, *map(int, box))
+            continue
         kind, first, count = edit.split(":")
         first, count = int(first) - 1, int(count)
         lines = sheet.Rows if kind.endswith("rows") else sheet.Columns

@@ -33,14 +33,27 @@ bool HaveTools() {
              &out) == 0;
 }
 
+// Whole rows or columns inserted or deleted, or (with `cells`) the cells of `box` inserted
+// or deleted, the others moving down or up (`rows`) or right or left.
 struct Edit {
   bool insert, rows;
-  int first, count;
+  int first = 0, count = 0;
+  bool cells = false;
+  Range box{};
   std::string Arg() const {
+    if (cells)
+      return std::string(insert ? (rows ? "insert-down:" : "insert-right:")
+                                : (rows ? "delete-up:" : "delete-left:")) +
+             std::to_string(box.firstRow) + ":" + std::to_string(box.firstCol) + ":" +
+             std::to_string(box.lastRow) + ":" + std::to_string(box.lastCol);
     return std::string(insert ? "insert-" : "delete-") + (rows ? "rows:" : "cols:") +
            std::to_string(first) + ":" + std::to_string(count);
   }
 };
+
+Edit ShiftCells(bool insert, bool vertical, const Range& box) {
+  return Edit{insert, vertical, 0, 0, true, box};
+}
 
 // Makes the workbook, edits it through the grid, saves it, and compares with LibreOffice.
 void ExpectSameAsLibreOffice(const std::vector<Edit>& edits) {
@@ -55,6 +68,13 @@ void ExpectSameAsLibreOffice(const std::vector<Edit>& edits) {
   book.ReadFile(original, kFileTypeAny);
   std::string args;
   for (const Edit& e : edits) {
+    if (e.cells) {
+      const Shift shift = e.rows ? Shift::CellsVertical : Shift::CellsHorizontal;
+      if (e.insert) book.InsertRange(e.box, shift);
+      else book.DeleteRange(e.box, shift);
+      args += " " + e.Arg();
+      continue;
+    }
     const int last = e.first + e.count - 1;
     const Range range = e.rows ? Range{e.first, kAll, last, kAll} : Range{kAll, e.first, kAll, last};
     const Shift shift = e.rows ? Shift::Rows : Shift::Columns;
@@ -83,6 +103,15 @@ TEST(AnchorsLikeLibreOffice, RowEdits) {
 // keeps the rest merged; that case is left to the unit tests.)
 TEST(AnchorsLikeLibreOffice, ColumnEdits) {
   ExpectSameAsLibreOffice({{true, false, 3, 1}, {false, false, 7, 1}, {true, false, 8, 2}});
+}
+
+// Shifts of cells under the chart (G3) and the picture (G20): cells inserted above them in
+// columns G:H move both down, cells deleted there move them up; the picture's own cell
+// deleted takes it away.
+TEST(AnchorsLikeLibreOffice, ShiftsOfCellsMoveDrawings) {
+  ExpectSameAsLibreOffice({ShiftCells(true, true, Range{1, 7, 2, 8}),
+                           ShiftCells(false, true, Range{1, 7, 1, 8})});
+  ExpectSameAsLibreOffice({ShiftCells(false, true, Range{20, 7, 20, 7})});
 }
 
 }  // namespace

@@ -96,12 +96,53 @@ TEST(AnchorArithmetic, DeleteCoveringPartialAndWhole) {
     ASSERT_TRUE(MoveAnchor(from, nullptr, AnchorMode::OneCell, {Rows(false, 8, 5)}));
     EXPECT_EQ(from, (AnchorCorner{0, 7, 0, 0}));
   }
+}
+
+// Shifts of cells move drawings by the cells their corners lie in, as LibreOffice does.
+TEST(AnchorArithmetic, ShiftsOfCellsMoveTheCornersWhoseCellsMove) {
+  const LineEdit downBD{true, true, 1, 3, 2, 4};  // B1:D3 inserted, cells below move down
   {
-    // A shift of cells moves no drawing.
-    Box b;
-    ASSERT_TRUE(MoveAnchor(b.from, &b.to, AnchorMode::TwoCell,
-                           {LineEdit{true, true, 1, 3, 2, 4}}));
+    Box b;  // the whole box is in the band: it moves down
+    ASSERT_TRUE(MoveAnchor(b.from, &b.to, AnchorMode::TwoCell, {downBD}));
+    EXPECT_EQ(b.from, (AnchorCorner{1, 5, 100, 200}));
+    EXPECT_EQ(b.to, (AnchorCorner{3, 8, 300, 400}));
+  }
+  const LineEdit downBC{true, true, 1, 3, 2, 3};  // B1:C3: the box's right corner in column D
+  {
+    Box b;  // sized with its cells: only the top-left corner moves
+    ASSERT_TRUE(MoveAnchor(b.from, &b.to, AnchorMode::TwoCell, {downBC}));
+    EXPECT_EQ(b.from.row, 5);
+    EXPECT_EQ(b.to.row, 5);
+    Box c;  // moved only: the whole object follows its top-left cell
+    ASSERT_TRUE(MoveAnchor(c.from, &c.to, AnchorMode::OneCell, {downBC}));
+    EXPECT_EQ(c.from.row, 5);
+    EXPECT_EQ(c.to.row, 8);
+  }
+  {
+    Box b;  // a band right of the top-left cell: sized, its right corner moves; moved only, nothing
+    const LineEdit downD{true, true, 1, 3, 4, 4};
+    ASSERT_TRUE(MoveAnchor(b.from, &b.to, AnchorMode::TwoCell, {downD}));
     EXPECT_EQ(b.from, Box().from);
+    EXPECT_EQ(b.to.row, 8);
+    Box c;
+    ASSERT_TRUE(MoveAnchor(c.from, &c.to, AnchorMode::OneCell, {downD}));
+    EXPECT_EQ(c.from, Box().from);
+    EXPECT_EQ(c.to, Box().to);
+  }
+  {
+    Box b;  // columns shifted left through rows 2..6: moved left by the two deleted cells
+    ASSERT_TRUE(MoveAnchor(b.from, &b.to, AnchorMode::OneCell,
+                           {LineEdit{false, false, 1, 1, 2, 6}}));
+    EXPECT_EQ(b.from.col, 0);
+    EXPECT_EQ(b.to.col, 2);
+  }
+  {
+    // Cells deleted under all of an object (B3:D6 shifted up): it is gone, whatever its mode;
+    // deleted under part of its width, it stays.
+    Box b, c, d;
+    EXPECT_FALSE(MoveAnchor(b.from, &b.to, AnchorMode::TwoCell, {LineEdit{true, false, 3, 4, 2, 4}}));
+    EXPECT_FALSE(MoveAnchor(c.from, &c.to, AnchorMode::OneCell, {LineEdit{true, false, 3, 4, 2, 4}}));
+    EXPECT_TRUE(MoveAnchor(d.from, &d.to, AnchorMode::OneCell, {LineEdit{true, false, 3, 4, 2, 3}}));
   }
 }
 

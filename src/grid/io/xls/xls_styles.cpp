@@ -93,6 +93,8 @@ std::vector<Style> XlsStyleRecords::Styles() const {
       s.numberFormat = f->second;
     } else if (const char* code = format::BuiltinFormatCode(xf.format)) {
       s.numberFormat = code;
+    } else if (const char* local = format::LocaleBuiltinFormatCode(xf.format)) {
+      s.numberFormat = local;  // an East Asian locale's date or time
     }
     if (s.numberFormat.empty()) s.numberFormat = "General";
     // Font 4 does not exist: the fonts after it are numbered from 5.

@@ -256,11 +256,62 @@ std::optional<CellPos> MoveCell(CellPos cell, const std::vector<LineEdit>& edits
   return CellPos{r.r1, r.c1};
 }
 
+namespace {
+
+// Whether a corner's cell lies across the band of a shift of cells (rows moving: its column).
+bool InBand(const AnchorCorner& c, const LineEdit& e) {
+  const int across = (e.rows ? c.col : c.row) + 1;
+  return across >= e.bandFirst && across <= e.bandLast;
+}
+
+// A shift of cells moves an object by the cells its corners lie in, as LibreOffice moves
+// them: one moved and sized with its cells moves each corner whose cell the shift moves;
+// one moved without being sized moves whole when its top-left cell moves. An object whose
+// cells the shift deletes all is gone.
+bool MoveAnchorByCells(AnchorCorner& from, AnchorCorner* to, AnchorMode mode, const LineEdit& e) {
+  const int limit = e.rows ? kMaxRows : kMaxCols;
+  int& fromLine = e.rows ? from.row : from.col;
+  int64_t& fromOff = e.rows ? from.rowOff : from.colOff;
+  if (!e.insert) {
+    // The cells the object covers: a corner at the very start of a cell does not cover it.
+    AnchorCorner last = to ? *to : from;
+    if (to) {
+      if (to->colOff == 0 && to->col > from.col) --last.col;
+      if (to->rowOff == 0 && to->row > from.row) --last.row;
+    }
+    const int first = fromLine, lastLine = e.rows ? last.row : last.col;
+    const int across1 = (e.rows ? from.col : from.row) + 1;
+    const int across2 = (e.rows ? last.col : last.row) + 1;
+    if (first >= e.first - 1 && lastLine <= e.first - 1 + e.count - 1 &&
+        across1 >= e.bandFirst && across2 <= e.bandLast)
+      return false;
+  }
+  if (mode == AnchorMode::TwoCell && to) {
+    const bool moveTo = InBand(*to, e);
+    if (InBand(from, e)) MoveLine(fromLine, fromOff, e, limit);
+    if (moveTo) MoveLine(e.rows ? to->row : to->col, e.rows ? to->rowOff : to->colOff, e, limit);
+    return true;
+  }
+  if (!InBand(from, e)) return true;
+  const int before = fromLine;
+  MoveLine(fromLine, fromOff, e, limit);
+  if (to) {
+    int& toLine = e.rows ? to->row : to->col;
+    toLine = std::clamp(toLine + (fromLine - before), 0, limit - 1);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool MoveAnchor(AnchorCorner& from, AnchorCorner* to, AnchorMode mode,
                 const std::vector<LineEdit>& edits) {
   if (mode == AnchorMode::Absolute) return true;
   for (const LineEdit& e : edits) {
-    if (!FullBand(e)) continue;
+    if (!FullBand(e)) {
+      if (!MoveAnchorByCells(from, to, mode, e)) return false;
+      continue;
+    }
     const int limit = e.rows ? kMaxRows : kMaxCols;
     int& fromLine = e.rows ? from.row : from.col;
     int64_t& fromOff = e.rows ? from.rowOff : from.colOff;

@@ -36,9 +36,10 @@ struct AnchorCorner {
 // size (oneCell), or not at all (absolute).
 enum class AnchorMode { TwoCell, OneCell, Absolute };
 
-// Moves an anchor: `to` is null for an object with a size of its own (oneCellAnchor). Only
-// edits of whole rows or columns move drawings; a shift of cells leaves them. Returns false
-// when the edits deleted every cell the object covered (then it is gone).
+// Moves an anchor: `to` is null for an object with a size of its own (oneCellAnchor). A
+// shift of cells moves the corners whose cells it moves (an object not sized with its cells:
+// the whole object, by its top-left cell). Returns false when the edits deleted every cell
+// the object covered (then it is gone).
 bool MoveAnchor(AnchorCorner& from, AnchorCorner* to, AnchorMode mode,
                 const std::vector<LineEdit>& edits);
 

@@ -272,13 +272,15 @@ bool ParseRange(std::string_view s, size_t& i, RefPart& a, RefPart& b, bool& pai
   return true;
 }
 
-// Moves a parsed range: 1 moved, 0 deleted whole, -1 cut by an edit.
-int MoveParsed(RefPart& a, RefPart& b, const std::vector<LineEdit>& edits) {
+// Moves a parsed range: 1 moved, 0 deleted whole, -1 cut by an edit. With `keepCut` an edit
+// that cuts the range leaves it where it is, as it leaves a reference in a cell formula.
+int MoveParsed(RefPart& a, RefPart& b, const std::vector<LineEdit>& edits, bool keepCut = false) {
   CellRange r{a.row ? a.row : 1, a.col ? a.col : 1, b.row ? b.row : kMaxRows,
               b.col ? b.col : kMaxCols};
   for (const LineEdit& e : edits) {
     bool cut = false;
     auto moved = MoveRange(r, e, &cut);
+    if (cut && keepCut) continue;
     if (cut) return -1;
     if (!moved) return 0;
     r = *moved;
@@ -416,7 +418,7 @@ bool MoveFormulaText(std::string& text, const std::string& sheetName, const std:
       bool pair = false;
       size_t at = i;
       if (ParseRange(text, at, a, b, pair)) {
-        if (MoveParsed(a, b, edits) != 1) {
+        if (MoveParsed(a, b, edits, deletedAsError) != 1) {
           if (!deletedAsError) return false;
           whole = false;
           out += "#REF!";
@@ -436,7 +438,7 @@ bool MoveFormulaText(std::string& text, const std::string& sheetName, const std:
       bool pair = false;
       size_t at = j;
       if (ParseRange(text, at, a, b, pair)) {
-        if (MoveParsed(a, b, edits) != 1) {
+        if (MoveParsed(a, b, edits, deletedAsError) != 1) {
           if (!deletedAsError) return false;
           whole = false;
           out += newQualifier + "#REF!";

@@ -183,7 +183,8 @@ bool MoveFormulaRefs(std::string& text, const std::string& sheetName,
 // The same for formulas kept beside cells (conditional formats, validations, chart series):
 // with `unqualifiedHere` references without a sheet are on that sheet too; with
 // `deletedAsError` a reference the edits deleted becomes #REF! (the function then returns
-// false but the text is complete) instead of leaving the text as it was.
+// false but the text is complete) instead of leaving the text as it was, and one a shift of
+// cells cuts through stays where it is, as references in cell formulas stay.
 bool MoveFormulaText(std::string& text, const std::string& sheetName, const std::string& newName,
                      const std::vector<LineEdit>& edits, bool unqualifiedHere,
                      bool deletedAsError);

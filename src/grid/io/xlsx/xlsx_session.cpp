@@ -10,11 +10,13 @@ SheetExtras* XlsxSession::Sheet(uint32_t sheetId) const {
 }
 
 void XlsxSession::SetSheet(uint32_t sheetId, std::shared_ptr<SheetExtras> extras) {
+  merges_.erase(sheetId);
   if (extras) sheets_[sheetId] = std::move(extras);
   else sheets_.erase(sheetId);
 }
 
 void XlsxSession::LinesEdited(const LineEditEvent& e) {
+  merges_.erase(e.sheetId);
   if (SheetExtras* x = Sheet(e.sheetId))
     NoteLineEdit(*x, LineEdit{e.rows, e.insert, e.first, e.count, e.bandFirst, e.bandLast});
 }

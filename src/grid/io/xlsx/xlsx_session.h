@@ -26,12 +26,20 @@ class XlsxSession final : public FileSession {
   // The extras of a sheet by its identity (Workbook::SheetId); null when it has none.
   SheetExtras* Sheet(uint32_t sheetId) const;
   void SetSheet(uint32_t sheetId, std::shared_ptr<SheetExtras> extras);
-  void RemoveSheet(uint32_t sheetId) { sheets_.erase(sheetId); }
+  void RemoveSheet(uint32_t sheetId) {
+    sheets_.erase(sheetId);
+    merges_.erase(sheetId);
+  }
 
   // Structural edits go into the edited sheet's log, replayed on its kept elements and
   // carried parts at the save; a removed sheet's extras go with it.
   void LinesEdited(const LineEditEvent& edit) override;
   void SheetRemoved(uint32_t sheetId) override { RemoveSheet(sheetId); }
+
+  // The merged ranges of the sheet's kept mergeCells element, moved by the edits since the
+  // read (see xlsx_merges.cpp). None when an edit split one: the save leaves the element out.
+  std::vector<MergedRange> MergedRanges(uint32_t sheetId) const override;
+  std::vector<MergedRange> Unmerge(uint32_t sheetId, const MergedRange& area) override;
 
   // The session a workbook holds, when it is one of these; null otherwise.
   static XlsxSession* Of(const Workbook& book);
@@ -40,6 +48,8 @@ class XlsxSession final : public FileSession {
 
  private:
   std::map<uint32_t, std::shared_ptr<SheetExtras>> sheets_;
+  // MergedRanges by sheet, worked out once until the sheet's extras or edits change.
+  mutable std::map<uint32_t, std::vector<MergedRange>> merges_;
 };
 
 }  // namespace ddt::grid::io

@@ -21,6 +21,7 @@
 #include "grid/io/xlsx/opc_package.h"
 #include "grid/io/workbook_io.h"
 #include "grid/io/xlsx/xlsx_anchors.h"
+#include "grid/io/xlsx/xlsx_defined_names.h"
 #include "grid/io/xlsx/xlsx_dynamic_arrays.h"
 #include "grid/io/xlsx/xlsx_extras.h"
 #include "grid/io/xlsx/xlsx_names.h"
@@ -232,42 +233,31 @@ std::string SheetEntries(const Workbook& book, const XlsxSession& session, const
   return out + "</sheets>";
 }
 
-std::string DefinedNamesXml(const Workbook& book, const XlsxSession& session,
-                            std::vector<std::string>& notes) {
+std::string DefinedNamesXml(const Workbook& book, const XlsxSession& session) {
   const FileExtras& x = *session.file;
-  // Sheets of the file that are gone: references to them cannot stand.
+  // Sheets of the file that are gone: references to them read #REF!.
   std::set<std::string> present;
-  for (int i = 1; i <= book.SheetCount(); ++i)
-    if (const SheetExtras* e = session.Sheet(book.SheetId(i))) present.insert(e->originalName);
-  LineEdit wipe{true, false, 1, kMaxRows, 1, kMaxCols};
+  std::vector<NamedSheetEdits> edited;
+  for (int i = 1; i <= book.SheetCount(); ++i) {
+    const SheetExtras* e = session.Sheet(book.SheetId(i));
+    if (!e) continue;
+    present.insert(e->originalName);
+    if (!e->edits.empty() || e->originalName != book.SheetName(i))
+      edited.push_back({e->originalName, book.SheetName(i), &e->edits});
+  }
+  std::vector<std::string> gone;
+  for (const std::string& name : x.sheetNames)
+    if (!present.count(name)) gone.push_back(name);
   std::string out;
   int count = 0;
   for (const DefinedNameEntry& n : x.names) {
-    std::string text = n.text;
-    bool ok = true;
     int local = 0;
     if (n.local) {
+      // A name that belongs to a deleted sheet goes with it.
       local = book.SheetIndexOfId(n.localSheet);
-      ok = local > 0;
+      if (local == 0) continue;
     }
-    for (int i = 1; ok && i <= book.SheetCount(); ++i) {
-      const SheetExtras* e = session.Sheet(book.SheetId(i));
-      if (!e || (e->edits.empty() && e->originalName == book.SheetName(i))) continue;
-      ok = MoveFormulaRefs(text, e->originalName, book.SheetName(i), e->edits);
-    }
-    for (const std::string& gone : x.sheetNames) {
-      if (!ok || present.count(gone)) continue;
-      std::string probe = text;
-      ok = MoveFormulaRefs(probe, gone, gone, {wipe});
-    }
-    if (!ok) {
-      std::string label = n.attrs;
-      size_t at = label.find("name=\"");
-      label = at == std::string::npos ? "" : label.substr(at + 6, label.find('"', at + 6) - at - 6);
-      notes.push_back("The defined name '" + label +
-                      "' was left out: its sheet or the cells it names were deleted");
-      continue;
-    }
+    const std::string text = MovedDefinedName(DefinedNameLabel(n.attrs), n.text, edited, gone);
     out += "<definedName" + n.attrs;
     if (n.local) out += " localSheetId=\"" + std::to_string(local - 1) + "\"";
     out += ">";
@@ -309,7 +299,7 @@ std::string WorkbookXmlWithExtras(const Workbook& book, const XlsxSession& sessi
     own.push_back({"bookViews", "<bookViews><workbookView activeTab=\"" +
                                     std::to_string(activeTab) + "\"/></bookViews>"});
   own.push_back({"sheets", SheetEntries(book, session, plan, sheetRelIds, shown, notes)});
-  std::string names = DefinedNamesXml(book, session, notes);
+  std::string names = DefinedNamesXml(book, session);
   if (!names.empty()) own.push_back({"definedNames", std::move(names)});
   for (const std::string* xml : OrderFragments(kept, own, WorkbookRank)) out += *xml;
   out += "</workbook>";

@@ -1,0 +1,43 @@
+// .xls cells formatted with the built-in ids East Asian versions keep for their locale's
+// dates and times (27-36, 50-58) show as LibreOffice shows them: dates m/d/yyyy, 32-35 times
+// h:mm:ss. Fixture written by xlwt (data/make_xlwt_locale_dates.py); the texts expected are
+// those of `soffice --convert-to csv` with the option to save cells as shown.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "grid/io/file_type.h"
+#include "grid/workbook.h"
+#include "io_test_util.h"
+
+namespace ddt::grid::io {
+namespace {
+
+using test::DataFile;
+using test::ScratchDir;
+
+constexpr int kLocaleIdRows = 19;  // ids 27-36 then 50-58, one a row
+
+bool IsTimeId(int id) { return id >= 32 && id <= 35; }
+
+TEST(XlsLocaleFormats, LocaleDatesAndTimesShowAsDatesAndTimes) {
+  Workbook book;
+  ASSERT_EQ(book.ReadFile(DataFile("xlwt_locale_dates.xls"), kFileTypeAny), kFileTypeXls);
+  for (int row = 1; row <= kLocaleIdRows; ++row) {
+    const int id = static_cast<int>(std::get<double>(book.GetCellValue(1, row, 1)));
+    SCOPED_TRACE(id);
+    EXPECT_EQ(book.GetFormattedText(1, row, 2), IsTimeId(id) ? "12:00:00" : "3/15/2023");
+    EXPECT_EQ(book.GetFormattedText(1, row, 3), IsTimeId(id) ? "18:00:00" : "3/16/2023");
+  }
+  // Saved, they keep showing so (as the built-in date and time formats).
+  ScratchDir dir;
+  const std::string path = dir.File("locale.xlsx");
+  book.WriteFile(path, kFileTypeXlsx);
+  Workbook back;
+  back.ReadFile(path, kFileTypeAny);
+  EXPECT_EQ(back.GetFormattedText(1, 1, 2), "3/15/2023");
+  EXPECT_EQ(back.GetFormattedText(1, 6, 3), "18:00:00");
+}
+
+}  // namespace
+}  // namespace ddt::grid::io
