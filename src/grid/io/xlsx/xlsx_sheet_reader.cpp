@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "grid/formula/a1.h"
 #include "grid/formula/ast.h"
 #include "grid/formula/formula.h"
 #include "grid/grid_error.h"
@@ -275,7 +276,7 @@ class SheetHandler : public XmlHandler {
     }
     if (r) {
       int64_t row = 0, col = 0;
-      if (!ParseCellRef(r, &row, &col))
+      if (!formula::ParsePlainCellRef(r, &row, &col))
         throw GridError("sheet '" + ctx_.sheetName + "': bad cell reference '" + r + "'",
                         ErrorKind::Damaged);
       if (row > kMaxRows || col > kMaxCols)
@@ -319,9 +320,9 @@ class SheetHandler : public XmlHandler {
   void ArrayExtent(std::string_view ref) {
     const size_t colon = ref.find(':');
     int64_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-    if (!ParseCellRef(ref.substr(0, colon), &r1, &c1)) return;
+    if (!formula::ParsePlainCellRef(ref.substr(0, colon), &r1, &c1)) return;
     r2 = r1, c2 = c1;
-    if (colon != std::string_view::npos && !ParseCellRef(ref.substr(colon + 1), &r2, &c2)) return;
+    if (colon != std::string_view::npos && !formula::ParsePlainCellRef(ref.substr(colon + 1), &r2, &c2)) return;
     if (r2 < r1 || c2 < c1) return;
     arrayRows_ = static_cast<int>(std::min<int64_t>(r2 - r1 + 1, kMaxRows));
     arrayCols_ = static_cast<int>(std::min<int64_t>(c2 - c1 + 1, kMaxCols));
