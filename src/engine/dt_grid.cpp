@@ -256,6 +256,18 @@ void CDT_GRID::GetPattern(short& pattern, uint32_t& foreground, uint32_t& backgr
 uint32_t CDT_GRID::GetFontColor() { return Host().View().GetFontColor(); }
 void CDT_GRID::SetFontColor(uint32_t color) { Host().View().SetFontColor(color); }
 
+CDT_IF::ColumnLook CDT_GRID::GetColumnLook(int sheet, int col) {
+  // Row 1: the cell that is active when the whole column is selected.
+  const ddt::grid::Style& style = Book().CellStyle(sheet, 1, col);
+  ColumnLook look;
+  look.pattern = static_cast<short>(style.pattern);
+  look.foreground = style.patternFg;
+  look.background = style.patternBg;
+  look.fontColor = style.fontColor;
+  look.numberFormat = style.numberFormat;
+  return look;
+}
+
 // --- Editing and clipboard ---------------------------------------------------------------
 
 void CDT_GRID::EditClear(DT_CLEAR_TYPE kind) {
