@@ -45,9 +45,9 @@ ddt::grid::Workbook& CDT_GRID::Book() { return m_pHost->Book(); }
 
 void CDT_GRID::Open(const char* path) {
   m_nFileFormat = ddt::grid::io::kFileTypeAny;
-  m_nFileFormat = static_cast<short>(Book().ReadFile(path, ddt::grid::io::kFileTypeAny));
+  // Read with the header row held: row 1 of each sheet lands at row 0, no second pass.
+  m_nFileFormat = static_cast<short>(Book().ReadFile(path, ddt::grid::io::kFileTypeAny, 1));
   Host().View().Reset();  // the sheets read have their first cell selected
-  Book().HoldHeaderRow();
   CreateHeader();
 }
 
