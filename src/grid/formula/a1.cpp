@@ -33,7 +33,8 @@ size_t ReadLetters(std::string_view t, size_t pos, int64_t* col) {
 // Reads decimal digits from t[pos]: returns where they end, their value (saturated) in *row.
 size_t ReadDigits(std::string_view t, size_t pos, int64_t* row) {
   int64_t r = 0;
-  for (; pos < t.size() && IsDigit(t[pos]); ++pos) r = std::min(kSaturated, r * 10 + (t[pos] - '0'));
+  for (; pos < t.size() && IsDigit(t[pos]); ++pos)
+    r = std::min(kSaturated, r * 10 + (t[pos] - '0'));
   *row = r;
   return pos;
 }

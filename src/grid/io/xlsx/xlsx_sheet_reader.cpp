@@ -325,7 +325,9 @@ class SheetHandler : public XmlHandler {
     int64_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
     if (!formula::ParsePlainCellRef(ref.substr(0, colon), &r1, &c1)) return;
     r2 = r1, c2 = c1;
-    if (colon != std::string_view::npos && !formula::ParsePlainCellRef(ref.substr(colon + 1), &r2, &c2)) return;
+    if (colon != std::string_view::npos &&
+        !formula::ParsePlainCellRef(ref.substr(colon + 1), &r2, &c2))
+      return;
     if (r2 < r1 || c2 < c1) return;
     arrayRows_ = static_cast<int>(std::min<int64_t>(r2 - r1 + 1, kMaxRows));
     arrayCols_ = static_cast<int>(std::min<int64_t>(c2 - c1 + 1, kMaxCols));
