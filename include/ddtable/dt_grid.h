@@ -129,6 +129,7 @@ class DDT_API CDT_GRID : public CDT_IF {
   void SetNumberFormat(const char* format) override;
   void GetPattern(short& pattern, uint32_t& foreground, uint32_t& background) override;
   uint32_t GetFontColor() override;
+  ColumnLook GetColumnLook(int sheet, int col) override;
   void SetFontColor(uint32_t color) override;
 
   // Editing and clipboard.

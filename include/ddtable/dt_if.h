@@ -131,6 +131,18 @@ class DDT_API CDT_IF {
   virtual void SetPattern(short pattern, uint32_t foreground, uint32_t background) = 0;
   virtual uint32_t GetFontColor() = 0;
   virtual void SetFontColor(uint32_t color) = 0;
+  // The look of a column as its first data row shows it: what a column of parameters gives
+  // the cells a table adds to it.
+  struct ColumnLook {
+    short pattern = 0;
+    uint32_t foreground = 0;
+    uint32_t background = 0;
+    uint32_t fontColor = 0;
+    std::string numberFormat;
+  };
+  // The look of column col of sheet `sheet` (0: the current sheet). Moves neither the
+  // selection nor the active cell, nor the current sheet. Throws for a bad sheet or column.
+  virtual ColumnLook GetColumnLook(int sheet, int col) = 0;
 
   // Editing and clipboard (current selection).
   virtual void EditClear(DT_CLEAR_TYPE kind) = 0;

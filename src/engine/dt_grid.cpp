@@ -45,9 +45,9 @@ ddt::grid::Workbook& CDT_GRID::Book() { return m_pHost->Book(); }
 
 void CDT_GRID::Open(const char* path) {
   m_nFileFormat = ddt::grid::io::kFileTypeAny;
-  m_nFileFormat = static_cast<short>(Book().ReadFile(path, ddt::grid::io::kFileTypeAny));
+  // Read with the header row held: row 1 of each sheet lands at row 0, no second pass.
+  m_nFileFormat = static_cast<short>(Book().ReadFile(path, ddt::grid::io::kFileTypeAny, 1));
   Host().View().Reset();  // the sheets read have their first cell selected
-  Book().HoldHeaderRow();
   CreateHeader();
 }
 
@@ -255,6 +255,18 @@ void CDT_GRID::GetPattern(short& pattern, uint32_t& foreground, uint32_t& backgr
 
 uint32_t CDT_GRID::GetFontColor() { return Host().View().GetFontColor(); }
 void CDT_GRID::SetFontColor(uint32_t color) { Host().View().SetFontColor(color); }
+
+CDT_IF::ColumnLook CDT_GRID::GetColumnLook(int sheet, int col) {
+  // Row 1: the cell that is active when the whole column is selected.
+  const ddt::grid::Style& style = Book().CellStyle(sheet, 1, col);
+  ColumnLook look;
+  look.pattern = static_cast<short>(style.pattern);
+  look.foreground = style.patternFg;
+  look.background = style.patternBg;
+  look.fontColor = style.fontColor;
+  look.numberFormat = style.numberFormat;
+  return look;
+}
 
 // --- Editing and clipboard ---------------------------------------------------------------
 

@@ -98,7 +98,8 @@ Sheet& Workbook::SheetAt(int sheet) { return *sheets_[ResolveSheet(sheet) - 1]; 
 const Sheet& Workbook::SheetAt(int sheet) const { return *sheets_[ResolveSheet(sheet) - 1]; }
 
 void Workbook::CheckCell(int row, int col) const {
-  if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
+  // A file read in place writes its header row at row 0.
+  if (row < 1 - readOrigin_ || row > kMaxRows || col < 1 || col > kMaxCols)
     throw GridError("Invalid row or column.", ErrorKind::BadArgument);
 }
 
@@ -539,7 +540,9 @@ void Workbook::SetColsHidden(int sheet, int firstCol, int lastCol, bool hidden) 
 
 bool Workbook::RowHidden(int sheet, int row) const {
   const Sheet& s = SheetAt(sheet);
-  if (row < 1 || row > kMaxRows) throw GridError("Invalid row or column.", ErrorKind::BadArgument);
+  // A held header row can be looked at (SUBTOTAL over a range that starts in it).
+  if (row < (rowOrigin_ != 0 ? 0 : 1) || row > kMaxRows)
+    throw GridError("Invalid row or column.", ErrorKind::BadArgument);
   return s.rowHidden.Get(row);
 }
 

@@ -230,6 +230,15 @@ class Workbook {
   void HoldEmptyHeaderRow();
   // 1 while the header row is held (file row = row + 1), else 0.
   int RowOrigin() const { return rowOrigin_; }
+  // A file read in place (ReadFile with a row origin): between the two calls the file
+  // readers put the file's row r at row r - ReadOrigin(), the header row at row 0, which the
+  // cell members then reach. The readers give formulas the file's rows and translate them
+  // as HoldHeaderRow would; the row origin stays 0 meanwhile, so formula texts read as the
+  // file wrote them. EndReadInPlace holds the header row (RowOrigin() becomes the origin).
+  // An origin other than 0 or 1 throws.
+  void BeginReadInPlace(int origin);
+  int ReadOrigin() const { return readOrigin_; }
+  void EndReadInPlace();
   // A cell of the held header row of a sheet (0: current); null when unused or not held.
   const Cell* HeaderCell(int sheet, int col) const;
   // Replaces a held header cell's content by a constant, keeping its style (a renamed
@@ -251,8 +260,10 @@ class Workbook {
 
   // --- Files (grid/io) ------------------------------------------------------------------
   // Replace the whole workbook by the file; returns the file-type code read (io/file_type.h).
-  // On failure throws GridError and leaves the workbook as it was.
-  int ReadFile(const std::string& path, int fileType);
+  // On failure throws GridError and leaves the workbook as it was. With `rowOrigin` 1 the
+  // file is read with its header row held (as ReadFile, then HoldHeaderRow, without moving
+  // the cells a second time).
+  int ReadFile(const std::string& path, int fileType, int rowOrigin = 0);
   // Write the workbook (Office Open XML) atomically: temporary file, then rename.
   void WriteFile(const std::string& path, int fileType) const;
   // What the file held beside the grid's own model, carried to the next save (null for a
@@ -341,6 +352,7 @@ class Workbook {
   uint32_t nextSheetId_ = 1;
   bool date1904_ = false;
   int rowOrigin_ = 0;  // rows held out above row 1 (HoldHeaderRow)
+  int readOrigin_ = 0;  // the row origin of a read in place, while it runs
   bool modified_ = false;
   StyleTable styles_;
   std::shared_ptr<FileSession> extras_;

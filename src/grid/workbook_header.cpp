@@ -43,6 +43,18 @@ void Workbook::HoldHeaderRow() {
   MoveAllRows(-1);
 }
 
+void Workbook::BeginReadInPlace(int origin) {
+  if (origin != 0 && origin != 1)
+    throw GridError("Invalid row origin.", ErrorKind::BadArgument);
+  readOrigin_ = origin;
+}
+
+void Workbook::EndReadInPlace() {
+  rowOrigin_ = readOrigin_;
+  readOrigin_ = 0;
+  Calc().StructureChanged();
+}
+
 void Workbook::HoldEmptyHeaderRow() {
   if (rowOrigin_ != 0) return;
   rowOrigin_ = 1;

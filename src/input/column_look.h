@@ -2,25 +2,16 @@
 // selected and its first cell is active: fill, font colour and number format.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 #include "ddtable/dt_if.h"
 
 namespace ddt::input {
 
-struct ColumnLook {
-  short pattern = 0;
-  uint32_t foreground = 0;
-  uint32_t background = 0;
-  uint32_t fontColor = 0;
-  std::string numberFormat;
-};
+using ColumnLook = CDT_IF::ColumnLook;
 
-// Reads the look of column col of the grid's current sheet (which selects the column). False
-// when the grid refuses the index.
+// Reads the look of column col of the grid's current sheet. False when the grid refuses the
+// index. Neither the selection nor the active cell moves.
 bool ReadColumnLook(CDT_IF& engine, int col, ColumnLook& look);
-// The same for sheet `sheet`; the grid's current sheet is restored afterwards.
+// The same for sheet `sheet`; the grid's current sheet does not change.
 bool ReadColumnLook(CDT_IF& engine, int sheet, int col, ColumnLook& look);
 
 }  // namespace ddt::input

@@ -1,5 +1,7 @@
 #include "grid/formula/a1.h"
 
+#include <algorithm>
+
 #include "grid/limits.h"
 
 namespace ddt::grid::formula {
@@ -10,33 +12,52 @@ constexpr size_t npos = std::string_view::npos;
 constexpr int kMaxColumnLetters = 3;
 constexpr int kMaxRowDigits = 7;
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Where A1 numbers stop growing: far past the grid, far below overflow.
+constexpr int64_t kSaturated = int64_t{1} << 40;
+
+// Reads column letters (either case) from t[pos]: returns where they end, their column
+// number (saturated) in *col.
+size_t ReadLetters(std::string_view t, size_t pos, int64_t* col) {
+  int64_t c = 0;
+  for (; pos < t.size(); ++pos) {
+    const unsigned letter = static_cast<unsigned>((t[pos] | 0x20) - 'a');
+    if (letter >= 26) break;
+    c = std::min(kSaturated, c * 26 + letter + 1);
+  }
+  *col = c;
+  return pos;
+}
+
+// Reads decimal digits from t[pos]: returns where they end, their value (saturated) in *row.
+size_t ReadDigits(std::string_view t, size_t pos, int64_t* row) {
+  int64_t r = 0;
+  for (; pos < t.size() && IsDigit(t[pos]); ++pos)
+    r = std::min(kSaturated, r * 10 + (t[pos] - '0'));
+  *row = r;
+  return pos;
+}
 
 // Letters of a column at pos (with optional $); returns the end or npos.
 size_t ScanColumn(std::string_view t, size_t pos, int* col, bool* abs) {
   *abs = pos < t.size() && t[pos] == '$';
   if (*abs) ++pos;
-  size_t start = pos;
-  while (pos < t.size() && IsLetter(t[pos]) && pos - start < kMaxColumnLetters + 1) ++pos;
-  if (pos == start || pos - start > kMaxColumnLetters) return npos;
-  *col = ColumnFromLetters(t.substr(start, pos - start));
-  return *col ? pos : npos;
+  int64_t value = 0;
+  const size_t end = ReadLetters(t, pos, &value);
+  if (end == pos || end - pos > kMaxColumnLetters || value > kMaxCols) return npos;
+  *col = static_cast<int>(value);
+  return end;
 }
 
 size_t ScanRow(std::string_view t, size_t pos, int* row, bool* abs, int minRow = 1) {
   *abs = pos < t.size() && t[pos] == '$';
   if (*abs) ++pos;
-  size_t start = pos;
-  long value = 0;
-  while (pos < t.size() && IsDigit(t[pos])) {
-    if (pos - start >= kMaxRowDigits) return npos;
-    value = value * 10 + (t[pos] - '0');
-    ++pos;
-  }
-  if (pos == start || value < minRow || value > kMaxRows) return npos;
+  int64_t value = 0;
+  const size_t end = ReadDigits(t, pos, &value);
+  if (end == pos || end - pos > kMaxRowDigits || value < minRow || value > kMaxRows) return npos;
   *row = static_cast<int>(value);
-  return pos;
+  return end;
 }
 
 // A reference ends where no name character, "(" or "!" follows.
@@ -75,6 +96,32 @@ size_t ScanRowRange(std::string_view t, size_t pos, ScannedCorner* a, ScannedCor
   p = ScanRow(t, p + 1, &b->row, &b->rowAbs, minRow);
   if (p == npos || !EndsHere(t, p)) return npos;
   return p;
+}
+
+size_t ScanRefPart(std::string_view t, size_t pos, ScannedCorner* part) {
+  ScannedCorner p;
+  size_t end = ScanColumn(t, pos, &p.col, &p.colAbs);
+  if (end != npos) {
+    const size_t rowEnd = ScanRow(t, end, &p.row, &p.rowAbs);
+    if (rowEnd != npos) end = rowEnd;
+    else p.rowAbs = false;
+  } else {
+    p = ScannedCorner{};
+    end = ScanRow(t, pos, &p.row, &p.rowAbs);
+  }
+  if (end == npos || !EndsHere(t, end)) return npos;
+  *part = p;
+  return end;
+}
+
+bool ParsePlainCellRef(std::string_view t, int64_t* row, int64_t* col) {
+  int64_t c = 0, r = 0;
+  const size_t letters = ReadLetters(t, 0, &c);
+  if (letters == 0 || letters == t.size()) return false;
+  if (ReadDigits(t, letters, &r) != t.size()) return false;
+  *row = r;
+  *col = c;
+  return r > 0;
 }
 
 bool SheetNameNeedsQuotes(std::string_view name) {

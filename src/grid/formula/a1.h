@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,15 @@ size_t ScanCellRef(std::string_view text, size_t pos, ScannedCorner* corner, int
 size_t ScanColumnRange(std::string_view text, size_t pos, ScannedCorner* a, ScannedCorner* b);
 size_t ScanRowRange(std::string_view text, size_t pos, ScannedCorner* a, ScannedCorner* b,
                     int minRow = 1);
+// Scans one part of a range as kept formulas and range lists write it: a cell ("$B$7"), a
+// whole column ("$C", row 0) or a whole row ("12", col 0); same conventions as ScanCellRef.
+size_t ScanRefPart(std::string_view text, size_t pos, ScannedCorner* part);
+
+// A cell reference as files write it in a cell's "r" or an array formula's range: letters
+// then digits and nothing else ("B12", either case, no "$"). Row and column are read past the
+// grid's limits (saturating, no overflow) so a reader can say which limit a cell passes.
+// False when the text is no such reference or its row is 0.
+bool ParsePlainCellRef(std::string_view text, int64_t* row, int64_t* col);
 
 // Whether a sheet name must be quoted in a formula ('My Sheet'!A1).
 bool SheetNameNeedsQuotes(std::string_view name);

@@ -11,11 +11,12 @@ namespace ddt::grid {
 namespace io {
 
 int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
-                     ReadReport* report) {
+                     ReadReport* report, int rowOrigin) {
   ReadReport local;
   ReadReport& r = report ? *report : local;
   r = ReadReport{};
   auto fresh = std::make_unique<Workbook>();
+  fresh->BeginReadInPlace(rowOrigin);
   try {
     const int type = DetectFileType(path);
     switch (type) {
@@ -30,6 +31,7 @@ int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
   } catch (const std::length_error&) {
     throw GridError("Cannot open \"" + path + "\": out of memory");
   }
+  fresh->EndReadInPlace();
   book.ReplaceContents(std::move(*fresh));
   book.SetReadNotes(r.notes);
   return r.fileType;
@@ -37,8 +39,8 @@ int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
 
 }  // namespace io
 
-int Workbook::ReadFile(const std::string& path, int fileType) {
-  return io::ReadWorkbookFile(*this, path, fileType);
+int Workbook::ReadFile(const std::string& path, int fileType, int rowOrigin) {
+  return io::ReadWorkbookFile(*this, path, fileType, nullptr, rowOrigin);
 }
 
 void Workbook::WriteFile(const std::string& path, int fileType) const {

@@ -32,6 +32,8 @@ int DetectFileType(const std::string& path);
 
 // Each reader fills `book`, a fresh workbook, from the file and throws GridError on failure
 // (the caller then discards `book`). Messages say what was wrong; the caller adds the file.
+// Row r of the file goes to row r - book.ReadOrigin() (Workbook::BeginReadInPlace), with its
+// formulas translated as Workbook::HoldHeaderRow would; messages name the file's rows.
 // The .xlsx reader also returns the file's session: what the package held beside the grid's
 // model (null for a package of another namespace, whose extras are not kept); the caller
 // gives it to the workbook (Workbook::SetExtras) or to the writer.
@@ -42,9 +44,10 @@ void ReadCsv(const std::string& path, Workbook& book, ReadReport& report);
 
 // Reads any supported file into a new workbook and swaps it into `book` only when the read
 // completed. `fileType` 4 recognises the format; a specific code is accepted too, the content
-// decides. Returns the code of the format read. Throws GridError naming the file.
+// decides. `rowOrigin` 1 reads the file with its header row held (Workbook::ReadFile).
+// Returns the code of the format read. Throws GridError naming the file.
 int ReadWorkbookFile(Workbook& book, const std::string& path, int fileType,
-                     ReadReport* report = nullptr);
+                     ReadReport* report = nullptr, int rowOrigin = 0);
 
 // The workbook as an Office Open XML package (the bytes of an .xlsx file). A workbook read
 // from an .xlsx/.xlsm file gets back what the grid does not model; `path` (the name it is

@@ -1,6 +1,7 @@
 // The .xlsx vocabulary: references, colours, escapes and date serials.
 #include <gtest/gtest.h>
 
+#include "grid/formula/a1.h"
 #include "grid/io/xlsx/opc_package.h"
 #include "grid/io/xlsx/xlsx_names.h"
 #include "grid/io/xlsx/xlsx_parts.h"
@@ -10,15 +11,15 @@ namespace {
 
 TEST(CellRefs, ParseAndPrintAgree) {
   int64_t row = 0, col = 0;
-  ASSERT_TRUE(ParseCellRef("XFD1048576", &row, &col));
+  ASSERT_TRUE(formula::ParsePlainCellRef("XFD1048576", &row, &col));
   EXPECT_EQ(row, 1048576);
   EXPECT_EQ(col, 16384);
-  ASSERT_TRUE(ParseCellRef("aa10", &row, &col));
+  ASSERT_TRUE(formula::ParsePlainCellRef("aa10", &row, &col));
   EXPECT_EQ(col, 27);
   for (int c : {1, 26, 27, 52, 53, 702, 703, 16384}) {
     std::string ref;
     AppendCellRef(7, c, ref);
-    ASSERT_TRUE(ParseCellRef(ref, &row, &col)) << ref;
+    ASSERT_TRUE(formula::ParsePlainCellRef(ref, &row, &col)) << ref;
     EXPECT_EQ(col, c) << ref;
     EXPECT_EQ(row, 7);
   }
@@ -29,18 +30,18 @@ TEST(CellRefs, ParseAndPrintAgree) {
 
 TEST(CellRefs, MalformedAndHugeReferences) {
   int64_t row = 0, col = 0;
-  EXPECT_FALSE(ParseCellRef("", &row, &col));
-  EXPECT_FALSE(ParseCellRef("A", &row, &col));
-  EXPECT_FALSE(ParseCellRef("12", &row, &col));
-  EXPECT_FALSE(ParseCellRef("A0", &row, &col));
-  EXPECT_FALSE(ParseCellRef("A1B", &row, &col));
-  EXPECT_FALSE(ParseCellRef("$A$1", &row, &col));
+  EXPECT_FALSE(formula::ParsePlainCellRef("", &row, &col));
+  EXPECT_FALSE(formula::ParsePlainCellRef("A", &row, &col));
+  EXPECT_FALSE(formula::ParsePlainCellRef("12", &row, &col));
+  EXPECT_FALSE(formula::ParsePlainCellRef("A0", &row, &col));
+  EXPECT_FALSE(formula::ParsePlainCellRef("A1B", &row, &col));
+  EXPECT_FALSE(formula::ParsePlainCellRef("$A$1", &row, &col));
   // Beyond the limits: parsed (saturating, no overflow) so the caller can say so.
-  ASSERT_TRUE(ParseCellRef("XFE1", &row, &col));
+  ASSERT_TRUE(formula::ParsePlainCellRef("XFE1", &row, &col));
   EXPECT_EQ(col, 16385);
-  ASSERT_TRUE(ParseCellRef("A99999999999999999999999", &row, &col));
+  ASSERT_TRUE(formula::ParsePlainCellRef("A99999999999999999999999", &row, &col));
   EXPECT_GT(row, 1048576);
-  ASSERT_TRUE(ParseCellRef("ZZZZZZZZZZZZZZZZZZZZ1", &row, &col));
+  ASSERT_TRUE(formula::ParsePlainCellRef("ZZZZZZZZZZZZZZZZZZZZ1", &row, &col));
   EXPECT_GT(col, 16384);
 }
 

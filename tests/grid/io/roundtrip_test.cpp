@@ -422,6 +422,18 @@ TEST(MoveRefs, ListsFollowInsertionsAndDeletions) {
   EXPECT_EQ(list, "B1:B3 D1:D4");
 }
 
+TEST(MoveRefs, WholeLinesMoveAndNamesAreNoRanges) {
+  const LineEdit insertRows{true, true, 3, 2, 1, kMaxCols};
+  std::string list = "$A:$B 3:$5 C2 a1:b$4";
+  ASSERT_TRUE(MoveRefList(list, {insertRows}));
+  EXPECT_EQ(list, "$A:$B 5:$7 C2 A1:B$6");
+  // Half a range, a part of each kind or a name cannot be moved: the list is not kept.
+  for (const char* bad : {"A:3", "A1:B", "ABCD1", "A1B2", "XFE1", "A0:B0", "$A"}) {
+    list = bad;
+    EXPECT_FALSE(MoveRefList(list, {insertRows})) << bad;
+  }
+}
+
 TEST(MoveRefs, FormulaTextsMoveOnlyTheirSheet) {
   const LineEdit insertRows{true, true, 2, 3, 1, kMaxCols};
   std::string text = "SUM(Data!$B$2:$B$5,'Other Sheet'!A2,\"Data!A2\")+Data!A1";

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "grid/formula/formula.h"
 #include "grid/grid_error.h"
 #include "grid/io/common/io_limits.h"
 #include "grid/io/csv/csv_dialect.h"
@@ -17,6 +18,7 @@
 #include "grid/io/file_type.h"
 #include "grid/io/workbook_io.h"
 #include "grid/limits.h"
+#include "grid/sheet.h"
 #include "grid/workbook.h"
 #include "text/utf8.h"
 
@@ -56,7 +58,7 @@ std::string ReadAll(const std::string& path) {
 
 class CsvBuilder {
  public:
-  explicit CsvBuilder(Workbook& book) : book_(book) {}
+  explicit CsvBuilder(Workbook& book) : book_(book), origin_(book.ReadOrigin()) {}
 
   void Char(char c) {
     if (field_.size() >= kMaxTextBytes) Fail("a field is longer than 32767 characters");
@@ -87,20 +89,27 @@ class CsvBuilder {
     throw GridError("record " + std::to_string(row_) + ": " + what, ErrorKind::OverLimit);
   }
   void Enter() {
+    const int row = row_ - origin_;  // a read in place holds the first record at row 0
     if (quoted_) {
       // Text, kept as text however it reads, as a text cell of a workbook file is.
-      book_.SetCellValue(1, row_, col_, Value(field_));
+      book_.SetCellValue(1, row, col_, Value(field_));
       return;
     }
     try {
-      book_.SetEntry(1, row_, col_, field_);
+      book_.SetEntry(1, row, col_, field_);
     } catch (const GridError&) {
       // A field starting with "=" that is not a formula stays the text it is.
-      book_.SetCellValue(1, row_, col_, Value(field_));
+      book_.SetCellValue(1, row, col_, Value(field_));
+      return;
     }
+    // A formula names the file's rows; in place its references move with the cells.
+    if (origin_ == 0) return;
+    if (Cell* c = book_.SheetAt(1).FindMutable(row, col_); c && c->formula)
+      c->formula = formula::Translated(*c->formula, -origin_);
   }
 
   Workbook& book_;
+  const int origin_;
   std::string field_;
   bool quoted_ = false;  // the field began with a quote
   int row_ = 1;

@@ -266,7 +266,8 @@ class SheetReader {
               const std::vector<bool>& quotePrefix, ReadReport& report, int sheet,
               const std::string& name)
       : g_(g), book_(book), styleIds_(styleIds), quotePrefix_(quotePrefix), report_(report),
-        sheet_(sheet), name_(name), strings_{g.biff8, g.codePage} {}
+        sheet_(sheet), name_(name), strings_{g.biff8, g.codePage},
+        lines_(book.SheetAt(sheet)), origin_(book.ReadOrigin()) {}
 
   void Read(std::string_view stream, size_t offset) {
     RecordReader records(stream, offset);
@@ -368,6 +369,8 @@ class SheetReader {
 
  private:
   bool InGrid(int row, int col) const { return row < kMaxRows && col < kMaxCols; }
+  // The grid's row of the file's 0-based row (a read in place holds the header row at 0).
+  int GridRow(int row) const { return row + 1 - origin_; }
 
   StyleId StyleOf(uint16_t xf) const {
     return xf < styleIds_.size() ? styleIds_[xf] : kDefaultStyle;
@@ -380,8 +383,8 @@ class SheetReader {
   StyleId CellStyleOf(uint16_t xf, int row, int col) {
     const StyleId style = StyleOf(xf);
     if (style != kDefaultStyle) return style;
-    if (book_.RowStyle(sheet_, row + 1) == kDefaultStyle &&
-        book_.ColStyle(sheet_, col + 1) == kDefaultStyle)
+    if (lines_.rowStyles.Get(GridRow(row)) == kDefaultStyle &&
+        lines_.colStyles.Get(col + 1) == kDefaultStyle)
       return style;
     if (g_.plainInStyledLine == kDefaultStyle) {
       Style plain;
@@ -394,17 +397,17 @@ class SheetReader {
   // A cell's value (Empty for a styled blank) and style; rows and columns are 0-based.
   void Put(int row, int col, uint16_t xf, Value v) {
     if (!InGrid(row, col)) return;
-    if (!IsEmpty(v)) book_.SetCellValue(sheet_, row + 1, col + 1, std::move(v));
+    if (!IsEmpty(v)) book_.SetCellValue(sheet_, GridRow(row), col + 1, std::move(v));
     const StyleId style = CellStyleOf(xf, row, col);
-    if (style != kDefaultStyle) book_.SetCellStyle(sheet_, row + 1, col + 1, style);
+    if (style != kDefaultStyle) book_.SetCellStyle(sheet_, GridRow(row), col + 1, style);
   }
 
   void PutText(int row, int col, uint16_t xf, const SharedText& text) {
     if (!InGrid(row, col)) return;
     if (xf < quotePrefix_.size() && quotePrefix_[xf] && !text.empty()) {
-      book_.SetEntry(sheet_, row + 1, col + 1, "'" + text.str());
+      book_.SetEntry(sheet_, GridRow(row), col + 1, "'" + text.str());
       const StyleId style = CellStyleOf(xf, row, col);
-      if (style != kDefaultStyle) book_.SetCellStyle(sheet_, row + 1, col + 1, style);
+      if (style != kDefaultStyle) book_.SetCellStyle(sheet_, GridRow(row), col + 1, style);
       return;
     }
     Put(row, col, xf, text.empty() ? Value() : Value(text));
@@ -527,23 +530,27 @@ class SheetReader {
     if (block && block->array)
       parsed = formula::AsArrayFormula(*parsed, std::max(1, block->lastRow - block->firstRow + 1),
                                        std::max(1, block->lastCol - block->firstCol + 1));
+    // Decoded with the file's rows; a read in place moves the references with the cells.
+    if (origin_ != 0) parsed = formula::Translated(*parsed, -origin_);
     std::optional<Value> cached;
     if (f.cached && !IsEmpty(*f.cached)) cached = std::move(f.cached);
-    book_.SetCellFormula(sheet_, f.row + 1, f.col + 1, std::move(parsed), std::move(cached));
+    book_.SetCellFormula(sheet_, GridRow(f.row), f.col + 1, std::move(parsed), std::move(cached));
     const StyleId style = CellStyleOf(f.xf, f.row, f.col);
-    if (style != kDefaultStyle) book_.SetCellStyle(sheet_, f.row + 1, f.col + 1, style);
+    if (style != kDefaultStyle) book_.SetCellStyle(sheet_, GridRow(f.row), f.col + 1, style);
   }
 
   void RowRecord(std::string_view d) {
     if (d.size() < 16) return;
     const char* p = d.data();
-    const int row = U16(p) + 1;
-    if (row > kMaxRows) return;
+    if (U16(p) + 1 > kMaxRows) return;
+    // Straight into the sheet's line maps: the held header row is no row the workbook's
+    // line members take.
+    const int row = GridRow(U16(p));
     const uint16_t flags = U16(p + 12);
-    if (flags & 0x0020) book_.SetRowsHidden(sheet_, row, row, true);
+    if (flags & 0x0020) lines_.rowHidden.Set(row, row, true);
     if (flags & 0x0080) {
       const StyleId style = StyleOf(U16(p + 14) & 0x0FFF);
-      if (style != kDefaultStyle) book_.SetRowStyle(sheet_, row, row, style);
+      if (style != kDefaultStyle) lines_.rowStyles.Set(row, row, style);
     }
   }
 
@@ -568,6 +575,8 @@ class SheetReader {
   int sheet_;
   const std::string& name_;
   StringReader strings_;
+  Sheet& lines_;      // the sheet's row and column properties
+  const int origin_;  // grid row = file row (1-based) - origin_
   std::vector<FormulaCell> formulas_;
   std::vector<Block> blocks_;
 };

@@ -188,55 +188,8 @@ bool MoveSpan(int& a, int& b, bool insert, int first, int count, int limit) {
   return true;
 }
 
-struct RefPart {
-  int row = 0, col = 0;  // 0: absent (whole columns / whole rows)
-  bool rowAbs = false, colAbs = false;
-};
-
-// Parses "$A$1", "A1", "$A", "12" at s[i]; advances i. False when nothing parses.
-bool ParseRefPart(std::string_view s, size_t& i, RefPart& p) {
-  size_t j = i;
-  if (j < s.size() && s[j] == '$') {
-    p.colAbs = true;
-    ++j;
-  }
-  int64_t col = 0;
-  size_t letters = 0;
-  while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j])) && letters < 3) {
-    col = col * 26 + (std::toupper(static_cast<unsigned char>(s[j])) - 'A' + 1);
-    ++j;
-    ++letters;
-  }
-  if (letters == 0) {
-    p.colAbs = false;
-    j = i;
-  }
-  bool rowAbs = false;
-  size_t k = j;
-  if (k < s.size() && s[k] == '$') {
-    rowAbs = true;
-    ++k;
-  }
-  int64_t row = 0;
-  size_t digits = 0;
-  while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k])) && digits < 8) {
-    row = row * 10 + (s[k] - '0');
-    ++k;
-    ++digits;
-  }
-  if (digits == 0) k = j, rowAbs = false;
-  if (letters == 0 && digits == 0) return false;
-  // A name such as "ABCD1" or "TAX2024" is no reference.
-  if (k < s.size() && (std::isalnum(static_cast<unsigned char>(s[k])) || s[k] == '_' ||
-                       s[k] == '.' || s[k] == '('))
-    return false;
-  if (col > kMaxCols || row > kMaxRows) return false;
-  p.col = static_cast<int>(col);
-  p.row = static_cast<int>(row);
-  p.rowAbs = rowAbs;
-  i = k;
-  return true;
-}
+// One part of a range: a cell, or a whole column (row 0) or whole row (col 0).
+using RefPart = formula::ScannedCorner;
 
 void AppendRefPart(const RefPart& p, std::string& out) {
   if (p.col) {
@@ -251,15 +204,15 @@ void AppendRefPart(const RefPart& p, std::string& out) {
 
 // Parses "A1" or "A1:B2" (or "A:B", "1:2") at s[i]. False when it is none of these.
 bool ParseRange(std::string_view s, size_t& i, RefPart& a, RefPart& b, bool& pair) {
-  size_t j = i;
   a = RefPart{};
-  if (!ParseRefPart(s, j, a)) return false;
+  size_t j = formula::ScanRefPart(s, i, &a);
+  if (j == std::string_view::npos) return false;
   pair = false;
   b = a;
   if (j < s.size() && s[j] == ':') {
-    size_t k = j + 1;
     RefPart second;
-    if (ParseRefPart(s, k, second) && (second.row == 0) == (a.row == 0) &&
+    const size_t k = formula::ScanRefPart(s, j + 1, &second);
+    if (k != std::string_view::npos && (second.row == 0) == (a.row == 0) &&
         (second.col == 0) == (a.col == 0)) {
       b = second;
       pair = true;

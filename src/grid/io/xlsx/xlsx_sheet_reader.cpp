@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "grid/formula/a1.h"
 #include "grid/formula/ast.h"
 #include "grid/formula/formula.h"
 #include "grid/grid_error.h"
@@ -57,7 +58,8 @@ struct SharedMaster {
 
 class SheetHandler : public XmlHandler {
  public:
-  explicit SheetHandler(SheetContext& ctx) : ctx_(ctx), sheet_(ctx.book.SheetAt(ctx.sheet)) {
+  explicit SheetHandler(SheetContext& ctx)
+      : ctx_(ctx), sheet_(ctx.book.SheetAt(ctx.sheet)), origin_(ctx.book.ReadOrigin()) {
     // Until a formula is read, no cell of the workbook has a reader to tell about a new
     // value: constants then go straight into the sheet, without the per-cell notices.
     for (int i = 1; i <= ctx.book.SheetCount(); ++i)
@@ -190,18 +192,20 @@ class SheetHandler : public XmlHandler {
                       ErrorKind::OverLimit);
     row_ = r;
     col_ = 0;
-    const int row = static_cast<int>(r);
-    if (IsTrue(Attr(attrs, "hidden"))) ctx_.book.SetRowsHidden(ctx_.sheet, row, row, true);
+    // The row's properties go to the sheet's line maps directly: the held header row (row 0
+    // of a read in place) is no row the workbook's line members take.
+    const int row = GridRow();
+    if (IsTrue(Attr(attrs, "hidden"))) sheet_.rowHidden.Set(row, row, true);
     if (ctx_.extras) {
       std::string kept = AttrsText(attrs, [](std::string_view a) {
         return a == "r" || a == "spans" || a == "s" || a == "customFormat" || a == "hidden";
       });
-      if (!kept.empty()) ctx_.book.SheetAt(ctx_.sheet).rowFileAttrs.Set(row, row, kept);
+      if (!kept.empty()) sheet_.rowFileAttrs.Set(row, row, kept);
     }
     if (IsTrue(Attr(attrs, "customFormat"))) {
       if (const char* s = Attr(attrs, "s")) {
         StyleId style = StyleOf(s);
-        if (style != kDefaultStyle) ctx_.book.SetRowStyle(ctx_.sheet, row, row, style);
+        if (style != kDefaultStyle) sheet_.rowStyles.Set(row, row, style);
       }
     }
   }
@@ -209,8 +213,8 @@ class SheetHandler : public XmlHandler {
   // A row's cells grow by doubling while it is read; give back the slack once it is
   // complete, so that memory follows the cells.
   void EndRow() {
-    auto& rows = ctx_.book.SheetAt(ctx_.sheet).MutableRows();
-    if (rows.empty() || rows.back().row != row_) return;
+    auto& rows = sheet_.MutableRows();
+    if (rows.empty() || rows.back().row != GridRow()) return;
     auto& cells = rows.back().cells;
     if (cells.capacity() - cells.size() > cells.size() / 4) cells.shrink_to_fit();
   }
@@ -275,7 +279,7 @@ class SheetHandler : public XmlHandler {
     }
     if (r) {
       int64_t row = 0, col = 0;
-      if (!ParseCellRef(r, &row, &col))
+      if (!formula::ParsePlainCellRef(r, &row, &col))
         throw GridError("sheet '" + ctx_.sheetName + "': bad cell reference '" + r + "'",
                         ErrorKind::Damaged);
       if (row > kMaxRows || col > kMaxCols)
@@ -319,9 +323,11 @@ class SheetHandler : public XmlHandler {
   void ArrayExtent(std::string_view ref) {
     const size_t colon = ref.find(':');
     int64_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-    if (!ParseCellRef(ref.substr(0, colon), &r1, &c1)) return;
+    if (!formula::ParsePlainCellRef(ref.substr(0, colon), &r1, &c1)) return;
     r2 = r1, c2 = c1;
-    if (colon != std::string_view::npos && !ParseCellRef(ref.substr(colon + 1), &r2, &c2)) return;
+    if (colon != std::string_view::npos &&
+        !formula::ParsePlainCellRef(ref.substr(colon + 1), &r2, &c2))
+      return;
     if (r2 < r1 || c2 < c1) return;
     arrayRows_ = static_cast<int>(std::min<int64_t>(r2 - r1 + 1, kMaxRows));
     arrayCols_ = static_cast<int>(std::min<int64_t>(c2 - c1 + 1, kMaxCols));
@@ -431,11 +437,14 @@ class SheetHandler : public XmlHandler {
   void EndCell() {
     inCell_ = false;
     inInline_ = false;
-    const int row = static_cast<int>(row_), col = static_cast<int>(col_);
+    const int fileRow = static_cast<int>(row_), row = GridRow(), col = static_cast<int>(col_);
     Value value = CellValue();
     if (!valueMetadata_.empty() && ctx_.extras && !hasFormula_)
-      ctx_.extras->valueMetadata.push_back({row, col, valueMetadata_, value});
+      ctx_.extras->valueMetadata.push_back({fileRow, col, valueMetadata_, value});
     if (auto f = CellFormula()) {
+      // Formulas are read as the file writes them; a read in place moves their references
+      // with the cells.
+      if (origin_ != 0) f = formula::Translated(*f, -origin_);
       // No result, or an empty one (written by programs that do not calculate): the
       // formula is evaluated when read.
       std::optional<Value> cached;
@@ -449,7 +458,7 @@ class SheetHandler : public XmlHandler {
         // array formula fills would be refused.
         ctx_.book.SetCellValue(ctx_.sheet, row, col, std::move(value));
         sheet_.FindMutable(row, col)->forcedText = true;
-      } else if (!formulasSeen_ || InSpill(row, col)) {
+      } else if (!formulasSeen_ || InSpill(fileRow, col)) {
         // A dynamic array's spilled values are its results, not entries over its cells.
         PutConstant(row, col, std::move(value));
       } else {
@@ -468,8 +477,7 @@ class SheetHandler : public XmlHandler {
   // that is not the default id. kDefaultStyle when the row and column have no style either.
   StyleId PlainInStyledLine(int row, int col) {
     if (sheet_.rowStyles.Empty() && sheet_.colStyles.Empty()) return kDefaultStyle;
-    if (ctx_.book.RowStyle(ctx_.sheet, row) == kDefaultStyle &&
-        ctx_.book.ColStyle(ctx_.sheet, col) == kDefaultStyle)
+    if (sheet_.rowStyles.Get(row) == kDefaultStyle && sheet_.colStyles.Get(col) == kDefaultStyle)
       return kDefaultStyle;
     if (plainInStyledLine_ == kDefaultStyle) {
       Style plain;
@@ -491,8 +499,11 @@ class SheetHandler : public XmlHandler {
     sheet_.NoteContent(col);
   }
 
+  // The row the cell or row being read goes to.
+  int GridRow() const { return static_cast<int>(row_) - origin_; }
+
   // Whether the cell lies in the extent of a dynamic array read before it (extents that end
-  // above the cell's row are dropped: cells come in row order).
+  // above the cell's row are dropped: cells come in row order; rows of the file).
   bool InSpill(int row, int col) {
     if (spills_.empty()) return false;
     std::erase_if(spills_, [&](const SpillExtent& e) { return e.lastRow < row; });
@@ -507,6 +518,7 @@ class SheetHandler : public XmlHandler {
   std::vector<SpillExtent> spills_;
   SheetContext& ctx_;
   Sheet& sheet_;
+  const int origin_;  // file row = row + origin_
   bool formulasSeen_ = false;
   int depth_ = 0;
   XmlCapture capture_;
