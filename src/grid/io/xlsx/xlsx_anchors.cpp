@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <set>
 
+#include "grid/formula/a1.h"
+#include "grid/io/common/cell_refs.h"
 #include "grid/limits.h"
 
 namespace ddt::grid::io {
@@ -120,25 +122,17 @@ int64_t ToInt(std::string_view s) {
   return v;
 }
 
+// A cell as anchors, notes and views name it ("B12", "$B$12").
 std::optional<CellPos> ParseCell(std::string_view ref) {
-  size_t i = 0;
-  int64_t col = 0, row = 0;
-  while (i < ref.size() && ref[i] == '$') ++i;
-  while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])) && col <= kMaxCols)
-    col = col * 26 + (std::toupper(static_cast<unsigned char>(ref[i++])) - 'A' + 1);
-  while (i < ref.size() && ref[i] == '$') ++i;
-  while (i < ref.size() && std::isdigit(static_cast<unsigned char>(ref[i])) && row <= kMaxRows)
-    row = row * 10 + (ref[i++] - '0');
-  if (i != ref.size() || col < 1 || row < 1 || col > kMaxCols || row > kMaxRows)
-    return std::nullopt;
-  return CellPos{static_cast<int>(row), static_cast<int>(col)};
+  formula::ScannedCorner corner;
+  if (formula::ScanCellRef(ref, 0, &corner) != ref.size()) return std::nullopt;
+  return CellPos{corner.row, corner.col};
 }
 
 std::string CellText(CellPos c) {
-  std::string letters;
-  for (int n = c.col; n > 0; n = (n - 1) / 26)
-    letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
-  return letters + std::to_string(c.row);
+  std::string text;
+  AppendCellRef(c.row, c.col, text);
+  return text;
 }
 
 // --- Anchors ----------------------------------------------------------------------------

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "grid/io/common/cell_refs.h"
+#include "grid/formula/a1.h"
 #include "grid/io/xlsx/xlsx_session.h"
 #include "grid/limits.h"
 
@@ -44,11 +44,11 @@ std::vector<MergeCellElement> MergeCellElements(const std::string& xml) {
 bool ParseMergeRef(std::string_view ref, MergedRange* out) {
   const size_t colon = ref.find(':');
   int64_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-  if (!ParseCellRef(ref.substr(0, colon), &r1, &c1)) return false;
+  if (!formula::ParsePlainCellRef(ref.substr(0, colon), &r1, &c1)) return false;
   if (colon == std::string_view::npos) {
     r2 = r1;
     c2 = c1;
-  } else if (!ParseCellRef(ref.substr(colon + 1), &r2, &c2)) {
+  } else if (!formula::ParsePlainCellRef(ref.substr(colon + 1), &r2, &c2)) {
     return false;
   }
   if (r1 > r2) std::swap(r1, r2);
