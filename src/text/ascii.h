@@ -2,6 +2,7 @@
 // of a multibyte character never matches an ASCII letter or blank, so these are safe on UTF-8.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace ddt::text {
@@ -25,6 +26,13 @@ constexpr bool StartsWithNoCase(std::string_view text, std::string_view prefix) 
 // True when a equals b ignoring ASCII letter case.
 constexpr bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && StartsWithNoCase(a, b);
+}
+
+// text with A-Z made a-z.
+inline std::string LowerAsciiText(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = LowerAscii(c);
+  return out;
 }
 
 // text without the characters of blanks at either end.

@@ -1,5 +1,6 @@
 #include "grid/io/xlsx/opc_package.h"
 
+#include "grid/io/common/hex_digit.h"
 #include "grid/io/common/io_limits.h"
 #include "grid/io/xlsx/xml_reader.h"
 #include "grid/io/zip/zip_reader.h"
@@ -33,18 +34,11 @@ class RelsHandler : public XmlHandler {
   std::vector<Relationship>& out_;
 };
 
-int Hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string PercentDecoded(std::string_view s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && Hex(s[i + 1]) >= 0 && Hex(s[i + 2]) >= 0) {
-      out += static_cast<char>(Hex(s[i + 1]) * 16 + Hex(s[i + 2]));
+    if (s[i] == '%' && i + 2 < s.size() && HexDigit(s[i + 1]) >= 0 && HexDigit(s[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2]));
       i += 2;
     } else {
       out += s[i];

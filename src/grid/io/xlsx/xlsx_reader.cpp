@@ -19,6 +19,7 @@
 #include "grid/io/zip/zip_reader.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
+#include "text/ascii.h"
 
 namespace ddt::grid::io {
 
@@ -36,12 +37,7 @@ struct NameEntry {
   std::string text;
 };
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& ch : out)
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  return out;
-}
+std::string Lower(std::string_view s) { return text::LowerAsciiText(s); }
 
 class ContentTypesHandler : public XmlHandler {
  public:

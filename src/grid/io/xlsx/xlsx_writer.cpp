@@ -30,6 +30,7 @@
 #include "grid/io/zip/zip_writer.h"
 #include "grid/sheet.h"
 #include "grid/workbook.h"
+#include "text/ascii.h"
 
 namespace ddt::grid::io {
 
@@ -115,12 +116,7 @@ namespace {
 
 // --- Round trip of a workbook read from a file ---------------------------------------------
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& ch : out)
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  return out;
-}
+std::string Lower(std::string_view s) { return text::LowerAsciiText(s); }
 
 bool EndsWith(const std::string& s, std::string_view tail) {
   return s.size() >= tail.size() && Lower(s.substr(s.size() - tail.size())) == tail;
