@@ -16,20 +16,12 @@
 namespace ddt::grid::io {
 namespace {
 
+using test::RunCapturing;
 using test::ScratchDir;
-
-int Run(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output->append(buffer.data(), n);
-  return pclose(pipe);
-}
 
 bool HaveTools() {
   std::string out;
-  return Run("command -v soffice && /usr/bin/python3 -c 'import uno, openpyxl, xlsxwriter'",
+  return RunCapturing("command -v soffice && /usr/bin/python3 -c 'import uno, openpyxl, xlsxwriter'",
              &out) == 0;
 }
 
@@ -62,7 +54,7 @@ void ExpectSameAsLibreOffice(const std::vector<Edit>& edits) {
   const std::string script = std::string(DDT_SOURCE_DIR) + "/tests/grid/io/anchors_libreoffice.py";
   const std::string original = dir.File("anchored.xlsx"), ours = dir.File("edited.xlsx");
   std::string out;
-  ASSERT_EQ(Run("/usr/bin/python3 " + script + " make " + original, &out), 0) << out;
+  ASSERT_EQ(RunCapturing("/usr/bin/python3 " + script + " make " + original, &out), 0) << out;
 
   Workbook book;
   book.ReadFile(original, kFileTypeAny);
@@ -86,7 +78,7 @@ void ExpectSameAsLibreOffice(const std::vector<Edit>& edits) {
   EXPECT_TRUE(book.LastSaveNotes().empty()) << book.LastSaveNotes().front();
 
   out.clear();
-  EXPECT_EQ(Run("/usr/bin/python3 " + script + " compare " + original + " " + ours + args, &out), 0)
+  EXPECT_EQ(RunCapturing("/usr/bin/python3 " + script + " compare " + original + " " + ours + args, &out), 0)
       << out;
 }
 

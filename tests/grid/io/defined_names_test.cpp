@@ -18,17 +18,9 @@ namespace ddt::grid::io {
 namespace {
 
 using test::DataFile;
+using test::RunCapturing;
 using test::ScratchDir;
 using test::ZipParts;
-
-int RunCapturing(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output->append(buffer.data(), n);
-  return pclose(pipe);
-}
 
 // The definedName elements of a saved workbook, by name and local sheet ("Name@1").
 std::map<std::string, std::string> SavedNames(const std::string& path) {

@@ -3,6 +3,8 @@
 
 #include <zip.h>
 
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,6 +57,17 @@ inline void WriteZip(const std::string& path,
     zip_file_add(z, name.c_str(), src, ZIP_FL_ENC_UTF_8);
   }
   zip_close(z);
+}
+
+// Runs a shell command; its exit status as pclose gives it, with its output and errors
+// appended to `output`.
+inline int RunCapturing(const std::string& command, std::string* output) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output->append(buffer.data(), n);
+  return pclose(pipe);
 }
 
 inline constexpr const char* kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
