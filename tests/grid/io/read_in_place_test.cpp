@@ -141,9 +141,10 @@ TEST(ReadInPlace, EqualsReadingThenHoldingTheHeaderRow) {
     // clock's). Results of NOW() and the like are the clock's too.
     ASSERT_NO_THROW(held.WriteFile(saved.File("held.xlsx"), kFileTypeXlsx)) << path;
     ASSERT_NO_THROW(inPlace.WriteFile(saved.File("in_place.xlsx"), kFileTypeXlsx)) << path;
-    if (!volatileFormulas)
+    if (!volatileFormulas) {
       EXPECT_TRUE(ZipParts(saved.File("held.xlsx")) == ZipParts(saved.File("in_place.xlsx")))
           << path << ": the saved files differ";
+    }
     ++compared;
   }
   EXPECT_GE(compared, 15);
