@@ -296,8 +296,10 @@ class StylesHandler : public XmlHandler {
   std::string NumberFormat(int id) const {
     auto it = numFmts_.find(id);
     if (it != numFmts_.end()) return it->second;
-    const char* code = format::BuiltinFormatCode(id);
-    return code ? code : "General";
+    if (const char* code = format::BuiltinFormatCode(id)) return code;
+    // An East Asian locale's date or time, as the .xls reader reads the same ids.
+    if (const char* local = format::LocaleBuiltinFormatCode(id)) return local;
+    return "General";
   }
 
   uint32_t Resolve(const ColorSpec& c, uint32_t fallback) const {
