@@ -341,7 +341,6 @@ TEST_F(ResultsTest, InteractiveRefreshBringsInNewColumnsOnly) {
   EXPECT_EQ(results->SetScope(input.get(), "Nowhere"), -1);
 }
 
-}  // namespace
 // A copied row holds exactly what the input row holds: texts that look like numbers stay
 // those texts, every type keeps its type, formulas stay formulas, formats go along.
 TEST_F(LoopsTest, CopiedRowsHoldExactlyWhatTheInputHolds) {
@@ -395,6 +394,7 @@ TEST_F(LoopsTest, CopiedRowsHoldExactlyWhatTheInputHolds) {
   EXPECT_EQ(out.GetCellValue(target, row, 1), Value(std::string("007")));
 }
 
+}  // namespace
 }  // namespace ddt::results::testing
 
 namespace ddt::results::testing {
