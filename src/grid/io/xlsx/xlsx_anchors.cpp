@@ -258,6 +258,19 @@ bool InBand(const AnchorCorner& c, const LineEdit& e) {
   return across >= e.bandFirst && across <= e.bandLast;
 }
 
+// An object moved without being sized: its top-left corner moves through the edit and the
+// other corner keeps its distance from it.
+void MoveWithTopLeft(AnchorCorner& from, AnchorCorner* to, const LineEdit& e) {
+  const int limit = e.rows ? kMaxRows : kMaxCols;
+  int& fromLine = e.rows ? from.row : from.col;
+  const int before = fromLine;
+  MoveLine(fromLine, e.rows ? from.rowOff : from.colOff, e, limit);
+  if (to) {
+    int& toLine = e.rows ? to->row : to->col;
+    toLine = std::clamp(toLine + (fromLine - before), 0, limit - 1);
+  }
+}
+
 // A shift of cells moves an object by the cells its corners lie in, as LibreOffice moves
 // them: one moved and sized with its cells moves each corner whose cell the shift moves;
 // one moved without being sized moves whole when its top-left cell moves. An object whose
@@ -286,13 +299,7 @@ bool MoveAnchorByCells(AnchorCorner& from, AnchorCorner* to, AnchorMode mode, co
     if (moveTo) MoveLine(e.rows ? to->row : to->col, e.rows ? to->rowOff : to->colOff, e, limit);
     return true;
   }
-  if (!InBand(from, e)) return true;
-  const int before = fromLine;
-  MoveLine(fromLine, fromOff, e, limit);
-  if (to) {
-    int& toLine = e.rows ? to->row : to->col;
-    toLine = std::clamp(toLine + (fromLine - before), 0, limit - 1);
-  }
+  if (InBand(from, e)) MoveWithTopLeft(from, to, e);
   return true;
 }
 
@@ -322,12 +329,7 @@ bool MoveAnchor(AnchorCorner& from, AnchorCorner* to, AnchorMode mode,
       continue;
     }
     // Moved without being sized: the whole object shifts as its top-left corner does.
-    const int before = fromLine;
-    MoveLine(fromLine, fromOff, e, limit);
-    if (to) {
-      int& toLine = e.rows ? to->row : to->col;
-      toLine = std::clamp(toLine + (fromLine - before), 0, limit - 1);
-    }
+    MoveWithTopLeft(from, to, e);
   }
   return true;
 }
