@@ -9,36 +9,18 @@
 #include "grid/grid_error.h"
 #include "grid/io/xlsx/sheet_xml_part.h"
 #include "grid/io/xlsx/xml_reader.h"
+#include "support/xml_event_journal.h"
 
 namespace {
 
-using ddt::grid::io::XmlHandler;
+// Text is wanted inside elements whose name starts with 'v', 't' or 'f' (as the sheet reader
+// wants it), so that skipped and delivered text both occur.
+bool WantsValueText(std::string_view name) {
+  return !name.empty() && (name[0] == 'v' || name[0] == 't' || name[0] == 'f');
+}
 
-// Writes every event down; wants text inside elements whose name starts with 'v', 't' or
-// 'f' (as the sheet reader does), so that skipped and delivered text both occur.
-class Journal : public XmlHandler {
- public:
-  void StartElement(std::string_view name, const char** attrs) override {
-    Flush();
-    events += "<" + std::string(QName()) + "|" + std::string(name);
-    for (; *attrs; attrs += 2) events += std::string(" ") + attrs[0] + "=" + attrs[1];
-    events += '\n';
-    SetWantText(!name.empty() && (name[0] == 'v' || name[0] == 't' || name[0] == 'f'));
-  }
-  void EndElement(std::string_view) override {
-    Flush();
-    events += "/" + std::string(QName()) + "\n";
-    SetWantText(false);
-  }
-  void Text(const char* data, size_t size) override { text_.append(data, size); }
-  void Flush() {
-    if (!text_.empty()) events += "#" + text_ + "\n";
-    text_.clear();
-  }
-  std::string events;
-
- private:
-  std::string text_;
+struct Journal : ddt::test::XmlEventJournal {
+  Journal() : XmlEventJournal(WantsValueText, true) {}
 };
 
 const std::string kWhat = "part sheet.xml";

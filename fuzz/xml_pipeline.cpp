@@ -12,36 +12,18 @@
 #include "grid/grid_error.h"
 #include "grid/io/xlsx/xml_pipeline.h"
 #include "grid/io/xlsx/xml_reader.h"
+#include "support/xml_event_journal.h"
 #include "grid/io/zip/zip_reader.h"
 
 namespace {
 
-using ddt::grid::io::XmlHandler;
+// Text is wanted inside elements whose name starts with 'v' or 't'.
+bool WantsValueText(std::string_view name) {
+  return !name.empty() && (name[0] == 'v' || name[0] == 't');
+}
 
-// Writes every event down; wants text inside elements whose name starts with 'v' or 't'.
-class Journal : public XmlHandler {
- public:
-  void StartElement(std::string_view name, const char** attrs) override {
-    Flush();
-    events += "<" + std::string(QName()) + "|" + std::string(name);
-    for (; *attrs; attrs += 2) events += std::string(" ") + attrs[0] + "=" + attrs[1];
-    events += '\n';
-    SetWantText(!name.empty() && (name[0] == 'v' || name[0] == 't'));
-  }
-  void EndElement(std::string_view) override {
-    Flush();
-    events += "/" + std::string(QName()) + "\n";
-    SetWantText(false);
-  }
-  void Text(const char* data, size_t size) override { text_.append(data, size); }
-  void Flush() {
-    if (!text_.empty()) events += "#" + text_ + "\n";
-    text_.clear();
-  }
-  std::string events;
-
- private:
-  std::string text_;
+struct Journal : ddt::test::XmlEventJournal {
+  Journal() : XmlEventJournal(WantsValueText, true) {}
 };
 
 std::string Parse(const std::string& path, bool pipelined, Journal& journal) {

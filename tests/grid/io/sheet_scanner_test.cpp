@@ -19,35 +19,16 @@
 #include "grid/sheet.h"
 #include "grid/workbook.h"
 #include "io_test_util.h"
+#include "support/xml_event_journal.h"
 
 namespace ddt::grid::io {
 namespace {
 
-// Every event written down; text wanted inside elements named v, t and f, as the sheet
-// reader wants it.
-class EventLog : public XmlHandler {
- public:
-  void StartElement(std::string_view name, const char** attrs) override {
-    Flush();
-    events += "<" + std::string(QName());
-    for (; *attrs; attrs += 2) events += std::string(" ") + attrs[0] + "=" + attrs[1];
-    events += '\n';
-    SetWantText(name == "v" || name == "t" || name == "f");
-  }
-  void EndElement(std::string_view) override {
-    Flush();
-    events += "/" + std::string(QName()) + "\n";
-    SetWantText(false);
-  }
-  void Text(const char* data, size_t size) override { text_.append(data, size); }
-  void Flush() {
-    if (!text_.empty()) events += "#" + text_ + "\n";
-    text_.clear();
-  }
-  std::string events;
+// Text wanted inside elements named v, t and f, as the sheet reader wants it.
+bool ScannerWantsText(std::string_view name) { return name == "v" || name == "t" || name == "f"; }
 
- private:
-  std::string text_;
+struct EventLog : ddt::test::XmlEventJournal {
+  EventLog() : XmlEventJournal(ScannerWantsText, false) {}
 };
 
 struct Outcome {
